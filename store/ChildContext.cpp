@@ -1,0 +1,149 @@
+// Child contexts: a copy of the parent's graph that saves back into the parent.
+#include "store/ChildChanges.h"
+#include "store/ManagedObjectContext.h"
+#include "store/PrimaryKeyAllocator.h"
+
+namespace ravelong {
+
+namespace {
+
+std::optional<ObjectID> idOf(const Value& value) {
+    auto object = std::get_if<ManagedObject*>(&value);
+    if (!object || !*object) return std::nullopt;
+    return (*object)->objectID();
+}
+
+std::vector<ObjectID> idsOf(const ObjectSet& set) {
+    std::vector<ObjectID> ids;
+    ids.reserve(set.size());
+    for (ManagedObject* member : set) ids.push_back(member->objectID());
+    return ids;
+}
+
+}  // namespace
+
+std::unique_ptr<ManagedObjectContext> ManagedObjectContext::newChildContext() {
+    auto child = std::make_unique<ManagedObjectContext>(*model_);
+    child->parent_ = this;
+    child->keys_ = keys_;
+    child->storeIdentifier_ = storeIdentifier_;
+
+    std::vector<ManagedObject*> copies;
+    for (const EntityDescription* entity : model_->entities()) {
+        const ObjectSet& live = liveByEntity_[entity->index];
+        copies.reserve(copies.size() + live.size());
+        child->owned_.reserve(child->owned_.size() + live.size());
+        for (ManagedObject* original : live) {
+            copies.push_back(child->adopt(entity->clone(*original), original->primaryKey_, true));
+        }
+    }
+    // The copies still point into our graph; point them at each other instead.
+    for (ManagedObject* copy : copies) {
+        for (const PropertyDescription& p : copy->entity().properties) {
+            if (p.kind == PropertyKind::ToOne) {
+                ManagedObject* target = p.toOne(*copy);
+                p.setPrimitive(*copy, Value(target ? child->objectWithID(target->objectID())
+                                                   : nullptr));
+            } else if (p.kind == PropertyKind::ToMany) {
+                ObjectSet& set = p.toMany(*copy);
+                const std::vector<ManagedObject*> originals = set.items();
+                set.clear();
+                for (ManagedObject* member : originals) {
+                    set.appendUnchecked(child->objectWithID(member->objectID()));
+                }
+            }
+        }
+    }
+    return child;
+}
+
+ChildChanges ManagedObjectContext::collectChildChanges() const {
+    ChildChanges changes;
+    for (ManagedObject* object : insertedObjects_) {
+        ChildChanges::Record record{object->objectID(), {}, {}, {}};
+        for (const PropertyDescription& p : object->entity().properties) {
+            if (p.kind == PropertyKind::Attribute) {
+                record.attributes.push_back({p.index, Value(), p.get(*object)});
+            } else if (p.persisted && p.kind == PropertyKind::ToOne) {
+                record.toOne.push_back({p.index, std::nullopt, idOf(p.get(*object))});
+            } else if (p.persisted && p.kind == PropertyKind::ToMany) {
+                record.toMany.push_back({p.index, idsOf(p.toMany(*object)), {}});
+            }
+        }
+        changes.inserted.push_back(std::move(record));
+    }
+    for (ManagedObject* object : updatedCandidates_) {
+        if (!object->isUpdated()) continue;
+        ChildChanges::Record record{object->objectID(), {}, {}, {}};
+        for (const auto& [index, original] : object->changes_->committed) {
+            const PropertyDescription& p = object->entity().properties[index];
+            if (p.kind == PropertyKind::Attribute) {
+                record.attributes.push_back({index, original, p.get(*object)});
+            } else if (p.persisted) {
+                record.toOne.push_back({index, idOf(original), idOf(p.get(*object))});
+            }
+        }
+        for (const ToManyDiff& diff : object->changes_->toManyDiffs) {
+            if (!object->entity().properties[diff.propertyIndex].persisted) continue;
+            record.toMany.push_back({diff.propertyIndex, idsOf(diff.added), idsOf(diff.removed)});
+        }
+        changes.updated.push_back(std::move(record));
+    }
+    for (ManagedObject* object : deletedObjects_) changes.deleted.push_back(object->objectID());
+    return changes;
+}
+
+// Applies a child's saved changes. Where the child changed a value that we changed too since
+// the child was made, our value stays: the user's unsaved edits on the main thread win.
+void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
+    std::vector<std::pair<ManagedObject*, const ChildChanges::Record*>> inserted;
+    for (const ChildChanges::Record& record : changes.inserted) {
+        if (objectWithID(record.id)) continue;
+        const EntityDescription& entity = *model_->entities()[record.id.entityIndex];
+        ManagedObject* object = adopt(entity.create(), record.id.primaryKey, false);
+        keys_->reserveUpTo(entity.index, record.id.primaryKey);
+        insertedObjects_.insert(object);
+        pendingInserted_.insert(object);
+        registerUndo([this, object] { markDeleted(object); });
+        for (const auto& change : record.attributes) {
+            object->changeTracked(change.propertyIndex, change.value);
+        }
+        inserted.emplace_back(object, &record);
+    }
+    auto resolve = [this](const std::optional<ObjectID>& id) {
+        return id ? objectWithID(*id) : nullptr;
+    };
+    auto applyRelationships = [&](ManagedObject* object, const ChildChanges::Record& record,
+                                  bool checkConflicts) {
+        const auto& properties = object->entity().properties;
+        for (const auto& change : record.toOne) {
+            ManagedObject* current = properties[change.propertyIndex].toOne(*object);
+            const std::optional<ObjectID> currentId =
+                current ? std::optional<ObjectID>(current->objectID()) : std::nullopt;
+            if (checkConflicts && currentId != change.original) continue;
+            object->linkToOne(change.propertyIndex, resolve(change.target));
+        }
+        for (const auto& change : record.toMany) {
+            for (const ObjectID& id : change.removed) {
+                object->linkRemove(change.propertyIndex, objectWithID(id));
+            }
+            for (const ObjectID& id : change.added) {
+                object->linkAdd(change.propertyIndex, objectWithID(id));
+            }
+        }
+    };
+    for (const auto& [object, record] : inserted) applyRelationships(object, *record, false);
+    for (const ChildChanges::Record& record : changes.updated) {
+        ManagedObject* object = objectWithID(record.id);
+        if (!object) continue;  // we deleted it meanwhile
+        const auto& properties = object->entity().properties;
+        for (const auto& change : record.attributes) {
+            if (properties[change.propertyIndex].get(*object) != change.original) continue;
+            object->changeTracked(change.propertyIndex, change.value);
+        }
+        applyRelationships(object, record, true);
+    }
+    for (const ObjectID& id : changes.deleted) deleteObject(objectWithID(id));
+}
+
+}  // namespace ravelong

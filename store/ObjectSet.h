@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <unordered_map>
+#include <vector>
+
+namespace ravelong {
+
+class ManagedObject;
+
+// The members of a to-many relationship. Iteration order is deterministic (insertion order,
+// except that removing from a large set moves the last member into the gap). Membership tests
+// and removal are constant time once the set is large, because an index is built on demand.
+class ObjectSet {
+public:
+    using const_iterator = std::vector<ManagedObject*>::const_iterator;
+
+    std::size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
+    const_iterator begin() const { return items_.begin(); }
+    const_iterator end() const { return items_.end(); }
+    const std::vector<ManagedObject*>& items() const { return items_; }
+
+    bool contains(ManagedObject* object) const;
+    // Returns false when the object was already a member.
+    bool insert(ManagedObject* object);
+    // Returns false when the object was not a member.
+    bool erase(ManagedObject* object);
+    // For loading: the caller guarantees the object is not yet a member.
+    void appendUnchecked(ManagedObject* object);
+    void clear();
+
+private:
+    static constexpr std::size_t kIndexThreshold = 24;
+    void buildIndexIfLarge() const;
+
+    std::vector<ManagedObject*> items_;
+    mutable std::unordered_map<ManagedObject*, std::size_t> index_;
+    mutable bool indexed_ = false;
+};
+
+// A typed, read-only view of an ObjectSet: `for (ZRCDTiming* timing : task->timings())`.
+template <class T>
+class ToMany {
+public:
+    explicit ToMany(const ObjectSet& set) : set_(&set) {}
+
+    class iterator {
+    public:
+        explicit iterator(ObjectSet::const_iterator it) : it_(it) {}
+        T* operator*() const { return static_cast<T*>(*it_); }
+        iterator& operator++() {
+            ++it_;
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return it_ == other.it_; }
+
+    private:
+        ObjectSet::const_iterator it_;
+    };
+
+    iterator begin() const { return iterator(set_->begin()); }
+    iterator end() const { return iterator(set_->end()); }
+    std::size_t size() const { return set_->size(); }
+    bool empty() const { return set_->empty(); }
+    bool contains(const T* object) const {
+        return set_->contains(const_cast<ManagedObject*>(static_cast<const ManagedObject*>(object)));
+    }
+    std::vector<T*> toVector() const {
+        std::vector<T*> result;
+        result.reserve(set_->size());
+        for (ManagedObject* item : *set_) result.push_back(static_cast<T*>(item));
+        return result;
+    }
+
+private:
+    const ObjectSet* set_;
+};
+
+}  // namespace ravelong

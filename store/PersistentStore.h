@@ -1,0 +1,93 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/Error.h"
+#include "store/ChangeSet.h"
+#include "store/ManagedObjectModel.h"
+#include "store/SqliteDatabase.h"
+
+namespace ravelong {
+
+class ManagedObjectContext;
+class BackgroundReader;
+
+// One upgrade of the file from one model version to the next. `apply` runs inside the
+// upgrade's transaction on a copy of the file.
+struct MigrationStep {
+    int fromVersion = 0;
+    int toVersion = 0;
+    std::string name;
+    std::function<Status(SqliteDatabase&)> apply;
+};
+
+struct StoreOptions {
+    // Steps that upgrade older files, in any order; a chain from the file's version to the
+    // model's version must exist.
+    std::vector<MigrationStep> migrations;
+};
+
+// The SQLite file behind a root context.
+//
+// The file is in WAL mode with durable commits (synchronous=FULL); each save is one
+// transaction, so after a crash the file holds the state of the last completed save. One
+// process writes a store at a time: a lock file beside it guards that. The model version is kept
+// in PRAGMA user_version.
+//
+// Opening never overwrites what it cannot understand: a file that is not a store, a store of a
+// newer model version, or a store locked by another process gives an Error and is left alone.
+// An older store is upgraded on a copy that replaces the file only when the upgrade is complete.
+//
+// Used from the thread that owns the main context; background readers have their own
+// connections (openBackgroundReader).
+class PersistentStore {
+public:
+    static Result<std::shared_ptr<PersistentStore>> open(const std::filesystem::path& path,
+                                                         const ManagedObjectModel& model,
+                                                         const StoreOptions& options = {});
+    ~PersistentStore();
+
+    const ManagedObjectModel& model() const { return *model_; }
+    const std::filesystem::path& path() const { return path_; }
+    // A random identifier made when the file was created; part of object URIs.
+    const std::string& storeIdentifier() const { return storeIdentifier_; }
+
+    // Reads every record into an empty context.
+    Status loadInto(ManagedObjectContext& context);
+    // Writes a context's changes in one transaction. On failure the transaction is rolled
+    // back and the file is unchanged.
+    Status save(const ChangeSet& changes);
+
+    // Reads every record of `db` into an empty context (used by loadInto and background readers).
+    static Status loadRecords(SqliteDatabase& db, ManagedObjectContext& context);
+
+    // A read-only connection for another thread.
+    Result<std::unique_ptr<BackgroundReader>> openBackgroundReader() const;
+
+    // For tests: the save after the next `statements` statements fails as a disk error would.
+    void failSaveAfterStatements(int statements) { failAfterStatements_ = statements; }
+
+private:
+    PersistentStore() = default;
+    Status prepareFile(const StoreOptions& options);
+    Status migrate(int fromVersion, const StoreOptions& options);
+    Status writeRecord(ManagedObject* object, bool isNew);
+    Status writeJoins(ManagedObject* object, bool isNew);
+    Status deleteRecord(ManagedObject* object);
+    Status runCached(const std::string& sql, const std::vector<Value>& arguments);
+    SqliteStatement* cached(const std::string& sql);
+
+    std::filesystem::path path_;
+    const ManagedObjectModel* model_ = nullptr;
+    std::unique_ptr<SqliteDatabase> db_;
+    int lockFd_ = -1;
+    std::string storeIdentifier_;
+    std::vector<std::pair<std::string, std::unique_ptr<SqliteStatement>>> statements_;
+    int failAfterStatements_ = -1;
+};
+
+}  // namespace ravelong

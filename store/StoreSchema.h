@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/ManagedObjectModel.h"
+
+namespace ravelong::store_schema {
+
+// How the model maps onto tables: one table per entity named after it, with the integer column
+// "pk", one column per attribute and one per stored to-one relationship (the related record's
+// pk); one table "<Entity>_<relationship>" (owner, member) per stored many-to-many relationship.
+
+// The columns of an entity's table after "pk", in order: attributes and stored to-one
+// relationships.
+std::vector<const PropertyDescription*> columns(const EntityDescription& entity);
+
+// The stored many-to-many relationships of an entity.
+std::vector<const PropertyDescription*> joinRelationships(const EntityDescription& entity);
+
+std::string joinTableName(const EntityDescription& entity, const PropertyDescription& property);
+
+// Statements that create every table and index of the model in an empty file.
+std::vector<std::string> createStatements(const ManagedObjectModel& model);
+
+}  // namespace ravelong::store_schema
