@@ -1,0 +1,162 @@
+#include "core/calendar/ZoneRules.h"
+
+#include <unicode/basictz.h>
+#include <unicode/simpletz.h>
+#include <unicode/timezone.h>
+#include <unicode/tztrans.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/calendar/CivilDays.h"
+
+namespace ravelong {
+
+namespace {
+
+// The table covers 1800 to 2200; ICU answers for anything further out. Zone data before 1800 is
+// local mean time anyway, and a table to 2200 keeps every realistic date on the fast path.
+constexpr int64_t kTableStart = -5364662400;  // 1800-01-01 00:00:00 UTC
+constexpr int64_t kTableEnd = 7258118400;     // 2200-01-01 00:00:00 UTC
+
+}  // namespace
+
+ZoneRules::ZoneRules(std::string name, std::unique_ptr<icu::TimeZone> zone)
+    : name_(std::move(name)), icuZone_(std::move(zone)) {}
+
+ZoneRules::~ZoneRules() = default;
+
+std::shared_ptr<const ZoneRules> ZoneRules::create(std::string_view name) {
+    if (name.empty()) {
+        return nullptr;
+    }
+    const auto id = icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), name.size()));
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(id));
+    // ICU answers an unknown name with a copy of its "Etc/Unknown" zone rather than failing.
+    if (!zone || *zone == icu::TimeZone::getUnknown()) {
+        return nullptr;
+    }
+    std::shared_ptr<ZoneRules> rules(new ZoneRules(std::string(name), std::move(zone)));
+    rules->readTransitions();
+    return rules;
+}
+
+std::shared_ptr<const ZoneRules> ZoneRules::fixed(int32_t offsetSeconds, std::string name) {
+    const auto id = icu::UnicodeString::fromUTF8(name);
+    auto zone = std::make_unique<icu::SimpleTimeZone>(offsetSeconds * 1000, id);
+    std::shared_ptr<ZoneRules> rules(new ZoneRules(std::move(name), std::move(zone)));
+    rules->fixedOffset_ = true;
+    rules->offsets_ = {offsetSeconds};
+    rules->minOffset_ = offsetSeconds;
+    rules->maxOffset_ = offsetSeconds;
+    rules->tableStart_ = INT64_MIN;
+    rules->tableEnd_ = INT64_MAX;
+    return rules;
+}
+
+void ZoneRules::readTransitions() {
+    tableStart_ = kTableStart;
+    tableEnd_ = kTableEnd;
+    offsets_.push_back(icuOffsetAt(kTableStart));
+    const auto* basic = dynamic_cast<const icu::BasicTimeZone*>(icuZone_.get());
+    if (basic == nullptr) {
+        // Not expected from ICU's factory; without transitions every lookup goes to ICU.
+        tableEnd_ = tableStart_;
+    } else {
+        icu::TimeZoneTransition transition;
+        double from = static_cast<double>(kTableStart) * 1000.0;
+        while (basic->getNextTransition(from, false, transition)) {
+            const double at = transition.getTime();
+            if (at >= static_cast<double>(kTableEnd) * 1000.0) {
+                break;
+            }
+            const icu::TimeZoneRule* to = transition.getTo();
+            const int32_t offset = (to->getRawOffset() + to->getDSTSavings()) / 1000;
+            transitions_.push_back(static_cast<int64_t>(std::floor(at / 1000.0)));
+            offsets_.push_back(offset);
+            from = at;
+        }
+    }
+    fixedOffset_ = transitions_.empty();
+    minOffset_ = *std::min_element(offsets_.begin(), offsets_.end());
+    maxOffset_ = *std::max_element(offsets_.begin(), offsets_.end());
+}
+
+int32_t ZoneRules::icuOffsetAt(int64_t unixSeconds) const {
+    int32_t raw = 0;
+    int32_t dst = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    icuZone_->getOffset(static_cast<double>(unixSeconds) * 1000.0, false, raw, dst, status);
+    return U_SUCCESS(status) ? (raw + dst) / 1000 : 0;
+}
+
+int64_t ZoneRules::icuUnixSecondsFromLocal(int64_t localSeconds) const {
+    int32_t raw = 0;
+    int32_t dst = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    // With local = true ICU resolves skipped and repeated wall times as its lenient calendars do.
+    icuZone_->getOffset(static_cast<double>(localSeconds) * 1000.0, true, raw, dst, status);
+    return localSeconds - (U_SUCCESS(status) ? (raw + dst) / 1000 : 0);
+}
+
+size_t ZoneRules::periodAt(int64_t unixSeconds) const {
+    return static_cast<size_t>(
+        std::upper_bound(transitions_.begin(), transitions_.end(), unixSeconds) -
+        transitions_.begin());
+}
+
+int32_t ZoneRules::offsetAt(int64_t unixSeconds) const {
+    if (transitions_.empty() && fixedOffset_) {
+        return offsets_.front();
+    }
+    if (unixSeconds < tableStart_ || unixSeconds >= tableEnd_) {
+        return icuOffsetAt(unixSeconds);
+    }
+    return offsets_[periodAt(unixSeconds)];
+}
+
+// Period k runs from transitions_[k - 1] to transitions_[k]; a wall time L belongs to it when
+// L - offsets_[k] falls inside. Only periods whose offsets could map L into them need a look, and
+// those lie between L - maxOffset_ and L - minOffset_ in UTC. Example, Berlin on 2024-03-31 (one
+// transition at 01:00 UTC from +3600 to +7200): L = 02:30 gives 01:30 UTC with the old offset,
+// past the old period's end, and 00:30 UTC with the new one, before the new period's start, so no
+// period holds it and the answer is the transition, 01:00 UTC, read as 03:00 CEST. On 2024-10-27
+// (01:00 UTC, +7200 to +3600) L = 02:30 gives 00:30 UTC in the old period and 01:30 UTC in the new
+// one; the earlier, 02:30 CEST, is taken.
+int64_t ZoneRules::unixSecondsFromLocal(int64_t localSeconds) const {
+    if (transitions_.empty() && fixedOffset_) {
+        return localSeconds - offsets_.front();
+    }
+    const int64_t earliest = localSeconds - maxOffset_;
+    const int64_t latest = localSeconds - minOffset_;
+    if (earliest < tableStart_ || latest >= tableEnd_) {
+        return icuUnixSecondsFromLocal(localSeconds);
+    }
+    const size_t first = periodAt(earliest);
+    const size_t last = periodAt(latest);
+    for (size_t k = first; k <= last; ++k) {
+        const int64_t candidate = localSeconds - offsets_[k];
+        const bool afterStart = k == 0 || candidate >= transitions_[k - 1];
+        const bool beforeEnd = k == transitions_.size() || candidate < transitions_[k];
+        if (afterStart && beforeEnd) {
+            return candidate;
+        }
+    }
+    for (size_t k = first; k < last; ++k) {
+        if (localSeconds - offsets_[k] >= transitions_[k] &&
+            localSeconds - offsets_[k + 1] < transitions_[k]) {
+            return transitions_[k];
+        }
+    }
+    return localSeconds - offsets_[last];
+}
+
+int64_t ZoneRules::unixSecondsFromLocal(int64_t localSeconds, int32_t preferredOffset) const {
+    const int64_t candidate = localSeconds - preferredOffset;
+    if (offsetAt(candidate) == preferredOffset) {
+        return candidate;
+    }
+    return unixSecondsFromLocal(localSeconds);
+}
+
+}  // namespace ravelong

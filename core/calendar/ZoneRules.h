@@ -1,0 +1,82 @@
+#pragma once
+
+#include <unicode/uversion.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+U_NAMESPACE_BEGIN
+class TimeZone;
+U_NAMESPACE_END
+
+namespace ravelong {
+
+// The UTC offsets of one time zone over time, read once from ICU's zone data into a table of
+// transitions so that a lookup is a binary search instead of an ICU calendar computation. Times
+// are whole seconds since 1970-01-01 00:00:00 UTC ("unix seconds"); offsets are seconds east of
+// GMT. Immutable after creation: every member is safe to call from any thread at once.
+class ZoneRules {
+public:
+    // Rules for a zone ICU knows by `name` (IANA names, "UTC", and custom offsets such as
+    // "GMT+0100" or "GMT-05:30"); nullptr when ICU does not know the name. Building reads a few
+    // hundred transitions: callers cache the result (see zones::named).
+    static std::shared_ptr<const ZoneRules> create(std::string_view name);
+
+    // A zone that is always `offsetSeconds` east of GMT, called `name`.
+    static std::shared_ptr<const ZoneRules> fixed(int32_t offsetSeconds, std::string name);
+
+    ~ZoneRules();
+    ZoneRules(const ZoneRules&) = delete;
+    ZoneRules& operator=(const ZoneRules&) = delete;
+
+    // The name the zone was created with ("Europe/Berlin", "GMT+0100").
+    const std::string& name() const { return name_; }
+    bool isFixedOffset() const { return transitions_.empty() && fixedOffset_; }
+
+    // The offset in force at the given instant.
+    int32_t offsetAt(int64_t unixSeconds) const;
+
+    // The instant at which the wall clock of this zone reads `localSeconds` (seconds since
+    // 1970-01-01 00:00:00 local time). A wall time the clocks skip (02:30 on the night summer
+    // time starts) gives the first instant after the jump (03:00 summer time); a wall time that
+    // occurs twice (02:30 on the night it ends) gives the first occurrence. These are the rules
+    // that make day boundaries agree with day numbers: every instant from the boundary on reads
+    // at least the boundary's wall time. They match an ICU calendar set to
+    // UCAL_WALLTIME_NEXT_VALID for skipped and UCAL_WALLTIME_FIRST for repeated wall times.
+    // Wall times before 1800 or after 2199 are resolved by ICU's defaults instead.
+    int64_t unixSecondsFromLocal(int64_t localSeconds) const;
+
+    // The same, except that a wall time occurring twice takes the occurrence whose offset is
+    // `preferredOffset` when there is one. Used when a time is moved within its own day, so that
+    // 02:30 CEST (the first of two) set to minute 0 stays in CEST.
+    int64_t unixSecondsFromLocal(int64_t localSeconds, int32_t preferredOffset) const;
+
+    // ICU's own object for this zone, for formatting and week computations.
+    const icu::TimeZone& icuZone() const { return *icuZone_; }
+
+private:
+    ZoneRules(std::string name, std::unique_ptr<icu::TimeZone> zone);
+    void readTransitions();
+    int32_t icuOffsetAt(int64_t unixSeconds) const;
+    int64_t icuUnixSecondsFromLocal(int64_t localSeconds) const;
+    size_t periodAt(int64_t unixSeconds) const;
+
+    std::string name_;
+    std::unique_ptr<icu::TimeZone> icuZone_;
+    bool fixedOffset_ = false;
+    // Offsets by period: offsets_[0] applies before transitions_[0], offsets_[i + 1] from
+    // transitions_[i] on. Outside [tableStart_, tableEnd_) ICU is asked directly.
+    std::vector<int64_t> transitions_;
+    std::vector<int32_t> offsets_;
+    int32_t minOffset_ = 0;
+    int32_t maxOffset_ = 0;
+    int64_t tableStart_ = 0;
+    int64_t tableEnd_ = 0;
+};
+
+using ZoneRef = std::shared_ptr<const ZoneRules>;
+
+}  // namespace ravelong
