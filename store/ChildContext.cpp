@@ -9,14 +9,16 @@ namespace {
 
 std::optional<ObjectID> idOf(const Value& value) {
     auto object = std::get_if<ManagedObject*>(&value);
-    if (!object || !*object) return std::nullopt;
+    if (!object || !*object)
+        return std::nullopt;
     return (*object)->objectID();
 }
 
 std::vector<ObjectID> idsOf(const ObjectSet& set) {
     std::vector<ObjectID> ids;
     ids.reserve(set.size());
-    for (ManagedObject* member : set) ids.push_back(member->objectID());
+    for (ManagedObject* member : set)
+        ids.push_back(member->objectID());
     return ids;
 }
 
@@ -42,8 +44,8 @@ std::unique_ptr<ManagedObjectContext> ManagedObjectContext::newChildContext() {
         for (const PropertyDescription& p : copy->entity().properties) {
             if (p.kind == PropertyKind::ToOne) {
                 ManagedObject* target = p.toOne(*copy);
-                p.setPrimitive(*copy, Value(target ? child->objectWithID(target->objectID())
-                                                   : nullptr));
+                p.setPrimitive(*copy,
+                               Value(target ? child->objectWithID(target->objectID()) : nullptr));
             } else if (p.kind == PropertyKind::ToMany) {
                 ObjectSet& set = p.toMany(*copy);
                 const std::vector<ManagedObject*> originals = set.items();
@@ -73,7 +75,8 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
         changes.inserted.push_back(std::move(record));
     }
     for (ManagedObject* object : updatedCandidates_) {
-        if (!object->isUpdated()) continue;
+        if (!object->isUpdated())
+            continue;
         ChildChanges::Record record{object->objectID(), {}, {}, {}};
         for (const auto& [index, original] : object->changes_->committed) {
             const PropertyDescription& p = object->entity().properties[index];
@@ -84,12 +87,14 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
             }
         }
         for (const ToManyDiff& diff : object->changes_->toManyDiffs) {
-            if (!object->entity().properties[diff.propertyIndex].persisted) continue;
+            if (!object->entity().properties[diff.propertyIndex].persisted)
+                continue;
             record.toMany.push_back({diff.propertyIndex, idsOf(diff.added), idsOf(diff.removed)});
         }
         changes.updated.push_back(std::move(record));
     }
-    for (ManagedObject* object : deletedObjects_) changes.deleted.push_back(object->objectID());
+    for (ManagedObject* object : deletedObjects_)
+        changes.deleted.push_back(object->objectID());
     return changes;
 }
 
@@ -98,7 +103,8 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
 void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
     std::vector<std::pair<ManagedObject*, const ChildChanges::Record*>> inserted;
     for (const ChildChanges::Record& record : changes.inserted) {
-        if (objectWithID(record.id)) continue;
+        if (objectWithID(record.id))
+            continue;
         const EntityDescription& entity = *model_->entities()[record.id.entityIndex];
         ManagedObject* object = adopt(entity.create(), record.id.primaryKey, false);
         keys_->reserveUpTo(entity.index, record.id.primaryKey);
@@ -120,7 +126,8 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
             ManagedObject* current = properties[change.propertyIndex].toOne(*object);
             const std::optional<ObjectID> currentId =
                 current ? std::optional<ObjectID>(current->objectID()) : std::nullopt;
-            if (checkConflicts && currentId != change.original) continue;
+            if (checkConflicts && currentId != change.original)
+                continue;
             object->linkToOne(change.propertyIndex, resolve(change.target));
         }
         for (const auto& change : record.toMany) {
@@ -132,18 +139,22 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
             }
         }
     };
-    for (const auto& [object, record] : inserted) applyRelationships(object, *record, false);
+    for (const auto& [object, record] : inserted)
+        applyRelationships(object, *record, false);
     for (const ChildChanges::Record& record : changes.updated) {
         ManagedObject* object = objectWithID(record.id);
-        if (!object) continue;  // we deleted it meanwhile
+        if (!object)
+            continue;  // we deleted it meanwhile
         const auto& properties = object->entity().properties;
         for (const auto& change : record.attributes) {
-            if (properties[change.propertyIndex].get(*object) != change.original) continue;
+            if (properties[change.propertyIndex].get(*object) != change.original)
+                continue;
             object->changeTracked(change.propertyIndex, change.value);
         }
         applyRelationships(object, record, true);
     }
-    for (const ObjectID& id : changes.deleted) deleteObject(objectWithID(id));
+    for (const ObjectID& id : changes.deleted)
+        deleteObject(objectWithID(id));
 }
 
 }  // namespace ravelong

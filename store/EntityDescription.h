@@ -37,9 +37,9 @@ struct PropertyDescription {
     bool persisted = true;
 
     Value (*get)(const ManagedObject&) = nullptr;
-    void (*setPrimitive)(ManagedObject&, const Value&) = nullptr;       // attributes, to-one
-    ManagedObject* (*toOne)(const ManagedObject&) = nullptr;            // to-one
-    ObjectSet& (*toMany)(ManagedObject&) = nullptr;                     // to-many
+    void (*setPrimitive)(ManagedObject&, const Value&) = nullptr;  // attributes, to-one
+    ManagedObject* (*toOne)(const ManagedObject&) = nullptr;       // to-one
+    ObjectSet& (*toMany)(ManagedObject&) = nullptr;                // to-many
 
     bool isRelationship() const { return kind != PropertyKind::Attribute; }
     bool isManyToMany() const {

@@ -9,7 +9,9 @@ namespace ravelong {
 ManagedObject::ManagedObject(const ManagedObject& other)
     : entity_(other.entity_), primaryKey_(other.primaryKey_) {}
 
-ObjectID ManagedObject::objectID() const { return ObjectID{entity_->index, primaryKey_}; }
+ObjectID ManagedObject::objectID() const {
+    return ObjectID{entity_->index, primaryKey_};
+}
 
 std::string ManagedObject::uriRepresentation() const {
     const std::string store = context_ ? context_->storeIdentifier() : std::string();
@@ -26,17 +28,21 @@ std::vector<std::string> ManagedObject::changedKeys() const {
 }
 
 const Value* ManagedObject::committedValue(int propertyIndex) const {
-    if (!changes_) return nullptr;
+    if (!changes_)
+        return nullptr;
     for (const auto& [index, value] : changes_->committed) {
-        if (index == propertyIndex) return &value;
+        if (index == propertyIndex)
+            return &value;
     }
     return nullptr;
 }
 
 const ToManyDiff* ManagedObject::toManyDiff(int propertyIndex) const {
-    if (!changes_) return nullptr;
+    if (!changes_)
+        return nullptr;
     for (const ToManyDiff& diff : changes_->toManyDiffs) {
-        if (diff.propertyIndex == propertyIndex) return &diff;
+        if (diff.propertyIndex == propertyIndex)
+            return &diff;
     }
     return nullptr;
 }
@@ -48,7 +54,8 @@ Value ManagedObject::valueForKey(std::string_view key) const {
 
 void ManagedObject::setValueForKey(std::string_view key, const Value& value) {
     const PropertyDescription* p = entity_->property(key);
-    if (!p) return;
+    if (!p)
+        return;
     switch (p->kind) {
         case PropertyKind::Attribute:
             setAttribute(p->index, value);
@@ -72,7 +79,8 @@ void ManagedObject::setPrimitiveValue(int propertyIndex, const Value& value) {
         ObjectSet& set = p.toMany(*this);
         set.clear();
         if (auto members = std::get_if<std::vector<ManagedObject*>>(&value)) {
-            for (ManagedObject* m : *members) set.insert(m);
+            for (ManagedObject* m : *members)
+                set.insert(m);
         }
         return;
     }
@@ -82,8 +90,10 @@ void ManagedObject::setPrimitiveValue(int propertyIndex, const Value& value) {
 // --- Tracked primitive changes -----------------------------------------------------------
 
 void ManagedObject::noteChange(int propertyIndex, const Value* oldValue) {
-    if (!context_) return;
-    if (!changes_) changes_ = std::make_unique<ChangeRecord>();
+    if (!context_)
+        return;
+    if (!changes_)
+        changes_ = std::make_unique<ChangeRecord>();
     const std::uint64_t bit = std::uint64_t{1} << propertyIndex;
     // The saved value is only worth keeping for records the store (or parent) already has: it
     // is what rollback restores and what a parent compares against when a child merges.
@@ -98,7 +108,8 @@ void ManagedObject::noteChange(int propertyIndex, const Value* oldValue) {
 void ManagedObject::changeTracked(int propertyIndex, const Value& value) {
     const PropertyDescription& p = entity_->properties[propertyIndex];
     Value old = p.get(*this);
-    if (old == value) return;
+    if (old == value)
+        return;
     noteChange(propertyIndex, &old);
     p.setPrimitive(*this, value);
     if (context_ && context_->undoRegistrationEnabled()) {
@@ -109,38 +120,46 @@ void ManagedObject::changeTracked(int propertyIndex, const Value& value) {
 
 ToManyDiff& ManagedObject::diffFor(int propertyIndex) {
     for (ToManyDiff& diff : changes_->toManyDiffs) {
-        if (diff.propertyIndex == propertyIndex) return diff;
+        if (diff.propertyIndex == propertyIndex)
+            return diff;
     }
     changes_->toManyDiffs.push_back(ToManyDiff{propertyIndex, {}, {}});
     return changes_->toManyDiffs.back();
 }
 
 void ManagedObject::addTracked(int propertyIndex, ManagedObject* member) {
-    if (!entity_->properties[propertyIndex].toMany(*this).insert(member)) return;
+    if (!entity_->properties[propertyIndex].toMany(*this).insert(member))
+        return;
     noteChange(propertyIndex, nullptr);
     if (changes_) {
         ToManyDiff& diff = diffFor(propertyIndex);
-        if (!diff.removed.erase(member)) diff.added.insert(member);
+        if (!diff.removed.erase(member))
+            diff.added.insert(member);
     }
     if (context_ && context_->undoRegistrationEnabled()) {
-        context_->registerUndo([this, propertyIndex, member] { removeTracked(propertyIndex, member); });
+        context_->registerUndo(
+            [this, propertyIndex, member] { removeTracked(propertyIndex, member); });
     }
 }
 
 void ManagedObject::removeTracked(int propertyIndex, ManagedObject* member) {
-    if (!entity_->properties[propertyIndex].toMany(*this).erase(member)) return;
+    if (!entity_->properties[propertyIndex].toMany(*this).erase(member))
+        return;
     noteChange(propertyIndex, nullptr);
     if (changes_) {
         ToManyDiff& diff = diffFor(propertyIndex);
-        if (!diff.added.erase(member)) diff.removed.insert(member);
+        if (!diff.added.erase(member))
+            diff.removed.insert(member);
     }
     if (context_ && context_->undoRegistrationEnabled()) {
-        context_->registerUndo([this, propertyIndex, member] { addTracked(propertyIndex, member); });
+        context_->registerUndo(
+            [this, propertyIndex, member] { addTracked(propertyIndex, member); });
     }
 }
 
 void ManagedObject::runHook(int propertyIndex) {
-    if (entity_->didSetHook && context_ && !deleted_) entity_->didSetHook(*this, propertyIndex);
+    if (entity_->didSetHook && context_ && !deleted_)
+        entity_->didSetHook(*this, propertyIndex);
 }
 
 // --- Setters with inverse keeping ---------------------------------------------------------
@@ -168,7 +187,8 @@ void ManagedObject::removeFromMany(int propertyIndex, ManagedObject* member) {
 void ManagedObject::linkToOne(int propertyIndex, ManagedObject* target) {
     const PropertyDescription& p = entity_->properties[propertyIndex];
     ManagedObject* old = p.toOne(*this);
-    if (old == target) return;
+    if (old == target)
+        return;
     const PropertyDescription& inverse = *p.inverse;
     const Value none(static_cast<ManagedObject*>(nullptr));
     if (old) {
@@ -195,7 +215,8 @@ void ManagedObject::linkToOne(int propertyIndex, ManagedObject* target) {
 
 void ManagedObject::linkAdd(int propertyIndex, ManagedObject* member) {
     const PropertyDescription& p = entity_->properties[propertyIndex];
-    if (!member || p.toMany(*this).contains(member)) return;
+    if (!member || p.toMany(*this).contains(member))
+        return;
     const PropertyDescription& inverse = *p.inverse;
     if (inverse.kind == PropertyKind::ToOne) {
         // The member leaves its previous owner's set.
@@ -212,7 +233,8 @@ void ManagedObject::linkAdd(int propertyIndex, ManagedObject* member) {
 
 void ManagedObject::linkRemove(int propertyIndex, ManagedObject* member) {
     const PropertyDescription& p = entity_->properties[propertyIndex];
-    if (!member || !p.toMany(*this).contains(member)) return;
+    if (!member || !p.toMany(*this).contains(member))
+        return;
     const PropertyDescription& inverse = *p.inverse;
     if (inverse.kind == PropertyKind::ToOne) {
         member->changeTracked(inverse.index, Value(static_cast<ManagedObject*>(nullptr)));
@@ -222,7 +244,8 @@ void ManagedObject::linkRemove(int propertyIndex, ManagedObject* member) {
     removeTracked(propertyIndex, member);
 }
 
-void ManagedObject::setToManyMembers(int propertyIndex, const std::vector<ManagedObject*>& members) {
+void ManagedObject::setToManyMembers(int propertyIndex,
+                                     const std::vector<ManagedObject*>& members) {
     const PropertyDescription& p = entity_->properties[propertyIndex];
     const std::vector<ManagedObject*> current = p.toMany(*this).items();
     for (ManagedObject* old : current) {
@@ -230,7 +253,8 @@ void ManagedObject::setToManyMembers(int propertyIndex, const std::vector<Manage
             linkRemove(propertyIndex, old);
         }
     }
-    for (ManagedObject* member : members) linkAdd(propertyIndex, member);
+    for (ManagedObject* member : members)
+        linkAdd(propertyIndex, member);
     runHook(propertyIndex);
 }
 

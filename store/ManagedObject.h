@@ -106,7 +106,8 @@ private:
     void runHook(int propertyIndex);
     void clearChanges() { changes_.reset(); }
     void clearPending() {
-        if (changes_) changes_->pendingMask = 0;
+        if (changes_)
+            changes_->pendingMask = 0;
     }
 
     const EntityDescription* entity_;

@@ -14,10 +14,12 @@ namespace ravelong {
 
 std::vector<std::string> ChangedObject::changedKeys() const {
     std::vector<std::string> keys;
-    if (!object) return keys;
+    if (!object)
+        return keys;
     const auto& properties = object->entity().properties;
     for (std::size_t i = 0; i < properties.size(); ++i) {
-        if (changed(static_cast<int>(i))) keys.push_back(properties[i].name);
+        if (changed(static_cast<int>(i)))
+            keys.push_back(properties[i].name);
     }
     return keys;
 }
@@ -40,7 +42,8 @@ Result<std::unique_ptr<ManagedObjectContext>> ManagedObjectContext::openMainCont
     context->store_ = store;
     context->storeIdentifier_ = store->storeIdentifier();
     Status loaded = store->loadInto(*context);
-    if (!loaded) return loaded.error();
+    if (!loaded)
+        return loaded.error();
     return context;
 }
 
@@ -53,7 +56,8 @@ bool ManagedObjectContext::undoRegistrationEnabled() const {
 }
 
 void ManagedObjectContext::registerUndo(std::function<void()> action) {
-    if (undoRegistrationEnabled()) undoManager_->registerUndo(std::move(action));
+    if (undoRegistrationEnabled())
+        undoManager_->registerUndo(std::move(action));
 }
 
 // --- Records ------------------------------------------------------------------------------
@@ -79,7 +83,8 @@ void ManagedObjectContext::unregisterLive(ManagedObject* object) {
     const int e = object->entity().index;
     liveByEntity_[e].erase(object);
     auto found = byKey_[e].find(object->primaryKey_);
-    if (found != byKey_[e].end() && found->second == object) byKey_[e].erase(found);
+    if (found != byKey_[e].end() && found->second == object)
+        byKey_[e].erase(found);
 }
 
 const ObjectSet& ManagedObjectContext::registeredObjects(const EntityDescription& entity) const {
@@ -95,14 +100,16 @@ ManagedObject* ManagedObjectContext::insertNewObject(const EntityDescription& en
 }
 
 void ManagedObjectContext::deleteObject(ManagedObject* object) {
-    if (!object || object->context_ != this || object->deleted_) return;
+    if (!object || object->context_ != this || object->deleted_)
+        return;
     // Nullify every relationship first, so undo restores them after the record is back.
     for (const PropertyDescription& p : object->entity().properties) {
         if (p.kind == PropertyKind::ToOne) {
             object->linkToOne(p.index, nullptr);
         } else if (p.kind == PropertyKind::ToMany) {
             const std::vector<ManagedObject*> members = p.toMany(*object).items();
-            for (ManagedObject* member : members) object->linkRemove(p.index, member);
+            for (ManagedObject* member : members)
+                object->linkRemove(p.index, member);
         }
     }
     markDeleted(object);
@@ -111,7 +118,8 @@ void ManagedObjectContext::deleteObject(ManagedObject* object) {
 // Deletion and insertion are each other's undo: an undone insert is a record that leaves the
 // graph, an undone delete one that comes back.
 void ManagedObjectContext::markDeleted(ManagedObject* object) {
-    if (object->deleted_) return;
+    if (object->deleted_)
+        return;
     object->deleted_ = true;
     unregisterLive(object);
     insertedObjects_.erase(object);
@@ -124,7 +132,8 @@ void ManagedObjectContext::markDeleted(ManagedObject* object) {
 }
 
 void ManagedObjectContext::revive(ManagedObject* object) {
-    if (!object->deleted_) return;
+    if (!object->deleted_)
+        return;
     object->deleted_ = false;
     registerLive(object);
     if (object->persisted_) {
@@ -138,14 +147,16 @@ void ManagedObjectContext::revive(ManagedObject* object) {
 }
 
 ManagedObject* ManagedObjectContext::objectWithID(const ObjectID& id) const {
-    if (id.entityIndex < 0 || id.entityIndex >= static_cast<int>(byKey_.size())) return nullptr;
+    if (id.entityIndex < 0 || id.entityIndex >= static_cast<int>(byKey_.size()))
+        return nullptr;
     auto found = byKey_[id.entityIndex].find(id.primaryKey);
     return found == byKey_[id.entityIndex].end() ? nullptr : found->second;
 }
 
 ManagedObject* ManagedObjectContext::objectWithURI(std::string_view uri) const {
     constexpr std::string_view scheme = "x-ravelong://";
-    if (uri.substr(0, scheme.size()) != scheme) return nullptr;
+    if (uri.substr(0, scheme.size()) != scheme)
+        return nullptr;
     uri.remove_prefix(scheme.size());
     const auto firstSlash = uri.find('/');
     if (firstSlash == std::string_view::npos || uri.substr(0, firstSlash) != storeIdentifier_) {
@@ -153,14 +164,17 @@ ManagedObject* ManagedObjectContext::objectWithURI(std::string_view uri) const {
     }
     uri.remove_prefix(firstSlash + 1);
     const auto secondSlash = uri.find('/');
-    if (secondSlash == std::string_view::npos) return nullptr;
+    if (secondSlash == std::string_view::npos)
+        return nullptr;
     const EntityDescription* entity = model_->entity(uri.substr(0, secondSlash));
     std::string_view key = uri.substr(secondSlash + 1);
-    if (!entity || key.size() < 2 || key.front() != 'p') return nullptr;
+    if (!entity || key.size() < 2 || key.front() != 'p')
+        return nullptr;
     key.remove_prefix(1);
     std::int64_t primaryKey = 0;
     auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), primaryKey);
-    if (error != std::errc() || end != key.data() + key.size()) return nullptr;
+    if (error != std::errc() || end != key.data() + key.size())
+        return nullptr;
     return objectWithID(ObjectID{entity->index, primaryKey});
 }
 
@@ -176,15 +190,18 @@ void ManagedObjectContext::objectDidChange(ManagedObject* object) {
 std::vector<ManagedObject*> ManagedObjectContext::updatedObjects() const {
     std::vector<ManagedObject*> result;
     for (ManagedObject* object : updatedCandidates_) {
-        if (object->isUpdated()) result.push_back(object);
+        if (object->isUpdated())
+            result.push_back(object);
     }
     return result;
 }
 
 bool ManagedObjectContext::hasChanges() const {
-    if (!insertedObjects_.empty() || !deletedObjects_.empty()) return true;
+    if (!insertedObjects_.empty() || !deletedObjects_.empty())
+        return true;
     for (ManagedObject* object : updatedCandidates_) {
-        if (object->isUpdated()) return true;
+        if (object->isUpdated())
+            return true;
     }
     return false;
 }
@@ -192,7 +209,8 @@ bool ManagedObjectContext::hasChanges() const {
 ChangeSet ManagedObjectContext::takePendingChanges() {
     ChangeSet changes;
     for (ManagedObject* object : pendingInserted_) {
-        if (object->isInserted()) changes.inserted.push_back(object);
+        if (object->isInserted())
+            changes.inserted.push_back(object);
     }
     for (ManagedObject* object : pendingUpdated_) {
         if (object->persisted_ && !object->deleted_ && object->changes_ &&
@@ -201,10 +219,13 @@ ChangeSet ManagedObjectContext::takePendingChanges() {
         }
     }
     for (ManagedObject* object : pendingDeleted_) {
-        if (object->deleted_ && object->persisted_) changes.deleted.push_back(object);
+        if (object->deleted_ && object->persisted_)
+            changes.deleted.push_back(object);
     }
-    for (ManagedObject* object : pendingInserted_) object->clearPending();
-    for (ManagedObject* object : pendingUpdated_) object->clearPending();
+    for (ManagedObject* object : pendingInserted_)
+        object->clearPending();
+    for (ManagedObject* object : pendingUpdated_)
+        object->clearPending();
     pendingInserted_.clear();
     pendingUpdated_.clear();
     pendingDeleted_.clear();
@@ -212,16 +233,19 @@ ChangeSet ManagedObjectContext::takePendingChanges() {
 }
 
 void ManagedObjectContext::processPendingChanges() {
-    if (undoManager_) undoManager_->endImplicitGroup();
+    if (undoManager_)
+        undoManager_->endImplicitGroup();
     ChangeSet changes = takePendingChanges();
-    if (objectsDidChange_ && !changes.empty()) objectsDidChange_(changes);
+    if (objectsDidChange_ && !changes.empty())
+        objectsDidChange_(changes);
 }
 
 ChangeSet ManagedObjectContext::currentChanges() const {
     ChangeSet changes;
     changes.inserted = insertedObjects_.items();
     for (ManagedObject* object : updatedCandidates_) {
-        if (object->isUpdated()) changes.updated.push_back({object, object->changes_->changedMask});
+        if (object->isUpdated())
+            changes.updated.push_back({object, object->changes_->changedMask});
     }
     changes.deleted = deletedObjects_.items();
     return changes;
@@ -232,7 +256,8 @@ void ManagedObjectContext::clearAllChanges() {
         object->persisted_ = true;
         object->clearChanges();
     }
-    for (ManagedObject* object : updatedCandidates_) object->clearChanges();
+    for (ManagedObject* object : updatedCandidates_)
+        object->clearChanges();
     for (ManagedObject* object : deletedObjects_) {
         object->persisted_ = false;  // gone from the store; undo may bring it back as an insert
         object->clearChanges();
@@ -244,7 +269,8 @@ void ManagedObjectContext::clearAllChanges() {
 
 Status ManagedObjectContext::save() {
     processPendingChanges();
-    if (!hasChanges()) return Status::success();
+    if (!hasChanges())
+        return Status::success();
     ChangeSet changes = currentChanges();
     if (parent_) {
         ChildChanges payload = collectChildChanges();
@@ -262,26 +288,33 @@ Status ManagedObjectContext::save() {
         }
     } else if (store_) {
         Status written = store_->save(changes);
-        if (!written) return written;
+        if (!written)
+            return written;
     }
     clearAllChanges();
-    if (didSave_) didSave_(changes);
+    if (didSave_)
+        didSave_(changes);
     return Status::success();
 }
 
 void ManagedObjectContext::rollback() {
-    if (undoManager_) undoManager_->removeAllActions();
+    if (undoManager_)
+        undoManager_->removeAllActions();
     std::vector<ManagedObject*> touched = updatedCandidates_.items();
-    for (ManagedObject* object : deletedObjects_) touched.push_back(object);
+    for (ManagedObject* object : deletedObjects_)
+        touched.push_back(object);
     for (ManagedObject* object : touched) {
-        if (!object->changes_) continue;
+        if (!object->changes_)
+            continue;
         for (const auto& [index, value] : object->changes_->committed) {
             object->entity().properties[index].setPrimitive(*object, value);
         }
         for (const ToManyDiff& diff : object->changes_->toManyDiffs) {
             ObjectSet& set = object->entity().properties[diff.propertyIndex].toMany(*object);
-            for (ManagedObject* member : diff.added) set.erase(member);
-            for (ManagedObject* member : diff.removed) set.insert(member);
+            for (ManagedObject* member : diff.added)
+                set.erase(member);
+            for (ManagedObject* member : diff.removed)
+                set.insert(member);
         }
     }
     for (ManagedObject* object : deletedObjects_) {
@@ -293,8 +326,10 @@ void ManagedObjectContext::rollback() {
         object->persisted_ = false;
         unregisterLive(object);
     }
-    for (ManagedObject* object : touched) object->clearChanges();
-    for (ManagedObject* object : insertedObjects_) object->clearChanges();
+    for (ManagedObject* object : touched)
+        object->clearChanges();
+    for (ManagedObject* object : insertedObjects_)
+        object->clearChanges();
     insertedObjects_.clear();
     updatedCandidates_.clear();
     deletedObjects_.clear();
@@ -304,15 +339,18 @@ void ManagedObjectContext::rollback() {
 }
 
 void ManagedObjectContext::reset() {
-    if (undoManager_) undoManager_->removeAllActions();
+    if (undoManager_)
+        undoManager_->removeAllActions();
     insertedObjects_.clear();
     updatedCandidates_.clear();
     deletedObjects_.clear();
     pendingInserted_.clear();
     pendingUpdated_.clear();
     pendingDeleted_.clear();
-    for (auto& live : liveByEntity_) live.clear();
-    for (auto& keys : byKey_) keys.clear();
+    for (auto& live : liveByEntity_)
+        live.clear();
+    for (auto& keys : byKey_)
+        keys.clear();
     owned_.clear();
     if (store_) {
         Status loaded = store_->loadInto(*this);

@@ -166,13 +166,15 @@ std::vector<T*> ManagedObjectContext::fetch(const FetchRequest<T>& request) cons
     std::vector<T*> result;
     for (ManagedObject* object : registeredObjects(T::entityDescription())) {
         T* record = static_cast<T*>(object);
-        if (!request.predicate || request.predicate(*record)) result.push_back(record);
+        if (!request.predicate || request.predicate(*record))
+            result.push_back(record);
     }
     if (!request.sortDescriptors.empty()) {
         auto less = [&](const T* a, const T* b) {
             for (const auto& descriptor : request.sortDescriptors) {
                 const int order = descriptor(*a, *b);
-                if (order != 0) return order < 0;
+                if (order != 0)
+                    return order < 0;
             }
             return false;
         };
@@ -192,9 +194,11 @@ std::vector<T*> ManagedObjectContext::fetch(const FetchRequest<T>& request) cons
 template <class T>
 std::size_t ManagedObjectContext::count(const std::function<bool(const T&)>& predicate) const {
     const ObjectSet& objects = registeredObjects(T::entityDescription());
-    if (!predicate) return objects.size();
+    if (!predicate)
+        return objects.size();
     std::size_t n = 0;
-    for (ManagedObject* object : objects) n += predicate(*static_cast<T*>(object)) ? 1 : 0;
+    for (ManagedObject* object : objects)
+        n += predicate(*static_cast<T*>(object)) ? 1 : 0;
     return n;
 }
 

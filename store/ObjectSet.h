@@ -64,12 +64,14 @@ public:
     std::size_t size() const { return set_->size(); }
     bool empty() const { return set_->empty(); }
     bool contains(const T* object) const {
-        return set_->contains(const_cast<ManagedObject*>(static_cast<const ManagedObject*>(object)));
+        return set_->contains(
+            const_cast<ManagedObject*>(static_cast<const ManagedObject*>(object)));
     }
     std::vector<T*> toVector() const {
         std::vector<T*> result;
         result.reserve(set_->size());
-        for (ManagedObject* item : *set_) result.push_back(static_cast<T*>(item));
+        for (ManagedObject* item : *set_)
+            result.push_back(static_cast<T*>(item));
         return result;
     }
 

@@ -32,10 +32,12 @@ bool hasSqliteHeader(const std::filesystem::path& path) {
 
 Status fsyncPath(const std::filesystem::path& path, bool directory) {
     const int fd = ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC);
-    if (fd < 0) return storeError(StoreErrorCode::MigrationFailed, "Cannot sync " + path.string());
+    if (fd < 0)
+        return storeError(StoreErrorCode::MigrationFailed, "Cannot sync " + path.string());
     const int rc = ::fsync(fd);
     ::close(fd);
-    if (rc != 0) return storeError(StoreErrorCode::MigrationFailed, "Cannot sync " + path.string());
+    if (rc != 0)
+        return storeError(StoreErrorCode::MigrationFailed, "Cannot sync " + path.string());
     return Status::success();
 }
 
@@ -58,7 +60,8 @@ std::string updateSql(const EntityDescription& entity) {
 }
 
 Value columnValue(const PropertyDescription& p, const ManagedObject& object) {
-    if (p.kind == PropertyKind::Attribute) return p.get(object);
+    if (p.kind == PropertyKind::Attribute)
+        return p.get(object);
     ManagedObject* target = p.toOne(object);
     return target ? Value(target->objectID().primaryKey) : Value();
 }
@@ -93,19 +96,22 @@ Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesy
                           "It was left unchanged.");
     }
     Status prepared = store->prepareFile(options);
-    if (!prepared) return prepared.error();
+    if (!prepared)
+        return prepared.error();
     return store;
 }
 
 PersistentStore::~PersistentStore() {
     statements_.clear();
     db_.reset();
-    if (lockFd_ >= 0) ::close(lockFd_);  // closing releases the lock
+    if (lockFd_ >= 0)
+        ::close(lockFd_);  // closing releases the lock
 }
 
 Status PersistentStore::prepareFile(const StoreOptions& options) {
     auto opened = SqliteDatabase::open(path_, SqliteDatabase::Mode::ReadWrite);
-    if (!opened) return opened.error();
+    if (!opened)
+        return opened.error();
     db_ = std::move(opened.value());
 
     auto notAStore = [this](const std::string& reason) {
@@ -113,27 +119,34 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
                           "The file " + path_.string() + " is not a Ravelong data file.", reason);
     };
     auto version = db_->queryInt("PRAGMA user_version");
-    if (!version) return notAStore(version.error().description);
+    if (!version)
+        return notAStore(version.error().description);
     auto tableCount = db_->queryInt("SELECT count(*) FROM sqlite_master");
-    if (!tableCount) return notAStore(tableCount.error().description);
+    if (!tableCount)
+        return notAStore(tableCount.error().description);
 
     if (*version > model_->version()) {
         return storeError(StoreErrorCode::NewerModelVersion,
                           "The data file was written by a newer version of Ravelong.",
                           "Update Ravelong to open it. The file was left unchanged.");
     }
-    if (*version == 0 && *tableCount > 0) return notAStore("It holds tables of another program.");
+    if (*version == 0 && *tableCount > 0)
+        return notAStore("It holds tables of another program.");
     if (*version > 0 && *version < model_->version()) {
         Status migrated = migrate(static_cast<int>(*version), options);
-        if (!migrated) return migrated;
+        if (!migrated)
+            return migrated;
         return prepareFile(options);
     }
 
-    if (Status s = db_->execute("PRAGMA journal_mode=WAL"); !s) return notAStore(s.error().description);
-    if (Status s = db_->execute("PRAGMA synchronous=FULL"); !s) return s;
+    if (Status s = db_->execute("PRAGMA journal_mode=WAL"); !s)
+        return notAStore(s.error().description);
+    if (Status s = db_->execute("PRAGMA synchronous=FULL"); !s)
+        return s;
 
     if (*version == 0) {
-        if (Status s = db_->execute("BEGIN IMMEDIATE"); !s) return s;
+        if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
+            return s;
         for (const std::string& sql : store_schema::createStatements(*model_)) {
             if (Status s = db_->execute(sql); !s) {
                 (void)db_->execute("ROLLBACK");
@@ -141,20 +154,24 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
             }
         }
         const std::string identifier = makeUuid();
-        Status written = db_->execute(
-            "INSERT INTO Z_METADATA (key, value) VALUES ('storeUUID', '" + identifier + "')");
-        if (written) written = db_->execute("PRAGMA user_version = " + std::to_string(model_->version()));
-        if (written) written = db_->execute("COMMIT");
+        Status written = db_->execute("INSERT INTO Z_METADATA (key, value) VALUES ('storeUUID', '" +
+                                      identifier + "')");
+        if (written)
+            written = db_->execute("PRAGMA user_version = " + std::to_string(model_->version()));
+        if (written)
+            written = db_->execute("COMMIT");
         if (!written) {
             (void)db_->execute("ROLLBACK");
             return written;
         }
     }
     for (const EntityDescription* entity : model_->entities()) {
-        if (!db_->tableExists(entity->name)) return notAStore("The table " + entity->name + " is missing.");
+        if (!db_->tableExists(entity->name))
+            return notAStore("The table " + entity->name + " is missing.");
     }
     auto identifier = db_->prepare("SELECT value FROM Z_METADATA WHERE key = 'storeUUID'");
-    if (!identifier) return notAStore(identifier.error().description);
+    if (!identifier)
+        return notAStore(identifier.error().description);
     if (identifier->step()) {
         storeIdentifier_ = std::get<std::string>(identifier->column(0));
     } else {
@@ -187,43 +204,52 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
         return storeError(StoreErrorCode::MigrationFailed, "The data file could not be upgraded.",
                           reason + " The file was left unchanged.");
     };
-    if (Status s = db_->execute("PRAGMA wal_checkpoint(TRUNCATE)"); !s) return failed(s.error().description);
+    if (Status s = db_->execute("PRAGMA wal_checkpoint(TRUNCATE)"); !s)
+        return failed(s.error().description);
     db_.reset();
 
     const std::filesystem::path copy = path_.string() + ".upgrading";
     std::error_code ec;
     std::filesystem::remove(copy, ec);
     std::filesystem::copy_file(path_, copy, ec);
-    if (ec) return failed(ec.message());
+    if (ec)
+        return failed(ec.message());
     Status result = [&]() -> Status {
         auto opened = SqliteDatabase::open(copy, SqliteDatabase::Mode::ReadWrite);
-        if (!opened) return failed(opened.error().description);
+        if (!opened)
+            return failed(opened.error().description);
         SqliteDatabase& db = *opened.value();
-        if (Status s = db.execute("BEGIN IMMEDIATE"); !s) return failed(s.error().description);
+        if (Status s = db.execute("BEGIN IMMEDIATE"); !s)
+            return failed(s.error().description);
         for (const MigrationStep* step : chain) {
             Status applied = step->apply(db);
-            if (applied) applied = db.execute("PRAGMA user_version = " + std::to_string(step->toVersion));
+            if (applied)
+                applied = db.execute("PRAGMA user_version = " + std::to_string(step->toVersion));
             if (!applied) {
                 (void)db.execute("ROLLBACK");
                 return failed(step->name + ": " + applied.error().description);
             }
         }
-        if (Status s = db.execute("COMMIT"); !s) return failed(s.error().description);
-        if (Status s = db.execute("PRAGMA wal_checkpoint(TRUNCATE)"); !s) return failed(s.error().description);
+        if (Status s = db.execute("COMMIT"); !s)
+            return failed(s.error().description);
+        if (Status s = db.execute("PRAGMA wal_checkpoint(TRUNCATE)"); !s)
+            return failed(s.error().description);
         return Status::success();
     }();
-    if (result) result = fsyncPath(copy, false);
+    if (result)
+        result = fsyncPath(copy, false);
     if (result) {
         std::filesystem::rename(copy, path_, ec);
-        if (ec) result = failed(ec.message());
+        if (ec)
+            result = failed(ec.message());
     }
     if (!result) {
         std::filesystem::remove(copy, ec);
         return result;
     }
     (void)fsyncPath(path_.parent_path().empty() ? "." : path_.parent_path(), true);
-    logInfo("PersistentStore::migrate", "upgraded " + path_.string() + " from version " +
-                                            std::to_string(fromVersion));
+    logInfo("PersistentStore::migrate",
+            "upgraded " + path_.string() + " from version " + std::to_string(fromVersion));
     return Status::success();
 }
 
@@ -241,7 +267,8 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
     // One read transaction, so that every table is read from the same state of the file.
     const bool ownTransaction = !db.inTransaction();
     if (ownTransaction) {
-        if (Status s = db.execute("BEGIN"); !s) return readFailed(s.error().description);
+        if (Status s = db.execute("BEGIN"); !s)
+            return readFailed(s.error().description);
     }
     struct Link {
         ManagedObject* object;
@@ -255,7 +282,8 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
     for (const EntityDescription* entity : model.entities()) {
         const auto columns = store_schema::columns(*entity);
         std::string sql = "SELECT pk";
-        for (const PropertyDescription* p : columns) sql += ", " + sqlQuoted(p->name);
+        for (const PropertyDescription* p : columns)
+            sql += ", " + sqlQuoted(p->name);
         auto statement = db.prepare(sql + " FROM " + sqlQuoted(entity->name));
         if (!statement) {
             status = readFailed(statement.error().description);
@@ -307,7 +335,8 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
                     break;
                 }
                 while (statement->step()) {
-                    ManagedObject* owner = context.objectWithID({entity->index, statement->columnInt(0)});
+                    ManagedObject* owner =
+                        context.objectWithID({entity->index, statement->columnInt(0)});
                     ManagedObject* member =
                         context.objectWithID({p->destination->index, statement->columnInt(1)});
                     if (!owner || !member) {
@@ -320,7 +349,8 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
             }
         }
     }
-    if (ownTransaction) (void)db.execute("COMMIT");
+    if (ownTransaction)
+        (void)db.execute("COMMIT");
     if (dangling > 0) {
         logWarning("PersistentStore::loadRecords",
                    std::to_string(dangling) + " references to missing records were ignored");
@@ -332,10 +362,12 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
 
 SqliteStatement* PersistentStore::cached(const std::string& sql) {
     for (auto& [text, statement] : statements_) {
-        if (text == sql) return statement.get();
+        if (text == sql)
+            return statement.get();
     }
     auto prepared = db_->prepare(sql);
-    if (!prepared) return nullptr;
+    if (!prepared)
+        return nullptr;
     statements_.emplace_back(sql, std::make_unique<SqliteStatement>(std::move(prepared.value())));
     return statements_.back().second.get();
 }
@@ -344,9 +376,11 @@ Status PersistentStore::runCached(const std::string& sql, const std::vector<Valu
     if (failAfterStatements_ == 0) {
         return storeError(StoreErrorCode::SaveFailed, "disk I/O error (simulated)");
     }
-    if (failAfterStatements_ > 0) --failAfterStatements_;
+    if (failAfterStatements_ > 0)
+        --failAfterStatements_;
     SqliteStatement* statement = cached(sql);
-    if (!statement) return storeError(StoreErrorCode::SaveFailed, db_->lastError(), sql);
+    if (!statement)
+        return storeError(StoreErrorCode::SaveFailed, db_->lastError(), sql);
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         statement->bind(static_cast<int>(i) + 1, arguments[i]);
     }
@@ -361,13 +395,17 @@ Status PersistentStore::writeRecord(ManagedObject* object, bool isNew) {
         for (const PropertyDescription* p : columns) {
             columnChanged = columnChanged || ((object->changedMask() >> p->index) & 1u);
         }
-        if (!columnChanged) return Status::success();
+        if (!columnChanged)
+            return Status::success();
     }
     std::vector<Value> arguments;
     arguments.reserve(columns.size() + 1);
-    if (isNew) arguments.emplace_back(object->objectID().primaryKey);
-    for (const PropertyDescription* p : columns) arguments.push_back(columnValue(*p, *object));
-    if (!isNew) arguments.emplace_back(object->objectID().primaryKey);
+    if (isNew)
+        arguments.emplace_back(object->objectID().primaryKey);
+    for (const PropertyDescription* p : columns)
+        arguments.push_back(columnValue(*p, *object));
+    if (!isNew)
+        arguments.emplace_back(object->objectID().primaryKey);
     return runCached(isNew ? insertSql(entity) : updateSql(entity), arguments);
 }
 
@@ -376,21 +414,26 @@ Status PersistentStore::writeJoins(ManagedObject* object, bool isNew) {
     const Value owner(object->objectID().primaryKey);
     for (const PropertyDescription* p : store_schema::joinRelationships(entity)) {
         const std::string table = sqlQuoted(store_schema::joinTableName(entity, *p));
-        const std::string insert = "INSERT OR IGNORE INTO " + table + " (owner, member) VALUES (?, ?)";
+        const std::string insert =
+            "INSERT OR IGNORE INTO " + table + " (owner, member) VALUES (?, ?)";
         const std::string remove = "DELETE FROM " + table + " WHERE owner = ? AND member = ?";
         if (isNew) {
             for (ManagedObject* member : p->toMany(*object)) {
-                if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s) return s;
+                if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s)
+                    return s;
             }
             continue;
         }
         const ToManyDiff* diff = object->toManyDiff(p->index);
-        if (!diff) continue;
+        if (!diff)
+            continue;
         for (ManagedObject* member : diff->removed) {
-            if (Status s = runCached(remove, {owner, Value(member->objectID().primaryKey)}); !s) return s;
+            if (Status s = runCached(remove, {owner, Value(member->objectID().primaryKey)}); !s)
+                return s;
         }
         for (ManagedObject* member : diff->added) {
-            if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s) return s;
+            if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s)
+                return s;
         }
     }
     return Status::success();
@@ -399,15 +442,18 @@ Status PersistentStore::writeJoins(ManagedObject* object, bool isNew) {
 Status PersistentStore::deleteRecord(ManagedObject* object) {
     const EntityDescription& entity = object->entity();
     const Value key(object->objectID().primaryKey);
-    if (Status s = runCached("DELETE FROM " + sqlQuoted(entity.name) + " WHERE pk = ?", {key}); !s) return s;
+    if (Status s = runCached("DELETE FROM " + sqlQuoted(entity.name) + " WHERE pk = ?", {key}); !s)
+        return s;
     for (const EntityDescription* other : model_->entities()) {
         for (const PropertyDescription* p : store_schema::joinRelationships(*other)) {
             const std::string table = sqlQuoted(store_schema::joinTableName(*other, *p));
             if (other == &entity) {
-                if (Status s = runCached("DELETE FROM " + table + " WHERE owner = ?", {key}); !s) return s;
+                if (Status s = runCached("DELETE FROM " + table + " WHERE owner = ?", {key}); !s)
+                    return s;
             }
             if (p->destination == &entity) {
-                if (Status s = runCached("DELETE FROM " + table + " WHERE member = ?", {key}); !s) return s;
+                if (Status s = runCached("DELETE FROM " + table + " WHERE member = ?", {key}); !s)
+                    return s;
             }
         }
     }
@@ -421,17 +467,23 @@ Status PersistentStore::save(const ChangeSet& changes) {
     }
     Status status = Status::success();
     for (ManagedObject* object : changes.inserted) {
-        if (status) status = writeRecord(object, true);
-        if (status) status = writeJoins(object, true);
+        if (status)
+            status = writeRecord(object, true);
+        if (status)
+            status = writeJoins(object, true);
     }
     for (const ChangedObject& changed : changes.updated) {
-        if (status) status = writeRecord(changed.object, false);
-        if (status) status = writeJoins(changed.object, false);
+        if (status)
+            status = writeRecord(changed.object, false);
+        if (status)
+            status = writeJoins(changed.object, false);
     }
     for (ManagedObject* object : changes.deleted) {
-        if (status) status = deleteRecord(object);
+        if (status)
+            status = deleteRecord(object);
     }
-    if (status) status = db_->execute("COMMIT");
+    if (status)
+        status = db_->execute("COMMIT");
     if (!status) {
         (void)db_->execute("ROLLBACK");
         logError("PersistentStore::save", status.error().description);

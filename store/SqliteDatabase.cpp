@@ -10,13 +10,15 @@ std::string sqlQuoted(const std::string& identifier) {
     std::string result = "\"";
     for (char c : identifier) {
         result += c;
-        if (c == '"') result += '"';
+        if (c == '"')
+            result += '"';
     }
     return result + "\"";
 }
 
 SqliteStatement::~SqliteStatement() {
-    if (statement_) sqlite3_finalize(statement_);
+    if (statement_)
+        sqlite3_finalize(statement_);
 }
 
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
@@ -47,8 +49,10 @@ void SqliteStatement::bindInt(int position, std::int64_t value) {
 
 bool SqliteStatement::step() {
     const int rc = sqlite3_step(statement_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) error_ = sqlite3_errmsg(db_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        error_ = sqlite3_errmsg(db_);
     return false;
 }
 
@@ -57,7 +61,8 @@ Status SqliteStatement::run() {
     while (step()) {
     }
     reset();
-    if (!error_.empty()) return storeError(StoreErrorCode::SaveFailed, error_);
+    if (!error_.empty())
+        return storeError(StoreErrorCode::SaveFailed, error_);
     return Status::success();
 }
 
@@ -66,7 +71,9 @@ void SqliteStatement::reset() {
     sqlite3_clear_bindings(statement_);
 }
 
-int SqliteStatement::columnCount() const { return sqlite3_column_count(statement_); }
+int SqliteStatement::columnCount() const {
+    return sqlite3_column_count(statement_);
+}
 
 Value SqliteStatement::column(int index) const {
     switch (sqlite3_column_type(statement_, index)) {
@@ -76,7 +83,8 @@ Value SqliteStatement::column(int index) const {
             return sqlite3_column_double(statement_, index);
         case SQLITE_TEXT: {
             auto text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
-            return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, index)));
+            return std::string(text,
+                               static_cast<std::size_t>(sqlite3_column_bytes(statement_, index)));
         }
         case SQLITE_BLOB: {
             auto bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, index));
@@ -98,8 +106,8 @@ bool SqliteStatement::columnIsNull(int index) const {
 Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(const std::filesystem::path& path,
                                                              Mode mode) {
     sqlite3* db = nullptr;
-    const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY
-                                             : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int flags =
+        mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -111,11 +119,17 @@ Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(const std::filesyst
     return std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db));
 }
 
-SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
+SqliteDatabase::~SqliteDatabase() {
+    sqlite3_close_v2(db_);
+}
 
-bool SqliteDatabase::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+bool SqliteDatabase::inTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
+}
 
-std::string SqliteDatabase::lastError() const { return sqlite3_errmsg(db_); }
+std::string SqliteDatabase::lastError() const {
+    return sqlite3_errmsg(db_);
+}
 
 Status SqliteDatabase::execute(const std::string& sql) {
     char* message = nullptr;
@@ -138,15 +152,19 @@ Result<SqliteStatement> SqliteDatabase::prepare(const std::string& sql) {
 
 Result<std::int64_t> SqliteDatabase::queryInt(const std::string& sql) {
     auto statement = prepare(sql);
-    if (!statement) return statement.error();
-    if (statement->step()) return statement->columnInt(0);
-    if (statement->failed()) return storeError(StoreErrorCode::ReadFailed, statement->error(), sql);
+    if (!statement)
+        return statement.error();
+    if (statement->step())
+        return statement->columnInt(0);
+    if (statement->failed())
+        return storeError(StoreErrorCode::ReadFailed, statement->error(), sql);
     return std::int64_t{0};
 }
 
 bool SqliteDatabase::tableExists(const std::string& name) {
     auto statement = prepare("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?");
-    if (!statement) return false;
+    if (!statement)
+        return false;
     statement->bind(1, Value(name));
     return statement->step();
 }

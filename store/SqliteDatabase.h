@@ -49,7 +49,8 @@ class SqliteDatabase {
 public:
     enum class Mode { ReadWrite, ReadOnly };
 
-    static Result<std::unique_ptr<SqliteDatabase>> open(const std::filesystem::path& path, Mode mode);
+    static Result<std::unique_ptr<SqliteDatabase>> open(const std::filesystem::path& path,
+                                                        Mode mode);
     ~SqliteDatabase();
 
     Status execute(const std::string& sql);

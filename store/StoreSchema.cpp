@@ -52,7 +52,8 @@ std::vector<const PropertyDescription*> columns(const EntityDescription& entity)
 std::vector<const PropertyDescription*> joinRelationships(const EntityDescription& entity) {
     std::vector<const PropertyDescription*> result;
     for (const PropertyDescription& p : entity.properties) {
-        if (p.isManyToMany() && p.persisted) result.push_back(&p);
+        if (p.isManyToMany() && p.persisted)
+            result.push_back(&p);
     }
     return result;
 }
@@ -80,15 +81,16 @@ std::vector<std::string> createStatements(const ManagedObjectModel& model) {
         }
     }
     for (const auto& [table, indexColumns] : indexes()) {
-        if (!model.entity(table)) continue;
+        if (!model.entity(table))
+            continue;
         std::string name = table;
         std::string list;
         for (const std::string& column : indexColumns) {
             name += "_" + column;
             list += (list.empty() ? "" : ", ") + sqlQuoted(column);
         }
-        statements.push_back("CREATE INDEX " + sqlQuoted(name) + " ON " + sqlQuoted(table) + " (" + list +
-                             ")");
+        statements.push_back("CREATE INDEX " + sqlQuoted(name) + " ON " + sqlQuoted(table) + " (" +
+                             list + ")");
     }
     statements.push_back("CREATE TABLE Z_METADATA (key TEXT PRIMARY KEY, value TEXT)");
     return statements;

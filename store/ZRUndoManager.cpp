@@ -13,7 +13,8 @@ void ZRUndoManager::beginUndoGrouping() {
 }
 
 void ZRUndoManager::endUndoGrouping() {
-    if (openGroups_.empty() || openGroups_.back().implicit) return;
+    if (openGroups_.empty() || openGroups_.back().implicit)
+        return;
     if (openGroups_.size() == 1) {
         closeOutermostGroup();
         return;
@@ -21,18 +22,22 @@ void ZRUndoManager::endUndoGrouping() {
     Group inner = std::move(openGroups_.back());
     openGroups_.pop_back();
     Group& outer = openGroups_.back();
-    for (auto& action : inner.actions) outer.actions.push_back(std::move(action));
-    if (outer.name.empty()) outer.name = std::move(inner.name);
+    for (auto& action : inner.actions)
+        outer.actions.push_back(std::move(action));
+    if (outer.name.empty())
+        outer.name = std::move(inner.name);
 }
 
 void ZRUndoManager::endImplicitGroup() {
-    if (openGroups_.size() == 1 && openGroups_.front().implicit) closeOutermostGroup();
+    if (openGroups_.size() == 1 && openGroups_.front().implicit)
+        closeOutermostGroup();
 }
 
 void ZRUndoManager::closeOutermostGroup() {
     Group group = std::move(openGroups_.front());
     openGroups_.clear();
-    if (!group.actions.empty()) pushCompleted(std::move(group));
+    if (!group.actions.empty())
+        pushCompleted(std::move(group));
 }
 
 void ZRUndoManager::pushCompleted(Group group) {
@@ -41,7 +46,8 @@ void ZRUndoManager::pushCompleted(Group group) {
 }
 
 void ZRUndoManager::trim() {
-    while (levels_ > 0 && undoStack_.size() > levels_) undoStack_.pop_front();
+    while (levels_ > 0 && undoStack_.size() > levels_)
+        undoStack_.pop_front();
 }
 
 void ZRUndoManager::setLevelsOfUndo(std::size_t levels) {
@@ -50,7 +56,8 @@ void ZRUndoManager::setLevelsOfUndo(std::size_t levels) {
 }
 
 void ZRUndoManager::setActionName(std::string name) {
-    if (collecting_) return;  // undo and redo keep the name of the group they replay
+    if (collecting_)
+        return;  // undo and redo keep the name of the group they replay
     if (!openGroups_.empty()) {
         openGroups_.front().name = std::move(name);
     } else if (!undoStack_.empty()) {
@@ -59,7 +66,8 @@ void ZRUndoManager::setActionName(std::string name) {
 }
 
 void ZRUndoManager::registerUndo(std::function<void()> action) {
-    if (!isUndoRegistrationEnabled()) return;
+    if (!isUndoRegistrationEnabled())
+        return;
     if (collecting_) {
         collecting_->actions.push_back(std::move(action));
         return;
@@ -74,7 +82,8 @@ void ZRUndoManager::registerUndo(std::function<void()> action) {
 }
 
 bool ZRUndoManager::canUndo() const {
-    if (!undoStack_.empty()) return true;
+    if (!undoStack_.empty())
+        return true;
     return openGroups_.size() == 1 && openGroups_.front().implicit &&
            !openGroups_.front().actions.empty();
 }
@@ -92,10 +101,12 @@ void ZRUndoManager::runGroup(Group group, bool asUndo) {
     replay.name = group.name;
     collecting_ = &replay;
     (asUndo ? undoing_ : redoing_) = true;
-    for (auto it = group.actions.rbegin(); it != group.actions.rend(); ++it) (*it)();
+    for (auto it = group.actions.rbegin(); it != group.actions.rend(); ++it)
+        (*it)();
     (asUndo ? undoing_ : redoing_) = false;
     collecting_ = nullptr;
-    if (replay.actions.empty()) return;
+    if (replay.actions.empty())
+        return;
     if (asUndo) {
         redoStack_.push_back(std::move(replay));
     } else {
@@ -106,7 +117,8 @@ void ZRUndoManager::runGroup(Group group, bool asUndo) {
 
 void ZRUndoManager::undo() {
     endImplicitGroup();
-    if (!openGroups_.empty() || undoStack_.empty()) return;
+    if (!openGroups_.empty() || undoStack_.empty())
+        return;
     Group group = std::move(undoStack_.back());
     undoStack_.pop_back();
     runGroup(std::move(group), true);
@@ -114,7 +126,8 @@ void ZRUndoManager::undo() {
 
 void ZRUndoManager::redo() {
     endImplicitGroup();
-    if (!openGroups_.empty() || redoStack_.empty()) return;
+    if (!openGroups_.empty() || redoStack_.empty())
+        return;
     Group group = std::move(redoStack_.back());
     redoStack_.pop_back();
     runGroup(std::move(group), false);

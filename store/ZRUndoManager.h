@@ -44,7 +44,8 @@ public:
     // Registration may be switched off (counted: every disable needs its enable).
     void disableUndoRegistration() { ++disabled_; }
     void enableUndoRegistration() {
-        if (disabled_ > 0) --disabled_;
+        if (disabled_ > 0)
+            --disabled_;
     }
     bool isUndoRegistrationEnabled() const { return disabled_ == 0; }
 

@@ -1,37 +1,49 @@
 #include "store/model/ZRCDExportPreferences.h"
 
-
 namespace ravelong {
 
 EntityDescription& ZRCDExportPreferences::entityDescription() {
-    static EntityDescription description = EntityBuilder<ZRCDExportPreferences>("ZRCDExportPreferences")
-        .attribute<&ZRCDExportPreferences::timingsExport_>("timingsExport", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::csvEncoding_>("csvEncoding", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::csvDelimiter_>("csvDelimiter", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::csvRounding_>("csvRounding", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::csvSplitTask_>("csvSplitTask", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvDateFormat_>("csvDateFormat", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::csvDurationFormat_>("csvDurationFormat", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::csvDurations_>("csvDurations", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvShowSeconds_>("csvShowSeconds", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvTotalTime_>("csvTotalTime", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvStartDates_>("csvStartDates", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvEndDates_>("csvEndDates", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvStartTimes_>("csvStartTimes", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvEndTimes_>("csvEndTimes", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvColumnTitles_>("csvColumnTitles", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvNotes_>("csvNotes", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvTaskDescriptions_>("csvTaskDescriptions", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvTaskDescInNotes_>("csvTaskDescInNotes", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvRoundedDurations_>("csvRoundedDurations", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::csvRoundedEndTimes_>("csvRoundedEndTimes", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::imageFileType_>("imageFileType", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::imageTransparent_>("imageTransparent", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::imageQuality_>("imageQuality", AttributeType::Int16)
-        .attribute<&ZRCDExportPreferences::imageLegend_>("imageLegend", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::imageLegendFullName_>("imageLegendFullName", AttributeType::Bool)
-        .attribute<&ZRCDExportPreferences::uuid_>("uuid", AttributeType::String)
-        .build();
+    static EntityDescription description =
+        EntityBuilder<ZRCDExportPreferences>("ZRCDExportPreferences")
+            .attribute<&ZRCDExportPreferences::timingsExport_>("timingsExport",
+                                                               AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::csvEncoding_>("csvEncoding", AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::csvDelimiter_>("csvDelimiter", AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::csvRounding_>("csvRounding", AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::csvSplitTask_>("csvSplitTask", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvDateFormat_>("csvDateFormat",
+                                                               AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::csvDurationFormat_>("csvDurationFormat",
+                                                                   AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::csvDurations_>("csvDurations", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvShowSeconds_>("csvShowSeconds",
+                                                                AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvTotalTime_>("csvTotalTime", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvStartDates_>("csvStartDates", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvEndDates_>("csvEndDates", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvStartTimes_>("csvStartTimes", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvEndTimes_>("csvEndTimes", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvColumnTitles_>("csvColumnTitles",
+                                                                 AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvNotes_>("csvNotes", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvTaskDescriptions_>("csvTaskDescriptions",
+                                                                     AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvTaskDescInNotes_>("csvTaskDescInNotes",
+                                                                    AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvRoundedDurations_>("csvRoundedDurations",
+                                                                     AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::csvRoundedEndTimes_>("csvRoundedEndTimes",
+                                                                    AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::imageFileType_>("imageFileType",
+                                                               AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::imageTransparent_>("imageTransparent",
+                                                                  AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::imageQuality_>("imageQuality", AttributeType::Int16)
+            .attribute<&ZRCDExportPreferences::imageLegend_>("imageLegend", AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::imageLegendFullName_>("imageLegendFullName",
+                                                                     AttributeType::Bool)
+            .attribute<&ZRCDExportPreferences::uuid_>("uuid", AttributeType::String)
+            .build();
     return description;
 }
 

@@ -6,17 +6,18 @@
 namespace ravelong {
 
 EntityDescription& ZRCDOrigin::entityDescription() {
-    static EntityDescription description = EntityBuilder<ZRCDOrigin>("ZRCDOrigin")
-        .attribute<&ZRCDOrigin::device_>("device", AttributeType::String)
-        .attribute<&ZRCDOrigin::udid_>("udid", AttributeType::String)
-        .attribute<&ZRCDOrigin::deviceNameChanged_>("deviceNameChanged", AttributeType::Date)
-        .attribute<&ZRCDOrigin::user_>("user", AttributeType::String)
-        .attribute<&ZRCDOrigin::uid_>("uid", AttributeType::Int32)
-        .attribute<&ZRCDOrigin::userNameChanged_>("userNameChanged", AttributeType::Date)
-        .attribute<&ZRCDOrigin::type_>("type", AttributeType::Int16)
-        .toMany<&ZRCDOrigin::tasks_>("tasks", "ZRCDTask", "origins", false)
-        .toMany<&ZRCDOrigin::timings_>("timings", "ZRCDTiming", "origin", false)
-        .build();
+    static EntityDescription description =
+        EntityBuilder<ZRCDOrigin>("ZRCDOrigin")
+            .attribute<&ZRCDOrigin::device_>("device", AttributeType::String)
+            .attribute<&ZRCDOrigin::udid_>("udid", AttributeType::String)
+            .attribute<&ZRCDOrigin::deviceNameChanged_>("deviceNameChanged", AttributeType::Date)
+            .attribute<&ZRCDOrigin::user_>("user", AttributeType::String)
+            .attribute<&ZRCDOrigin::uid_>("uid", AttributeType::Int32)
+            .attribute<&ZRCDOrigin::userNameChanged_>("userNameChanged", AttributeType::Date)
+            .attribute<&ZRCDOrigin::type_>("type", AttributeType::Int16)
+            .toMany<&ZRCDOrigin::tasks_>("tasks", "ZRCDTask", "origins", false)
+            .toMany<&ZRCDOrigin::timings_>("timings", "ZRCDTiming", "origin", false)
+            .build();
     return description;
 }
 
@@ -41,9 +42,17 @@ void ZRCDOrigin::setUserNameChanged(std::optional<Instant> value) {
 void ZRCDOrigin::setType(std::int16_t value) {
     setAttribute(kType, value_conversion::toValue(value));
 }
-void ZRCDOrigin::addTasksObject(ZRCDTask* value) { addToMany(kTasks, value); }
-void ZRCDOrigin::removeTasksObject(ZRCDTask* value) { removeFromMany(kTasks, value); }
-void ZRCDOrigin::addTimingsObject(ZRCDTiming* value) { addToMany(kTimings, value); }
-void ZRCDOrigin::removeTimingsObject(ZRCDTiming* value) { removeFromMany(kTimings, value); }
+void ZRCDOrigin::addTasksObject(ZRCDTask* value) {
+    addToMany(kTasks, value);
+}
+void ZRCDOrigin::removeTasksObject(ZRCDTask* value) {
+    removeFromMany(kTasks, value);
+}
+void ZRCDOrigin::addTimingsObject(ZRCDTiming* value) {
+    addToMany(kTimings, value);
+}
+void ZRCDOrigin::removeTimingsObject(ZRCDTiming* value) {
+    removeFromMany(kTimings, value);
+}
 
 }  // namespace ravelong

@@ -1,14 +1,15 @@
 #include "store/model/ZRCDPreferences.h"
 
-
 namespace ravelong {
 
 EntityDescription& ZRCDPreferences::entityDescription() {
-    static EntityDescription description = EntityBuilder<ZRCDPreferences>("ZRCDPreferences")
-        .attribute<&ZRCDPreferences::allowMultipleTimers_>("allowMultipleTimers", AttributeType::Bool)
-        .attribute<&ZRCDPreferences::newDay_>("newDay", AttributeType::Int32)
-        .attribute<&ZRCDPreferences::uuid_>("uuid", AttributeType::String)
-        .build();
+    static EntityDescription description =
+        EntityBuilder<ZRCDPreferences>("ZRCDPreferences")
+            .attribute<&ZRCDPreferences::allowMultipleTimers_>("allowMultipleTimers",
+                                                               AttributeType::Bool)
+            .attribute<&ZRCDPreferences::newDay_>("newDay", AttributeType::Int32)
+            .attribute<&ZRCDPreferences::uuid_>("uuid", AttributeType::String)
+            .build();
     return description;
 }
 

@@ -7,30 +7,33 @@
 namespace ravelong {
 
 EntityDescription& ZRCDTask::entityDescription() {
-    static EntityDescription description = EntityBuilder<ZRCDTask>("ZRCDTask")
-        .attribute<&ZRCDTask::createdDay_>("createdDay", AttributeType::Int32)
-        .attribute<&ZRCDTask::date_>("date", AttributeType::Date)
-        .attribute<&ZRCDTask::updatedDate_>("updatedDate", AttributeType::Date)
-        .attribute<&ZRCDTask::isArchived_>("isArchived", AttributeType::Bool)
-        .attribute<&ZRCDTask::isVisibleDuringSearch_>("isVisibleDuringSearch", AttributeType::Bool)
-        .attribute<&ZRCDTask::isVisibleInDataSelection_>("isVisibleInDataSelection", AttributeType::Bool)
-        .attribute<&ZRCDTask::isVisibleInMenuBar_>("isVisibleInMenuBar", AttributeType::Bool)
-        .attribute<&ZRCDTask::taskColor_>("taskColor", AttributeType::Data)
-        .attribute<&ZRCDTask::taskDescription_>("taskDescription", AttributeType::String)
-        .attribute<&ZRCDTask::taskIsSelected_>("taskIsSelected", AttributeType::Bool)
-        .attribute<&ZRCDTask::taskName_>("taskName", AttributeType::String)
-        .attribute<&ZRCDTask::uids_>("uids", AttributeType::String)
-        .attribute<&ZRCDTask::uuid_>("uuid", AttributeType::String)
-        .attribute<&ZRCDTask::running_>("running", AttributeType::Bool)
-        .attribute<&ZRCDTask::rounding_>("rounding", AttributeType::Int16)
-        .toOne<&ZRCDTask::parentTask_>("parentTask", "ZRCDTask", "childTasks", true)
-        .toMany<&ZRCDTask::childTasks_>("childTasks", "ZRCDTask", "parentTask", false)
-        .toMany<&ZRCDTask::origins_>("origins", "ZRCDOrigin", "tasks", true)
-        .toMany<&ZRCDTask::timings_>("timings", "ZRCDTiming", "task", false)
-        .toMany<&ZRCDTask::timingSets_>("timingSets", "ZRCDTimingSet", "task", false)
-        .toOne<&ZRCDTask::prevTask_>("prevTask", "ZRCDTask", "nextTask", false)
-        .toOne<&ZRCDTask::nextTask_>("nextTask", "ZRCDTask", "prevTask", true)
-        .build();
+    static EntityDescription description =
+        EntityBuilder<ZRCDTask>("ZRCDTask")
+            .attribute<&ZRCDTask::createdDay_>("createdDay", AttributeType::Int32)
+            .attribute<&ZRCDTask::date_>("date", AttributeType::Date)
+            .attribute<&ZRCDTask::updatedDate_>("updatedDate", AttributeType::Date)
+            .attribute<&ZRCDTask::isArchived_>("isArchived", AttributeType::Bool)
+            .attribute<&ZRCDTask::isVisibleDuringSearch_>("isVisibleDuringSearch",
+                                                          AttributeType::Bool)
+            .attribute<&ZRCDTask::isVisibleInDataSelection_>("isVisibleInDataSelection",
+                                                             AttributeType::Bool)
+            .attribute<&ZRCDTask::isVisibleInMenuBar_>("isVisibleInMenuBar", AttributeType::Bool)
+            .attribute<&ZRCDTask::taskColor_>("taskColor", AttributeType::Data)
+            .attribute<&ZRCDTask::taskDescription_>("taskDescription", AttributeType::String)
+            .attribute<&ZRCDTask::taskIsSelected_>("taskIsSelected", AttributeType::Bool)
+            .attribute<&ZRCDTask::taskName_>("taskName", AttributeType::String)
+            .attribute<&ZRCDTask::uids_>("uids", AttributeType::String)
+            .attribute<&ZRCDTask::uuid_>("uuid", AttributeType::String)
+            .attribute<&ZRCDTask::running_>("running", AttributeType::Bool)
+            .attribute<&ZRCDTask::rounding_>("rounding", AttributeType::Int16)
+            .toOne<&ZRCDTask::parentTask_>("parentTask", "ZRCDTask", "childTasks", true)
+            .toMany<&ZRCDTask::childTasks_>("childTasks", "ZRCDTask", "parentTask", false)
+            .toMany<&ZRCDTask::origins_>("origins", "ZRCDOrigin", "tasks", true)
+            .toMany<&ZRCDTask::timings_>("timings", "ZRCDTiming", "task", false)
+            .toMany<&ZRCDTask::timingSets_>("timingSets", "ZRCDTimingSet", "task", false)
+            .toOne<&ZRCDTask::prevTask_>("prevTask", "ZRCDTask", "nextTask", false)
+            .toOne<&ZRCDTask::nextTask_>("nextTask", "ZRCDTask", "prevTask", true)
+            .build();
     return description;
 }
 
@@ -79,16 +82,38 @@ void ZRCDTask::setRunning(bool value) {
 void ZRCDTask::setRounding(std::int16_t value) {
     setAttribute(kRounding, value_conversion::toValue(value));
 }
-void ZRCDTask::setParentTask(ZRCDTask* value) { setToOne(kParentTask, value); }
-void ZRCDTask::addChildTasksObject(ZRCDTask* value) { addToMany(kChildTasks, value); }
-void ZRCDTask::removeChildTasksObject(ZRCDTask* value) { removeFromMany(kChildTasks, value); }
-void ZRCDTask::addOriginsObject(ZRCDOrigin* value) { addToMany(kOrigins, value); }
-void ZRCDTask::removeOriginsObject(ZRCDOrigin* value) { removeFromMany(kOrigins, value); }
-void ZRCDTask::addTimingsObject(ZRCDTiming* value) { addToMany(kTimings, value); }
-void ZRCDTask::removeTimingsObject(ZRCDTiming* value) { removeFromMany(kTimings, value); }
-void ZRCDTask::addTimingSetsObject(ZRCDTimingSet* value) { addToMany(kTimingSets, value); }
-void ZRCDTask::removeTimingSetsObject(ZRCDTimingSet* value) { removeFromMany(kTimingSets, value); }
-void ZRCDTask::setPrevTask(ZRCDTask* value) { setToOne(kPrevTask, value); }
-void ZRCDTask::setNextTask(ZRCDTask* value) { setToOne(kNextTask, value); }
+void ZRCDTask::setParentTask(ZRCDTask* value) {
+    setToOne(kParentTask, value);
+}
+void ZRCDTask::addChildTasksObject(ZRCDTask* value) {
+    addToMany(kChildTasks, value);
+}
+void ZRCDTask::removeChildTasksObject(ZRCDTask* value) {
+    removeFromMany(kChildTasks, value);
+}
+void ZRCDTask::addOriginsObject(ZRCDOrigin* value) {
+    addToMany(kOrigins, value);
+}
+void ZRCDTask::removeOriginsObject(ZRCDOrigin* value) {
+    removeFromMany(kOrigins, value);
+}
+void ZRCDTask::addTimingsObject(ZRCDTiming* value) {
+    addToMany(kTimings, value);
+}
+void ZRCDTask::removeTimingsObject(ZRCDTiming* value) {
+    removeFromMany(kTimings, value);
+}
+void ZRCDTask::addTimingSetsObject(ZRCDTimingSet* value) {
+    addToMany(kTimingSets, value);
+}
+void ZRCDTask::removeTimingSetsObject(ZRCDTimingSet* value) {
+    removeFromMany(kTimingSets, value);
+}
+void ZRCDTask::setPrevTask(ZRCDTask* value) {
+    setToOne(kPrevTask, value);
+}
+void ZRCDTask::setNextTask(ZRCDTask* value) {
+    setToOne(kNextTask, value);
+}
 
 }  // namespace ravelong

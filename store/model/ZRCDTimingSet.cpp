@@ -6,18 +6,20 @@
 namespace ravelong {
 
 EntityDescription& ZRCDTimingSet::entityDescription() {
-    static EntityDescription description = EntityBuilder<ZRCDTimingSet>("ZRCDTimingSet")
-        .attribute<&ZRCDTimingSet::absDay_>("absDay", AttributeType::Int32)
-        .attribute<&ZRCDTimingSet::day_>("day", AttributeType::Int32)
-        .attribute<&ZRCDTimingSet::duration_>("duration", AttributeType::Double)
-        .attribute<&ZRCDTimingSet::roundedDuration_>("roundedDuration", AttributeType::Double)
-        .attribute<&ZRCDTimingSet::cachedRounding_>("cachedRounding", AttributeType::Int16)
-        .attribute<&ZRCDTimingSet::running_>("running", AttributeType::Bool)
-        .attribute<&ZRCDTimingSet::fullTaskName_>("fullTaskName", AttributeType::String)
-        .toOne<&ZRCDTimingSet::task_>("task", "ZRCDTask", "timingSets", true)
-        .toMany<&ZRCDTimingSet::timings_>("timings", "ZRCDTiming", "timingSets", false)
-        .toMany<&ZRCDTimingSet::firstTimings_>("firstTimings", "ZRCDTiming", "firstTimingSet", false)
-        .build();
+    static EntityDescription description =
+        EntityBuilder<ZRCDTimingSet>("ZRCDTimingSet")
+            .attribute<&ZRCDTimingSet::absDay_>("absDay", AttributeType::Int32)
+            .attribute<&ZRCDTimingSet::day_>("day", AttributeType::Int32)
+            .attribute<&ZRCDTimingSet::duration_>("duration", AttributeType::Double)
+            .attribute<&ZRCDTimingSet::roundedDuration_>("roundedDuration", AttributeType::Double)
+            .attribute<&ZRCDTimingSet::cachedRounding_>("cachedRounding", AttributeType::Int16)
+            .attribute<&ZRCDTimingSet::running_>("running", AttributeType::Bool)
+            .attribute<&ZRCDTimingSet::fullTaskName_>("fullTaskName", AttributeType::String)
+            .toOne<&ZRCDTimingSet::task_>("task", "ZRCDTask", "timingSets", true)
+            .toMany<&ZRCDTimingSet::timings_>("timings", "ZRCDTiming", "timingSets", false)
+            .toMany<&ZRCDTimingSet::firstTimings_>("firstTimings", "ZRCDTiming", "firstTimingSet",
+                                                   false)
+            .build();
     return description;
 }
 
@@ -42,10 +44,20 @@ void ZRCDTimingSet::setRunning(bool value) {
 void ZRCDTimingSet::setFullTaskName(std::optional<std::string> value) {
     setAttribute(kFullTaskName, value_conversion::toValue(value));
 }
-void ZRCDTimingSet::setTask(ZRCDTask* value) { setToOne(kTask, value); }
-void ZRCDTimingSet::addTimingsObject(ZRCDTiming* value) { addToMany(kTimings, value); }
-void ZRCDTimingSet::removeTimingsObject(ZRCDTiming* value) { removeFromMany(kTimings, value); }
-void ZRCDTimingSet::addFirstTimingsObject(ZRCDTiming* value) { addToMany(kFirstTimings, value); }
-void ZRCDTimingSet::removeFirstTimingsObject(ZRCDTiming* value) { removeFromMany(kFirstTimings, value); }
+void ZRCDTimingSet::setTask(ZRCDTask* value) {
+    setToOne(kTask, value);
+}
+void ZRCDTimingSet::addTimingsObject(ZRCDTiming* value) {
+    addToMany(kTimings, value);
+}
+void ZRCDTimingSet::removeTimingsObject(ZRCDTiming* value) {
+    removeFromMany(kTimings, value);
+}
+void ZRCDTimingSet::addFirstTimingsObject(ZRCDTiming* value) {
+    addToMany(kFirstTimings, value);
+}
+void ZRCDTimingSet::removeFirstTimingsObject(ZRCDTiming* value) {
+    removeFromMany(kFirstTimings, value);
+}
 
 }  // namespace ravelong

@@ -1,0 +1,85 @@
+// Figures of the object store on a heavy user's file: opening and loading it, saving one
+// change durably, and the memory the loaded graph takes.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "bench/BenchSuite.h"
+#include "bench/HeavyUserGenerator.h"
+#include "store/model/ZRCDTiming.h"
+
+namespace ravelong::bench {
+
+namespace {
+
+// Generating takes a while and a lot of memory; do it in a child process so that this process's
+// memory figure shows the loaded store alone.
+Result<std::filesystem::path> prepareStoreFile(const HeavyUserProfile& profile) {
+    const pid_t child = fork();
+    if (child == 0) {
+        auto file = heavyUserStoreFile(benchDataDirectory(), profile);
+        if (!file)
+            std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
+        _exit(file ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return Error{kRavelongErrorDomain, 1, "Cannot make the benchmark store", ""};
+    }
+    return heavyUserStoreFile(benchDataDirectory(), profile);
+}
+
+int runStoreSuite() {
+    const HeavyUserProfile profile;
+    auto file = prepareStoreFile(profile);
+    if (!file) {
+        std::cerr << file.error().description << '\n';
+        return 1;
+    }
+
+    std::unique_ptr<ManagedObjectContext> context;
+    std::vector<double> loadSeconds;
+    for (int run = 0; run < 3; ++run) {
+        context.reset();
+        loadSeconds.push_back(secondsFor([&] {
+            auto store = PersistentStore::open(*file, ManagedObjectModel::ravelong());
+            if (!store)
+                return;
+            auto opened = ManagedObjectContext::openMainContext(store.value());
+            if (opened)
+                context = std::move(opened.value());
+        }));
+        if (!context) {
+            std::cerr << "cannot open " << file->string() << '\n';
+            return 1;
+        }
+        if (run == 0)
+            printFigure("rss_after_load_mb", residentMegabytes(), "MB");
+    }
+    printFigure("open_load_s", median(loadSeconds), "s");
+
+    std::vector<ZRCDTiming*> timings = context->fetchAll<ZRCDTiming>();
+    std::vector<double> saveMilliseconds;
+    for (int i = 0; i < 50; ++i) {
+        ZRCDTiming* timing = timings[(static_cast<std::size_t>(i) * 7919) % timings.size()];
+        timing->setNote("Benchmark note " + std::to_string(i));
+        Status saved = Status::success();
+        saveMilliseconds.push_back(1000.0 * secondsFor([&] { saved = context->save(); }));
+        if (!saved) {
+            std::cerr << saved.error().description << ": " << saved.error().failureReason << '\n';
+            return 1;
+        }
+    }
+    printFigure("save_one_change_ms", median(saveMilliseconds), "ms");
+    std::printf("store: %zu timings in %s\n", timings.size(), file->c_str());
+    return 0;
+}
+
+}  // namespace
+
+RAVELONG_BENCH_SUITE("store", runStoreSuite);
+
+}  // namespace ravelong::bench
