@@ -1,0 +1,146 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/Error.h"
+#include "foundation/Instant.h"
+
+namespace ravelong {
+
+// The local preferences of one suite: typed values under string keys, kept in memory and written
+// to a JSON file by synchronize().
+//
+// File format: one JSON object mapping each key to its value. Integers, doubles, booleans,
+// strings, dictionaries (JSON objects) and arrays are stored as themselves; the two types JSON
+// lacks are tagged objects:
+//     "ZRAutoBackupLocationData": {"$data": "AAEC/w=="}     bytes, standard base64
+//     "ZRLastSync": {"$date": 733232000.5}                  Instant: seconds since 2001-01-01 UTC
+// A dictionary that itself has a single key starting with '$' is stored wrapped as
+// {"$dict": {...}}, so no dictionary can be mistaken for a tagged value. Dictionaries and arrays
+// hold plain JSON: nothing inside them is tagged or untagged.
+//
+// Reads take a default that is returned when the key is absent or holds a value of another type
+// (a bool read of a string, a date read of a number). Numbers convert where nothing is lost in
+// meaning: an integer reads as a double, a double reads as an integer truncated toward zero
+// (if it fits in 64 bits), true/false read as 1/0, and the integers 0 and 1 read as booleans.
+//
+// Loading happens in the constructor. A missing file is an empty suite. A file that cannot be
+// read, is not JSON, or whose top level is not an object is renamed to
+// "<name>.corrupt-YYYYMMDD-HHMMSS" beside it (UTC time from Clock::current(); "-2", "-3", ...
+// appended if taken), the move is logged, and the suite starts empty.
+//
+// Thread-safe: every member may be called from any thread. Observers run on the writing thread,
+// after the write, with no lock held, so they may read and write the suite themselves.
+class UserDefaults {
+public:
+    using ObserverId = std::uint64_t;  // never 0, never reused
+    using Observer = std::function<void(const std::string& key)>;
+    using Data = std::vector<std::uint8_t>;
+
+    enum class Suite {
+        standard,  // "settings.json": this program's own settings
+        group,     // "group-settings.json": settings shared with the helper programs
+    };
+
+    // A suite backed by `file` (any path; tests pass one in a temporary folder).
+    explicit UserDefaults(std::filesystem::path file);
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+    bool exists(std::string_view key) const;
+    std::vector<std::string> keys() const;  // sorted
+
+    std::int64_t integerForKey(std::string_view key, std::int64_t defaultValue = 0) const;
+    double doubleForKey(std::string_view key, double defaultValue = 0.0) const;
+    bool boolForKey(std::string_view key, bool defaultValue = false) const;
+    std::string stringForKey(std::string_view key, std::string defaultValue = {}) const;
+    Data dataForKey(std::string_view key, Data defaultValue = {}) const;
+    Instant dateForKey(std::string_view key, Instant defaultValue = 0.0) const;
+    nlohmann::json dictionaryForKey(std::string_view key,
+                                    nlohmann::json defaultValue = nlohmann::json::object()) const;
+    nlohmann::json arrayForKey(std::string_view key,
+                               nlohmann::json defaultValue = nlohmann::json::array()) const;
+
+    // Writes replace whatever the key held, of any type. Non-finite doubles and dates, and a
+    // setDictionary/setArray of JSON that is not an object/array, are refused with a logged error.
+    void setInteger(std::string_view key, std::int64_t value);
+    void setDouble(std::string_view key, double value);
+    void setBool(std::string_view key, bool value);
+    void setBool(std::string_view key, const char*) = delete;  // a pointer is not a flag
+    void setString(std::string_view key, std::string_view value);
+    void setData(std::string_view key, std::span<const std::uint8_t> value);
+    void setDate(std::string_view key, Instant value);
+    void setDictionary(std::string_view key, const nlohmann::json& value);
+    void setArray(std::string_view key, const nlohmann::json& value);
+    void remove(std::string_view key);
+
+    // Writes the suite to its file if anything changed since the last successful synchronize,
+    // atomically (see writeFileAtomically). On failure the file keeps its previous contents and
+    // the changes stay pending for the next call.
+    Status synchronize();
+
+    // Calls `observer` with the key after each write that changes the key's stored value (a
+    // write of the same value is silent) and after its removal. Removing an observer from inside
+    // a callback is safe.
+    ObserverId addObserver(std::string key, Observer observer);
+    void removeObserver(ObserverId id);
+
+    // $XDG_CONFIG_HOME/ravelong (an unset, empty or relative XDG_CONFIG_HOME means ~/.config).
+    static std::filesystem::path configDirectory();
+    static std::filesystem::path pathForSuite(Suite suite);
+
+    // The suites the program uses, created on first use at pathForSuite. Tests substitute their
+    // own with setStandard/setGroup or ScopedUserDefaults; nullptr restores the real one.
+    static UserDefaults& standard();
+    static UserDefaults& group();
+    static void setStandard(UserDefaults* defaults);
+    static void setGroup(UserDefaults* defaults);
+
+private:
+    struct Registration {
+        std::string key;
+        std::shared_ptr<Observer> observer;
+    };
+
+    void load();
+    void moveAside(const std::string& reason);
+    const nlohmann::json* find(std::string_view key) const;  // caller holds mutex_
+    void store(std::string_view key, nlohmann::json value);
+    void notify(const std::string& key);
+
+    const std::filesystem::path path_;
+    mutable std::mutex mutex_;
+    nlohmann::json values_ = nlohmann::json::object();
+    std::uint64_t changeCount_ = 0;
+    std::uint64_t savedChangeCount_ = 0;
+    std::map<ObserverId, Registration> observers_;
+    ObserverId lastObserverId_ = 0;
+    std::mutex synchronizeMutex_;  // one synchronize at a time, so an older snapshot never wins
+};
+
+// Installs a suite in place of UserDefaults::standard() or group() for the lifetime of this
+// object, then restores the real one.
+class ScopedUserDefaults {
+public:
+    ScopedUserDefaults(UserDefaults::Suite suite, UserDefaults& defaults);
+    ~ScopedUserDefaults();
+    ScopedUserDefaults(const ScopedUserDefaults&) = delete;
+    ScopedUserDefaults& operator=(const ScopedUserDefaults&) = delete;
+
+private:
+    UserDefaults::Suite suite_;
+};
+
+}  // namespace ravelong
