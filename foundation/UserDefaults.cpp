@@ -158,6 +158,8 @@ UserDefaults::UserDefaults(std::filesystem::path file) : path_(std::move(file)) 
     load();
 }
 
+UserDefaults::UserDefaults(Suite suite) : UserDefaults(pathForSuite(suite)) {}
+
 void UserDefaults::load() {
     const FileContents contents = readWholeFile(path_);
     if (contents.errorNumber == ENOENT) {

@@ -52,6 +52,8 @@ public:
         group,     // "group-settings.json": settings shared with the helper programs
     };
 
+    // The suite at pathForSuite(suite).
+    explicit UserDefaults(Suite suite);
     // A suite backed by `file` (any path; tests pass one in a temporary folder).
     explicit UserDefaults(std::filesystem::path file);
     UserDefaults(const UserDefaults&) = delete;

@@ -407,6 +407,16 @@ TEST(UserDefaultsPaths, SuitesLiveUnderXdgConfigHome) {
               std::filesystem::path("/tmp/xdg-test/ravelong/settings.json"));
     EXPECT_EQ(UserDefaults::pathForSuite(UserDefaults::Suite::group),
               std::filesystem::path("/tmp/xdg-test/ravelong/group-settings.json"));
+    {
+        testing::TemporaryDirectory config;
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        UserDefaults group(UserDefaults::Suite::group);
+        group.setInteger("ZRFilesInNewDirectory", 3);
+        ASSERT_TRUE(group.synchronize().ok());
+        EXPECT_EQ(UserDefaults(config / "ravelong/group-settings.json")
+                      .integerForKey("ZRFilesInNewDirectory"),
+                  3);
+    }
     setenv("XDG_CONFIG_HOME", "relative/path", 1);  // invalid: falls back to ~/.config
     const char* home = std::getenv("HOME");
     if (home && *home) {
