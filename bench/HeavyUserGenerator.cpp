@@ -1,3 +1,4 @@
+#include "core/model/RavelongModel.h"
 #include "bench/HeavyUserGenerator.h"
 
 #include <algorithm>
@@ -10,11 +11,11 @@
 #include "core/calendar/DayBounds.h"
 #include "core/calendar/DayNumbers.h"
 #include "foundation/Uuid.h"
-#include "store/model/ZRCDOrigin.h"
-#include "store/model/ZRCDPreferences.h"
-#include "store/model/ZRCDTask.h"
-#include "store/model/ZRCDTiming.h"
-#include "store/model/ZRCDTimingSet.h"
+#include "core/model/ZRCDOrigin.h"
+#include "core/model/ZRCDPreferences.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
+#include "core/model/ZRCDTimingSet.h"
 
 namespace ravelong::bench {
 
@@ -266,7 +267,7 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
     const std::filesystem::path path =
         directory / ("heavy-user-" + std::to_string(profile.tasks) + "-" +
                      std::to_string(profile.timings) + "-" + std::to_string(profile.seed) + "-v" +
-                     std::to_string(ManagedObjectModel::ravelong().version()) + ".sqlite");
+                     std::to_string(ravelongModel().version()) + ".sqlite");
     if (std::filesystem::exists(path))
         return path;
 
@@ -275,7 +276,7 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
         std::filesystem::remove(partial.string() + suffix, ec);
     }
     {
-        auto store = PersistentStore::open(partial, ManagedObjectModel::ravelong());
+        auto store = PersistentStore::open(partial, ravelongModel());
         if (!store)
             return store.error();
         auto context = ManagedObjectContext::openMainContext(store.value());

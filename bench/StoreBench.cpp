@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "core/model/RavelongModel.h"
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
-#include "store/model/ZRCDTiming.h"
+#include "core/model/ZRCDTiming.h"
 
 namespace ravelong::bench {
 
@@ -45,7 +46,7 @@ int runStoreSuite() {
     for (int run = 0; run < 3; ++run) {
         context.reset();
         loadSeconds.push_back(secondsFor([&] {
-            auto store = PersistentStore::open(*file, ManagedObjectModel::ravelong());
+            auto store = PersistentStore::open(*file, ravelongModel());
             if (!store)
                 return;
             auto opened = ManagedObjectContext::openMainContext(store.value());

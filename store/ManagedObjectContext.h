@@ -41,7 +41,7 @@ public:
 // may be handed to a worker thread after it has been created.
 class ManagedObjectContext {
 public:
-    explicit ManagedObjectContext(const ManagedObjectModel& model = ManagedObjectModel::ravelong());
+    explicit ManagedObjectContext(const ManagedObjectModel& model);
     ~ManagedObjectContext();
     ManagedObjectContext(const ManagedObjectContext&) = delete;
     ManagedObjectContext& operator=(const ManagedObjectContext&) = delete;

@@ -17,9 +17,6 @@ public:
     const std::vector<EntityDescription*>& entities() const { return entities_; }
     const EntityDescription* entity(std::string_view name) const;
 
-    // The model of the current Ravelong store (tasks, timings, timing sets, origins and the two
-    // preference records).
-    static const ManagedObjectModel& ravelong();
 
 private:
     int version_;

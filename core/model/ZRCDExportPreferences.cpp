@@ -1,4 +1,4 @@
-#include "store/model/ZRCDExportPreferences.h"
+#include "core/model/ZRCDExportPreferences.h"
 
 namespace ravelong {
 

@@ -1,4 +1,4 @@
-#include "store/model/ZRCDPreferences.h"
+#include "core/model/ZRCDPreferences.h"
 
 namespace ravelong {
 

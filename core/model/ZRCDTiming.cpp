@@ -1,8 +1,8 @@
-#include "store/model/ZRCDTiming.h"
+#include "core/model/ZRCDTiming.h"
 
-#include "store/model/ZRCDOrigin.h"
-#include "store/model/ZRCDTask.h"
-#include "store/model/ZRCDTimingSet.h"
+#include "core/model/ZRCDOrigin.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTimingSet.h"
 
 namespace ravelong {
 

@@ -1,7 +1,7 @@
-#include "store/model/ZRCDOrigin.h"
+#include "core/model/ZRCDOrigin.h"
 
-#include "store/model/ZRCDTask.h"
-#include "store/model/ZRCDTiming.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
 
 namespace ravelong {
 

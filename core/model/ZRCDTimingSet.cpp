@@ -1,7 +1,7 @@
-#include "store/model/ZRCDTimingSet.h"
+#include "core/model/ZRCDTimingSet.h"
 
-#include "store/model/ZRCDTask.h"
-#include "store/model/ZRCDTiming.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
 
 namespace ravelong {
 
