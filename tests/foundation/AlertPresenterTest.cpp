@@ -11,7 +11,9 @@ TEST(AlertPresenter, ScriptedPresenterRecordsAlertsAndAnswersInOrder) {
     ScopedAlertPresenter installed(presenter);
     presenter.queueButton(1);
 
-    Alert question{"Delete the task?", "It has archived subtasks.", {"Delete", "Cancel"}};
+    Alert question{.messageText = "Delete the task?",
+                   .informativeText = "It has archived subtasks.",
+                   .buttons = {"Delete", "Cancel"}};
     EXPECT_EQ(AlertPresenter::current().runModal(question).buttonIndex, 1);
     // Nothing queued any more: the default button answers.
     EXPECT_EQ(AlertPresenter::current().runModal(question).buttonIndex, 0);
