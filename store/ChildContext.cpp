@@ -110,7 +110,7 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
         keys_->reserveUpTo(entity.index, record.id.primaryKey);
         insertedObjects_.insert(object);
         pendingInserted_.insert(object);
-        registerUndo([this, object] { markDeleted(object); });
+        registerUndo([this, object] { deleteObject(object); });
         for (const auto& change : record.attributes) {
             object->changeTracked(change.propertyIndex, change.value);
         }

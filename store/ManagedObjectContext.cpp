@@ -95,7 +95,7 @@ ManagedObject* ManagedObjectContext::insertNewObject(const EntityDescription& en
     ManagedObject* object = adopt(entity.create(), keys_->next(entity.index), false);
     insertedObjects_.insert(object);
     pendingInserted_.insert(object);
-    registerUndo([this, object] { markDeleted(object); });
+    registerUndo([this, object] { deleteObject(object); });
     return object;
 }
 
@@ -116,7 +116,9 @@ void ManagedObjectContext::deleteObject(ManagedObject* object) {
 }
 
 // Deletion and insertion are each other's undo: an undone insert is a record that leaves the
-// graph, an undone delete one that comes back.
+// graph, an undone delete one that comes back. An undone insert goes through deleteObject: links
+// made to the record while registration was off (repairs, imports) have no undo action of their
+// own, and would otherwise keep pointing at a record that is gone.
 void ManagedObjectContext::markDeleted(ManagedObject* object) {
     if (object->deleted_)
         return;
@@ -143,7 +145,7 @@ void ManagedObjectContext::revive(ManagedObject* object) {
         insertedObjects_.insert(object);
         pendingInserted_.insert(object);
     }
-    registerUndo([this, object] { markDeleted(object); });
+    registerUndo([this, object] { deleteObject(object); });
 }
 
 ManagedObject* ManagedObjectContext::objectWithID(const ObjectID& id) const {

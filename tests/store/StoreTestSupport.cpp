@@ -1,0 +1,121 @@
+#include "tests/store/StoreTestSupport.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "foundation/Uuid.h"
+#include "store/SqliteDatabase.h"
+
+namespace ravelong::store_testing {
+
+OpenedStore openStore(const std::filesystem::path& path, const StoreOptions& options) {
+    auto store = PersistentStore::open(path, ravelongModel(), options);
+    if (!store) {
+        throw std::runtime_error("cannot open the store: " + store.error().description + " " +
+                                 store.error().failureReason);
+    }
+    auto context = ManagedObjectContext::openMainContext(store.value());
+    if (!context)
+        throw std::runtime_error("cannot load the store: " + context.error().description);
+    return OpenedStore{store.value(), std::move(context.value())};
+}
+
+void saveOrThrow(ManagedObjectContext& context) {
+    Status saved = context.save();
+    if (!saved) {
+        throw std::runtime_error("save failed: " + saved.error().description + " " +
+                                 saved.error().failureReason);
+    }
+}
+
+std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+ZRCDTask* makeTask(ManagedObjectContext& context, const std::string& name) {
+    auto* task = context.insertNewObject<ZRCDTask>();
+    task->setTaskName(name);
+    task->setUuid(makeUuid());
+    return task;
+}
+
+ZRCDTiming* makeTiming(ManagedObjectContext& context, ZRCDTask* task, Instant start, Instant end) {
+    auto* timing = context.insertNewObject<ZRCDTiming>();
+    timing->setUuid(makeUuid());
+    timing->setStartDate(start);
+    timing->setEndDate(end);
+    timing->setTask(task);
+    return timing;
+}
+
+ZRCDOrigin* makeOrigin(ManagedObjectContext& context, std::int16_t type) {
+    auto* origin = context.insertNewObject<ZRCDOrigin>();
+    origin->setUdid("0a1b2c3d4e5f");
+    origin->setUid(1000);
+    origin->setType(type);
+    return origin;
+}
+
+namespace {
+
+std::string describe(const ManagedObject& object) {
+    return object.entity().name + "/p" + std::to_string(object.objectID().primaryKey);
+}
+
+bool isLiveIn(const ManagedObjectContext& context, ManagedObject* object) {
+    return object && !object->isDeleted() && object->managedObjectContext() == &context &&
+           context.objectWithID(object->objectID()) == object;
+}
+
+bool pointsBack(const PropertyDescription& inverse, ManagedObject& target, ManagedObject* source) {
+    if (inverse.kind == PropertyKind::ToOne)
+        return inverse.toOne(target) == source;
+    return inverse.toMany(target).contains(source);
+}
+
+}  // namespace
+
+std::vector<std::string> graphProblems(const ManagedObjectContext& context) {
+    std::vector<std::string> problems;
+    for (const EntityDescription* entity : context.model().entities()) {
+        for (ManagedObject* object : context.registeredObjects(*entity)) {
+            for (const PropertyDescription& p : entity->properties) {
+                std::vector<ManagedObject*> targets;
+                if (p.kind == PropertyKind::ToOne) {
+                    if (ManagedObject* target = p.toOne(*object))
+                        targets.push_back(target);
+                } else if (p.kind == PropertyKind::ToMany) {
+                    targets = p.toMany(*object).items();
+                } else {
+                    continue;
+                }
+                for (ManagedObject* target : targets) {
+                    const std::string where = describe(*object) + "." + p.name;
+                    if (!isLiveIn(context, target)) {
+                        problems.push_back(where + " points at a record that is not live");
+                    } else if (!pointsBack(*p.inverse, *target, object)) {
+                        problems.push_back(where + " -> " + describe(*target) + " has no inverse " +
+                                           p.inverse->name);
+                    }
+                }
+            }
+        }
+    }
+    return problems;
+}
+
+std::int64_t countRows(const std::filesystem::path& path, const std::string& sql) {
+    auto db = SqliteDatabase::open(path, SqliteDatabase::Mode::ReadWrite);
+    if (!db)
+        throw std::runtime_error("cannot open " + path.string());
+    auto count = db.value()->queryInt(sql);
+    if (!count)
+        throw std::runtime_error("query failed: " + count.error().description);
+    return count.value();
+}
+
+}  // namespace ravelong::store_testing

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/model/RavelongModel.h"
+#include "core/model/ZRCDOrigin.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
+#include "core/model/ZRCDTimingSet.h"
+#include "store/ManagedObjectContext.h"
+#include "store/PersistentStore.h"
+
+// Helpers shared by the store tests. They throw std::runtime_error on failures that are not what
+// a test is about (GoogleTest reports the exception as a failure of the test that called them).
+namespace ravelong::store_testing {
+
+struct OpenedStore {
+    std::shared_ptr<PersistentStore> store;
+    std::unique_ptr<ManagedObjectContext> context;
+};
+
+// Opens (creating when missing) the store at `path` and its main context.
+OpenedStore openStore(const std::filesystem::path& path, const StoreOptions& options = {});
+
+// Fails with the error text when a save does not succeed.
+void saveOrThrow(ManagedObjectContext& context);
+
+// The exact bytes of a file ("" when it does not exist).
+std::string fileBytes(const std::filesystem::path& path);
+
+ZRCDTask* makeTask(ManagedObjectContext& context, const std::string& name);
+ZRCDTiming* makeTiming(ManagedObjectContext& context, ZRCDTask* task, Instant start, Instant end);
+ZRCDOrigin* makeOrigin(ManagedObjectContext& context, std::int16_t type);
+
+template <class T>
+T* findByUuid(const ManagedObjectContext& context, const std::string& uuid) {
+    FetchRequest<T> request;
+    request.predicate = [&](const T& record) { return record.uuid() == uuid; };
+    auto found = context.fetch(request);
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
+// Every way in which the graph of live records is inconsistent: a relationship that points at a
+// deleted record or one of another context, or whose inverse does not point back. Empty when the
+// graph is sound.
+std::vector<std::string> graphProblems(const ManagedObjectContext& context);
+
+// Rows of an SQL count query on a raw connection to the file (not through the store).
+std::int64_t countRows(const std::filesystem::path& path, const std::string& sql);
+
+}  // namespace ravelong::store_testing

@@ -1,0 +1,353 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "store/ZRUndoManager.h"
+#include "support/TestSupport.h"
+#include "tests/store/StoreTestSupport.h"
+
+namespace ravelong {
+namespace {
+
+using store_testing::graphProblems;
+using store_testing::makeOrigin;
+using store_testing::makeTask;
+using store_testing::makeTiming;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A value whose setter registers its own inverse, as the records do.
+struct UndoableValue {
+    ZRUndoManager& undoManager;
+    int value = 0;
+
+    void set(int newValue) {
+        const int old = value;
+        value = newValue;
+        undoManager.registerUndo([this, old] { set(old); });
+    }
+};
+
+TEST(UndoManager, UndoAndRedoReplayANamedGroupWhole) {
+    ZRUndoManager undoManager;
+    UndoableValue v{undoManager};
+    undoManager.beginUndoGrouping();
+    v.set(1);
+    v.set(2);
+    v.set(3);
+    undoManager.setActionName("Modify Timing");
+    undoManager.endUndoGrouping();
+    EXPECT_EQ(undoManager.undoActionName(), "Modify Timing");
+
+    undoManager.undo();
+    EXPECT_EQ(v.value, 0);
+    EXPECT_FALSE(undoManager.canUndo());
+    EXPECT_TRUE(undoManager.canRedo());
+    EXPECT_EQ(undoManager.redoActionName(), "Modify Timing");
+
+    undoManager.redo();
+    EXPECT_EQ(v.value, 3);
+    EXPECT_EQ(undoManager.undoActionName(), "Modify Timing");
+    EXPECT_FALSE(undoManager.canRedo());
+
+    undoManager.undo();
+    EXPECT_EQ(v.value, 0);
+}
+
+TEST(UndoManager, NestedGroupsFoldIntoOneStepNamedByTheOutermost) {
+    ZRUndoManager undoManager;
+    UndoableValue v{undoManager};
+    undoManager.beginUndoGrouping();
+    v.set(1);
+    undoManager.beginUndoGrouping();
+    EXPECT_EQ(undoManager.groupingLevel(), 2);
+    v.set(2);
+    undoManager.endUndoGrouping();
+    EXPECT_EQ(undoManager.undoCount(), 0u);
+    undoManager.setActionName("Merge Tasks");
+    v.set(3);
+    undoManager.endUndoGrouping();
+
+    EXPECT_EQ(undoManager.undoCount(), 1u);
+    EXPECT_EQ(undoManager.undoActionName(), "Merge Tasks");
+    undoManager.undo();
+    EXPECT_EQ(v.value, 0);
+    undoManager.redo();
+    EXPECT_EQ(v.value, 3);
+}
+
+TEST(UndoManager, KeepsOnlyTheLastThirtySteps) {
+    ZRUndoManager undoManager;
+    ASSERT_EQ(undoManager.levelsOfUndo(), 30u);
+    UndoableValue v{undoManager};
+    for (int i = 1; i <= 35; ++i) {
+        undoManager.beginUndoGrouping();
+        v.set(i);
+        undoManager.setActionName("Step " + std::to_string(i));
+        undoManager.endUndoGrouping();
+    }
+    EXPECT_EQ(undoManager.undoCount(), 30u);
+    int undone = 0;
+    while (undoManager.canUndo()) {
+        undoManager.undo();
+        ++undone;
+    }
+    EXPECT_EQ(undone, 30);
+    EXPECT_EQ(v.value, 5);  // steps 1 to 5 fell off the stack
+
+    // Redo brings every step back, and the stack stays bounded.
+    while (undoManager.canRedo())
+        undoManager.redo();
+    EXPECT_EQ(v.value, 35);
+    EXPECT_EQ(undoManager.undoCount(), 30u);
+}
+
+TEST(UndoManager, SwitchedOffRegistrationRecordsNothingUntilEveryDisableIsMatched) {
+    ZRUndoManager undoManager;
+    UndoableValue v{undoManager};
+    undoManager.disableUndoRegistration();
+    undoManager.disableUndoRegistration();
+    v.set(1);
+    undoManager.enableUndoRegistration();
+    EXPECT_FALSE(undoManager.isUndoRegistrationEnabled());
+    v.set(2);
+    undoManager.endImplicitGroup();
+    EXPECT_FALSE(undoManager.canUndo());
+
+    undoManager.enableUndoRegistration();
+    undoManager.enableUndoRegistration();  // an extra enable does not unbalance later disables
+    v.set(3);
+    undoManager.endImplicitGroup();
+    undoManager.undo();
+    EXPECT_EQ(v.value, 2);
+    undoManager.disableUndoRegistration();
+    EXPECT_FALSE(undoManager.isUndoRegistrationEnabled());
+}
+
+TEST(UndoManager, ANewChangeClearsTheRedoSteps) {
+    ZRUndoManager undoManager;
+    UndoableValue v{undoManager};
+    v.set(1);
+    undoManager.endImplicitGroup();
+    undoManager.undo();
+    ASSERT_TRUE(undoManager.canRedo());
+
+    v.set(7);
+    EXPECT_FALSE(undoManager.canRedo());
+    undoManager.undo();  // closes the implicit group and undoes it
+    EXPECT_EQ(v.value, 0);
+    undoManager.redo();
+    EXPECT_EQ(v.value, 7);
+}
+
+TEST(UndoManager, ChangesOutsideAGroupFormOneStepUntilTheImplicitGroupEnds) {
+    ZRUndoManager undoManager;
+    UndoableValue v{undoManager};
+    v.set(1);
+    v.set(2);
+    EXPECT_TRUE(undoManager.canUndo());
+    undoManager.endImplicitGroup();
+    v.set(3);
+    // An explicit group closes the implicit one first, so the two stay separate steps.
+    undoManager.beginUndoGrouping();
+    v.set(4);
+    undoManager.endUndoGrouping();
+    EXPECT_EQ(undoManager.undoCount(), 3u);
+
+    undoManager.undo();
+    EXPECT_EQ(v.value, 3);
+    undoManager.undo();
+    EXPECT_EQ(v.value, 2);
+    undoManager.undo();
+    EXPECT_EQ(v.value, 0);
+}
+
+// --- Undo of record changes ----------------------------------------------------------------
+
+class ContextUndo : public ::testing::Test {
+protected:
+    ContextUndo() {
+        context.setUndoManager(std::make_unique<ZRUndoManager>());
+        undo = context.undoManager();
+    }
+
+    void group(const std::string& name, const std::function<void()>& change) {
+        undo->beginUndoGrouping();
+        change();
+        undo->setActionName(name);
+        undo->endUndoGrouping();
+        context.processPendingChanges();
+    }
+
+    ManagedObjectContext context{ravelongModel()};
+    ZRUndoManager* undo = nullptr;
+};
+
+TEST_F(ContextUndo, UndoOfAnInsertTakesTheRecordAndItsLinksAwayAndRedoBringsThemBack) {
+    ZRCDTask* task = nullptr;
+    group("Setup", [&] { task = makeTask(context, "Task"); });
+    ZRCDTiming* timing = nullptr;
+    group("Add Timing", [&] { timing = makeTiming(context, task, 0, 60); });
+
+    undo->undo();
+    EXPECT_TRUE(timing->isDeleted());
+    EXPECT_TRUE(task->timings().empty());
+    EXPECT_EQ(context.count<ZRCDTiming>(), 0u);
+    EXPECT_THAT(context.insertedObjects(), ElementsAre(task));
+
+    undo->redo();
+    EXPECT_FALSE(timing->isDeleted());
+    EXPECT_EQ(timing->task(), task);
+    EXPECT_THAT(task->timings().toVector(), ElementsAre(timing));
+    EXPECT_EQ(context.count<ZRCDTiming>(), 1u);
+    EXPECT_THAT(graphProblems(context), IsEmpty());
+}
+
+TEST_F(ContextUndo, UndoOfADeleteRestoresEveryRelationship) {
+    ZRCDTask *parent, *task, *child, *before, *after;
+    ZRCDOrigin* origin;
+    ZRCDTiming* timing;
+    group("Setup", [&] {
+        parent = makeTask(context, "Parent");
+        task = makeTask(context, "Task");
+        child = makeTask(context, "Child");
+        before = makeTask(context, "Before");
+        after = makeTask(context, "After");
+        origin = makeOrigin(context, 0);
+        task->setParentTask(parent);
+        child->setParentTask(task);
+        before->setNextTask(task);
+        task->setNextTask(after);
+        task->addOriginsObject(origin);
+        timing = makeTiming(context, task, 0, 10);
+    });
+    group("Delete Task", [&] { context.deleteObject(task); });
+    ASSERT_TRUE(task->isDeleted());
+
+    undo->undo();
+    EXPECT_FALSE(task->isDeleted());
+    EXPECT_EQ(task->parentTask(), parent);
+    EXPECT_THAT(parent->childTasks().toVector(), ElementsAre(task));
+    EXPECT_EQ(child->parentTask(), task);
+    EXPECT_EQ(before->nextTask(), task);
+    EXPECT_EQ(after->prevTask(), task);
+    EXPECT_THAT(origin->tasks().toVector(), ElementsAre(task));
+    EXPECT_EQ(timing->task(), task);
+    EXPECT_THAT(graphProblems(context), IsEmpty());
+
+    undo->redo();
+    EXPECT_TRUE(task->isDeleted());
+    EXPECT_EQ(before->nextTask(), nullptr);
+    EXPECT_TRUE(origin->tasks().empty());
+    EXPECT_THAT(graphProblems(context), IsEmpty());
+}
+
+TEST_F(ContextUndo, ProcessingPendingChangesClosesTheStepOfUngroupedEdits) {
+    ZRCDTask* task = makeTask(context, "Task");
+    context.processPendingChanges();
+    task->setTaskName("Renamed");
+    task->setRounding(115);
+    context.processPendingChanges();
+    task->setIsArchived(true);
+    context.processPendingChanges();
+
+    undo->undo();
+    EXPECT_FALSE(task->isArchived());
+    EXPECT_EQ(task->taskName(), "Renamed");
+    undo->undo();
+    EXPECT_EQ(task->taskName(), "Task");
+    EXPECT_EQ(task->rounding(), -1);
+    EXPECT_FALSE(task->isDeleted());
+}
+
+TEST_F(ContextUndo, UnrecordedLinksToAnUndoneInsertAreCutToo) {
+    // A repair made with registration off links an existing task to one the user just added;
+    // undoing "Add Task" must not leave the existing task pointing at a record that is gone.
+    ZRCDTask* existing = nullptr;
+    group("Setup", [&] { existing = makeTask(context, "Existing"); });
+    ZRCDTask* added = nullptr;
+    group("Add Task", [&] { added = makeTask(context, "Added"); });
+    undo->disableUndoRegistration();
+    existing->setNextTask(added);
+    makeOrigin(context, 0)->addTasksObject(added);
+    undo->enableUndoRegistration();
+    context.processPendingChanges();
+
+    undo->undo();
+    EXPECT_TRUE(added->isDeleted());
+    EXPECT_EQ(existing->nextTask(), nullptr);
+    EXPECT_THAT(graphProblems(context), IsEmpty());
+
+    undo->redo();
+    EXPECT_FALSE(added->isDeleted());
+    EXPECT_EQ(existing->nextTask(), added);
+    EXPECT_THAT(graphProblems(context), IsEmpty());
+}
+
+TEST(ContextUndoWithStore, UndoneInsertAfterASaveIsDeletedByTheNextSave) {
+    testing::TemporaryDirectory folder;
+    const auto path = folder / "undo.sqlite";
+    std::string uuid;
+    {
+        auto opened = store_testing::openStore(path);
+        ManagedObjectContext& context = *opened.context;
+        context.setUndoManager(std::make_unique<ZRUndoManager>());
+        ZRUndoManager& undo = *context.undoManager();
+
+        undo.beginUndoGrouping();
+        ZRCDTask* task = makeTask(context, "Saved then undone");
+        makeTiming(context, task, 0, 10);
+        undo.setActionName("Add Task");
+        undo.endUndoGrouping();
+        store_testing::saveOrThrow(context);
+        uuid = *task->uuid();
+        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask"), 1);
+
+        undo.undo();
+        EXPECT_EQ(context.deletedObjects().size(), 2u);
+        store_testing::saveOrThrow(context);
+        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask"), 0);
+        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTiming"), 0);
+
+        // Redo after that save makes it an insert again.
+        undo.redo();
+        EXPECT_EQ(context.insertedObjects().size(), 2u);
+        store_testing::saveOrThrow(context);
+    }
+    auto reopened = store_testing::openStore(path);
+    ZRCDTask* task = store_testing::findByUuid<ZRCDTask>(*reopened.context, uuid);
+    ASSERT_NE(task, nullptr);
+    EXPECT_EQ(task->timings().size(), 1u);
+    EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
+}
+
+TEST(ContextUndoWithStore, UndoneDeleteAfterASaveComesBackWithItsLinks) {
+    testing::TemporaryDirectory folder;
+    const auto path = folder / "undo.sqlite";
+    {
+        auto opened = store_testing::openStore(path);
+        ManagedObjectContext& context = *opened.context;
+        ZRCDTask* task = makeTask(context, "Task");
+        ZRCDOrigin* origin = makeOrigin(context, 0);
+        task->addOriginsObject(origin);
+        makeTiming(context, task, 0, 10);
+        store_testing::saveOrThrow(context);
+
+        context.setUndoManager(std::make_unique<ZRUndoManager>());
+        context.deleteObject(task);
+        store_testing::saveOrThrow(context);
+        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask"), 0);
+        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask_origins"), 0);
+
+        context.undoManager()->undo();
+        store_testing::saveOrThrow(context);
+    }
+    auto reopened = store_testing::openStore(path);
+    auto tasks = reopened.context->fetchAll<ZRCDTask>();
+    ASSERT_EQ(tasks.size(), 1u);
+    EXPECT_EQ(tasks[0]->origins().size(), 1u);
+    EXPECT_EQ(tasks[0]->timings().size(), 1u);
+    EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
+}
+
+}  // namespace
+}  // namespace ravelong
