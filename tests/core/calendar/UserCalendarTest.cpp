@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -104,6 +105,20 @@ TEST(UserCalendar, WorkersSeeWholeCalendarsWhileTheMainThreadSwitches) {
         worker.join();
     }
     EXPECT_EQ(wrong.load(), 0);
+}
+
+// Meaningful under the CTest entries that run these tests with TZ and LANG set.
+TEST(UserCalendar, RefreshReadsTheProcessEnvironment) {
+    const char* tz = std::getenv("TZ");
+    const char* lang = std::getenv("LC_ALL");
+    if (tz == nullptr || !zones::lookUp(tz) || lang == nullptr || std::string(lang) == "C") {
+        GTEST_SKIP() << "needs TZ naming a zone and LC_ALL naming a locale";
+    }
+    ScopedUserCalendar restore(ZRCalendar::zrCalendar());
+    ZRCalendar::setUserCalendar(ZRCalendar::defaultGregorian("GMT"));
+    ZRCalendar::refreshUserCalendarFromEnvironment();
+    EXPECT_EQ(ZRCalendar::zrCalendar().timeZoneName(), tz);
+    EXPECT_EQ(ZRCalendar::zrCalendar().localeId(), host_calendar::icuLocaleIdFromPosix(lang));
 }
 
 class HostSettings : public ::testing::Test {
