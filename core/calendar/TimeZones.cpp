@@ -1,6 +1,5 @@
 #include "core/calendar/TimeZones.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <shared_mutex>
@@ -73,9 +72,7 @@ ZoneRef resolve(std::string_view name, bool logUnknown) {
 }
 
 std::string twoDigits(int value) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02d", value % 100);
-    return text;
+    return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
 }
 
 }  // namespace
