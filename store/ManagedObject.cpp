@@ -111,6 +111,9 @@ void ManagedObject::changeTracked(int propertyIndex, const Value& value) {
     if (old == value)
         return;
     noteChange(propertyIndex, &old);
+    if (context_ && p.kind == PropertyKind::Attribute) {
+        context_->attributeWillChange(this, propertyIndex, old, value);
+    }
     p.setPrimitive(*this, value);
     if (context_ && context_->undoRegistrationEnabled()) {
         context_->registerUndo(

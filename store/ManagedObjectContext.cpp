@@ -24,6 +24,76 @@ std::vector<std::string> ChangedObject::changedKeys() const {
     return keys;
 }
 
+// --- Attribute indexes -------------------------------------------------------------------
+
+namespace {
+
+struct ValueHash {
+    std::size_t operator()(const Value& value) const {
+        const std::size_t kind = value.index() * 0x9E3779B97F4A7C15ull;
+        if (auto i = std::get_if<std::int64_t>(&value))
+            return kind ^ std::hash<std::int64_t>()(*i);
+        if (auto d = std::get_if<double>(&value))
+            return kind ^ std::hash<double>()(*d);
+        if (auto s = std::get_if<std::string>(&value))
+            return kind ^ std::hash<std::string>()(*s);
+        if (auto data = std::get_if<Data>(&value)) {
+            return kind ^ std::hash<std::string_view>()(std::string_view(
+                              reinterpret_cast<const char*>(data->data()), data->size()));
+        }
+        return kind;
+    }
+};
+
+int indexKey(int entityIndex, int propertyIndex) {
+    return entityIndex * 64 + propertyIndex;
+}
+
+}  // namespace
+
+struct ManagedObjectContext::AttributeIndex {
+    std::unordered_map<Value, ObjectSet, ValueHash> buckets;
+
+    void add(ManagedObject* object, const Value& value) { buckets[value].insert(object); }
+    void remove(ManagedObject* object, const Value& value) {
+        auto bucket = buckets.find(value);
+        if (bucket == buckets.end())
+            return;
+        bucket->second.erase(object);
+        if (bucket->second.empty())
+            buckets.erase(bucket);
+    }
+};
+
+const ObjectSet* ManagedObjectContext::indexedObjects(const EntityDescription& entity,
+                                                      int propertyIndex, const Value& value) const {
+    const PropertyDescription& property = entity.properties[propertyIndex];
+    auto& slot = indexes_[indexKey(entity.index, propertyIndex)];
+    if (!slot) {
+        slot = std::make_unique<AttributeIndex>();
+        for (ManagedObject* object : liveByEntity_[entity.index]) {
+            slot->add(object, property.get(*object));
+        }
+    }
+    auto bucket = slot->buckets.find(value);
+    return bucket == slot->buckets.end() ? nullptr : &bucket->second;
+}
+
+void ManagedObjectContext::dropIndexes() {
+    indexes_.clear();
+}
+
+void ManagedObjectContext::attributeWillChange(ManagedObject* object, int propertyIndex,
+                                               const Value& oldValue, const Value& newValue) {
+    if (indexes_.empty() || object->deleted_)
+        return;
+    auto found = indexes_.find(indexKey(object->entity().index, propertyIndex));
+    if (found == indexes_.end())
+        return;
+    found->second->remove(object, oldValue);
+    found->second->add(object, newValue);
+}
+
 ManagedObjectContext::ManagedObjectContext(const ManagedObjectModel& model)
     : model_(&model),
       keys_(std::make_shared<PrimaryKeyAllocator>(model.entities().size())),
@@ -77,6 +147,10 @@ void ManagedObjectContext::registerLive(ManagedObject* object) {
     const int e = object->entity().index;
     liveByEntity_[e].insert(object);
     byKey_[e][object->primaryKey_] = object;
+    for (auto& [key, index] : indexes_) {
+        if (key / 64 == e)
+            index->add(object, object->entity().properties[key % 64].get(*object));
+    }
 }
 
 void ManagedObjectContext::unregisterLive(ManagedObject* object) {
@@ -85,6 +159,10 @@ void ManagedObjectContext::unregisterLive(ManagedObject* object) {
     auto found = byKey_[e].find(object->primaryKey_);
     if (found != byKey_[e].end() && found->second == object)
         byKey_[e].erase(found);
+    for (auto& [key, index] : indexes_) {
+        if (key / 64 == e)
+            index->remove(object, object->entity().properties[key % 64].get(*object));
+    }
 }
 
 const ObjectSet& ManagedObjectContext::registeredObjects(const EntityDescription& entity) const {
@@ -300,6 +378,7 @@ Status ManagedObjectContext::save() {
 }
 
 void ManagedObjectContext::rollback() {
+    dropIndexes();  // values may change below without going through the index
     if (undoManager_)
         undoManager_->removeAllActions();
     std::vector<ManagedObject*> touched = updatedCandidates_.items();
@@ -341,6 +420,7 @@ void ManagedObjectContext::rollback() {
 }
 
 void ManagedObjectContext::reset() {
+    dropIndexes();  // values may change below without going through the index
     if (undoManager_)
         undoManager_->removeAllActions();
     insertedObjects_.clear();

@@ -79,6 +79,25 @@ public:
     template <class T>
     std::size_t count(const std::function<bool(const T&)>& predicate = {}) const;
 
+    // The live records of T whose attribute `propertyIndex` equals `value`, found through a hash
+    // index that is built on the first such query and kept up to date from then on. Use it for
+    // look-ups that run often (a record by uuid, the running timings); order unspecified.
+    template <class T>
+    std::vector<T*> objectsWithValue(int propertyIndex, const Value& value) const {
+        std::vector<T*> result;
+        if (const ObjectSet* found = indexedObjects(T::entityDescription(), propertyIndex, value)) {
+            result.reserve(found->size());
+            for (ManagedObject* object : *found)
+                result.push_back(static_cast<T*>(object));
+        }
+        return result;
+    }
+    template <class T>
+    T* firstObjectWithValue(int propertyIndex, const Value& value) const {
+        const ObjectSet* found = indexedObjects(T::entityDescription(), propertyIndex, value);
+        return found && !found->empty() ? static_cast<T*>(*found->begin()) : nullptr;
+    }
+
     ManagedObject* objectWithID(const ObjectID& id) const;
     // The live record a URI from ManagedObject::uriRepresentation names, or nullptr when it does
     // not exist (deleted, never saved elsewhere, malformed text, another store).
@@ -133,6 +152,11 @@ private:
     void revive(ManagedObject* object);
     void clearAllChanges();
     ChangeSet takePendingChanges();
+    const ObjectSet* indexedObjects(const EntityDescription& entity, int propertyIndex,
+                                    const Value& value) const;
+    void attributeWillChange(ManagedObject* object, int propertyIndex, const Value& oldValue,
+                             const Value& newValue);
+    void dropIndexes();
     ChangeSet currentChanges() const;
     ChildChanges collectChildChanges() const;
     void mergeChildChanges(const ChildChanges& changes);
@@ -154,6 +178,10 @@ private:
     ObjectSet pendingInserted_;
     ObjectSet pendingUpdated_;
     ObjectSet pendingDeleted_;
+
+    struct AttributeIndex;
+    // Keyed by entity index * 64 + property index.
+    mutable std::unordered_map<int, std::unique_ptr<AttributeIndex>> indexes_;
 
     std::unique_ptr<ZRUndoManager> undoManager_;
     ContextDelegate* delegate_ = nullptr;
