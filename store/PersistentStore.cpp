@@ -59,6 +59,21 @@ std::string updateSql(const EntityDescription& entity) {
     return "UPDATE " + sqlQuoted(entity.name) + " SET " + assignments + " WHERE pk = ?";
 }
 
+// Keys are never handed out twice, also not after a restart: a record made later must not take
+// over the object URI of one that was deleted. The file keeps the largest key of each entity
+// that a save has seen in Z_METADATA under "maxKey.<entity>".
+std::string maximumKeyName(const EntityDescription& entity) {
+    return "maxKey." + entity.name;
+}
+
+std::int64_t savedMaximumKey(SqliteDatabase& db, const EntityDescription& entity) {
+    auto statement = db.prepare("SELECT value FROM Z_METADATA WHERE key = ?");
+    if (!statement)
+        return 0;
+    statement->bind(1, Value(maximumKeyName(entity)));
+    return statement->step() ? statement->columnInt(0) : 0;
+}
+
 Value columnValue(const PropertyDescription& p, const ManagedObject& object) {
     if (p.kind == PropertyKind::Attribute)
         return p.get(object);
@@ -256,7 +271,15 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
 // --- Loading ------------------------------------------------------------------------------
 
 Status PersistentStore::loadInto(ManagedObjectContext& context) {
-    return loadRecords(*db_, context);
+    Status loaded = loadRecords(*db_, context);
+    if (!loaded)
+        return loaded;
+    keys_ = context.keys_;
+    savedKeys_.clear();
+    for (const EntityDescription* entity : model_->entities()) {
+        savedKeys_.push_back(keys_->current(entity->index));
+    }
+    return loaded;
 }
 
 Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& context) {
@@ -308,7 +331,7 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
             status = readFailed(statement->error());
             break;
         }
-        context.keys_->reserveUpTo(entity->index, maxKey);
+        context.keys_->reserveUpTo(entity->index, std::max(maxKey, savedMaximumKey(db, *entity)));
     }
 
     if (status) {
@@ -482,6 +505,18 @@ Status PersistentStore::save(const ChangeSet& changes) {
         if (status)
             status = deleteRecord(object);
     }
+    std::vector<std::int64_t> usedKeys = savedKeys_;
+    if (keys_) {
+        for (const EntityDescription* entity : model_->entities()) {
+            usedKeys[entity->index] = keys_->current(entity->index);
+            if (status && usedKeys[entity->index] > savedKeys_[entity->index]) {
+                status =
+                    runCached("INSERT OR REPLACE INTO Z_METADATA (key, value) VALUES (?, ?)",
+                              {Value(maximumKeyName(*entity)), Value(usedKeys[entity->index])});
+            }
+        }
+    }
+    failAfterStatements_ = -1;
     if (status)
         status = db_->execute("COMMIT");
     if (!status) {
@@ -490,6 +525,7 @@ Status PersistentStore::save(const ChangeSet& changes) {
         return storeError(StoreErrorCode::SaveFailed, "The changes could not be saved.",
                           status.error().description);
     }
+    savedKeys_ = std::move(usedKeys);
     return Status::success();
 }
 

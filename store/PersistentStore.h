@@ -15,6 +15,7 @@ namespace ravelong {
 
 class ManagedObjectContext;
 class BackgroundReader;
+class PrimaryKeyAllocator;
 
 // One upgrade of the file from one model version to the next. `apply` runs inside the
 // upgrade's transaction on a copy of the file.
@@ -68,7 +69,8 @@ public:
     // A read-only connection for another thread.
     Result<std::unique_ptr<BackgroundReader>> openBackgroundReader() const;
 
-    // For tests: the save after the next `statements` statements fails as a disk error would.
+    // For tests: the next save fails as a disk error would once it has run `statements`
+    // statements (0: at its first). That save disarms it, whether it failed or not.
     void failSaveAfterStatements(int statements) { failAfterStatements_ = statements; }
 
 private:
@@ -87,6 +89,10 @@ private:
     int lockFd_ = -1;
     std::string storeIdentifier_;
     std::vector<std::pair<std::string, std::unique_ptr<SqliteStatement>>> statements_;
+    // The keys of the context loaded from this store, and the largest of each entity written
+    // to the file so far.
+    std::shared_ptr<PrimaryKeyAllocator> keys_;
+    std::vector<std::int64_t> savedKeys_;
     int failAfterStatements_ = -1;
 };
 

@@ -14,6 +14,8 @@ public:
     explicit PrimaryKeyAllocator(std::size_t entityCount);
 
     std::int64_t next(int entityIndex) { return counters_[entityIndex]->fetch_add(1) + 1; }
+    // The largest key handed out or reserved so far (0 when none).
+    std::int64_t current(int entityIndex) const { return counters_[entityIndex]->load(); }
     // Makes sure keys up to `key` are never handed out.
     void reserveUpTo(int entityIndex, std::int64_t key);
 

@@ -1,5 +1,7 @@
 #include "tests/store/StoreTestSupport.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -106,6 +108,90 @@ std::vector<std::string> graphProblems(const ManagedObjectContext& context) {
         }
     }
     return problems;
+}
+
+namespace {
+
+std::string describeValue(const Value& value) {
+    struct Visitor {
+        std::string operator()(std::monostate) const { return "absent"; }
+        std::string operator()(std::int64_t v) const { return "int " + std::to_string(v); }
+        std::string operator()(double v) const {
+            char text[64];
+            std::snprintf(text, sizeof text, "double %.17g", v);
+            return text;
+        }
+        std::string operator()(const std::string& v) const { return "string '" + v + "'"; }
+        std::string operator()(const Data& v) const {
+            std::string text = "data[" + std::to_string(v.size()) + "]";
+            for (std::uint8_t byte : v)
+                text += " " + std::to_string(byte);
+            return text;
+        }
+        std::string operator()(ManagedObject* v) const {
+            return v ? "-> " + describe(*v) : "-> none";
+        }
+        std::string operator()(const std::vector<ManagedObject*>& v) const {
+            std::vector<std::string> names;
+            for (ManagedObject* member : v)
+                names.push_back(describe(*member));
+            std::sort(names.begin(), names.end());
+            std::string text = "{";
+            for (const std::string& name : names)
+                text += " " + name;
+            return text + " }";
+        }
+    };
+    return std::visit(Visitor{}, value);
+}
+
+}  // namespace
+
+std::vector<std::string> graphSnapshot(const ManagedObjectContext& context) {
+    std::vector<std::pair<std::pair<int, std::int64_t>, std::string>> records;
+    for (const EntityDescription* entity : context.model().entities()) {
+        for (ManagedObject* object : context.registeredObjects(*entity)) {
+            std::string text = describe(*object);
+            for (const PropertyDescription& p : entity->properties) {
+                text += "\n  " + p.name + ": " + describeValue(p.get(*object));
+            }
+            records.push_back({{entity->index, object->objectID().primaryKey}, text});
+        }
+    }
+    std::sort(records.begin(), records.end());
+    std::vector<std::string> result;
+    for (auto& [id, text] : records)
+        result.push_back(std::move(text));
+    return result;
+}
+
+std::string tableDump(const std::filesystem::path& path) {
+    auto opened = SqliteDatabase::open(path, SqliteDatabase::Mode::ReadWrite);
+    if (!opened)
+        throw std::runtime_error("cannot open " + path.string());
+    SqliteDatabase& db = *opened.value();
+    std::vector<std::string> tables;
+    {
+        auto names =
+            db.prepare("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+        if (!names)
+            throw std::runtime_error(names.error().description);
+        while (names->step())
+            tables.push_back(std::get<std::string>(names->column(0)));
+    }
+    std::string dump;
+    for (const std::string& table : tables) {
+        dump += "table " + table + "\n";
+        auto rows = db.prepare("SELECT * FROM " + sqlQuoted(table) + " ORDER BY 1, 2");
+        if (!rows)
+            throw std::runtime_error(rows.error().description);
+        while (rows->step()) {
+            for (int i = 0; i < rows->columnCount(); ++i)
+                dump += describeValue(rows->column(i)) + "|";
+            dump += "\n";
+        }
+    }
+    return dump;
 }
 
 std::int64_t countRows(const std::filesystem::path& path, const std::string& sql) {

@@ -48,6 +48,13 @@ T* findByUuid(const ManagedObjectContext& context, const std::string& uuid) {
 // graph is sound.
 std::vector<std::string> graphProblems(const ManagedObjectContext& context);
 
+// Everything the records hold, attributes and links (named by ObjectID), one text per record in
+// ObjectID order: equal snapshots mean equal graphs, whichever context or file they came from.
+std::vector<std::string> graphSnapshot(const ManagedObjectContext& context);
+
+// Every row of every table of the file, read through a raw connection, as text.
+std::string tableDump(const std::filesystem::path& path);
+
 // Rows of an SQL count query on a raw connection to the file (not through the store).
 std::int64_t countRows(const std::filesystem::path& path, const std::string& sql);
 
