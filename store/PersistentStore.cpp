@@ -147,6 +147,28 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
     }
     if (*version == 0 && *tableCount > 0)
         return notAStore("It holds tables of another program.");
+    // Nothing may write to a file (not even the switch to WAL mode) before it is known to be
+    // ours: another program's database can carry any user_version, ours included.
+    auto missingTable = [this, &version]() -> std::string {
+        if (!db_->tableExists("Z_METADATA"))
+            return "Z_METADATA";
+        for (const EntityDescription* entity : model_->entities()) {
+            if (*version == model_->version() && !db_->tableExists(entity->name))
+                return entity->name;
+        }
+        return {};
+    };
+    if (*version > 0) {
+        if (const std::string table = missingTable(); !table.empty())
+            return notAStore("The table " + table + " is missing.");
+        // A damaged file is refused before anything reads records from it or writes to it.
+        auto check = db_->prepare("PRAGMA quick_check(1)");
+        if (!check || !check->step() || check->column(0) != Value(std::string("ok"))) {
+            return storeError(StoreErrorCode::ReadFailed,
+                              "The data file " + path_.string() + " is damaged.",
+                              "It was left unchanged.");
+        }
+    }
     if (*version > 0 && *version < model_->version()) {
         Status migrated = migrate(static_cast<int>(*version), options);
         if (!migrated)
@@ -180,18 +202,15 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
             return written;
         }
     }
-    for (const EntityDescription* entity : model_->entities()) {
-        if (!db_->tableExists(entity->name))
-            return notAStore("The table " + entity->name + " is missing.");
-    }
     auto identifier = db_->prepare("SELECT value FROM Z_METADATA WHERE key = 'storeUUID'");
     if (!identifier)
         return notAStore(identifier.error().description);
-    if (identifier->step()) {
-        storeIdentifier_ = std::get<std::string>(identifier->column(0));
+    const Value stored = identifier->step() ? identifier->column(0) : Value();
+    if (auto text = std::get_if<std::string>(&stored); text && !text->empty()) {
+        storeIdentifier_ = *text;
     } else {
         storeIdentifier_ = makeUuid();
-        (void)db_->execute("INSERT INTO Z_METADATA (key, value) VALUES ('storeUUID', '" +
+        (void)db_->execute("INSERT OR REPLACE INTO Z_METADATA (key, value) VALUES ('storeUUID', '" +
                            storeIdentifier_ + "')");
     }
     return Status::success();
@@ -223,9 +242,20 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
         return failed(s.error().description);
     db_.reset();
 
-    const std::filesystem::path copy = path_.string() + ".upgrading";
+    // Only the main file is copied: every commit must be in it, not in a WAL beside it.
     std::error_code ec;
-    std::filesystem::remove(copy, ec);
+    if (std::filesystem::exists(path_.string() + "-wal", ec) &&
+        std::filesystem::file_size(path_.string() + "-wal", ec) > 0) {
+        return failed("Its journal could not be written back.");
+    }
+    const std::filesystem::path copy = path_.string() + ".upgrading";
+    // An upgrade that was interrupted may have left its copy with a WAL; a stale WAL would be
+    // replayed into the fresh copy.
+    auto removeCopy = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            std::filesystem::remove(copy.string() + suffix, ec);
+    };
+    removeCopy();
     std::filesystem::copy_file(path_, copy, ec);
     if (ec)
         return failed(ec.message());
@@ -249,6 +279,12 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
             return failed(s.error().description);
         if (Status s = db.execute("PRAGMA wal_checkpoint(TRUNCATE)"); !s)
             return failed(s.error().description);
+        // The steps must have produced this model's tables; a file that is not a store would
+        // otherwise replace itself with a changed copy before it is refused.
+        for (const EntityDescription* entity : model_->entities()) {
+            if (!db.tableExists(entity->name))
+                return failed("The upgraded file has no table " + entity->name + ".");
+        }
         return Status::success();
     }();
     if (result)
@@ -259,7 +295,7 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
             result = failed(ec.message());
     }
     if (!result) {
-        std::filesystem::remove(copy, ec);
+        removeCopy();
         return result;
     }
     (void)fsyncPath(path_.parent_path().empty() ? "." : path_.parent_path(), true);

@@ -1,0 +1,237 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+
+#include "foundation/Log.h"
+#include "store/SqliteDatabase.h"
+#include "store/StoreError.h"
+#include "support/TestSupport.h"
+#include "tests/store/StoreTestSupport.h"
+
+namespace ravelong {
+namespace {
+
+using store_testing::fileBytes;
+using store_testing::makeTask;
+using store_testing::openStore;
+using store_testing::saveOrThrow;
+
+class StoreOpening : public ::testing::Test {
+protected:
+    std::filesystem::path path() const { return folder / "RavelongDB.sqlite"; }
+
+    // Opens the store expecting an error; returns its code (0 when it opened).
+    int openError() {
+        auto store = PersistentStore::open(path(), ravelongModel());
+        if (store)
+            return 0;
+        EXPECT_EQ(store.error().domain, kStoreErrorDomain);
+        EXPECT_FALSE(store.error().description.empty());
+        return store.error().code;
+    }
+
+    // A store with a few records, closed.
+    void makeStore(int tasks = 3) {
+        auto opened = openStore(path());
+        for (int i = 0; i < tasks; ++i)
+            makeTask(*opened.context, "Task " + std::to_string(i));
+        saveOrThrow(*opened.context);
+    }
+
+    void execute(const std::string& sql) {
+        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadWrite);
+        ASSERT_TRUE(db.ok());
+        Status status = db.value()->execute(sql);
+        ASSERT_TRUE(status.ok()) << status.error().description;
+    }
+
+    // No journal or upgrade copy may be left beside a file that was refused.
+    void expectNothingBesideTheFile() {
+        for (const char* suffix : {"-wal", "-shm", "-journal", ".upgrading"}) {
+            EXPECT_FALSE(std::filesystem::exists(path().string() + suffix)) << suffix;
+        }
+    }
+
+    static constexpr int code(StoreErrorCode c) { return static_cast<int>(c); }
+
+    LogCapture quiet;
+    testing::TemporaryDirectory folder;
+};
+
+TEST_F(StoreOpening, CreatesAStoreOfTheCurrentVersionInWalMode) {
+    makeStore();
+    auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadWrite);
+    ASSERT_TRUE(db.ok());
+    EXPECT_EQ(db.value()->queryInt("PRAGMA user_version").value(), ravelongModel().version());
+    EXPECT_EQ(db.value()->queryInt("SELECT count(*) FROM ZRCDTask").value(), 3);
+    auto mode = db.value()->prepare("PRAGMA journal_mode");
+    ASSERT_TRUE(mode.ok() && mode->step());
+    EXPECT_EQ(std::get<std::string>(mode->column(0)), "wal");
+}
+
+TEST_F(StoreOpening, RandomBytesAreNotAStoreAndStayAsTheyWere) {
+    std::mt19937 random(1234);
+    std::string bytes(8192, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    std::ofstream(path(), std::ios::binary) << bytes;
+
+    EXPECT_EQ(openError(), code(StoreErrorCode::NotAStore));
+    EXPECT_TRUE(fileBytes(path()) == bytes) << "the file was changed";
+    expectNothingBesideTheFile();
+
+    // A text file shorter than a database header, too.
+    std::ofstream(path(), std::ios::binary | std::ios::trunc) << "hello";
+    EXPECT_EQ(openError(), code(StoreErrorCode::NotAStore));
+    EXPECT_TRUE(fileBytes(path()) == "hello") << "the file was changed";
+}
+
+// Another program's database: its own tables, and any user_version, including ours and an older
+// one for which upgrade steps exist.
+TEST_F(StoreOpening, AnotherProgramsDatabaseIsNotAStoreWhateverItsUserVersion) {
+    for (int userVersion : {0, 3, 14, 15}) {
+        SCOPED_TRACE("user_version " + std::to_string(userVersion));
+        std::filesystem::remove(path());
+        execute(
+            "CREATE TABLE notes (id INTEGER PRIMARY KEY, text TEXT); "
+            "INSERT INTO notes (text) VALUES ('keep me'), ('and me'); "
+            "PRAGMA user_version = " +
+            std::to_string(userVersion));
+        const std::string before = fileBytes(path());
+
+        StoreOptions options;
+        options.migrations.push_back({14, 15, "harmless", [](SqliteDatabase& db) {
+                                          return db.execute("CREATE TABLE IF NOT EXISTS extra (x)");
+                                      }});
+        auto store = PersistentStore::open(path(), ravelongModel(), options);
+        ASSERT_FALSE(store.ok());
+        EXPECT_THAT(store.error().code, ::testing::AnyOf(code(StoreErrorCode::NotAStore),
+                                                         code(StoreErrorCode::NoMigrationPath),
+                                                         code(StoreErrorCode::MigrationFailed)));
+        if (userVersion == 0 || userVersion == 15) {
+            EXPECT_EQ(store.error().code, code(StoreErrorCode::NotAStore));
+        }
+        EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+        expectNothingBesideTheFile();
+    }
+}
+
+TEST_F(StoreOpening, AStoreOfANewerModelVersionIsLeftAlone) {
+    makeStore();
+    execute("PRAGMA user_version = 16");
+    const std::string before = fileBytes(path());
+    EXPECT_EQ(openError(), code(StoreErrorCode::NewerModelVersion));
+    EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+    expectNothingBesideTheFile();
+}
+
+TEST_F(StoreOpening, ASecondOpenOfAnOpenStoreIsRefused) {
+    makeStore();
+    const std::string before = fileBytes(path());
+    {
+        auto first = openStore(path());
+        EXPECT_EQ(openError(), code(StoreErrorCode::Locked));
+        EXPECT_EQ(openError(), code(StoreErrorCode::Locked));
+        EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+        EXPECT_EQ(first.context->count<ZRCDTask>(), 3u);
+        makeTask(*first.context, "Still writable");
+        saveOrThrow(*first.context);
+    }
+    auto again = openStore(path());  // closing released the lock
+    EXPECT_EQ(again.context->count<ZRCDTask>(), 4u);
+}
+
+TEST_F(StoreOpening, AStoreOpenInAnotherProcessIsRefusedUntilThatProcessEnds) {
+    makeStore();
+    int toChild[2], fromChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(fromChild), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto store = PersistentStore::open(path(), ravelongModel());
+        const char opened = store ? 'y' : 'n';
+        (void)::write(fromChild[1], &opened, 1);
+        char go;
+        (void)::read(toChild[0], &go, 1);
+        ::_exit(0);
+    }
+    char opened = 0;
+    ASSERT_EQ(::read(fromChild[0], &opened, 1), 1);
+    ASSERT_EQ(opened, 'y');
+    const std::string before = fileBytes(path());
+    EXPECT_EQ(openError(), code(StoreErrorCode::Locked));
+    EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+
+    (void)::write(toChild[1], "x", 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
+        ::close(fd);
+    EXPECT_EQ(openError(), 0);
+}
+
+TEST_F(StoreOpening, ADamagedStoreGivesAnErrorAndLosesNothing) {
+    makeStore(400);  // several pages of tasks
+    const std::string good = fileBytes(path());
+    ASSERT_GT(good.size(), 5u * 4096);
+
+    // Pages overwritten in the middle, then a file cut short.
+    std::string damaged = good;
+    for (std::size_t i = 2 * 4096; i < 4 * 4096; ++i)
+        damaged[i] = static_cast<char>(i * 7);
+    for (const std::string& bytes : {damaged, good.substr(0, good.size() / 2)}) {
+        std::ofstream(path(), std::ios::binary | std::ios::trunc) << bytes;
+        {
+            auto store = PersistentStore::open(path(), ravelongModel());
+            if (store) {
+                auto context = ManagedObjectContext::openMainContext(store.value());
+                ASSERT_FALSE(context.ok())
+                    << "a damaged file (" << bytes.size() << " bytes) loaded as if it were sound";
+                EXPECT_EQ(context.error().domain, kStoreErrorDomain);
+                EXPECT_EQ(context.error().code, code(StoreErrorCode::ReadFailed));
+            } else {
+                EXPECT_THAT(store.error().code, ::testing::AnyOf(code(StoreErrorCode::NotAStore),
+                                                                 code(StoreErrorCode::ReadFailed)));
+            }
+        }
+        EXPECT_TRUE(fileBytes(path()) == bytes) << "the file was changed";
+    }
+}
+
+TEST_F(StoreOpening, AStoreMissingATableIsNotAStoreAndIsLeftAlone) {
+    makeStore();
+    execute("DROP TABLE ZRCDTimingSet");
+    const std::string before = fileBytes(path());
+    EXPECT_EQ(openError(), code(StoreErrorCode::NotAStore));
+    EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+}
+
+TEST_F(StoreOpening, AnUnreadableStoreIdentifierIsReplacedInsteadOfFailing) {
+    makeStore();
+    execute("UPDATE Z_METADATA SET value = NULL WHERE key = 'storeUUID'");
+    auto opened = openStore(path());
+    ZRCDTask* task = opened.context->fetchAll<ZRCDTask>().front();
+    const std::string uri = task->uriRepresentation();
+    EXPECT_EQ(opened.context->objectWithURI(uri), task);
+    opened = {};
+    auto reopened = openStore(path());
+    EXPECT_NE(reopened.context->objectWithURI(uri), nullptr);
+}
+
+TEST_F(StoreOpening, AMissingFolderOrAFolderInPlaceOfTheFileIsAnError) {
+    auto inMissingFolder = PersistentStore::open(folder / "missing" / "db.sqlite", ravelongModel());
+    ASSERT_FALSE(inMissingFolder.ok());
+    EXPECT_EQ(inMissingFolder.error().code, code(StoreErrorCode::CannotOpen));
+
+    std::filesystem::create_directory(path());
+    EXPECT_NE(openError(), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(path()));
+}
+
+}  // namespace
+}  // namespace ravelong
