@@ -223,7 +223,8 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
     for (int version = fromVersion; version < model_->version();) {
         auto step = std::find_if(options.migrations.begin(), options.migrations.end(),
                                  [&](const MigrationStep& s) {
-                                     return s.fromVersion == version && s.toVersion > version;
+                                     return s.fromVersion == version && s.toVersion > version &&
+                                            s.toVersion <= model_->version();
                                  });
         if (step == options.migrations.end()) {
             return storeError(StoreErrorCode::NoMigrationPath,
