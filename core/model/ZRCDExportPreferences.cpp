@@ -1,5 +1,9 @@
 #include "core/model/ZRCDExportPreferences.h"
 
+#include "core/model/ContextSaving.h"
+#include "core/model/UndoSuppression.h"
+#include "store/ManagedObjectContext.h"
+
 namespace ravelong {
 
 EntityDescription& ZRCDExportPreferences::entityDescription() {
@@ -124,6 +128,57 @@ void ZRCDExportPreferences::setImageLegendFullName(bool value) {
 }
 void ZRCDExportPreferences::setUuid(std::optional<std::string> value) {
     setAttribute(kUuid, value_conversion::toValue(value));
+}
+
+namespace {
+
+void applyDefaults(ZRCDExportPreferences& p) {
+    p.setTimingsExport(0);      // CSV
+    p.setCsvEncoding(0);        // UTF-8
+    p.setCsvDelimiter(0);       // comma
+    p.setCsvRounding(0);        // minutes to nearest
+    p.setCsvDateFormat(0);      // short date style
+    p.setCsvDurationFormat(1);  // "0:00"
+    p.setCsvColumnTitles(true);
+    p.setCsvStartDates(true);
+    p.setCsvStartTimes(true);
+    p.setCsvEndDates(true);
+    p.setCsvEndTimes(true);
+    p.setCsvDurations(true);
+    p.setCsvNotes(true);
+    p.setCsvTotalTime(true);
+    p.setImageFileType(1);  // PNG
+    p.setImageQuality(80);
+    p.setImageLegend(true);
+}
+
+}  // namespace
+
+ZRCDExportPreferences* ZRCDExportPreferences::getPreferences_inContext(
+    ManagedObjectContext& context) {
+    if (auto* fixed = context.firstObjectWithValue<ZRCDExportPreferences>(
+            kUuid, Value(std::string(kExportPreferencesUUID)))) {
+        return fixed;
+    }
+    // Records from elsewhere: take the smallest uuid, so every computer picks the same one.
+    ZRCDExportPreferences* best = nullptr;
+    for (ZRCDExportPreferences* candidate : context.fetchAll<ZRCDExportPreferences>()) {
+        if (!best || candidate->uuid().value_or("") < best->uuid().value_or(""))
+            best = candidate;
+    }
+    if (best)
+        return best;
+
+    ZRCDExportPreferences* created = nullptr;
+    {
+        ScopedUndoRegistrationOff undoOff(context);
+        created = context.insertNewObject<ZRCDExportPreferences>();
+        created->setUuid(std::string(kExportPreferencesUUID));
+        applyDefaults(*created);
+        context.processPendingChanges();
+    }
+    saveThroughDelegateLoggingFailure(context, "getExportPreferences");
+    return created;
 }
 
 }  // namespace ravelong

@@ -3,13 +3,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "foundation/Instant.h"
 #include "store/ManagedObject.h"
 
 namespace ravelong {
 
-// The single record of CSV and chart image export settings.
+class ManagedObjectContext;
+
+// The uuid of the one export preferences record, the same on every computer so that synchronised
+// stores agree on which record it is.
+inline constexpr std::string_view kExportPreferencesUUID = "EXPORTPREFERENCES";
+
+// The single record of CSV and chart image export settings, shared between computers.
 class ZRCDExportPreferences : public ManagedObject {
 public:
     enum Property : int {
@@ -95,6 +102,15 @@ public:
     void setImageLegendFullName(bool value);
     const std::optional<std::string>& uuid() const { return uuid_; }
     void setUuid(std::optional<std::string> value);
+
+    // The export preferences: the record with uuid "EXPORTPREFERENCES", else (a store from
+    // before that uuid was fixed, or one a merge gave several records) the one with the
+    // smallest uuid. When there is none, a record with the defaults below is inserted with undo
+    // registration off and saved through the context's delegate. Never null.
+    //
+    // Defaults: CSV with column titles, start and end dates and times, durations ("0:00"),
+    // notes and a total; comma, UTF-8, short dates; PNG charts with legend, JPEG quality 80.
+    static ZRCDExportPreferences* getPreferences_inContext(ManagedObjectContext& context);
 
 private:
     friend class EntityBuilder<ZRCDExportPreferences>;

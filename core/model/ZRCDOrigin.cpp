@@ -55,4 +55,25 @@ void ZRCDOrigin::removeTimingsObject(ZRCDTiming* value) {
     removeFromMany(kTimings, value);
 }
 
+std::string ZRCDOrigin::uuid() const {
+    return udid_.value_or("") + "//" + std::to_string(uid_) + "//" + std::to_string(type_);
+}
+
+bool ZRCDOrigin::isEqualToOrigin(const ZRCDOrigin& other) const {
+    return udid_ == other.udid_ && uid_ == other.uid_ && type_ == other.type_;
+}
+
+std::string ZRCDOrigin::nameForOriginType(std::int16_t type) {
+    switch (type) {
+        case 1:
+            return "Other Application";
+        case 2:
+            return "CSV Import";
+        case 3:
+            return "Ravelong Mobile";
+        default:
+            return "Ravelong";
+    }
+}
+
 }  // namespace ravelong

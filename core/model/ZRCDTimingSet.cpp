@@ -1,5 +1,7 @@
 #include "core/model/ZRCDTimingSet.h"
 
+#include <algorithm>
+
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 
@@ -58,6 +60,104 @@ void ZRCDTimingSet::addFirstTimingsObject(ZRCDTiming* value) {
 }
 void ZRCDTimingSet::removeFirstTimingsObject(ZRCDTiming* value) {
     removeFromMany(kFirstTimings, value);
+}
+
+namespace {
+
+// A running timing adds to a day only once it has run a few seconds, so that a timer started by
+// mistake and stopped at once never flickers into the totals.
+constexpr double kMinimumCountedRunningSeconds = 5.0;
+
+}  // namespace
+
+double ZRCDTimingSet::duration() const {
+    double total = duration_;
+    if (!running_)
+        return total;
+    for (ZRCDTiming* timing : timings()) {
+        if (!timing->running())
+            continue;
+        const double inDay = timing->getDurationWithinZRDate(absDay_);
+        if (inDay > kMinimumCountedRunningSeconds)
+            total += inDay;
+    }
+    return total;
+}
+
+void ZRCDTimingSet::recalculateDuration() {
+    double total = 0.0;
+    bool anyRunning = false;
+    for (ZRCDTiming* timing : timings()) {
+        if (timing->running()) {
+            anyRunning = true;
+            continue;
+        }
+        total += timing->getDurationWithinZRDate(absDay_);
+    }
+    if (running_ != anyRunning)
+        setRunning(anyRunning);
+    if (duration_ != total)
+        setDuration(total);
+    recalculateRoundedDuration();
+}
+
+void ZRCDTimingSet::recalculateRoundedDuration() {
+    // Rounded totals are computed with the task's rounding rule and cached here; until that
+    // cache is filled again the set only forgets what it knew.
+    if (roundedDuration_ != -1.0)
+        setRoundedDuration(-1.0);
+    if (cachedRounding_ != -1)
+        setCachedRounding(-1);
+}
+
+TaskColor ZRCDTimingSet::displayColor() const {
+    return task_ ? task_->getTaskColor() : TaskColor{};
+}
+
+std::vector<std::string> ZRCDTimingSet::taskNameArray() const {
+    return task_ ? task_->taskNameArray() : std::vector<std::string>{};
+}
+
+std::string ZRCDTimingSet::getFullTaskName() const {
+    return task_ ? task_->getFullTaskName() : std::string();
+}
+
+namespace {
+
+std::vector<ZRCDTiming*> timingsByStartDate(const ToMany<ZRCDTiming>& timings) {
+    std::vector<ZRCDTiming*> sorted = timings.toVector();
+    std::stable_sort(sorted.begin(), sorted.end(), [](const ZRCDTiming* a, const ZRCDTiming* b) {
+        return a->startDate().value_or(0.0) < b->startDate().value_or(0.0);
+    });
+    return sorted;
+}
+
+}  // namespace
+
+std::string ZRCDTimingSet::note() const {
+    std::string text;
+    for (const ZRCDTiming* timing : timingsByStartDate(timings())) {
+        const auto& note = timing->note();
+        if (!note || note->empty())
+            continue;
+        if (!text.empty())
+            text += '\n';
+        text += *note;
+    }
+    return text;
+}
+
+bool ZRCDTimingSet::setNote(const std::string& text) {
+    if (timings_.size() == 1) {
+        ZRCDTiming* timing = *timings().begin();
+        std::optional<std::string> note;
+        if (!text.empty())
+            note = text;
+        if (timing->note() != note)
+            timing->setNote(std::move(note));
+        return true;
+    }
+    return text == note();
 }
 
 }  // namespace ravelong
