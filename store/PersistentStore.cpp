@@ -339,6 +339,15 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
     std::size_t dangling = 0;
     Status status = Status::success();
 
+    // A copy of the records names the store as the main context does, so that the object URIs
+    // of a background copy resolve in the main context and the other way round.
+    if (auto identifier = db.prepare("SELECT value FROM Z_METADATA WHERE key = 'storeUUID'");
+        identifier && identifier->step()) {
+        const Value stored = identifier->column(0);
+        if (auto text = std::get_if<std::string>(&stored); text && !text->empty())
+            context.storeIdentifier_ = *text;
+    }
+
     for (const EntityDescription* entity : model.entities()) {
         const auto columns = store_schema::columns(*entity);
         std::string sql = "SELECT pk";
