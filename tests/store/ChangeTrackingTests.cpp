@@ -1,0 +1,163 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "store/ZRUndoManager.h"
+#include "support/TestSupport.h"
+#include "tests/store/StoreTestSupport.h"
+
+namespace ravelong {
+namespace {
+
+using store_testing::graphProblems;
+using store_testing::graphSnapshot;
+using store_testing::makeOrigin;
+using store_testing::makeTask;
+using store_testing::makeTiming;
+using store_testing::saveOrThrow;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+class ChangeTracking : public ::testing::Test {
+protected:
+    ChangeTracking() : opened(store_testing::openStore(folder / "RavelongDB.sqlite")) {
+        context().setObjectsDidChangeHandler([this](const ChangeSet& c) { reports.push_back(c); });
+    }
+
+    ManagedObjectContext& context() { return *opened.context; }
+
+    static std::vector<std::string> keysOf(const ChangeSet& changes, ManagedObject* object) {
+        for (const ChangedObject& changed : changes.updated) {
+            if (changed.object == object)
+                return changed.changedKeys();
+        }
+        return {"(not reported)"};
+    }
+
+    testing::TemporaryDirectory folder;
+    store_testing::OpenedStore opened;
+    std::vector<ChangeSet> reports;
+};
+
+TEST_F(ChangeTracking, ProcessingPendingChangesReportsWhatHappenedSinceTheLastTime) {
+    ZRCDTask* kept = makeTask(context(), "Kept");
+    ZRCDTask* doomed = makeTask(context(), "Doomed");
+    ZRCDTiming* timing = makeTiming(context(), doomed, 0, 10);
+    saveOrThrow(context());  // processes the inserts
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_THAT(reports[0].inserted, UnorderedElementsAre(kept, doomed, timing));
+    reports.clear();
+
+    kept->setTaskName("Renamed");
+    kept->setRounding(5);
+    ZRCDTask* fresh = makeTask(context(), "Fresh");
+    ZRCDTask* gone = makeTask(context(), "Inserted and deleted at once");
+    context().deleteObject(gone);
+    context().deleteObject(doomed);
+    context().processPendingChanges();
+
+    ASSERT_EQ(reports.size(), 1u);
+    const ChangeSet& changes = reports[0];
+    EXPECT_THAT(changes.inserted, ElementsAre(fresh));
+    EXPECT_THAT(changes.deleted, ElementsAre(doomed));
+    EXPECT_THAT(keysOf(changes, kept), UnorderedElementsAre("taskName", "rounding"));
+    EXPECT_THAT(keysOf(changes, timing), ElementsAre("task"));  // nullified by the delete
+    EXPECT_EQ(changes.updated.size(), 2u);
+
+    // Nothing new: no report. A later change reports only its own keys.
+    context().processPendingChanges();
+    kept->setIsArchived(true);
+    context().processPendingChanges();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_THAT(keysOf(reports[1], kept), ElementsAre("isArchived"));
+    EXPECT_THAT(kept->changedKeys(), UnorderedElementsAre("taskName", "rounding", "isArchived"));
+    ASSERT_NE(kept->committedValue(ZRCDTask::kTaskName), nullptr);
+    EXPECT_EQ(*kept->committedValue(ZRCDTask::kTaskName), Value(std::string("Kept")));
+    EXPECT_EQ(kept->committedValue(ZRCDTask::kUuid), nullptr);
+}
+
+TEST_F(ChangeTracking, ASaveReportsItsChangesAndLeavesNoneBehind) {
+    std::vector<ChangeSet> saves;
+    context().setDidSaveHandler([&](const ChangeSet& c) { saves.push_back(c); });
+    ZRCDTask* task = makeTask(context(), "Task");
+    saveOrThrow(context());
+    task->setTaskName("Renamed");
+    saveOrThrow(context());
+    saveOrThrow(context());  // nothing to save: no report
+
+    ASSERT_EQ(saves.size(), 2u);
+    EXPECT_THAT(saves[0].inserted, ElementsAre(task));
+    ASSERT_EQ(saves[1].updated.size(), 1u);
+    EXPECT_THAT(saves[1].updated[0].changedKeys(), ElementsAre("taskName"));
+    EXPECT_FALSE(context().hasChanges());
+    EXPECT_FALSE(task->hasChanges());
+    EXPECT_THAT(task->changedKeys(), IsEmpty());
+    EXPECT_FALSE(task->isInserted());
+    EXPECT_FALSE(task->isUpdated());
+}
+
+TEST_F(ChangeTracking, RollbackReturnsToTheSavedStateAndLeavesTheFileAlone) {
+    context().setUndoManager(std::make_unique<ZRUndoManager>());
+    ZRCDTask* a = makeTask(context(), "A");
+    ZRCDTask* b = makeTask(context(), "B");
+    ZRCDTask* c = makeTask(context(), "C");
+    a->setNextTask(b);
+    b->setNextTask(c);
+    c->setParentTask(a);
+    ZRCDOrigin* origin = makeOrigin(context(), 0);
+    a->addOriginsObject(origin);
+    ZRCDTiming* timing = makeTiming(context(), b, 0, 10);
+    saveOrThrow(context());
+    const auto saved = graphSnapshot(context());
+    const std::string file = store_testing::tableDump(folder / "RavelongDB.sqlite");
+
+    a->setTaskName("A renamed");
+    a->setTaskColor(Data{1, 2, 3, 4});
+    timing->setTask(c);
+    c->setNextTask(a);  // A <-> B breaks, C -> A
+    c->setParentTask(nullptr);
+    origin->addTasksObject(b);
+    origin->removeTasksObject(a);
+    ZRCDTask* fresh = makeTask(context(), "Fresh");
+    fresh->setParentTask(b);
+    makeTiming(context(), fresh, 5, 6)->setOrigin(origin);
+    context().deleteObject(b);
+    ASSERT_TRUE(context().hasChanges());
+
+    context().rollback();
+
+    EXPECT_EQ(graphSnapshot(context()), saved);
+    EXPECT_THAT(graphProblems(context()), IsEmpty());
+    EXPECT_FALSE(context().hasChanges());
+    EXPECT_FALSE(b->isDeleted());
+    EXPECT_TRUE(fresh->isDeleted());
+    EXPECT_EQ(context().objectWithID(fresh->objectID()), nullptr);
+    EXPECT_FALSE(context().undoManager()->canUndo());
+
+    saveOrThrow(context());
+    EXPECT_EQ(store_testing::tableDump(folder / "RavelongDB.sqlite"), file);
+    makeTask(context(), "After the rollback");
+    saveOrThrow(context());
+    EXPECT_EQ(
+        store_testing::countRows(folder / "RavelongDB.sqlite", "SELECT count(*) FROM ZRCDTask"), 4);
+}
+
+TEST_F(ChangeTracking, ValuesByKeyGoThroughTheSameTracking) {
+    ZRCDTask* task = makeTask(context(), "Task");
+    saveOrThrow(context());
+    task->setValueForKey("taskName", std::string("By key"));
+    task->setValueForKey("noSuchKey", std::string("ignored"));
+    EXPECT_EQ(task->taskName(), "By key");
+    EXPECT_EQ(task->valueForKey("taskName"), Value(std::string("By key")));
+    EXPECT_TRUE(isAbsent(task->valueForKey("noSuchKey")));
+    EXPECT_THAT(task->changedKeys(), ElementsAre("taskName"));
+    // Setting the value a field already has is not a change.
+    ZRCDTask* other = makeTask(context(), "Other");
+    saveOrThrow(context());
+    other->setTaskName("Other");
+    other->setValueForKey("parentTask", static_cast<ManagedObject*>(nullptr));
+    EXPECT_FALSE(other->hasChanges());
+}
+
+}  // namespace
+}  // namespace ravelong
