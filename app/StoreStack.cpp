@@ -1,0 +1,223 @@
+#include "app/StoreStack.h"
+
+#include <future>
+#include <system_error>
+
+#include "app/AppStrings.h"
+#include "app/RavelongMigrations.h"
+#include "app/legacy/RavelongV1Model.h"
+#include "core/model/RavelongModel.h"
+#include "foundation/AlertPresenter.h"
+#include "foundation/Log.h"
+#include "foundation/MainLoop.h"
+#include "store/StoreError.h"
+#include "store/ZRUndoManager.h"
+
+namespace ravelong {
+
+namespace {
+
+constexpr std::size_t kLevelsOfUndo = 30;
+
+// The folder a store file lives in: created when missing; a file in its place is refused.
+Status checkStoreFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(folder, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            return storeError(StoreErrorCode::CannotOpen,
+                              "The folder " + folder.string() + " could not be created.",
+                              ec.message());
+        }
+        return Status::success();
+    }
+    if (ec) {
+        return storeError(StoreErrorCode::CannotOpen,
+                          "The folder " + folder.string() + " cannot be used.", ec.message());
+    }
+    if (!std::filesystem::is_directory(status)) {
+        return Error{std::string(kYourErrorDomain), kFileWhereFolderExpectedCode,
+                     formatText(kExpectedFolderFoundFile, {folder.string()}), ""};
+    }
+    return Status::success();
+}
+
+bool checkModel(const ManagedObjectModel* model, const char* operation) {
+    if (model)
+        return true;
+    logError("StoreStack", formatText(kNoModelToGenerateAStoreFrom, {"StoreStack", operation}));
+    return false;
+}
+
+Error mainContextError() {
+    return Error{std::string(kYourErrorDomain), kMainContextFailedCode,
+                 std::string(kFailedToInitializeTheStore),
+                 std::string(kErrorBuildingUpTheDataFile)};
+}
+
+}  // namespace
+
+StoreModels StoreModels::standard() {
+    return StoreModels{&ravelongModel(), &ravelongV1Model(), ravelongStoreOptions()};
+}
+
+StoreStack::StoreStack(DataLocations locations, StoreModels models)
+    : locations_(std::move(locations)), models_(std::move(models)) {}
+
+// Contexts go before the stores they were loaded from.
+StoreStack::~StoreStack() {
+    mainContext_.reset();
+    legacyContext_.reset();
+}
+
+std::shared_ptr<PersistentStore> StoreStack::openStore(const ManagedObjectModel* model,
+                                                       const std::filesystem::path& file,
+                                                       const StoreOptions& options,
+                                                       const char* operation) {
+    if (!checkModel(model, operation))
+        return nullptr;
+    if (Status folder = checkStoreFolder(file.parent_path()); !folder) {
+        AlertPresenter::current().presentError(folder.error());
+        return nullptr;
+    }
+    auto opened = PersistentStore::open(file, *model, options);
+    if (!opened) {
+        logError("StoreStack", opened.error().description + " " + opened.error().failureReason);
+        AlertPresenter::current().presentError(opened.error());
+        return nullptr;
+    }
+    return opened.value();
+}
+
+std::shared_ptr<PersistentStore> StoreStack::persistentStoreCoordinator() {
+    if (!store_) {
+        store_ = openStore(models_.current, locations_.storeURL(), models_.options,
+                           "persistentStoreCoordinator");
+    }
+    return store_;
+}
+
+std::shared_ptr<PersistentStore> StoreStack::persistentStoreCoordinatorV1() {
+    if (legacyStore_)
+        return legacyStore_;
+    // Only the one-time upgrade reads the legacy store. Making an empty one where there was none
+    // would leave a file in the legacy folder, and the launch would take that for old data to
+    // upgrade, on every start.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(locations_.storeURLV1(), ec))
+        return nullptr;
+    legacyStore_ = openStore(models_.legacy, locations_.storeURLV1(), StoreOptions{},
+                             "persistentStoreCoordinatorV1");
+    return legacyStore_;
+}
+
+std::shared_ptr<BackgroundConnection> StoreStack::openBackgroundConnection() {
+    {
+        std::lock_guard lock(backgroundMutex_);
+        if (background_)
+            return background_;
+    }
+    // No lock while presenting: an alert may run a nested event loop that asks again.
+    if (!checkModel(models_.current, "persistentStoreCoordinatorForBackground"))
+        return nullptr;
+    const std::filesystem::path file = locations_.storeURL();
+    if (Status folder = checkStoreFolder(file.parent_path()); !folder) {
+        AlertPresenter::current().presentError(folder.error());
+        return nullptr;
+    }
+    auto reader = BackgroundReader::open(file, *models_.current);
+    if (!reader) {
+        logError("StoreStack", reader.error().description + " " + reader.error().failureReason);
+        AlertPresenter::current().presentError(reader.error());
+        return nullptr;
+    }
+    std::lock_guard lock(backgroundMutex_);
+    if (!background_)
+        background_ = std::make_shared<BackgroundConnection>(std::move(reader.value()));
+    return background_;
+}
+
+std::shared_ptr<BackgroundConnection> StoreStack::persistentStoreCoordinatorForBackground() {
+    MainLoop& loop = MainLoop::current();
+    if (loop.isMainThread())
+        return openBackgroundConnection();
+    {
+        std::lock_guard lock(backgroundMutex_);
+        if (background_)
+            return background_;
+    }
+    auto made = std::make_shared<std::promise<std::shared_ptr<BackgroundConnection>>>();
+    auto result = made->get_future();
+    loop.runOnMainThread([this, made] { made->set_value(openBackgroundConnection()); });
+    return result.get();
+}
+
+void StoreStack::resetPersistentStoreCoordinatorForBackground() {
+    std::lock_guard lock(backgroundMutex_);
+    background_.reset();
+}
+
+Result<ManagedObjectContext*> StoreStack::contextFailed() {
+    Error error = mainContextError();
+    AlertPresenter::current().presentError(error);
+    return error;
+}
+
+Result<ManagedObjectContext*> StoreStack::managedObjectContext() {
+    if (mainContext_)
+        return mainContext_.get();
+    std::shared_ptr<PersistentStore> store = persistentStoreCoordinator();
+    if (!store)
+        return contextFailed();
+    auto opened = ManagedObjectContext::openMainContext(store);
+    if (!opened) {
+        logError("StoreStack", opened.error().description + " " + opened.error().failureReason);
+        AlertPresenter::current().presentError(opened.error());
+        return contextFailed();
+    }
+    mainContext_ = std::move(opened.value());
+    mainContext_->setUndoManager(std::make_unique<ZRUndoManager>(kLevelsOfUndo));
+    mainContext_->setDelegate(delegate_);
+    return mainContext_.get();
+}
+
+Result<ManagedObjectContext*> StoreStack::managedObjectContextV1() {
+    if (legacyContext_)
+        return legacyContext_.get();
+    if (!models_.legacy) {
+        checkModel(models_.legacy, "managedObjectContextV1");
+        return contextFailed();
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(locations_.storeURLV1(), ec)) {
+        legacyContext_ = std::make_unique<ManagedObjectContext>(*models_.legacy);
+        return legacyContext_.get();
+    }
+    std::shared_ptr<PersistentStore> store = persistentStoreCoordinatorV1();
+    if (!store)
+        return contextFailed();
+    auto opened = ManagedObjectContext::openMainContext(store);
+    if (!opened) {
+        logError("StoreStack", opened.error().description + " " + opened.error().failureReason);
+        AlertPresenter::current().presentError(opened.error());
+        return contextFailed();
+    }
+    legacyContext_ = std::move(opened.value());
+    return legacyContext_.get();
+}
+
+std::unique_ptr<ManagedObjectContext> StoreStack::newPrivateContext() {
+    auto main = managedObjectContext();
+    if (!main)
+        return nullptr;
+    return (*main)->newChildContext();
+}
+
+void StoreStack::setContextDelegate(ContextDelegate* delegate) {
+    delegate_ = delegate;
+    if (mainContext_)
+        mainContext_->setDelegate(delegate);
+}
+
+}  // namespace ravelong
