@@ -1,0 +1,27 @@
+#pragma once
+
+namespace ravelong {
+
+// An edit of a timing's duration or dates in progress in the main window's timing table. A stop
+// ends it first, so the half-typed value is committed (or dropped) by the table before the
+// timing changes underneath it. Implemented by the main window; the ApplicationDelegate gives
+// nullptr while the window is closed. Main thread only.
+class TimingEditSession {
+public:
+    virtual ~TimingEditSession() = default;
+    // Ends the edit when a duration field or a timing date picker is being edited; otherwise
+    // does nothing.
+    virtual void endTimingEditInProgress() = 0;
+};
+
+// Counts the requests, for tests.
+class RecordingTimingEditSession final : public TimingEditSession {
+public:
+    void endTimingEditInProgress() override { ++endings_; }
+    int endings() const { return endings_; }
+
+private:
+    int endings_ = 0;
+};
+
+}  // namespace ravelong
