@@ -7,6 +7,7 @@
 #include "foundation/Clock.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/BackgroundReader.h"
+#include "store/ZRUndoManager.h"
 #include "support/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
 
@@ -239,6 +240,32 @@ TEST_F(ChildContext, ASecondSavePushesOnlyWhatChangedSinceTheFirst) {
     EXPECT_EQ(parent().count<ZRCDTiming>(), 1u);
     EXPECT_EQ((*task->timings().begin())->note(), "second save");
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
+}
+
+TEST_F(ChildContext, TheParentCanUndoWhatAChildSaveBroughtIn) {
+    ZRCDTask* task = makeTask(parent(), "Task");
+    ZRCDOrigin* origin = makeOrigin(parent(), 0);
+    saveOrThrow(parent());
+    const auto before = store_testing::graphSnapshot(parent());
+    parent().setUndoManager(std::make_unique<ZRUndoManager>());
+
+    auto child = parent().newChildContext();
+    auto* childTask = findByUuid<ZRCDTask>(*child, *task->uuid());
+    childTask->setTaskName("Imported");
+    childTask->addOriginsObject(static_cast<ZRCDOrigin*>(child->objectWithID(origin->objectID())));
+    makeTiming(*child, childTask, 0, 10);
+    parent().undoManager()->beginUndoGrouping();
+    ASSERT_TRUE(child->save().ok());
+    parent().undoManager()->setActionName("CSV Data Import");
+    parent().undoManager()->endUndoGrouping();
+    ASSERT_EQ(task->timings().size(), 1u);
+
+    parent().undoManager()->undo();
+    EXPECT_EQ(store_testing::graphSnapshot(parent()), before);
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+    saveOrThrow(parent());
+    EXPECT_EQ(rowsOnDisk("ZRCDTiming"), 0);
+    EXPECT_EQ(rowsOnDisk("ZRCDTask_origins"), 0);
 }
 
 TEST_F(ChildContext, AWorkerThreadSavesThroughTheMainThreadLoop) {

@@ -12,6 +12,7 @@ using store_testing::graphProblems;
 using store_testing::makeOrigin;
 using store_testing::makeTask;
 using store_testing::makeTiming;
+using store_testing::saveOrThrow;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -317,6 +318,31 @@ TEST(ContextUndoWithStore, UndoneInsertAfterASaveIsDeletedByTheNextSave) {
     ZRCDTask* task = store_testing::findByUuid<ZRCDTask>(*reopened.context, uuid);
     ASSERT_NE(task, nullptr);
     EXPECT_EQ(task->timings().size(), 1u);
+    EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
+}
+
+TEST(ContextUndoWithStore, AnEditUndoneAfterASaveIsWrittenBackByTheNextSave) {
+    testing::TemporaryDirectory folder;
+    const auto path = folder / "undo.sqlite";
+    {
+        auto opened = store_testing::openStore(path);
+        ManagedObjectContext& context = *opened.context;
+        ZRCDTask* home = makeTask(context, "Home");
+        ZRCDTask* away = makeTask(context, "Away");
+        ZRCDTiming* timing = makeTiming(context, home, 0, 10);
+        saveOrThrow(context);
+
+        context.setUndoManager(std::make_unique<ZRUndoManager>());
+        home->setTaskName("Renamed");
+        timing->setTask(away);
+        saveOrThrow(context);
+        context.undoManager()->undo();
+        EXPECT_TRUE(context.hasChanges());
+        saveOrThrow(context);
+    }
+    auto reopened = store_testing::openStore(path);
+    ZRCDTiming* timing = reopened.context->fetchAll<ZRCDTiming>().front();
+    EXPECT_EQ(timing->task()->taskName(), "Home");
     EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
 }
 
