@@ -49,6 +49,9 @@ TEST_F(TimingDayAssignment, ATimerStartedNowRunsFromHalfASecondAgoOnTodayUnderTh
     clock.advance(56.0);
     EXPECT_DOUBLE_EQ(set->duration(), 60.5);
     EXPECT_DOUBLE_EQ(timing->duration(), 60.5);
+    // A start moved into the future runs for no time yet.
+    timing->setStartDate(clock.now() + 100.0);
+    EXPECT_EQ(timing->duration(), 0.0);
 }
 
 // 4 Mar 23:00 ... 5 Mar 01:00 (Berlin)
