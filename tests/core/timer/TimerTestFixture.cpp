@@ -98,13 +98,6 @@ double TimerTest::totalOfAllSets() const {
     return total;
 }
 
-double TimerTest::totalOfAllTimings() const {
-    double total = 0.0;
-    for (const ZRCDTiming* timing : context.fetchAll<ZRCDTiming>())
-        total += timing->duration();
-    return total;
-}
-
 std::string TimerTest::undoName() const {
     return context.undoManager()->undoActionName();
 }

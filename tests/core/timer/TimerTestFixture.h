@@ -95,7 +95,6 @@ protected:
     ZRCDTimingSet* setOn(const ZRCDTask* task, Instant instant) const;
     // Sum of every aggregate's duration (running parts included).
     double totalOfAllSets() const;
-    double totalOfAllTimings() const;
     std::string undoName() const;
 
     int timeUpdates() const { return timeUpdates_; }
