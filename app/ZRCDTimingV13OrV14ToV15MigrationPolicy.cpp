@@ -155,7 +155,7 @@ Status ZRCDTimingV13OrV14ToV15MigrationPolicy::migrateTimings(
         source.endDate = dateFrom(values[kEndDate]);
         source.maxDate = dateFrom(values[kMaxDate]);
         source.startDate = dateFrom(values[kStartDate]);
-        // Core Data kept offsets as 32-bit integers; a fraction can only be rounding noise.
+        // Offsets were whole seconds in 32 bits; a fraction can only be rounding noise.
         const double offset = value_conversion::fromValue<double>(values[kTimezoneOffset]);
         source.timezoneOffset = std::fabs(offset) < 1e12 ? static_cast<std::int64_t>(offset)
                                                          : static_cast<std::int64_t>(1e12);

@@ -190,9 +190,9 @@ TEST_F(PreferenceController, ANewDeviceNameRenamesThisDevicesOriginsAndIsSaved) 
     const std::size_t undoSteps = context().undoManager()->undoCount();
     environment.clock().set(2000.0);
 
-    ASSERT_TRUE(controller.deviceNameChanged("  Babbage's Mac \n").ok());
-    EXPECT_EQ(onDisk()["ZRDeviceName"], "Babbage's Mac");
-    EXPECT_EQ(view.deviceName, "Babbage's Mac");
+    ASSERT_TRUE(controller.deviceNameChanged("  Babbage's Laptop \n").ok());
+    EXPECT_EQ(onDisk()["ZRDeviceName"], "Babbage's Laptop");
+    EXPECT_EQ(view.deviceName, "Babbage's Laptop");
     EXPECT_FALSE(context().hasChanges());
     EXPECT_EQ(context().undoManager()->undoCount(), undoSteps);  // no undo step of its own
 
