@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <unordered_map>
 #include <vector>
 
@@ -45,13 +46,26 @@ class ToMany {
 public:
     explicit ToMany(const ObjectSet& set) : set_(&set) {}
 
+    // A forward iterator, so that the standard algorithms take a relationship directly.
     class iterator {
     public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = T*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = T* const*;
+        using reference = T*;
+
+        iterator() = default;
         explicit iterator(ObjectSet::const_iterator it) : it_(it) {}
         T* operator*() const { return static_cast<T*>(*it_); }
         iterator& operator++() {
             ++it_;
             return *this;
+        }
+        iterator operator++(int) {
+            iterator old = *this;
+            ++it_;
+            return old;
         }
         bool operator==(const iterator& other) const { return it_ == other.it_; }
 

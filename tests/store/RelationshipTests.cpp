@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "store/ManagedObjectContext.h"
 #include "tests/store/StoreTestSupport.h"
 
@@ -254,6 +257,11 @@ TEST(Relationships, ALargeToManySetKeepsMembershipExactAfterRemovals) {
         EXPECT_EQ(task->timings().contains(timings[i]), member) << i;
     }
     EXPECT_EQ(task->timings().size(), expected);
+    // The standard algorithms take a relationship as it is.
+    const auto members = task->timings();
+    EXPECT_EQ(std::distance(members.begin(), members.end()), static_cast<long>(expected));
+    EXPECT_TRUE(std::find(members.begin(), members.end(), timings[0]) == members.end());
+    EXPECT_TRUE(std::find(members.begin(), members.end(), timings[1]) != members.end());
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
