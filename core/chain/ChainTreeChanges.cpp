@@ -134,6 +134,42 @@ bool removeCoreDataTaskAndKeepDescendants(ZRCDTask* task) {
     return true;
 }
 
+void relinkForAbsorbing(ZRCDTask* receiver, ZRCDTask* other) {
+    if (!isLive(receiver) || !isLive(other) || receiver == other ||
+        receiver->managedObjectContext() != other->managedObjectContext()) {
+        return;
+    }
+    std::unordered_set<const ZRCDTask*> receiverBlock{receiver};
+    for (ZRCDTask* d : task_tree::descendants(receiver))
+        receiverBlock.insert(d);
+    std::unordered_set<const ZRCDTask*> moving;
+    for (ZRCDTask* d : task_tree::descendants(other)) {
+        if (!receiverBlock.contains(d))
+            moving.insert(d);
+    }
+
+    const std::vector<ZRCDTask*> order =
+        chain_links::currentChainOrder(*receiver->managedObjectContext());
+    std::vector<ZRCDTask*> moved;
+    std::vector<ZRCDTask*> rest;
+    for (ZRCDTask* t : order) {
+        if (t == other)
+            continue;
+        (moving.contains(t) ? moved : rest).push_back(t);
+    }
+    // Behind the last task of the receiver's block, wherever the chain has it.
+    std::size_t insertAt = 0;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (receiverBlock.contains(rest[i]))
+            insertAt = i + 1;
+    }
+    rest.insert(rest.begin() + static_cast<std::ptrdiff_t>(insertAt), moved.begin(), moved.end());
+    std::unordered_map<const ZRCDTask*, ZRCDTask*> desiredNext;
+    for (std::size_t i = 0; i + 1 < rest.size(); ++i)
+        desiredNext.emplace(rest[i], rest[i + 1]);
+    chain_links::applyNextLinks(order, desiredNext);
+}
+
 bool convertDescendantsToSiblings(ZRCDTask* task) {
     if (!isLive(task) || !task->parentTask() || task->childTasks().empty())
         return false;

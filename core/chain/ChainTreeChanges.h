@@ -43,5 +43,12 @@ bool removeCoreDataTaskAndKeepDescendants(ZRCDTask* task);
 // not allow. Returns whether anything moved; a task without parent or descendants moves nothing.
 bool convertDescendantsToSiblings(ZRCDTask* task);
 
+// The chain change of one task absorbing another (merging two tasks): `other` leaves the chain,
+// and its descendants (except the receiver and the receiver's own, should the receiver be one of
+// them) move, in their chain order, behind the receiver's last descendant. Call it before the
+// tree is changed; the caller then gives the descendants their new parent. Nothing happens for
+// a missing task, a task of another context, or the same task twice.
+void relinkForAbsorbing(ZRCDTask* receiver, ZRCDTask* other);
+
 }  // namespace task_chain
 }  // namespace ravelong

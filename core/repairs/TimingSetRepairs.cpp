@@ -1,0 +1,135 @@
+#include "core/repairs/TimingSetRepairs.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "core/calendar/DayNumbers.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
+#include "core/model/ZRCDTimingSet.h"
+#include "core/tree/TreeTexts.h"
+#include "store/ManagedObjectContext.h"
+
+namespace ravelong::store_repairs {
+
+namespace {
+
+struct StoredTotals {
+    double duration;
+    bool running;
+    double roundedDuration;
+    std::int16_t cachedRounding;
+
+    explicit StoredTotals(const ZRCDTimingSet& set)
+        : duration(set.durationExcludingRunningTimings()),
+          running(set.running()),
+          roundedDuration(set.roundedDuration()),
+          cachedRounding(set.cachedRounding()) {}
+    bool operator==(const StoredTotals&) const = default;
+};
+
+std::vector<ZRCDTimingSet*> setsByDay(const ManagedObjectContext& context) {
+    const ObjectSet& all = context.registeredObjects(ZRCDTimingSet::entityDescription());
+    std::vector<ZRCDTimingSet*> sets;
+    sets.reserve(all.size());
+    for (ManagedObject* object : all)
+        sets.push_back(static_cast<ZRCDTimingSet*>(object));
+    std::stable_sort(sets.begin(), sets.end(), [](const ZRCDTimingSet* a, const ZRCDTimingSet* b) {
+        return a->absDay() < b->absDay();
+    });
+    return sets;
+}
+
+}  // namespace
+
+bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context) {
+    bool changed = false;
+    // A day lookup that meets two aggregates of one task merges them on the spot, and the
+    // assignment then reports no change of its own; the number of aggregates tells.
+    const std::size_t setsBefore =
+        context.registeredObjects(ZRCDTimingSet::entityDescription()).size();
+    std::vector<ZRCDTiming*> withoutTask;
+    for (ZRCDTiming* timing : ZRCDTiming::getAllTimings_inContext(context)) {
+        if (!timing->task()) {
+            withoutTask.push_back(timing);
+            continue;
+        }
+        if (ZRCDTimingSet::assignTimingSetsToTiming(timing, false, context))
+            changed = true;
+    }
+    if (context.registeredObjects(ZRCDTimingSet::entityDescription()).size() != setsBefore)
+        changed = true;
+    if (!withoutTask.empty()) {
+        ZRCDTask* recovered =
+            ZRCDTask::createCoreDataTaskWithName(std::string(kRecoveredTask), false, context);
+        for (ZRCDTiming* timing : withoutTask)
+            timing->setTask(recovered);  // which assigns its days
+        changed = true;
+    }
+    if (fixAllTimingSets_inContext(context))
+        changed = true;
+    return changed;
+}
+
+bool fixAllTimingSets_inContext(ManagedObjectContext& context) {
+    bool changed = false;
+    std::vector<ZRCDTimingSet*> sets = setsByDay(context);
+    for (ZRCDTimingSet* set : sets) {
+        if (!set->task() || set->timings().empty()) {
+            context.deleteObject(set);
+            changed = true;
+            continue;
+        }
+        const StoredTotals before(*set);
+        set->recalculateDuration();
+        if (!(StoredTotals(*set) == before))
+            changed = true;
+    }
+    if (changed)
+        sets = setsByDay(context);
+
+    std::size_t begin = 0;
+    std::vector<ZRCDTimingSet*> group;
+    while (begin < sets.size()) {
+        std::size_t end = begin + 1;
+        while (end < sets.size() && sets[end]->absDay() == sets[begin]->absDay())
+            ++end;
+        group.assign(sets.begin() + static_cast<std::ptrdiff_t>(begin),
+                     sets.begin() + static_cast<std::ptrdiff_t>(end));
+        if (fixGroupOfTimingSetsOnSameAbsDay(group, context))
+            changed = true;
+        begin = end;
+    }
+    return changed;
+}
+
+bool fixGroupOfTimingSetsOnSameAbsDay(const std::vector<ZRCDTimingSet*>& group,
+                                      ManagedObjectContext& /*context*/) {
+    bool changed = false;
+    std::unordered_map<ZRCDTask*, int> setsPerTask;
+    ZRYearMonthDay day = 0;
+    bool dayKnown = false;
+    for (ZRCDTimingSet* set : group) {
+        if (set->isDeleted())
+            continue;
+        if (!dayKnown) {
+            day = date_additions::zrYearMonthDayFromZRDate(set->absDay());
+            dayKnown = true;
+        }
+        if (set->day() != day) {
+            set->setDay(day);
+            changed = true;
+        }
+        if (set->task())
+            ++setsPerTask[set->task()];
+    }
+    for (const auto& [task, count] : setsPerTask) {
+        if (count > 1) {
+            task->consolidateTimingSets();
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+}  // namespace ravelong::store_repairs
