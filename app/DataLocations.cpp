@@ -1,7 +1,7 @@
 #include "app/DataLocations.h"
 
 #include "app/AppStrings.h"
-#include "app/UserFolders.h"
+#include "foundation/UserFolders.h"
 
 namespace ravelong {
 

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "app/AppStrings.h"
-#include "app/UserFolders.h"
+#include "foundation/UserFolders.h"
 #include "foundation/AtomicFile.h"
 
 namespace ravelong {

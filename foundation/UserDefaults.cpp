@@ -17,6 +17,7 @@
 #include "foundation/Base64.h"
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
+#include "foundation/UserFolders.h"
 
 namespace ravelong {
 
@@ -131,22 +132,6 @@ FileContents readWholeFile(const std::filesystem::path& path) {
     }
     ::close(fd);
     return result;
-}
-
-std::filesystem::path homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return home;
-    }
-    // No HOME (a service started without one): ask the password database.
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir) {
-        return found->pw_dir;
-    }
-    return std::filesystem::path(".");
 }
 
 std::atomic<UserDefaults*> gStandardOverride{nullptr};
@@ -419,13 +404,7 @@ void UserDefaults::notify(const std::string& key) {
 }
 
 std::filesystem::path UserDefaults::configDirectory() {
-    // The base-directory rules say a relative XDG_CONFIG_HOME is invalid and must be ignored.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path base = configHome && *configHome ? configHome : "";
-    if (base.empty() || base.is_relative()) {
-        base = homeDirectory() / ".config";
-    }
-    return base / "ravelong";
+    return user_folders::configHome() / "ravelong";
 }
 
 std::filesystem::path UserDefaults::pathForSuite(Suite suite) {

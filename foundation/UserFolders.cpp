@@ -1,4 +1,4 @@
-#include "app/UserFolders.h"
+#include "foundation/UserFolders.h"
 
 #include <pwd.h>
 #include <unistd.h>
