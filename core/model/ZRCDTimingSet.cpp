@@ -4,6 +4,7 @@
 
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
+#include "core/totals/TimingSetTotals.h"
 
 namespace ravelong {
 
@@ -102,12 +103,7 @@ void ZRCDTimingSet::recalculateDuration() {
 }
 
 void ZRCDTimingSet::recalculateRoundedDuration() {
-    // Rounded totals are computed with the task's rounding rule and cached here; until that
-    // cache is filled again the set only forgets what it knew.
-    if (roundedDuration_ != -1.0)
-        setRoundedDuration(-1.0);
-    if (cachedRounding_ != -1)
-        setCachedRounding(-1);
+    timing_set_totals::recalculateRoundedDuration(*this);
 }
 
 TaskColor ZRCDTimingSet::displayColor() const {

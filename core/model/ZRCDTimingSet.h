@@ -87,8 +87,7 @@ public:
     // Stores the sum of the in-day durations of the stopped timings and whether a timing runs,
     // each only when it changed, then recalculateRoundedDuration().
     void recalculateDuration();
-    // Invalidates the rounded total (roundedDuration and cachedRounding -1, when not already);
-    // the rounded totals recompute it on demand.
+    // Brings the cached rounded total up to date (timing_set_totals::recalculateRoundedDuration).
     void recalculateRoundedDuration();
 
     // The task's colour.

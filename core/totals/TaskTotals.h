@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/calendar/CalendarTypes.h"
+
+// A task's (ZRCDTask) tracked time over days, periods and all time. Seconds; days are day
+// numbers, ranges inclusive. Main thread (the context's thread).
+//
+// Totals are read from the task's day aggregates (ZRCDTimingSet), never from the timings, except
+// for the part of running timings up to now. A task with subtasks counts through them only: its
+// children without subtasks and its grandchildren (its own aggregates are not counted). With
+// rounding enabled (RoundingEnabledFlag) every aggregate counts rounded by its own task's
+// effective rule (timing_set_totals).
+//
+// "This week" and the other periods are the user's calendar's, with the day cut-off hour of the
+// context's preferences record (date_additions::standardPeriodDays).
+namespace ravelong {
+class ManagedObjectContext;
+class ZRCDTask;
+}  // namespace ravelong
+
+namespace ravelong::task_totals {
+
+// The core total over days first...last. With `excludingArchivedTasks` an archived task counts 0
+// and archived children and grandchildren are left out; `excludingRunningTimings` leaves out the
+// running timers' time.
+double getTimeBetweenStartZRDate(const ZRCDTask& task, ZRDate first, ZRDate last,
+                                 bool excludingArchivedTasks, bool excludingRunningTimings);
+
+// The core total over today, this week, this month, this year; archived subtasks included.
+double getTimeTodayExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings);
+double getTimeThisWeekExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings);
+double getTimeThisMonthExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings);
+double getTimeThisYearExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings);
+
+// The total the menu-bar list shows: period 1 this week, 2 this month, 3 this year, any other
+// value today; running timers included.
+double getTimeForMenuBarCustomDuration(const ZRCDTask& task, std::int64_t periodCode,
+                                       bool excludingArchivedTasks);
+
+// The core total over all days, archived subtasks included.
+double getAllTimeExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings);
+
+// Unrounded time over all days: the task's own aggregates when it has no subtasks, else those of
+// its unarchived descendants without subtasks (a child with subtasks is passed through whether
+// archived or not; the task's own archived state is not looked at).
+double getAllTimeExcludingArchivedDescendants(const ZRCDTask& task);
+
+// Unrounded time over days first...last, counting through the subtasks that the statistics
+// list's archive filter (user default "ZRShowTasks") shows.
+double getTimeConsideringArchivedStateBetweenStartZRDate(const ZRCDTask& task, ZRDate first,
+                                                         ZRDate last,
+                                                         const ManagedObjectContext& context);
+
+}  // namespace ravelong::task_totals
