@@ -3,10 +3,12 @@
 #include <string_view>
 
 #include "core/model/ModelDefaultsKeys.h"
+#include "core/timer/TimerTexts.h"
 
 // Keys of this computer's own settings (UserDefaults::standard()). The records' keys
 // ("ZRDeviceName", "ZRUserName", "ZRShowTasks", "ZRNumberOfRecentTasks") live with the records in
-// core/model/ModelDefaultsKeys.h. Defaults and validation of the most used keys: ZRUserDefaults2.
+// core/model/ModelDefaultsKeys.h, the timer's ("ZRIdleTime", "ZRShowAddNoteToTiming") in
+// core/timer/TimerTexts.h. Defaults and validation of the most used keys: ZRUserDefaults2.
 namespace ravelong {
 
 // Read through ZRUserDefaults2.
@@ -46,7 +48,6 @@ inline constexpr std::string_view kZRShowTaskDescriptionUnderTaskName =
     "ZRShowTaskDescriptionUnderTaskName";
 inline constexpr std::string_view kZRSimpleStatusItemDesign = "ZRSimpleStatusItemDesign";
 inline constexpr std::string_view kZRAnimateStatusItem = "ZRAnimateStatusItem";
-inline constexpr std::string_view kZRShowAddNoteToTiming = "ZRShowAddNoteToTiming";
 inline constexpr std::string_view kZRExcludeArchivedTimesInMenuBar =
     "ZRExcludeArchivedTimesInMenuBar";
 inline constexpr std::string_view kZRShowTimeInStatusIcon = "ZRShowTimeInStatusIcon";
@@ -59,7 +60,6 @@ inline constexpr std::string_view kZRMenuBarTotalTimeShowSecondField =
 inline constexpr std::string_view kZRAutoBackupLocationData = "ZRAutoBackupLocationData";
 
 // Idle time.
-inline constexpr std::string_view kZRIdleTime = "ZRIdleTime";
 inline constexpr std::string_view kZRIdleTimeResolve = "ZRIdleTimeResolve";
 inline constexpr std::string_view kZRIdleTimeAssignTask = "ZRIdleTimeAssignTask";
 

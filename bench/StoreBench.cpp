@@ -4,11 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 
-#include "core/model/RavelongModel.h"
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
+#include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTiming.h"
 
 namespace ravelong::bench {
@@ -63,10 +64,13 @@ int runStoreSuite() {
     printFigure("open_load_s", median(loadSeconds), "s");
 
     std::vector<ZRCDTiming*> timings = context->fetchAll<ZRCDTiming>();
+    const std::string runTag =
+        std::to_string(::getpid()) + "-" + std::to_string(std::time(nullptr));
     std::vector<double> saveMilliseconds;
     for (int i = 0; i < 50; ++i) {
         ZRCDTiming* timing = timings[(static_cast<std::size_t>(i) * 7919) % timings.size()];
-        timing->setNote("Benchmark note " + std::to_string(i));
+        // A note no earlier run wrote, so that every save really writes.
+        timing->setNote("Benchmark note " + std::to_string(i) + " of run " + runTag);
         Status saved = Status::success();
         saveMilliseconds.push_back(1000.0 * secondsFor([&] { saved = context->save(); }));
         if (!saved) {
