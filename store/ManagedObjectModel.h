@@ -17,7 +17,6 @@ public:
     const std::vector<EntityDescription*>& entities() const { return entities_; }
     const EntityDescription* entity(std::string_view name) const;
 
-
 private:
     int version_;
     std::vector<EntityDescription*> entities_;
