@@ -137,7 +137,9 @@ public:
     // makes them) are merged first with consolidateTimingSets, with undo registration off and
     // the undo history cleared, since the steps recorded before could no longer be undone
     // correctly.
-    ZRCDTimingSet* timingSetForAbsDay(ZRDate day, ManagedObjectContext& context);
+    // `mergedDuplicates`, when given, is set to true when such a merge happened.
+    ZRCDTimingSet* timingSetForAbsDay(ZRDate day, ManagedObjectContext& context,
+                                      bool* mergedDuplicates = nullptr);
     // Merges the task's aggregates of equal day numbers into the first of each day, with the
     // timings of all of them.
     void consolidateTimingSets();

@@ -24,7 +24,8 @@ std::vector<ZRCDTimingSet*> setsOfTaskForDay(const ZRCDTask* task, ZRDate day,
 
 }  // namespace
 
-ZRCDTimingSet* ZRCDTask::timingSetForAbsDay(ZRDate day, ManagedObjectContext& context) {
+ZRCDTimingSet* ZRCDTask::timingSetForAbsDay(ZRDate day, ManagedObjectContext& context,
+                                            bool* mergedDuplicates) {
     std::vector<ZRCDTimingSet*> sets = setsOfTaskForDay(this, day, context);
     if (sets.size() <= 1)
         return sets.empty() ? nullptr : sets.front();
@@ -39,6 +40,8 @@ ZRCDTimingSet* ZRCDTask::timingSetForAbsDay(ZRDate day, ManagedObjectContext& co
         undoManager->disableUndoRegistration();
     }
     consolidateTimingSets();
+    if (mergedDuplicates)
+        *mergedDuplicates = true;
     if (undoManager)
         undoManager->enableUndoRegistration();
     sets = setsOfTaskForDay(this, day, context);

@@ -75,7 +75,8 @@ public:
     // a boundary; the current end for a running timing), creating the missing sets, and
     // `firstTimingSet` the first day's. Sets the timing left are recalculated, or deleted when
     // they are left without timings. The sets' durations are recalculated when asked, and always
-    // when the assignment changed. Returns whether the timing's sets changed.
+    // when the assignment changed. Returns whether the timing's sets changed, which includes
+    // duplicate sets of its days being merged on the way.
     //
     // A timing without task, start, end or zone is left alone (false). So is one spanning more
     // than kMaxDaysPerTiming days, which no real entry does (a damaged or hostile file could ask

@@ -42,8 +42,9 @@ bool ZRCDTimingSet::assignTimingSetsToTiming(ZRCDTiming* timing, bool recalculat
 
     std::vector<ZRCDTimingSet*> collected;
     ZRCDTimingSet* firstSet = nullptr;
+    bool mergedDuplicates = false;
     for (ZRDate day = first; day <= last; ++day) {
-        ZRCDTimingSet* set = task->timingSetForAbsDay(day, context);
+        ZRCDTimingSet* set = task->timingSetForAbsDay(day, context, &mergedDuplicates);
         if (!set) {
             set = context.insertNewObject<ZRCDTimingSet>();
             set->setTask(task);
@@ -64,7 +65,9 @@ bool ZRCDTimingSet::assignTimingSetsToTiming(ZRCDTiming* timing, bool recalculat
             for (ZRCDTimingSet* set : collected)
                 set->recalculateDuration();
         }
-        return false;
+        // Merging duplicates on the way changed the timing's aggregates even though it ends up
+        // in the same ones; the repairs must hear of it.
+        return mergedDuplicates;
     }
 
     // The first set is also put right when the days are unchanged but the link to the first day

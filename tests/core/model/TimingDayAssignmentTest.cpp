@@ -198,6 +198,15 @@ TEST_F(TimingDayAssignment, TwoAggregatesOfOneDayAreMergedOnTheNextLookup) {
     EXPECT_DOUBLE_EQ(merged->duration(), 5400.0);
     // The merge is no undo step, and the steps before it can no longer be undone.
     EXPECT_FALSE(context.undoManager()->canUndo());
+
+    // Met by a timing's own assignment, a merge counts as a change even though the timing ends
+    // up in the aggregate it had.
+    auto* again = context.insertNewObject<ZRCDTimingSet>();
+    again->setTask(task);
+    again->setAbsDay(dayNumber(2024, 3, 5));
+    EXPECT_TRUE(ZRCDTimingSet::assignTimingSetsToTiming(first, false, context));
+    EXPECT_EQ(setsOf(task).size(), 1u);
+    EXPECT_FALSE(ZRCDTimingSet::assignTimingSetsToTiming(first, false, context));
 }
 
 TEST_F(TimingDayAssignment, UndoingATimerStartTakesAwayItsAggregateAndRedoBringsItBack) {
