@@ -252,7 +252,7 @@ TEST_F(TimingDayAssignment, DeletingOrDetachingATimingKeepsTheAggregatesRight) {
     EXPECT_EQ(numberOfSets(), 0u);
 }
 
-TEST_F(TimingDayAssignment, ARecalculationForgetsTheRoundedTotal) {
+TEST_F(TimingDayAssignment, WithoutRoundingARecalculationClearsTheRoundedCache) {
     ZRCDTask* task = newTask("Rounded");
     stoppedTiming(task, berlin(2024, 3, 5, 8), berlin(2024, 3, 5, 8, 10));
     ZRCDTimingSet* set = setsOf(task).front();
