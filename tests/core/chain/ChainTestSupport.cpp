@@ -39,6 +39,10 @@ void Forest::link(const std::string& namesInOrder) {
     std::vector<ZRCDTask*> order;
     for (std::string name; in >> name;)
         order.push_back((*this)[name]);
+    link(order);
+}
+
+void Forest::link(const std::vector<ZRCDTask*>& order) {
     for (ZRCDTask* t : order) {
         t->setNextTask(nullptr);
         t->setPrevTask(nullptr);

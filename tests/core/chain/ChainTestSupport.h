@@ -30,6 +30,7 @@ public:
     // Links the named tasks in this order through the setters ("A A1 A2 B"); the first gets no
     // prevTask and the last no nextTask.
     void link(const std::string& namesInOrder);
+    void link(const std::vector<ZRCDTask*>& order);
 
     // Names along nextTask from the single head, space separated ("A A1 B"); "<no single head>"
     // when there is not exactly one head, and the walk stops at a repeated task ("... <loop>").
