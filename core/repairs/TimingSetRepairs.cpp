@@ -44,10 +44,6 @@ std::vector<ZRCDTimingSet*> setsByDay(const ManagedObjectContext& context) {
 
 bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context) {
     bool changed = false;
-    // A day lookup that meets two aggregates of one task merges them on the spot, and the
-    // assignment then reports no change of its own; the number of aggregates tells.
-    const std::size_t setsBefore =
-        context.registeredObjects(ZRCDTimingSet::entityDescription()).size();
     std::vector<ZRCDTiming*> withoutTask;
     for (ZRCDTiming* timing : ZRCDTiming::getAllTimings_inContext(context)) {
         if (!timing->task()) {
@@ -57,8 +53,6 @@ bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context) {
         if (ZRCDTimingSet::assignTimingSetsToTiming(timing, false, context))
             changed = true;
     }
-    if (context.registeredObjects(ZRCDTimingSet::entityDescription()).size() != setsBefore)
-        changed = true;
     if (!withoutTask.empty()) {
         ZRCDTask* recovered =
             ZRCDTask::createCoreDataTaskWithName(std::string(kRecoveredTask), false, context);
