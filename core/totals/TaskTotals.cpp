@@ -1,6 +1,7 @@
 #include "core/totals/TaskTotals.h"
 
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 #include "core/calendar/PeriodDays.h"
@@ -9,6 +10,7 @@
 #include "core/model/ZRCDTiming.h"
 #include "core/model/ZRCDTimingSet.h"
 #include "core/totals/RoundingEnabledFlag.h"
+#include "core/totals/TaskRounding.h"
 #include "core/totals/TimingSetTotals.h"
 #include "core/totals/TotalsInternals.h"
 #include "foundation/UserDefaults.h"
@@ -28,11 +30,7 @@ struct Walk {
     Walk(const ZRCDTask& task, bool roundingEnabled, bool excludingRunningTimings)
         : roundingEnabled(roundingEnabled), excludingRunningTimings(excludingRunningTimings) {
         if (!excludingRunningTimings && task.managedObjectContext())
-            running = ZRCDTiming::getRunningTimings_inContext(*task.managedObjectContext());
-    }
-
-    double value(const ZRCDTimingSet& set) const {
-        return timing_set_totals::totalsValue(set, roundingEnabled, excludingRunningTimings);
+            running = totals_detail::runningTimings(*task.managedObjectContext());
     }
 
     bool roundingEnabled;
@@ -41,13 +39,18 @@ struct Walk {
 };
 
 double sumOfOwnSets(const ZRCDTask& task, ZRDate first, ZRDate last, const Walk& walk) {
+    // One rule for all the task's sets.
+    const std::int16_t code = walk.roundingEnabled ? getProperRounding(task) : std::int16_t{0};
     double total = 0.0;
+    const auto add = [&](const ZRCDTimingSet& set) {
+        total +=
+            totals_detail::setValue(set, code, walk.roundingEnabled, walk.excludingRunningTimings);
+    };
     if (first == kFirstDay && last == kLastDay) {
-        for (const ZRCDTimingSet* set : task.timingSets())
-            total += walk.value(*set);
+        totals_detail::forEachSetPrefetched(task.timingSets().begin(), task.timingSets().end(),
+                                            add);
     } else {
-        totals_detail::forEachTimingSetBetween(
-            task, first, last, [&](const ZRCDTimingSet& set) { total += walk.value(set); });
+        totals_detail::forEachTimingSetBetween(task, first, last, add);
     }
     for (const ZRCDTiming* timing : walk.running) {
         if (timing->task() == &task)
@@ -57,37 +60,83 @@ double sumOfOwnSets(const ZRCDTask& task, ZRDate first, ZRDate last, const Walk&
 }
 
 // The walk of the tree: a task without subtasks counts its own sets; a task with subtasks counts
-// each child's own sets, or, for a child with subtasks, each grandchild's own sets.
-double treeTotal(const ZRCDTask& task, ZRDate first, ZRDate last, bool excludingArchivedTasks,
-                 const Walk& walk) {
+// each child's own sets, or, for a child with subtasks, each grandchild's own sets. `own(task)`
+// is a task's own sum.
+template <class Own>
+double treeTotal(const ZRCDTask& task, bool excludingArchivedTasks, Own&& own) {
     if (excludingArchivedTasks && task.isArchived())
         return 0.0;
     if (task.childTasks().empty())
-        return sumOfOwnSets(task, first, last, walk);
+        return own(task);
     double total = 0.0;
     for (const ZRCDTask* child : task.childTasks()) {
         if (excludingArchivedTasks && child->isArchived())
             continue;
         if (child->childTasks().empty()) {
-            total += sumOfOwnSets(*child, first, last, walk);
+            total += own(*child);
             continue;
         }
         for (const ZRCDTask* grandchild : child->childTasks()) {
             if (!(excludingArchivedTasks && grandchild->isArchived()))
-                total += sumOfOwnSets(*grandchild, first, last, walk);
+                total += own(*grandchild);
         }
     }
     return total;
+}
+
+// The task itself when it has no subtasks, else its unarchived children without subtasks and the
+// unarchived children of the others (whatever their own archived state).
+template <class Own>
+double unarchivedLeavesTotal(const ZRCDTask& task, Own&& own) {
+    if (task.childTasks().empty())
+        return own(task);
+    double total = 0.0;
+    for (const ZRCDTask* child : task.childTasks()) {
+        if (child->childTasks().empty()) {
+            if (!child->isArchived())
+                total += own(*child);
+            continue;
+        }
+        for (const ZRCDTask* grandchild : child->childTasks()) {
+            if (!grandchild->isArchived())
+                total += own(*grandchild);
+        }
+    }
+    return total;
+}
+
+double treeTotal(const ZRCDTask& task, ZRDate first, ZRDate last, bool excludingArchivedTasks,
+                 const Walk& walk) {
+    return treeTotal(task, excludingArchivedTasks, [&](const ZRCDTask& counted) {
+        return sumOfOwnSets(counted, first, last, walk);
+    });
 }
 
 Walk roundedWalk(const ZRCDTask& task, bool excludingRunningTimings) {
     return Walk(task, RoundingEnabledFlag::current().roundingEnabled(), excludingRunningTimings);
 }
 
+StandardPeriod menuBarPeriod(std::int64_t periodCode) {
+    switch (periodCode) {
+        case 1:
+            return StandardPeriod::thisWeek;
+        case 2:
+            return StandardPeriod::thisMonth;
+        case 3:
+            return StandardPeriod::thisYear;
+        default:
+            return StandardPeriod::today;
+    }
+}
+
+ZRDateRange periodDays(const ZRCDTask& task, StandardPeriod period) {
+    return date_additions::standardPeriodDays(
+        period, totals_detail::newDayHour(task.managedObjectContext()));
+}
+
 double timeInPeriod(const ZRCDTask& task, StandardPeriod period, bool excludingArchivedTasks,
                     bool excludingRunningTimings) {
-    const ZRDateRange days = date_additions::standardPeriodDays(
-        period, totals_detail::newDayHour(task.managedObjectContext()));
+    const ZRDateRange days = periodDays(task, period);
     return getTimeBetweenStartZRDate(task, days.first, days.last, excludingArchivedTasks,
                                      excludingRunningTimings);
 }
@@ -120,21 +169,7 @@ double getTimeThisYearExcludingRunningTimings(const ZRCDTask& task, bool excludi
 
 double getTimeForMenuBarCustomDuration(const ZRCDTask& task, std::int64_t periodCode,
                                        bool excludingArchivedTasks) {
-    StandardPeriod period = StandardPeriod::today;
-    switch (periodCode) {
-        case 1:
-            period = StandardPeriod::thisWeek;
-            break;
-        case 2:
-            period = StandardPeriod::thisMonth;
-            break;
-        case 3:
-            period = StandardPeriod::thisYear;
-            break;
-        default:
-            break;
-    }
-    return timeInPeriod(task, period, excludingArchivedTasks, false);
+    return timeInPeriod(task, menuBarPeriod(periodCode), excludingArchivedTasks, false);
 }
 
 double getAllTimeExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings) {
@@ -143,21 +178,44 @@ double getAllTimeExcludingRunningTimings(const ZRCDTask& task, bool excludingRun
 
 double getAllTimeExcludingArchivedDescendants(const ZRCDTask& task) {
     const Walk unrounded(task, false, false);
-    if (task.childTasks().empty())
-        return sumOfOwnSets(task, kFirstDay, kLastDay, unrounded);
-    double total = 0.0;
-    for (const ZRCDTask* child : task.childTasks()) {
-        if (child->childTasks().empty()) {
-            if (!child->isArchived())
-                total += sumOfOwnSets(*child, kFirstDay, kLastDay, unrounded);
-            continue;
-        }
-        for (const ZRCDTask* grandchild : child->childTasks()) {
-            if (!grandchild->isArchived())
-                total += sumOfOwnSets(*grandchild, kFirstDay, kLastDay, unrounded);
-        }
+    return unarchivedLeavesTotal(task, [&](const ZRCDTask& counted) {
+        return sumOfOwnSets(counted, kFirstDay, kLastDay, unrounded);
+    });
+}
+
+std::vector<MenuBarTotals> getMenuBarTotals(const std::vector<ZRCDTask*>& tasks,
+                                            std::int64_t periodCode, bool excludingArchivedTasks) {
+    std::vector<MenuBarTotals> totals(tasks.size());
+    if (tasks.empty())
+        return totals;
+    // Every task's own sums once, however many rows count them.
+    const ZRCDTask& anyTask = *tasks.front();
+    const ZRDateRange days = periodDays(anyTask, menuBarPeriod(periodCode));
+    const Walk rounded = roundedWalk(anyTask, false);
+    const Walk unrounded(anyTask, false, false);
+    std::unordered_map<const ZRCDTask*, double> periodSums, everSums;
+    const auto memo = [](std::unordered_map<const ZRCDTask*, double>& sums, auto&& compute) {
+        return [&sums, compute](const ZRCDTask& task) {
+            auto [found, inserted] = sums.try_emplace(&task, 0.0);
+            if (inserted)
+                found->second = compute(task);
+            return found->second;
+        };
+    };
+    const auto periodOwn = memo(periodSums, [&](const ZRCDTask& task) {
+        return sumOfOwnSets(task, days.first, days.last, rounded);
+    });
+    const auto everOwn = memo(everSums, [&](const ZRCDTask& task) {
+        return sumOfOwnSets(task, kFirstDay, kLastDay,
+                            excludingArchivedTasks ? unrounded : rounded);
+    });
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const ZRCDTask& task = *tasks[i];
+        totals[i].periodTotal = treeTotal(task, excludingArchivedTasks, periodOwn);
+        totals[i].totalEver = excludingArchivedTasks ? unarchivedLeavesTotal(task, everOwn)
+                                                     : treeTotal(task, false, everOwn);
     }
-    return total;
+    return totals;
 }
 
 double getTimeConsideringArchivedStateBetweenStartZRDate(const ZRCDTask& task, ZRDate first,

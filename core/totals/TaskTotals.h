@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/calendar/CalendarTypes.h"
 
@@ -8,7 +9,10 @@
 // numbers, ranges inclusive. Main thread (the context's thread).
 //
 // Totals are read from the task's day aggregates (ZRCDTimingSet), never from the timings, except
-// for the part of running timings up to now. A task with subtasks counts through them only: its
+// for the part of running timings up to now. A timer that runs past the end of a day has no
+// aggregate for the days after it until it is assigned again (when it stops); totals that
+// include running timers count its part of those days from the timer itself, so a timer started
+// yesterday evening shows in today's total too. A task with subtasks counts through them only: its
 // children without subtasks and its grandchildren (its own aggregates are not counted). With
 // rounding enabled (RoundingEnabledFlag) every aggregate counts rounded by its own task's
 // effective rule (timing_set_totals).
@@ -38,6 +42,18 @@ double getTimeThisYearExcludingRunningTimings(const ZRCDTask& task, bool excludi
 // value today; running timers included.
 double getTimeForMenuBarCustomDuration(const ZRCDTask& task, std::int64_t periodCode,
                                        bool excludingArchivedTasks);
+
+// The two totals of each row of the menu-bar list, for many tasks at once: the period total
+// (getTimeForMenuBarCustomDuration) and the total ever (getAllTimeExcludingArchivedDescendants
+// when archived times are left out, else getAllTimeExcludingRunningTimings with running timers).
+// The same values as the single calls, but every task's sets are read once however many rows
+// count them. All tasks must be of one context. The result is in the order of `tasks`.
+struct MenuBarTotals {
+    double periodTotal = 0.0;
+    double totalEver = 0.0;
+};
+std::vector<MenuBarTotals> getMenuBarTotals(const std::vector<ZRCDTask*>& tasks,
+                                            std::int64_t periodCode, bool excludingArchivedTasks);
 
 // The core total over all days, archived subtasks included.
 double getAllTimeExcludingRunningTimings(const ZRCDTask& task, bool excludingRunningTimings);

@@ -47,21 +47,11 @@ double runningPart(const ZRCDTimingSet& set) {
 }  // namespace
 
 double durationExcludingRunningTimingsWithRounding(const ZRCDTimingSet& set) {
-    const std::int16_t code = effectiveCodeOf(set);
-    if (!rounding_rule::roundsDurations(code))
-        return set.durationExcludingRunningTimings();
-    if (cacheValid(set, code))
-        return set.roundedDuration();
-    return sumOfShares(set, code, false);
+    return totals_detail::setValue(set, effectiveCodeOf(set), true, true);
 }
 
 double durationWithRounding(const ZRCDTimingSet& set) {
-    const std::int16_t code = effectiveCodeOf(set);
-    if (!rounding_rule::roundsDurations(code))
-        return set.duration();
-    const double stopped =
-        cacheValid(set, code) ? set.roundedDuration() : sumOfShares(set, code, false);
-    return stopped + runningPart(set);
+    return totals_detail::setValue(set, effectiveCodeOf(set), true, false);
 }
 
 double durationWithRoundingAfter(const ZRCDTimingSet& set) {
@@ -85,13 +75,43 @@ void recalculateRoundedDuration(ZRCDTimingSet& set) {
         set.setRoundedDuration(-1.0);
 }
 
-double totalsValue(const ZRCDTimingSet& set, bool roundingEnabled, bool excludingRunningTimings) {
-    if (roundingEnabled) {
-        return excludingRunningTimings ? durationExcludingRunningTimingsWithRounding(set)
-                                       : durationWithRounding(set);
+std::size_t recalculateStaleRoundedDurations_inContext(ManagedObjectContext& context) {
+    if (!RoundingEnabledFlag::current().roundingEnabled())
+        return 0;
+    std::size_t filled = 0;
+    for (ManagedObject* object : context.registeredObjects(ZRCDTimingSet::entityDescription())) {
+        auto& set = *static_cast<ZRCDTimingSet*>(object);
+        const std::int16_t code = effectiveCodeOf(set);
+        if (rounding_rule::roundsDurations(code) && !cacheValid(set, code)) {
+            recalculateRoundedDuration(set);
+            ++filled;
+        }
     }
-    return excludingRunningTimings ? set.durationExcludingRunningTimings() : set.duration();
+    return filled;
 }
+
+double totalsValue(const ZRCDTimingSet& set, bool roundingEnabled, bool excludingRunningTimings) {
+    return totals_detail::setValue(set, roundingEnabled ? effectiveCodeOf(set) : std::int16_t{0},
+                                   roundingEnabled, excludingRunningTimings);
+}
+
+}  // namespace ravelong::timing_set_totals
+
+namespace ravelong::totals_detail {
+
+double setValue(const ZRCDTimingSet& set, std::int16_t code, bool roundingEnabled,
+                bool excludingRunningTimings) {
+    using namespace timing_set_totals;
+    if (!roundingEnabled || !rounding_rule::roundsDurations(code))
+        return excludingRunningTimings ? set.durationExcludingRunningTimings() : set.duration();
+    const double stopped =
+        cacheValid(set, code) ? set.roundedDuration() : sumOfShares(set, code, false);
+    return excludingRunningTimings ? stopped : stopped + runningPart(set);
+}
+
+}  // namespace ravelong::totals_detail
+
+namespace ravelong::timing_set_totals {
 
 namespace {
 
@@ -103,7 +123,7 @@ bool counts(const ZRCDTask* task, bool excludingArchivedTasks) {
 double runningPartsOutsideTheirSets(ZRDate first, ZRDate last, bool excludingArchivedTasks,
                                     const ManagedObjectContext& context) {
     double total = 0.0;
-    for (const ZRCDTiming* timing : ZRCDTiming::getRunningTimings_inContext(context)) {
+    for (const ZRCDTiming* timing : totals_detail::runningTimings(context)) {
         if (counts(timing->task(), excludingArchivedTasks))
             total += totals_detail::runningPartOutsideItsSets(*timing, first, last);
     }

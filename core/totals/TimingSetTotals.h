@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "core/calendar/CalendarTypes.h"
 
 // The values of a task's day aggregate (ZRCDTimingSet) with rounding, the maintenance of its
@@ -32,9 +34,16 @@ double durationWithRoundingAfter(const ZRCDTimingSet& set);
 // roundedDuration -1).
 void recalculateRoundedDuration(ZRCDTimingSet& set);
 
+// Fills the caches that a rounding rule needs but that are empty or were made for another rule
+// (sets written before rounding was switched on, restored or merged in, or under a rule changed
+// elsewhere), so that totals read them instead of the timings. For launch and after bulk changes,
+// with undo registration off; it changes derived data only. Returns the number of sets filled.
+std::size_t recalculateStaleRoundedDurations_inContext(ManagedObjectContext& context);
+
 // Sums over all sets (or those of unarchived tasks: the set's own task's flag) of the set value
 // the totals use: with rounding enabled durationExcludingRunningTimingsWithRounding or
-// durationWithRounding, else durationExcludingRunningTimings or duration.
+// durationWithRounding, else durationExcludingRunningTimings or duration. With running timings,
+// a timer's part of days for which it has no set yet counts as well (see TaskTotals.h).
 double getTotalTimeInSecondsExcludingArchivedTasks(bool excludingArchivedTasks,
                                                    bool excludingRunningTimings,
                                                    const ManagedObjectContext& context);

@@ -180,6 +180,36 @@ TEST_F(TaskTree, WithoutAnyRoundingRuleRoundedTotalsArePlain) {
     EXPECT_EQ(between(solo, march4, march4), 900);
 }
 
+TEST_F(TaskTree, TheMenuBarRowsGetTheSameTotalsInOneCall) {
+    client->setRounding(115);
+    frontend->setIsArchived(true);
+    stoppedTiming(backend, berlin(2024, 3, 1, 8), berlin(2024, 3, 1, 8, 10));  // last week
+    runningTimingFrom(design, berlin(2024, 3, 4, 22), berlin(2024, 3, 5, 10));
+    ASSERT_TRUE(refreshRounding());
+    const std::vector<ZRCDTask*> rows = {client, design, development, backend, frontend};
+    for (std::int64_t period : {0, 1, 2, 3}) {
+        for (bool excludingArchived : {false, true}) {
+            const auto totals = getMenuBarTotals(rows, period, excludingArchived);
+            ASSERT_EQ(totals.size(), rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const ZRCDTask& task = *rows[i];
+                EXPECT_EQ(totals[i].periodTotal,
+                          getTimeForMenuBarCustomDuration(task, period, excludingArchived))
+                    << i << " " << period;
+                EXPECT_EQ(totals[i].totalEver, excludingArchived
+                                                   ? getAllTimeExcludingArchivedDescendants(task)
+                                                   : getAllTimeExcludingRunningTimings(task, false))
+                    << i;
+            }
+        }
+    }
+    // Spot checks: this week (from Sunday 3 March) rounded, the design timer unrounded.
+    const auto week = getMenuBarTotals(rows, 1, true);
+    EXPECT_EQ(week[0].periodTotal, 3600 + 12 * 3600 + 3600);
+    EXPECT_EQ(week[0].totalEver, 3600 + 12 * 3600 + 3600 + 600);
+    EXPECT_TRUE(getMenuBarTotals({}, 1, false).empty());
+}
+
 // A timer started yesterday at 22:00 (cut-off 0), now 02:00. It was assigned to yesterday's
 // aggregate when it started; today has none for it yet.
 TEST_F(TaskTotals, ATimerRunningSinceYesterdayCountsOnBothDays) {

@@ -156,5 +156,45 @@ TEST_F(TimingSetTotals, SumsOverAllSetsChooseTheirValueAndLeaveOutArchivedTasksW
     EXPECT_EQ(getTotalTimeInSecondsForZRDate(today, false, true, context), 600);
 }
 
+TEST_F(TimingSetTotals, SumsCountATimerRunningSinceYesterdayOnBothDays) {
+    // Started yesterday 22:00 (cut-off 0), now 02:00: it has yesterday's set only.
+    ZRCDTask* task = newTask("Overnight");
+    runningTimingFrom(task, berlin(2024, 3, 4, 22), berlin(2024, 3, 5, 2));
+    const ZRDate yesterday = dayNumber(2024, 3, 4);
+    EXPECT_EQ(getTotalTimeInSecondsForZRDate(today, false, false, context), 7200);
+    EXPECT_EQ(getTotalTimeInSecondsForZRDate(today, false, true, context), 0);
+    EXPECT_EQ(getTotalTimeInSecondsForZRDate(yesterday, false, false, context), 7200);
+    EXPECT_EQ(getTotalTimeInSecondsBetweenZRDate(yesterday, today, false, false, context),
+              4 * 3600);
+    EXPECT_EQ(getTotalTimeInSecondsExcludingArchivedTasks(false, false, context), 4 * 3600);
+    task->setIsArchived(true);
+    EXPECT_EQ(getTotalTimeInSecondsForZRDate(today, true, false, context), 0);
+}
+
+TEST_F(TimingSetTotals, StaleCachesAreFilledInOnePass) {
+    ZRCDTask* rounded = newTask("Rounded");
+    ZRCDTask* plain = newTask("Plain");
+    rounded->setRounding(115);
+    for (int day : {4, 5}) {
+        stoppedTiming(rounded, berlin(2024, 3, day, 8), berlin(2024, 3, day, 8, 10));
+        stoppedTiming(plain, berlin(2024, 3, day, 8), berlin(2024, 3, day, 8, 10));
+    }
+    // Written while rounding was off: no caches. With the flag still off, nothing is filled.
+    EXPECT_EQ(recalculateStaleRoundedDurations_inContext(context), 0u);
+    ASSERT_TRUE(refreshRounding());
+    EXPECT_EQ(recalculateStaleRoundedDurations_inContext(context), 2u);
+    for (const ZRCDTimingSet* set : rounded->timingSets()) {
+        EXPECT_EQ(set->cachedRounding(), 115);
+        EXPECT_EQ(set->roundedDuration(), 900);
+    }
+    for (const ZRCDTimingSet* set : plain->timingSets())
+        EXPECT_EQ(set->cachedRounding(), -1);
+    EXPECT_EQ(recalculateStaleRoundedDurations_inContext(context), 0u);
+    // A rule changed elsewhere makes them stale again.
+    rounded->setRounding(330);
+    EXPECT_EQ(recalculateStaleRoundedDurations_inContext(context), 2u);
+    EXPECT_EQ(setOn(rounded, today)->roundedDuration(), 0);
+}
+
 }  // namespace
 }  // namespace ravelong
