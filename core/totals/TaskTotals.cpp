@@ -60,49 +60,43 @@ double sumOfOwnSets(const ZRCDTask& task, ZRDate first, ZRDate last, const Walk&
 }
 
 // The walk of the tree: a task without subtasks counts its own sets; a task with subtasks counts
-// each child's own sets, or, for a child with subtasks, each grandchild's own sets. `own(task)`
-// is a task's own sum.
-template <class Own>
-double treeTotal(const ZRCDTask& task, bool excludingArchivedTasks, Own&& own) {
-    if (excludingArchivedTasks && task.isArchived())
-        return 0.0;
+// each child's own sets, or, for a child with subtasks, each grandchild's own sets (the tree has
+// three tiers). `skip(task)` leaves a child or grandchild out; `own(task)` is a task's own sum.
+template <class Skip, class Own>
+double countedTotal(const ZRCDTask& task, Skip&& skip, Own&& own) {
     if (task.childTasks().empty())
         return own(task);
     double total = 0.0;
     for (const ZRCDTask* child : task.childTasks()) {
-        if (excludingArchivedTasks && child->isArchived())
+        if (skip(*child))
             continue;
         if (child->childTasks().empty()) {
             total += own(*child);
             continue;
         }
         for (const ZRCDTask* grandchild : child->childTasks()) {
-            if (!(excludingArchivedTasks && grandchild->isArchived()))
+            if (!skip(*grandchild))
                 total += own(*grandchild);
         }
     }
     return total;
 }
 
-// The task itself when it has no subtasks, else its unarchived children without subtasks and the
-// unarchived children of the others (whatever their own archived state).
+// The core walk: archived tasks, children and grandchildren left out when asked.
+template <class Own>
+double treeTotal(const ZRCDTask& task, bool excludingArchivedTasks, Own&& own) {
+    if (excludingArchivedTasks && task.isArchived())
+        return 0.0;
+    return countedTotal(
+        task, [&](const ZRCDTask& t) { return excludingArchivedTasks && t.isArchived(); }, own);
+}
+
+// The task itself when it has no subtasks, else its unarchived descendants without subtasks; a
+// child with subtasks is passed through whatever its own archived state.
 template <class Own>
 double unarchivedLeavesTotal(const ZRCDTask& task, Own&& own) {
-    if (task.childTasks().empty())
-        return own(task);
-    double total = 0.0;
-    for (const ZRCDTask* child : task.childTasks()) {
-        if (child->childTasks().empty()) {
-            if (!child->isArchived())
-                total += own(*child);
-            continue;
-        }
-        for (const ZRCDTask* grandchild : child->childTasks()) {
-            if (!grandchild->isArchived())
-                total += own(*grandchild);
-        }
-    }
-    return total;
+    return countedTotal(
+        task, [](const ZRCDTask& t) { return t.isArchived() && t.childTasks().empty(); }, own);
 }
 
 double treeTotal(const ZRCDTask& task, ZRDate first, ZRDate last, bool excludingArchivedTasks,
@@ -224,22 +218,9 @@ double getTimeConsideringArchivedStateBetweenStartZRDate(const ZRCDTask& task, Z
         return 0.0;
     const std::int64_t showTasks = UserDefaults::standard().integerForKey(kZRShowTasks, 2);
     const Walk unrounded(task, false, false);
-    if (task.childTasks().empty())
-        return sumOfOwnSets(task, first, last, unrounded);
-    double total = 0.0;
-    for (const ZRCDTask* child : task.childTasks()) {
-        if (!ZRCDTask::passesArchiveFilter(*child, showTasks))
-            continue;
-        if (child->childTasks().empty()) {
-            total += sumOfOwnSets(*child, first, last, unrounded);
-            continue;
-        }
-        for (const ZRCDTask* grandchild : child->childTasks()) {
-            if (ZRCDTask::passesArchiveFilter(*grandchild, showTasks))
-                total += sumOfOwnSets(*grandchild, first, last, unrounded);
-        }
-    }
-    return total;
+    return countedTotal(
+        task, [&](const ZRCDTask& t) { return !ZRCDTask::passesArchiveFilter(t, showTasks); },
+        [&](const ZRCDTask& counted) { return sumOfOwnSets(counted, first, last, unrounded); });
 }
 
 }  // namespace ravelong::task_totals

@@ -6,8 +6,6 @@ namespace ravelong {
 namespace {
 
 using rounding_rule::roundDuration;
-using rounding_rule::roundingMinutes;
-using rounding_rule::roundingType;
 using rounding_rule::roundsDurations;
 
 TEST(RoundingRule, EachTypeRoundsToWholeUnitsOfItsMinutes) {
@@ -42,15 +40,6 @@ TEST(RoundingRule, CodesThatDoNotRoundLeaveTheDurationAsItIs) {
     }
     for (std::int16_t code : {101, 115, 199, 201, 260, 301, 399})
         EXPECT_TRUE(roundsDurations(code)) << code;
-}
-
-TEST(RoundingRule, TypeAndMinutesOfACode) {
-    EXPECT_EQ(roundingType(215), 2);
-    EXPECT_EQ(roundingMinutes(215), 15);
-    EXPECT_EQ(roundingType(15), 0);
-    EXPECT_EQ(roundingMinutes(15), 15);
-    EXPECT_EQ(roundingType(-1), -1);
-    EXPECT_EQ(roundingMinutes(-1), 0);
 }
 
 TEST(RoundingRule, TheNoiseOfSubtractingInstantsDoesNotCostOrGainAUnit) {

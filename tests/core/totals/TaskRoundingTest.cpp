@@ -32,6 +32,11 @@ TEST_F(TaskRounding, TheEffectiveRuleIsInheritedDownTheTree) {
     EXPECT_EQ(getProperRounding(*phase), 30);
     phase->setRounding(105);
     EXPECT_EQ(getProperRounding(*phase), 105);
+    // The charts ask whether anything below a task rounds: an own rule of a descendant counts.
+    client->setRounding(-1);
+    EXPECT_TRUE(thisTaskOrAnyDescendantRoundsTimes(*client));
+    phase->setRounding(99);
+    EXPECT_FALSE(thisTaskOrAnyDescendantRoundsTimes(*client));
 }
 
 TEST_F(TaskRounding, AParentLoopInADamagedStoreEndsTheLookUp) {
@@ -111,13 +116,11 @@ TEST_F(TaskRounding, TheTypeControlIsOneUndoStepAndIsSaved) {
     undo.undo();
     EXPECT_EQ(client->rounding(), 201);
     EXPECT_EQ(setOn(design, dayNumber(2024, 3, 5))->cachedRounding(), 201);
-}
 
-TEST_F(TaskRounding, TheTypeControlKeepsTheMinutes) {
-    ZRCDTask* task = newTask("Task");
-    task->setRounding(115);
-    EXPECT_TRUE(setRoundingType(*task, 3));
-    EXPECT_EQ(task->rounding(), 315);
+    // Another type keeps the minutes.
+    client->setRounding(115);
+    EXPECT_TRUE(setRoundingType(*client, 3));
+    EXPECT_EQ(client->rounding(), 315);
 }
 
 TEST_F(TaskRounding, TheMinutesControlInheritsWhenItMatchesTheParent) {
@@ -155,24 +158,6 @@ TEST_F(TaskRounding, TheMinutesControlInheritsWhenItMatchesTheParent) {
     undo.undo();
     EXPECT_EQ(client->rounding(), 215);
     EXPECT_EQ(review->rounding(), 245);
-}
-
-TEST_F(TaskRounding, QuestionsAboutRulesInTheTree) {
-    ZRCDTask* client = newTask("Client");
-    ZRCDTask* design = newChild(client, "Design");
-    ZRCDTask* sketches = newChild(design, "Sketches");
-    EXPECT_FALSE(anyTaskHasRoundingEnabled_inContext(context));
-    EXPECT_FALSE(thisTaskOrAnyDescendantRoundsTimes(*client));
-    sketches->setRounding(100);  // above 99 but not above 100
-    EXPECT_TRUE(thisTaskOrAnyDescendantRoundsTimes(*client));
-    EXPECT_FALSE(anyTaskHasRoundingEnabled_inContext(context));
-    sketches->setRounding(110);
-    EXPECT_TRUE(anyTaskHasRoundingEnabled_inContext(context));
-    EXPECT_FALSE(aHiddenInDataSelectionSubtaskHasRoundingEnabled(*client));
-    sketches->setIsVisibleInDataSelection(false);
-    EXPECT_TRUE(aHiddenInDataSelectionSubtaskHasRoundingEnabled(*client));
-    EXPECT_TRUE(aHiddenInDataSelectionSubtaskHasRoundingEnabled(*design));
-    EXPECT_FALSE(aHiddenInDataSelectionSubtaskHasRoundingEnabled(*sketches));
 }
 
 TEST_F(TaskRounding, ToolTipsAndDescriptionsOfTheRule) {

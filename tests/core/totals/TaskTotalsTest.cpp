@@ -236,13 +236,5 @@ TEST_F(TaskTotals, ATimerRunningSinceYesterdayCountsOnBothDays) {
     EXPECT_EQ(between(task, march4, march5), 4 * 3600 + 1800);
 }
 
-TEST_F(TaskTotals, ATimerOfAFewSecondsIsNotCountedYet) {
-    ZRCDTask* task = newTask("Just started");
-    runningTimingFrom(task, berlin(2024, 3, 5, 9), berlin(2024, 3, 5, 9, 0, 5));
-    EXPECT_EQ(getTimeTodayExcludingRunningTimings(*task, false), 0);
-    clock.set(berlin(2024, 3, 5, 9, 0, 6));
-    EXPECT_EQ(getTimeTodayExcludingRunningTimings(*task, false), 6);
-}
-
 }  // namespace
 }  // namespace ravelong

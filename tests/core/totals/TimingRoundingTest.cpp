@@ -4,7 +4,6 @@
 
 #include "core/totals/RoundingRule.h"
 #include "core/totals/TimingTotals.h"
-#include "tests/core/calendar/CalendarTestSupport.h"
 #include "tests/core/totals/TotalsTestSupport.h"
 
 namespace ravelong {
@@ -41,31 +40,6 @@ TEST_F(TimingRounding, ARoundedTimingIsSharedOutByItsTimeInEachDay) {
     EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*c, march3), 2 * 3600);
     EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*c, march3 + 1), 24 * 3600);
     EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*c, march3 + 2), 2 * 3600);
-}
-
-TEST_F(TimingRounding, TheDayCutOffOfTheTimingDecidesWhereItsDaysEnd) {
-    // With the day turning at 02:00, 23:00 to 01:00 is one day's work and gets both units there.
-    setNewDay(2);
-    ZRCDTask* task = newTask("Late shift");
-    task->setRounding(160);
-    ZRCDTiming* timing = stoppedTiming(task, berlin(2024, 3, 3, 23), berlin(2024, 3, 4, 1));
-    EXPECT_EQ(getDurationWithinZRDate(*timing, dayNumber(2024, 3, 3)), 7200);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*timing, dayNumber(2024, 3, 3)), 7200);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*timing, dayNumber(2024, 3, 4)), 0);
-    // 01:30 to 02:30 lies on both sides of the cut-off of 4 March.
-    ZRCDTiming* across = stoppedTiming(task, berlin(2024, 3, 4, 1, 30), berlin(2024, 3, 4, 2, 30));
-    EXPECT_EQ(getDurationWithinZRDate(*across, dayNumber(2024, 3, 3)), 1800);
-    EXPECT_EQ(getDurationWithinZRDate(*across, dayNumber(2024, 3, 4)), 1800);
-}
-
-TEST_F(TimingRounding, ATimingCountsDaysInItsOwnZone) {
-    // Made in New York: 23:00 to 01:00 there is 05:00 to 07:00 in Berlin, but it is split at New
-    // York's midnight.
-    ZRCDTask* task = newTask("Travel");
-    const Instant start = testing::wallTime("America/New_York", 2024, 3, 3, 23);
-    ZRCDTiming* timing = timingInZone(task, start, start + 7200, "America/New_York", 0);
-    EXPECT_EQ(getDurationWithinZRDate(*timing, dayNumber(2024, 3, 3)), 3600);
-    EXPECT_EQ(getDurationWithinZRDate(*timing, dayNumber(2024, 3, 4)), 3600);
 }
 
 TEST_F(TimingRounding, ATenMinuteTimingUnderEachRuleOfFifteenMinutes) {

@@ -30,6 +30,7 @@ TEST_F(TimingSetTotals, TheCacheIsFilledWhileRoundingIsEnabledAndTheRuleRounds) 
     EXPECT_EQ(set->durationExcludingRunningTimings(), 1800);
     EXPECT_EQ(durationExcludingRunningTimingsWithRounding(*set), 2700);
     EXPECT_EQ(durationWithRounding(*set), 2700);
+    EXPECT_EQ(durationWithRoundingAfter(*set), 1800);  // the day's 30 minutes rounded as one
 
     // A rule that no longer rounds empties the cache on the next recalculation.
     task->setRounding(15);
@@ -93,19 +94,6 @@ TEST_F(TimingSetTotals, RunningTimingsAddTheirPartOfTheDayUnroundedOnceBeyondFiv
     EXPECT_EQ(set->duration(), 600 + 420);
     set->setCachedRounding(-1);  // the uncached path agrees
     EXPECT_EQ(durationWithRounding(*set), 900 + 420);
-}
-
-TEST_F(TimingSetTotals, RoundingAfterSummingRoundsTheDayAsOne) {
-    ZRCDTask* task = newTask("Batch");
-    task->setRounding(115);
-    stoppedTiming(task, berlin(2024, 3, 5, 8), berlin(2024, 3, 5, 8, 10));
-    stoppedTiming(task, berlin(2024, 3, 5, 9), berlin(2024, 3, 5, 9, 10));
-    ZRCDTimingSet* set = setOn(task, today);
-    EXPECT_EQ(durationWithRounding(*set), 1800);       // each timing up to 15 minutes
-    EXPECT_EQ(durationWithRoundingAfter(*set), 1800);  // 20 minutes up to 30
-    task->setRounding(315);
-    EXPECT_EQ(durationWithRounding(*set), 0);
-    EXPECT_EQ(durationWithRoundingAfter(*set), 900);
 }
 
 TEST_F(TimingSetTotals, ReadingTotalsChangesNothing) {
