@@ -1,5 +1,8 @@
-#include "core/model/RavelongModel.h"
 #include "bench/HeavyUserGenerator.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,19 +13,20 @@
 
 #include "core/calendar/DayBounds.h"
 #include "core/calendar/DayNumbers.h"
-#include "foundation/Uuid.h"
+#include "core/model/RavelongModel.h"
 #include "core/model/ZRCDOrigin.h"
 #include "core/model/ZRCDPreferences.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/model/ZRCDTimingSet.h"
+#include "foundation/Clock.h"
+#include "foundation/Uuid.h"
 
 namespace ravelong::bench {
 
 namespace {
 
 using date_additions::beginningOfDayForZRDate;
-using date_additions::endOfDayForZRDate;
 using date_additions::zrDateWithTimeZoneName;
 
 constexpr const char* kZones[] = {"Europe/Berlin", "America/New_York", "Asia/Kolkata"};
@@ -96,6 +100,10 @@ HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUser
     Random random(profile.seed);
     HeavyUserCounts counts;
     const Instant now = profile.now;
+    // Setting a timing's fields assigns it to its day aggregates, which reads the clock for
+    // running timings: make "now" the profile's.
+    SettableClock clock(now);
+    ScopedClock scopedClock(clock);
 
     std::vector<ZRCDOrigin*> origins = {
         makeOrigin(context, "Alex's Laptop", "a4c3f0e2b811", 0, now),
@@ -173,22 +181,6 @@ HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUser
     const int perDay = std::max(1, (profile.timings + static_cast<int>(workingDays.size()) - 1) /
                                        static_cast<int>(workingDays.size()));
 
-    std::unordered_map<std::int64_t, ZRCDTimingSet*> sets;  // by task key and day
-    auto setFor = [&](ZRCDTask* task, ZRDate day) {
-        const std::int64_t key = task->objectID().primaryKey * 100000 + day;
-        auto found = sets.find(key);
-        if (found != sets.end())
-            return found->second;
-        auto* set = context.insertNewObject<ZRCDTimingSet>();
-        set->setTask(task);
-        set->setAbsDay(day);
-        set->setDay(date_additions::zrYearMonthDayFromZRDate(day));
-        set->setCachedRounding(-1);
-        set->setRoundedDuration(-1.0);
-        ++counts.timingSets;
-        return sets.emplace(key, set).first->second;
-    };
-
     std::vector<ZRCDTask*> activeLeaves;
     for (ZRCDTask* leaf : leaves) {
         if (!leaf->isArchived())
@@ -223,18 +215,6 @@ HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUser
                 timing->setNote(std::string(kNotes[random.between(0, 5)]));
             timing->setOrigin(origins[random.chance(0.7) ? 0 : (random.chance(0.9) ? 1 : 2)]);
             timing->setTask(task);
-            const ZRDate first = zrDateWithTimeZoneName(start, era.zone, era.cutoffSeconds, false);
-            const ZRDate last = zrDateWithTimeZoneName(end, era.zone, era.cutoffSeconds, true);
-            for (ZRDate d = first; d <= last; ++d) {
-                ZRCDTimingSet* set = setFor(task, d);
-                timing->addTimingSetsObject(set);
-                if (d == first)
-                    timing->setFirstTimingSet(set);
-                const Instant from =
-                    std::max(start, beginningOfDayForZRDate(d, era.zone, era.cutoffSeconds));
-                const Instant to = std::min(end, endOfDayForZRDate(d, era.zone, era.cutoffSeconds));
-                set->setDuration(set->duration() + std::max(0.0, to - from));
-            }
             ++counts.timings;
         }
     }
@@ -251,12 +231,9 @@ HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUser
         timing->setNewDayOffset(0);
         timing->setOrigin(origins[0]);
         timing->setTask(task);
-        ZRCDTimingSet* set = setFor(task, zrDateWithTimeZoneName(start, kZones[0], 0, false));
-        set->setRunning(true);
-        timing->addTimingSetsObject(set);
-        timing->setFirstTimingSet(set);
         ++counts.timings;
     }
+    counts.timingSets = static_cast<int>(context.count<ZRCDTimingSet>());
     return counts;
 }
 
@@ -265,16 +242,29 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
     const std::filesystem::path path =
-        directory / ("heavy-user-" + std::to_string(profile.tasks) + "-" +
+        directory / ("heavy-user-r2-" + std::to_string(profile.tasks) + "-" +
                      std::to_string(profile.timings) + "-" + std::to_string(profile.seed) + "-v" +
                      std::to_string(ravelongModel().version()) + ".sqlite");
     if (std::filesystem::exists(path))
         return path;
 
-    const std::filesystem::path partial = path.string() + ".partial";
-    for (const char* suffix : {"", "-wal", "-shm", ".lock"}) {
-        std::filesystem::remove(partial.string() + suffix, ec);
+    // Several benchmark programs may ask for the same file at once: one makes it while the
+    // others wait on this lock, then find it made.
+    const std::filesystem::path lockPath = path.string() + ".generating";
+    const int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd < 0 || ::flock(lockFd, LOCK_EX) != 0) {
+        if (lockFd >= 0)
+            ::close(lockFd);
+        return Error{kRavelongErrorDomain, 1, "Cannot lock " + lockPath.string(), ""};
     }
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); }
+    } unlock{lockFd};
+    if (std::filesystem::exists(path))
+        return path;
+
+    const std::filesystem::path partial = path.string() + ".partial-" + std::to_string(::getpid());
     {
         auto store = PersistentStore::open(partial, ravelongModel());
         if (!store)
@@ -286,6 +276,7 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
         if (Status saved = (*context)->save(); !saved)
             return saved.error();
     }
+    // Closing the store folded its journal into the file; only the lock file is left over.
     std::filesystem::remove(partial.string() + ".lock", ec);
     std::filesystem::rename(partial, path, ec);
     if (ec)
