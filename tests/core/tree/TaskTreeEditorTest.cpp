@@ -20,8 +20,8 @@ using testing::berlin;
 class TaskTreeEditorTest : public testing::TimerTest {
 protected:
     // Tasks in chain order, each "name" or "name<parent": "A A1<A A1a<A1 B".
-    void tree(const std::string& spec) {
-        std::istringstream in(spec);
+    void tree(const std::string& layout) {
+        std::istringstream in(layout);
         std::vector<ZRCDTask*> order;
         for (std::string item; in >> item;) {
             const auto mark = item.find('<');
