@@ -135,7 +135,10 @@ HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUser
         task->setIsVisibleInMenuBar(true);
         task->setIsVisibleInDataSelection(true);
         task->setTaskIsSelected(true);
-        task->setIsArchived(random.chance(0.1));
+        // Only activities (third-tier tasks) are archived: an archived parent of live subtasks
+        // is something the tree rules never allow.
+        const bool isActivity = parent && parent->parentTask();
+        task->setIsArchived(isActivity && random.chance(0.1));
         task->setRounding(random.chance(0.05) ? 115 : -1);
         if (random.chance(0.2))
             task->setTaskDescription(std::string("Budget line ") + name);
@@ -242,7 +245,7 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
     const std::filesystem::path path =
-        directory / ("heavy-user-r2-" + std::to_string(profile.tasks) + "-" +
+        directory / ("heavy-user-r3-" + std::to_string(profile.tasks) + "-" +
                      std::to_string(profile.timings) + "-" + std::to_string(profile.seed) + "-v" +
                      std::to_string(ravelongModel().version()) + ".sqlite");
     if (std::filesystem::exists(path))
