@@ -46,6 +46,8 @@ double getTimeOfAllRunningTimingsExcludingArchivedTasks(bool excludingArchivedTa
 double getTimeOfAllRunningTimingsBetweenZRDate(ZRDate first, ZRDate last,
                                                bool excludingArchivedTasks,
                                                const ManagedObjectContext& context) {
+    if (first > last)
+        return 0.0;
     const Instant now = Clock::current().now();
     const ZRDate today =
         date_additions::zrDateTodayWithHourCutoff(totals_detail::newDayHour(&context));
