@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <iostream>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -285,6 +287,22 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
     if (ec)
         return Error{kRavelongErrorDomain, 1, "Cannot keep the benchmark store", ec.message()};
     return path;
+}
+
+Result<std::filesystem::path> heavyUserStoreFileMadeInChildProcess(
+    const HeavyUserProfile& profile) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto file = heavyUserStoreFile(benchDataDirectory(), profile);
+        if (!file)
+            std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
+        ::_exit(file ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return Error{kRavelongErrorDomain, 1, "Cannot make the benchmark store", ""};
+    return heavyUserStoreFile(benchDataDirectory(), profile);
 }
 
 }  // namespace ravelong::bench

@@ -42,6 +42,10 @@ HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUser
 Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& directory,
                                                  const HeavyUserProfile& profile);
 
+// The same, made (when missing) in a child process, so that the memory the generator used does
+// not count in the caller's memory figures.
+Result<std::filesystem::path> heavyUserStoreFileMadeInChildProcess(const HeavyUserProfile& profile);
+
 // Where benchmark stores are kept: $RAVELONG_BENCH_DIR, else the system temp folder.
 std::filesystem::path benchDataDirectory();
 

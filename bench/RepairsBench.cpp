@@ -32,22 +32,6 @@ namespace ravelong::bench {
 
 namespace {
 
-// Generating takes a while and a lot of memory; a child process does it once per profile.
-Result<std::filesystem::path> prepareStoreFile(const HeavyUserProfile& profile) {
-    const pid_t child = fork();
-    if (child == 0) {
-        auto file = heavyUserStoreFile(benchDataDirectory(), profile);
-        if (!file)
-            std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
-        _exit(file ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return Error{kRavelongErrorDomain, 1, "Cannot make the benchmark store", ""};
-    return heavyUserStoreFile(benchDataDirectory(), profile);
-}
-
 struct Repair {
     const char* name;
     std::function<bool(ManagedObjectContext&)> run;
@@ -79,7 +63,7 @@ int runRepairsSuite() {
     // later, as a launch on that day would.
     SettableClock clock(profile.now + 60.0);
     ScopedClock scopedClock(clock);
-    auto file = prepareStoreFile(profile);
+    auto file = heavyUserStoreFileMadeInChildProcess(profile);
     if (!file) {
         std::cerr << file.error().description << '\n';
         return 1;

@@ -16,27 +16,9 @@ namespace ravelong::bench {
 
 namespace {
 
-// Generating takes a while and a lot of memory; do it in a child process so that this process's
-// memory figure shows the loaded store alone.
-Result<std::filesystem::path> prepareStoreFile(const HeavyUserProfile& profile) {
-    const pid_t child = fork();
-    if (child == 0) {
-        auto file = heavyUserStoreFile(benchDataDirectory(), profile);
-        if (!file)
-            std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
-        _exit(file ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return Error{kRavelongErrorDomain, 1, "Cannot make the benchmark store", ""};
-    }
-    return heavyUserStoreFile(benchDataDirectory(), profile);
-}
-
 int runStoreSuite() {
     const HeavyUserProfile profile;
-    auto file = prepareStoreFile(profile);
+    auto file = heavyUserStoreFileMadeInChildProcess(profile);
     if (!file) {
         std::cerr << file.error().description << '\n';
         return 1;

@@ -12,6 +12,7 @@
 
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
+#include "bench/ScratchStore.h"
 #include "core/calendar/PeriodDays.h"
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDPreferences.h"
@@ -55,35 +56,6 @@ private:
     ManagedObjectContext& context_;
 };
 
-// The benchmark changes the store, so it works on a copy and leaves the shared file as it was.
-class ScratchCopy {
-public:
-    ScratchCopy(const std::filesystem::path& source, const std::filesystem::path& directory)
-        : path_(directory / ("timer-bench-" + std::to_string(::getpid()) + ".sqlite")) {
-        std::error_code ec;
-        std::filesystem::copy_file(source, path_, std::filesystem::copy_options::overwrite_existing,
-                                   ec);
-        ok_ = !ec;
-        const std::filesystem::path wal = source.string() + "-wal";
-        if (ok_ && std::filesystem::exists(wal)) {
-            std::filesystem::copy_file(wal, path_.string() + "-wal",
-                                       std::filesystem::copy_options::overwrite_existing, ec);
-            ok_ = !ec;
-        }
-    }
-    ~ScratchCopy() {
-        std::error_code ec;
-        for (const char* suffix : {"", "-wal", "-shm", ".lock"})
-            std::filesystem::remove(path_.string() + suffix, ec);
-    }
-    bool ok() const { return ok_; }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-    bool ok_ = false;
-};
-
 // Tasks without subtasks and without a running timer, so that a toggle starts them.
 std::vector<ZRCDTask*> leafTasks(const ManagedObjectContext& context, std::size_t count) {
     const std::vector<ZRCDTask*> busy = ZRCDTask::getTasksThatHaveRunningTimings_inContext(context);
@@ -106,7 +78,7 @@ int runTimerSuite() {
         std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
         return 1;
     }
-    ScratchCopy copy(*file, benchDataDirectory());
+    ScratchStore copy(*file, benchDataDirectory(), "timer-bench");
     if (!copy.ok()) {
         std::cerr << "cannot copy " << file->string() << '\n';
         return 1;

@@ -15,6 +15,7 @@
 
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
+#include "bench/ScratchStore.h"
 #include "core/calendar/PeriodDays.h"
 #include "core/calendar/ScopedUserCalendar.h"
 #include "core/model/RavelongModel.h"
@@ -35,35 +36,6 @@
 namespace ravelong::bench {
 
 namespace {
-
-// The rounding setters save, so the suite works on a copy and leaves the shared file as it was.
-class ScratchStore {
-public:
-    ScratchStore(const std::filesystem::path& source, const std::filesystem::path& directory)
-        : path_(directory / ("totals-bench-" + std::to_string(::getpid()) + ".sqlite")) {
-        std::error_code ec;
-        std::filesystem::copy_file(source, path_, std::filesystem::copy_options::overwrite_existing,
-                                   ec);
-        ok_ = !ec;
-        const std::filesystem::path wal = source.string() + "-wal";
-        if (ok_ && std::filesystem::exists(wal)) {
-            std::filesystem::copy_file(wal, path_.string() + "-wal",
-                                       std::filesystem::copy_options::overwrite_existing, ec);
-            ok_ = !ec;
-        }
-    }
-    ~ScratchStore() {
-        std::error_code ec;
-        for (const char* suffix : {"", "-wal", "-shm", ".lock"})
-            std::filesystem::remove(path_.string() + suffix, ec);
-    }
-    bool ok() const { return ok_; }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-    bool ok_ = false;
-};
 
 // Processor time of one call: the build machine is often busy with other work, which wall-clock
 // figures include.
@@ -121,7 +93,7 @@ int runTotalsSuite() {
         std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
         return 1;
     }
-    ScratchStore copy(*file, benchDataDirectory());
+    ScratchStore copy(*file, benchDataDirectory(), "totals-bench");
     if (!copy.ok()) {
         std::cerr << "cannot copy " << file->string() << '\n';
         return 1;
