@@ -179,7 +179,7 @@ std::vector<ZRCDTask*> walk(const Forest& forest) {
     return order;
 }
 
-// Returns the failure text, empty when the seed passes.
+// Returns the failure text, empty when that seed passes.
 std::string runSeed(unsigned seed) {
     std::mt19937 rng(seed);
     Forest forest;
