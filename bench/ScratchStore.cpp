@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include "core/model/RavelongModel.h"
+#include "store/PersistentStore.h"
+#include "store/ZRUndoManager.h"
+
 namespace ravelong::bench {
 
 ScratchStore::ScratchStore(const std::filesystem::path& source,
@@ -23,6 +27,26 @@ ScratchStore::~ScratchStore() {
     std::error_code ec;
     for (const char* suffix : {"", "-wal", "-shm", ".lock"})
         std::filesystem::remove(path_.string() + suffix, ec);
+}
+
+Result<std::unique_ptr<ScratchHeavyUserStore>> ScratchHeavyUserStore::open(
+    const HeavyUserProfile& profile, const std::string& prefix) {
+    auto file = heavyUserStoreFile(benchDataDirectory(), profile);
+    if (!file)
+        return file.error();
+    std::unique_ptr<ScratchHeavyUserStore> scratch(new ScratchHeavyUserStore());
+    scratch->copy_ = std::make_unique<ScratchStore>(*file, benchDataDirectory(), prefix);
+    if (!scratch->copy_->ok())
+        return Error{kRavelongErrorDomain, 1, "Cannot copy " + file->string(), ""};
+    auto store = PersistentStore::open(scratch->copy_->path(), ravelongModel());
+    if (!store)
+        return store.error();
+    auto opened = ManagedObjectContext::openMainContext(store.value());
+    if (!opened)
+        return opened.error();
+    scratch->context_ = std::move(opened.value());
+    scratch->context_->setUndoManager(std::make_unique<ZRUndoManager>());
+    return scratch;
 }
 
 }  // namespace ravelong::bench

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "bench/HeavyUserGenerator.h"
+#include "foundation/Error.h"
+#include "store/ManagedObjectContext.h"
 
 namespace ravelong::bench {
 
@@ -21,6 +26,22 @@ public:
 private:
     std::filesystem::path path_;
     bool ok_ = false;
+};
+
+// A scratch copy of the heavy user's store, opened with a main context that has an undo
+// manager; the copy goes when the object does.
+class ScratchHeavyUserStore {
+public:
+    static Result<std::unique_ptr<ScratchHeavyUserStore>> open(const HeavyUserProfile& profile,
+                                                               const std::string& prefix);
+
+    ManagedObjectContext& context() { return *context_; }
+    const std::filesystem::path& path() const { return copy_->path(); }
+
+private:
+    ScratchHeavyUserStore() = default;
+    std::unique_ptr<ScratchStore> copy_;  // declared first: the context closes the file before
+    std::unique_ptr<ManagedObjectContext> context_;
 };
 
 }  // namespace ravelong::bench

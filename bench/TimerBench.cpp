@@ -73,34 +73,18 @@ std::vector<ZRCDTask*> leafTasks(const ManagedObjectContext& context, std::size_
 
 int runTimerSuite() {
     const HeavyUserProfile profile;
-    auto file = heavyUserStoreFile(benchDataDirectory(), profile);
-    if (!file) {
-        std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
+    auto scratch = ScratchHeavyUserStore::open(profile, "timer-bench");
+    if (!scratch) {
+        std::cerr << scratch.error().description << ": " << scratch.error().failureReason << '\n';
         return 1;
     }
-    ScratchStore copy(*file, benchDataDirectory(), "timer-bench");
-    if (!copy.ok()) {
-        std::cerr << "cannot copy " << file->string() << '\n';
-        return 1;
-    }
-    auto store = PersistentStore::open(copy.path(), ravelongModel());
-    if (!store) {
-        std::cerr << store.error().description << '\n';
-        return 1;
-    }
-    auto opened = ManagedObjectContext::openMainContext(store.value());
-    if (!opened) {
-        std::cerr << opened.error().description << '\n';
-        return 1;
-    }
-    ManagedObjectContext& context = **opened;
-    context.setUndoManager(std::make_unique<ZRUndoManager>());
+    ManagedObjectContext& context = (*scratch)->context();
 
     SettableClock clock(profile.now + 3600.0);
     ScopedClock scopedClock(clock);
     VirtualMainLoop loop(clock);
     ScopedMainLoop scopedLoop(loop);
-    UserDefaults defaults(copy.path().string() + ".settings.json");
+    UserDefaults defaults((*scratch)->path().string() + ".settings.json");
     ScopedUserDefaults scopedDefaults(UserDefaults::Suite::standard, defaults);
     NotificationCenter center;
     struct CenterScope {

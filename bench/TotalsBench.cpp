@@ -88,28 +88,12 @@ ZRCDTask* makeParentWithSubtasks(ManagedObjectContext& context, Instant now) {
 
 int runTotalsSuite() {
     const HeavyUserProfile profile;
-    auto file = heavyUserStoreFile(benchDataDirectory(), profile);
-    if (!file) {
-        std::cerr << file.error().description << ": " << file.error().failureReason << '\n';
+    auto scratch = ScratchHeavyUserStore::open(profile, "totals-bench");
+    if (!scratch) {
+        std::cerr << scratch.error().description << ": " << scratch.error().failureReason << '\n';
         return 1;
     }
-    ScratchStore copy(*file, benchDataDirectory(), "totals-bench");
-    if (!copy.ok()) {
-        std::cerr << "cannot copy " << file->string() << '\n';
-        return 1;
-    }
-    auto store = PersistentStore::open(copy.path(), ravelongModel());
-    if (!store) {
-        std::cerr << store.error().description << '\n';
-        return 1;
-    }
-    auto opened = ManagedObjectContext::openMainContext(store.value());
-    if (!opened) {
-        std::cerr << opened.error().description << '\n';
-        return 1;
-    }
-    ManagedObjectContext& context = **opened;
-    context.setUndoManager(std::make_unique<ZRUndoManager>());
+    ManagedObjectContext& context = (*scratch)->context();
 
     // "This week" and "this year" of the heavy user's data.
     SettableClock clock(profile.now);
