@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "core/services/AlertSound.h"
+
 // The fixed texts of durations: the patterns every duration text is built from, the words the
 // duration parser understands, and the names the duration picker uses. Patterns follow our
 // FormatPattern rules ("%lu" a whole number, "%@" a text, "%.2f" a decimal).
@@ -52,9 +54,6 @@ inline constexpr DurationUnitWord kDurationUnitWords[] = {
 };
 // The characters a unit-notation text may hold besides digits.
 inline constexpr std::string_view kDurationUnitCharacters = "hms. ";
-
-// The system sound the picker plays when it refuses a key or a value.
-inline constexpr std::string_view kFunk = "Funk";
 
 // Identifiers of the picker's fields, and of the picker and the time pickers beside it in the
 // menu-bar panel.

@@ -295,7 +295,7 @@ double ZRDurationPicker::typedDuration() const {
 
 void ZRDurationPicker::refuse() {
     if (delegate_ != nullptr) {
-        delegate_->durationPickerPlaySound(kFunk);
+        delegate_->durationPickerPlaySound(kFunkSound);
     }
 }
 

@@ -15,7 +15,7 @@ public:
     // The duration or the text of a field changed; redraw from the picker.
     virtual void durationPickerDidChange(const ZRDurationPicker& picker) = 0;
 
-    // A key, a step or a value was refused; play the named system sound (kFunk).
+    // A key, a step or a value was refused; play the named system sound (kFunkSound).
     virtual void durationPickerPlaySound(std::string_view soundName) = 0;
 };
 

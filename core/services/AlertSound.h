@@ -6,6 +6,9 @@
 
 namespace ravelong {
 
+// The sound of a refused action.
+inline constexpr std::string_view kFunkSound = "Funk";
+
 // The system's alert sounds, played when an action is refused ("Funk"). The platform layer
 // implements it (a sound theme event); code reaches it through the delegate of the object that
 // refuses. Main thread only.

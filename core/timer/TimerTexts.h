@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/services/AlertSound.h"
+
 // Names and numbers of the timer controller that other parts of the program match on.
 namespace ravelong {
 
@@ -15,9 +17,6 @@ inline constexpr std::string_view kUndoStartTimer = "Start Timer";
 inline constexpr std::string_view kUndoStopAndStartTimer = "Stop and Start Timer";
 inline constexpr std::string_view kUndoStopTimer = "Stop Timer";
 inline constexpr std::string_view kUndoStopTimers = "Stop Timers";
-
-// The system sound played when there is nothing to start or stop.
-inline constexpr std::string_view kFunkSound = "Funk";
 
 // User defaults the controller reads. The idle limit in seconds (0 or less: no idle check), and
 // when the add-note panel opens on its own: 0 never, 1 after a stop, 2 after a start, 3 after
