@@ -19,6 +19,8 @@ struct Alert {
     Style style = Style::Warning;
     // Shown as a "Do not show this message again" check box when not empty.
     std::string suppressionText;
+    // Long details (an error report) shown in a scrollable read-only field when not empty.
+    std::string accessoryText;
 
     bool operator==(const Alert&) const = default;
 };
