@@ -58,6 +58,9 @@ public:
 
     // --- Quit ---
 
+    // The quit menu item: a quit that is really meant (sets menubarPanelIsVisible, then asks the
+    // shell to quit).
+    void quitApplication();
     TerminateReply applicationShouldTerminate();
     void timersRunningOnQuitStop();
     void timersRunningOnQuitKeep();
