@@ -133,6 +133,8 @@ private:
     void runRepairPass();
     void runCrashCheck();
     void applyLegacyNewDayKey();
+    void makeContextHelpers();
+    void dropContextHelpers();
 
     // Save path (AppDelegateSavePath.cpp).
     void updateUI_inContext(ManagedObjectContext& context);
@@ -160,6 +162,7 @@ private:
     LegacyUpgrade* legacyUpgrade_ = nullptr;
 
     MainLoop::TimerId maintenanceTimer_ = 0;
+    MainLoop::TimerId openMainWindowTimer_ = 0;  // openMainWindowAtStart, 0.5 s after launch
 
     bool launched_ = false;
     bool firstRun_ = false;
