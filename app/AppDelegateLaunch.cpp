@@ -1,0 +1,384 @@
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/AppDelegate.h"
+#include "app/AppStrings.h"
+#include "app/ApplicationShell.h"
+#include "app/CalendarIdentifier.h"
+#include "app/DataDirectoryMove.h"
+#include "app/LaunchTexts.h"
+#include "app/OriginNames.h"
+#include "app/PreferenceKeys.h"
+#include "app/ZRUserDefaults2.h"
+#include "core/chain/ChainRepair.h"
+#include "core/model/UndoSuppression.h"
+#include "core/model/ZRCDPreferences.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
+#include "core/repairs/ColorMigration.h"
+#include "core/repairs/DuplicateTaskRepairs.h"
+#include "core/repairs/MenuBarVisibilityRepairs.h"
+#include "core/repairs/OriginRepairs.h"
+#include "core/repairs/PreferencesRepairs.h"
+#include "core/repairs/TimingSetRepairs.h"
+#include "core/timer/TimerTexts.h"
+#include "core/timer/ZRTimerControllerOSX.h"
+#include "core/totals/TimingSetTotals.h"
+#include "core/tree/TreeRepairs.h"
+#include "foundation/AlertPresenter.h"
+#include "foundation/Clock.h"
+#include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+
+namespace ravelong {
+
+namespace {
+
+constexpr const char* kLaunchOperation = "applicationDidFinishLaunching";
+constexpr std::int64_t kBackupSwitchBelowVersion = 1500;
+constexpr std::int64_t kBackupCountAfterSwitch = 4;
+constexpr std::int64_t kShowUnarchivedTasks = 2;
+constexpr double kOpenMainWindowDelay = 0.5;
+constexpr std::int64_t kLastNewDayHour = 23;
+constexpr double kMaintenanceTolerance = 60.0;
+// A running timing left by a crash is offered for stopping when it started more than 10 seconds
+// and less than a week before the launch; anything else is dropped without asking.
+constexpr double kCrashRecentMinimum = 10.0;
+constexpr double kCrashRecentMaximum = 604800.0;
+
+// The pattern with its "%ld" placeholders replaced by the numbers, in order.
+std::string withNumbers(std::string text, std::initializer_list<std::int64_t> numbers) {
+    std::size_t position = 0;
+    for (std::int64_t number : numbers) {
+        position = text.find("%ld", position);
+        if (position == std::string::npos)
+            break;
+        const std::string digits = std::to_string(number);
+        text.replace(position, 3, digits);
+        position += digits.size();
+    }
+    return text;
+}
+
+// The text stored under `key`, or nothing when the key holds no text (absent, or a number).
+std::optional<std::string> textValue(const UserDefaults& defaults, std::string_view key) {
+    // A string read answers its default for values of other types; two different defaults tell a
+    // stored text apart from any of them.
+    std::string first = defaults.stringForKey(key, "\x01");
+    if (first != defaults.stringForKey(key, "\x02"))
+        return std::nullopt;
+    return first;
+}
+
+std::int64_t menuBarCustomDurationForText(const std::string& text) {
+    if (text == launch_texts::kThisWeek)
+        return 1;
+    if (text == launch_texts::kThisMonth)
+        return 2;
+    if (text == launch_texts::kThisYear)
+        return 3;
+    return 0;
+}
+
+bool isRecentEnough(const ZRCDTiming& timing, Instant now) {
+    if (!timing.startDate())
+        return false;
+    const double elapsed = now - *timing.startDate();
+    return elapsed > kCrashRecentMinimum && elapsed < kCrashRecentMaximum;
+}
+
+struct Repair {
+    const char* name;
+    bool (*run)(ManagedObjectContext&);
+};
+
+// The repairs of the launch, in the order they must run: the day aggregates first (the others
+// read them), the chain before the menu-bar flags (which keep a sound chain), the preferences last.
+constexpr Repair kLaunchRepairs[] = {
+    {"fixTimingSetsAndTimings", store_repairs::fixTimingSetsAndTimings_inContext},
+    {"fixParentTaskTimingsAndArchive", task_tree_repairs::fixParentTaskTimingsAndArchive_inContext},
+    {"consolidateOrigins", store_repairs::consolidateOrigins_inContext},
+    {"fixDuplicateTaskIDs", store_repairs::fixDuplicateTaskIDs_inContext},
+    {"fixTaskChain", task_chain::fixTaskChain_inContext},
+    {"fixMenuBarVisibilities", store_repairs::fixMenuBarVisibilities_inContext},
+    {"migrateColors", store_repairs::migrateColors_inContext},
+    {"fixPreferences", store_repairs::fixPreferences_inContext},
+};
+
+}  // namespace
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    if (!passVersionGate()) {
+        shell_.requestQuit();
+        return false;
+    }
+    moveStoreToCurrentDirectory(options_.locations);
+    shell_.registerDisplayReconfigurationCallback();
+    resetLaunchState();
+    if (!currentCalendarIsGregorian())
+        appController_->handleGregorianAlertWithMode(0);
+    if (!openStore()) {
+        shell_.requestQuit();
+        return false;
+    }
+
+    firstRun_ = runFirstRunTest();
+    updateOriginNames();
+
+    timerController_ = std::make_unique<ZRTimerControllerOSX>(*this);
+    shell_.createMenuBarControllers();
+    menubarPanelIsVisible_ = false;
+    mainWindowIsOpen_ = false;
+    allowCloseMainWindow_ = true;
+
+    if (!UserDefaults::standard().exists(kZRShowTasks))
+        ZRUserDefaults2::setShowTasks(kShowUnarchivedTasks);
+
+    maintenanceTimer_ = MainLoop::current().runRepeating(
+        kMaintenanceInterval, kMaintenanceTolerance, [this] { reloadCloudData(); });
+
+    if (shouldMigrateLegacyStore())
+        migrateLegacyStore();
+    allowTogglePanel_ = true;
+
+    runRepairPass();
+    runCrashCheck();
+    ZRUserDefaults2::setDidQuitProperly(false);
+
+    if (firstRun_)
+        togglePanel();
+    applyLegacyNewDayKey();
+    if (ZRUserDefaults2::openMainWindowAtStart()) {
+        openMainWindowTimer_ = MainLoop::current().runAfter(kOpenMainWindowDelay, [this] {
+            openMainWindowTimer_ = 0;
+            openMainWindow();
+        });
+    }
+    launched_ = true;
+    return true;
+}
+
+bool AppDelegate::passVersionGate() {
+    const std::int64_t stored = ZRUserDefaults2::versionNumber();
+    const std::int64_t bundleVersion = options_.bundleVersion;
+    if (stored < bundleVersion) {
+        // Builds before 1500 shipped with automatic backups off; they are switched on once, to
+        // the default folder.
+        if (stored < kBackupSwitchBelowVersion && !ZRUserDefaults2::autoBackupEnabled()) {
+            ZRUserDefaults2::setAutoBackupEnabled(true);
+            ZRUserDefaults2::setAutoBackupCount(kBackupCountAfterSwitch);
+            UserDefaults::standard().remove(kZRAutoBackupLocationData);
+            (void)UserDefaults::standard().synchronize();  // failures are logged there
+        }
+        ZRUserDefaults2::setVersionNumber(bundleVersion);
+    } else if (stored > bundleVersion) {
+        Alert alert;
+        alert.messageText = launch_texts::kOutdatedVersion;
+        alert.informativeText = launch_texts::kUseLatestVersion;
+        alert.buttons = {std::string(launch_texts::kQuit)};
+        AlertPresenter::current().runModal(alert);
+        return false;
+    }
+    return true;
+}
+
+void AppDelegate::resetLaunchState() {
+    syncIndicatorState_ = 0;
+    lastUnsyncedClockAlertDate_ = kSentinelDate;
+    allowTogglePanel_ = false;
+    automaticUIUpdate_ = true;
+    keepTimersRunningOnQuit_ = false;
+    changeTracker_.reset();
+}
+
+bool AppDelegate::openStore() {
+    storeStack_.setContextDelegate(this);
+    Result<ManagedObjectContext*> opened = storeStack_.managedObjectContext();
+    if (!opened)
+        return false;  // presented by the store stack
+    mainContext_ = opened.value();
+    makeContextHelpers();
+    cdPreferences_ = ZRCDPreferences::getPreferences_inContext(*mainContext_);
+    return true;
+}
+
+bool AppDelegate::runFirstRunTest() {
+    if (!ZRUserDefaults2::exists())
+        return true;
+    ZRUserDefaults2::fixUserDefaults();
+    ZRUserDefaults2::setMenuBarSearchTerm(std::string());
+    UserDefaults& defaults = UserDefaults::standard();
+    if (std::optional<std::string> text = textValue(defaults, kZRMenuBarCustomDuration))
+        defaults.setInteger(kZRMenuBarCustomDuration, menuBarCustomDurationForText(*text));
+    (void)defaults.synchronize();  // failures are logged there
+    return false;
+}
+
+void AppDelegate::updateOriginNames() {
+    const UserDefaults& defaults = UserDefaults::standard();
+    std::size_t changed = 0;
+    if (defaults.stringForKey(kZRDeviceName).empty())
+        changed += origin_names::applyDeviceNameToOrigins(*mainContext_);
+    if (defaults.stringForKey(kZRUserName).empty())
+        changed += origin_names::applyUserNameToOrigins(*mainContext_);
+    if (changed > 0)
+        saveContext(*mainContext_);
+}
+
+bool AppDelegate::shouldMigrateLegacyStore() {
+    const UserDefaults& defaults = UserDefaults::standard();
+    const bool onlyLegacyFiles = defaults.integerForKey(kZRFilesInOldDirectory) > 0 &&
+                                 defaults.integerForKey(kZRFilesInNewDirectory) == 0;
+    const bool unfinished = defaults.boolForKey(kZRNotMigrated);
+    // The upgrade creates every record of the old data, so it only ever runs into an empty store:
+    // the legacy folder stays where it is after an upgrade, and running it again would double
+    // every task and timing.
+    return (onlyLegacyFiles || unfinished) && ZRCDTask::numberOfTasks_inContext(*mainContext_) == 0;
+}
+
+void AppDelegate::migrateLegacyStore() {
+    if (!legacyUpgrade_) {
+        logInfo(kLaunchOperation,
+                "the data of a version up to 1.2.4 waits for its upgrade, which this build "
+                "cannot do yet");
+        return;
+    }
+    UserDefaults& defaults = UserDefaults::standard();
+    defaults.setBool(kZRNotMigrated, true);
+    (void)defaults.synchronize();  // failures are logged there
+    shell_.showDatabaseUpdateWindow(std::string(launch_texts::kDatabaseUpdateText),
+                                    legacyUpgrade_->getUIDCount());
+    ScopedUndoRegistrationOff undoOff(*mainContext_);
+    legacyUpgrade_->continueDatabaseMigration(
+        [this](double value) { shell_.setDatabaseUpdateProgress(value); });
+    shell_.closeDatabaseUpdateWindow();
+    mainContext_->processPendingChanges();
+    saveContext(*mainContext_);
+}
+
+void AppDelegate::runRepairPass() {
+    std::unique_ptr<ManagedObjectContext> privateContext = storeStack_.newPrivateContext();
+    if (!privateContext)
+        return;
+    bool changed = false;
+    // The repairs run on their own thread while this one waits. The private context's save is
+    // left to this thread: from the worker it would wait for the main loop to take the changes,
+    // and the main loop is blocked right here.
+    std::thread worker([&] {
+        ScopedUndoRegistrationOff undoOff(*privateContext);
+        for (const Repair& repair : kLaunchRepairs) {
+            try {
+                changed = repair.run(*privateContext) || changed;
+            } catch (const std::exception& error) {
+                logError(kLaunchOperation, std::string(repair.name) + ": " + error.what());
+            }
+        }
+    });
+    worker.join();
+
+    if (changed) {
+        Status pushed = privateContext->save();
+        if (!pushed) {
+            logError(kLaunchOperation, "the repairs could not be handed to the main context: " +
+                                           pushed.error().description);
+        } else {
+            saveContext(*mainContext_);
+            cdPreferences_ = ZRCDPreferences::getPreferences_inContext(*mainContext_);
+        }
+    }
+    privateContext->reset();
+    privateContext.reset();
+
+    ScopedUndoRegistrationOff undoOff(*mainContext_);
+    if (timing_set_totals::recalculateStaleRoundedDurations_inContext(*mainContext_) > 0) {
+        mainContext_->processPendingChanges();
+        saveContext(*mainContext_);
+    }
+}
+
+void AppDelegate::runCrashCheck() {
+    std::vector<ZRCDTiming*> running = ZRCDTiming::getRunningTimings_inContext(*mainContext_);
+    if (running.empty() || ZRUserDefaults2::didQuitProperly() || !currentCalendarIsGregorian())
+        return;
+    const Instant now = Clock::current().now();
+    ManagedObjectContext& context = *mainContext_;
+
+    auto deleteAndSave = [&](const std::vector<ZRCDTiming*>& timings) {
+        ScopedUndoRegistrationOff undoOff(context);
+        for (ZRCDTiming* timing : timings)
+            ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context);
+        context.processPendingChanges();
+        saveContext(context);
+    };
+
+    if (running.size() == 1) {
+        ZRCDTiming* timing = running.front();
+        if (!isRecentEnough(*timing, now)) {
+            deleteAndSave(running);
+            return;
+        }
+        if (!timing->task())
+            return;
+        const auto elapsed = static_cast<std::int64_t>(now - *timing->startDate());
+        Alert alert;
+        alert.messageText = launch_texts::kCrashedWhileTimerRunning;
+        alert.informativeText = withNumbers(
+            formatText(launch_texts::kTimerStartedAgo, {timing->task()->taskName().value_or("")}),
+            {elapsed / 60, elapsed % 60});
+        alert.buttons = {std::string(launch_texts::kAddTiming), std::string(launch_texts::kCancel)};
+        shell_.activate();
+        if (AlertPresenter::current().runModal(alert).buttonIndex != 0)
+            return;
+        ScopedUndoRegistrationOff undoOff(context);
+        timerController_->stopTiming(timing, 0.0, kNoteOverrideNone, false, false);
+        context.processPendingChanges();
+        saveContext(context);
+        return;
+    }
+
+    std::vector<ZRCDTiming*> recent;
+    std::vector<ZRCDTiming*> stale;
+    for (ZRCDTiming* timing : running)
+        (isRecentEnough(*timing, now) ? recent : stale).push_back(timing);
+    if (recent.empty()) {
+        deleteAndSave(stale);
+        return;
+    }
+    Alert alert;
+    alert.messageText = launch_texts::kCrashedWhileTimersRunning;
+    alert.informativeText = launch_texts::kStopTimersNow;
+    alert.buttons = {std::string(launch_texts::kAddTimings), std::string(launch_texts::kCancel)};
+    shell_.activate();
+    if (AlertPresenter::current().runModal(alert).buttonIndex != 0)
+        return;
+    ScopedUndoRegistrationOff undoOff(context);
+    for (ZRCDTiming* timing : recent)
+        timerController_->stopTiming(timing, 0.0, kNoteOverrideNoPanel, false, false);
+    for (ZRCDTiming* timing : stale)
+        ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context);
+    context.processPendingChanges();
+    saveContext(context);
+}
+
+void AppDelegate::applyLegacyNewDayKey() {
+    UserDefaults& defaults = UserDefaults::standard();
+    if (!defaults.exists(kZRNewDay))
+        return;
+    const std::int64_t hour = defaults.integerForKey(kZRNewDay);
+    if (hour > kLastNewDayHour) {
+        logError(kLaunchOperation,
+                 "the old day cut-off " + std::to_string(hour) + " is not an hour of the day");
+    } else if (hour > 0) {
+        Status stored = ZRCDPreferences::setNewDayTo(static_cast<int>(hour), *mainContext_);
+        if (!stored)
+            logError(kLaunchOperation,
+                     "the old day cut-off could not be saved: " + stored.error().description);
+    }
+    defaults.remove(kZRNewDay);
+    (void)defaults.synchronize();  // failures are logged there
+}
+
+}  // namespace ravelong

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string_view>
+
+// Texts and names of the launch, the quit and the process start. The application's name, the
+// folder and store names and "MenuBarNeedsToReloadTotalTime" are in app/AppStrings.h.
+namespace ravelong::launch_texts {
+
+// Version gate.
+inline constexpr std::string_view kOutdatedVersion =
+    "You are running an outdated version of Ravelong.";
+inline constexpr std::string_view kUseLatestVersion = "Please use the latest version available.";
+inline constexpr std::string_view kQuit = "Quit";
+
+// Data-directory move.
+inline constexpr std::string_view kCurrentStoreNamePart = "RavelongDB";
+inline constexpr std::string_view kNumberedStoreName = "Ravelong%ld.sqlite";
+inline constexpr std::string_view kStoreNameInsertion = "DB";
+inline constexpr std::string_view kMovedMarkerFileName = "5000.txt";
+inline constexpr std::string_view kProblemUpdating = "There was a problem updating: %@";
+
+// Old texts of "ZRMenuBarCustomDuration" (the last with two trailing blanks).
+inline constexpr std::string_view kThisWeek = "this week";
+inline constexpr std::string_view kThisMonth = "this month";
+inline constexpr std::string_view kThisYear = "this year  ";
+
+// Legacy upgrade.
+inline constexpr std::string_view kDatabaseUpdateText =
+    "This is necessary only once after upgrading from Ravelong v1.2.4 or lower to v1.3 or higher. "
+    "Please be patient.";
+
+// Crash check.
+inline constexpr std::string_view kCrashedWhileTimerRunning =
+    "It appears that Ravelong has crashed while the timer was running.";
+inline constexpr std::string_view kTimerStartedAgo =
+    "The timer for the task \"%@\" was started %ld minutes and %ld seconds ago.\n\nDo you want to "
+    "stop the timer now and add the appropriate timing?";
+inline constexpr std::string_view kAddTiming = "Add timing";
+inline constexpr std::string_view kCrashedWhileTimersRunning =
+    "It appears that Ravelong has crashed while timers were running.";
+inline constexpr std::string_view kStopTimersNow =
+    "Do you want to stop the timers now and add the appropriate timings?";
+inline constexpr std::string_view kAddTimings = "Add timings";
+inline constexpr std::string_view kCancel = "Cancel";
+
+// Quit decision.
+inline constexpr std::string_view kATimerIsRunning = "A timer is running.";
+inline constexpr std::string_view kDoYouWantToStopIt = "Do you want to stop it?";
+inline constexpr std::string_view kTwoTimersRunning = "There are two timers running.";
+inline constexpr std::string_view kTimersRunning = "There are %lu timers running.";
+inline constexpr std::string_view kDoYouWantToStopThem = "Do you want to stop them?";
+inline constexpr std::string_view kUnableToCommitEditing =
+    "%@:%@ unable to commit editing to terminate";
+inline constexpr std::string_view kCouldNotSaveWhileQuitting =
+    "Could not save changes while quitting. Quit anyway?";
+inline constexpr std::string_view kQuittingLosesChanges =
+    "Quitting now will lose any changes you have made since the last successful save";
+inline constexpr std::string_view kQuitAnyway = "Quit anyway";
+
+// Maintenance tick.
+inline constexpr std::string_view kZRRedrawDatePicker = "ZRRedrawDatePicker";
+
+}  // namespace ravelong::launch_texts
