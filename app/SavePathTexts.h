@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string_view>
+
+// Notifications the save path posts when a save changed what a view shows, the fatal save alert
+// and the texts of the restricted mode. "MenuBarNeedsToReloadTotalTime" is in AppStrings.h,
+// "ZRRoundingModified" in TotalsTexts.h.
+namespace ravelong {
+
+inline constexpr std::string_view kZRTaskNameDidChange = "ZRTaskNameDidChange";
+inline constexpr std::string_view kZRRedrawDatePicker = "ZRRedrawDatePicker";
+inline constexpr std::string_view kZRRedrawDataDisplay = "ZRRedrawDataDisplay";
+inline constexpr std::string_view kZRTaskColorChangedNotification =
+    "ZRTaskColorChangedNotification";
+inline constexpr std::string_view kZRReloadTimingNotes = "ZRReloadTimingNotes";
+inline constexpr std::string_view kZRRearrangeTaskArrays = "ZRRearrangeTaskArrays";
+inline constexpr std::string_view kZRTimingDeleted = "ZRTimingDeleted";
+inline constexpr std::string_view kZRUpdateAddNotePanelPopupButton =
+    "ZRUpdateAddNotePanelPopupButton";
+inline constexpr std::string_view kConsideredTasksChanged = "ConsideredTasksChanged";
+
+// Where users send the details of a failed save.
+inline constexpr std::string_view kSupportAddress = "support@ravelong.app";
+
+inline constexpr std::string_view kThereWasAProblemSaving =
+    "There was a problem saving to the database.";
+inline constexpr std::string_view kFatalSaveQuit = "Quit";
+// Followed by the support address and kFatalSaveInformativeEnd.
+inline constexpr std::string_view kFatalSaveInformativeStart =
+    "Don't worry it's not your fault! \n\nBefore you restart Ravelong, please send the error "
+    "information below to ";
+inline constexpr std::string_view kFatalSaveInformativeEnd = ". Thank you!";
+inline constexpr std::string_view kUnresolvedError = "Unresolved error %@, %@";
+
+// The restricted mode's window: mode 1 (the calendar changed while running), otherwise.
+inline constexpr std::string_view kRestrictedModeAgainText =
+    "Ravelong will become fully functional again after you switch back to the Gregorian calendar "
+    "in your desktop's Region & Language settings.";
+inline constexpr std::string_view kRestrictedModeText =
+    "Ravelong will become fully functional after you switch to the Gregorian calendar in your "
+    "desktop's Region & Language settings.";
+
+}  // namespace ravelong
