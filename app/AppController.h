@@ -32,7 +32,8 @@ private:
     ApplicationShell& shell_;
     bool codds_ = false;
     bool restrictedModeActive_ = false;
-    MainLoop::TimerId windowTimer_ = 0;
+    MainLoop::TimerId windowTimer_ = 0;  // the explaining window, still to come
+    MainLoop* windowLoop_ = nullptr;     // the loop it was scheduled on
 };
 
 }  // namespace ravelong
