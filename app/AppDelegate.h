@@ -138,7 +138,9 @@ private:
 
     // Save path (AppDelegateSavePath.cpp).
     void updateUI_inContext(ManagedObjectContext& context);
-    void presentFatalSaveAlert(const std::string& errorText);
+    void postInterfaceUpdates(AppChangeTracker& changes);
+    // Shows the alert on the main loop, logs the error and ends the process at once.
+    void presentFatalSaveAlert(const Error& error);
 
     void playFunk();
 
@@ -163,6 +165,8 @@ private:
 
     MainLoop::TimerId maintenanceTimer_ = 0;
     MainLoop::TimerId openMainWindowTimer_ = 0;  // openMainWindowAtStart, 0.5 s after launch
+    // Work the save path left on the main loop does nothing once the delegate is gone.
+    std::shared_ptr<AppDelegate*> savePathGuard_ = std::make_shared<AppDelegate*>(this);
 
     bool launched_ = false;
     bool firstRun_ = false;
