@@ -279,6 +279,9 @@ void AppDelegate::runRepairPass() {
     });
     worker.join();
 
+    // The repairs arrive in the main context as changes of its own; they are not the user's to
+    // undo.
+    ScopedUndoRegistrationOff undoOff(*mainContext_);
     if (changed) {
         Status pushed = privateContext->save();
         if (!pushed) {
@@ -292,7 +295,6 @@ void AppDelegate::runRepairPass() {
     privateContext->reset();
     privateContext.reset();
 
-    ScopedUndoRegistrationOff undoOff(*mainContext_);
     if (timing_set_totals::recalculateStaleRoundedDurations_inContext(*mainContext_) > 0) {
         mainContext_->processPendingChanges();
         saveContext(*mainContext_);

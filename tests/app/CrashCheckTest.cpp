@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "app/ZRUserDefaults2.h"
+#include "store/ZRUndoManager.h"
+#include "tests/app/LaunchHarness.h"
+
+namespace ravelong::app_testing {
+namespace {
+
+constexpr double kDay = 86400.0;
+
+// A store left by a crash: one task "Writing" per entry of `secondsAgo`, each with a timing
+// running since then, and no orderly quit.
+void crashWithRunningTimings(LaunchHarness& h, std::initializer_list<double> secondsAgo) {
+    ASSERT_TRUE(h.launch());
+    int n = 0;
+    for (double ago : secondsAgo)
+        h.addRunningTiming(h.addTask(n++ == 0 ? "Writing" : "Reading"), ago);
+    h.close();
+    h.shell.calls.clear();
+}
+
+std::size_t runningTimings(LaunchHarness& h) {
+    return ZRCDTiming::numberOfRunningTimings_inContext(h.context());
+}
+
+TEST(CrashCheck, TimersTooYoungOrTooOldAreDeletedWithoutAsking) {
+    // Recent enough means more than 10 seconds and less than 7 days.
+    for (double ago : {5.0, 10.0, 7 * kDay, 8 * kDay}) {
+        SCOPED_TRACE(ago);
+        LaunchHarness h;
+        crashWithRunningTimings(h, {ago});
+        ASSERT_TRUE(h.launch());
+        EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
+        EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 0u);
+        EXPECT_FALSE(h.context().hasChanges());
+        EXPECT_EQ(h.taskNamed("Writing")->timingSets().size(), 0u);
+    }
+}
+
+TEST(CrashCheck, OneRecentTimerIsNamedWithItsMinutesAndSeconds) {
+    LaunchHarness h;
+    crashWithRunningTimings(h, {184.0});
+    h.env.alerts().queueButton(0);  // "Add timing"
+    ASSERT_TRUE(h.launch());
+
+    ASSERT_EQ(h.env.alerts().shownAlerts().size(), 1u);
+    const Alert& alert = h.env.alerts().shownAlerts().front();
+    EXPECT_EQ(alert.messageText,
+              "It appears that Ravelong has crashed while the timer was running.");
+    EXPECT_EQ(alert.informativeText,
+              "The timer for the task \"Writing\" was started 3 minutes and 4 seconds ago.\n\n"
+              "Do you want to stop the timer now and add the appropriate timing?");
+    EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Add timing", "Cancel"}));
+    EXPECT_EQ(h.shell.count("activate"), 1);
+
+    ASSERT_EQ(runningTimings(h), 0u);
+    ZRCDTiming* timing = ZRCDTiming::getAllTimings_inContext(h.context()).front();
+    EXPECT_DOUBLE_EQ(timing->duration(), 184.0);
+    EXPECT_FALSE(h.context().hasChanges());
+    EXPECT_FALSE(h.context().undoManager()->canUndo());
+}
+
+TEST(CrashCheck, CancelKeepsTheTimerRunning) {
+    LaunchHarness h;
+    crashWithRunningTimings(h, {3600.0});
+    h.env.alerts().queueButton(1);  // "Cancel"
+    ASSERT_TRUE(h.launch());
+    EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
+    EXPECT_EQ(runningTimings(h), 1u);
+}
+
+TEST(CrashCheck, OfSeveralTimersTheRecentAreStoppedAndTheStaleDeleted) {
+    LaunchHarness h;
+    crashWithRunningTimings(h, {2 * 3600.0, 9 * kDay});
+    h.env.alerts().queueButton(0);  // "Add timings"
+    ASSERT_TRUE(h.launch());
+
+    ASSERT_EQ(h.env.alerts().shownAlerts().size(), 1u);
+    const Alert& alert = h.env.alerts().shownAlerts().front();
+    EXPECT_EQ(alert.messageText, "It appears that Ravelong has crashed while timers were running.");
+    EXPECT_EQ(alert.informativeText,
+              "Do you want to stop the timers now and add the appropriate timings?");
+    EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Add timings", "Cancel"}));
+
+    EXPECT_EQ(runningTimings(h), 0u);
+    EXPECT_EQ(h.taskNamed("Writing")->timings().size(), 1u);
+    EXPECT_DOUBLE_EQ((*h.taskNamed("Writing")->timings().begin())->duration(), 2 * 3600.0);
+    EXPECT_EQ(h.taskNamed("Reading")->timings().size(), 0u);
+    EXPECT_FALSE(h.context().hasChanges());
+}
+
+TEST(CrashCheck, SeveralStaleTimersAreDeletedWithoutAsking_CancelChangesNothing) {
+    {
+        LaunchHarness h;
+        crashWithRunningTimings(h, {3.0, 9 * kDay});
+        ASSERT_TRUE(h.launch());
+        EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
+        EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 0u);
+    }
+    {
+        LaunchHarness h;
+        crashWithRunningTimings(h, {60.0, 9 * kDay});
+        h.env.alerts().queueButton(1);
+        ASSERT_TRUE(h.launch());
+        EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
+        EXPECT_EQ(runningTimings(h), 2u);
+    }
+}
+
+TEST(CrashCheck, IsSkippedAfterAnOrderlyQuitAndUnderAnotherCalendar) {
+    {
+        LaunchHarness h;
+        ASSERT_TRUE(h.launch());
+        h.addRunningTiming(h.addTask("Writing"), 9 * kDay);
+        h.quitAndClose();
+        ASSERT_TRUE(h.launch());
+        EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
+        EXPECT_EQ(runningTimings(h), 1u);
+        // A run in progress counts as one that has not quit yet.
+        EXPECT_FALSE(ZRUserDefaults2::didQuitProperly());
+    }
+    {
+        LaunchHarness h;
+        crashWithRunningTimings(h, {184.0});
+        ScopedCalendarIdentifier buddhist("buddhist");
+        ASSERT_TRUE(h.launch());
+        EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
+        EXPECT_EQ(runningTimings(h), 1u);
+    }
+}
+
+}  // namespace
+}  // namespace ravelong::app_testing
