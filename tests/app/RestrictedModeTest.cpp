@@ -8,35 +8,21 @@
 #include "app/CalendarIdentifier.h"
 #include "app/SavePathTexts.h"
 #include "foundation/VirtualMainLoop.h"
-#include "tests/app/AppTestSupport.h"
-#include "tests/app/RecordingApplicationShell.h"
+#include "tests/app/LaunchHarness.h"
 
 namespace ravelong {
 namespace {
 
-using app_testing::AppEnvironment;
-using app_testing::RecordingApplicationShell;
 using ::testing::Contains;
 using ::testing::Not;
 
 const std::string kShowWindow = "showRestrictedModeWindow ";
 
-class RestrictedMode : public ::testing::Test {
+class RestrictedMode : public ::testing::Test, protected app_testing::LaunchHarness {
 protected:
-    RestrictedMode() {
-        AppDelegate::Options options;
-        options.locations = DataLocations::inDataFolder(env.folder());
-        delegate = std::make_unique<AppDelegate>(shell, options);
-    }
+    RestrictedMode() { delegate = std::make_unique<AppDelegate>(shell, options()); }
 
     AppController& controller() { return delegate->appController(); }
-
-    AppEnvironment env;
-    VirtualMainLoop loop{env.clock()};
-    ScopedMainLoop scopedLoop{loop};
-    ScopedCalendarIdentifier gregorian{"gregorian"};
-    RecordingApplicationShell shell;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(RestrictedMode, AnotherCalendarClosesTheMainWindowAndExplainsHalfASecondLater) {

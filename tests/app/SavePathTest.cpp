@@ -16,15 +16,13 @@
 #include "core/totals/TotalsTexts.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/PersistentStore.h"
-#include "tests/app/AppTestSupport.h"
-#include "tests/app/RecordingApplicationShell.h"
+#include "tests/app/LaunchHarness.h"
 
 namespace ravelong {
 namespace {
 
 using app_testing::AppEnvironment;
 using app_testing::ImmediateTermination;
-using app_testing::RecordingApplicationShell;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -37,21 +35,16 @@ std::string name(std::string_view text) {
 
 // A delegate launched on a store in a temporary folder, with two saved tasks ("Writing" above
 // "Reading" in the panel). Each test starts with nothing posted and no shell calls recorded.
-class SavePath : public ::testing::Test {
+class SavePath : public ::testing::Test, protected app_testing::LaunchHarness {
 protected:
     SavePath() {
-        AppDelegate::Options options;
-        options.locations = DataLocations::inDataFolder(env.folder());
-        options.bundleVersion = 2000;
-        delegate = std::make_unique<AppDelegate>(shell, options);
-        if (!delegate->applicationDidFinishLaunching())
+        if (!launch())
             throw std::runtime_error("the launch did not finish");
-        reading = ZRCDTask::createCoreDataTaskWithName("Reading", true, context());
-        writing = ZRCDTask::createCoreDataTaskWithName("Writing", true, context());
+        reading = addTask("Reading");
+        writing = addTask("Writing");
         clearRecords();
     }
 
-    ManagedObjectContext& context() { return delegate->managedObjectContext(); }
     bool save() { return delegate->saveContext(context()); }
     const std::vector<std::string>& posted() const { return env.posted(); }
     void clearRecords() {
@@ -59,12 +52,6 @@ protected:
         shell.calls.clear();
     }
 
-    AppEnvironment env;
-    VirtualMainLoop loop{env.clock()};
-    ScopedMainLoop scopedLoop{loop};
-    ScopedCalendarIdentifier gregorian{"gregorian"};
-    RecordingApplicationShell shell;
-    std::unique_ptr<AppDelegate> delegate;
     ZRCDTask* reading = nullptr;
     ZRCDTask* writing = nullptr;
 };
