@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
+
+#include "ui/TestCommandChannel.h"
+#include "ui/UiTestSupport.h"
+
+namespace ravelong {
+namespace {
+
+using Kind = TestCommandChannel::Command::Kind;
+
+TEST(TestCommandChannel, CommandsAndTheirArguments) {
+    auto click = TestCommandChannel::parse("click-task Write report  ");
+    ASSERT_TRUE(click);
+    EXPECT_EQ(click->kind, Kind::clickTask);
+    EXPECT_EQ(click->argument, "Write report");
+
+    auto answer = TestCommandChannel::parse("answer-alert 1");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->kind, Kind::answerAlert);
+    EXPECT_EQ(answer->number, 1);
+
+    EXPECT_EQ(TestCommandChannel::parse("quit")->kind, Kind::quit);
+    EXPECT_EQ(TestCommandChannel::parse("toggle-panel")->kind, Kind::togglePanel);
+}
+
+TEST(TestCommandChannel, AnythingElseIsNoCommand) {
+    for (const char* line : {"", "click-task", "click-task   ", "quit now", "answer-alert",
+                             "answer-alert -1", "answer-alert one", "delete-everything"}) {
+        EXPECT_FALSE(TestCommandChannel::parse(line)) << line;
+    }
+}
+
+TEST(TestCommandChannel, LinesArriveWholeEvenWhenSplitAcrossReads) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto channel = std::make_unique<TestCommandChannel>(fds[0]);
+    std::vector<QString> lines;
+    QObject::connect(channel.get(), &TestCommandChannel::received,
+                     [&](const TestCommandChannel::Command&, const QString& line) {
+                         lines.push_back(line);
+                     });
+    ASSERT_EQ(::write(fds[1], "click-task Wri", 14), 14);
+    ui_testing::runFor(30);
+    EXPECT_TRUE(lines.empty());
+    ASSERT_EQ(::write(fds[1], "te report\nbogus\nquit\n", 21), 21);
+    ASSERT_TRUE(ui_testing::runUntil([&] { return lines.size() == 2; }));
+    EXPECT_EQ(lines[0], "click-task Write report");
+    EXPECT_EQ(lines[1], "quit");
+    ::close(fds[1]);
+    ui_testing::runFor(30);  // end of input is quietly accepted
+    EXPECT_EQ(lines.size(), 2u);
+    channel.reset();
+    ::close(fds[0]);
+}
+
+}  // namespace
+}  // namespace ravelong

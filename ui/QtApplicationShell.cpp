@@ -1,0 +1,441 @@
+#include "ui/QtApplicationShell.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <cstdlib>
+
+#include "app/AppDelegate.h"
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
+#include "core/timer/ZRTimerControllerOSX.h"
+#include "foundation/AlertPresenter.h"
+#include "foundation/MainLoop.h"
+#include "foundation/UserDefaults.h"
+#include "ui/DatabaseUpdateWindow.h"
+#include "ui/LogindShutdownWatcher.h"
+#include "ui/MainWindow.h"
+#include "ui/MilestoneReport.h"
+#include "ui/QtAlertPresenter.h"
+#include "ui/RestrictedModeWindow.h"
+#include "ui/TaskPanel.h"
+#include "ui/TimersRunningWindow.h"
+#include "ui/TrayItem.h"
+#include "ui/TrayMenu.h"
+#include "ui/UiTexts.h"
+
+namespace ravelong {
+
+QtApplicationShell::QtApplicationShell(QObject* parent)
+    : QObject(parent), sound_([] { QApplication::beep(); }) {}
+
+QtApplicationShell::~QtApplicationShell() {
+    delete panel_;
+    delete mainWindow_;
+    delete timersRunning_;
+    delete databaseUpdate_;
+    delete restrictedMode_;
+}
+
+TaskPanel* QtApplicationShell::panel() const {
+    return panel_;
+}
+
+TimersRunningWindow* QtApplicationShell::timersRunningWindow() const {
+    return timersRunning_;
+}
+
+DatabaseUpdateWindow* QtApplicationShell::databaseUpdateWindow() const {
+    return databaseUpdate_;
+}
+
+RestrictedModeWindow* QtApplicationShell::restrictedModeWindow() const {
+    return restrictedMode_;
+}
+
+bool QtApplicationShell::hasContext() const {
+    return delegate_ && delegate_->hasManagedObjectContext();
+}
+
+// --- The application object ---
+
+void QtApplicationShell::requestQuit() {
+    if (!quitReported_) {
+        quitReported_ = true;
+        milestone_report::milestone("quit-requested");
+    }
+    if (quitPosted_ || quitDecided_)
+        return;
+    quitPosted_ = true;
+    MainLoop::current().runOnMainThread([this] {
+        quitPosted_ = false;
+        handleQuitRequest();
+    });
+}
+
+void QtApplicationShell::handleQuitRequest() {
+    if (quitDecided_)
+        return;
+    const TerminateReply reply =
+        delegate_ ? delegate_->applicationShouldTerminate() : TerminateReply::TerminateNow;
+    if (reply != TerminateReply::TerminateNow)
+        return;  // cancelled, or a window asks the user first and will ask again
+    quitDecided_ = true;
+    if (delegate_)
+        delegate_->applicationWillTerminate();
+    emit quitting();
+    QCoreApplication::quit();
+}
+
+void QtApplicationShell::terminateImmediately() {
+    // abort() rather than exit(): the crash is recorded (core dump, the desktop's crash reporter).
+    std::abort();
+}
+
+void QtApplicationShell::activate() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && !(window->windowFlags() & Qt::Popup)) {
+            window->raise();
+            window->activateWindow();
+        }
+    }
+}
+
+bool QtApplicationShell::isActive() const {
+    return QApplication::activeWindow() != nullptr;
+}
+
+void QtApplicationShell::resetApplicationIcon() {
+    // The program has no dock icon that a detached panel could have changed.
+}
+
+bool QtApplicationShell::commitEditing() {
+    // No window holds unsaved edits yet: every change is saved as it is made.
+    return true;
+}
+
+void QtApplicationShell::registerDisplayReconfigurationCallback() {
+    removeDisplayReconfigurationCallback();
+    auto* app = qGuiApp;
+    auto watchScreen = [this](QScreen* screen) {
+        displayConnections_.push_back(connect(screen, &QScreen::availableGeometryChanged, this,
+                                              &QtApplicationShell::repositionPanel));
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    displayConnections_.push_back(
+        connect(app, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen* screen) {
+            watchScreen(screen);
+            repositionPanel();
+        }));
+    displayConnections_.push_back(connect(app, &QGuiApplication::screenRemoved, this,
+                                          &QtApplicationShell::repositionPanel));
+    displayConnections_.push_back(connect(app, &QGuiApplication::primaryScreenChanged, this,
+                                          &QtApplicationShell::repositionPanel));
+}
+
+void QtApplicationShell::removeDisplayReconfigurationCallback() {
+    for (const QMetaObject::Connection& connection : displayConnections_)
+        disconnect(connection);
+    displayConnections_.clear();
+}
+
+void QtApplicationShell::repositionPanel() {
+    if (panel_ && panel_->isVisible() && panel_->kind() == TaskPanel::Kind::popup)
+        panel_->showAt(tray_ ? tray_->geometry() : QRect());
+}
+
+// --- Tray item and panel ---
+
+void QtApplicationShell::installTray() {
+    trayAllowed_ = true;
+    if (controllersRequested_)
+        makeTrayOrWindow();
+}
+
+void QtApplicationShell::createMenuBarControllers() {
+    controllersRequested_ = true;
+    if (trayAllowed_)
+        makeTrayOrWindow();
+}
+
+void QtApplicationShell::makeTrayOrWindow() {
+    if (panel_)
+        return;
+    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    panel_ = new TaskPanel(trayAvailable ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
+    connect(panel_, &TaskPanel::taskClicked, this, &QtApplicationShell::taskClicked);
+    connect(panel_, &TaskPanel::shown, this, [] { milestone_report::milestone("panel-shown"); });
+
+    if (trayAvailable) {
+        menu_ = std::make_unique<TrayMenu>();
+        connect(menu_.get(), &TrayMenu::quitChosen, this, [this] {
+            if (delegate_)
+                delegate_->quitApplication();
+        });
+        connect(menu_.get(), &TrayMenu::showTasksChosen, this, [this] {
+            if (delegate_)
+                delegate_->togglePanel();
+        });
+        tray_ = new TrayItem(
+            [this] {
+                return hasContext() ? trayStatus(delegate_->managedObjectContext())
+                                    : TrayStatus{std::string(ui_texts::kNoTask)};
+            },
+            menu_.get(), this);
+        connect(tray_, &TrayItem::clicked, this, [this] {
+            if (delegate_)
+                delegate_->togglePanel();
+        });
+        tray_->show();
+        milestone_report::milestone("tray-shown");
+        if (panelWanted_)
+            togglePanel();
+    } else {
+        // Without a tray the panel window is the program's only face: it opens at once.
+        panelDirty_ = true;
+        togglePanel();
+        milestone_report::milestone("tray-shown");
+        showNoTrayNotice();
+    }
+    panelWanted_ = false;
+}
+
+void QtApplicationShell::showNoTrayNotice() {
+    UserDefaults& settings = UserDefaults::standard();
+    if (settings.boolForKey(ui_texts::kZRNoTrayNoticeShown))
+        return;
+    Alert alert;
+    alert.messageText = ui_texts::kNoTrayMessage;
+    alert.informativeText = ui_texts::kNoTrayInformative;
+    alert.style = Alert::Style::Informational;
+    // Not modal: the launch and the panel go on while the notice is up.
+    noTrayNotice_ = std::move(QtAlertPresenter::buildDialog(alert).box);
+    noTrayNotice_->setModal(false);
+    milestone_report::line("alert", alert.messageText);
+    noTrayNotice_->show();
+    settings.setBool(ui_texts::kZRNoTrayNoticeShown, true);
+    (void)settings.synchronize();  // failures are logged there
+}
+
+void QtApplicationShell::closeMenuBarController() {
+    if (tray_) {
+        tray_->hide();
+        delete tray_;
+        tray_ = nullptr;
+    }
+    if (panel_)
+        panel_->hide();
+}
+
+void QtApplicationShell::togglePanel() {
+    if (!panel_) {
+        panelWanted_ = true;
+        return;
+    }
+    if (panel_->isVisible() && panel_->kind() == TaskPanel::Kind::popup) {
+        panel_->hide();
+        return;
+    }
+    if (panelDirty_ && hasContext()) {
+        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+        panelDirty_ = false;
+    }
+    if (panel_->kind() == TaskPanel::Kind::popup) {
+        panel_->showAt(tray_ ? tray_->geometry() : QRect());
+    } else {
+        panel_->show();
+        panel_->raise();
+        panel_->activateWindow();
+    }
+}
+
+void QtApplicationShell::closePanel() {
+    if (panel_ && panel_->kind() == TaskPanel::Kind::popup)
+        panel_->hide();
+}
+
+bool QtApplicationShell::isPanelDetached() const {
+    // The panel is either a popup of the tray item or, without a tray, the program's window;
+    // it cannot be torn off.
+    return false;
+}
+
+void QtApplicationShell::reattachPanel() {
+    closePanel();
+}
+
+void QtApplicationShell::reloadPanelIfShown() {
+    panelDirty_ = true;
+    if (panel_ && panel_->isVisible() && hasContext()) {
+        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+        panelDirty_ = false;
+    }
+    if (mainWindow_ && mainWindow_->isVisible() && hasContext())
+        mainWindow_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+}
+
+void QtApplicationShell::reloadPanelTable() {
+    reloadPanelIfShown();
+}
+
+void QtApplicationShell::reloadPanelRows(const std::vector<int>& rows) {
+    if (!rows.empty())
+        reloadPanelIfShown();
+}
+
+void QtApplicationShell::updateTray() {
+    if (tray_)
+        tray_->updateTime();
+}
+
+void QtApplicationShell::setRunningTimings(const std::vector<ZRCDTiming*>& timings) {
+    if (shutdownWatcher_)
+        shutdownWatcher_->setHoldInhibitor(!timings.empty());
+    updateTray();
+    reloadPanelIfShown();
+}
+
+void QtApplicationShell::runningStateChangedForTasks(const std::vector<ZRCDTask*>&) {
+    reloadPanelIfShown();
+}
+
+StatusItemTime* QtApplicationShell::statusItemTime() {
+    return tray_;
+}
+
+void QtApplicationShell::refreshFromStore() {
+    if (!hasContext())
+        return;
+    if (shutdownWatcher_)
+        shutdownWatcher_->setHoldInhibitor(
+            ZRCDTiming::aTimerIsRunning_inContext(delegate_->managedObjectContext()));
+    updateTray();
+    reloadPanelIfShown();
+}
+
+void QtApplicationShell::launchFinished() {
+    refreshFromStore();
+}
+
+void QtApplicationShell::bringForward() {
+    if (isMainWindowOpen()) {
+        mainWindow_->raise();
+        mainWindow_->activateWindow();
+        return;
+    }
+    if (panel_ && panel_->isVisible()) {
+        panel_->raise();
+        panel_->activateWindow();
+        return;
+    }
+    if (delegate_)
+        delegate_->togglePanel();
+}
+
+void QtApplicationShell::taskClicked(const QString& uuid) {
+    if (!hasContext() || !delegate_->timerController())
+        return;
+    ManagedObjectContext& context = delegate_->managedObjectContext();
+    ZRCDTask* task = ZRCDTask::getCoreDataTaskWithUUID(uuid.toStdString(), context);
+    if (!task) {
+        // The row outlived its task (deleted meanwhile): show the list as it is now.
+        sound_.playSound(kFunkSound);
+        reloadPanelIfShown();
+        return;
+    }
+    delegate_->timerController()->toggleTask(task, true);
+    updateTray();
+    reloadPanelIfShown();
+}
+
+bool QtApplicationShell::clickTaskNamed(const QString& name) {
+    if (!panel_ || !hasContext())
+        return false;
+    if (panelDirty_ || !panel_->isVisible()) {
+        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+        panelDirty_ = false;
+    }
+    return panel_->activateRowNamed(name);
+}
+
+// --- Windows ---
+
+void QtApplicationShell::showMainWindow() {
+    if (!mainWindow_) {
+        mainWindow_ = new MainWindow();
+        connect(mainWindow_, &MainWindow::closed, this, [this] {
+            if (delegate_ && delegate_->mainWindowIsOpen())
+                delegate_->closeMainWindow();
+        });
+    }
+    if (hasContext())
+        mainWindow_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+    mainWindow_->show();
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
+}
+
+void QtApplicationShell::closeMainWindow() {
+    if (mainWindow_)
+        mainWindow_->hide();
+}
+
+bool QtApplicationShell::isMainWindowOpen() const {
+    return mainWindow_ && mainWindow_->isVisible();
+}
+
+void QtApplicationShell::showTimersRunningWindow(const std::string& messageText,
+                                                 const std::string& informativeText) {
+    if (!timersRunning_) {
+        timersRunning_ = new TimersRunningWindow();
+        connect(timersRunning_, &TimersRunningWindow::stopChosen, this, [this] {
+            if (delegate_)
+                delegate_->timersRunningOnQuitStop();
+        });
+        connect(timersRunning_, &TimersRunningWindow::keepChosen, this, [this] {
+            if (delegate_)
+                delegate_->timersRunningOnQuitKeep();
+        });
+    }
+    milestone_report::line("alert", messageText);
+    timersRunning_->setTexts(QString::fromStdString(messageText),
+                             QString::fromStdString(informativeText));
+    timersRunning_->present();
+}
+
+void QtApplicationShell::closeTimersRunningWindow() {
+    if (timersRunning_)
+        timersRunning_->hide();
+}
+
+void QtApplicationShell::showDatabaseUpdateWindow(const std::string& text, double maximum) {
+    if (!databaseUpdate_)
+        databaseUpdate_ = new DatabaseUpdateWindow();
+    databaseUpdate_->present(QString::fromStdString(text), maximum);
+}
+
+void QtApplicationShell::setDatabaseUpdateProgress(double value) {
+    if (databaseUpdate_)
+        databaseUpdate_->setProgress(value);
+}
+
+void QtApplicationShell::closeDatabaseUpdateWindow() {
+    if (databaseUpdate_)
+        databaseUpdate_->hide();
+}
+
+void QtApplicationShell::showRestrictedModeWindow(const std::string& text) {
+    if (!restrictedMode_)
+        restrictedMode_ = new RestrictedModeWindow();
+    restrictedMode_->present(QString::fromStdString(text));
+}
+
+void QtApplicationShell::closeRestrictedModeWindow() {
+    if (restrictedMode_)
+        restrictedMode_->hide();
+}
+
+}  // namespace ravelong

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+#include "app/ApplicationShell.h"
+#include "platform/CanberraAlertSound.h"
+
+class QMessageBox;
+
+namespace ravelong {
+
+class AppDelegate;
+class DatabaseUpdateWindow;
+class LogindShutdownWatcher;
+class MainWindow;
+class RestrictedModeWindow;
+class TaskPanel;
+class TimersRunningWindow;
+class TrayItem;
+class TrayMenu;
+
+// The application shell of the Qt program: the tray item with its panel and menu, the windows
+// the application delegate asks for, and the quit sequence on Qt's event loop.
+//
+// The tray item is made once the tray host is known (installTray, after the program waited for
+// it at login). With a tray, the panel is a popup under the icon; without one (GNOME without the
+// AppIndicator extension, a bare X server, the offscreen platform) the panel is an ordinary window
+// opened at once, and the user is told once how to get a tray icon. Main thread only.
+class QtApplicationShell final : public QObject, public ApplicationShell {
+    Q_OBJECT
+
+public:
+    explicit QtApplicationShell(QObject* parent = nullptr);
+    ~QtApplicationShell() override;
+
+    // The delegate the shell reports to; set before the launch.
+    void setDelegate(AppDelegate* delegate) { delegate_ = delegate; }
+    // Holds logind's shutdown delay while timers run; optional.
+    void setShutdownWatcher(LogindShutdownWatcher* watcher) { shutdownWatcher_ = watcher; }
+
+    // The tray host is settled: makes the tray item (or, without a tray, the panel window) as
+    // soon as the delegate asked for the menu-bar controllers.
+    void installTray();
+    // After the launch: the tray, the panel and the shutdown delay catch up with the store.
+    void launchFinished();
+    // A later start of the program asked this one to come forward.
+    void bringForward();
+
+    // The timer ticked or a total changed: the tray item's texts follow.
+    void refreshTray() { updateTray(); }
+    // Tasks were added, renamed, moved or archived: the lists follow.
+    void refreshTaskLists() { reloadPanelIfShown(); }
+
+    // The slot a click on a panel row reaches: toggles the task's timer (and saves).
+    void taskClicked(const QString& uuid);
+    // What the test commands reach.
+    TaskPanel* panel() const;
+    bool clickTaskNamed(const QString& name);
+    bool hasTrayIcon() const { return tray_ != nullptr; }
+
+    // --- ApplicationShell ---
+
+    void requestQuit() override;
+    [[noreturn]] void terminateImmediately() override;
+    void activate() override;
+    bool isActive() const override;
+    void resetApplicationIcon() override;
+    bool commitEditing() override;
+    void registerDisplayReconfigurationCallback() override;
+    void removeDisplayReconfigurationCallback() override;
+
+    void createMenuBarControllers() override;
+    void closeMenuBarController() override;
+    void togglePanel() override;
+    void closePanel() override;
+    bool isPanelDetached() const override;
+    void reattachPanel() override;
+    void reloadPanelTable() override;
+    void reloadPanelRows(const std::vector<int>& rows) override;
+    void setRunningTimings(const std::vector<ZRCDTiming*>& timings) override;
+    void runningStateChangedForTasks(const std::vector<ZRCDTask*>& tasks) override;
+
+    void showMainWindow() override;
+    void closeMainWindow() override;
+    bool isMainWindowOpen() const override;
+
+    void showTimersRunningWindow(const std::string& messageText,
+                                 const std::string& informativeText) override;
+    void closeTimersRunningWindow() override;
+    void showDatabaseUpdateWindow(const std::string& text, double maximum) override;
+    void setDatabaseUpdateProgress(double value) override;
+    void closeDatabaseUpdateWindow() override;
+    void showRestrictedModeWindow(const std::string& text) override;
+    void closeRestrictedModeWindow() override;
+
+    AlertSound* alertSound() override { return &sound_; }
+    AddNotePanel* addNotePanel() override { return nullptr; }
+    IdleTimePanel* idleTimePanel() override { return nullptr; }
+    IdleTimeSource* idleTimeSource() override { return nullptr; }
+    StatusItemTime* statusItemTime() override;
+    TimingEditSession* timingEditSession() override { return nullptr; }
+
+    // The windows, for tests.
+    TimersRunningWindow* timersRunningWindow() const;
+    DatabaseUpdateWindow* databaseUpdateWindow() const;
+    RestrictedModeWindow* restrictedModeWindow() const;
+
+signals:
+    // The quit was decided: the event loop ends next.
+    void quitting();
+
+private:
+    void handleQuitRequest();
+    void makeTrayOrWindow();
+    void showNoTrayNotice();
+    void reloadPanelIfShown();
+    void refreshFromStore();
+    void repositionPanel();
+    void updateTray();
+    bool hasContext() const;
+
+    AppDelegate* delegate_ = nullptr;
+    LogindShutdownWatcher* shutdownWatcher_ = nullptr;
+    CanberraAlertSound sound_;
+
+    std::unique_ptr<TrayMenu> menu_;
+    TrayItem* tray_ = nullptr;
+    QPointer<TaskPanel> panel_;
+    QPointer<MainWindow> mainWindow_;
+    QPointer<TimersRunningWindow> timersRunning_;
+    QPointer<DatabaseUpdateWindow> databaseUpdate_;
+    QPointer<RestrictedModeWindow> restrictedMode_;
+    std::unique_ptr<QMessageBox> noTrayNotice_;
+
+    std::vector<QMetaObject::Connection> displayConnections_;
+    bool trayAllowed_ = false;           // the tray host is settled
+    bool controllersRequested_ = false;  // the delegate asked for the tray item
+    bool panelWanted_ = false;           // asked to open before the panel existed
+    bool panelDirty_ = true;
+    bool quitPosted_ = false;
+    bool quitReported_ = false;
+    bool quitDecided_ = false;
+};
+
+}  // namespace ravelong

@@ -1,0 +1,200 @@
+#include "ui/RavelongProgram.h"
+
+#include <QApplication>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QEvent>
+#include <QSessionManager>
+#include <cstdio>
+#include <unistd.h>
+
+#include "app/AppDelegate.h"
+#include "app/AppStrings.h"
+#include "app/ProcessStart.h"
+#include "core/calendar/ZRCalendar.h"
+#include "core/timer/TimerTexts.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Version.h"
+#include "platform/LinuxDeviceIdentity.h"
+#include "platform/SessionAutostart.h"
+#include "ui/LogindShutdownWatcher.h"
+#include "ui/MilestoneReport.h"
+#include "ui/NotificationBridge.h"
+#include "ui/QtAlertPresenter.h"
+#include "ui/QtApplicationShell.h"
+#include "ui/QtMainLoop.h"
+#include "ui/SignalWatcher.h"
+#include "ui/SingleInstance.h"
+#include "ui/TestCommandChannel.h"
+#include "ui/TrayHostWaiter.h"
+#include "ui/UiTexts.h"
+
+namespace ravelong {
+
+// Declared in the order they are made; destroyed in reverse, so the delegate goes before the
+// shell it talks to and the loop goes last.
+struct RavelongProgram::Parts {
+    QtMainLoop loop;
+    LinuxDeviceIdentity identity;
+    QtAlertPresenter alerts;
+    SingleInstance instance;
+    std::unique_ptr<SignalWatcher> signalWatcher;
+    std::unique_ptr<LogindShutdownWatcher> logind;
+    std::unique_ptr<QtApplicationShell> shell;
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<NotificationBridge> bridge;
+    std::unique_ptr<TrayHostWaiter> trayWaiter;
+    std::unique_ptr<TestCommandChannel> commands;
+};
+
+RavelongProgram::RavelongProgram(QApplication& application)
+    : application_(application), parts_(std::make_unique<Parts>()) {}
+
+RavelongProgram::~RavelongProgram() {
+    if (parts_) {
+        // The services go before the objects they point at.
+        AlertPresenter::setCurrent(nullptr);
+        DeviceIdentity::setCurrent(nullptr);
+        parts_->commands.reset();
+        parts_->bridge.reset();
+        parts_->delegate.reset();
+        parts_->shell.reset();
+        MainLoop::setCurrent(nullptr);
+    }
+}
+
+int RavelongProgram::run() {
+    Parts& parts = *parts_;
+    MainLoop::setCurrent(&parts.loop);
+    DeviceIdentity::setCurrent(&parts.identity);
+    parts.alerts.setShownObserver(
+        [](const Alert& alert) { milestone_report::line("alert", alert.messageText); });
+    AlertPresenter::setCurrent(&parts.alerts);
+    qRegisterMetaType<QDBusObjectPath>();
+    qRegisterMetaType<QDBusUnixFileDescriptor>();
+
+    // Before anything touches the settings file: a second start must leave it alone.
+    switch (parts.instance.claim()) {
+        case SingleInstance::Role::primary:
+            break;
+        case SingleInstance::Role::secondary:
+            return 0;
+        case SingleInstance::Role::activateFailed:
+            std::fprintf(stderr, "ravelong: Ravelong is already running but does not respond.\n");
+            return 1;
+    }
+
+    const DataLocations locations = DataLocations::standard();
+    process_start::writeStartPreferences(locations);
+
+    parts.signalWatcher = std::make_unique<SignalWatcher>();
+    connect(parts.signalWatcher.get(), &SignalWatcher::caught, this, [this](int) { sessionEnding(); });
+    parts.logind = std::make_unique<LogindShutdownWatcher>();
+    connect(parts.logind.get(), &LogindShutdownWatcher::shutdownStarting, this, [this] {
+        sessionEnding();
+        parts_->logind->handled();
+    });
+    connect(&application_, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { sessionEnding(); });
+
+    parts.shell = std::make_unique<QtApplicationShell>();
+    parts.shell->setShutdownWatcher(parts.logind.get());
+    parts.delegate = std::make_unique<AppDelegate>(
+        *parts.shell, AppDelegate::Options{locations, kRavelongBuildNumber});
+    parts.shell->setDelegate(parts.delegate.get());
+    connect(&parts.instance, &SingleInstance::activateRequested, parts.shell.get(),
+            &QtApplicationShell::bringForward);
+
+    parts.bridge = std::make_unique<NotificationBridge>(
+        NotificationCenter::defaultCenter(),
+        std::vector<std::string>{std::string(kZRTimeUpdate),
+                                 std::string(kMenuBarNeedsToReloadTotalTime),
+                                 std::string(ui_texts::kZRTaskNameDidChange),
+                                 std::string(ui_texts::kZRRearrangeTaskArrays),
+                                 std::string(kReloadMenuBarPanelTable)});
+    connect(parts.bridge.get(), &NotificationBridge::notified, this, [this](const QString& name) {
+        const std::string which = name.toStdString();
+        if (which == kZRTimeUpdate || which == kMenuBarNeedsToReloadTotalTime) {
+            parts_->shell->refreshTray();
+        } else {
+            parts_->shell->refreshTaskLists();
+            parts_->shell->refreshTray();
+        }
+    });
+    application_.installEventFilter(this);
+
+    if (TestCommandChannel::enabledByEnvironment()) {
+        parts.commands = std::make_unique<TestCommandChannel>(STDIN_FILENO);
+        connect(parts.commands.get(), &TestCommandChannel::received, this,
+                [this](const TestCommandChannel::Command& command, const QString& line) {
+                    using Kind = TestCommandChannel::Command::Kind;
+                    bool done = true;
+                    switch (command.kind) {
+                        case Kind::clickTask:
+                            done = parts_->shell->clickTaskNamed(command.argument);
+                            break;
+                        case Kind::togglePanel:
+                            parts_->delegate->togglePanel();
+                            break;
+                        case Kind::answerAlert:
+                            done = parts_->alerts.answerShownAlert(command.number);
+                            break;
+                        case Kind::quit:
+                            parts_->delegate->quitApplication();
+                            break;
+                    }
+                    TestCommandChannel::acknowledge(line, done);
+                });
+    }
+
+    // Started by the user, the tray host is there (or never will be): the tray item is made
+    // with the launch. Started with the session, it may still be coming.
+    const bool startedAtLogin = session_autostart::startedBySessionAutostart();
+    if (startedAtLogin && !TrayHostWaiter::statusNotifierHostPresent()) {
+        parts.trayWaiter = std::make_unique<TrayHostWaiter>(true, kTrayHostWaitMilliseconds);
+        connect(parts.trayWaiter.get(), &TrayHostWaiter::ready, parts.shell.get(),
+                &QtApplicationShell::installTray);
+        parts.trayWaiter->start();
+    } else {
+        parts.shell->installTray();
+    }
+
+    if (!parts.delegate->applicationDidFinishLaunching()) {
+        milestone_report::milestone("exiting");
+        return 1;
+    }
+    launched_ = true;
+    milestone_report::milestone("repaired");
+    parts.shell->launchFinished();
+    if (sessionEndPending_) {
+        sessionEndPending_ = false;
+        sessionEnding();
+    }
+
+    const int status = QApplication::exec();
+    milestone_report::milestone("exiting");
+    return status;
+}
+
+void RavelongProgram::sessionEnding() {
+    if (!launched_) {
+        // The launch goes on to its end (an alert of the launch answers as Escape would), and
+        // the shutdown follows it.
+        sessionEndPending_ = true;
+        parts_->alerts.dismissAlerts();
+        return;
+    }
+    parts_->delegate->computerWillShutdownRestartLogout();
+}
+
+bool RavelongProgram::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &application_ && event->type() == QEvent::LocaleChange) {
+        ZRCalendar::refreshUserCalendarFromEnvironment();
+        if (launched_)
+            parts_->delegate->appController().handleGregorianAlertWithMode(1);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace ravelong

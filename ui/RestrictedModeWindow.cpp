@@ -1,0 +1,45 @@
+#include "ui/RestrictedModeWindow.h"
+
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "ui/UiTexts.h"
+
+namespace ravelong {
+
+RestrictedModeWindow::RestrictedModeWindow(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), text_(new QLabel(this)) {
+    setObjectName(QStringLiteral("restrictedModeWindow"));
+    setWindowTitle(QString::fromUtf8(ui_texts::kApplicationName.data(),
+                                     static_cast<qsizetype>(ui_texts::kApplicationName.size())));
+    text_->setTextFormat(Qt::PlainText);
+    text_->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text_);
+    layout->addWidget(buttons);
+    setMinimumWidth(420);
+}
+
+void RestrictedModeWindow::present(const QString& text) {
+    text_->setText(text);
+    adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+QString RestrictedModeWindow::text() const {
+    return text_->text();
+}
+
+}  // namespace ravelong

@@ -1,0 +1,61 @@
+#include "ui/SingleInstance.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+#include "foundation/Log.h"
+#include "ui/UiTexts.h"
+
+namespace ravelong {
+
+namespace {
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
+
+SingleInstance::~SingleInstance() {
+    if (registered_) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterService(qt(ui_texts::kBusName));
+        bus.unregisterObject(qt(ui_texts::kBusPath));
+    }
+}
+
+SingleInstance::Role SingleInstance::claim() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        logWarning("SingleInstance", "no session bus; running without the single-instance check");
+        return Role::primary;
+    }
+    // The object first: whoever sees the name owned can call it at once.
+    bus.registerObject(qt(ui_texts::kBusPath), this, QDBusConnection::ExportScriptableSlots);
+    if (bus.registerService(qt(ui_texts::kBusName))) {
+        registered_ = true;
+        return Role::primary;
+    }
+    bus.unregisterObject(qt(ui_texts::kBusPath));
+
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        qt(ui_texts::kBusName), qt(ui_texts::kBusPath), qt(ui_texts::kBusInterface),
+        QStringLiteral("Activate"));
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        logError("SingleInstance",
+                 "Ravelong is already running but did not answer: " +
+                     reply.errorMessage().toStdString());
+        return Role::activateFailed;
+    }
+    return Role::secondary;
+}
+
+void SingleInstance::Activate() {
+    emit activateRequested();
+}
+
+}  // namespace ravelong

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace ravelong {
+
+// Commands on standard input, for the end-to-end tests only: enabled when the environment
+// variable RAVELONG_TEST_COMMANDS is "1", otherwise standard input is never read. One command a
+// line:
+//
+//   click-task <task name>   what a mouse click on that row of the task panel does
+//   toggle-panel             what a click on the tray icon does
+//   answer-alert <n>         presses button n (0 = first) of the alert on screen
+//   quit                     what "Quit Ravelong" in the tray menu does
+//
+// Each is carried out by the same slot the mouse would reach. Lines are read as they arrive,
+// also while an alert waits for an answer. With RAVELONG_REPORT_MILESTONES set, each command is
+// acknowledged on stdout ("command-done <line>" or "command-failed <line>"). Main thread only.
+class TestCommandChannel final : public QObject {
+    Q_OBJECT
+
+public:
+    struct Command {
+        enum class Kind { clickTask, togglePanel, answerAlert, quit };
+        Kind kind;
+        QString argument;
+        int number = 0;
+    };
+
+    // nullopt for a line that is not a command.
+    static std::optional<Command> parse(const QString& line);
+    static bool enabledByEnvironment();
+
+    // Reads from `fd` (standard input in the program).
+    explicit TestCommandChannel(int fd, QObject* parent = nullptr);
+
+    // Called back by the receiver of received() with the outcome.
+    static void acknowledge(const QString& line, bool done);
+
+signals:
+    void received(const ravelong::TestCommandChannel::Command& command, const QString& line);
+
+private:
+    void readAvailable();
+
+    int fd_;
+    QByteArray pending_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace ravelong
