@@ -48,12 +48,11 @@ void LogindShutdownWatcher::takeInhibitor() {
     if (requesting_)
         return;
     requesting_ = true;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kManager,
-                                                       QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kManager, QStringLiteral("Inhibit"));
     call << qt(ui_texts::kInhibitWhat) << qt(ui_texts::kInhibitWho) << qt(ui_texts::kInhibitWhy)
          << qt(ui_texts::kInhibitMode);
-    auto* watcher =
-        new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call), this);
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();

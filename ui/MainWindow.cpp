@@ -16,9 +16,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), list_(new QListWi
                                      static_cast<qsizetype>(ui_texts::kApplicationName.size())));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    auto* heading = new QLabel(QString::fromUtf8(ui_texts::kMainWindowTasks.data(),
-                                                 static_cast<qsizetype>(ui_texts::kMainWindowTasks.size())),
-                               central);
+    auto* heading =
+        new QLabel(QString::fromUtf8(ui_texts::kMainWindowTasks.data(),
+                                     static_cast<qsizetype>(ui_texts::kMainWindowTasks.size())),
+                   central);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);

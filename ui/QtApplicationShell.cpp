@@ -130,8 +130,8 @@ void QtApplicationShell::registerDisplayReconfigurationCallback() {
             watchScreen(screen);
             repositionPanel();
         }));
-    displayConnections_.push_back(connect(app, &QGuiApplication::screenRemoved, this,
-                                          &QtApplicationShell::repositionPanel));
+    displayConnections_.push_back(
+        connect(app, &QGuiApplication::screenRemoved, this, &QtApplicationShell::repositionPanel));
     displayConnections_.push_back(connect(app, &QGuiApplication::primaryScreenChanged, this,
                                           &QtApplicationShell::repositionPanel));
 }

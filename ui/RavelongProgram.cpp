@@ -1,12 +1,13 @@
 #include "ui/RavelongProgram.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QEvent>
 #include <QSessionManager>
 #include <cstdio>
-#include <unistd.h>
 
 #include "app/AppDelegate.h"
 #include "app/AppStrings.h"
@@ -89,7 +90,8 @@ int RavelongProgram::run() {
     process_start::writeStartPreferences(locations);
 
     parts.signalWatcher = std::make_unique<SignalWatcher>();
-    connect(parts.signalWatcher.get(), &SignalWatcher::caught, this, [this](int) { sessionEnding(); });
+    connect(parts.signalWatcher.get(), &SignalWatcher::caught, this,
+            [this](int) { sessionEnding(); });
     parts.logind = std::make_unique<LogindShutdownWatcher>();
     connect(parts.logind.get(), &LogindShutdownWatcher::shutdownStarting, this, [this] {
         sessionEnding();
@@ -108,11 +110,10 @@ int RavelongProgram::run() {
 
     parts.bridge = std::make_unique<NotificationBridge>(
         NotificationCenter::defaultCenter(),
-        std::vector<std::string>{std::string(kZRTimeUpdate),
-                                 std::string(kMenuBarNeedsToReloadTotalTime),
-                                 std::string(ui_texts::kZRTaskNameDidChange),
-                                 std::string(ui_texts::kZRRearrangeTaskArrays),
-                                 std::string(kReloadMenuBarPanelTable)});
+        std::vector<std::string>{
+            std::string(kZRTimeUpdate), std::string(kMenuBarNeedsToReloadTotalTime),
+            std::string(ui_texts::kZRTaskNameDidChange),
+            std::string(ui_texts::kZRRearrangeTaskArrays), std::string(kReloadMenuBarPanelTable)});
     connect(parts.bridge.get(), &NotificationBridge::notified, this, [this](const QString& name) {
         const std::string which = name.toStdString();
         if (which == kZRTimeUpdate || which == kMenuBarNeedsToReloadTotalTime) {

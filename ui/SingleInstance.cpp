@@ -41,14 +41,13 @@ SingleInstance::Role SingleInstance::claim() {
     }
     bus.unregisterObject(qt(ui_texts::kBusPath));
 
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        qt(ui_texts::kBusName), qt(ui_texts::kBusPath), qt(ui_texts::kBusInterface),
-        QStringLiteral("Activate"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(qt(ui_texts::kBusName), qt(ui_texts::kBusPath),
+                                       qt(ui_texts::kBusInterface), QStringLiteral("Activate"));
     const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        logError("SingleInstance",
-                 "Ravelong is already running but did not answer: " +
-                     reply.errorMessage().toStdString());
+        logError("SingleInstance", "Ravelong is already running but did not answer: " +
+                                       reply.errorMessage().toStdString());
         return Role::activateFailed;
     }
     return Role::secondary;

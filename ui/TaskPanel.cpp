@@ -84,8 +84,10 @@ void TaskPanel::showAt(const QRect& anchor) {
         // A tray at the bottom of the screen: open upwards, above the icon.
         if (origin.y() + height() > area.bottom())
             origin.setY((anchor.isEmpty() ? origin.y() : anchor.top()) - height());
-        origin.setX(std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - width())));
-        origin.setY(std::clamp(origin.y(), area.top(), std::max(area.top(), area.bottom() - height())));
+        origin.setX(
+            std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - width())));
+        origin.setY(
+            std::clamp(origin.y(), area.top(), std::max(area.top(), area.bottom() - height())));
     }
     move(origin);
     show();

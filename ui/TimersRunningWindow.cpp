@@ -34,7 +34,8 @@ TimersRunningWindow::TimersRunningWindow(QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* stop = buttons->addButton(qt(ui_texts::kStopTimers), QDialogButtonBox::AcceptRole);
-    QPushButton* keep = buttons->addButton(qt(ui_texts::kKeepRunning), QDialogButtonBox::AcceptRole);
+    QPushButton* keep =
+        buttons->addButton(qt(ui_texts::kKeepRunning), QDialogButtonBox::AcceptRole);
     stop->setDefault(true);
     connect(stop, &QPushButton::clicked, this, &TimersRunningWindow::stopChosen);
     connect(keep, &QPushButton::clicked, this, &TimersRunningWindow::keepChosen);

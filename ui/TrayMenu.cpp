@@ -5,8 +5,8 @@
 namespace ravelong {
 
 TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
-    QAction* show = addAction(QString::fromUtf8(ui_texts::kShowTasks.data(),
-                                                static_cast<qsizetype>(ui_texts::kShowTasks.size())));
+    QAction* show = addAction(QString::fromUtf8(
+        ui_texts::kShowTasks.data(), static_cast<qsizetype>(ui_texts::kShowTasks.size())));
     connect(show, &QAction::triggered, this, &TrayMenu::showTasksChosen);
     addSeparator();
     QAction* quit = addAction(QString::fromUtf8(

@@ -9,8 +9,10 @@ int main(int argc, char* argv[]) {
     ravelong::process_uptime::secondsSinceProcessStart();
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(ravelong::ui_texts::kApplicationName.data()));
-    QApplication::setDesktopFileName(QString::fromUtf8(ravelong::ui_texts::kDesktopFileName.data()));
+    QApplication::setApplicationName(
+        QString::fromUtf8(ravelong::ui_texts::kApplicationName.data()));
+    QApplication::setDesktopFileName(
+        QString::fromUtf8(ravelong::ui_texts::kDesktopFileName.data()));
     // A tray program lives on when its last window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 

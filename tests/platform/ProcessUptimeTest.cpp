@@ -25,8 +25,9 @@ TEST(ProcessUptime, MalformedLinesGiveNothing) {
     EXPECT_FALSE(startTimeTicksFromStat(""));
     EXPECT_FALSE(startTimeTicksFromStat("4242 ravelong S 1"));
     EXPECT_FALSE(startTimeTicksFromStat("4242 (ravelong) S 1 4242"));
-    EXPECT_FALSE(startTimeTicksFromStat("4242 (ravelong) S 1 4242 4242 0 -1 4194560 812 0 0 0 3 1 "
-                                        "0 0 20 0 4 0 12x4 1"));
+    EXPECT_FALSE(
+        startTimeTicksFromStat("4242 (ravelong) S 1 4242 4242 0 -1 4194560 812 0 0 0 3 1 "
+                               "0 0 20 0 4 0 12x4 1"));
 }
 
 TEST(ProcessUptime, ThisProcessStartedInThePastAndTimeMovesOn) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <poll.h>
 
 #include <csignal>

@@ -73,8 +73,8 @@ protected:
     ScopedMainLoop scopedLoop{loop};
     LogCapture log;
     QtApplicationShell shell;
-    AppDelegate delegate{shell, {DataLocations::inDataFolder(folder.path() / "data"),
-                                 kRavelongBuildNumber}};
+    AppDelegate delegate{
+        shell, {DataLocations::inDataFolder(folder.path() / "data"), kRavelongBuildNumber}};
     int quits = 0;
 };
 
@@ -127,9 +127,8 @@ TEST_F(QtApplicationShellTest, QuittingWithATimerRunningAsksAndKeepingItQuits) {
     ASSERT_TRUE(shell.clickTaskNamed("Write report"));
 
     delegate.quitApplication();
-    ASSERT_TRUE(runUntil([&] {
-        return shell.timersRunningWindow() && shell.timersRunningWindow()->isVisible();
-    }));
+    ASSERT_TRUE(runUntil(
+        [&] { return shell.timersRunningWindow() && shell.timersRunningWindow()->isVisible(); }));
     EXPECT_EQ(quits, 0) << "the quit waits for the answer";
 
     QPushButton* keep = nullptr;

@@ -75,7 +75,7 @@ TEST_F(QtMainLoopTest, CancelledTimersDoNotFireAndARepeatingTimerCanStopItself) 
         loop.cancel(self);
     });
     loop.cancel(doomed);
-    loop.cancel(doomed);      // twice is harmless
+    loop.cancel(doomed);     // twice is harmless
     loop.cancel(987654321);  // and so is an unknown id
 
     clock.advance(0.015);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <memory>
@@ -39,10 +38,9 @@ TEST(TestCommandChannel, LinesArriveWholeEvenWhenSplitAcrossReads) {
     ASSERT_EQ(::pipe(fds), 0);
     auto channel = std::make_unique<TestCommandChannel>(fds[0]);
     std::vector<QString> lines;
-    QObject::connect(channel.get(), &TestCommandChannel::received,
-                     [&](const TestCommandChannel::Command&, const QString& line) {
-                         lines.push_back(line);
-                     });
+    QObject::connect(
+        channel.get(), &TestCommandChannel::received,
+        [&](const TestCommandChannel::Command&, const QString& line) { lines.push_back(line); });
     ASSERT_EQ(::write(fds[1], "click-task Wri", 14), 14);
     ui_testing::runFor(30);
     EXPECT_TRUE(lines.empty());
