@@ -21,6 +21,17 @@ namespace ravelong {
 
 namespace {
 
+// PRAGMA quick_check on a connection: success, or the error of a damaged file.
+Status quickCheck(SqliteDatabase& db, const std::filesystem::path& path) {
+    auto check = db.prepare("PRAGMA quick_check(1)");
+    if (!check || !check->step() || check->column(0) != Value(std::string("ok"))) {
+        return storeError(StoreErrorCode::ReadFailed,
+                          "The data file " + path.string() + " is damaged.",
+                          "It was left unchanged.");
+    }
+    return Status::success();
+}
+
 constexpr char kSqliteMagic[] = "SQLite format 3";  // followed by a NUL in the file header
 
 bool hasSqliteHeader(const std::filesystem::path& path) {
@@ -116,7 +127,24 @@ Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesy
     return store;
 }
 
+void PersistentStore::startIntegrityCheck() {
+    integrityCheck_ = std::async(std::launch::async, [path = path_]() -> Status {
+        auto reader = SqliteDatabase::open(path, SqliteDatabase::Mode::ReadOnly);
+        if (!reader)
+            return reader.error();
+        return quickCheck(*reader.value(), path);
+    });
+}
+
+Status PersistentStore::awaitIntegrityCheck() {
+    if (!integrityCheck_.valid())
+        return Status::success();
+    return integrityCheck_.get();
+}
+
 PersistentStore::~PersistentStore() {
+    if (integrityCheck_.valid())
+        integrityCheck_.wait();
     statements_.clear();
     db_.reset();
     if (lockFd_ >= 0)
@@ -161,12 +189,15 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
     if (*version > 0) {
         if (const std::string table = missingTable(); !table.empty())
             return notAStore("The table " + table + " is missing.");
-        // A damaged file is refused before anything reads records from it or writes to it.
-        auto check = db_->prepare("PRAGMA quick_check(1)");
-        if (!check || !check->step() || check->column(0) != Value(std::string("ok"))) {
-            return storeError(StoreErrorCode::ReadFailed,
-                              "The data file " + path_.string() + " is damaged.",
-                              "It was left unchanged.");
+        // A damaged file is refused before anything writes to it. A current file in WAL mode
+        // is checked while its records load (the mode needs no switch, so the two connections
+        // never wait for each other); any other is checked now, before its upgrade.
+        auto mode = db_->prepare("PRAGMA journal_mode");
+        const bool inWalMode = mode && mode->step() && mode->column(0) == Value(std::string("wal"));
+        if (*version == model_->version() && inWalMode) {
+            startIntegrityCheck();
+        } else if (Status checked = quickCheck(*db_, path_); !checked) {
+            return checked;
         }
     }
     if (*version > 0 && *version < model_->version()) {
@@ -210,6 +241,8 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
         storeIdentifier_ = *text;
     } else {
         storeIdentifier_ = makeUuid();
+        if (Status checked = awaitIntegrityCheck(); !checked)
+            return checked;
         (void)db_->execute("INSERT OR REPLACE INTO Z_METADATA (key, value) VALUES ('storeUUID', '" +
                            storeIdentifier_ + "')");
     }
@@ -309,6 +342,8 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
 
 Status PersistentStore::loadInto(ManagedObjectContext& context) {
     Status loaded = loadRecords(*db_, context);
+    if (Status checked = awaitIntegrityCheck(); !checked)
+        return checked;
     if (!loaded)
         return loaded;
     keys_ = context.keys_;
@@ -530,6 +565,8 @@ Status PersistentStore::deleteRecord(ManagedObject* object) {
 }
 
 Status PersistentStore::save(const ChangeSet& changes) {
+    if (Status checked = awaitIntegrityCheck(); !checked)
+        return checked;
     if (Status s = db_->execute("BEGIN IMMEDIATE"); !s) {
         return storeError(StoreErrorCode::SaveFailed, "The changes could not be saved.",
                           s.error().description);

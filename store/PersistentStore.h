@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +78,11 @@ private:
     PersistentStore() = default;
     Status prepareFile(const StoreOptions& options);
     Status migrate(int fromVersion, const StoreOptions& options);
+    // The damage check of the file (PRAGMA quick_check) runs beside the loading of a current
+    // file on a connection of its own, and is waited for before the first write and before
+    // loadInto reports success: the check finds damaged index pages that loading never reads.
+    void startIntegrityCheck();
+    Status awaitIntegrityCheck();
     Status writeRecord(ManagedObject* object, bool isNew);
     Status writeJoins(ManagedObject* object, bool isNew);
     Status deleteRecord(ManagedObject* object);
@@ -94,6 +100,7 @@ private:
     std::shared_ptr<PrimaryKeyAllocator> keys_;
     std::vector<std::int64_t> savedKeys_;
     int failAfterStatements_ = -1;
+    std::future<Status> integrityCheck_;
 };
 
 }  // namespace ravelong
