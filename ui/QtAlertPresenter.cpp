@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "app/AppStrings.h"
 #include "ui/UiTexts.h"
 
 namespace ravelong {
@@ -84,7 +85,7 @@ QtAlertPresenter::Dialog QtAlertPresenter::buildDialog(const Alert& alert) {
 
     std::vector<std::string> names = alert.buttons;
     if (names.empty())
-        names.emplace_back(ui_texts::kOK);
+        names.emplace_back(kOK);
     for (const std::string& name : names) {
         // One role for all keeps them in the alert's order on every desktop's button layout.
         QPushButton* button = box.addButton(qt(name), QMessageBox::AcceptRole);

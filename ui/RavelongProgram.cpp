@@ -12,6 +12,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppStrings.h"
 #include "app/ProcessStart.h"
+#include "app/SavePathTexts.h"
 #include "core/calendar/ZRCalendar.h"
 #include "core/timer/TimerTexts.h"
 #include "foundation/Log.h"
@@ -112,8 +113,8 @@ int RavelongProgram::run() {
         NotificationCenter::defaultCenter(),
         std::vector<std::string>{
             std::string(kZRTimeUpdate), std::string(kMenuBarNeedsToReloadTotalTime),
-            std::string(ui_texts::kZRTaskNameDidChange),
-            std::string(ui_texts::kZRRearrangeTaskArrays), std::string(kReloadMenuBarPanelTable)});
+            std::string(kZRTaskNameDidChange),
+            std::string(kZRRearrangeTaskArrays), std::string(kReloadMenuBarPanelTable)});
     connect(parts.bridge.get(), &NotificationBridge::notified, this, [this](const QString& name) {
         const std::string which = name.toStdString();
         if (which == kZRTimeUpdate || which == kMenuBarNeedsToReloadTotalTime) {

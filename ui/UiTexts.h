@@ -20,7 +20,6 @@ inline constexpr std::string_view kStopTimers = "Stop Timers";
 inline constexpr std::string_view kKeepRunning = "Keep Running";
 
 // The alerts.
-inline constexpr std::string_view kOK = "OK";
 inline constexpr std::string_view kDoNotShowAgain = "Do not show this message again";
 
 // The main window until its real contents exist.
@@ -46,9 +45,5 @@ inline constexpr std::string_view kInhibitWhat = "shutdown";
 inline constexpr std::string_view kInhibitWho = "Ravelong";
 inline constexpr std::string_view kInhibitWhy = "Stopping timers";
 inline constexpr std::string_view kInhibitMode = "delay";
-
-// Notifications the interface listens to.
-inline constexpr std::string_view kZRTaskNameDidChange = "ZRTaskNameDidChange";
-inline constexpr std::string_view kZRRearrangeTaskArrays = "ZRRearrangeTaskArrays";
 
 }  // namespace ravelong::ui_texts
