@@ -5,6 +5,7 @@
 #include "app/AppStrings.h"
 #include "app/ApplicationShell.h"
 #include "app/LaunchTexts.h"
+#include "app/SavePathTexts.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/chain/ChainRepair.h"
 #include "core/model/UndoSuppression.h"
@@ -177,7 +178,7 @@ void AppDelegate::reloadCloudData() {
                 time->updateTime();
             NotificationCenter& center = NotificationCenter::defaultCenter();
             center.post(std::string(kMenuBarNeedsToReloadTotalTime));
-            center.post(std::string(launch_texts::kZRRedrawDatePicker));
+            center.post(std::string(kZRRedrawDatePicker));
             shell_.reloadPanelTable();
         }
     }

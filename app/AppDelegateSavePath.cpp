@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppStrings.h"
 #include "app/ApplicationShell.h"
+#include "app/LaunchTexts.h"
 #include "app/SavePathTexts.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/services/StatusItemTime.h"
@@ -173,7 +174,7 @@ void AppDelegate::presentFatalSaveAlert(const Error& error) {
         alert.informativeText = std::string(kFatalSaveInformativeStart) +
                                 std::string(kSupportAddress) +
                                 std::string(kFatalSaveInformativeEnd);
-        alert.buttons = {std::string(kFatalSaveQuit)};
+        alert.buttons = {std::string(launch_texts::kQuit)};
         alert.style = Alert::Style::Critical;
         alert.accessoryText = errorDetails(error);
         AlertPresenter::current().runModal(alert);

@@ -57,7 +57,4 @@ inline constexpr std::string_view kQuittingLosesChanges =
     "Quitting now will lose any changes you have made since the last successful save";
 inline constexpr std::string_view kQuitAnyway = "Quit anyway";
 
-// Maintenance tick.
-inline constexpr std::string_view kZRRedrawDatePicker = "ZRRedrawDatePicker";
-
 }  // namespace ravelong::launch_texts

@@ -24,7 +24,6 @@ inline constexpr std::string_view kSupportAddress = "support@ravelong.app";
 
 inline constexpr std::string_view kThereWasAProblemSaving =
     "There was a problem saving to the database.";
-inline constexpr std::string_view kFatalSaveQuit = "Quit";
 // Followed by the support address and kFatalSaveInformativeEnd.
 inline constexpr std::string_view kFatalSaveInformativeStart =
     "Don't worry it's not your fault! \n\nBefore you restart Ravelong, please send the error "
