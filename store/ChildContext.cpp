@@ -30,29 +30,29 @@ std::unique_ptr<ManagedObjectContext> ManagedObjectContext::newChildContext() {
     child->keys_ = keys_;
     child->storeIdentifier_ = storeIdentifier_;
 
+    std::size_t total = 0;
+    for (const ObjectSet& live : liveByEntity_)
+        total += live.size();
     std::vector<ManagedObject*> copies;
+    copies.reserve(total);
     for (const EntityDescription* entity : model_->entities()) {
         const ObjectSet& live = liveByEntity_[entity->index];
-        copies.reserve(copies.size() + live.size());
-        child->owned_.reserve(child->owned_.size() + live.size());
+        child->reserveRecords(entity->index, live.size());
         for (ManagedObject* original : live) {
             copies.push_back(child->adopt(entity->clone(*original), original->primaryKey_, true));
         }
     }
     // The copies still point into our graph; point them at each other instead.
+    auto counterpart = [&child](ManagedObject* original) {
+        return child->objectWithID(original->objectID());
+    };
     for (ManagedObject* copy : copies) {
         for (const PropertyDescription& p : copy->entity().properties) {
             if (p.kind == PropertyKind::ToOne) {
-                ManagedObject* target = p.toOne(*copy);
-                p.setPrimitive(*copy,
-                               Value(target ? child->objectWithID(target->objectID()) : nullptr));
+                if (ManagedObject* target = p.toOne(*copy))
+                    p.setPrimitive(*copy, Value(counterpart(target)));
             } else if (p.kind == PropertyKind::ToMany) {
-                ObjectSet& set = p.toMany(*copy);
-                const std::vector<ManagedObject*> originals = set.items();
-                set.clear();
-                for (ManagedObject* member : originals) {
-                    set.appendUnchecked(child->objectWithID(member->objectID()));
-                }
+                p.toMany(*copy).replaceEach(counterpart);
             }
         }
     }

@@ -143,9 +143,17 @@ ManagedObject* ManagedObjectContext::adopt(std::unique_ptr<ManagedObject> object
     return raw;
 }
 
+void ManagedObjectContext::reserveRecords(int entityIndex, std::size_t count) {
+    owned_.reserve(owned_.size() + count);
+    liveByEntity_[entityIndex].reserve(liveByEntity_[entityIndex].size() + count);
+    byKey_[entityIndex].reserve(byKey_[entityIndex].size() + count);
+}
+
 void ManagedObjectContext::registerLive(ManagedObject* object) {
     const int e = object->entity().index;
-    liveByEntity_[e].insert(object);
+    // A live record is never registered twice (adopt, revive and rollback only register records
+    // that are not live), so the membership test that would build the set's index is skipped.
+    liveByEntity_[e].appendUnchecked(object);
     byKey_[e][object->primaryKey_] = object;
     for (auto& [key, index] : indexes_) {
         if (key / 64 == e)

@@ -143,6 +143,9 @@ private:
 
     ManagedObject* adopt(std::unique_ptr<ManagedObject> object, std::int64_t primaryKey,
                          bool persisted);
+    // For loading: room for `count` more records of an entity.
+    void reserveRecords(int entityIndex, std::size_t count);
+    // The object must not be live (new, deleted or rolled back).
     void registerLive(ManagedObject* object);
     void unregisterLive(ManagedObject* object);
     void objectDidChange(ManagedObject* object);

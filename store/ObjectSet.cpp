@@ -4,6 +4,15 @@
 
 namespace ravelong {
 
+ObjectSet& ObjectSet::operator=(const ObjectSet& other) {
+    if (this != &other) {
+        items_ = other.items_;
+        index_.clear();
+        indexed_ = false;
+    }
+    return *this;
+}
+
 void ObjectSet::buildIndexIfLarge() const {
     if (indexed_ || items_.size() < kIndexThreshold)
         return;

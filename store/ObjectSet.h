@@ -16,6 +16,13 @@ class ObjectSet {
 public:
     using const_iterator = std::vector<ManagedObject*>::const_iterator;
 
+    ObjectSet() = default;
+    // A copy carries the members only; its index is built again when it is first needed.
+    ObjectSet(const ObjectSet& other) : items_(other.items_) {}
+    ObjectSet& operator=(const ObjectSet& other);
+    ObjectSet(ObjectSet&&) noexcept = default;
+    ObjectSet& operator=(ObjectSet&&) noexcept = default;
+
     std::size_t size() const { return items_.size(); }
     bool empty() const { return items_.empty(); }
     const_iterator begin() const { return items_.begin(); }
@@ -27,8 +34,19 @@ public:
     bool insert(ManagedObject* object);
     // Returns false when the object was not a member.
     bool erase(ManagedObject* object);
-    // For loading: the caller guarantees the object is not yet a member.
+    // For loading: the caller guarantees the object is not yet a member. Appending does not
+    // build the index; the first membership test or removal does.
     void appendUnchecked(ManagedObject* object);
+    void reserve(std::size_t capacity) { items_.reserve(capacity); }
+    // For copying a graph: every member is replaced by `counterpart(member)`, in place and in
+    // the same order. The caller guarantees that distinct members have distinct counterparts.
+    template <class F>
+    void replaceEach(F&& counterpart) {
+        for (ManagedObject*& member : items_)
+            member = counterpart(member);
+        index_.clear();
+        indexed_ = false;
+    }
     void clear();
 
 private:

@@ -383,6 +383,20 @@ Status PersistentStore::loadRecords(SqliteDatabase& db, ManagedObjectContext& co
             context.storeIdentifier_ = *text;
     }
 
+    // The row counts size the context's tables and the list of links up front; growing them
+    // record by record would rehash and copy them over and over on a large file.
+    std::size_t linkCount = 0;
+    for (const EntityDescription* entity : model.entities()) {
+        auto rows = db.queryInt("SELECT count(*) FROM " + sqlQuoted(entity->name));
+        if (!rows || *rows <= 0)
+            continue;
+        const auto count = static_cast<std::size_t>(*rows);
+        context.reserveRecords(entity->index, count);
+        for (const PropertyDescription* p : store_schema::columns(*entity))
+            linkCount += p->kind == PropertyKind::Attribute ? 0 : count;
+    }
+    links.reserve(linkCount);
+
     for (const EntityDescription* entity : model.entities()) {
         const auto columns = store_schema::columns(*entity);
         std::string sql = "SELECT pk";

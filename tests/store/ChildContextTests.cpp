@@ -60,6 +60,46 @@ TEST_F(ChildContext, SeesTheParentsUnsavedRecordsAndValues) {
     EXPECT_THAT(graphProblems(*child), IsEmpty());
 }
 
+TEST_F(ChildContext, ACopyOfLargeSetsIsTheSameGraphAndChangesInItStayExact) {
+    // Sets past a few dozen members carry an index; the copy must not share or keep the
+    // parent's.
+    ZRCDTask* busy = makeTask(parent(), "Busy");
+    ZRCDTask* other = makeTask(parent(), "Other");
+    for (int i = 0; i < 60; ++i)
+        makeTiming(parent(), busy, i * 100.0, i * 100.0 + 50.0);
+    saveOrThrow(parent());
+    ASSERT_TRUE(parent().registeredObjects(ZRCDTiming::entityDescription()).contains(
+        *busy->timings().begin()));  // indexes the parent's lists
+    makeTiming(parent(), busy, 9000, 9100);  // unsaved
+
+    auto child = parent().newChildContext();
+    EXPECT_EQ(store_testing::graphSnapshot(*child), store_testing::graphSnapshot(parent()));
+    EXPECT_THAT(graphProblems(*child), IsEmpty());
+
+    auto* childBusy = findByUuid<ZRCDTask>(*child, *busy->uuid());
+    auto* childOther = findByUuid<ZRCDTask>(*child, *other->uuid());
+    ASSERT_NE(childBusy, nullptr);
+    const std::vector<ZRCDTiming*> copies = childBusy->timings().toVector();
+    ASSERT_EQ(copies.size(), 61u);
+    for (std::size_t i = 0; i < copies.size(); i += 5)
+        child->deleteObject(copies[i]);
+    copies[1]->setTask(childOther);
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        EXPECT_EQ(childBusy->timings().contains(copies[i]), i % 5 != 0 && i != 1) << i;
+        EXPECT_EQ(child->registeredObjects(ZRCDTiming::entityDescription()).contains(copies[i]),
+                  i % 5 != 0)
+            << i;
+    }
+    EXPECT_EQ(busy->timings().size(), 61u);  // the parent is untouched until the child saves
+    EXPECT_THAT(graphProblems(*child), IsEmpty());
+
+    saveOrThrow(*child);
+    EXPECT_EQ(busy->timings().size(), 61u - 13u - 1u);
+    EXPECT_EQ(other->timings().size(), 1u);
+    EXPECT_EQ(parent().count<ZRCDTiming>(), 61u - 13u);
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+}
+
 TEST_F(ChildContext, SaveReachesTheParentAndTheFileOnlyWhenTheParentSaves) {
     ZRCDTask* task = makeTask(parent(), "Task");
     ZRCDTiming* doomed = makeTiming(parent(), task, 0, 10);

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -445,6 +446,43 @@ TEST_F(Persistence, AResetContextReadsTheFileAgain) {
     saveOrThrow(context);
     EXPECT_EQ(store_testing::countRows(path(), "SELECT count(DISTINCT pk) FROM ZRCDTask"), 2);
     EXPECT_NE(next->objectID(), tasks[0]->objectID());
+}
+
+TEST_F(Persistence, TheRecordListsOfALargeLoadedFileStayExactThroughDeletesAndRollback) {
+    constexpr int kTimings = 60;  // well past the size where a record list indexes itself
+    {
+        auto opened = openStore(path());
+        ZRCDTask* task = makeTask(*opened.context, "Task");
+        for (int i = 0; i < kTimings; ++i)
+            makeTiming(*opened.context, task, i * 100.0, i * 100.0 + 50.0);
+        saveOrThrow(*opened.context);
+    }
+    auto opened = openStore(path());
+    ManagedObjectContext& context = *opened.context;
+    const std::vector<ZRCDTiming*> loaded = context.fetchAll<ZRCDTiming>();
+    ASSERT_EQ(loaded.size(), static_cast<std::size_t>(kTimings));
+    const ObjectSet& live = context.registeredObjects(ZRCDTiming::entityDescription());
+
+    std::size_t deleted = 0;
+    for (std::size_t i = 0; i < loaded.size(); i += 4, ++deleted)
+        context.deleteObject(loaded[i]);
+    for (std::size_t i = 0; i < loaded.size(); ++i)
+        EXPECT_EQ(live.contains(loaded[i]), i % 4 != 0) << i;
+    EXPECT_EQ(live.size(), loaded.size() - deleted);
+
+    context.rollback();
+    EXPECT_EQ(live.size(), loaded.size());
+    for (ZRCDTiming* timing : loaded)
+        EXPECT_TRUE(live.contains(timing));
+    auto again = context.fetchAll<ZRCDTiming>();
+    std::sort(again.begin(), again.end());
+    EXPECT_TRUE(std::adjacent_find(again.begin(), again.end()) == again.end())
+        << "a record is listed twice";
+
+    context.deleteObject(loaded[7]);
+    saveOrThrow(context);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTiming"), kTimings - 1);
+    EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
 }  // namespace
