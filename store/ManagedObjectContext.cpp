@@ -51,32 +51,67 @@ int indexKey(int entityIndex, int propertyIndex) {
 
 }  // namespace
 
+// The records of an entity by the value of one attribute. Most values belong to a single record
+// (every timing has an end date of its own), so a bucket holds its first record in place and
+// only a value shared by several records gets a set. A bucket with a set keeps that set, in the
+// set's order, until its last member leaves.
 struct ManagedObjectContext::AttributeIndex {
-    std::unordered_map<Value, ObjectSet, ValueHash> buckets;
+    struct Bucket {
+        ManagedObject* single = nullptr;
+        std::unique_ptr<ObjectSet> shared;
 
-    void add(ManagedObject* object, const Value& value) { buckets[value].insert(object); }
+        std::span<ManagedObject* const> members() const {
+            if (shared)
+                return shared->items();
+            return std::span<ManagedObject* const>(&single, 1);
+        }
+    };
+    std::unordered_map<Value, Bucket, ValueHash> buckets;
+
+    void add(ManagedObject* object, Value value) {
+        auto [bucket, isNew] = buckets.try_emplace(std::move(value));
+        Bucket& entry = bucket->second;
+        if (isNew) {
+            entry.single = object;
+        } else if (entry.shared) {
+            entry.shared->insert(object);
+        } else if (entry.single != object) {
+            entry.shared = std::make_unique<ObjectSet>();
+            entry.shared->appendUnchecked(entry.single);
+            entry.shared->appendUnchecked(object);
+            entry.single = nullptr;
+        }
+    }
     void remove(ManagedObject* object, const Value& value) {
         auto bucket = buckets.find(value);
         if (bucket == buckets.end())
             return;
-        bucket->second.erase(object);
-        if (bucket->second.empty())
+        Bucket& entry = bucket->second;
+        if (entry.shared) {
+            entry.shared->erase(object);
+            if (entry.shared->empty())
+                buckets.erase(bucket);
+        } else if (entry.single == object) {
             buckets.erase(bucket);
+        }
     }
 };
 
-const ObjectSet* ManagedObjectContext::indexedObjects(const EntityDescription& entity,
-                                                      int propertyIndex, const Value& value) const {
+std::span<ManagedObject* const> ManagedObjectContext::indexedObjects(
+    const EntityDescription& entity, int propertyIndex, const Value& value) const {
     const PropertyDescription& property = entity.properties[propertyIndex];
     auto& slot = indexes_[indexKey(entity.index, propertyIndex)];
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
-        for (ManagedObject* object : liveByEntity_[entity.index]) {
+        const ObjectSet& live = liveByEntity_[entity.index];
+        slot->buckets.reserve(live.size());
+        for (ManagedObject* object : live)
             slot->add(object, property.get(*object));
-        }
     }
     auto bucket = slot->buckets.find(value);
-    return bucket == slot->buckets.end() ? nullptr : &bucket->second;
+    if (bucket == slot->buckets.end())
+        return {};
+    return bucket->second.members();
 }
 
 void ManagedObjectContext::dropIndexes() {

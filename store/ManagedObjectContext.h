@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -84,18 +85,19 @@ public:
     // look-ups that run often (a record by uuid, the running timings); order unspecified.
     template <class T>
     std::vector<T*> objectsWithValue(int propertyIndex, const Value& value) const {
+        const std::span<ManagedObject* const> found =
+            indexedObjects(T::entityDescription(), propertyIndex, value);
         std::vector<T*> result;
-        if (const ObjectSet* found = indexedObjects(T::entityDescription(), propertyIndex, value)) {
-            result.reserve(found->size());
-            for (ManagedObject* object : *found)
-                result.push_back(static_cast<T*>(object));
-        }
+        result.reserve(found.size());
+        for (ManagedObject* object : found)
+            result.push_back(static_cast<T*>(object));
         return result;
     }
     template <class T>
     T* firstObjectWithValue(int propertyIndex, const Value& value) const {
-        const ObjectSet* found = indexedObjects(T::entityDescription(), propertyIndex, value);
-        return found && !found->empty() ? static_cast<T*>(*found->begin()) : nullptr;
+        const std::span<ManagedObject* const> found =
+            indexedObjects(T::entityDescription(), propertyIndex, value);
+        return found.empty() ? nullptr : static_cast<T*>(found.front());
     }
 
     ManagedObject* objectWithID(const ObjectID& id) const;
@@ -155,8 +157,9 @@ private:
     void revive(ManagedObject* object);
     void clearAllChanges();
     ChangeSet takePendingChanges();
-    const ObjectSet* indexedObjects(const EntityDescription& entity, int propertyIndex,
-                                    const Value& value) const;
+    // The members of the index bucket of `value`; valid until the graph changes.
+    std::span<ManagedObject* const> indexedObjects(const EntityDescription& entity,
+                                                   int propertyIndex, const Value& value) const;
     void attributeWillChange(ManagedObject* object, int propertyIndex, const Value& oldValue,
                              const Value& newValue);
     void dropIndexes();
