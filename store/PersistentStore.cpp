@@ -143,12 +143,23 @@ Status PersistentStore::awaitIntegrityCheck() {
 }
 
 PersistentStore::~PersistentStore() {
+    close();
+}
+
+void PersistentStore::close() {
     if (integrityCheck_.valid())
         integrityCheck_.wait();
     statements_.clear();
     db_.reset();
-    if (lockFd_ >= 0)
+    if (lockFd_ >= 0) {
         ::close(lockFd_);  // closing releases the lock
+        lockFd_ = -1;
+    }
+}
+
+Status PersistentStore::closedError(StoreErrorCode code) const {
+    return storeError(code, "The data file " + path_.string() + " is closed.",
+                      "Ravelong is quitting.");
 }
 
 Status PersistentStore::prepareFile(const StoreOptions& options) {
@@ -341,6 +352,8 @@ Status PersistentStore::migrate(int fromVersion, const StoreOptions& options) {
 // --- Loading ------------------------------------------------------------------------------
 
 Status PersistentStore::loadInto(ManagedObjectContext& context) {
+    if (isClosed())
+        return closedError(StoreErrorCode::ReadFailed);
     Status loaded = loadRecords(*db_, context);
     if (Status checked = awaitIntegrityCheck(); !checked)
         return checked;
@@ -579,6 +592,11 @@ Status PersistentStore::deleteRecord(ManagedObject* object) {
 }
 
 Status PersistentStore::save(const ChangeSet& changes) {
+    if (isClosed()) {
+        const Status closed = closedError(StoreErrorCode::SaveFailed);
+        logError("PersistentStore::save", closed.error().description);
+        return closed;
+    }
     if (Status checked = awaitIntegrityCheck(); !checked)
         return checked;
     if (Status s = db_->execute("BEGIN IMMEDIATE"); !s) {

@@ -11,6 +11,7 @@
 #include "store/ChangeSet.h"
 #include "store/ManagedObjectModel.h"
 #include "store/SqliteDatabase.h"
+#include "store/StoreError.h"
 
 namespace ravelong {
 
@@ -58,6 +59,13 @@ public:
     // A random identifier made when the file was created; part of object URIs.
     const std::string& storeIdentifier() const { return storeIdentifier_; }
 
+    // Closes the file as destroying the store would: waits for the damage check, finalizes the
+    // statements and closes the connection (the last connection to close writes the journal back
+    // into the file), then releases the lock. Afterwards loading and saving fail with an error
+    // and change nothing. Closing twice does nothing.
+    void close();
+    bool isClosed() const { return !db_; }
+
     // Reads every record into an empty context.
     Status loadInto(ManagedObjectContext& context);
     // Writes a context's changes in one transaction. On failure the transaction is rolled
@@ -77,6 +85,7 @@ public:
 private:
     PersistentStore() = default;
     Status prepareFile(const StoreOptions& options);
+    Status closedError(StoreErrorCode code) const;
     Status migrate(int fromVersion, const StoreOptions& options);
     // The damage check of the file (PRAGMA quick_check) runs beside the loading of a current
     // file on a connection of its own, and is waited for before the first write and before

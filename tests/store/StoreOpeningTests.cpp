@@ -145,6 +145,31 @@ TEST_F(StoreOpening, ASecondOpenOfAnOpenStoreIsRefused) {
     EXPECT_EQ(again.context->count<ZRCDTask>(), 4u);
 }
 
+TEST_F(StoreOpening, AClosedStoreHasWrittenItsJournalBackAndRefusesToSave) {
+    auto first = openStore(path());
+    makeTask(*first.context, "Saved");
+    saveOrThrow(*first.context);
+    first.store->close();
+    first.store->close();  // a second close does nothing
+    EXPECT_TRUE(first.store->isClosed());
+    EXPECT_FALSE(std::filesystem::exists(path().string() + "-wal"));
+    const std::string before = fileBytes(path());
+
+    // The records stay readable, but nothing reaches the file any more.
+    EXPECT_EQ(first.context->count<ZRCDTask>(), 1u);
+    makeTask(*first.context, "Too late");
+    Status saved = first.context->save();
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().domain, kStoreErrorDomain);
+    EXPECT_EQ(saved.error().code, code(StoreErrorCode::SaveFailed));
+    EXPECT_TRUE(first.context->hasChanges());  // kept, as after any failed save
+    EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+
+    // The lock is gone with the connection: the file opens again, with what was saved.
+    auto again = openStore(path());
+    EXPECT_EQ(again.context->count<ZRCDTask>(), 1u);
+}
+
 TEST_F(StoreOpening, AStoreOpenInAnotherProcessIsRefusedUntilThatProcessEnds) {
     makeStore();
     int toChild[2], fromChild[2];
