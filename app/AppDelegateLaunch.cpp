@@ -292,8 +292,8 @@ void AppDelegate::runRepairPass() {
             cdPreferences_ = ZRCDPreferences::getPreferences_inContext(*mainContext_);
         }
     }
-    privateContext->reset();
-    privateContext.reset();
+    // The copy of the whole graph takes a while to free; the launch goes on meanwhile.
+    storeStack_.discardContext(std::move(privateContext));
 
     if (timing_set_totals::recalculateStaleRoundedDurations_inContext(*mainContext_) > 0) {
         mainContext_->processPendingChanges();

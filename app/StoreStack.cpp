@@ -67,15 +67,56 @@ StoreStack::StoreStack(DataLocations locations, StoreModels models)
 
 // Contexts go before the stores they were loaded from.
 StoreStack::~StoreStack() {
+    if (discarding_.joinable())
+        discarding_.join();
     mainContext_.reset();
     legacyContext_.reset();
+}
+
+void StoreStack::discardContext(std::unique_ptr<ManagedObjectContext> context) {
+    if (!context)
+        return;
+    if (discarding_.joinable())
+        discarding_.join();
+    try {
+        discarding_ = std::thread([doomed = std::move(context)]() mutable { doomed.reset(); });
+    } catch (const std::system_error& error) {
+        // The context was moved into the thread's function, which is gone now: it was freed here.
+        logError("StoreStack", std::string("no thread to free a context on: ") + error.what());
+    }
+}
+
+StoreStack::ClosedContexts StoreStack::closeForExit() {
+    closedForExit_ = true;
+    if (discarding_.joinable())
+        discarding_.join();
+    {
+        // Dropped first, so that the main connection is the last one and writes the journal
+        // back into the file. Work that still holds it finishes on it.
+        std::lock_guard lock(backgroundMutex_);
+        background_.reset();
+    }
+    if (store_)
+        store_->close();
+    if (legacyStore_)
+        legacyStore_->close();
+    store_.reset();
+    legacyStore_.reset();
+    return ClosedContexts{std::move(mainContext_), std::move(legacyContext_)};
+}
+
+bool StoreStack::refuseAfterExit(const char* operation) const {
+    if (!closedForExit_)
+        return false;
+    logError("StoreStack", std::string(operation) + ": the store files are closed for the exit");
+    return true;
 }
 
 std::shared_ptr<PersistentStore> StoreStack::openStore(const ManagedObjectModel* model,
                                                        const std::filesystem::path& file,
                                                        const StoreOptions& options,
                                                        const char* operation) {
-    if (!checkModel(model, operation))
+    if (refuseAfterExit(operation) || !checkModel(model, operation))
         return nullptr;
     if (Status folder = checkStoreFolder(file.parent_path()); !folder) {
         AlertPresenter::current().presentError(folder.error());
@@ -119,7 +160,8 @@ std::shared_ptr<BackgroundConnection> StoreStack::openBackgroundConnection() {
             return background_;
     }
     // No lock while presenting: an alert may run a nested event loop that asks again.
-    if (!checkModel(models_.current, "persistentStoreCoordinatorForBackground"))
+    if (refuseAfterExit("persistentStoreCoordinatorForBackground") ||
+        !checkModel(models_.current, "persistentStoreCoordinatorForBackground"))
         return nullptr;
     const std::filesystem::path file = locations_.storeURL();
     if (Status folder = checkStoreFolder(file.parent_path()); !folder) {
@@ -167,6 +209,8 @@ Result<ManagedObjectContext*> StoreStack::contextFailed() {
 Result<ManagedObjectContext*> StoreStack::managedObjectContext() {
     if (mainContext_)
         return mainContext_.get();
+    if (refuseAfterExit("managedObjectContext"))
+        return mainContextError();
     std::shared_ptr<PersistentStore> store = persistentStoreCoordinator();
     if (!store)
         return contextFailed();
@@ -185,6 +229,8 @@ Result<ManagedObjectContext*> StoreStack::managedObjectContext() {
 Result<ManagedObjectContext*> StoreStack::managedObjectContextV1() {
     if (legacyContext_)
         return legacyContext_.get();
+    if (refuseAfterExit("managedObjectContextV1"))
+        return mainContextError();
     if (!models_.legacy) {
         checkModel(models_.legacy, "managedObjectContextV1");
         return contextFailed();

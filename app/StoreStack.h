@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "app/BackgroundConnection.h"
 #include "app/DataLocations.h"
@@ -86,12 +87,31 @@ public:
     // now or when it is made.
     void setContextDelegate(ContextDelegate* delegate);
 
+    // Frees a context that is no longer used (the copy of a finished private context) on a
+    // thread of its own, so that freeing a large graph does not hold up the main thread. Nothing
+    // may point into the context. Waited for by closeForExit and the destructor.
+    void discardContext(std::unique_ptr<ManagedObjectContext> context);
+
+    // The contexts a closed stack gives up.
+    struct ClosedContexts {
+        std::unique_ptr<ManagedObjectContext> main;
+        std::unique_ptr<ManagedObjectContext> legacy;
+    };
+    // The end of the process, after the last save: drops the second connection, closes the
+    // store files (see PersistentStore::close) and hands the contexts over, so that the caller
+    // decides when their records are freed. Their records stay readable; saving them fails.
+    // From then on the stack opens nothing: the stores and contexts are absent (logged, nothing
+    // presented). Settings are not touched.
+    ClosedContexts closeForExit();
+
 private:
     std::shared_ptr<PersistentStore> openStore(const ManagedObjectModel* model,
                                                const std::filesystem::path& file,
                                                const StoreOptions& options, const char* operation);
     std::shared_ptr<BackgroundConnection> openBackgroundConnection();
     Result<ManagedObjectContext*> contextFailed();
+    // After closeForExit: logs that `operation` opens nothing and answers true.
+    bool refuseAfterExit(const char* operation) const;
 
     DataLocations locations_;
     StoreModels models_;
@@ -104,6 +124,9 @@ private:
 
     std::mutex backgroundMutex_;
     std::shared_ptr<BackgroundConnection> background_;
+
+    std::thread discarding_;
+    bool closedForExit_ = false;
 };
 
 }  // namespace ravelong

@@ -176,7 +176,19 @@ int RavelongProgram::run() {
 
     const int status = QApplication::exec();
     milestone_report::milestone("exiting");
+    closeStoreForExit();
     return status;
+}
+
+void RavelongProgram::closeStoreForExit() {
+    // The loop has ended: applicationWillTerminate has run (the last save, the settings written),
+    // and nothing saves any more. The store files are closed properly now, but the records are
+    // left to the end of the process: freeing a heavy user's hundreds of thousands of records one
+    // by one takes longer than all the rest of the quit, and the system takes the memory back at
+    // once. They stay valid for the delegate's helpers, which are destroyed after this.
+    StoreStack::ClosedContexts contexts = parts_->delegate->storeStack().closeForExit();
+    (void)contexts.main.release();
+    (void)contexts.legacy.release();
 }
 
 void RavelongProgram::sessionEnding() {

@@ -41,6 +41,8 @@ protected:
 private:
     struct Parts;
     void sessionEnding();
+    // After the event loop: closes the store files and leaves the records to the process exit.
+    void closeStoreForExit();
 
     QApplication& application_;
     std::unique_ptr<Parts> parts_;

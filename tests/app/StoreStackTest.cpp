@@ -208,6 +208,41 @@ TEST_F(StoreStackTest, TheBackgroundConnectionIsMadeOnTheMainThreadAndReadsWhatW
     EXPECT_EQ(connection->loadContext().value()->count<ZRCDTask>(), 2u);
 }
 
+TEST_F(StoreStackTest, ClosingForTheExitClosesTheFilesAndHandsOverTheContexts) {
+    VirtualMainLoop loop(environment.clock());
+    ScopedMainLoop scopedLoop(loop);
+    StoreStack stack(locations);
+    ManagedObjectContext* main = stack.managedObjectContext().value();
+    main->insertNewObject<ZRCDTask>()->setTaskName(std::string("Kept"));
+    ASSERT_TRUE(main->save().ok());
+    ASSERT_NE(stack.persistentStoreCoordinatorForBackground(), nullptr);
+    stack.discardContext(stack.newPrivateContext());  // freed beside the main thread
+    ManagedObjectContext* legacy = stack.managedObjectContextV1().value();
+
+    StoreStack::ClosedContexts closed = stack.closeForExit();
+    EXPECT_EQ(closed.main.get(), main);
+    EXPECT_EQ(closed.legacy.get(), legacy);
+    // Both connections are closed: the journal is back in the file and the lock is free.
+    EXPECT_FALSE(std::filesystem::exists(locations.storeURL().string() + "-wal"));
+    auto reopened = PersistentStore::open(locations.storeURL(), ravelongModel());
+    ASSERT_TRUE(reopened.ok()) << reopened.error().description;
+    EXPECT_EQ(ManagedObjectContext::openMainContext(reopened.value()).value()->count<ZRCDTask>(),
+              1u);
+
+    // The records can still be read; nothing is opened again, and nothing is presented.
+    EXPECT_EQ(closed.main->fetchAll<ZRCDTask>().front()->taskName(), "Kept");
+    closed.main->insertNewObject<ZRCDTask>();
+    EXPECT_FALSE(closed.main->save().ok());
+    EXPECT_FALSE(stack.managedObjectContext().ok());
+    EXPECT_FALSE(stack.managedObjectContextV1().ok());
+    EXPECT_EQ(stack.persistentStoreCoordinator(), nullptr);
+    EXPECT_EQ(stack.persistentStoreCoordinatorForBackground(), nullptr);
+    EXPECT_EQ(stack.newPrivateContext(), nullptr);
+    EXPECT_TRUE(environment.log().contains(
+        "StoreStack", "managedObjectContext: the store files are closed for the exit"));
+    EXPECT_TRUE(alerts().empty());
+}
+
 TEST_F(StoreStackTest, WithoutALegacyFileTheLegacyContextIsEmptyAndNothingIsWritten) {
     StoreStack stack(locations);
     EXPECT_EQ(stack.persistentStoreCoordinatorV1(), nullptr);
