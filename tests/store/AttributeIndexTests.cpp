@@ -111,9 +111,9 @@ TEST(AttributeIndex, ABucketFollowsTheRecordsThatShareItsValueAsTheyComeAndGo) {
     EXPECT_THAT(withUuid(context, "new 3"), ElementsAre(timings[3]));
     timings[29]->setUuid(std::string("new 3"));
     EXPECT_THAT(withUuid(context, "shared"), IsEmpty());
-    EXPECT_EQ(context.firstObjectWithValue<ZRCDTiming>(ZRCDTiming::kUuid,
-                                                      Value(std::string("shared"))),
-              nullptr);
+    EXPECT_EQ(
+        context.firstObjectWithValue<ZRCDTiming>(ZRCDTiming::kUuid, Value(std::string("shared"))),
+        nullptr);
     EXPECT_THAT(withUuid(context, "new 3"), UnorderedElementsAre(timings[3], timings[29]));
 
     // A value given up by its only record, then taken again by another.

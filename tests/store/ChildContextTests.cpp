@@ -68,8 +68,9 @@ TEST_F(ChildContext, ACopyOfLargeSetsIsTheSameGraphAndChangesInItStayExact) {
     for (int i = 0; i < 60; ++i)
         makeTiming(parent(), busy, i * 100.0, i * 100.0 + 50.0);
     saveOrThrow(parent());
-    ASSERT_TRUE(parent().registeredObjects(ZRCDTiming::entityDescription()).contains(
-        *busy->timings().begin()));  // indexes the parent's lists
+    // A membership test indexes the parent's list of timings.
+    const ObjectSet& timings = parent().registeredObjects(ZRCDTiming::entityDescription());
+    ASSERT_TRUE(timings.contains(*busy->timings().begin()));
     makeTiming(parent(), busy, 9000, 9100);  // unsaved
 
     auto child = parent().newChildContext();
