@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "ui/UiTexts.h"
+#include "ui/WindowPlacement.h"
 
 namespace ravelong {
 
@@ -43,14 +44,7 @@ void DatabaseUpdateWindow::present(const QString& text, double maximum) {
     text_->setText(text);
     maximum_ = steps(maximum);
     bar_->setRange(0, 0);  // indeterminate until the first value
-    adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    show();
-    raise();
+    presentCentred(*this, false);
 }
 
 void DatabaseUpdateWindow::setProgress(double value) {

@@ -7,6 +7,7 @@
 #include <QDBusPendingReply>
 
 #include "foundation/Log.h"
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
 
 namespace ravelong {
@@ -16,10 +17,6 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.login1");
 const QString kPath = QStringLiteral("/org/freedesktop/login1");
 const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 

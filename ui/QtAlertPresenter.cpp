@@ -10,15 +10,12 @@
 #include <QScrollBar>
 
 #include "app/AppStrings.h"
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
 
 namespace ravelong {
 
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QMessageBox::Icon iconFor(Alert::Style style) {
     switch (style) {

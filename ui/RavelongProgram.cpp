@@ -113,8 +113,8 @@ int RavelongProgram::run() {
         NotificationCenter::defaultCenter(),
         std::vector<std::string>{
             std::string(kZRTimeUpdate), std::string(kMenuBarNeedsToReloadTotalTime),
-            std::string(kZRTaskNameDidChange),
-            std::string(kZRRearrangeTaskArrays), std::string(kReloadMenuBarPanelTable)});
+            std::string(kZRTaskNameDidChange), std::string(kZRRearrangeTaskArrays),
+            std::string(kReloadMenuBarPanelTable)});
     connect(parts.bridge.get(), &NotificationBridge::notified, this, [this](const QString& name) {
         const std::string which = name.toStdString();
         if (which == kZRTimeUpdate || which == kMenuBarNeedsToReloadTotalTime) {

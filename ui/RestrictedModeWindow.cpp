@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/UiTexts.h"
+#include "ui/WindowPlacement.h"
 
 namespace ravelong {
 
@@ -27,15 +28,7 @@ RestrictedModeWindow::RestrictedModeWindow(QWidget* parent)
 
 void RestrictedModeWindow::present(const QString& text) {
     text_->setText(text);
-    adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    show();
-    raise();
-    activateWindow();
+    presentCentred(*this, true);
 }
 
 QString RestrictedModeWindow::text() const {

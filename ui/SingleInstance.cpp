@@ -5,17 +5,10 @@
 #include <QDBusMessage>
 
 #include "foundation/Log.h"
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
 
 namespace ravelong {
-
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 

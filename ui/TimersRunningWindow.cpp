@@ -7,17 +7,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
+#include "ui/WindowPlacement.h"
 
 namespace ravelong {
-
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 TimersRunningWindow::TimersRunningWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),
@@ -52,15 +46,7 @@ void TimersRunningWindow::setTexts(const QString& messageText, const QString& in
 }
 
 void TimersRunningWindow::present() {
-    adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    show();
-    raise();
-    activateWindow();
+    presentCentred(*this, true);
 }
 
 }  // namespace ravelong
