@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
 #include "ui/WindowPlacement.h"
 
@@ -30,8 +31,7 @@ DatabaseUpdateWindow::DatabaseUpdateWindow(QWidget* parent)
       text_(new QLabel(this)),
       bar_(new QProgressBar(this)) {
     setObjectName(QStringLiteral("databaseUpdateWindow"));
-    setWindowTitle(QString::fromUtf8(ui_texts::kApplicationName.data(),
-                                     static_cast<qsizetype>(ui_texts::kApplicationName.size())));
+    setWindowTitle(qt(ui_texts::kApplicationName));
     text_->setTextFormat(Qt::PlainText);
     text_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);

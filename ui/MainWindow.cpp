@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include "ui/QtText.h"
 #include "ui/TaskPanel.h"
 #include "ui/UiTexts.h"
 
@@ -12,14 +13,10 @@ namespace ravelong {
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), list_(new QListWidget(this)) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QString::fromUtf8(ui_texts::kApplicationName.data(),
-                                     static_cast<qsizetype>(ui_texts::kApplicationName.size())));
+    setWindowTitle(qt(ui_texts::kApplicationName));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    auto* heading =
-        new QLabel(QString::fromUtf8(ui_texts::kMainWindowTasks.data(),
-                                     static_cast<qsizetype>(ui_texts::kMainWindowTasks.size())),
-                   central);
+    auto* heading = new QLabel(qt(ui_texts::kMainWindowTasks), central);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);

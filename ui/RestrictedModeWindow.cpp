@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
 #include "ui/WindowPlacement.h"
 
@@ -14,8 +15,7 @@ namespace ravelong {
 RestrictedModeWindow::RestrictedModeWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), text_(new QLabel(this)) {
     setObjectName(QStringLiteral("restrictedModeWindow"));
-    setWindowTitle(QString::fromUtf8(ui_texts::kApplicationName.data(),
-                                     static_cast<qsizetype>(ui_texts::kApplicationName.size())));
+    setWindowTitle(qt(ui_texts::kApplicationName));
     text_->setTextFormat(Qt::PlainText);
     text_->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/QtText.h"
 #include "ui/UiTexts.h"
 
 namespace ravelong {
@@ -21,8 +22,7 @@ TaskPanel::TaskPanel(Kind kind, QWidget* parent)
       kind_(kind),
       list_(new QListWidget(this)) {
     setObjectName(QStringLiteral("taskPanel"));
-    setWindowTitle(QString::fromUtf8(ui_texts::kApplicationName.data(),
-                                     static_cast<qsizetype>(ui_texts::kApplicationName.size())));
+    setWindowTitle(qt(ui_texts::kApplicationName));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kind == Kind::popup ? 1 : 0, 1, 1, 1);
     layout->addWidget(list_);
