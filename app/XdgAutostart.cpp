@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include "app/AppStrings.h"
-#include "foundation/UserFolders.h"
 #include "foundation/AtomicFile.h"
+#include "foundation/UserFolders.h"
 
 namespace ravelong {
 

@@ -9,9 +9,13 @@ SystemClock gSystemClock;
 std::atomic<Clock*> gCurrentClock{&gSystemClock};
 }  // namespace
 
-Clock& Clock::current() { return *gCurrentClock.load(); }
+Clock& Clock::current() {
+    return *gCurrentClock.load();
+}
 
-void Clock::setCurrent(Clock* clock) { gCurrentClock.store(clock ? clock : &gSystemClock); }
+void Clock::setCurrent(Clock* clock) {
+    gCurrentClock.store(clock ? clock : &gSystemClock);
+}
 
 Instant SystemClock::now() const {
     using namespace std::chrono;

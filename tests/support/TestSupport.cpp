@@ -1,15 +1,16 @@
 #include "support/TestSupport.h"
 
+#include <stdlib.h>
+
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
-#include <stdlib.h>
-
 namespace ravelong::testing {
 
 TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ravelong-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ravelong-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
