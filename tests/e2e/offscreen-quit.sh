@@ -17,7 +17,7 @@ program=$1 helper=$2 mode=$3
 . "$(dirname "$0")/e2e-common.sh"
 
 e2e_make_home
-trap 'kill -KILL "${program_pid:-0}" 2>/dev/null || true; [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"' EXIT
+trap '[ -z "${program_pid:-}" ] || kill -KILL "$program_pid" 2>/dev/null || true; [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen RAVELONG_TEST_COMMANDS=1
 
 "$helper" add-task "Write report" || e2e_fail "cannot prepare the store"
