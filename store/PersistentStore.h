@@ -1,8 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,21 +10,15 @@
 #include "store/ManagedObjectModel.h"
 #include "store/SqliteDatabase.h"
 #include "store/StoreError.h"
+#include "store/StoreMigrator.h"
 
 namespace ravelong {
 
 class ManagedObjectContext;
 class BackgroundReader;
-class PrimaryKeyAllocator;
-
-// One upgrade of the file from one model version to the next. `apply` runs inside the
-// upgrade's transaction on a copy of the file.
-struct MigrationStep {
-    int fromVersion = 0;
-    int toVersion = 0;
-    std::string name;
-    std::function<Status(SqliteDatabase&)> apply;
-};
+class StoreDamageCheck;
+class StoreFileGuard;
+class StoreSaver;
 
 struct StoreOptions {
     // Steps that upgrade older files, in any order; a chain from the file's version to the
@@ -80,36 +72,21 @@ public:
 
     // For tests: the next save fails as a disk error would once it has run `statements`
     // statements (0: at its first). That save disarms it, whether it failed or not.
-    void failSaveAfterStatements(int statements) { failAfterStatements_ = statements; }
+    void failSaveAfterStatements(int statements);
 
 private:
     PersistentStore() = default;
     Status prepareFile(const StoreOptions& options);
     Status closedError(StoreErrorCode code) const;
-    Status migrate(int fromVersion, const StoreOptions& options);
-    // The damage check of the file (PRAGMA quick_check) runs beside the loading of a current
-    // file on a connection of its own, and is waited for before the first write and before
-    // loadInto reports success: the check finds damaged index pages that loading never reads.
-    void startIntegrityCheck();
-    Status awaitIntegrityCheck();
-    Status writeRecord(ManagedObject* object, bool isNew);
-    Status writeJoins(ManagedObject* object, bool isNew);
-    Status deleteRecord(ManagedObject* object);
-    Status runCached(const std::string& sql, const std::vector<Value>& arguments);
-    SqliteStatement* cached(const std::string& sql);
 
     std::filesystem::path path_;
     const ManagedObjectModel* model_ = nullptr;
+    std::unique_ptr<StoreFileGuard> guard_;
     std::unique_ptr<SqliteDatabase> db_;
-    int lockFd_ = -1;
     std::string storeIdentifier_;
-    std::vector<std::pair<std::string, std::unique_ptr<SqliteStatement>>> statements_;
-    // The keys of the context loaded from this store, and the largest of each entity written
-    // to the file so far.
-    std::shared_ptr<PrimaryKeyAllocator> keys_;
-    std::vector<std::int64_t> savedKeys_;
-    int failAfterStatements_ = -1;
-    std::future<Status> integrityCheck_;
+    // Waited for before the first write and before loadInto reports success.
+    std::unique_ptr<StoreDamageCheck> damageCheck_;
+    std::unique_ptr<StoreSaver> saver_;
 };
 
 }  // namespace ravelong
