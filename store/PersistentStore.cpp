@@ -1,10 +1,18 @@
 #include "store/PersistentStore.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "foundation/Log.h"
 #include "foundation/Uuid.h"
 #include "store/BackgroundReader.h"
+#include "store/FileHolders.h"
 #include "store/ManagedObjectContext.h"
 #include "store/StoreDamageCheck.h"
+#include "store/StoreFailures.h"
 #include "store/StoreFileGuard.h"
 #include "store/StoreLoader.h"
 #include "store/StoreSaver.h"
@@ -12,17 +20,69 @@
 
 namespace ravelong {
 
+namespace {
+
+// A file that must be writable for the store to be saved (the store, its folder, its journal
+// files): NoPermission or ReadOnlyFileSystem naming it, or success. A missing file is fine.
+Status checkWritable(const std::filesystem::path& path) {
+    if (::access(path.c_str(), W_OK) == 0 || errno == ENOENT)
+        return Status::success();
+    const int error = errno;
+    const auto code = error == EROFS                        ? StoreErrorCode::ReadOnlyFileSystem
+                      : (error == EACCES || error == EPERM) ? StoreErrorCode::NoPermission
+                                                            : StoreErrorCode::CannotOpen;
+    return store_failures::describe(code, path, "Ravelong cannot save to its data file.",
+                                    std::strerror(error));
+}
+
+// A -shm file is only an index of the -wal file, made again by the first connection when it is
+// missing. SQLite makes it with the permissions of the store at that time, so after a read-only
+// store was made writable again the old -shm would still refuse every write: it is removed,
+// but only when no other process has the store open (they would lose their shared index).
+void removeStaleSharedMemoryFile(const std::filesystem::path& path) {
+    const std::filesystem::path shm = path.string() + "-shm";
+    if (::access(shm.c_str(), F_OK) != 0 || ::access(shm.c_str(), W_OK) == 0)
+        return;
+    if (::access(path.c_str(), W_OK) != 0 || !file_holders::processesHolding(path).empty())
+        return;
+    std::error_code ec;
+    std::filesystem::remove(shm, ec);
+    logInfo("PersistentStore::open", "removed the read-only " + shm.string() +
+                                         (ec ? " failed: " + ec.message() : std::string()));
+}
+
+// Every file the store writes: the folder (for the journal files), the store and its journals.
+Status checkStoreWritable(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    for (const std::filesystem::path& file :
+         {folder, path, std::filesystem::path(path.string() + "-wal"),
+          std::filesystem::path(path.string() + "-shm")}) {
+        if (Status writable = checkWritable(file); !writable)
+            return writable;
+    }
+    return Status::success();
+}
+
+}  // namespace
+
 Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesystem::path& path,
                                                                const ManagedObjectModel& model,
                                                                const StoreOptions& options) {
     std::shared_ptr<PersistentStore> store(new PersistentStore());
     store->path_ = path;
     store->model_ = &model;
+    store->busyTimeout_ = options.busyTimeout;
+    store->readOnly_ = options.readOnly;
 
-    auto guard = StoreFileGuard::acquire(path);
-    if (!guard)
-        return guard.error();
-    store->guard_ = std::move(guard.value());
+    if (!options.readOnly) {
+        removeStaleSharedMemoryFile(path);
+        if (Status writable = checkStoreWritable(path); !writable)
+            return writable.error();
+        auto guard = StoreFileGuard::acquire(path);
+        if (!guard)
+            return guard.error();
+        store->guard_ = std::move(guard.value());
+    }
 
     std::error_code ec;
     if (std::filesystem::exists(path, ec) && std::filesystem::file_size(path, ec) > 0 &&
@@ -34,7 +94,7 @@ Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesy
     Status prepared = store->prepareFile(options);
     if (!prepared)
         return prepared.error();
-    store->saver_ = std::make_unique<StoreSaver>(*store->db_, model);
+    store->saver_ = std::make_unique<StoreSaver>(*store->db_, path, model);
     return store;
 }
 
@@ -55,23 +115,52 @@ Status PersistentStore::closedError(StoreErrorCode code) const {
                       "Ravelong is quitting.");
 }
 
+Error PersistentStore::unreadable(const Error& error) const {
+    switch (static_cast<StoreErrorCode>(error.code)) {
+        case StoreErrorCode::Busy:
+        case StoreErrorCode::NoPermission:
+        case StoreErrorCode::ReadOnlyFileSystem:
+        case StoreErrorCode::DiskFull:
+        case StoreErrorCode::CannotOpen:
+            return store_failures::describe(static_cast<StoreErrorCode>(error.code), path_,
+                                            "The data file could not be opened.",
+                                            error.description);
+        default:
+            return store_failures::describe(StoreErrorCode::Damaged, path_, "", error.description);
+    }
+}
+
 Status PersistentStore::prepareFile(const StoreOptions& options) {
-    auto opened = SqliteDatabase::open(path_, SqliteDatabase::Mode::ReadWrite);
+    auto mode = SqliteDatabase::Mode::ReadWrite;
+    if (readOnly_) {
+        // Looking at a WAL-mode file needs its shared-memory file, which SQLite cannot make
+        // on a read-only file system; there nothing can change the file either.
+        struct statvfs info {};
+        const std::filesystem::path folder =
+            path_.parent_path().empty() ? "." : path_.parent_path();
+        const bool frozen = ::statvfs(folder.c_str(), &info) == 0 && (info.f_flag & ST_RDONLY);
+        mode = frozen ? SqliteDatabase::Mode::Immutable : SqliteDatabase::Mode::ReadOnly;
+    }
+    auto opened = SqliteDatabase::open(path_, mode, busyTimeout_);
     if (!opened)
         return opened.error();
     db_ = std::move(opened.value());
-    damageCheck_ = std::make_unique<StoreDamageCheck>(path_);
+    damageCheck_ = std::make_unique<StoreDamageCheck>(
+        path_, mode == SqliteDatabase::Mode::ReadWrite ? SqliteDatabase::Mode::ReadOnly : mode,
+        busyTimeout_);
 
+    // Only for files that are certainly another program's: every file with the SQLite header
+    // that cannot be read is damaged (a user may delete what is "not a Ravelong data file").
     auto notAStore = [this](const std::string& reason) {
         return storeError(StoreErrorCode::NotAStore,
                           "The file " + path_.string() + " is not a Ravelong data file.", reason);
     };
     auto version = db_->queryInt("PRAGMA user_version");
     if (!version)
-        return notAStore(version.error().description);
+        return unreadable(version.error());
     auto tableCount = db_->queryInt("SELECT count(*) FROM sqlite_master");
     if (!tableCount)
-        return notAStore(tableCount.error().description);
+        return unreadable(tableCount.error());
 
     if (*version > model_->version()) {
         return storeError(StoreErrorCode::NewerModelVersion,
@@ -105,6 +194,15 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
             return checked;
         }
     }
+    if (readOnly_) {
+        if (*version != model_->version()) {
+            return storeError(StoreErrorCode::CannotOpen,
+                              "The data file " + path_.string() + " cannot be opened for looking.",
+                              "Only a data file of this version of Ravelong can be opened "
+                              "read-only.");
+        }
+        return readStoreIdentifier();
+    }
     if (*version > 0 && *version < model_->version()) {
         Status migrated = StoreMigrator(path_, *model_, options.migrations)
                               .migrate(db_, static_cast<int>(*version));
@@ -114,7 +212,7 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
     }
 
     if (Status s = db_->execute("PRAGMA journal_mode=WAL"); !s)
-        return notAStore(s.error().description);
+        return unreadable(s.error());
     if (Status s = db_->execute("PRAGMA synchronous=FULL"); !s)
         return s;
 
@@ -139,14 +237,22 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
             return written;
         }
     }
+    return readStoreIdentifier();
+}
+
+Status PersistentStore::readStoreIdentifier() {
     auto identifier = db_->prepare("SELECT value FROM Z_METADATA WHERE key = 'storeUUID'");
     if (!identifier)
-        return notAStore(identifier.error().description);
+        return unreadable(identifier.error());
     const Value stored = identifier->step() ? identifier->column(0) : Value();
     if (auto text = std::get_if<std::string>(&stored); text && !text->empty()) {
         storeIdentifier_ = *text;
     } else {
+        // Object URIs of this session use the new identifier; a read-only store keeps it to
+        // itself.
         storeIdentifier_ = makeUuid();
+        if (readOnly_)
+            return Status::success();
         if (Status checked = damageCheck_->await(); !checked)
             return checked;
         (void)db_->execute("INSERT OR REPLACE INTO Z_METADATA (key, value) VALUES ('storeUUID', '" +
@@ -179,16 +285,26 @@ Status PersistentStore::save(const ChangeSet& changes) {
     }
     if (Status checked = damageCheck_->await(); !checked)
         return checked;
+    if (readOnly_) {
+        const Status refused = storeError(
+            StoreErrorCode::NoPermission,
+            "The changes could not be saved: the data file " + path_.string() +
+                " is open for looking only.",
+            "Ravelong could not write to it when it started. Make it writable, then quit and "
+            "start Ravelong again to make changes.");
+        logError("PersistentStore::save", refused.error().description);
+        return refused;
+    }
     return saver_->save(changes);
 }
 
-void PersistentStore::failSaveAfterStatements(int statements) {
+void PersistentStore::failSaveAfterStatements(int statements, int sqliteCode) {
     if (saver_)
-        saver_->failSaveAfterStatements(statements);
+        saver_->failSaveAfterStatements(statements, sqliteCode);
 }
 
 Result<std::unique_ptr<BackgroundReader>> PersistentStore::openBackgroundReader() const {
-    return BackgroundReader::open(path_, *model_);
+    return BackgroundReader::open(path_, *model_, busyTimeout_);
 }
 
 }  // namespace ravelong

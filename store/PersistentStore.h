@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -24,6 +25,11 @@ struct StoreOptions {
     // Steps that upgrade older files, in any order; a chain from the file's version to the
     // model's version must exist.
     std::vector<MigrationStep> migrations;
+    // How long each connection to the file waits for a lock another process holds.
+    std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout;
+    // Opens an existing store for looking only: nothing is written to the file or beside it
+    // (no lock file, no upgrade), and every save fails with NoPermission.
+    bool readOnly = false;
 };
 
 // The SQLite file behind a root context.
@@ -33,8 +39,12 @@ struct StoreOptions {
 // process writes a store at a time: a lock file beside it guards that. The model version is kept
 // in PRAGMA user_version.
 //
-// Opening never overwrites what it cannot understand: a file that is not a store, a store of a
-// newer model version, or a store locked by another process gives an Error and is left alone.
+// Opening never overwrites what it cannot understand: a file that is not a store (NotAStore:
+// no SQLite header, or another program's tables), a damaged store (Damaged: an SQLite file that
+// fails to open or fails the damage check), a store of a newer model version, or a store locked
+// by another process gives an Error and is left alone. A store, its folder or its -wal/-shm
+// files that may not be written give NoPermission or ReadOnlyFileSystem naming the path (open
+// it with StoreOptions::readOnly to look at it).
 // An older store is upgraded on a copy that replaces the file only when the upgrade is complete.
 //
 // Used from the thread that owns the main context; background readers have their own
@@ -61,8 +71,10 @@ public:
     // Reads every record into an empty context.
     Status loadInto(ManagedObjectContext& context);
     // Writes a context's changes in one transaction. On failure the transaction is rolled
-    // back and the file is unchanged.
+    // back and the file is unchanged (see StoreSaver::save for the errors); a store that failed
+    // its damage check refuses every save with Damaged.
     Status save(const ChangeSet& changes);
+    bool isReadOnly() const { return readOnly_; }
 
     // Reads every record of `db` into an empty context (used by loadInto and background readers).
     static Status loadRecords(SqliteDatabase& db, ManagedObjectContext& context);
@@ -70,14 +82,19 @@ public:
     // A read-only connection for another thread.
     Result<std::unique_ptr<BackgroundReader>> openBackgroundReader() const;
 
-    // For tests: the next save fails as a disk error would once it has run `statements`
-    // statements (0: at its first). That save disarms it, whether it failed or not.
-    void failSaveAfterStatements(int statements);
+    // For tests: the next save fails once it has run `statements` statements (0: at its
+    // first), as SQLite's result code `sqliteCode` would (0: a disk I/O error). That save
+    // disarms it, whether it failed or not.
+    void failSaveAfterStatements(int statements, int sqliteCode = 0);
 
 private:
     PersistentStore() = default;
     Status prepareFile(const StoreOptions& options);
     Status closedError(StoreErrorCode code) const;
+    // The error for a failure to read a file with the SQLite header: what happened where that
+    // is known (busy, no permission), Damaged otherwise.
+    Error unreadable(const Error& error) const;
+    Status readStoreIdentifier();
 
     std::filesystem::path path_;
     const ManagedObjectModel* model_ = nullptr;
@@ -87,6 +104,8 @@ private:
     // Waited for before the first write and before loadInto reports success.
     std::unique_ptr<StoreDamageCheck> damageCheck_;
     std::unique_ptr<StoreSaver> saver_;
+    std::chrono::milliseconds busyTimeout_ = kDefaultBusyTimeout;
+    bool readOnly_ = false;
 };
 
 }  // namespace ravelong

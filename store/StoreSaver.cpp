@@ -4,6 +4,7 @@
 #include "store/ManagedObject.h"
 #include "store/PrimaryKeyAllocator.h"
 #include "store/StoreError.h"
+#include "store/StoreFailures.h"
 #include "store/StoreLoader.h"
 #include "store/StoreSchema.h"
 
@@ -63,13 +64,21 @@ SqliteStatement* StoreSaver::cached(const std::string& sql) {
 
 Status StoreSaver::runCached(const std::string& sql, const std::vector<Value>& arguments) {
     if (failAfterStatements_ == 0) {
-        return storeError(StoreErrorCode::SaveFailed, "disk I/O error (simulated)");
+        if (failWithCode_ == 0)
+            return storeError(StoreErrorCode::SaveFailed, "disk I/O error (simulated)");
+        return storeError(
+            static_cast<StoreErrorCode>(storeErrorCodeOfSqlite(
+                nullptr, failWithCode_, path_, static_cast<int>(StoreErrorCode::SaveFailed))),
+            "SQLite error " + std::to_string(failWithCode_) + " (simulated)");
     }
     if (failAfterStatements_ > 0)
         --failAfterStatements_;
     SqliteStatement* statement = cached(sql);
-    if (!statement)
-        return storeError(StoreErrorCode::SaveFailed, db_->lastError(), sql);
+    if (!statement) {
+        return Error{kStoreErrorDomain,
+                     db_->lastErrorCode(static_cast<int>(StoreErrorCode::SaveFailed)),
+                     db_->lastError(), sql};
+    }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         statement->bind(static_cast<int>(i) + 1, arguments[i]);
     }
@@ -149,11 +158,17 @@ Status StoreSaver::deleteRecord(ManagedObject* object) {
     return Status::success();
 }
 
+Status StoreSaver::failed(const Error& error) {
+    const Error described =
+        store_failures::describe(static_cast<StoreErrorCode>(error.code), path_,
+                                 "The changes could not be saved.", error.description);
+    logError("StoreSaver::save", described.description + " " + described.failureReason);
+    return described;
+}
+
 Status StoreSaver::save(const ChangeSet& changes) {
-    if (Status s = db_->execute("BEGIN IMMEDIATE"); !s) {
-        return storeError(StoreErrorCode::SaveFailed, "The changes could not be saved.",
-                          s.error().description);
-    }
+    if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
+        return failed(s.error());
     Status status = Status::success();
     for (ManagedObject* object : changes.inserted) {
         if (status)
@@ -186,10 +201,9 @@ Status StoreSaver::save(const ChangeSet& changes) {
     if (status)
         status = db_->execute("COMMIT");
     if (!status) {
-        (void)db_->execute("ROLLBACK");
-        logError("StoreSaver::save", status.error().description);
-        return storeError(StoreErrorCode::SaveFailed, "The changes could not be saved.",
-                          status.error().description);
+        if (db_->inTransaction())
+            (void)db_->execute("ROLLBACK");
+        return failed(status.error());
     }
     savedKeys_ = std::move(usedKeys);
     return Status::success();
