@@ -1,15 +1,10 @@
 #include "store/PersistentStore.h"
 
 #include <sys/statvfs.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include "foundation/Log.h"
 #include "foundation/Uuid.h"
 #include "store/BackgroundReader.h"
-#include "store/FileHolders.h"
 #include "store/ManagedObjectContext.h"
 #include "store/StoreDamageCheck.h"
 #include "store/StoreFailures.h"
@@ -19,51 +14,6 @@
 #include "store/StoreSchema.h"
 
 namespace ravelong {
-
-namespace {
-
-// A file that must be writable for the store to be saved (the store, its folder, its journal
-// files): NoPermission or ReadOnlyFileSystem naming it, or success. A missing file is fine.
-Status checkWritable(const std::filesystem::path& path) {
-    if (::access(path.c_str(), W_OK) == 0 || errno == ENOENT)
-        return Status::success();
-    const int error = errno;
-    const auto code = error == EROFS                        ? StoreErrorCode::ReadOnlyFileSystem
-                      : (error == EACCES || error == EPERM) ? StoreErrorCode::NoPermission
-                                                            : StoreErrorCode::CannotOpen;
-    return store_failures::describe(code, path, "Ravelong cannot save to its data file.",
-                                    std::strerror(error));
-}
-
-// A -shm file is only an index of the -wal file, made again by the first connection when it is
-// missing. SQLite makes it with the permissions of the store at that time, so after a read-only
-// store was made writable again the old -shm would still refuse every write: it is removed,
-// but only when no other process has the store open (they would lose their shared index).
-void removeStaleSharedMemoryFile(const std::filesystem::path& path) {
-    const std::filesystem::path shm = path.string() + "-shm";
-    if (::access(shm.c_str(), F_OK) != 0 || ::access(shm.c_str(), W_OK) == 0)
-        return;
-    if (::access(path.c_str(), W_OK) != 0 || !file_holders::processesHolding(path).empty())
-        return;
-    std::error_code ec;
-    std::filesystem::remove(shm, ec);
-    logInfo("PersistentStore::open", "removed the read-only " + shm.string() +
-                                         (ec ? " failed: " + ec.message() : std::string()));
-}
-
-// Every file the store writes: the folder (for the journal files), the store and its journals.
-Status checkStoreWritable(const std::filesystem::path& path) {
-    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-    for (const std::filesystem::path& file :
-         {folder, path, std::filesystem::path(path.string() + "-wal"),
-          std::filesystem::path(path.string() + "-shm")}) {
-        if (Status writable = checkWritable(file); !writable)
-            return writable;
-    }
-    return Status::success();
-}
-
-}  // namespace
 
 Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesystem::path& path,
                                                                const ManagedObjectModel& model,
@@ -75,13 +25,15 @@ Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesy
     store->readOnly_ = options.readOnly;
 
     if (!options.readOnly) {
-        removeStaleSharedMemoryFile(path);
-        if (Status writable = checkStoreWritable(path); !writable)
+        if (Status writable = StoreFileGuard::checkWritable(path, false); !writable)
             return writable.error();
         auto guard = StoreFileGuard::acquire(path);
         if (!guard)
             return guard.error();
         store->guard_ = std::move(guard.value());
+        StoreFileGuard::removeStaleJournalFiles(path);
+        if (Status writable = StoreFileGuard::checkWritable(path, true); !writable)
+            return writable.error();
     }
 
     std::error_code ec;

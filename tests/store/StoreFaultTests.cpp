@@ -1,16 +1,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "foundation/Log.h"
 #include "store/SqliteDatabase.h"
 #include "store/StoreError.h"
+#include "support/ScopedTmpfs.h"
 #include "support/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
 
@@ -30,30 +32,7 @@ constexpr int code(StoreErrorCode c) {
     return static_cast<int>(c);
 }
 
-// A small tmpfs of its own, unmounted at the end. Mounting needs root (or the capability); the
-// tests that use one skip without it.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const std::filesystem::path& where, const char* size) : path_(where) {
-        std::filesystem::create_directories(path_);
-        mounted_ =
-            ::mount("tmpfs", path_.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted_)
-            ::umount2(path_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    bool remount(bool readOnly) {
-        return ::mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | (readOnly ? MS_RDONLY : 0),
-                       nullptr) == 0;
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-    bool mounted_ = false;
-};
+using testing::ScopedTmpfs;
 
 class StoreFaults : public ::testing::Test {
 protected:
@@ -170,7 +149,7 @@ TEST_F(StoreFaults, ABusyStoreNamesTheProcessThatHoldsIt) {
 }
 
 TEST_F(StoreFaults, ASaveOnAFullDiskSaysSoAndKeepsTheLastSavedState) {
-    SmallFileSystem disk(folder / "disk", "256k");
+    ScopedTmpfs disk(folder / "disk", "256k");
     if (!disk.mounted())
         GTEST_SKIP() << "mounting a tmpfs is not permitted here";
     const std::filesystem::path file = disk.path() / "RavelongDB.sqlite";
@@ -198,7 +177,7 @@ TEST_F(StoreFaults, ASaveOnAFullDiskSaysSoAndKeepsTheLastSavedState) {
 }
 
 TEST_F(StoreFaults, AStoreOnAReadOnlyFileSystemIsRefusedPlainlyAndCanBeOpenedForLooking) {
-    SmallFileSystem disk(folder / "disk", "4m");
+    ScopedTmpfs disk(folder / "disk", "4m");
     if (!disk.mounted())
         GTEST_SKIP() << "mounting a tmpfs is not permitted here";
     const std::filesystem::path file = disk.path() / "RavelongDB.sqlite";
@@ -234,6 +213,79 @@ TEST_F(StoreFaults, AStoreOnAReadOnlyFileSystemIsRefusedPlainlyAndCanBeOpenedFor
     makeTask(*writable.context, "after the remount");
     saveOrThrow(*writable.context);
     EXPECT_EQ(writable.context->count<ZRCDTask>(), 2u);
+}
+
+// Runs `steps` in a child process as the user "nobody" (the permission checks of the file
+// system do not apply to root): the number of the first step that failed, 0 when all passed,
+// -1 when privileges cannot be dropped here.
+int runAsNobody(const std::function<int()>& steps) {
+    if (::geteuid() != 0)
+        return steps();
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(100);
+        ::_exit(steps());
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -2;
+    return WEXITSTATUS(status) == 100 ? -1 : WEXITSTATUS(status);
+}
+
+// A store that may not be written is refused with its path; it can be opened for looking; once
+// it is writable again it opens and saves, although SQLite left a read-only -shm beside it.
+TEST_F(StoreFaults, AReadOnlyStoreIsNoticedAtOpeningAndWorksAgainOnceWritable) {
+    const std::filesystem::path shared = folder / "shared";
+    std::filesystem::create_directory(shared);
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+    std::filesystem::permissions(shared, std::filesystem::perms::all);
+    const std::filesystem::path file = shared / "RavelongDB.sqlite";
+    using std::filesystem::perms;
+    const int failedStep = runAsNobody([&]() -> int {
+        {
+            auto opened = openStore(file);
+            makeTask(*opened.context, "kept");
+            saveOrThrow(*opened.context);
+        }
+        std::filesystem::permissions(file,
+                                     perms::owner_read | perms::group_read | perms::others_read);
+        auto refused = PersistentStore::open(file, ravelongModel());
+        if (refused.ok() || refused.error().code != code(StoreErrorCode::NoPermission))
+            return 1;
+        if (refused.error().description.find(file.string()) == std::string::npos)
+            return 2;
+        {
+            StoreOptions looking;
+            looking.readOnly = true;
+            auto store = PersistentStore::open(file, ravelongModel(), looking);
+            if (!store)
+                return 3;
+            auto context = ManagedObjectContext::openMainContext(store.value());
+            if (!context || context.value()->count<ZRCDTask>() != 1)
+                return 4;
+        }
+        std::filesystem::permissions(
+            file, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+        auto writable = PersistentStore::open(file, ravelongModel());
+        if (!writable) {
+            std::fprintf(stderr, "%s %s\n", writable.error().description.c_str(),
+                         writable.error().failureReason.c_str());
+            return 5;
+        }
+        auto context = ManagedObjectContext::openMainContext(writable.value());
+        if (!context)
+            return 6;
+        makeTask(*context.value(), "after");
+        if (!context.value()->save().ok())
+            return 7;
+        return 0;
+    });
+    if (failedStep == -1)
+        GTEST_SKIP() << "cannot run as another user here";
+    EXPECT_EQ(failedStep, 0);
 }
 
 }  // namespace
