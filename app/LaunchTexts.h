@@ -24,6 +24,18 @@ inline constexpr std::string_view kThisWeek = "this week";
 inline constexpr std::string_view kThisMonth = "this month";
 inline constexpr std::string_view kThisYear = "this year  ";
 
+// Store opening: a data file that is empty although Ravelong ran before, and a data file that
+// may not be written.
+inline constexpr std::string_view kDataFileIsEmpty = "Your Ravelong data file %@ is empty.";
+inline constexpr std::string_view kDataFileIsEmptyInfo =
+    "Ravelong has run on this computer before, so your tasks and timings should be in this file; "
+    "it may have been lost or overwritten. Quit now to restore it from a backup, or start with a "
+    "new, empty data file. The empty file is kept as %@.";
+inline constexpr std::string_view kStartWithNewDataFile = "Start with a New Data File";
+inline constexpr std::string_view kOpenReadOnlyOffer =
+    "You can open the data file read-only to look at your data; changes will not be saved.";
+inline constexpr std::string_view kOpenReadOnly = "Open Read-Only";
+
 // Legacy upgrade.
 inline constexpr std::string_view kDatabaseUpdateText =
     "This is necessary only once after upgrading from Ravelong v1.2.4 or lower to v1.3 or higher. "

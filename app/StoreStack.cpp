@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "app/AppStrings.h"
+#include "app/LaunchTexts.h"
 #include "app/RavelongMigrations.h"
+#include "app/ZRUserDefaults2.h"
 #include "app/legacy/RavelongV1Model.h"
 #include "core/model/RavelongModel.h"
 #include "foundation/AlertPresenter.h"
@@ -62,8 +64,12 @@ StoreModels StoreModels::standard() {
     return StoreModels{&ravelongModel(), &ravelongV1Model(), ravelongStoreOptions()};
 }
 
-StoreStack::StoreStack(DataLocations locations, StoreModels models)
-    : locations_(std::move(locations)), models_(std::move(models)) {}
+StoreStack::StoreStack(DataLocations locations, StoreModels models,
+                       std::function<bool()> hadEarlierLaunches)
+    : locations_(std::move(locations)),
+      models_(std::move(models)),
+      hadEarlierLaunches_(hadEarlierLaunches ? std::move(hadEarlierLaunches)
+                                             : [] { return ZRUserDefaults2::exists(); }) {}
 
 // Contexts go before the stores they were loaded from.
 StoreStack::~StoreStack() {
@@ -112,21 +118,89 @@ bool StoreStack::refuseAfterExit(const char* operation) const {
     return true;
 }
 
+bool StoreStack::acceptEmptyStoreFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec) || std::filesystem::file_size(file, ec) != 0 ||
+        ec)
+        return true;
+    // A journal may still hold every page of the file: SQLite reads it back when it opens.
+    const std::filesystem::path journal = file.string() + "-wal";
+    if (std::filesystem::exists(journal, ec) && std::filesystem::file_size(journal, ec) > 0)
+        return true;
+    if (!hadEarlierLaunches_())
+        return true;
+
+    std::filesystem::path aside = file.string() + ".empty";
+    for (int n = 2; std::filesystem::exists(aside, ec); ++n)
+        aside = file.string() + ".empty-" + std::to_string(n);
+    Alert alert;
+    alert.messageText = formatText(launch_texts::kDataFileIsEmpty, {file.string()});
+    alert.informativeText = formatText(launch_texts::kDataFileIsEmptyInfo, {aside.string()});
+    alert.buttons = {std::string(launch_texts::kQuit),
+                     std::string(launch_texts::kStartWithNewDataFile)};
+    alert.style = Alert::Style::Critical;
+    logError("StoreStack", alert.messageText);
+    if (AlertPresenter::current().runModal(alert).buttonIndex != 1) {
+        declinedToOpen_ = true;
+        return false;
+    }
+    std::filesystem::rename(file, aside, ec);
+    if (ec) {
+        AlertPresenter::current().presentError(
+            storeError(StoreErrorCode::CannotOpen, "The empty data file could not be kept aside.",
+                       file.string() + ": " + ec.message()));
+        declinedToOpen_ = true;
+        return false;
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+        if (std::filesystem::exists(file.string() + suffix, ec))
+            std::filesystem::rename(file.string() + suffix, aside.string() + suffix, ec);
+    }
+    logInfo("StoreStack", "kept the empty data file as " + aside.string());
+    return true;
+}
+
 std::shared_ptr<PersistentStore> StoreStack::openStore(const ManagedObjectModel* model,
                                                        const std::filesystem::path& file,
                                                        const StoreOptions& options,
-                                                       const char* operation) {
+                                                       const char* operation, bool live) {
     if (refuseAfterExit(operation) || !checkModel(model, operation))
         return nullptr;
     if (Status folder = checkStoreFolder(file.parent_path()); !folder) {
         AlertPresenter::current().presentError(folder.error());
         return nullptr;
     }
+    if (live && !acceptEmptyStoreFile(file))
+        return nullptr;
     auto opened = PersistentStore::open(file, *model, options);
     if (!opened) {
-        logError("StoreStack", opened.error().description + " " + opened.error().failureReason);
-        AlertPresenter::current().presentError(opened.error());
-        return nullptr;
+        const Error& error = opened.error();
+        logError("StoreStack", error.description + " " + error.failureReason);
+        const auto code = static_cast<StoreErrorCode>(error.code);
+        if (!live || error.domain != kStoreErrorDomain ||
+            (code != StoreErrorCode::NoPermission && code != StoreErrorCode::ReadOnlyFileSystem)) {
+            AlertPresenter::current().presentError(error);
+            return nullptr;
+        }
+        Alert offer;
+        offer.messageText = error.description;
+        offer.informativeText =
+            error.failureReason + "\n\n" + std::string(launch_texts::kOpenReadOnlyOffer);
+        offer.buttons = {std::string(launch_texts::kQuit),
+                         std::string(launch_texts::kOpenReadOnly)};
+        if (AlertPresenter::current().runModal(offer).buttonIndex != 1) {
+            declinedToOpen_ = true;
+            return nullptr;
+        }
+        StoreOptions looking = options;
+        looking.readOnly = true;
+        opened = PersistentStore::open(file, *model, looking);
+        if (!opened) {
+            logError("StoreStack", opened.error().description);
+            AlertPresenter::current().presentError(opened.error());
+            return nullptr;
+        }
+        logInfo("StoreStack", "opened " + file.string() + " read-only");
     }
     return opened.value();
 }
@@ -134,7 +208,7 @@ std::shared_ptr<PersistentStore> StoreStack::openStore(const ManagedObjectModel*
 std::shared_ptr<PersistentStore> StoreStack::persistentStoreCoordinator() {
     if (!store_) {
         store_ = openStore(models_.current, locations_.storeURL(), models_.options,
-                           "persistentStoreCoordinator");
+                           "persistentStoreCoordinator", true);
     }
     return store_;
 }
@@ -149,7 +223,7 @@ std::shared_ptr<PersistentStore> StoreStack::persistentStoreCoordinatorV1() {
     if (!std::filesystem::is_regular_file(locations_.storeURLV1(), ec))
         return nullptr;
     legacyStore_ = openStore(models_.legacy, locations_.storeURLV1(), StoreOptions{},
-                             "persistentStoreCoordinatorV1");
+                             "persistentStoreCoordinatorV1", false);
     return legacyStore_;
 }
 
@@ -202,7 +276,10 @@ void StoreStack::resetPersistentStoreCoordinatorForBackground() {
 
 Result<ManagedObjectContext*> StoreStack::contextFailed() {
     Error error = mainContextError();
-    AlertPresenter::current().presentError(error);
+    if (declinedToOpen_)
+        logError("StoreStack", error.description);
+    else
+        AlertPresenter::current().presentError(error);
     return error;
 }
 
@@ -218,6 +295,9 @@ Result<ManagedObjectContext*> StoreStack::managedObjectContext() {
     if (!opened) {
         logError("StoreStack", opened.error().description + " " + opened.error().failureReason);
         AlertPresenter::current().presentError(opened.error());
+        // The next attempt opens the file again, and checks it again.
+        store->close();
+        store_.reset();
         return contextFailed();
     }
     mainContext_ = std::move(opened.value());
@@ -247,6 +327,8 @@ Result<ManagedObjectContext*> StoreStack::managedObjectContextV1() {
     if (!opened) {
         logError("StoreStack", opened.error().description + " " + opened.error().failureReason);
         AlertPresenter::current().presentError(opened.error());
+        store->close();
+        legacyStore_.reset();
         return contextFailed();
     }
     legacyContext_ = std::move(opened.value());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -36,12 +37,22 @@ struct StoreModels {
 // upgrade is complete). The store's refusals (not a store, a newer version, in use by another
 // process, a failed upgrade) are presented with their description and reason. Every
 // presentation goes through AlertPresenter::current(). A failed opening is not remembered: the
-// next call tries again.
+// next call tries again, the damage check included.
+//
+// Before the live store is opened, an empty store file (and no journal beside it) while earlier
+// launches are known is taken for a lost store, not a first run: the user is asked whether to
+// quit (to restore a backup) or to start with a new data file, the empty file being kept aside
+// as "<file>.empty" (".empty-2" and so on when taken). A live store that may not be written
+// (NoPermission, ReadOnlyFileSystem) is presented with the offer to open it read-only for
+// looking; its saves then fail.
 //
 // Except where stated otherwise, members are for the main thread.
 class StoreStack {
 public:
-    explicit StoreStack(DataLocations locations, StoreModels models = StoreModels::standard());
+    // `hadEarlierLaunches` tells whether the program ran before on this computer; without it the
+    // settings are asked (a stored "ZRShowTasks", as the launch's first-run test does).
+    explicit StoreStack(DataLocations locations, StoreModels models = StoreModels::standard(),
+                        std::function<bool()> hadEarlierLaunches = {});
     ~StoreStack();
     StoreStack(const StoreStack&) = delete;
     StoreStack& operator=(const StoreStack&) = delete;
@@ -107,7 +118,10 @@ public:
 private:
     std::shared_ptr<PersistentStore> openStore(const ManagedObjectModel* model,
                                                const std::filesystem::path& file,
-                                               const StoreOptions& options, const char* operation);
+                                               const StoreOptions& options, const char* operation,
+                                               bool live);
+    // False when the user chose to quit rather than replace an empty live store file.
+    bool acceptEmptyStoreFile(const std::filesystem::path& file);
     std::shared_ptr<BackgroundConnection> openBackgroundConnection();
     Result<ManagedObjectContext*> contextFailed();
     // After closeForExit: logs that `operation` opens nothing and answers true.
@@ -115,7 +129,10 @@ private:
 
     DataLocations locations_;
     StoreModels models_;
+    std::function<bool()> hadEarlierLaunches_;
     ContextDelegate* delegate_ = nullptr;
+    // The user chose to quit at a question of the opening: nothing more is presented.
+    bool declinedToOpen_ = false;
 
     std::shared_ptr<PersistentStore> store_;
     std::shared_ptr<PersistentStore> legacyStore_;

@@ -6,15 +6,16 @@
 
 namespace ravelong {
 
-Result<std::unique_ptr<BackgroundReader>> BackgroundReader::open(const std::filesystem::path& path,
-                                                                 const ManagedObjectModel& model) {
+Result<std::unique_ptr<BackgroundReader>> BackgroundReader::open(
+    const std::filesystem::path& path, const ManagedObjectModel& model,
+    std::chrono::milliseconds busyTimeout) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         return storeError(StoreErrorCode::CannotOpen,
                           "The data file " + path.string() + " does not exist.");
     }
     // Opened read-write so that SQLite can use the WAL index, but never written to.
-    auto opened = SqliteDatabase::open(path, SqliteDatabase::Mode::ReadWrite);
+    auto opened = SqliteDatabase::open(path, SqliteDatabase::Mode::ReadWrite, busyTimeout);
     if (!opened)
         return opened.error();
     std::unique_ptr<SqliteDatabase> db = std::move(opened.value());

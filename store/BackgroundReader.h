@@ -16,8 +16,10 @@ class ManagedObjectContext;
 // whatever the main connection saves meanwhile. Use from one thread at a time.
 class BackgroundReader {
 public:
-    static Result<std::unique_ptr<BackgroundReader>> open(const std::filesystem::path& path,
-                                                          const ManagedObjectModel& model);
+    // Waits up to `busyTimeout` for locks the writer holds.
+    static Result<std::unique_ptr<BackgroundReader>> open(
+        const std::filesystem::path& path, const ManagedObjectModel& model,
+        std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
 
     Status beginSnapshot();
     void endSnapshot();

@@ -142,6 +142,7 @@ public:
 private:
     friend class ManagedObject;
     friend class PersistentStore;
+    friend class StoreLoader;
 
     ManagedObject* adopt(std::unique_ptr<ManagedObject> object, std::int64_t primaryKey,
                          bool persisted);

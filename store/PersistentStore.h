@@ -1,8 +1,7 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
-#include <functional>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,26 +11,25 @@
 #include "store/ManagedObjectModel.h"
 #include "store/SqliteDatabase.h"
 #include "store/StoreError.h"
+#include "store/StoreMigrator.h"
 
 namespace ravelong {
 
 class ManagedObjectContext;
 class BackgroundReader;
-class PrimaryKeyAllocator;
-
-// One upgrade of the file from one model version to the next. `apply` runs inside the
-// upgrade's transaction on a copy of the file.
-struct MigrationStep {
-    int fromVersion = 0;
-    int toVersion = 0;
-    std::string name;
-    std::function<Status(SqliteDatabase&)> apply;
-};
+class StoreDamageCheck;
+class StoreFileGuard;
+class StoreSaver;
 
 struct StoreOptions {
     // Steps that upgrade older files, in any order; a chain from the file's version to the
     // model's version must exist.
     std::vector<MigrationStep> migrations;
+    // How long each connection to the file waits for a lock another process holds.
+    std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout;
+    // Opens an existing store for looking only: nothing is written to the file or beside it
+    // (no lock file, no upgrade), and every save fails with NoPermission.
+    bool readOnly = false;
 };
 
 // The SQLite file behind a root context.
@@ -41,8 +39,12 @@ struct StoreOptions {
 // process writes a store at a time: a lock file beside it guards that. The model version is kept
 // in PRAGMA user_version.
 //
-// Opening never overwrites what it cannot understand: a file that is not a store, a store of a
-// newer model version, or a store locked by another process gives an Error and is left alone.
+// Opening never overwrites what it cannot understand: a file that is not a store (NotAStore:
+// no SQLite header, or another program's tables), a damaged store (Damaged: an SQLite file that
+// fails to open or fails the damage check), a store of a newer model version, or a store locked
+// by another process gives an Error and is left alone. A store, its folder or its -wal/-shm
+// files that may not be written give NoPermission or ReadOnlyFileSystem naming the path (open
+// it with StoreOptions::readOnly to look at it).
 // An older store is upgraded on a copy that replaces the file only when the upgrade is complete.
 //
 // Used from the thread that owns the main context; background readers have their own
@@ -69,8 +71,10 @@ public:
     // Reads every record into an empty context.
     Status loadInto(ManagedObjectContext& context);
     // Writes a context's changes in one transaction. On failure the transaction is rolled
-    // back and the file is unchanged.
+    // back and the file is unchanged (see StoreSaver::save for the errors); a store that failed
+    // its damage check refuses every save with Damaged.
     Status save(const ChangeSet& changes);
+    bool isReadOnly() const { return readOnly_; }
 
     // Reads every record of `db` into an empty context (used by loadInto and background readers).
     static Status loadRecords(SqliteDatabase& db, ManagedObjectContext& context);
@@ -78,38 +82,30 @@ public:
     // A read-only connection for another thread.
     Result<std::unique_ptr<BackgroundReader>> openBackgroundReader() const;
 
-    // For tests: the next save fails as a disk error would once it has run `statements`
-    // statements (0: at its first). That save disarms it, whether it failed or not.
-    void failSaveAfterStatements(int statements) { failAfterStatements_ = statements; }
+    // For tests: the next save fails once it has run `statements` statements (0: at its
+    // first), as SQLite's result code `sqliteCode` would (0: a disk I/O error). That save
+    // disarms it, whether it failed or not.
+    void failSaveAfterStatements(int statements, int sqliteCode = 0);
 
 private:
     PersistentStore() = default;
     Status prepareFile(const StoreOptions& options);
     Status closedError(StoreErrorCode code) const;
-    Status migrate(int fromVersion, const StoreOptions& options);
-    // The damage check of the file (PRAGMA quick_check) runs beside the loading of a current
-    // file on a connection of its own, and is waited for before the first write and before
-    // loadInto reports success: the check finds damaged index pages that loading never reads.
-    void startIntegrityCheck();
-    Status awaitIntegrityCheck();
-    Status writeRecord(ManagedObject* object, bool isNew);
-    Status writeJoins(ManagedObject* object, bool isNew);
-    Status deleteRecord(ManagedObject* object);
-    Status runCached(const std::string& sql, const std::vector<Value>& arguments);
-    SqliteStatement* cached(const std::string& sql);
+    // The error for a failure to read a file with the SQLite header: what happened where that
+    // is known (busy, no permission), Damaged otherwise.
+    Error unreadable(const Error& error) const;
+    Status readStoreIdentifier();
 
     std::filesystem::path path_;
     const ManagedObjectModel* model_ = nullptr;
+    std::unique_ptr<StoreFileGuard> guard_;
     std::unique_ptr<SqliteDatabase> db_;
-    int lockFd_ = -1;
     std::string storeIdentifier_;
-    std::vector<std::pair<std::string, std::unique_ptr<SqliteStatement>>> statements_;
-    // The keys of the context loaded from this store, and the largest of each entity written
-    // to the file so far.
-    std::shared_ptr<PrimaryKeyAllocator> keys_;
-    std::vector<std::int64_t> savedKeys_;
-    int failAfterStatements_ = -1;
-    std::future<Status> integrityCheck_;
+    // Waited for before the first write and before loadInto reports success.
+    std::unique_ptr<StoreDamageCheck> damageCheck_;
+    std::unique_ptr<StoreSaver> saver_;
+    std::chrono::milliseconds busyTimeout_ = kDefaultBusyTimeout;
+    bool readOnly_ = false;
 };
 
 }  // namespace ravelong

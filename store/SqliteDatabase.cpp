@@ -1,10 +1,90 @@
 #include "store/SqliteDatabase.h"
 
 #include <sqlite3.h>
+#include <sys/statvfs.h>
+
+#include <cerrno>
 
 #include "store/StoreError.h"
 
 namespace ravelong {
+
+namespace {
+
+bool onReadOnlyFileSystem(const std::filesystem::path& path) {
+    struct statvfs info {};
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    return ::statvfs(folder.c_str(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
+}
+
+StoreErrorCode codeOfErrno(int error, const std::filesystem::path& path, StoreErrorCode fallback) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return StoreErrorCode::DiskFull;
+        case EACCES:
+        case EPERM:
+            return onReadOnlyFileSystem(path) ? StoreErrorCode::ReadOnlyFileSystem
+                                              : StoreErrorCode::NoPermission;
+        case EROFS:
+            return StoreErrorCode::ReadOnlyFileSystem;
+        default:
+            return fallback;
+    }
+}
+
+std::string uriEscaped(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string result;
+    for (unsigned char c : path) {
+        if (c == '?' || c == '#' || c == '%' || c < 0x20 || c >= 0x7f) {
+            result += '%';
+            result += kHex[c >> 4];
+            result += kHex[c & 15];
+        } else {
+            result += static_cast<char>(c);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+int storeErrorCodeOfSqlite(sqlite3* db, int sqliteCode, const std::filesystem::path& path,
+                           int fallback) {
+    const auto otherwise = static_cast<StoreErrorCode>(fallback);
+    const int systemError = db ? sqlite3_system_errno(db) : 0;
+    StoreErrorCode code = otherwise;
+    switch (sqliteCode & 0xff) {
+        case SQLITE_FULL:
+            code = StoreErrorCode::DiskFull;
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            code = StoreErrorCode::Busy;
+            break;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            code = StoreErrorCode::Damaged;
+            break;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            // SQLite opens a file it may not write read-only and only fails at the first write.
+            code = onReadOnlyFileSystem(path) ? StoreErrorCode::ReadOnlyFileSystem
+                                              : StoreErrorCode::NoPermission;
+            break;
+        case SQLITE_IOERR:
+            code = codeOfErrno(systemError, path, otherwise);
+            break;
+        case SQLITE_CANTOPEN:
+            code = codeOfErrno(systemError, path, StoreErrorCode::CannotOpen);
+            break;
+        default:
+            break;
+    }
+    return static_cast<int>(code);
+}
 
 std::string sqlQuoted(const std::string& identifier) {
     std::string result = "\"";
@@ -22,7 +102,10 @@ SqliteStatement::~SqliteStatement() {
 }
 
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
-    : db_(other.db_), statement_(other.statement_), error_(std::move(other.error_)) {
+    : db_(other.db_),
+      statement_(other.statement_),
+      error_(std::move(other.error_)),
+      errorCode_(other.errorCode_) {
     other.statement_ = nullptr;
 }
 
@@ -51,8 +134,14 @@ bool SqliteStatement::step() {
     const int rc = sqlite3_step(statement_);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         error_ = sqlite3_errmsg(db_);
+        const char* file = sqlite3_db_filename(db_, "main");
+        errorCode_ =
+            storeErrorCodeOfSqlite(db_, sqlite3_extended_errcode(db_),
+                                   file ? std::filesystem::path(file) : std::filesystem::path(),
+                                   static_cast<int>(StoreErrorCode::ReadFailed));
+    }
     return false;
 }
 
@@ -61,8 +150,12 @@ Status SqliteStatement::run() {
     while (step()) {
     }
     reset();
-    if (!error_.empty())
-        return storeError(StoreErrorCode::SaveFailed, error_);
+    if (!error_.empty()) {
+        const int code = errorCode_ == static_cast<int>(StoreErrorCode::ReadFailed)
+                             ? static_cast<int>(StoreErrorCode::SaveFailed)
+                             : errorCode_;
+        return Error{kStoreErrorDomain, code, error_, ""};
+    }
     return Status::success();
 }
 
@@ -103,19 +196,27 @@ bool SqliteStatement::columnIsNull(int index) const {
     return sqlite3_column_type(statement_, index) == SQLITE_NULL;
 }
 
-Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(const std::filesystem::path& path,
-                                                             Mode mode) {
+Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(
+    const std::filesystem::path& path, Mode mode, std::chrono::milliseconds busyTimeout) {
     sqlite3* db = nullptr;
-    const int flags =
-        mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    int flags =
+        mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+    std::string name = path.string();
+    if (mode == Mode::Immutable) {
+        flags |= SQLITE_OPEN_URI;
+        name = "file:" + uriEscaped(name) + "?immutable=1";
+    }
+    const int rc = sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        const int code = storeErrorCodeOfSqlite(db, db ? sqlite3_extended_errcode(db) : rc, path,
+                                                static_cast<int>(StoreErrorCode::CannotOpen));
         sqlite3_close(db);
-        return storeError(StoreErrorCode::CannotOpen,
-                          "The data file " + path.string() + " cannot be opened.", message);
+        return Error{kStoreErrorDomain, code,
+                     "The data file " + path.string() + " cannot be opened.", message};
     }
     sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, static_cast<int>(busyTimeout.count()));
     return std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db));
 }
 
@@ -131,12 +232,20 @@ std::string SqliteDatabase::lastError() const {
     return sqlite3_errmsg(db_);
 }
 
+int SqliteDatabase::lastErrorCode(int fallback) const {
+    const char* file = sqlite3_db_filename(db_, "main");
+    return storeErrorCodeOfSqlite(db_, sqlite3_extended_errcode(db_),
+                                  file ? std::filesystem::path(file) : std::filesystem::path(),
+                                  fallback);
+}
+
 Status SqliteDatabase::execute(const std::string& sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         std::string text = message ? message : lastError();
         sqlite3_free(message);
-        return storeError(StoreErrorCode::SaveFailed, text);
+        return Error{kStoreErrorDomain, lastErrorCode(static_cast<int>(StoreErrorCode::SaveFailed)),
+                     text, ""};
     }
     return Status::success();
 }
@@ -145,7 +254,8 @@ Result<SqliteStatement> SqliteDatabase::prepare(const std::string& sql) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
         SQLITE_OK) {
-        return storeError(StoreErrorCode::ReadFailed, lastError(), sql);
+        return Error{kStoreErrorDomain, lastErrorCode(static_cast<int>(StoreErrorCode::ReadFailed)),
+                     lastError(), sql};
     }
     return SqliteStatement(db_, statement);
 }
@@ -157,7 +267,7 @@ Result<std::int64_t> SqliteDatabase::queryInt(const std::string& sql) {
     if (statement->step())
         return statement->columnInt(0);
     if (statement->failed())
-        return storeError(StoreErrorCode::ReadFailed, statement->error(), sql);
+        return Error{kStoreErrorDomain, statement->errorCode(), statement->error(), sql};
     return std::int64_t{0};
 }
 

@@ -13,8 +13,10 @@
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTask.h"
 #include "foundation/VirtualMainLoop.h"
+#include "store/SqliteDatabase.h"
 #include "store/StoreError.h"
 #include "store/ZRUndoManager.h"
+#include "support/ScopedTmpfs.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace ravelong {
@@ -121,8 +123,7 @@ TEST_F(StoreStackTest, FilesTheStoreCannotReadArePresentedAndLeftAlone) {
     const Case cases[] = {
         {"newer model version", newer, StoreErrorCode::NewerModelVersion},
         {"not a store", std::string(4096, 'x'), StoreErrorCode::NotAStore},
-        {"damaged store", newer.substr(0, 100) + std::string(4000, '\0'),
-         StoreErrorCode::NotAStore},
+        {"damaged store", newer.substr(0, 100) + std::string(4000, '\0'), StoreErrorCode::Damaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -305,6 +306,135 @@ TEST_F(StoreStackTest, ACurrentStoreInThePlaceOfTheLegacyOneIsRefusedUntouched) 
     ASSERT_EQ(alerts().size(), 2u);
     EXPECT_EQ(alerts()[0].messageText, "The data file was written by a newer version of Ravelong.");
     EXPECT_EQ(app_testing::fileBytes(locations.storeURLV1()), before);
+}
+
+TEST_F(StoreStackTest, AnEmptyStoreFileAfterEarlierLaunchesIsALostStoreNotAFirstRun) {
+    struct Case {
+        const char* name;
+        bool earlierLaunches;
+        int answer;  // 0 "Quit", 1 "Start with a New Data File"
+        bool opens;
+        bool asks;
+    };
+    const Case cases[] = {
+        {"first run", false, 0, true, false},
+        {"lost store, quit", true, 0, false, true},
+        {"lost store, new one", true, 1, true, true},
+    };
+    const std::filesystem::path file = locations.storeURL();
+    const std::filesystem::path aside = file.string() + ".empty";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(aside);
+        std::filesystem::create_directories(file.parent_path());
+        app_testing::writeFileBytes(file, "");
+        const std::size_t first = alerts().size();
+        if (c.asks)
+            environment.alerts().queueButton(c.answer);
+        StoreStack stack(locations, StoreModels::standard(), [&] { return c.earlierLaunches; });
+        EXPECT_EQ(stack.managedObjectContext().ok(), c.opens);
+        if (!c.asks) {
+            EXPECT_EQ(alerts().size(), first);
+            EXPECT_FALSE(std::filesystem::exists(aside));
+            continue;
+        }
+        // Only the question: choosing to quit is not followed by "Failed to initialize".
+        ASSERT_EQ(alerts().size(), first + 1);
+        const Alert& question = alerts()[first];
+        EXPECT_EQ(question.messageText, "Your Ravelong data file " + file.string() + " is empty.");
+        EXPECT_NE(question.informativeText.find(aside.string()), std::string::npos);
+        ASSERT_EQ(question.buttons.size(), 2u);
+        EXPECT_EQ(question.buttons[0], "Quit");
+        if (c.opens) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(aside));
+            EXPECT_EQ(std::filesystem::file_size(aside), 0u);
+            EXPECT_GT(std::filesystem::file_size(file), 0u);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(aside));
+            EXPECT_EQ(std::filesystem::file_size(file), 0u);
+        }
+    }
+}
+
+TEST_F(StoreStackTest, ADamagedStoreIsRefusedAtEveryAttempt) {
+    const std::filesystem::path file = locations.storeURL();
+    {
+        StoreStack stack(locations);
+        ASSERT_TRUE(stack.managedObjectContext().ok());
+        for (int i = 0; i < 50; ++i)
+            stack.managedObjectContext().value()->insertNewObject<ZRCDTask>()->setTaskName(
+                std::string("task"));
+        ASSERT_TRUE(stack.managedObjectContext().value()->save().ok());
+        (void)stack.closeForExit();
+    }
+    std::int64_t root = 0;
+    std::int64_t pageSize = 0;
+    {
+        auto db = SqliteDatabase::open(file, SqliteDatabase::Mode::ReadWrite);
+        ASSERT_TRUE(db.ok());
+        ASSERT_TRUE(db.value()->execute("CREATE INDEX damageProbe ON ZRCDTask(pk)").ok());
+        root = db.value()
+                   ->queryInt("SELECT rootpage FROM sqlite_master WHERE name = 'damageProbe'")
+                   .value();
+        pageSize = db.value()->queryInt("PRAGMA page_size").value();
+    }
+    std::string bytes = app_testing::fileBytes(file);
+    for (std::int64_t i = 0; i < pageSize; ++i)
+        bytes[static_cast<std::size_t>((root - 1) * pageSize + i)] = static_cast<char>(0x5a ^ i);
+    app_testing::writeFileBytes(file, bytes);
+
+    StoreStack stack(locations);
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        const std::size_t first = alerts().size();
+        ASSERT_FALSE(stack.managedObjectContext().ok());
+        ASSERT_EQ(alerts().size(), first + 2);
+        EXPECT_NE(alerts()[first].messageText.find("is damaged"), std::string::npos);
+    }
+    (void)stack.closeForExit();
+    EXPECT_EQ(app_testing::fileBytes(file), bytes);
+}
+
+TEST_F(StoreStackTest, AStoreThatCannotBeWrittenIsOfferedForLookingOnly) {
+    const std::filesystem::path file = locations.storeURL();
+    testing::ScopedTmpfs disk(file.parent_path(), "4m");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    {
+        StoreStack stack(locations);
+        ASSERT_TRUE(stack.managedObjectContext().ok());
+        stack.managedObjectContext().value()->insertNewObject<ZRCDTask>()->setTaskName(
+            std::string("kept"));
+        ASSERT_TRUE(stack.managedObjectContext().value()->save().ok());
+        (void)stack.closeForExit();
+    }
+    ASSERT_TRUE(disk.remount(true));
+    for (int answer : {0, 1}) {
+        SCOPED_TRACE(answer);
+        const std::size_t first = alerts().size();
+        environment.alerts().queueButton(answer);
+        StoreStack stack(locations);
+        auto context = stack.managedObjectContext();
+        ASSERT_GE(alerts().size(), first + 1);
+        const Alert& offer = alerts()[first];
+        EXPECT_NE(offer.messageText.find("read-only"), std::string::npos);
+        EXPECT_NE(offer.messageText.find(file.parent_path().string()), std::string::npos);
+        EXPECT_NE(offer.informativeText.find("open the data file read-only"), std::string::npos);
+        ASSERT_EQ(offer.buttons.size(), 2u);
+        EXPECT_EQ(offer.buttons[1], "Open Read-Only");
+        if (answer == 0) {
+            EXPECT_FALSE(context.ok());
+            EXPECT_EQ(alerts().size(), first + 1);
+            continue;
+        }
+        ASSERT_TRUE(context.ok());
+        EXPECT_EQ((*context)->count<ZRCDTask>(), 1u);
+        (*context)->insertNewObject<ZRCDTask>()->setTaskName(std::string("not kept"));
+        Status saved = (*context)->save();
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.error().code, static_cast<int>(StoreErrorCode::NoPermission));
+        (void)stack.closeForExit();
+    }
 }
 
 }  // namespace

@@ -218,14 +218,43 @@ TEST_F(StoreOpening, ADamagedStoreGivesAnErrorAndLosesNothing) {
                 ASSERT_FALSE(context.ok())
                     << "a damaged file (" << bytes.size() << " bytes) loaded as if it were sound";
                 EXPECT_EQ(context.error().domain, kStoreErrorDomain);
-                EXPECT_EQ(context.error().code, code(StoreErrorCode::ReadFailed));
+                EXPECT_EQ(context.error().code, code(StoreErrorCode::Damaged));
+                EXPECT_THAT(context.error().description, ::testing::HasSubstr("is damaged"));
             } else {
-                EXPECT_THAT(store.error().code, ::testing::AnyOf(code(StoreErrorCode::NotAStore),
-                                                                 code(StoreErrorCode::ReadFailed)));
+                // Never "not a Ravelong data file": a user may delete such a file.
+                EXPECT_EQ(store.error().code, code(StoreErrorCode::Damaged));
+                EXPECT_THAT(store.error().description, ::testing::HasSubstr("is damaged"));
             }
         }
         EXPECT_TRUE(fileBytes(path()) == bytes) << "the file was changed";
     }
+}
+
+// The damage check of a current store runs beside the loading; a store whose records load but
+// whose index is damaged must be refused at every attempt, not only at the first.
+TEST_F(StoreOpening, EveryAttemptToLoadADamagedStoreIsRefused) {
+    makeStore(50);
+    execute("CREATE INDEX damageProbe ON ZRCDTask(pk)");
+    const auto root = store_testing::countRows(
+        path(), "SELECT rootpage FROM sqlite_master WHERE name = 'damageProbe'");
+    const auto pageSize = store_testing::countRows(path(), "PRAGMA page_size");
+    ASSERT_GT(root, 1);
+    std::string bytes = fileBytes(path());
+    for (std::int64_t i = 0; i < pageSize; ++i)
+        bytes[static_cast<std::size_t>((root - 1) * pageSize + i)] = static_cast<char>(0xa5 ^ i);
+    std::ofstream(path(), std::ios::binary | std::ios::trunc) << bytes;
+
+    auto store = PersistentStore::open(path(), ravelongModel());
+    ASSERT_TRUE(store.ok()) << store.error().description;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        auto context = ManagedObjectContext::openMainContext(store.value());
+        ASSERT_FALSE(context.ok());
+        EXPECT_EQ(context.error().code, code(StoreErrorCode::Damaged));
+    }
+    EXPECT_FALSE(store.value()->save(ChangeSet{}).ok());
+    store.value()->close();
+    EXPECT_TRUE(fileBytes(path()) == bytes) << "the file was changed";
 }
 
 TEST_F(StoreOpening, AStoreMissingATableIsNotAStoreAndIsLeftAlone) {

@@ -1,0 +1,212 @@
+#include "store/StoreSaver.h"
+
+#include "foundation/Log.h"
+#include "store/ManagedObject.h"
+#include "store/PrimaryKeyAllocator.h"
+#include "store/StoreError.h"
+#include "store/StoreFailures.h"
+#include "store/StoreLoader.h"
+#include "store/StoreSchema.h"
+
+namespace ravelong {
+
+namespace {
+
+std::string insertSql(const EntityDescription& entity) {
+    std::string names = "pk";
+    std::string marks = "?";
+    for (const PropertyDescription* p : store_schema::columns(entity)) {
+        names += ", " + sqlQuoted(p->name);
+        marks += ", ?";
+    }
+    return "INSERT INTO " + sqlQuoted(entity.name) + " (" + names + ") VALUES (" + marks + ")";
+}
+
+std::string updateSql(const EntityDescription& entity) {
+    std::string assignments;
+    for (const PropertyDescription* p : store_schema::columns(entity)) {
+        assignments += (assignments.empty() ? "" : ", ") + sqlQuoted(p->name) + " = ?";
+    }
+    return "UPDATE " + sqlQuoted(entity.name) + " SET " + assignments + " WHERE pk = ?";
+}
+
+// Keys are never handed out twice, also not after a restart: a record made later must not take
+// over the object URI of one that was deleted. The file keeps the largest key of each entity
+
+Value columnValue(const PropertyDescription& p, const ManagedObject& object) {
+    if (p.kind == PropertyKind::Attribute)
+        return p.get(object);
+    ManagedObject* target = p.toOne(object);
+    return target ? Value(target->objectID().primaryKey) : Value();
+}
+
+}  // namespace
+
+void StoreSaver::trackKeys(std::shared_ptr<PrimaryKeyAllocator> keys) {
+    keys_ = std::move(keys);
+    savedKeys_.clear();
+    for (const EntityDescription* entity : model_->entities()) {
+        savedKeys_.push_back(keys_->current(entity->index));
+    }
+}
+
+SqliteStatement* StoreSaver::cached(const std::string& sql) {
+    for (auto& [text, statement] : statements_) {
+        if (text == sql)
+            return statement.get();
+    }
+    auto prepared = db_->prepare(sql);
+    if (!prepared)
+        return nullptr;
+    statements_.emplace_back(sql, std::make_unique<SqliteStatement>(std::move(prepared.value())));
+    return statements_.back().second.get();
+}
+
+Status StoreSaver::runCached(const std::string& sql, const std::vector<Value>& arguments) {
+    if (failAfterStatements_ == 0) {
+        if (failWithCode_ == 0)
+            return storeError(StoreErrorCode::SaveFailed, "disk I/O error (simulated)");
+        return storeError(
+            static_cast<StoreErrorCode>(storeErrorCodeOfSqlite(
+                nullptr, failWithCode_, path_, static_cast<int>(StoreErrorCode::SaveFailed))),
+            "SQLite error " + std::to_string(failWithCode_) + " (simulated)");
+    }
+    if (failAfterStatements_ > 0)
+        --failAfterStatements_;
+    SqliteStatement* statement = cached(sql);
+    if (!statement) {
+        return Error{kStoreErrorDomain,
+                     db_->lastErrorCode(static_cast<int>(StoreErrorCode::SaveFailed)),
+                     db_->lastError(), sql};
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        statement->bind(static_cast<int>(i) + 1, arguments[i]);
+    }
+    return statement->run();
+}
+
+Status StoreSaver::writeRecord(ManagedObject* object, bool isNew) {
+    const EntityDescription& entity = object->entity();
+    const auto columns = store_schema::columns(entity);
+    if (!isNew) {
+        bool columnChanged = false;
+        for (const PropertyDescription* p : columns) {
+            columnChanged = columnChanged || ((object->changedMask() >> p->index) & 1u);
+        }
+        if (!columnChanged)
+            return Status::success();
+    }
+    std::vector<Value> arguments;
+    arguments.reserve(columns.size() + 1);
+    if (isNew)
+        arguments.emplace_back(object->objectID().primaryKey);
+    for (const PropertyDescription* p : columns)
+        arguments.push_back(columnValue(*p, *object));
+    if (!isNew)
+        arguments.emplace_back(object->objectID().primaryKey);
+    return runCached(isNew ? insertSql(entity) : updateSql(entity), arguments);
+}
+
+Status StoreSaver::writeJoins(ManagedObject* object, bool isNew) {
+    const EntityDescription& entity = object->entity();
+    const Value owner(object->objectID().primaryKey);
+    for (const PropertyDescription* p : store_schema::joinRelationships(entity)) {
+        const std::string table = sqlQuoted(store_schema::joinTableName(entity, *p));
+        const std::string insert =
+            "INSERT OR IGNORE INTO " + table + " (owner, member) VALUES (?, ?)";
+        const std::string remove = "DELETE FROM " + table + " WHERE owner = ? AND member = ?";
+        if (isNew) {
+            for (ManagedObject* member : p->toMany(*object)) {
+                if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s)
+                    return s;
+            }
+            continue;
+        }
+        const ToManyDiff* diff = object->toManyDiff(p->index);
+        if (!diff)
+            continue;
+        for (ManagedObject* member : diff->removed) {
+            if (Status s = runCached(remove, {owner, Value(member->objectID().primaryKey)}); !s)
+                return s;
+        }
+        for (ManagedObject* member : diff->added) {
+            if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s)
+                return s;
+        }
+    }
+    return Status::success();
+}
+
+Status StoreSaver::deleteRecord(ManagedObject* object) {
+    const EntityDescription& entity = object->entity();
+    const Value key(object->objectID().primaryKey);
+    if (Status s = runCached("DELETE FROM " + sqlQuoted(entity.name) + " WHERE pk = ?", {key}); !s)
+        return s;
+    for (const EntityDescription* other : model_->entities()) {
+        for (const PropertyDescription* p : store_schema::joinRelationships(*other)) {
+            const std::string table = sqlQuoted(store_schema::joinTableName(*other, *p));
+            if (other == &entity) {
+                if (Status s = runCached("DELETE FROM " + table + " WHERE owner = ?", {key}); !s)
+                    return s;
+            }
+            if (p->destination == &entity) {
+                if (Status s = runCached("DELETE FROM " + table + " WHERE member = ?", {key}); !s)
+                    return s;
+            }
+        }
+    }
+    return Status::success();
+}
+
+Status StoreSaver::failed(const Error& error) {
+    const Error described =
+        store_failures::describe(static_cast<StoreErrorCode>(error.code), path_,
+                                 "The changes could not be saved.", error.description);
+    logError("StoreSaver::save", described.description + " " + described.failureReason);
+    return described;
+}
+
+Status StoreSaver::save(const ChangeSet& changes) {
+    if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
+        return failed(s.error());
+    Status status = Status::success();
+    for (ManagedObject* object : changes.inserted) {
+        if (status)
+            status = writeRecord(object, true);
+        if (status)
+            status = writeJoins(object, true);
+    }
+    for (const ChangedObject& changed : changes.updated) {
+        if (status)
+            status = writeRecord(changed.object, false);
+        if (status)
+            status = writeJoins(changed.object, false);
+    }
+    for (ManagedObject* object : changes.deleted) {
+        if (status)
+            status = deleteRecord(object);
+    }
+    std::vector<std::int64_t> usedKeys = savedKeys_;
+    if (keys_) {
+        for (const EntityDescription* entity : model_->entities()) {
+            usedKeys[entity->index] = keys_->current(entity->index);
+            if (status && usedKeys[entity->index] > savedKeys_[entity->index]) {
+                status = runCached(
+                    "INSERT OR REPLACE INTO Z_METADATA (key, value) VALUES (?, ?)",
+                    {Value(StoreLoader::maximumKeyName(*entity)), Value(usedKeys[entity->index])});
+            }
+        }
+    }
+    failAfterStatements_ = -1;
+    if (status)
+        status = db_->execute("COMMIT");
+    if (!status) {
+        if (db_->inTransaction())
+            (void)db_->execute("ROLLBACK");
+        return failed(status.error());
+    }
+    savedKeys_ = std::move(usedKeys);
+    return Status::success();
+}
+
+}  // namespace ravelong

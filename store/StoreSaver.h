@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/Error.h"
+#include "store/ChangeSet.h"
+#include "store/ManagedObjectModel.h"
+#include "store/SqliteDatabase.h"
+
+namespace ravelong {
+
+class ManagedObject;
+class PrimaryKeyAllocator;
+
+// Writes the changes of a context into a store file, each save in one transaction, and keeps the
+// largest key of each entity in the file so that keys are never handed out twice. Keeps its
+// prepared statements: destroy it before the connection it writes to.
+class StoreSaver {
+public:
+    // `path` is the file `db` is connected to, named in the errors.
+    StoreSaver(SqliteDatabase& db, std::filesystem::path path, const ManagedObjectModel& model)
+        : db_(&db), path_(std::move(path)), model_(&model) {}
+
+    // The keys of the context loaded from the file, with the largest of each entity written so
+    // far.
+    void trackKeys(std::shared_ptr<PrimaryKeyAllocator> keys);
+
+    // Writes the changes in one transaction. On failure the transaction is rolled back and the
+    // file is unchanged; the error says what happened (DiskFull, Busy when another process held
+    // the file longer than the connection waits, NoPermission, ReadOnlyFileSystem, Damaged;
+    // SaveFailed otherwise). The same changes can be saved again later.
+    Status save(const ChangeSet& changes);
+
+    // For tests: the next save fails once it has run `statements` statements (0: at its first),
+    // as SQLite's result code `sqliteCode` would (0: a disk I/O error). That save disarms it,
+    // whether it failed or not.
+    void failSaveAfterStatements(int statements, int sqliteCode = 0) {
+        failAfterStatements_ = statements;
+        failWithCode_ = sqliteCode;
+    }
+
+private:
+    Status writeRecord(ManagedObject* object, bool isNew);
+    Status writeJoins(ManagedObject* object, bool isNew);
+    Status deleteRecord(ManagedObject* object);
+    Status runCached(const std::string& sql, const std::vector<Value>& arguments);
+    SqliteStatement* cached(const std::string& sql);
+
+    Status failed(const Error& error);
+
+    SqliteDatabase* db_;
+    std::filesystem::path path_;
+    const ManagedObjectModel* model_;
+    std::vector<std::pair<std::string, std::unique_ptr<SqliteStatement>>> statements_;
+    std::shared_ptr<PrimaryKeyAllocator> keys_;
+    std::vector<std::int64_t> savedKeys_;
+    int failAfterStatements_ = -1;
+    int failWithCode_ = 0;
+};
+
+}  // namespace ravelong
