@@ -29,13 +29,15 @@ AppDelegate::AppDelegate(ApplicationShell& shell, Options options)
                 NotificationCenter::defaultCenter(), UserDefaults::standard()},
       storeStack_(options_.locations, options_.models),
       appController_(std::make_unique<AppController>(*this, shell)),
+      settings_(services_.defaults, services_.alerts),
       interfaceUpdates_(std::make_unique<AppInterfaceUpdates>(*this, shell, services_)),
-      savePath_(std::make_unique<AppSavePath>(*this, shell, *interfaceUpdates_, services_)),
-      maintenance_(std::make_unique<AppMaintenanceTick>(*this, shell, services_)),
-      termination_(
-          std::make_unique<AppTermination>(*this, shell, state_, *maintenance_, services_)),
-      launchSequence_(
-          std::make_unique<AppLaunchSequence>(*this, shell, state_, *maintenance_, services_)) {}
+      savePath_(std::make_unique<AppSavePath>(*this, shell, *interfaceUpdates_, services_,
+                                              options_.storeSave)),
+      maintenance_(std::make_unique<AppMaintenanceTick>(*this, shell, settings_, services_)),
+      termination_(std::make_unique<AppTermination>(*this, shell, state_, *maintenance_, *savePath_,
+                                                    settings_, services_)),
+      launchSequence_(std::make_unique<AppLaunchSequence>(*this, shell, state_, *maintenance_,
+                                                          settings_, services_)) {}
 
 AppDelegate::~AppDelegate() {
     launchSequence_.reset();
@@ -125,6 +127,10 @@ void AppDelegate::applicationWillTerminate() {
 
 void AppDelegate::computerWillShutdownRestartLogout() {
     termination_->computerWillShutdownRestartLogout();
+}
+
+int AppDelegate::exitStatus() const {
+    return termination_->exitStatus();
 }
 
 bool AppDelegate::saveContext(ManagedObjectContext& context) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/AppChangeTracker.h"
@@ -11,6 +12,7 @@
 #include "app/AppTermination.h"
 #include "app/DataLocations.h"
 #include "app/MaintenanceServices.h"
+#include "app/SettingsSaving.h"
 #include "app/StoreStack.h"
 #include "core/services/ApplicationDelegate.h"
 
@@ -42,6 +44,9 @@ public:
         DataLocations locations = DataLocations::standard();
         std::int64_t bundleVersion = 0;  // the build number
         StoreModels models = StoreModels::standard();
+        // Writes the main context to its store; empty: the context's own save. Tests put in
+        // failing ones.
+        std::function<Status(ManagedObjectContext&)> storeSave;
     };
 
     AppDelegate(ApplicationShell& shell, Options options);
@@ -63,6 +68,9 @@ public:
     void timersRunningOnQuitKeep();
     void applicationWillTerminate();
     void computerWillShutdownRestartLogout();
+    // The status the process should exit with (kExitStatusChangesNotSaved when the end of a
+    // session gave up changes that could not be saved; 0 otherwise).
+    int exitStatus() const;
 
     // --- Save path (AppSavePath) ---
 
@@ -143,6 +151,7 @@ private:
     std::unique_ptr<ZRTimerControllerOSX> timerController_;
     std::unique_ptr<AppController> appController_;
     AppLifecycleState state_;
+    SettingsSaving settings_;
 
     std::unique_ptr<AppInterfaceUpdates> interfaceUpdates_;
     std::unique_ptr<AppSavePath> savePath_;

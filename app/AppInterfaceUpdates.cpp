@@ -50,7 +50,9 @@ void AppInterfaceUpdates::updateUI_inContext(ManagedObjectContext& context,
         const auto& tasks = changes.tasks(TaskSet::changedRunningTimings);
         if (!tasks.empty())
             shell_.runningStateChangedForTasks(tasks);
-        if (ZRTimerControllerOSX* timerController = delegate_.timerController())
+        // During the launch the tick waits for the crash question (the launch starts it).
+        ZRTimerControllerOSX* timerController = delegate_.timerController();
+        if (timerController && delegate_.isLaunched())
             timerController->updateTimerForRunningTimings();
         flags.dataDisplay = true;
         changes.clearRunningTimingTasks();

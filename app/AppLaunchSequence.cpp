@@ -16,6 +16,7 @@
 #include "app/LaunchTexts.h"
 #include "app/OriginNames.h"
 #include "app/PreferenceKeys.h"
+#include "app/SettingsSaving.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/chain/ChainRepair.h"
 #include "core/model/UndoSuppression.h"
@@ -86,11 +87,14 @@ std::int64_t menuBarCustomDurationForText(const std::string& text) {
     return 0;
 }
 
-bool isRecentEnough(const ZRCDTiming& timing, Instant now) {
+// Whether the user is asked about a running timing left by a crash: one that started more than
+// 10 seconds and less than a week before now, or one that starts after now (the clock was set
+// back, so its age says nothing). Ages from 0 to 10 seconds and of a week or more are dropped.
+bool isAskedAbout(const ZRCDTiming& timing, Instant now) {
     if (!timing.startDate())
         return false;
     const double elapsed = now - *timing.startDate();
-    return elapsed > kCrashRecentMinimum && elapsed < kCrashRecentMaximum;
+    return elapsed < 0.0 || (elapsed > kCrashRecentMinimum && elapsed < kCrashRecentMaximum);
 }
 
 struct Repair {
@@ -115,11 +119,12 @@ constexpr Repair kLaunchRepairs[] = {
 
 AppLaunchSequence::AppLaunchSequence(AppDelegate& delegate, ApplicationShell& shell,
                                      AppLifecycleState& state, AppMaintenanceTick& maintenance,
-                                     AppServices services)
+                                     SettingsSaving& settings, AppServices services)
     : delegate_(delegate),
       shell_(shell),
       state_(state),
       maintenance_(maintenance),
+      settings_(settings),
       services_(services) {}
 
 AppLaunchSequence::~AppLaunchSequence() {
@@ -157,8 +162,6 @@ bool AppLaunchSequence::applicationDidFinishLaunching() {
     if (!services_.defaults.exists(kZRShowTasks))
         ZRUserDefaults2::setShowTasks(kShowUnarchivedTasks);
 
-    maintenance_.start();
-
     if (shouldMigrateLegacyStore())
         migrateLegacyStore();
     state_.allowTogglePanel = true;
@@ -166,6 +169,14 @@ bool AppLaunchSequence::applicationDidFinishLaunching() {
     runRepairPass();
     runCrashCheck();
     ZRUserDefaults2::setDidQuitProperly(false);
+    // Written now: the next launch takes this run for crashed only when the mark is on disk.
+    settings_.synchronize();
+
+    // Nothing that changes data runs before the crash question is answered: the main loop keeps
+    // running under a modal question, and a tick could cut the very timer the user is asked about.
+    maintenance_.start();
+    if (ZRTimerControllerOSX* timerController = delegate_.timerController())
+        timerController->updateTimerForRunningTimings();
 
     if (state_.firstRun)
         delegate_.togglePanel();
@@ -184,13 +195,17 @@ bool AppLaunchSequence::passVersionGate() {
     const std::int64_t stored = ZRUserDefaults2::versionNumber();
     const std::int64_t bundleVersion = delegate_.options_.bundleVersion;
     if (stored < bundleVersion) {
-        // Builds before 1500 shipped with automatic backups off; they are switched on once, to
-        // the default folder.
-        if (stored < kBackupSwitchBelowVersion && !ZRUserDefaults2::autoBackupEnabled()) {
+        // Builds of the other program before 1500 shipped with automatic backups off; settings
+        // taken over from one of them get backups switched on once, to the default folder.
+        // Settings this program wrote carry its build (numbered on its own) and are left as the
+        // user set them.
+        const bool foreignSettings = !services_.defaults.exists(kRavelongSettingsBuild);
+        if (foreignSettings && stored < kBackupSwitchBelowVersion &&
+            !ZRUserDefaults2::autoBackupEnabled()) {
             ZRUserDefaults2::setAutoBackupEnabled(true);
             ZRUserDefaults2::setAutoBackupCount(kBackupCountAfterSwitch);
             services_.defaults.remove(kZRAutoBackupLocationData);
-            (void)services_.defaults.synchronize();  // failures are logged there
+            settings_.synchronize();
         }
         ZRUserDefaults2::setVersionNumber(bundleVersion);
     } else if (stored > bundleVersion) {
@@ -201,6 +216,8 @@ bool AppLaunchSequence::passVersionGate() {
         services_.alerts.runModal(alert);
         return false;
     }
+    if (services_.defaults.integerForKey(kRavelongSettingsBuild, -1) != bundleVersion)
+        services_.defaults.setInteger(kRavelongSettingsBuild, bundleVersion);
     return true;
 }
 
@@ -231,7 +248,7 @@ bool AppLaunchSequence::runFirstRunTest() {
     UserDefaults& defaults = services_.defaults;
     if (std::optional<std::string> text = textValue(defaults, kZRMenuBarCustomDuration))
         defaults.setInteger(kZRMenuBarCustomDuration, menuBarCustomDurationForText(*text));
-    (void)defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
     return false;
 }
 
@@ -267,7 +284,7 @@ void AppLaunchSequence::migrateLegacyStore() {
     }
     UserDefaults& defaults = services_.defaults;
     defaults.setBool(kZRNotMigrated, true);
-    (void)defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
     shell_.showDatabaseUpdateWindow(std::string(launch_texts::kDatabaseUpdateText),
                                     legacyUpgrade_->getUIDCount());
     ScopedUndoRegistrationOff undoOff(*delegate_.mainContext_);
@@ -326,7 +343,11 @@ void AppLaunchSequence::runRepairPass() {
 void AppLaunchSequence::runCrashCheck() {
     std::vector<ZRCDTiming*> running =
         ZRCDTiming::getRunningTimings_inContext(*delegate_.mainContext_);
-    if (running.empty() || ZRUserDefaults2::didQuitProperly() || !currentCalendarIsGregorian())
+    // Only a run whose "still running" mark reached the settings file can have crashed: when the
+    // file could not be written, an unset flag says nothing about how that run ended.
+    const bool markedRunning =
+        services_.defaults.exists(kZRDidQuit) && !ZRUserDefaults2::didQuitProperly();
+    if (running.empty() || !markedRunning || !currentCalendarIsGregorian())
         return;
     const Instant now = services_.clock.now();
     ManagedObjectContext& context = *delegate_.mainContext_;
@@ -341,18 +362,22 @@ void AppLaunchSequence::runCrashCheck() {
 
     if (running.size() == 1) {
         ZRCDTiming* timing = running.front();
-        if (!isRecentEnough(*timing, now)) {
+        if (!isAskedAbout(*timing, now)) {
             deleteAndSave(running);
             return;
         }
         if (!timing->task())
             return;
         const auto elapsed = static_cast<std::int64_t>(now - *timing->startDate());
+        const bool inTheFuture = now < *timing->startDate();
+        const std::int64_t seconds = inTheFuture ? -elapsed : elapsed;
         Alert alert;
         alert.messageText = launch_texts::kCrashedWhileTimerRunning;
-        alert.informativeText = withNumbers(
-            formatText(launch_texts::kTimerStartedAgo, {timing->task()->taskName().value_or("")}),
-            {elapsed / 60, elapsed % 60});
+        alert.informativeText =
+            withNumbers(formatText(inTheFuture ? launch_texts::kTimerStartsInTheFuture
+                                               : launch_texts::kTimerStartedAgo,
+                                   {timing->task()->taskName().value_or("")}),
+                        {seconds / 60, seconds % 60});
         alert.buttons = {std::string(launch_texts::kAddTiming), std::string(launch_texts::kCancel)};
         shell_.activate();
         if (services_.alerts.runModal(alert).buttonIndex != 0)
@@ -367,7 +392,7 @@ void AppLaunchSequence::runCrashCheck() {
     std::vector<ZRCDTiming*> recent;
     std::vector<ZRCDTiming*> stale;
     for (ZRCDTiming* timing : running)
-        (isRecentEnough(*timing, now) ? recent : stale).push_back(timing);
+        (isAskedAbout(*timing, now) ? recent : stale).push_back(timing);
     if (recent.empty()) {
         deleteAndSave(stale);
         return;
@@ -404,7 +429,7 @@ void AppLaunchSequence::applyLegacyNewDayKey() {
                      "the old day cut-off could not be saved: " + stored.error().description);
     }
     defaults.remove(kZRNewDay);
-    (void)defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
 }
 
 }  // namespace ravelong

@@ -10,15 +10,18 @@ namespace ravelong {
 class AppDelegate;
 class AppMaintenanceTick;
 class ApplicationShell;
+class SettingsSaving;
 
 // The launch sequence (applicationDidFinishLaunching): the version gate, the data-folder move,
 // opening the store, the first-run test, the device and user names of this computer's origins,
 // the long-lived controllers, the legacy upgrade, the repair pass, the crash check, and the
-// maintenance tick. Main thread only.
+// maintenance tick. The tick and the timer controller's tick start only once the crash check is
+// answered. Main thread only.
 class AppLaunchSequence {
 public:
     AppLaunchSequence(AppDelegate& delegate, ApplicationShell& shell, AppLifecycleState& state,
-                      AppMaintenanceTick& maintenance, AppServices services);
+                      AppMaintenanceTick& maintenance, SettingsSaving& settings,
+                      AppServices services);
     ~AppLaunchSequence();
     AppLaunchSequence(const AppLaunchSequence&) = delete;
     AppLaunchSequence& operator=(const AppLaunchSequence&) = delete;
@@ -45,6 +48,7 @@ private:
     ApplicationShell& shell_;
     AppLifecycleState& state_;
     AppMaintenanceTick& maintenance_;
+    SettingsSaving& settings_;
     AppServices services_;
     LegacyUpgrade* legacyUpgrade_ = nullptr;
     MainLoop::TimerId openMainWindowTimer_ = 0;  // openMainWindowAtStart, 0.5 s after launch

@@ -6,6 +6,7 @@
 #include "app/AppStrings.h"
 #include "app/ApplicationShell.h"
 #include "app/SavePathTexts.h"
+#include "app/SettingsSaving.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/chain/ChainRepair.h"
 #include "core/model/UndoSuppression.h"
@@ -30,8 +31,8 @@ constexpr double kMaintenanceTolerance = 60.0;
 }  // namespace
 
 AppMaintenanceTick::AppMaintenanceTick(AppDelegate& delegate, ApplicationShell& shell,
-                                       AppServices services)
-    : delegate_(delegate), shell_(shell), services_(services) {}
+                                       SettingsSaving& settings, AppServices services)
+    : delegate_(delegate), shell_(shell), settings_(settings), services_(services) {}
 
 AppMaintenanceTick::~AppMaintenanceTick() {
     stop();
@@ -95,7 +96,7 @@ void AppMaintenanceTick::reloadCloudData() {
         }
     }
 
-    (void)services_.defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
     if (ZRUserDefaults2::autoBackupEnabled())
         backup_->backupForce(false);
     if (sync_->readyToSync())

@@ -10,6 +10,7 @@ namespace ravelong {
 
 class AppDelegate;
 class ApplicationShell;
+class SettingsSaving;
 
 // The repeating maintenance tick (reloadCloudData, every 1958 seconds): handles over-long
 // timers, saves (or, while nobody is looking, repairs and saves), writes the settings, and asks
@@ -18,7 +19,8 @@ class AppMaintenanceTick {
 public:
     static constexpr double kMaintenanceInterval = 1958.0;
 
-    AppMaintenanceTick(AppDelegate& delegate, ApplicationShell& shell, AppServices services);
+    AppMaintenanceTick(AppDelegate& delegate, ApplicationShell& shell, SettingsSaving& settings,
+                       AppServices services);
     ~AppMaintenanceTick();
     AppMaintenanceTick(const AppMaintenanceTick&) = delete;
     AppMaintenanceTick& operator=(const AppMaintenanceTick&) = delete;
@@ -36,6 +38,7 @@ public:
 private:
     AppDelegate& delegate_;
     ApplicationShell& shell_;
+    SettingsSaving& settings_;
     AppServices services_;
     NoAutomaticBackup noBackup_;
     NoSyncRequester noSync_;

@@ -14,6 +14,7 @@
 #include "foundation/Log.h"
 #include "foundation/MainLoop.h"
 #include "store/ManagedObjectContext.h"
+#include "store/StoreError.h"
 
 namespace ravelong {
 
@@ -28,13 +29,33 @@ std::string errorDetails(const Error& error) {
     return details;
 }
 
+bool isStoreError(const Error& error, StoreErrorCode code) {
+    return error.domain == kStoreErrorDomain && error.code == static_cast<int>(code);
+}
+
+// A busy file and a full disk pass; the change waits in memory for them.
+bool saveMayWait(const Error& error) {
+    return isStoreError(error, StoreErrorCode::Busy) ||
+           isStoreError(error, StoreErrorCode::DiskFull);
+}
+
 }  // namespace
 
 AppSavePath::AppSavePath(AppDelegate& delegate, ApplicationShell& shell,
-                         AppInterfaceUpdates& updates, AppServices services)
-    : delegate_(delegate), shell_(shell), updates_(updates), services_(services) {}
+                         AppInterfaceUpdates& updates, AppServices services, StoreSave storeSave)
+    : delegate_(delegate),
+      shell_(shell),
+      updates_(updates),
+      services_(services),
+      storeSave_(std::move(storeSave)) {}
 
-AppSavePath::~AppSavePath() = default;
+AppSavePath::~AppSavePath() {
+    services_.loop.cancel(retryTimer_);
+}
+
+Status AppSavePath::saveToStore(ManagedObjectContext& context) {
+    return storeSave_ ? storeSave_(context) : context.save();
+}
 
 bool AppSavePath::saveContext(ManagedObjectContext& context, bool andProcessObjects) {
     if (!context.hasChanges())
@@ -43,14 +64,76 @@ bool AppSavePath::saveContext(ManagedObjectContext& context, bool andProcessObje
         changeTracker_.processInsertedObjects(context.insertedObjects(), context.deletedObjects(),
                                               context.updatedObjects(), false);
     }
-    const Status saved = context.save();
+    const Status saved = saveToStore(context);
     if (!saved) {
-        presentFatalSaveAlert(saved.error());
+        if (unattended_) {
+            giveUpUnsavedChanges(context, saved.error());
+            return false;
+        }
+        if (!saveMayWait(saved.error())) {
+            presentFatalSaveAlert(saved.error());
+            return false;
+        }
+        deferSave(saved.error());
+        // The change is real to the user (a timer started); the interface shows it meanwhile.
+        if (automaticUIUpdate_)
+            updateUI_inContext(context);
         return false;
     }
+    if (retryTimer_ != 0) {
+        services_.loop.cancel(retryTimer_);
+        retryTimer_ = 0;
+        logInfo("saveContext", "the changes that waited have been saved");
+    }
+    waitingToldToUser_ = false;
     if (automaticUIUpdate_)
         updateUI_inContext(context);
     return true;
+}
+
+void AppSavePath::deferSave(const Error& error) {
+    logError("saveContext", "the save waits: " + errorDetails(error));
+    if (retryTimer_ == 0) {
+        std::weak_ptr<AppSavePath*> guard = guard_;
+        retryTimer_ = services_.loop.runAfter(kRetryInterval, [guard] {
+            if (const auto alive = guard.lock())
+                (*alive)->retrySave();
+        });
+    }
+    if (waitingToldToUser_)
+        return;
+    waitingToldToUser_ = true;
+    const bool busy = isStoreError(error, StoreErrorCode::Busy);
+    Alert alert;
+    alert.messageText = std::string(busy ? kStoreBusyMessage : kDiskFullMessage);
+    std::string details = error.description;
+    if (!error.failureReason.empty())
+        details += "\n" + error.failureReason;
+    alert.informativeText =
+        details + "\n\n" + std::string(busy ? kStoreBusyAdvice : kDiskFullAdvice);
+    alert.buttons = {std::string(kOK)};
+    alert.style = Alert::Style::Warning;
+    // Not from inside the save: its caller is in the middle of its work.
+    std::weak_ptr<AppSavePath*> guard = guard_;
+    services_.loop.runOnMainThread([guard, alert] {
+        const auto alive = guard.lock();
+        if (alive && !(*alive)->unattended_)
+            (*alive)->services_.alerts.runModal(alert);
+    });
+}
+
+void AppSavePath::retrySave() {
+    retryTimer_ = 0;
+    if (ManagedObjectContext* context = delegate_.mainContextIfOpen())
+        saveContext(*context, true);
+}
+
+void AppSavePath::giveUpUnsavedChanges(ManagedObjectContext& context, const Error& error) {
+    changesLost_ = true;
+    const std::size_t records = context.insertedObjects().size() + context.updatedObjects().size() +
+                                context.deletedObjects().size();
+    logError("saveContext",
+             formatText(kUnsavedAtExit, {std::to_string(records), errorDetails(error)}));
 }
 
 void AppSavePath::updateUI_inContext(ManagedObjectContext& context) {

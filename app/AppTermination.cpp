@@ -5,9 +5,11 @@
 
 #include "app/AppDelegate.h"
 #include "app/AppMaintenanceTick.h"
+#include "app/AppSavePath.h"
 #include "app/AppStrings.h"
 #include "app/ApplicationShell.h"
 #include "app/LaunchTexts.h"
+#include "app/SettingsSaving.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/model/UndoSuppression.h"
 #include "core/model/ZRCDTiming.h"
@@ -22,12 +24,19 @@ namespace ravelong {
 
 AppTermination::AppTermination(AppDelegate& delegate, ApplicationShell& shell,
                                AppLifecycleState& state, AppMaintenanceTick& maintenance,
+                               AppSavePath& savePath, SettingsSaving& settings,
                                AppServices services)
     : delegate_(delegate),
       shell_(shell),
       state_(state),
       maintenance_(maintenance),
+      savePath_(savePath),
+      settings_(settings),
       services_(services) {}
+
+int AppTermination::exitStatus() const {
+    return savePath_.changesWereLost() ? kExitStatusChangesNotSaved : 0;
+}
 
 void AppTermination::quitApplication() {
     state_.menubarPanelIsVisible = true;
@@ -41,8 +50,9 @@ TerminateReply AppTermination::applicationShouldTerminate() {
     ManagedObjectContext& context = *main;
 
     const std::size_t running = ZRCDTiming::numberOfRunningTimings_inContext(context);
+    const bool unattended = savePath_.unattended();
     if (running > 0 && state_.menubarPanelIsVisible && !state_.keepTimersRunningOnQuit &&
-        !delegate_.codds()) {
+        !delegate_.codds() && !unattended) {
         std::string message;
         std::string question(launch_texts::kDoYouWantToStopThem);
         if (running == 1) {
@@ -67,7 +77,12 @@ TerminateReply AppTermination::applicationShouldTerminate() {
     if (!context.hasChanges() && state_.menubarPanelIsVisible)
         return TerminateReply::TerminateNow;
 
-    Status saved = context.save();
+    Status saved = savePath_.saveToStore(context);
+    if (!saved && unattended) {
+        // The session ends whether or not this save works; the file keeps its last good state.
+        savePath_.giveUpUnsavedChanges(context, saved.error());
+        return TerminateReply::TerminateNow;
+    }
     if (!saved) {
         services_.alerts.presentError(saved.error());
         Alert alert;
@@ -121,18 +136,21 @@ void AppTermination::applicationWillTerminate() {
     // Only a run that opened the store may say it left the running timers in order: a quit
     // before that (an outdated build, a store that would not open) knows nothing about them, and
     // must leave the crash check of the next launch to the last run's own answer.
-    if (delegate_.mainContextIfOpen())
+    // A run that gave up changes leaves the store as it was at the last good save, running timers
+    // included; the next launch's crash check offers to stop them.
+    if (delegate_.mainContextIfOpen() && !savePath_.changesWereLost())
         ZRUserDefaults2::setDidQuitProperly(true);
     maintenance_.stop();
     shell_.removeDisplayReconfigurationCallback();
     shell_.closeMenuBarController();
-    (void)services_.defaults.synchronize();  // failures are logged there
+    settings_.synchronize(false);
 }
 
 void AppTermination::computerWillShutdownRestartLogout() {
+    // The quit is not done yet: the flag that says so is written on the way out
+    // (applicationWillTerminate), and a process that dies before keeps the crash check armed.
     ManagedObjectContext* main = delegate_.mainContextIfOpen();
-    if (main)
-        ZRUserDefaults2::setDidQuitProperly(true);
+    savePath_.setUnattended(true);
     ZRTimerControllerOSX* timerController = delegate_.timerController();
     if (main && timerController) {
         std::vector<ZRCDTiming*> running = ZRCDTiming::getRunningTimings_inContext(*main);
