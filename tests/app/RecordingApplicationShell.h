@@ -6,6 +6,7 @@
 
 #include "app/ApplicationShell.h"
 #include "core/services/AlertSound.h"
+#include "support/RecordingAlertSound.h"
 
 namespace ravelong::app_testing {
 
@@ -30,7 +31,8 @@ public:
 
     int count(const std::string& prefix) const {
         int n = 0;
-        for (const auto& call : calls) n += call.rfind(prefix, 0) == 0 ? 1 : 0;
+        for (const auto& call : calls)
+            n += call.rfind(prefix, 0) == 0 ? 1 : 0;
         return n;
     }
 
@@ -64,7 +66,8 @@ public:
     void reloadPanelTable() override { calls.push_back("reloadPanelTable"); }
     void reloadPanelRows(const std::vector<int>& rows) override {
         std::string line = "reloadPanelRows";
-        for (int row : rows) line += " " + std::to_string(row);
+        for (int row : rows)
+            line += " " + std::to_string(row);
         calls.push_back(line);
     }
     void setRunningTimings(const std::vector<ZRCDTiming*>& timings) override {
