@@ -2,6 +2,10 @@
 
 #include <stdexcept>
 
+#include "app/AppInterfaceUpdates.h"
+#include "app/AppLaunchSequence.h"
+#include "app/AppMaintenanceTick.h"
+#include "app/AppSavePath.h"
 #include "app/ApplicationShell.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/model/ZRCDTask.h"
@@ -10,19 +14,35 @@
 #include "core/totals/NewDayHourFromPreferences.h"
 #include "core/totals/RoundingEnabledFlag.h"
 #include "core/totals/TimingSetDayIndex.h"
+#include "foundation/AlertPresenter.h"
+#include "foundation/Clock.h"
+#include "foundation/MainLoop.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/UserDefaults.h"
 
 namespace ravelong {
 
 AppDelegate::AppDelegate(ApplicationShell& shell, Options options)
     : shell_(shell),
       options_(std::move(options)),
+      services_{MainLoop::current(), Clock::current(), AlertPresenter::current(),
+                NotificationCenter::defaultCenter(), UserDefaults::standard()},
       storeStack_(options_.locations, options_.models),
-      appController_(std::make_unique<AppController>(*this, shell)) {}
+      appController_(std::make_unique<AppController>(*this, shell)),
+      settings_(services_.defaults, services_.alerts),
+      interfaceUpdates_(std::make_unique<AppInterfaceUpdates>(*this, shell, services_)),
+      savePath_(std::make_unique<AppSavePath>(*this, shell, *interfaceUpdates_, services_,
+                                              options_.storeSave)),
+      maintenance_(std::make_unique<AppMaintenanceTick>(*this, shell, settings_, services_)),
+      termination_(std::make_unique<AppTermination>(*this, shell, state_, *maintenance_, *savePath_,
+                                                    settings_, services_)),
+      launchSequence_(std::make_unique<AppLaunchSequence>(*this, shell, state_, *maintenance_,
+                                                          settings_, services_)) {}
 
 AppDelegate::~AppDelegate() {
-    MainLoop& loop = MainLoop::current();
-    loop.cancel(maintenanceTimer_);
-    loop.cancel(openMainWindowTimer_);
+    launchSequence_.reset();
+    termination_.reset();
+    maintenance_.reset();
     // The timer controller and the helpers read the main context, which the store stack owns and
     // destroys after them.
     timerController_.reset();
@@ -61,16 +81,80 @@ bool AppDelegate::roundingEnabled() const {
                             : RoundingEnabledFlag::current().roundingEnabled();
 }
 
+bool AppDelegate::automaticUIUpdate() const {
+    return savePath_->automaticUIUpdate();
+}
+
+AppChangeTracker& AppDelegate::changeTracker() {
+    return savePath_->changeTracker();
+}
+
 void AppDelegate::setAutomaticBackup(AutomaticBackup* backup) {
-    backup_ = backup ? backup : &noBackup_;
+    maintenance_->setAutomaticBackup(backup);
 }
 
 void AppDelegate::setSyncRequester(SyncRequester* sync) {
-    sync_ = sync ? sync : &noSync_;
+    maintenance_->setSyncRequester(sync);
 }
 
 void AppDelegate::setLegacyUpgrade(LegacyUpgrade* upgrade) {
-    legacyUpgrade_ = upgrade;
+    launchSequence_->setLegacyUpgrade(upgrade);
+}
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    return launchSequence_->applicationDidFinishLaunching();
+}
+
+void AppDelegate::quitApplication() {
+    termination_->quitApplication();
+}
+
+TerminateReply AppDelegate::applicationShouldTerminate() {
+    return termination_->applicationShouldTerminate();
+}
+
+void AppDelegate::timersRunningOnQuitStop() {
+    termination_->timersRunningOnQuitStop();
+}
+
+void AppDelegate::timersRunningOnQuitKeep() {
+    termination_->timersRunningOnQuitKeep();
+}
+
+void AppDelegate::applicationWillTerminate() {
+    termination_->applicationWillTerminate();
+}
+
+void AppDelegate::computerWillShutdownRestartLogout() {
+    termination_->computerWillShutdownRestartLogout();
+}
+
+int AppDelegate::exitStatus() const {
+    return termination_->exitStatus();
+}
+
+bool AppDelegate::saveContext(ManagedObjectContext& context) {
+    return saveContext(context, true);
+}
+
+bool AppDelegate::saveContext(ManagedObjectContext& context, bool andProcessObjects) {
+    return savePath_->saveContext(context, andProcessObjects);
+}
+
+void AppDelegate::disableAutomaticUIUpdate() {
+    savePath_->disableAutomaticUIUpdate();
+}
+
+void AppDelegate::enableAutomaticUIUpdate() {
+    savePath_->enableAutomaticUIUpdate();
+}
+
+void AppDelegate::enableAutomaticUIUpdateWithoutReload() {
+    savePath_->enableAutomaticUIUpdateWithoutReload();
+}
+
+void AppDelegate::reloadCloudData() {
+    maintenance_->reloadCloudData();
 }
 
 AlertSound* AppDelegate::alertSound() {
@@ -103,7 +187,7 @@ void AppDelegate::playFunk() {
 }
 
 void AppDelegate::togglePanel() {
-    if (!allowTogglePanel_) {
+    if (!state_.allowTogglePanel) {
         playFunk();
         return;
     }
@@ -123,12 +207,12 @@ void AppDelegate::openMainWindow() {
         ZRUserDefaults2::setShowTasks(2);
     shell_.activate();
     shell_.showMainWindow();
-    mainWindowIsOpen_ = true;
+    state_.mainWindowIsOpen = true;
 }
 
 void AppDelegate::closeMainWindow() {
     shell_.closeMainWindow();
-    mainWindowIsOpen_ = false;
+    state_.mainWindowIsOpen = false;
 }
 
 }  // namespace ravelong

@@ -1,46 +1,52 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <optional>
 
 #include "app/AppChangeTracker.h"
 #include "app/AppController.h"
+#include "app/AppLifecycleState.h"
+#include "app/AppMaintenanceTick.h"
+#include "app/AppServices.h"
+#include "app/AppTermination.h"
 #include "app/DataLocations.h"
 #include "app/MaintenanceServices.h"
+#include "app/SettingsSaving.h"
 #include "app/StoreStack.h"
 #include "core/services/ApplicationDelegate.h"
-#include "foundation/Instant.h"
-#include "foundation/MainLoop.h"
 
 namespace ravelong {
 
+class AppInterfaceUpdates;
+class AppLaunchSequence;
+class AppSavePath;
 class ApplicationShell;
 class NewDayHourFromPreferences;
 class RoundingEnabledFlag;
 class TimingSetDayIndex;
 class ZRTimerControllerOSX;
 
-// The answer to a quit request.
-enum class TerminateReply { TerminateCancel, TerminateNow, TerminateLater };
-
-// Owns the process from launch to quit: prepares the data folders, opens the store, repairs the
-// data, checks for a crash while timers ran, makes the long-lived controllers, runs the
-// maintenance tick, decides whether a quit request is honoured, and stops or keeps running
-// timers when the computer shuts down or the user quits. Every save of the main context goes
-// through saveContext, which tells the interface what changed.
+// Owns the process from launch to quit, through its parts: the launch sequence
+// (AppLaunchSequence), quit and shutdown (AppTermination), the maintenance tick
+// (AppMaintenanceTick), the save path (AppSavePath) and the interface updates after saves
+// (AppInterfaceUpdates). The delegate holds what they share: the store and its main context, the
+// helpers that read it, the timer controller and the lifecycle flags; its operations of the same
+// names hand on to the part that does the work. Every save of the main context goes through
+// saveContext.
 //
-// Qt-free: the interface is reached through the ApplicationShell. Main thread only.
-//
-// Implementation: AppDelegateLaunch.cpp (launch sequence, repair pass, crash check, legacy test),
-// AppDelegateQuit.cpp (quit decision, termination, shutdown, maintenance tick, windows),
-// AppDelegateSavePath.cpp (save path, automatic interface updates, fatal save alert).
+// Qt-free: the interface is reached through the ApplicationShell. The main loop, clock, alert
+// presenter, notification center and settings installed when the delegate is made are the ones
+// it works with. Main thread only.
 class AppDelegate final : public ApplicationDelegate {
 public:
     struct Options {
         DataLocations locations = DataLocations::standard();
         std::int64_t bundleVersion = 0;  // the build number
         StoreModels models = StoreModels::standard();
+        // Writes the main context to its store; empty: the context's own save. Tests put in
+        // failing ones.
+        std::function<Status(ManagedObjectContext&)> storeSave;
     };
 
     AppDelegate(ApplicationShell& shell, Options options);
@@ -48,26 +54,25 @@ public:
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    // --- Launch ---
+    // --- Launch (AppLaunchSequence) ---
 
-    // The launch sequence. False when the launch ended in a quit (outdated version, no store);
-    // the shell has then been asked to quit.
     bool applicationDidFinishLaunching();
     // Set once the launch sequence has run through (also the repair pass and the crash check).
-    bool isLaunched() const { return launched_; }
+    bool isLaunched() const { return state_.launched; }
 
-    // --- Quit ---
+    // --- Quit (AppTermination) ---
 
-    // The quit menu item: a quit that is really meant (sets menubarPanelIsVisible, then asks the
-    // shell to quit).
     void quitApplication();
     TerminateReply applicationShouldTerminate();
     void timersRunningOnQuitStop();
     void timersRunningOnQuitKeep();
     void applicationWillTerminate();
     void computerWillShutdownRestartLogout();
+    // The status the process should exit with (kExitStatusChangesNotSaved when the end of a
+    // session gave up changes that could not be saved; 0 otherwise).
+    int exitStatus() const;
 
-    // --- Save path ---
+    // --- Save path (AppSavePath) ---
 
     // saveContext(context, true).
     bool saveContext(ManagedObjectContext& context) override;
@@ -76,10 +81,10 @@ public:
     void enableAutomaticUIUpdate();
     void enableAutomaticUIUpdateWithoutReload();
 
-    // --- Maintenance tick ---
+    // --- Maintenance tick (AppMaintenanceTick) ---
 
     void reloadCloudData();
-    static constexpr double kMaintenanceInterval = 1958.0;
+    static constexpr double kMaintenanceInterval = AppMaintenanceTick::kMaintenanceInterval;
 
     // --- Interface entry points ---
 
@@ -89,20 +94,24 @@ public:
 
     // --- State ---
 
-    bool allowTogglePanel() const { return allowTogglePanel_; }
-    bool menubarPanelIsVisible() const { return menubarPanelIsVisible_; }
-    bool keepTimersRunningOnQuit() const { return keepTimersRunningOnQuit_; }
-    bool mainWindowIsOpen() const { return mainWindowIsOpen_; }
+    bool allowTogglePanel() const { return state_.allowTogglePanel; }
+    bool menubarPanelIsVisible() const { return state_.menubarPanelIsVisible; }
+    bool keepTimersRunningOnQuit() const { return state_.keepTimersRunningOnQuit; }
+    bool mainWindowIsOpen() const { return state_.mainWindowIsOpen; }
     // Restricted mode (a calendar that is not Gregorian), kept by the AppController.
     bool codds() const;
     bool roundingEnabled() const;
-    bool automaticUIUpdate() const { return automaticUIUpdate_; }
-    std::int32_t syncIndicatorState() const { return syncIndicatorState_; }
+    bool automaticUIUpdate() const;
+    std::int32_t syncIndicatorState() const { return state_.syncIndicatorState; }
 
     ZRTimerControllerOSX* timerController() const { return timerController_.get(); }
     StoreStack& storeStack() { return storeStack_; }
-    AppChangeTracker& changeTracker() { return changeTracker_; }
+    AppChangeTracker& changeTracker();
     AppController& appController() { return *appController_; }
+    // The main context, or nullptr before the store is open.
+    ManagedObjectContext* mainContextIfOpen() const { return mainContext_; }
+    // The rounding flag of the open store, or nullptr before the store is open.
+    RoundingEnabledFlag* roundingEnabledFlag() const { return roundingEnabled_.get(); }
 
     void setAutomaticBackup(AutomaticBackup* backup);  // nullptr: none
     void setSyncRequester(SyncRequester* sync);        // nullptr: none
@@ -122,30 +131,16 @@ public:
     TimingEditSession* timingEditSession() override;
 
 private:
-    // Launch steps (AppDelegateLaunch.cpp).
-    bool passVersionGate();
-    void resetLaunchState();
-    bool openStore();
-    bool runFirstRunTest();
-    void updateOriginNames();
-    bool shouldMigrateLegacyStore();
-    void migrateLegacyStore();
-    void runRepairPass();
-    void runCrashCheck();
-    void applyLegacyNewDayKey();
+    // The launch sequence opens the store and makes the long-lived controllers.
+    friend class AppLaunchSequence;
+
     void makeContextHelpers();
     void dropContextHelpers();
-
-    // Save path (AppDelegateSavePath.cpp).
-    void updateUI_inContext(ManagedObjectContext& context);
-    void postInterfaceUpdates(AppChangeTracker& changes);
-    // Shows the alert on the main loop, logs the error and ends the process at once.
-    void presentFatalSaveAlert(const Error& error);
-
     void playFunk();
 
     ApplicationShell& shell_;
     Options options_;
+    AppServices services_;
     StoreStack storeStack_;
     ManagedObjectContext* mainContext_ = nullptr;  // owned by storeStack_
     ZRCDPreferences* cdPreferences_ = nullptr;
@@ -154,30 +149,15 @@ private:
     std::unique_ptr<NewDayHourFromPreferences> newDayHour_;
     std::unique_ptr<TimingSetDayIndex> dayIndex_;
     std::unique_ptr<ZRTimerControllerOSX> timerController_;
-    AppChangeTracker changeTracker_;
     std::unique_ptr<AppController> appController_;
+    AppLifecycleState state_;
+    SettingsSaving settings_;
 
-    NoAutomaticBackup noBackup_;
-    NoSyncRequester noSync_;
-    AutomaticBackup* backup_ = &noBackup_;
-    SyncRequester* sync_ = &noSync_;
-    LegacyUpgrade* legacyUpgrade_ = nullptr;
-
-    MainLoop::TimerId maintenanceTimer_ = 0;
-    MainLoop::TimerId openMainWindowTimer_ = 0;  // openMainWindowAtStart, 0.5 s after launch
-    // Work the save path left on the main loop does nothing once the delegate is gone.
-    std::shared_ptr<AppDelegate*> savePathGuard_ = std::make_shared<AppDelegate*>(this);
-
-    bool launched_ = false;
-    bool firstRun_ = false;
-    bool allowTogglePanel_ = false;
-    bool automaticUIUpdate_ = true;
-    bool menubarPanelIsVisible_ = false;
-    bool keepTimersRunningOnQuit_ = false;
-    bool mainWindowIsOpen_ = false;
-    bool allowCloseMainWindow_ = true;
-    std::int32_t syncIndicatorState_ = 0;
-    Instant lastUnsyncedClockAlertDate_ = kSentinelDate;
+    std::unique_ptr<AppInterfaceUpdates> interfaceUpdates_;
+    std::unique_ptr<AppSavePath> savePath_;
+    std::unique_ptr<AppMaintenanceTick> maintenance_;
+    std::unique_ptr<AppTermination> termination_;
+    std::unique_ptr<AppLaunchSequence> launchSequence_;
 };
 
 }  // namespace ravelong

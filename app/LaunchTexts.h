@@ -47,6 +47,12 @@ inline constexpr std::string_view kCrashedWhileTimerRunning =
 inline constexpr std::string_view kTimerStartedAgo =
     "The timer for the task \"%@\" was started %ld minutes and %ld seconds ago.\n\nDo you want to "
     "stop the timer now and add the appropriate timing?";
+// A running timing whose start lies ahead of the clock (the clock was set back): asked about like
+// one left by a crash, never dropped unasked.
+inline constexpr std::string_view kTimerStartsInTheFuture =
+    "The timer for the task \"%@\" starts %ld minutes and %ld seconds after the time the "
+    "computer's clock shows now; the clock may have been set back.\n\nDo you want to stop the "
+    "timer now? \"Cancel\" keeps it running.";
 inline constexpr std::string_view kAddTiming = "Add timing";
 inline constexpr std::string_view kCrashedWhileTimersRunning =
     "It appears that Ravelong has crashed while timers were running.";

@@ -13,6 +13,10 @@ namespace ravelong {
 
 // Read through ZRUserDefaults2.
 inline constexpr std::string_view kZRVersion = "ZRVersion";
+// The build of this program that last launched on these settings. Settings without it come from
+// elsewhere (a first launch over settings of another program), whose build numbers mean nothing
+// here.
+inline constexpr std::string_view kRavelongSettingsBuild = "RavelongSettingsBuild";
 inline constexpr std::string_view kZRSelectionState = "ZRSelectionState";
 inline constexpr std::string_view kZRCustomStartDate = "ZRCustomStartDate";
 inline constexpr std::string_view kZRCustomEndDate = "ZRCustomEndDate";

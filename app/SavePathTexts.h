@@ -31,6 +31,30 @@ inline constexpr std::string_view kFatalSaveInformativeStart =
 inline constexpr std::string_view kFatalSaveInformativeEnd = ". Thank you!";
 inline constexpr std::string_view kUnresolvedError = "Unresolved error %@, %@";
 
+// A save that has to wait: another program holds the data file, or its disk is full. The error's
+// own text (which program, which folder) follows the message; the change stays in memory and is
+// saved again.
+inline constexpr std::string_view kStoreBusyMessage =
+    "Ravelong cannot save your changes while another program is using its data file.";
+inline constexpr std::string_view kStoreBusyAdvice =
+    "Your changes are kept, and Ravelong saves them again as soon as the other program lets go "
+    "of the file.";
+inline constexpr std::string_view kDiskFullMessage =
+    "Ravelong cannot save your changes because the disk is full.";
+inline constexpr std::string_view kDiskFullAdvice =
+    "Your changes are kept, and Ravelong saves them again as soon as there is room. Free some "
+    "space on the disk that holds your data.";
+
+// The settings folder cannot be written (told once a run).
+inline constexpr std::string_view kSettingsCannotBeSaved = "Ravelong cannot save its settings.";
+inline constexpr std::string_view kSettingsLastUntilQuit =
+    "Changes to the settings last only until Ravelong quits. Make the settings folder writable "
+    "again to keep them.";
+
+// Logged at the end of a session when changes could not be saved.
+inline constexpr std::string_view kUnsavedAtExit =
+    "quitting without saving %@ changed records (the data file keeps its last saved state): %@";
+
 // The restricted mode's window: mode 1 (the calendar changed while running), otherwise.
 inline constexpr std::string_view kRestrictedModeAgainText =
     "Ravelong will become fully functional again after you switch back to the Gregorian calendar "

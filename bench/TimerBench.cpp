@@ -34,6 +34,22 @@ namespace ravelong::bench {
 
 namespace {
 
+// The bench plays no sounds.
+class SilentAlertSound final : public AlertSound {
+public:
+    void playSound(std::string_view) override {}
+};
+
+// The same idle time for every kind of input.
+class SteadyIdleTimeSource final : public IdleTimeSource {
+public:
+    void setAll(double seconds) { seconds_ = seconds; }
+    double secondsSinceLastEvent(IdleEventKind) override { return seconds_; }
+
+private:
+    double seconds_ = 0.0;
+};
+
 // The application without its windows: the store, the preferences, a silent alert sound and an
 // idle source that reports a user at work.
 class BenchDelegate final : public ApplicationDelegate {
@@ -49,8 +65,8 @@ public:
     TimingEditSession* timingEditSession() override { return nullptr; }
 
     ZRCDPreferences* preferences = nullptr;
-    RecordingAlertSound sound;
-    FixedIdleTimeSource idle;
+    SilentAlertSound sound;
+    SteadyIdleTimeSource idle;
 
 private:
     ManagedObjectContext& context_;

@@ -177,7 +177,9 @@ int RavelongProgram::run() {
     const int status = QApplication::exec();
     milestone_report::milestone("exiting");
     closeStoreForExit();
-    return status;
+    // A session that ended with changes the store could not take (a full disk at logout) says so
+    // in the exit status; what was given up is in the log.
+    return status != 0 ? status : parts.delegate->exitStatus();
 }
 
 void RavelongProgram::closeStoreForExit() {

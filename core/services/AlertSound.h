@@ -19,14 +19,4 @@ public:
     virtual void playSound(std::string_view soundName) = 0;
 };
 
-// Records the names of the sounds played, for tests.
-class RecordingAlertSound final : public AlertSound {
-public:
-    void playSound(std::string_view soundName) override { played_.emplace_back(soundName); }
-    const std::vector<std::string>& played() const { return played_; }
-
-private:
-    std::vector<std::string> played_;
-};
-
 }  // namespace ravelong

@@ -14,14 +14,4 @@ public:
     virtual void endTimingEditInProgress() = 0;
 };
 
-// Counts the requests, for tests.
-class RecordingTimingEditSession final : public TimingEditSession {
-public:
-    void endTimingEditInProgress() override { ++endings_; }
-    int endings() const { return endings_; }
-
-private:
-    int endings_ = 0;
-};
-
 }  // namespace ravelong

@@ -34,29 +34,6 @@ public:
 void scheduleUserScriptCall(std::string_view handlerName,
                             const std::optional<std::string>& timingUuid);
 
-// A user script that records its calls, for tests.
-class RecordingUserScript final : public UserScript {
-public:
-    struct Call {
-        std::string handlerName;
-        std::string timingUuid;
-        bool operator==(const Call&) const = default;
-    };
-
-    explicit RecordingUserScript(bool installed = true) : installed_(installed) {}
-
-    bool isInstalled() const override { return installed_; }
-    void send(std::string handlerName, std::string timingUuid) override {
-        calls_.push_back(Call{std::move(handlerName), std::move(timingUuid)});
-    }
-
-    const std::vector<Call>& calls() const { return calls_; }
-
-private:
-    bool installed_;
-    std::vector<Call> calls_;
-};
-
 // Installs a script as UserScript::current() for the lifetime of this object, then puts back
 // the one installed before it.
 class ScopedUserScript {

@@ -110,6 +110,50 @@ TEST_F(DataDirectoryMoveTest, AnEntryIsNeverMovedOverAnotherOneTheOthersGoOn) {
     EXPECT_EQ(fileBytes(group / leftBehind), movedWal == "wal" ? "wal1" : "wal");
 }
 
+// A store moves with its -wal and -shm files or not at all. Each case stops the move at its
+// second entry: with a failure (the first entry goes back at once), or with the end of the process
+// (the next launch finishes the move).
+TEST_F(DataDirectoryMoveTest, AMoveStoppedHalfWayLeavesNoFileBehind) {
+    struct ProcessEnded {};
+    for (const bool processEnds : {false, true}) {
+        SCOPED_TRACE(processEnds ? "the process ends" : "the move fails");
+        fs::remove_all(group);
+        fs::remove_all(current);
+        put(group, "Ravelong.sqlite", "store");
+        put(group, "Ravelong.sqlite-shm", "shm");
+        put(group, "Ravelong.sqlite-wal", "wal");
+
+        int moves = 0;
+        const EntryMover stopsAtTheSecond = [&](const fs::path& from, const fs::path& to) {
+            if (++moves == 2) {
+                if (processEnds)
+                    throw ProcessEnded{};
+                return std::make_error_code(std::errc::no_space_on_device);
+            }
+            return renameEntry(from, to);
+        };
+        if (processEnds) {
+            EXPECT_THROW(moveStoreToCurrentDirectory(locations, stopsAtTheSecond), ProcessEnded);
+            ASSERT_EQ(namesIn(group).size(), 2u);  // one entry moved before the end
+        } else {
+            EXPECT_TRUE(moveStoreToCurrentDirectory(locations, stopsAtTheSecond).empty());
+            EXPECT_TRUE(env.log().contains(LogLevel::error, "", "There was a problem updating: "));
+            EXPECT_EQ(namesIn(group),
+                      (std::vector<std::string>{"Ravelong.sqlite", "Ravelong.sqlite-shm",
+                                                "Ravelong.sqlite-wal"}));
+            EXPECT_EQ(namesIn(current), std::vector<std::string>{});
+        }
+
+        // The next launch moves the three (again, or the rest of them).
+        EXPECT_EQ(moveStoreToCurrentDirectory(locations).size(), 3u);
+        EXPECT_EQ(namesIn(current),
+                  (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-shm",
+                                            "RavelongDB.sqlite-wal"}));
+        EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite-wal"), "wal");
+        EXPECT_EQ(namesIn(group), std::vector<std::string>{"5000.txt"});
+    }
+}
+
 TEST(StoreNumberOfEntryName, ReadsTheDigitsOfTheNameWithoutItsExtension) {
     EXPECT_EQ(storeNumberOfEntryName("Ravelong.sqlite"), 0);
     EXPECT_EQ(storeNumberOfEntryName("Ravelong12.sqlite-wal"), 12);

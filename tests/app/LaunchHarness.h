@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,11 +28,14 @@ public:
     ScopedCalendarIdentifier gregorian{"gregorian"};
     RecordingApplicationShell shell;
     std::unique_ptr<AppDelegate> delegate;
+    // How the delegates made from now on write to the store (empty: the context's own save).
+    std::function<Status(ManagedObjectContext&)> storeSave;
 
     AppDelegate::Options options(std::int64_t bundleVersion = kBuild) const {
         AppDelegate::Options result;
         result.locations = DataLocations::inDataFolder(env.folder());
         result.bundleVersion = bundleVersion;
+        result.storeSave = storeSave;
         return result;
     }
 

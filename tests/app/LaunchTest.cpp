@@ -32,30 +32,54 @@ TEST(Launch, AnOlderBuildThanTheLastOneRefusesToRun) {
 TEST(Launch, ANewerBuildIsRecordedAndSwitchesOldBuildsToAutomaticBackups) {
     struct Case {
         std::int64_t stored;
+        bool ownSettings;  // written by a build of this program (which numbers its builds anew)
         bool backupsBefore;
         bool backupsAfter;
         std::int64_t countAfter;
         bool locationKept;
     };
-    // Below 1500 with backups off: on, 4 kept, default folder. Otherwise nothing changes.
+    // Settings taken over from elsewhere, below 1500 with backups off: on, 4 kept, default
+    // folder. Otherwise, and always on settings of this program, nothing changes.
     const Case cases[] = {
-        {-1, false, true, 4, false},
-        {1499, false, true, 4, false},
-        {1499, true, true, 8, true},
-        {1500, false, false, 8, true},
+        {-1, false, false, true, 4, false},
+        {1499, false, false, true, 4, false},
+        {1499, false, true, true, 8, true},
+        {1500, false, false, false, 8, true},
+        {1, true, false, false, 8, true},
+        {LaunchHarness::kBuild - 1, true, false, false, 8, true},
+        {LaunchHarness::kBuild, true, false, false, 8, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored);
+        SCOPED_TRACE(::testing::Message() << c.stored << (c.ownSettings ? " own" : " foreign"));
         LaunchHarness h;
         ZRUserDefaults2::setVersionNumber(c.stored);
+        if (c.ownSettings)
+            h.env.defaults().setInteger(kRavelongSettingsBuild, c.stored);
         ZRUserDefaults2::setAutoBackupEnabled(c.backupsBefore);
         ZRUserDefaults2::setAutoBackupCount(8);
         h.env.defaults().setData(kZRAutoBackupLocationData, std::vector<std::uint8_t>{'/', 'x'});
         ASSERT_TRUE(h.launch());
         EXPECT_EQ(ZRUserDefaults2::versionNumber(), LaunchHarness::kBuild);
+        EXPECT_EQ(h.env.defaults().integerForKey(kRavelongSettingsBuild), LaunchHarness::kBuild);
         EXPECT_EQ(ZRUserDefaults2::autoBackupEnabled(), c.backupsAfter);
         EXPECT_EQ(ZRUserDefaults2::autoBackupCount(), c.countAfter);
         EXPECT_EQ(h.env.defaults().exists(kZRAutoBackupLocationData), c.locationKept);
+    }
+}
+
+TEST(Launch, UpgradesOfThisProgramKeepAutomaticBackupsAsTheUserSetThem) {
+    LaunchHarness h;
+    ASSERT_TRUE(h.launch(7));
+    ZRUserDefaults2::setAutoBackupEnabled(false);
+    ZRUserDefaults2::setAutoBackupCount(16);
+    h.quitAndClose();
+    for (const std::int64_t build : {8, 1499, 1500}) {
+        SCOPED_TRACE(build);
+        ASSERT_TRUE(h.launch(build));
+        EXPECT_EQ(ZRUserDefaults2::versionNumber(), build);
+        EXPECT_FALSE(ZRUserDefaults2::autoBackupEnabled());
+        EXPECT_EQ(ZRUserDefaults2::autoBackupCount(), 16);
+        h.quitAndClose();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/MaintenanceServices.h"
 #include "app/ZRUserDefaults2.h"
 #include "store/PersistentStore.h"
+#include "store/StoreError.h"
 #include "store/ZRUndoManager.h"
 #include "tests/app/LaunchHarness.h"
 
@@ -158,7 +159,8 @@ TEST(Shutdown, StopsTheTimersUnlessTimingGoesOnWhileTheComputerSleeps) {
         h.addRunningTiming(h.addTask("Writing"), 600.0);
 
         h.delegate->computerWillShutdownRestartLogout();
-        EXPECT_TRUE(ZRUserDefaults2::didQuitProperly());
+        // Not before the process really goes.
+        EXPECT_FALSE(ZRUserDefaults2::didQuitProperly());
         EXPECT_TRUE(h.delegate->menubarPanelIsVisible());
         EXPECT_EQ(h.shell.calls.back(), "requestQuit");
         EXPECT_EQ(runningTimings(h), timingWhenSleeping ? 1u : 0u);
@@ -166,11 +168,64 @@ TEST(Shutdown, StopsTheTimersUnlessTimingGoesOnWhileTheComputerSleeps) {
         EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
         EXPECT_EQ(h.shell.count("showTimersRunningWindow"), 0);
         h.quitAndClose();
+        EXPECT_TRUE(ZRUserDefaults2::didQuitProperly());
 
         ASSERT_TRUE(h.launch());
         EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
         EXPECT_EQ(runningTimings(h), timingWhenSleeping ? 1u : 0u);
     }
+}
+
+TEST(Shutdown, AProcessThatDiesBeforeItsQuitIsCheckedForACrash) {
+    LaunchHarness h;
+    ASSERT_TRUE(h.launch());
+    h.addRunningTiming(h.addTask("Writing"), 184.0);  // kept running over the shutdown
+    h.delegate->computerWillShutdownRestartLogout();
+    EXPECT_EQ(h.shell.calls.back(), "requestQuit");
+    h.close();  // killed before the quit request was carried out
+
+    h.env.alerts().queueButton(1);  // "Cancel"
+    ASSERT_TRUE(h.launch());
+    ASSERT_EQ(h.env.alerts().shownAlerts().size(), 1u);
+    EXPECT_EQ(h.env.alerts().shownAlerts().front().messageText,
+              "It appears that Ravelong has crashed while the timer was running.");
+    EXPECT_EQ(runningTimings(h), 1u);
+}
+
+TEST(Shutdown, OnAFullDiskNothingIsAskedAndTheExitStatusSaysChangesWereLost) {
+    LaunchHarness h;
+    bool diskFull = false;
+    h.storeSave = [&](ManagedObjectContext& context) -> Status {
+        if (diskFull)
+            return storeError(StoreErrorCode::DiskFull, "No space left on the disk");
+        return context.save();
+    };
+    ASSERT_TRUE(h.launch());
+    ZRUserDefaults2::setTimingWhenSleeping(false);  // the shutdown stops the timer
+    h.addRunningTiming(h.addTask("Writing"), 600.0);
+    diskFull = true;
+    h.addTask("Reading");  // not saved yet
+
+    h.delegate->computerWillShutdownRestartLogout();
+    EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
+    h.loop.runPending();
+    h.delegate->applicationWillTerminate();
+    EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
+    EXPECT_EQ(h.shell.count("showTimersRunningWindow"), 0);
+    EXPECT_TRUE(h.env.log().contains("saveContext", "quitting without saving"));
+    EXPECT_EQ(h.delegate->exitStatus(), kExitStatusChangesNotSaved);
+    EXPECT_FALSE(ZRUserDefaults2::didQuitProperly());
+    h.close();
+
+    // The store is as the last good save left it: the timer still runs there, and the next
+    // launch asks about it.
+    diskFull = false;
+    h.env.alerts().queueButton(1);
+    ASSERT_TRUE(h.launch());
+    EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
+    EXPECT_EQ(runningTimings(h), 1u);
+    EXPECT_EQ(h.taskNamed("Reading"), nullptr);
+    EXPECT_EQ(h.delegate->exitStatus(), 0);
 }
 
 class RecordingBackup final : public AutomaticBackup {

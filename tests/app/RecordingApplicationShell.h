@@ -6,6 +6,7 @@
 
 #include "app/ApplicationShell.h"
 #include "core/services/AlertSound.h"
+#include "support/RecordingAlertSound.h"
 
 namespace ravelong::app_testing {
 

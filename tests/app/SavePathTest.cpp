@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/AppDelegate.h"
+#include "app/AppSavePath.h"
 #include "app/AppStrings.h"
 #include "app/CalendarIdentifier.h"
 #include "app/SavePathTexts.h"
@@ -16,6 +18,7 @@
 #include "core/totals/TotalsTexts.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/PersistentStore.h"
+#include "store/StoreError.h"
 #include "tests/app/LaunchHarness.h"
 
 namespace ravelong {
@@ -38,6 +41,11 @@ std::string name(std::string_view text) {
 class SavePath : public ::testing::Test, protected app_testing::LaunchHarness {
 protected:
     SavePath() {
+        storeSave = [this](ManagedObjectContext& context) -> Status {
+            if (failWith)
+                return *failWith;
+            return context.save();
+        };
         if (!launch())
             throw std::runtime_error("the launch did not finish");
         reading = addTask("Reading");
@@ -54,6 +62,7 @@ protected:
 
     ZRCDTask* reading = nullptr;
     ZRCDTask* writing = nullptr;
+    std::optional<Error> failWith;  // what the store answers to the next saves
 };
 
 TEST_F(SavePath, ARenamedTaskPostsTheNameChangeAndReloadsItsRow) {
@@ -238,6 +247,66 @@ TEST_F(SavePath, AFailedSaveShowsTheFatalAlertAndEndsTheProcess) {
     EXPECT_EQ(shell.count("requestQuit"), 0);
     // The change is still in the context, not lost behind the user's back.
     EXPECT_TRUE(context().hasChanges());
+}
+
+TEST_F(SavePath, ABusyFileOrAFullDiskKeepsTheChangeAndSavesItAgain) {
+    struct Case {
+        StoreErrorCode code;
+        std::string details;
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {StoreErrorCode::Busy, "The data file is locked by process 4242 (rsync).",
+         kStoreBusyMessage},
+        {StoreErrorCode::DiskFull, "No space is left on the disk holding /data/Ravelong2.",
+         kDiskFullMessage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.details);
+        const std::size_t before = env.alerts().shownAlerts().size();
+        failWith = storeError(c.code, c.details);
+        reading->setTaskName("Reading " + c.details);
+        EXPECT_FALSE(save());
+        EXPECT_TRUE(context().hasChanges());
+        // The interface shows the change it keeps.
+        EXPECT_THAT(posted(), Contains(name(kZRTaskNameDidChange)));
+        loop.runPending();  // no fatal alert, no end of the process
+        ASSERT_EQ(env.alerts().shownAlerts().size(), before + 1);
+        const Alert alert = env.alerts().shownAlerts().back();
+        EXPECT_EQ(alert.messageText, c.message);
+        EXPECT_THAT(alert.informativeText, ::testing::HasSubstr(c.details));
+        EXPECT_THAT(alert.informativeText, Not(::testing::HasSubstr("not your fault")));
+        EXPECT_EQ(shell.count("terminateImmediately"), 0);
+
+        // Told once: another change that has to wait asks nothing.
+        writing->setTaskName("Writing " + c.details);
+        EXPECT_FALSE(save());
+        loop.runPending();
+        EXPECT_EQ(env.alerts().shownAlerts().size(), before + 1);
+
+        // A minute later it is saved, once the file is free again.
+        loop.advance(AppSavePath::kRetryInterval);
+        EXPECT_TRUE(context().hasChanges());
+        failWith.reset();
+        clearRecords();
+        loop.advance(AppSavePath::kRetryInterval);
+        EXPECT_FALSE(context().hasChanges());
+        EXPECT_THAT(posted(), Contains(name(kZRTaskNameDidChange)));
+    }
+}
+
+TEST_F(SavePath, AChangeThatWaitsIsSavedWithTheNextSave) {
+    failWith = storeError(StoreErrorCode::Busy, "locked by process 4242");
+    reading->setTaskName("Reading again");
+    EXPECT_FALSE(save());
+    failWith.reset();
+    writing->setTaskName("Writing again");
+    EXPECT_TRUE(save());
+    EXPECT_FALSE(context().hasChanges());
+    // Nothing is left waiting.
+    loop.advance(AppSavePath::kRetryInterval);
+    EXPECT_FALSE(context().hasChanges());
+    EXPECT_EQ(shell.count("terminateImmediately"), 0);
 }
 
 }  // namespace

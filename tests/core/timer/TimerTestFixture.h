@@ -22,6 +22,13 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
+#include "support/FixedIdleTimeSource.h"
+#include "support/RecordingAddNotePanel.h"
+#include "support/RecordingAlertSound.h"
+#include "support/RecordingIdleTimePanel.h"
+#include "support/RecordingStatusItemTime.h"
+#include "support/RecordingTimingEditSession.h"
+#include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
 
 namespace ravelong {

@@ -1,3 +1,5 @@
+#include "app/AppLaunchSequence.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -5,6 +7,8 @@
 #include <vector>
 
 #include "app/AppDelegate.h"
+#include "app/AppMaintenanceTick.h"
+#include "app/AppSavePath.h"
 #include "app/AppStrings.h"
 #include "app/ApplicationShell.h"
 #include "app/CalendarIdentifier.h"
@@ -12,6 +16,7 @@
 #include "app/LaunchTexts.h"
 #include "app/OriginNames.h"
 #include "app/PreferenceKeys.h"
+#include "app/SettingsSaving.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/chain/ChainRepair.h"
 #include "core/model/UndoSuppression.h"
@@ -43,7 +48,6 @@ constexpr std::int64_t kBackupCountAfterSwitch = 4;
 constexpr std::int64_t kShowUnarchivedTasks = 2;
 constexpr double kOpenMainWindowDelay = 0.5;
 constexpr std::int64_t kLastNewDayHour = 23;
-constexpr double kMaintenanceTolerance = 60.0;
 // A running timing left by a crash is offered for stopping when it started more than 10 seconds
 // and less than a week before the launch; anything else is dropped without asking.
 constexpr double kCrashRecentMinimum = 10.0;
@@ -83,11 +87,14 @@ std::int64_t menuBarCustomDurationForText(const std::string& text) {
     return 0;
 }
 
-bool isRecentEnough(const ZRCDTiming& timing, Instant now) {
+// Whether the user is asked about a running timing left by a crash: one that started more than
+// 10 seconds and less than a week before now, or one that starts after now (the clock was set
+// back, so its age says nothing). Ages from 0 to 10 seconds and of a week or more are dropped.
+bool isAskedAbout(const ZRCDTiming& timing, Instant now) {
     if (!timing.startDate())
         return false;
     const double elapsed = now - *timing.startDate();
-    return elapsed > kCrashRecentMinimum && elapsed < kCrashRecentMaximum;
+    return elapsed < 0.0 || (elapsed > kCrashRecentMinimum && elapsed < kCrashRecentMaximum);
 }
 
 struct Repair {
@@ -110,68 +117,95 @@ constexpr Repair kLaunchRepairs[] = {
 
 }  // namespace
 
-bool AppDelegate::applicationDidFinishLaunching() {
+AppLaunchSequence::AppLaunchSequence(AppDelegate& delegate, ApplicationShell& shell,
+                                     AppLifecycleState& state, AppMaintenanceTick& maintenance,
+                                     SettingsSaving& settings, AppServices services)
+    : delegate_(delegate),
+      shell_(shell),
+      state_(state),
+      maintenance_(maintenance),
+      settings_(settings),
+      services_(services) {}
+
+AppLaunchSequence::~AppLaunchSequence() {
+    services_.loop.cancel(openMainWindowTimer_);
+}
+
+void AppLaunchSequence::setLegacyUpgrade(LegacyUpgrade* upgrade) {
+    legacyUpgrade_ = upgrade;
+}
+
+bool AppLaunchSequence::applicationDidFinishLaunching() {
     if (!passVersionGate()) {
         shell_.requestQuit();
         return false;
     }
-    moveStoreToCurrentDirectory(options_.locations);
+    moveStoreToCurrentDirectory(delegate_.options_.locations);
     shell_.registerDisplayReconfigurationCallback();
     resetLaunchState();
     if (!currentCalendarIsGregorian())
-        appController_->handleGregorianAlertWithMode(0);
+        delegate_.appController_->handleGregorianAlertWithMode(0);
     if (!openStore()) {
         shell_.requestQuit();
         return false;
     }
 
-    firstRun_ = runFirstRunTest();
+    state_.firstRun = runFirstRunTest();
     updateOriginNames();
 
-    timerController_ = std::make_unique<ZRTimerControllerOSX>(*this);
+    delegate_.timerController_ = std::make_unique<ZRTimerControllerOSX>(delegate_);
     shell_.createMenuBarControllers();
-    menubarPanelIsVisible_ = false;
-    mainWindowIsOpen_ = false;
-    allowCloseMainWindow_ = true;
+    state_.menubarPanelIsVisible = false;
+    state_.mainWindowIsOpen = false;
+    state_.allowCloseMainWindow = true;
 
-    if (!UserDefaults::standard().exists(kZRShowTasks))
+    if (!services_.defaults.exists(kZRShowTasks))
         ZRUserDefaults2::setShowTasks(kShowUnarchivedTasks);
-
-    maintenanceTimer_ = MainLoop::current().runRepeating(
-        kMaintenanceInterval, kMaintenanceTolerance, [this] { reloadCloudData(); });
 
     if (shouldMigrateLegacyStore())
         migrateLegacyStore();
-    allowTogglePanel_ = true;
+    state_.allowTogglePanel = true;
 
     runRepairPass();
     runCrashCheck();
     ZRUserDefaults2::setDidQuitProperly(false);
+    // Written now: the next launch takes this run for crashed only when the mark is on disk.
+    settings_.synchronize();
 
-    if (firstRun_)
-        togglePanel();
+    // Nothing that changes data runs before the crash question is answered: the main loop keeps
+    // running under a modal question, and a tick could cut the very timer the user is asked about.
+    maintenance_.start();
+    if (ZRTimerControllerOSX* timerController = delegate_.timerController())
+        timerController->updateTimerForRunningTimings();
+
+    if (state_.firstRun)
+        delegate_.togglePanel();
     applyLegacyNewDayKey();
     if (ZRUserDefaults2::openMainWindowAtStart()) {
-        openMainWindowTimer_ = MainLoop::current().runAfter(kOpenMainWindowDelay, [this] {
+        openMainWindowTimer_ = services_.loop.runAfter(kOpenMainWindowDelay, [this] {
             openMainWindowTimer_ = 0;
-            openMainWindow();
+            delegate_.openMainWindow();
         });
     }
-    launched_ = true;
+    state_.launched = true;
     return true;
 }
 
-bool AppDelegate::passVersionGate() {
+bool AppLaunchSequence::passVersionGate() {
     const std::int64_t stored = ZRUserDefaults2::versionNumber();
-    const std::int64_t bundleVersion = options_.bundleVersion;
+    const std::int64_t bundleVersion = delegate_.options_.bundleVersion;
     if (stored < bundleVersion) {
-        // Builds before 1500 shipped with automatic backups off; they are switched on once, to
-        // the default folder.
-        if (stored < kBackupSwitchBelowVersion && !ZRUserDefaults2::autoBackupEnabled()) {
+        // Builds of the other program before 1500 shipped with automatic backups off; settings
+        // taken over from one of them get backups switched on once, to the default folder.
+        // Settings this program wrote carry its build (numbered on its own) and are left as the
+        // user set them.
+        const bool foreignSettings = !services_.defaults.exists(kRavelongSettingsBuild);
+        if (foreignSettings && stored < kBackupSwitchBelowVersion &&
+            !ZRUserDefaults2::autoBackupEnabled()) {
             ZRUserDefaults2::setAutoBackupEnabled(true);
             ZRUserDefaults2::setAutoBackupCount(kBackupCountAfterSwitch);
-            UserDefaults::standard().remove(kZRAutoBackupLocationData);
-            (void)UserDefaults::standard().synchronize();  // failures are logged there
+            services_.defaults.remove(kZRAutoBackupLocationData);
+            settings_.synchronize();
         }
         ZRUserDefaults2::setVersionNumber(bundleVersion);
     } else if (stored > bundleVersion) {
@@ -179,88 +213,91 @@ bool AppDelegate::passVersionGate() {
         alert.messageText = launch_texts::kOutdatedVersion;
         alert.informativeText = launch_texts::kUseLatestVersion;
         alert.buttons = {std::string(launch_texts::kQuit)};
-        AlertPresenter::current().runModal(alert);
+        services_.alerts.runModal(alert);
         return false;
     }
+    if (services_.defaults.integerForKey(kRavelongSettingsBuild, -1) != bundleVersion)
+        services_.defaults.setInteger(kRavelongSettingsBuild, bundleVersion);
     return true;
 }
 
-void AppDelegate::resetLaunchState() {
-    syncIndicatorState_ = 0;
-    lastUnsyncedClockAlertDate_ = kSentinelDate;
-    allowTogglePanel_ = false;
-    automaticUIUpdate_ = true;
-    keepTimersRunningOnQuit_ = false;
-    changeTracker_.reset();
+void AppLaunchSequence::resetLaunchState() {
+    state_.syncIndicatorState = 0;
+    state_.lastUnsyncedClockAlertDate = kSentinelDate;
+    state_.allowTogglePanel = false;
+    state_.keepTimersRunningOnQuit = false;
+    delegate_.savePath_->resetForLaunch();
 }
 
-bool AppDelegate::openStore() {
-    storeStack_.setContextDelegate(this);
-    Result<ManagedObjectContext*> opened = storeStack_.managedObjectContext();
+bool AppLaunchSequence::openStore() {
+    delegate_.storeStack_.setContextDelegate(&delegate_);
+    Result<ManagedObjectContext*> opened = delegate_.storeStack_.managedObjectContext();
     if (!opened)
         return false;  // presented by the store stack
-    mainContext_ = opened.value();
-    makeContextHelpers();
-    cdPreferences_ = ZRCDPreferences::getPreferences_inContext(*mainContext_);
+    delegate_.mainContext_ = opened.value();
+    delegate_.makeContextHelpers();
+    delegate_.cdPreferences_ = ZRCDPreferences::getPreferences_inContext(*delegate_.mainContext_);
     return true;
 }
 
-bool AppDelegate::runFirstRunTest() {
+bool AppLaunchSequence::runFirstRunTest() {
     if (!ZRUserDefaults2::exists())
         return true;
     ZRUserDefaults2::fixUserDefaults();
     ZRUserDefaults2::setMenuBarSearchTerm(std::string());
-    UserDefaults& defaults = UserDefaults::standard();
+    UserDefaults& defaults = services_.defaults;
     if (std::optional<std::string> text = textValue(defaults, kZRMenuBarCustomDuration))
         defaults.setInteger(kZRMenuBarCustomDuration, menuBarCustomDurationForText(*text));
-    (void)defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
     return false;
 }
 
-void AppDelegate::updateOriginNames() {
-    const UserDefaults& defaults = UserDefaults::standard();
+void AppLaunchSequence::updateOriginNames() {
+    const UserDefaults& defaults = services_.defaults;
     std::size_t changed = 0;
     if (defaults.stringForKey(kZRDeviceName).empty())
-        changed += origin_names::applyDeviceNameToOrigins(*mainContext_);
+        changed += origin_names::applyDeviceNameToOrigins(*delegate_.mainContext_);
     if (defaults.stringForKey(kZRUserName).empty())
-        changed += origin_names::applyUserNameToOrigins(*mainContext_);
+        changed += origin_names::applyUserNameToOrigins(*delegate_.mainContext_);
     if (changed > 0)
-        saveContext(*mainContext_);
+        delegate_.saveContext(*delegate_.mainContext_);
 }
 
-bool AppDelegate::shouldMigrateLegacyStore() {
-    const UserDefaults& defaults = UserDefaults::standard();
+bool AppLaunchSequence::shouldMigrateLegacyStore() {
+    const UserDefaults& defaults = services_.defaults;
     const bool onlyLegacyFiles = defaults.integerForKey(kZRFilesInOldDirectory) > 0 &&
                                  defaults.integerForKey(kZRFilesInNewDirectory) == 0;
     const bool unfinished = defaults.boolForKey(kZRNotMigrated);
     // The upgrade creates every record of the old data, so it only ever runs into an empty store:
     // the legacy folder stays where it is after an upgrade, and running it again would double
     // every task and timing.
-    return (onlyLegacyFiles || unfinished) && ZRCDTask::numberOfTasks_inContext(*mainContext_) == 0;
+    return (onlyLegacyFiles || unfinished) &&
+           ZRCDTask::numberOfTasks_inContext(*delegate_.mainContext_) == 0;
 }
 
-void AppDelegate::migrateLegacyStore() {
+void AppLaunchSequence::migrateLegacyStore() {
     if (!legacyUpgrade_) {
         logInfo(kLaunchOperation,
                 "the data of a version up to 1.2.4 waits for its upgrade, which this build "
                 "cannot do yet");
         return;
     }
-    UserDefaults& defaults = UserDefaults::standard();
+    UserDefaults& defaults = services_.defaults;
     defaults.setBool(kZRNotMigrated, true);
-    (void)defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
     shell_.showDatabaseUpdateWindow(std::string(launch_texts::kDatabaseUpdateText),
                                     legacyUpgrade_->getUIDCount());
-    ScopedUndoRegistrationOff undoOff(*mainContext_);
+    ScopedUndoRegistrationOff undoOff(*delegate_.mainContext_);
     legacyUpgrade_->continueDatabaseMigration(
         [this](double value) { shell_.setDatabaseUpdateProgress(value); });
     shell_.closeDatabaseUpdateWindow();
-    mainContext_->processPendingChanges();
-    saveContext(*mainContext_);
+    delegate_.mainContext_->processPendingChanges();
+    delegate_.saveContext(*delegate_.mainContext_);
 }
 
-void AppDelegate::runRepairPass() {
-    std::unique_ptr<ManagedObjectContext> privateContext = storeStack_.newPrivateContext();
+void AppLaunchSequence::runRepairPass() {
+    std::unique_ptr<ManagedObjectContext> privateContext =
+        delegate_.storeStack_.newPrivateContext();
     if (!privateContext)
         return;
     bool changed = false;
@@ -281,70 +318,81 @@ void AppDelegate::runRepairPass() {
 
     // The repairs arrive in the main context as changes of its own; they are not the user's to
     // undo.
-    ScopedUndoRegistrationOff undoOff(*mainContext_);
+    ScopedUndoRegistrationOff undoOff(*delegate_.mainContext_);
     if (changed) {
         Status pushed = privateContext->save();
         if (!pushed) {
             logError(kLaunchOperation, "the repairs could not be handed to the main context: " +
                                            pushed.error().description);
         } else {
-            saveContext(*mainContext_);
-            cdPreferences_ = ZRCDPreferences::getPreferences_inContext(*mainContext_);
+            delegate_.saveContext(*delegate_.mainContext_);
+            delegate_.cdPreferences_ =
+                ZRCDPreferences::getPreferences_inContext(*delegate_.mainContext_);
         }
     }
     // The copy of the whole graph takes a while to free; the launch goes on meanwhile.
-    storeStack_.discardContext(std::move(privateContext));
+    delegate_.storeStack_.discardContext(std::move(privateContext));
 
-    if (timing_set_totals::recalculateStaleRoundedDurations_inContext(*mainContext_) > 0) {
-        mainContext_->processPendingChanges();
-        saveContext(*mainContext_);
+    if (timing_set_totals::recalculateStaleRoundedDurations_inContext(*delegate_.mainContext_) >
+        0) {
+        delegate_.mainContext_->processPendingChanges();
+        delegate_.saveContext(*delegate_.mainContext_);
     }
 }
 
-void AppDelegate::runCrashCheck() {
-    std::vector<ZRCDTiming*> running = ZRCDTiming::getRunningTimings_inContext(*mainContext_);
-    if (running.empty() || ZRUserDefaults2::didQuitProperly() || !currentCalendarIsGregorian())
+void AppLaunchSequence::runCrashCheck() {
+    std::vector<ZRCDTiming*> running =
+        ZRCDTiming::getRunningTimings_inContext(*delegate_.mainContext_);
+    // Only a run whose "still running" mark reached the settings file can have crashed: when the
+    // file could not be written, an unset flag says nothing about how that run ended.
+    const bool markedRunning =
+        services_.defaults.exists(kZRDidQuit) && !ZRUserDefaults2::didQuitProperly();
+    if (running.empty() || !markedRunning || !currentCalendarIsGregorian())
         return;
-    const Instant now = Clock::current().now();
-    ManagedObjectContext& context = *mainContext_;
+    const Instant now = services_.clock.now();
+    ManagedObjectContext& context = *delegate_.mainContext_;
 
     auto deleteAndSave = [&](const std::vector<ZRCDTiming*>& timings) {
         ScopedUndoRegistrationOff undoOff(context);
         for (ZRCDTiming* timing : timings)
             ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context);
         context.processPendingChanges();
-        saveContext(context);
+        delegate_.saveContext(context);
     };
 
     if (running.size() == 1) {
         ZRCDTiming* timing = running.front();
-        if (!isRecentEnough(*timing, now)) {
+        if (!isAskedAbout(*timing, now)) {
             deleteAndSave(running);
             return;
         }
         if (!timing->task())
             return;
         const auto elapsed = static_cast<std::int64_t>(now - *timing->startDate());
+        const bool inTheFuture = now < *timing->startDate();
+        const std::int64_t seconds = inTheFuture ? -elapsed : elapsed;
         Alert alert;
         alert.messageText = launch_texts::kCrashedWhileTimerRunning;
-        alert.informativeText = withNumbers(
-            formatText(launch_texts::kTimerStartedAgo, {timing->task()->taskName().value_or("")}),
-            {elapsed / 60, elapsed % 60});
+        alert.informativeText =
+            withNumbers(formatText(inTheFuture ? launch_texts::kTimerStartsInTheFuture
+                                               : launch_texts::kTimerStartedAgo,
+                                   {timing->task()->taskName().value_or("")}),
+                        {seconds / 60, seconds % 60});
         alert.buttons = {std::string(launch_texts::kAddTiming), std::string(launch_texts::kCancel)};
         shell_.activate();
-        if (AlertPresenter::current().runModal(alert).buttonIndex != 0)
+        if (services_.alerts.runModal(alert).buttonIndex != 0)
             return;
         ScopedUndoRegistrationOff undoOff(context);
-        timerController_->stopTiming(timing, 0.0, kNoteOverrideNone, false, false);
+        delegate_.timerController_->stopTiming(timing, 0.0, kNoteOverrideNone, false, false);
         context.processPendingChanges();
-        saveContext(context);
+        delegate_.saveContext(context);
         return;
     }
 
     std::vector<ZRCDTiming*> recent;
     std::vector<ZRCDTiming*> stale;
     for (ZRCDTiming* timing : running)
-        (isRecentEnough(*timing, now) ? recent : stale).push_back(timing);
+        (isAskedAbout(*timing, now) ? recent : stale).push_back(timing);
     if (recent.empty()) {
         deleteAndSave(stale);
         return;
@@ -354,19 +402,19 @@ void AppDelegate::runCrashCheck() {
     alert.informativeText = launch_texts::kStopTimersNow;
     alert.buttons = {std::string(launch_texts::kAddTimings), std::string(launch_texts::kCancel)};
     shell_.activate();
-    if (AlertPresenter::current().runModal(alert).buttonIndex != 0)
+    if (services_.alerts.runModal(alert).buttonIndex != 0)
         return;
     ScopedUndoRegistrationOff undoOff(context);
     for (ZRCDTiming* timing : recent)
-        timerController_->stopTiming(timing, 0.0, kNoteOverrideNoPanel, false, false);
+        delegate_.timerController_->stopTiming(timing, 0.0, kNoteOverrideNoPanel, false, false);
     for (ZRCDTiming* timing : stale)
         ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context);
     context.processPendingChanges();
-    saveContext(context);
+    delegate_.saveContext(context);
 }
 
-void AppDelegate::applyLegacyNewDayKey() {
-    UserDefaults& defaults = UserDefaults::standard();
+void AppLaunchSequence::applyLegacyNewDayKey() {
+    UserDefaults& defaults = services_.defaults;
     if (!defaults.exists(kZRNewDay))
         return;
     const std::int64_t hour = defaults.integerForKey(kZRNewDay);
@@ -374,13 +422,14 @@ void AppDelegate::applyLegacyNewDayKey() {
         logError(kLaunchOperation,
                  "the old day cut-off " + std::to_string(hour) + " is not an hour of the day");
     } else if (hour > 0) {
-        Status stored = ZRCDPreferences::setNewDayTo(static_cast<int>(hour), *mainContext_);
+        Status stored =
+            ZRCDPreferences::setNewDayTo(static_cast<int>(hour), *delegate_.mainContext_);
         if (!stored)
             logError(kLaunchOperation,
                      "the old day cut-off could not be saved: " + stored.error().description);
     }
     defaults.remove(kZRNewDay);
-    (void)defaults.synchronize();  // failures are logged there
+    settings_.synchronize();
 }
 
 }  // namespace ravelong
