@@ -17,6 +17,7 @@
 #include "foundation/Base64.h"
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
+#include "foundation/SettingsFileText.h"
 #include "foundation/UserFolders.h"
 
 namespace ravelong {
@@ -134,55 +135,98 @@ FileContents readWholeFile(const std::filesystem::path& path) {
     return result;
 }
 
+// Why a settings file's text cannot be taken as settings, or empty when it can; `parsed` then
+// holds its object.
+std::string rejectionOf(const std::string& bytes, json& parsed) {
+    // Checked before parsing: the parser would cope, but every later step that walks the values
+    // (comparing, copying, writing) is recursive.
+    if (settings_file_text::nestsDeeperThan(bytes, settings_file_text::kMaxNestingDepth)) {
+        return "nests arrays or objects more than " +
+               std::to_string(settings_file_text::kMaxNestingDepth) + " levels deep";
+    }
+    parsed = json::parse(bytes, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_discarded()) {
+        return "is not valid JSON";
+    }
+    if (!parsed.is_object()) {
+        return "does not hold a JSON object";
+    }
+    return {};
+}
+
+// Whether a value for `key`, stored inside `wrappers` more levels, would nest the file deeper than
+// a settings file may go (logged). Checked before the value is copied: copying, like comparing
+// and writing, recurses once per level.
+bool tooDeep(std::string_view key, const json& value, int wrappers) {
+    // The value sits inside the file's top-level object, one level down.
+    const int allowed = settings_file_text::kMaxNestingDepth - 1 - wrappers;
+    if (settings_file_text::nestingDepth(value, allowed) <= allowed) {
+        return false;
+    }
+    logError("write setting", "refused a value nested more than " + std::to_string(allowed) +
+                                  " levels deep for " + std::string(key));
+    return true;
+}
+
+bool sameStoredValue(const json& a, const json& b) {
+    // JSON equality calls 1 and 1.0 equal; the stored type must follow the last write too.
+    return a.type() == b.type() && a == b;
+}
+
 std::atomic<UserDefaults*> gStandardOverride{nullptr};
 std::atomic<UserDefaults*> gGroupOverride{nullptr};
 
 }  // namespace
 
-UserDefaults::UserDefaults(std::filesystem::path file) : path_(std::move(file)) {
+UserDefaults::UserDefaults(std::filesystem::path file)
+    : UserDefaults(std::move(file), writeFileAtomically) {}
+
+UserDefaults::UserDefaults(std::filesystem::path file, FileWriter writer)
+    : path_(std::move(file)), writer_(std::move(writer)) {
     load();
 }
 
 UserDefaults::UserDefaults(Suite suite) : UserDefaults(pathForSuite(suite)) {}
 
 void UserDefaults::load() {
-    const FileContents contents = readWholeFile(path_);
+    const std::filesystem::path file = resolveSymbolicLinks(path_);
+    const FileStamp stamp = FileStamp::of(file);
+    const FileContents contents = readWholeFile(file);
     if (contents.errorNumber == ENOENT) {
         return;
     }
     if (contents.errorNumber != 0) {
-        moveAside(std::string("cannot be read (") + std::strerror(contents.errorNumber) + ")");
+        moveAside(file,
+                  std::string("cannot be read (") + std::strerror(contents.errorNumber) + ")");
         return;
     }
-    json parsed = json::parse(contents.bytes, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_discarded()) {
-        moveAside("is not valid JSON");
-        return;
-    }
-    if (!parsed.is_object()) {
-        moveAside("does not hold a JSON object");
+    json parsed;
+    const std::string rejection = rejectionOf(contents.bytes, parsed);
+    if (!rejection.empty()) {
+        moveAside(file, rejection);
         return;
     }
     values_ = std::move(parsed);
+    knownStamp_ = stamp;
 }
 
-void UserDefaults::moveAside(const std::string& reason) {
+void UserDefaults::moveAside(const std::filesystem::path& file, const std::string& reason) {
     const std::string stamp = compactUtcTimestamp(unixTimeFromInstant(Clock::current().now()));
-    std::filesystem::path target = path_;
+    std::filesystem::path target = file;
     target += ".corrupt-" + stamp;
     std::error_code ignored;
     for (int suffix = 2; std::filesystem::exists(std::filesystem::symlink_status(target, ignored));
          ++suffix) {
-        target = path_;
+        target = file;
         target += ".corrupt-" + stamp + "-" + std::to_string(suffix);
     }
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-        logError("load settings", "the settings file " + path_.string() + " " + reason +
+    if (::rename(file.c_str(), target.c_str()) != 0) {
+        logError("load settings", "the settings file " + file.string() + " " + reason +
                                       " and could not be moved aside (" + std::strerror(errno) +
                                       "); starting with empty settings");
         return;
     }
-    logError("load settings", "the settings file " + path_.string() + " " + reason +
+    logError("load settings", "the settings file " + file.string() + " " + reason +
                                   "; moved it to " + target.string() +
                                   " and started with empty settings");
 }
@@ -308,7 +352,11 @@ void UserDefaults::setDictionary(std::string_view key, const nlohmann::json& val
         logError("write setting", "refused a non-dictionary value for " + std::string(key));
         return;
     }
-    store(key, looksTagged(value) ? json{{kDictionaryTag, value}} : value);
+    const bool wrapped = looksTagged(value);
+    if (tooDeep(key, value, wrapped ? 1 : 0)) {
+        return;
+    }
+    store(key, wrapped ? json{{kDictionaryTag, value}} : value);
 }
 
 void UserDefaults::setArray(std::string_view key, const nlohmann::json& value) {
@@ -316,20 +364,32 @@ void UserDefaults::setArray(std::string_view key, const nlohmann::json& value) {
         logError("write setting", "refused a non-array value for " + std::string(key));
         return;
     }
+    if (tooDeep(key, value, 0)) {
+        return;
+    }
     store(key, value);
 }
 
 void UserDefaults::store(std::string_view key, nlohmann::json value) {
     std::string name(key);
+    // The longest value a settings file takes; a bigger one would slow down every save.
+    const std::size_t size = value.is_string()       ? value.get_ref<const std::string&>().size()
+                             : value.is_structured() ? settings_file_text::compact(value).size()
+                                                     : 0;
+    if (size > settings_file_text::kMaxValueBytes) {
+        logError("write setting",
+                 "refused a value of " + std::to_string(size) + " bytes (more than " +
+                     std::to_string(settings_file_text::kMaxValueBytes) + ") for " + name);
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         json& slot = values_[name];
-        // JSON equality calls 1 and 1.0 equal; the stored type must follow the last write too.
-        if (!slot.is_null() && slot.type() == value.type() && slot == value) {
+        if (!slot.is_null() && sameStoredValue(slot, value)) {
             return;
         }
         slot = std::move(value);
-        ++changeCount_;
+        changedKeys_[name] = ++changeCount_;
     }
     notify(name);
 }
@@ -341,32 +401,99 @@ void UserDefaults::remove(std::string_view key) {
         if (values_.erase(name) == 0) {
             return;
         }
-        ++changeCount_;
+        changedKeys_[name] = ++changeCount_;
     }
     notify(name);
 }
 
 Status UserDefaults::synchronize() {
+    std::vector<std::string> changedByOthers;
+    Status status = writeChanges(changedByOthers);
+    // Outside every lock: observers may read, write and synchronize the suite themselves.
+    for (const std::string& key : changedByOthers) {
+        notify(key);
+    }
+    return status;
+}
+
+Status UserDefaults::writeChanges(std::vector<std::string>& changedByOthers) {
     std::lock_guard writing(synchronizeMutex_);
-    std::string text;
-    std::uint64_t snapshotCount;
     {
         std::lock_guard lock(mutex_);
         if (changeCount_ == savedChangeCount_) {
             return Status::success();
         }
-        // Invalid UTF-8 in a stored string is replaced rather than failing the whole save.
-        text = values_.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    }
+    // Written where a symbolic link points, so the link stays a link.
+    const std::filesystem::path file = resolveSymbolicLinks(path_);
+    if (FileStamp::of(file) != knownStamp_) {
+        takeInChangesOfOthers(file, changedByOthers);
+    }
+    std::string text;
+    std::uint64_t snapshotCount;
+    {
+        std::lock_guard lock(mutex_);
+        text = settings_file_text::render(values_);
         snapshotCount = changeCount_;
     }
-    Status status = writeFileAtomically(path_, text);
+    Status status = writer_(file, text);
     if (!status.ok()) {
-        logError("save settings", status.error().failureReason);
-        return status;
+        Error error = status.error();
+        error.description = "Ravelong could not save its settings in \"" +
+                            file.parent_path().string() +
+                            "\". The changed settings are kept until they can be saved; check "
+                            "that the folder can be written and the disk is not full.";
+        logError("save settings", error.failureReason);
+        return error;
     }
+    knownStamp_ = FileStamp::of(file);
     std::lock_guard lock(mutex_);
     savedChangeCount_ = snapshotCount;
+    std::erase_if(changedKeys_, [&](const auto& entry) { return entry.second <= snapshotCount; });
     return status;
+}
+
+void UserDefaults::takeInChangesOfOthers(const std::filesystem::path& file,
+                                         std::vector<std::string>& changedByOthers) {
+    const FileStamp stamp = FileStamp::of(file);
+    const FileContents contents = readWholeFile(file);
+    json onDisk;
+    const std::string rejection =
+        contents.errorNumber != 0
+            ? std::string("cannot be read (") + std::strerror(contents.errorNumber) + ")"
+            : rejectionOf(contents.bytes, onDisk);
+    if (!rejection.empty()) {
+        // Nothing to take in; what we hold is written over it (a damaged file would have been
+        // moved aside at the start, but we must not lose our settings to it now).
+        if (contents.errorNumber != ENOENT) {
+            logWarning("save settings", "the settings file " + file.string() +
+                                            " changed on disk and " + rejection +
+                                            "; writing this program's settings over it");
+        }
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, count] : changedKeys_) {
+        const auto ours = values_.find(key);
+        if (ours != values_.end()) {
+            onDisk[key] = *ours;
+        } else {
+            onDisk.erase(key);
+        }
+    }
+    for (const auto& item : onDisk.items()) {
+        const auto ours = values_.find(item.key());
+        if (ours == values_.end() || !sameStoredValue(*ours, item.value())) {
+            changedByOthers.push_back(item.key());
+        }
+    }
+    for (const auto& item : values_.items()) {
+        if (!onDisk.contains(item.key())) {
+            changedByOthers.push_back(item.key());
+        }
+    }
+    values_ = std::move(onDisk);
+    knownStamp_ = stamp;
 }
 
 UserDefaults::ObserverId UserDefaults::addObserver(std::string key, Observer observer) {

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QSessionManager>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/AppDelegate.h"
 #include "app/AppStrings.h"
@@ -29,6 +30,7 @@
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
 #include "ui/TestCommandChannel.h"
+#include "ui/TimeZoneWatcher.h"
 #include "ui/TrayHostWaiter.h"
 #include "ui/UiTexts.h"
 
@@ -48,6 +50,7 @@ struct RavelongProgram::Parts {
     std::unique_ptr<NotificationBridge> bridge;
     std::unique_ptr<TrayHostWaiter> trayWaiter;
     std::unique_ptr<TestCommandChannel> commands;
+    std::unique_ptr<TimeZoneWatcher> zoneWatcher;
 };
 
 RavelongProgram::RavelongProgram(QApplication& application)
@@ -58,6 +61,7 @@ RavelongProgram::~RavelongProgram() {
         // The services go before the objects they point at.
         AlertPresenter::setCurrent(nullptr);
         DeviceIdentity::setCurrent(nullptr);
+        parts_->zoneWatcher.reset();
         parts_->commands.reset();
         parts_->bridge.reset();
         parts_->delegate.reset();
@@ -125,6 +129,14 @@ int RavelongProgram::run() {
         }
     });
     application_.installEventFilter(this);
+    // A zone in TZ is the program's zone whatever the machine's is; otherwise a traveller's new
+    // zone must take effect without a restart.
+    const char* tz = std::getenv("TZ");
+    if (tz == nullptr) {
+        parts.zoneWatcher = std::make_unique<TimeZoneWatcher>();
+        connect(parts.zoneWatcher.get(), &TimeZoneWatcher::zoneChanged, this,
+                [this] { calendarSettingsChanged(); });
+    }
 
     if (TestCommandChannel::enabledByEnvironment()) {
         parts.commands = std::make_unique<TestCommandChannel>(STDIN_FILENO);
@@ -205,12 +217,18 @@ void RavelongProgram::sessionEnding() {
 }
 
 bool RavelongProgram::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &application_ && event->type() == QEvent::LocaleChange) {
-        ZRCalendar::refreshUserCalendarFromEnvironment();
-        if (launched_)
-            parts_->delegate->appController().handleGregorianAlertWithMode(1);
-    }
+    if (watched == &application_ && event->type() == QEvent::LocaleChange)
+        calendarSettingsChanged();
     return QObject::eventFilter(watched, event);
+}
+
+void RavelongProgram::calendarSettingsChanged() {
+    ZRCalendar::refreshUserCalendarFromEnvironment();
+    if (!launched_)
+        return;
+    parts_->delegate->appController().handleGregorianAlertWithMode(1);
+    // "Today" and the periods may start at other instants now.
+    NotificationCenter::defaultCenter().post(std::string(kMenuBarNeedsToReloadTotalTime));
 }
 
 }  // namespace ravelong

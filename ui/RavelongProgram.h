@@ -10,8 +10,9 @@ namespace ravelong {
 // The tray program from start to exit, on a QApplication made by main(): installs the main
 // loop, the device identity, the alert presenter and the sound; makes sure one program runs per
 // session; writes the start settings; runs the launch of the application delegate; makes the
-// tray item once its host is there; and turns SIGTERM/SIGINT, logind's shutdown notice and the
-// session manager's logout into the shutdown path of the delegate.
+// tray item once its host is there; follows changes of the locale and, unless TZ is set, of the
+// machine's time zone (ui/TimeZoneWatcher.h); and turns SIGTERM/SIGINT, logind's shutdown notice
+// and the session manager's logout into the shutdown path of the delegate.
 //
 // Signals and shutdown notices that arrive while the launch is still running are acted on as
 // soon as the launch has finished; an alert of the launch that waits for an answer then gets the
@@ -41,6 +42,8 @@ protected:
 private:
     struct Parts;
     void sessionEnding();
+    // The locale or the machine's time zone changed: the user's calendar is read again.
+    void calendarSettingsChanged();
     // After the event loop: closes the store files and leaves the records to the process exit.
     void closeStoreForExit();
 

@@ -35,7 +35,7 @@ double sumOfShares(const ZRCDTimingSet& set, std::int16_t code, bool running) {
             continue;
         const double inDay = timing->getDurationWithinZRDate(set.absDay());
         if (inDay > kMinimumCountedSeconds)
-            total += totals_detail::roundedShare(*timing, inDay, code);
+            total += totals_detail::roundedShare(*timing, set.absDay(), inDay, code);
     }
     return total;
 }

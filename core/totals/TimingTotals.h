@@ -21,12 +21,15 @@ namespace ravelong::timing_totals {
 double getDurationWithinZRDate(const ZRCDTiming& timing, ZRDate day);
 
 // The day's share of the timing's rounded duration, by its task's rule. A running timing counts
-// unrounded. A stopped timing under a rule that rounds to u seconds gets its rounded units spread
-// over the days it touches in proportion to its time in each, each day's share a whole number of
-// units (a timing inside one day gets exactly its rounded duration):
+// unrounded. A stopped timing under a rule that rounds to u seconds has its rounded units handed
+// to the days it touches in proportion to its time in each, by largest remainder (ties to the
+// earlier day; days with 5 seconds or less of it take none), so the shares of all its days add up
+// to the rounded timing (a timing inside one day gets exactly its rounded duration):
 //
 //   23:00 to 01:00, cut-off 0, round up to 60 min: 7200 rounded, 2 units, half in each day
 //     -> 3600 + 3600
+//   23:30 to 00:30, cut-off 0, nearest 60 min: 3600 rounded, 1 unit, half in each day
+//     -> 3600 + 0 (the tie goes to the earlier day)
 //   22:50 to 23:05 (15 min), round up to 60 min: 1 unit, all of it in one day -> 3600
 //
 // Without a rounding rule (or for a timing without duration) it is the plain in-day part.

@@ -38,9 +38,9 @@ double runningPartOutsideItsSets(const ZRCDTiming& timing, ZRDate first, ZRDate 
 double setValue(const ZRCDTimingSet& set, std::int16_t code, bool roundingEnabled,
                 bool excludingRunningTimings);
 
-// A timing's rounded share of a day, given its part of that day (`inDay`) and the effective code
+// A timing's rounded share of `day`, given its part of that day (`inDay`) and the effective code
 // (timing_totals::roundedDurationWithinZRDate).
-double roundedShare(const ZRCDTiming& timing, double inDay, std::int16_t code);
+double roundedShare(const ZRCDTiming& timing, ZRDate day, double inDay, std::int16_t code);
 
 // Calls f(set) for each set pointer of [begin, end), asking the processor for each set a few
 // steps ahead. A task's sets lie all over the heap; summing thousands of them waits on memory
