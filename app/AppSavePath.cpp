@@ -33,10 +33,26 @@ bool isStoreError(const Error& error, StoreErrorCode code) {
     return error.domain == kStoreErrorDomain && error.code == static_cast<int>(code);
 }
 
-// A busy file and a full disk pass; the change waits in memory for them.
+// A busy file, a full disk and a file that may not be written (a store opened for looking, a
+// folder whose permissions changed) are the user's to fix; the change waits in memory meanwhile.
 bool saveMayWait(const Error& error) {
     return isStoreError(error, StoreErrorCode::Busy) ||
-           isStoreError(error, StoreErrorCode::DiskFull);
+           isStoreError(error, StoreErrorCode::DiskFull) ||
+           isStoreError(error, StoreErrorCode::NoPermission) ||
+           isStoreError(error, StoreErrorCode::ReadOnlyFileSystem);
+}
+
+struct WaitingSaveTexts {
+    std::string_view message;
+    std::string_view advice;
+};
+
+WaitingSaveTexts waitingSaveTexts(const Error& error) {
+    if (isStoreError(error, StoreErrorCode::Busy))
+        return {kStoreBusyMessage, kStoreBusyAdvice};
+    if (isStoreError(error, StoreErrorCode::DiskFull))
+        return {kDiskFullMessage, kDiskFullAdvice};
+    return {kStoreNotWritableMessage, kStoreNotWritableAdvice};
 }
 
 }  // namespace
@@ -103,14 +119,13 @@ void AppSavePath::deferSave(const Error& error) {
     if (waitingToldToUser_)
         return;
     waitingToldToUser_ = true;
-    const bool busy = isStoreError(error, StoreErrorCode::Busy);
+    const WaitingSaveTexts texts = waitingSaveTexts(error);
     Alert alert;
-    alert.messageText = std::string(busy ? kStoreBusyMessage : kDiskFullMessage);
+    alert.messageText = std::string(texts.message);
     std::string details = error.description;
     if (!error.failureReason.empty())
         details += "\n" + error.failureReason;
-    alert.informativeText =
-        details + "\n\n" + std::string(busy ? kStoreBusyAdvice : kDiskFullAdvice);
+    alert.informativeText = details + "\n\n" + std::string(texts.advice);
     alert.buttons = {std::string(kOK)};
     alert.style = Alert::Style::Warning;
     // Not from inside the save: its caller is in the middle of its work.

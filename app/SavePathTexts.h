@@ -44,6 +44,11 @@ inline constexpr std::string_view kDiskFullMessage =
 inline constexpr std::string_view kDiskFullAdvice =
     "Your changes are kept, and Ravelong saves them again as soon as there is room. Free some "
     "space on the disk that holds your data.";
+inline constexpr std::string_view kStoreNotWritableMessage =
+    "Ravelong cannot save your changes because its data file cannot be written.";
+inline constexpr std::string_view kStoreNotWritableAdvice =
+    "Your changes are kept while Ravelong runs, and it tries to save them again every minute. "
+    "Make the data file and its folder writable to keep them.";
 
 // The settings folder cannot be written (told once a run).
 inline constexpr std::string_view kSettingsCannotBeSaved = "Ravelong cannot save its settings.";

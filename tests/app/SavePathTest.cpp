@@ -249,7 +249,7 @@ TEST_F(SavePath, AFailedSaveShowsTheFatalAlertAndEndsTheProcess) {
     EXPECT_TRUE(context().hasChanges());
 }
 
-TEST_F(SavePath, ABusyFileOrAFullDiskKeepsTheChangeAndSavesItAgain) {
+TEST_F(SavePath, ABusyFileAFullDiskOrAFileThatCannotBeWrittenKeepsTheChangeAndSavesItAgain) {
     struct Case {
         StoreErrorCode code;
         std::string details;
@@ -260,6 +260,10 @@ TEST_F(SavePath, ABusyFileOrAFullDiskKeepsTheChangeAndSavesItAgain) {
          kStoreBusyMessage},
         {StoreErrorCode::DiskFull, "No space is left on the disk holding /data/Ravelong2.",
          kDiskFullMessage},
+        {StoreErrorCode::NoPermission, "The data file is open for looking only.",
+         kStoreNotWritableMessage},
+        {StoreErrorCode::ReadOnlyFileSystem, "/data is mounted read-only.",
+         kStoreNotWritableMessage},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.details);
