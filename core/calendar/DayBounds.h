@@ -39,9 +39,11 @@ Instant beginningOfDayWithHourCutoff_andCalendar(Instant date, int hourCutoff,
 Instant endOfDayWithHourCutoff_andCalendar(Instant date, int hourCutoff,
                                            const ZRCalendar& calendar);
 
-// The week (from the calendar's first weekday), month and year containing the instant under the
-// cut-off, which begins at the cut-off hour of its first day. The instant is first moved back by
-// the cut-off, so Monday 01:00 with cut-off 4 belongs to the week before.
+// The week (from the calendar's first weekday), month and year that hold the instant's day under
+// the cut-off, beginning at the cut-off hour of its first day: Monday 01:00 with cut-off 4 lies on
+// Sunday's day and so in the week before. The period is found from that day, not from the instant
+// moved back by cut-off hours of real time, so it agrees with the day around changes of the
+// clocks.
 Instant beginningOfWeekWithHourCutoff(Instant date, int hourCutoff);
 Instant beginningOfMonthWithHourCutoff(Instant date, int hourCutoff);
 Instant beginningOfYearWithHourCutoff(Instant date, int hourCutoff);

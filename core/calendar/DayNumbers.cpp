@@ -38,6 +38,30 @@ ZRDate dayWithCutoff(Instant date, int32_t offset, int32_t cutoff, bool preferPr
     return day;
 }
 
+// An end instant exactly at the beginning of its day closes the day before. Reading the wall
+// clock misses that when the beginning falls in a gap the clocks skip: in New York with cut-off 2
+// the day of 10 March 2024 begins at 03:00 EDT (02:00 does not exist), where the wall clock reads
+// past the cut-off. Such a beginning is always the instant of a change of offset, so only those
+// instants are compared with the day's computed beginning. A day skipped whole (Pacific/Apia,
+// 30 December 2011) begins and ends at the same instant, hence the second look.
+ZRDate endDayAtSkippedBoundary(const ZoneRules& zone, ZRDate day, Instant date, int32_t offset,
+                               int32_t cutoff) {
+    const auto seconds = instant_seconds::split(date);
+    const bool atBoundaryTime = cutoff == 0 ? seconds.fraction < 0.1 : true;
+    if (!atBoundaryTime || zone.offsetAt(seconds.whole - 1) == offset) {
+        return day;
+    }
+    for (int step = 0; step < 2; ++step) {
+        const int64_t beginning =
+            zone.unixSecondsFromLocal(static_cast<int64_t>(day) * kSecondsPerDay + cutoff);
+        if (beginning != seconds.whole) {
+            break;
+        }
+        --day;
+    }
+    return day;
+}
+
 int64_t daysOfYearMonthDay(ZRYearMonthDay yearMonthDay) {
     const int64_t year = yearMonthDay / 10000;
     const int64_t month = yearMonthDay % 10000 / 100;
@@ -77,7 +101,10 @@ ZRDate zrDateWithTimeZoneName(std::optional<Instant> date, std::string_view time
     }
     const ZoneRef zone = zones::named(timeZoneName);
     const int32_t offset = zone->offsetAt(instant_seconds::split(*date).whole);
-    return dayWithCutoff(*date, offset, newDayOffsetInSeconds, preferPrevious);
+    const ZRDate day = dayWithCutoff(*date, offset, newDayOffsetInSeconds, preferPrevious);
+    return preferPrevious
+               ? endDayAtSkippedBoundary(*zone, day, *date, offset, newDayOffsetInSeconds)
+               : day;
 }
 
 ZRDate zrDateWithTimeZoneOffset(std::optional<Instant> date, int32_t timeZoneOffset,
