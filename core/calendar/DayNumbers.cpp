@@ -44,17 +44,12 @@ ZRDate dayWithCutoff(Instant date, int32_t offset, int32_t cutoff, bool preferPr
 // past the cut-off. Such a beginning is always the instant of a change of offset, so only those
 // instants are compared with the day's computed beginning. A day skipped whole (Pacific/Apia,
 // 30 December 2011) begins and ends at the same instant, hence the second look.
-ZRDate endDayAtSkippedBoundary(const ZoneRules& zone, ZRDate day, Instant date, int32_t offset,
+ZRDate endDayAtSkippedBoundary(const ZoneRules& zone, ZRDate day, int64_t unixSeconds,
                                int32_t cutoff) {
-    const auto seconds = instant_seconds::split(date);
-    const bool atBoundaryTime = cutoff == 0 ? seconds.fraction < 0.1 : true;
-    if (!atBoundaryTime || zone.offsetAt(seconds.whole - 1) == offset) {
-        return day;
-    }
     for (int step = 0; step < 2; ++step) {
         const int64_t beginning =
             zone.unixSecondsFromLocal(static_cast<int64_t>(day) * kSecondsPerDay + cutoff);
-        if (beginning != seconds.whole) {
+        if (beginning != unixSeconds) {
             break;
         }
         --day;
@@ -100,10 +95,14 @@ ZRDate zrDateWithTimeZoneName(std::optional<Instant> date, std::string_view time
         return 0;
     }
     const ZoneRef zone = zones::named(timeZoneName);
-    const int32_t offset = zone->offsetAt(instant_seconds::split(*date).whole);
+    const auto seconds = instant_seconds::split(*date);
+    const auto [offset, changesHere] = zone->offsetChangeAt(seconds.whole);
     const ZRDate day = dayWithCutoff(*date, offset, newDayOffsetInSeconds, preferPrevious);
-    return preferPrevious
-               ? endDayAtSkippedBoundary(*zone, day, *date, offset, newDayOffsetInSeconds)
+    // Only an end at a change of the clocks can be the beginning of a day inside a gap; with
+    // cut-off 0 an end up to a tenth of a second after it counts as at it.
+    const bool atChange = changesHere && (newDayOffsetInSeconds != 0 || seconds.fraction < 0.1);
+    return preferPrevious && atChange
+               ? endDayAtSkippedBoundary(*zone, day, seconds.whole, newDayOffsetInSeconds)
                : day;
 }
 

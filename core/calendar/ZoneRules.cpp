@@ -196,6 +196,18 @@ int32_t ZoneRules::offsetAt(int64_t unixSeconds) const {
     return offsets_[periodAt(unixSeconds)];
 }
 
+ZoneRules::OffsetChange ZoneRules::offsetChangeAt(int64_t unixSeconds) const {
+    if (transitions_.empty() && fixedOffset_) {
+        return {offsets_.front(), false};
+    }
+    if (unixSeconds <= tableStart_ || unixSeconds >= tableEnd_) {
+        const int32_t offset = offsetAt(unixSeconds);
+        return {offset, offsetAt(unixSeconds - 1) != offset};
+    }
+    const size_t k = periodAt(unixSeconds);
+    return {offsets_[k], k > 0 && transitions_[k - 1] == unixSeconds};
+}
+
 // Period k runs from transitions_[k - 1] to transitions_[k]; a wall time L belongs to it when
 // L - offsets_[k] falls inside. Only periods whose offsets could map L into them need a look, and
 // those lie between L - maxOffset_ and L - minOffset_ in UTC. Example, Berlin on 2024-03-31 (one

@@ -56,6 +56,14 @@ public:
     // The offset in force at the given instant.
     int32_t offsetAt(int64_t unixSeconds) const;
 
+    // The same, and whether the offset took effect exactly at that instant (a change of the
+    // clocks), in one lookup.
+    struct OffsetChange {
+        int32_t offset = 0;
+        bool changesHere = false;
+    };
+    OffsetChange offsetChangeAt(int64_t unixSeconds) const;
+
     // The instant at which the wall clock of this zone reads `localSeconds` (seconds since
     // 1970-01-01 00:00:00 local time). A wall time the clocks skip (02:30 on the night summer
     // time starts) gives the first instant after the jump (03:00 summer time); a wall time that
