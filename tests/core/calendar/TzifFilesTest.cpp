@@ -19,19 +19,30 @@ std::string fileBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// The C library's reading of a TZ value, as the reference for rules.
-int32_t cLibraryOffset(const std::string& tz, int64_t unixSeconds) {
-    const char* old = std::getenv("TZ");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("TZ", tz.c_str(), 1);
-    tzset();
-    const time_t time = static_cast<time_t>(unixSeconds);
-    struct tm local {};
-    localtime_r(&time, &local);
-    saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
-    tzset();
-    return static_cast<int32_t>(local.tm_gmtoff);
-}
+// The C library's reading of a TZ value, as the reference for rules. TZ is put back afterwards.
+class CLibraryZone {
+public:
+    explicit CLibraryZone(const std::string& tz) {
+        if (const char* old = std::getenv("TZ")) {
+            saved_ = old;
+        }
+        setenv("TZ", tz.c_str(), 1);
+        tzset();
+    }
+    ~CLibraryZone() {
+        saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+    int32_t offsetAt(int64_t unixSeconds) const {
+        const time_t time = static_cast<time_t>(unixSeconds);
+        struct tm local {};
+        localtime_r(&time, &local);
+        return static_cast<int32_t>(local.tm_gmtoff);
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
 
 TEST(PosixZoneRule, RulesGiveTheOffsetsTheCLibraryGives) {
     const char* const kRules[] = {
@@ -50,13 +61,14 @@ TEST(PosixZoneRule, RulesGiveTheOffsetsTheCLibraryGives) {
         SCOPED_TRACE(text);
         const auto rule = PosixZoneRule::parse(text);
         ASSERT_TRUE(rule.has_value());
+        const CLibraryZone reference(text);
         for (int64_t t = 946684800; t < 4102444800; t += 86400 * 3 + 3599) {
-            ASSERT_EQ(rule->offsetAt(t), cLibraryOffset(text, t)) << t;
+            ASSERT_EQ(rule->offsetAt(t), reference.offsetAt(t)) << t;
         }
         for (int64_t year : {2024, 2025}) {
             for (const auto& change : rule->changesInYear(year)) {
-                EXPECT_EQ(rule->offsetAt(change.at), cLibraryOffset(text, change.at));
-                EXPECT_EQ(rule->offsetAt(change.at - 1), cLibraryOffset(text, change.at - 1));
+                EXPECT_EQ(rule->offsetAt(change.at), reference.offsetAt(change.at));
+                EXPECT_EQ(rule->offsetAt(change.at - 1), reference.offsetAt(change.at - 1));
             }
         }
     }
@@ -107,6 +119,37 @@ TEST(TzifFiles, DamagedFilesAreRefusedWithoutReadingPastTheirEnd) {
     ASSERT_FALSE(footer.ok());
     EXPECT_EQ(footer.error().code, tzif::kMalformed);
     EXPECT_FALSE(tzif::decode("").ok());
+}
+
+// Bytes changed at random all over a real file: every result is either a zone with ordered
+// transitions and one offset per period, or the malformed error.
+TEST(TzifFiles, RandomlyDamagedFilesDecodeSoundlyOrAreRefused) {
+    const std::string original = fileBytes("/usr/share/zoneinfo/America/New_York");
+    ASSERT_FALSE(original.empty());
+    uint64_t state = 7;
+    const auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 33;
+    };
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = original;
+        for (int change = 0; change < 1 + round % 4; ++change) {
+            bytes[next() % bytes.size()] = static_cast<char>(next());
+        }
+        const auto result = tzif::decode(bytes);
+        if (!result.ok()) {
+            ASSERT_EQ(result.error().code, tzif::kMalformed);
+            ++refused;
+            continue;
+        }
+        ASSERT_EQ(result->offsets.size(), result->transitions.size() + 1);
+        ASSERT_EQ(result->summer.size(), result->offsets.size());
+        for (size_t i = 1; i < result->transitions.size(); ++i) {
+            ASSERT_LT(result->transitions[i - 1], result->transitions[i]);
+        }
+    }
+    EXPECT_GT(refused, 0);
 }
 
 TEST(TzifFiles, OnlyNamesInsideTheDatabaseAreRead) {
