@@ -22,7 +22,9 @@ namespace ravelong::date_additions {
 // GMT) with its cut-off in seconds after local midnight. endOfDayForZRDate(d) equals
 // beginningOfDayForZRDate(d + 1) for every d, so days tile time without gap or overlap; across a
 // change of summer time a day lasts 23 or 25 hours. A cut-off landing in an hour the clocks skip
-// moves on to the first wall time after the change.
+// moves on to the first wall time after the change. A date the zone skipped whole (Pacific/Apia,
+// 30 December 2011) begins at the jump and lasts until its cut-off on the following date: with
+// cut-off 2 its day lasts two hours, with cut-off 0 it is empty.
 Instant beginningOfDayForZRDate(ZRDate date, std::string_view timeZoneName, int32_t newDayOffset);
 Instant endOfDayForZRDate(ZRDate date, std::string_view timeZoneName, int32_t newDayOffset);
 
