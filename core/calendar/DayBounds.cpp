@@ -10,20 +10,14 @@ namespace ravelong::date_additions {
 
 namespace {
 
-// The local calendar day on which day number `date` falls in `zone`, found from noon UTC of the
-// day in two steps. Example, day 19813 (31 March 2024) in Berlin: noon UTC is 1711886400; the
-// offset there (+7200) gives the guess 10:00 UTC, the offset at the guess (+7200, summer time has
-// begun) gives local noon at 10:00 UTC, which Berlin reads as 31 March. Reading the date at local
-// noon rather than at a fixed UTC time keeps zones far from GMT on the right day.
-int64_t localDayOfDayNumber(const ZoneRules& zone, int64_t noonUtc) {
-    const int64_t guess = noonUtc - zone.offsetAt(noonUtc);
-    const int64_t localNoon = noonUtc - zone.offsetAt(guess);
-    return civil::floorDiv(localNoon + zone.offsetAt(localNoon), kSecondsPerDay);
-}
-
-Instant boundaryOfDay(int64_t noonUtc, std::string_view timeZoneName, int32_t newDayOffset) {
+// A day number is the local calendar day itself, so its boundary is the cut-off on that day's
+// wall clock. It is not found through the day's local noon: a day the zone skips whole has no
+// noon (Pacific/Apia went from 29 December 2011 23:59:59 at -10 straight to 31 December 00:00 at
+// +14), and its noon would land on the next day. With cut-off 2 the 30th then begins where the
+// wall clock first reads past 30 December 02:00, at the jump, and lasts the two hours to
+// 31 December 02:00; the 29th ends at the jump after 22 hours.
+Instant boundaryOfDay(int64_t day, std::string_view timeZoneName, int32_t newDayOffset) {
     const ZoneRef zone = zones::named(timeZoneName);
-    const int64_t day = localDayOfDayNumber(*zone, noonUtc);
     // The cut-off is added as wall-clock seconds, as a calendar adds to the seconds field.
     return instant_seconds::toInstant(
         zone->unixSecondsFromLocal(day * kSecondsPerDay + newDayOffset));
@@ -39,12 +33,6 @@ int64_t cutoffDayOf(const ZRCalendar& calendar, Instant date, int hourCutoff) {
     return local.hour() < hourCutoff ? local.days - 1 : local.days;
 }
 
-// The instant moved back by the cut-off, as a local day count; weeks, months and years are
-// found from there.
-int64_t shiftedDayOf(const ZRCalendar& calendar, Instant date, int hourCutoff) {
-    return calendar.localTime(date - hourCutoff * static_cast<double>(kSecondsPerHour)).days;
-}
-
 Instant midnightWithOffset(Instant date, int32_t timeZoneOffset, int dayOffset) {
     const auto seconds = instant_seconds::split(date);
     const int64_t day = civil::floorDiv(seconds.whole + timeZoneOffset, kSecondsPerDay);
@@ -58,13 +46,11 @@ int clampedHourCutoff(int hourCutoff) {
 }
 
 Instant beginningOfDayForZRDate(ZRDate date, std::string_view timeZoneName, int32_t newDayOffset) {
-    return boundaryOfDay(static_cast<int64_t>(date) * kSecondsPerDay + 43200, timeZoneName,
-                         newDayOffset);
+    return boundaryOfDay(date, timeZoneName, newDayOffset);
 }
 
 Instant endOfDayForZRDate(ZRDate date, std::string_view timeZoneName, int32_t newDayOffset) {
-    return boundaryOfDay(static_cast<int64_t>(date) * kSecondsPerDay + 129600, timeZoneName,
-                         newDayOffset);
+    return boundaryOfDay(static_cast<int64_t>(date) + 1, timeZoneName, newDayOffset);
 }
 
 Instant beginningOfDayWithHourCutoff(Instant date, int hourCutoff) {
@@ -102,7 +88,7 @@ Instant endOfDayWithHourCutoff_andCalendar(Instant date, int hourCutoff,
 Instant beginningOfWeekWithHourCutoff(Instant date, int hourCutoff) {
     const ZRCalendar calendar = ZRCalendar::zrCalendar();
     const int cutoff = clampedHourCutoff(hourCutoff);
-    const int64_t day = shiftedDayOf(calendar, date, cutoff);
+    const int64_t day = cutoffDayOf(calendar, date, cutoff);
     const int back =
         civil::daysSinceWeekStart(civil::weekdayFromDays(day), calendar.firstWeekday());
     return cutoffHourOf(calendar, day - back, cutoff);
@@ -111,15 +97,15 @@ Instant beginningOfWeekWithHourCutoff(Instant date, int hourCutoff) {
 Instant beginningOfMonthWithHourCutoff(Instant date, int hourCutoff) {
     const ZRCalendar calendar = ZRCalendar::zrCalendar();
     const int cutoff = clampedHourCutoff(hourCutoff);
-    const YearMonthDay shifted = civil::civilFromDays(shiftedDayOf(calendar, date, cutoff));
-    return cutoffHourOf(calendar, civil::daysFromCivil(shifted.year, shifted.month, 1), cutoff);
+    const YearMonthDay day = civil::civilFromDays(cutoffDayOf(calendar, date, cutoff));
+    return cutoffHourOf(calendar, civil::daysFromCivil(day.year, day.month, 1), cutoff);
 }
 
 Instant beginningOfYearWithHourCutoff(Instant date, int hourCutoff) {
     const ZRCalendar calendar = ZRCalendar::zrCalendar();
     const int cutoff = clampedHourCutoff(hourCutoff);
-    const YearMonthDay shifted = civil::civilFromDays(shiftedDayOf(calendar, date, cutoff));
-    return cutoffHourOf(calendar, civil::daysFromCivil(shifted.year, 1, 1), cutoff);
+    const YearMonthDay day = civil::civilFromDays(cutoffDayOf(calendar, date, cutoff));
+    return cutoffHourOf(calendar, civil::daysFromCivil(day.year, 1, 1), cutoff);
 }
 
 Instant beginningOfDayIgnoringZRNewDay(Instant date) {

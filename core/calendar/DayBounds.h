@@ -22,7 +22,9 @@ namespace ravelong::date_additions {
 // GMT) with its cut-off in seconds after local midnight. endOfDayForZRDate(d) equals
 // beginningOfDayForZRDate(d + 1) for every d, so days tile time without gap or overlap; across a
 // change of summer time a day lasts 23 or 25 hours. A cut-off landing in an hour the clocks skip
-// moves on to the first wall time after the change.
+// moves on to the first wall time after the change. A date the zone skipped whole (Pacific/Apia,
+// 30 December 2011) begins at the jump and lasts until its cut-off on the following date: with
+// cut-off 2 its day lasts two hours, with cut-off 0 it is empty.
 Instant beginningOfDayForZRDate(ZRDate date, std::string_view timeZoneName, int32_t newDayOffset);
 Instant endOfDayForZRDate(ZRDate date, std::string_view timeZoneName, int32_t newDayOffset);
 
@@ -39,9 +41,11 @@ Instant beginningOfDayWithHourCutoff_andCalendar(Instant date, int hourCutoff,
 Instant endOfDayWithHourCutoff_andCalendar(Instant date, int hourCutoff,
                                            const ZRCalendar& calendar);
 
-// The week (from the calendar's first weekday), month and year containing the instant under the
-// cut-off, which begins at the cut-off hour of its first day. The instant is first moved back by
-// the cut-off, so Monday 01:00 with cut-off 4 belongs to the week before.
+// The week (from the calendar's first weekday), month and year that hold the instant's day under
+// the cut-off, beginning at the cut-off hour of its first day: Monday 01:00 with cut-off 4 lies on
+// Sunday's day and so in the week before. The period is found from that day, not from the instant
+// moved back by cut-off hours of real time, so it agrees with the day around changes of the
+// clocks.
 Instant beginningOfWeekWithHourCutoff(Instant date, int hourCutoff);
 Instant beginningOfMonthWithHourCutoff(Instant date, int hourCutoff);
 Instant beginningOfYearWithHourCutoff(Instant date, int hourCutoff);

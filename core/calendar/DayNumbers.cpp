@@ -38,6 +38,25 @@ ZRDate dayWithCutoff(Instant date, int32_t offset, int32_t cutoff, bool preferPr
     return day;
 }
 
+// An end instant exactly at the beginning of its day closes the day before. Reading the wall
+// clock misses that when the beginning falls in a gap the clocks skip: in New York with cut-off 2
+// the day of 10 March 2024 begins at 03:00 EDT (02:00 does not exist), where the wall clock reads
+// past the cut-off. Such a beginning is always the instant of a change of offset, so only those
+// instants are compared with the day's computed beginning. A day skipped whole (Pacific/Apia,
+// 30 December 2011) begins and ends at the same instant, hence the second look.
+ZRDate endDayAtSkippedBoundary(const ZoneRules& zone, ZRDate day, int64_t unixSeconds,
+                               int32_t cutoff) {
+    for (int step = 0; step < 2; ++step) {
+        const int64_t beginning =
+            zone.unixSecondsFromLocal(static_cast<int64_t>(day) * kSecondsPerDay + cutoff);
+        if (beginning != unixSeconds) {
+            break;
+        }
+        --day;
+    }
+    return day;
+}
+
 int64_t daysOfYearMonthDay(ZRYearMonthDay yearMonthDay) {
     const int64_t year = yearMonthDay / 10000;
     const int64_t month = yearMonthDay % 10000 / 100;
@@ -76,8 +95,15 @@ ZRDate zrDateWithTimeZoneName(std::optional<Instant> date, std::string_view time
         return 0;
     }
     const ZoneRef zone = zones::named(timeZoneName);
-    const int32_t offset = zone->offsetAt(instant_seconds::split(*date).whole);
-    return dayWithCutoff(*date, offset, newDayOffsetInSeconds, preferPrevious);
+    const auto seconds = instant_seconds::split(*date);
+    const auto [offset, changesHere] = zone->offsetChangeAt(seconds.whole);
+    const ZRDate day = dayWithCutoff(*date, offset, newDayOffsetInSeconds, preferPrevious);
+    // Only an end at a change of the clocks can be the beginning of a day inside a gap; with
+    // cut-off 0 an end up to a tenth of a second after it counts as at it.
+    const bool atChange = changesHere && (newDayOffsetInSeconds != 0 || seconds.fraction < 0.1);
+    return preferPrevious && atChange
+               ? endDayAtSkippedBoundary(*zone, day, seconds.whole, newDayOffsetInSeconds)
+               : day;
 }
 
 ZRDate zrDateWithTimeZoneOffset(std::optional<Instant> date, int32_t timeZoneOffset,

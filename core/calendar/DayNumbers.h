@@ -26,7 +26,9 @@ ZRDate zrDateInTimeZone(std::optional<Instant> date, const ZoneRules& timeZone);
 // The day a timing's instant is counted on: in the named zone (unknown names count as GMT), where
 // a day starts `newDayOffsetInSeconds` after local midnight. An instant exactly at the cut-off
 // starts the new day, unless `preferPrevious` is set: end instants pass true so that a timing
-// ending exactly at the cut-off does not touch the next day.
+// ending exactly at the cut-off does not touch the next day. That holds also where the day begins
+// after a gap of the clocks (New York, cut-off 2, 10 March 2024 begins at 03:00 EDT): an end
+// exactly at that beginning counts on the day before.
 //
 //   cut-off 4 h (14400 s), local times on 3 March:
 //     03:59:59 -> 2 March   04:00:00 -> 3 March (start) / 2 March (end)   04:00:01 -> 3 March

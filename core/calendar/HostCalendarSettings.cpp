@@ -123,11 +123,14 @@ ZoneRef hostTimeZone(const Sources& sources) {
         if (text.front() == ':') {
             text.remove_prefix(1);
         }
+        // A zone name, a path into the zone database, or a rule such as
+        // "CET-1CEST,M3.5.0,M10.5.0/3" (ZoneRules::create reads all three).
         if (auto zone = zones::lookUp(zoneNameFromPath(text))) {
             return *zone;
         }
-        logWarning("time zone", "TZ=\"" + *tz + "\" names no known time zone; using GMT");
-        return zones::gmt();
+        logWarning("time zone", "TZ=\"" + *tz +
+                                    "\" is neither a known time zone nor a valid zone rule; "
+                                    "using the system time zone");
     }
     if (auto zone = zoneFromLocaltimeLink(sources.localtimePath)) {
         return *zone;

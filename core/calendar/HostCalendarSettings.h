@@ -29,10 +29,11 @@ std::string icuLocaleIdFromPosix(std::string_view posixLocale);
 // empty), as an ICU locale id.
 std::string hostLocaleId(const Sources& sources);
 
-// The user's time zone. TZ wins when set: "Europe/Berlin", ":Europe/Berlin" or a path into the
-// zoneinfo folder; an empty TZ means UTC, as for the C library; a TZ that names no known zone
-// gives GMT and a logged warning. Without TZ the system zone is read from the /etc/localtime link,
-// then /etc/timezone, then ICU's own detection, and GMT (logged) when all fail. Never null.
+// The user's time zone. TZ wins when set: "Europe/Berlin", ":Europe/Berlin", a path into the
+// zoneinfo folder or a rule ("CET-1CEST,M3.5.0,M10.5.0/3", "<+03>-3"); an empty TZ means UTC, as
+// for the C library. A TZ that is none of these is logged and the system zone used instead: the
+// /etc/localtime link, then /etc/timezone, then ICU's own detection, and GMT (logged) when all
+// fail. Never null.
 ZoneRef hostTimeZone(const Sources& sources);
 
 }  // namespace ravelong::host_calendar

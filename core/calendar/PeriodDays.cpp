@@ -10,11 +10,15 @@ namespace ravelong::date_additions {
 
 namespace {
 
-// Now, moved back by the cut-off, as a local day count in the user's calendar.
-int64_t shiftedToday(const ZRCalendar& calendar, int hourCutoff) {
+// Today under the cut-off, as a local day count in the user's calendar. Weeks, months and years
+// are taken from this day itself: moving now back by cut-off x 3600 real seconds instead would
+// disagree with today for an hour after a change of the clocks (New York, cut-off 4, Sunday
+// 10 March 2024 04:30 EDT is 02:30 EST once moved back four real hours: Saturday, the week
+// before, although today is already Sunday).
+int64_t cutoffToday(const ZRCalendar& calendar, int hourCutoff) {
     const int cutoff = clampedHourCutoff(hourCutoff);
-    const Instant now = Clock::current().now();
-    return calendar.localTime(now - cutoff * static_cast<double>(kSecondsPerHour)).days;
+    const auto now = calendar.localTime(Clock::current().now());
+    return cutoff != 0 && now.hour() < cutoff ? now.days - 1 : now.days;
 }
 
 ZRDate firstDayOfWeek(int64_t day, int firstWeekday) {
@@ -43,30 +47,28 @@ int daysInMonthOf(int64_t day) {
 }  // namespace
 
 ZRDate zrDateTodayWithHourCutoff(int hourCutoff) {
-    const int cutoff = clampedHourCutoff(hourCutoff);
-    const auto now = ZRCalendar::zrCalendar().localTime(Clock::current().now());
-    return static_cast<ZRDate>(cutoff != 0 && now.hour() < cutoff ? now.days - 1 : now.days);
+    return static_cast<ZRDate>(cutoffToday(ZRCalendar::zrCalendar(), hourCutoff));
 }
 
 ZRDate zrDateFirstDayOfCurrentWeekWithHourCutoff(int hourCutoff) {
     const ZRCalendar calendar = ZRCalendar::zrCalendar();
-    return firstDayOfWeek(shiftedToday(calendar, hourCutoff), calendar.firstWeekday());
+    return firstDayOfWeek(cutoffToday(calendar, hourCutoff), calendar.firstWeekday());
 }
 
 ZRDate zrDateFirstDayOfCurrentMonthWithHourCutoff(int hourCutoff) {
-    return firstDayOfMonth(shiftedToday(ZRCalendar::zrCalendar(), hourCutoff));
+    return firstDayOfMonth(cutoffToday(ZRCalendar::zrCalendar(), hourCutoff));
 }
 
 ZRDate zrDateFirstDayOfCurrentYearWithHourCutoff(int hourCutoff) {
-    return firstDayOfYear(shiftedToday(ZRCalendar::zrCalendar(), hourCutoff));
+    return firstDayOfYear(cutoffToday(ZRCalendar::zrCalendar(), hourCutoff));
 }
 
 ZRDate zrDateLastDayOfCurrentYearWithHourCutoff(int hourCutoff) {
-    return lastDayOfYear(shiftedToday(ZRCalendar::zrCalendar(), hourCutoff));
+    return lastDayOfYear(cutoffToday(ZRCalendar::zrCalendar(), hourCutoff));
 }
 
 int numberOfDaysInCurrentMonthWithHourCutoff(int hourCutoff) {
-    return daysInMonthOf(shiftedToday(ZRCalendar::zrCalendar(), hourCutoff));
+    return daysInMonthOf(cutoffToday(ZRCalendar::zrCalendar(), hourCutoff));
 }
 
 // A day number names a calendar day directly (its local noon falls on it), so the periods that
@@ -98,18 +100,20 @@ ZRDateRange standardPeriodDays(StandardPeriod period, int hourCutoff) {
             return {today, today};
         }
         case StandardPeriod::thisWeek: {
-            const ZRDate first = zrDateFirstDayOfCurrentWeekWithHourCutoff(hourCutoff);
+            const ZRCalendar calendar = ZRCalendar::zrCalendar();
+            const ZRDate first =
+                firstDayOfWeek(cutoffToday(calendar, hourCutoff), calendar.firstWeekday());
             return {first, first + 6};
         }
         case StandardPeriod::thisMonth: {
             // One reading of the clock for both ends, so a month change between two calls
             // cannot pair one month's first day with another's length.
-            const int64_t day = shiftedToday(ZRCalendar::zrCalendar(), hourCutoff);
+            const int64_t day = cutoffToday(ZRCalendar::zrCalendar(), hourCutoff);
             const ZRDate first = firstDayOfMonth(day);
             return {first, first + daysInMonthOf(day) - 1};
         }
         case StandardPeriod::thisYear: {
-            const int64_t day = shiftedToday(ZRCalendar::zrCalendar(), hourCutoff);
+            const int64_t day = cutoffToday(ZRCalendar::zrCalendar(), hourCutoff);
             return {firstDayOfYear(day), lastDayOfYear(day)};
         }
     }

@@ -10,9 +10,9 @@ namespace ravelong::date_additions {
 // Today under the cut-off: at 02:30 with cut-off 4 it is still yesterday.
 ZRDate zrDateTodayWithHourCutoff(int hourCutoff);
 
-// First day of the week, month or year now is in, once now is moved back by the cut-off (so on
-// Monday 01:00 with cut-off 4 the current week is the one before). Weeks start on the calendar's
-// first weekday.
+// First day of the week, month or year that holds today under the cut-off (so on Monday 01:00
+// with cut-off 4, today is still Sunday and the current week is the one before). Weeks start on
+// the calendar's first weekday.
 ZRDate zrDateFirstDayOfCurrentWeekWithHourCutoff(int hourCutoff);
 ZRDate zrDateFirstDayOfCurrentMonthWithHourCutoff(int hourCutoff);
 ZRDate zrDateFirstDayOfCurrentYearWithHourCutoff(int hourCutoff);

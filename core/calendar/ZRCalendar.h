@@ -43,8 +43,9 @@ public:
     static ZRCalendar defaultGregorian(ZoneRef zone);
 
     // Re-reads the user's zone (TZ, else /etc/localtime, /etc/timezone) and locale (LC_ALL, else
-    // LC_TIME, else LANG). The first weekday follows the new locale. An unusable zone setting
-    // falls back to GMT and a bad locale to "en_US_POSIX", each with a logged warning.
+    // LC_TIME, else LANG). The first weekday follows the new locale. An unusable TZ falls back to
+    // the system zone, no usable zone at all to GMT, and a bad locale to "en_US_POSIX", each with
+    // a logged warning (see host_calendar::hostTimeZone).
     static void refreshUserCalendarFromEnvironment();
 
     // Overrides for settings windows and tests; they do not touch the process environment. An

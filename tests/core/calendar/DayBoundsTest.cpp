@@ -80,6 +80,42 @@ TEST(DayBounds, CutoffInTheHourTheClocksChangeStaysConsistentWithDayNumbers) {
               wallTime("Europe/Berlin", 2024, 3, 31, 3));
 }
 
+// Days a zone jumped over whole. Apia, cut-off 2:
+//
+//   29 Dec 02:00 (-10)        29 Dec 24:00 = 31 Dec 00:00 (+14)   31 Dec 02:00 (+14)
+//        |-------- 29 Dec: 22 h ---------|------- 30 Dec: 2 h -------|---- 31 Dec ...
+//
+// With cut-off 0 the 29th keeps its 24 hours and the 30th is empty.
+TEST(DayBounds, DaysSkippedWholeEndAtTheJumpAndKeepOnlyTheHoursBeforeTheCutoff) {
+    struct Case {
+        const char* zone;
+        int year, month, day;  // the day skipped
+    };
+    for (const Case& c :
+         {Case{"Pacific/Apia", 2011, 12, 30}, Case{"Pacific/Kiritimati", 1994, 12, 31},
+          Case{"Pacific/Kwajalein", 1993, 8, 21}}) {
+        SCOPED_TRACE(c.zone);
+        const ZRDate skipped = dayNumber(c.year, c.month, c.day);
+        const auto length = [&](ZRDate d, int32_t cutoff) {
+            return endOfDayForZRDate(d, c.zone, cutoff) -
+                   beginningOfDayForZRDate(d, c.zone, cutoff);
+        };
+        EXPECT_EQ(length(skipped - 1, 7200), 79200.0);
+        EXPECT_EQ(length(skipped, 7200), 7200.0);
+        EXPECT_EQ(length(skipped + 1, 7200), 86400.0);
+        EXPECT_EQ(length(skipped - 1, 0), 86400.0);
+        EXPECT_EQ(length(skipped, 0), 0.0);
+        // The two hours after the jump lie on the skipped day, as its bounds say.
+        const Instant jump = beginningOfDayForZRDate(skipped, c.zone, 7200);
+        for (bool end : {false, true}) {
+            EXPECT_EQ(zrDateWithTimeZoneName(jump - 1, c.zone, 7200, end), skipped - 1);
+            EXPECT_EQ(zrDateWithTimeZoneName(jump + 3600, c.zone, 7200, end), skipped);
+            EXPECT_EQ(zrDateWithTimeZoneName(jump + 7199, c.zone, 7200, end), skipped);
+        }
+        EXPECT_EQ(zrDateWithTimeZoneName(jump + 7200, c.zone, 7200, false), skipped + 1);
+    }
+}
+
 TEST(DayBoundsWithHourCutoff, FindsTheDayHoldingAnInstant) {
     ScopedUserCalendar calendar("Europe/Berlin", "de_DE");
     const Instant lateNight = wallTime("Europe/Berlin", 2024, 3, 3, 3, 59, 59);
@@ -143,6 +179,36 @@ TEST(PeriodBeginnings, WeekMonthAndYearStartAtTheCutoffOfTheirFirstDay) {
     ScopedUserCalendar american("America/New_York", "en_US");  // weeks from Sunday
     EXPECT_EQ(beginningOfWeekWithHourCutoff(wallTime("America/New_York", 2024, 3, 4, 1), 0),
               wallTime("America/New_York", 2024, 3, 3));
+}
+
+// A change of the clocks on the first day of a period, within the cut-off hours: the period is
+// the one of the instant's own day, counted on the wall clock, not the one of the instant moved
+// back by cut-off hours of real time.
+//
+//   New York, cut-off 4, Sunday 10 March 2024 (02:00 EST -> 03:00 EDT):
+//     04:00 EDT   day of 10 March begins, and with it the week (en_US, from Sunday)
+//     04:30 EDT   4 real hours earlier is 23:30 EST on Saturday, but today is already Sunday
+TEST(PeriodBeginnings, AChangeOfTheClocksInTheCutoffHoursKeepsTodayInItsPeriod) {
+    {
+        ScopedUserCalendar calendar("America/New_York", "en_US");
+        const Instant now = wallTime("America/New_York", 2024, 3, 10, 4, 30);
+        EXPECT_EQ(beginningOfWeekWithHourCutoff(now, 4),
+                  wallTime("America/New_York", 2024, 3, 10, 4));
+        EXPECT_EQ(beginningOfDayWithHourCutoff(now, 4),
+                  wallTime("America/New_York", 2024, 3, 10, 4));
+    }
+    {
+        ScopedUserCalendar calendar("Europe/Berlin", "en_US");
+        const Instant now = wallTime("Europe/Berlin", 2024, 3, 31, 3, 15);
+        EXPECT_EQ(beginningOfWeekWithHourCutoff(now, 3), wallTime("Europe/Berlin", 2024, 3, 31, 3));
+    }
+    {
+        // Lord Howe moves from 02:00 to 02:30 on Sunday 1 October 2023.
+        ScopedUserCalendar calendar("Australia/Lord_Howe", "en_AU");
+        const Instant now = wallTime("Australia/Lord_Howe", 2023, 10, 1, 3, 10);
+        EXPECT_EQ(beginningOfMonthWithHourCutoff(now, 3),
+                  wallTime("Australia/Lord_Howe", 2023, 10, 1, 3));
+    }
 }
 
 TEST(DayBoundsIgnoringCutoff, AreLocalMidnights) {

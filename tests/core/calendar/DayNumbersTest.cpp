@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/calendar/CalendarTestSupport.h"
+#include "core/calendar/DayBounds.h"
 #include "core/calendar/DayNumbers.h"
 #include "core/calendar/ScopedUserCalendar.h"
 #include "core/calendar/TimeZones.h"
@@ -108,6 +109,39 @@ TEST(DayNumberWithCutoff, FollowsSummerTimeInTheTimingsZone) {
     const Instant lordHowe = wallTime("Australia/Lord_Howe", 2024, 10, 6, 0, 15);
     EXPECT_EQ(zrDateWithTimeZoneName(lordHowe, "Australia/Lord_Howe", 0, false),
               dayNumber(2024, 10, 6));
+}
+
+// A day that begins inside a gap of the clocks begins at the end of the gap; an end exactly there
+// closes the previous day like any end at a day's beginning.
+//
+//   New York, cut-off 2:   01:59:59 EST | 03:00:00 EDT = beginning of 10 March 2024
+//   Havana, cut-off 0:     23:59:59 CST | 01:00:00 CDT = beginning of 10 March 2024
+//   Apia, cut-off 2 or 0:  29 Dec 23:59:59 (-10) | 31 Dec 00:00 (+14) = beginning of 30 December
+TEST(DayNumberWithCutoff, AnEndAtADayBeginningInsideAGapClosesThePreviousDay) {
+    struct Case {
+        const char* zone;
+        int32_t cutoff;
+        Instant beginning;
+        ZRDate day;  // the day that begins there
+        ZRDate startDay;
+    };
+    const Instant apiaJump = wallTime("Pacific/Apia", 2011, 12, 31);
+    const ZRDate apia30 = dayNumber(2011, 12, 30);
+    for (const Case& c : {
+             Case{"America/New_York", 7200, wallTime("America/New_York", 2024, 3, 10, 3),
+                  dayNumber(2024, 3, 10), dayNumber(2024, 3, 10)},
+             Case{"America/Havana", 0, wallTime("America/Havana", 2024, 3, 10, 1),
+                  dayNumber(2024, 3, 10), dayNumber(2024, 3, 10)},
+             Case{"Pacific/Apia", 7200, apiaJump, apia30, apia30},
+             Case{"Pacific/Apia", 0, apiaJump, apia30, apia30 + 1},  // the 30th is empty
+         }) {
+        SCOPED_TRACE(c.zone);
+        ASSERT_EQ(beginningOfDayForZRDate(c.day, c.zone, c.cutoff), c.beginning);
+        EXPECT_EQ(zrDateWithTimeZoneName(c.beginning, c.zone, c.cutoff, true), c.day - 1);
+        EXPECT_EQ(zrDateWithTimeZoneName(c.beginning, c.zone, c.cutoff, false), c.startDay);
+        EXPECT_EQ(zrDateWithTimeZoneName(c.beginning + 1, c.zone, c.cutoff, true), c.startDay);
+        EXPECT_EQ(zrDateWithTimeZoneName(c.beginning - 1, c.zone, c.cutoff, true), c.day - 1);
+    }
 }
 
 TEST(DayNumberWithCutoff, FixedOffsetMatchesTheNamedFixedZone) {

@@ -175,11 +175,27 @@ TEST_F(HostSettings, ZoneComesFromTzThenTheSystemFiles) {
     EXPECT_EQ(host_calendar::hostTimeZone(sources({}))->name(), "America/Sao_Paulo");
 }
 
-TEST_F(HostSettings, AMeaninglessTzCountsAsGmtAndIsReported) {
-    LogCapture log;
+// A TZ in rule form is the rule, not GMT; a TZ that is neither a zone nor a rule falls back to the
+// system zone, with the reason logged.
+TEST_F(HostSettings, TzRulesAreFollowedAndAMeaninglessTzFallsBackToTheSystemZone) {
     writeTimezoneFile("Asia/Kolkata\n");
+    struct Case {
+        const char* tz;
+        int32_t winter;  // offsets on 2024-01-15 and 2024-07-15
+        int32_t summer;
+    };
+    for (const Case& c :
+         {Case{"CET-1CEST,M3.5.0,M10.5.0/3", 3600, 7200}, Case{"EST5EDT", -18000, -14400},
+          Case{":Europe/Berlin", 3600, 7200}, Case{"<+03>-3", 10800, 10800}, Case{"UTC0", 0, 0}}) {
+        LogCapture log;
+        const ZoneRef zone = host_calendar::hostTimeZone(sources({{"TZ", c.tz}}));
+        EXPECT_EQ(zone->offsetAt(1705320000), c.winter) << c.tz;
+        EXPECT_EQ(zone->offsetAt(1721044800), c.summer) << c.tz;
+        EXPECT_FALSE(log.contains(LogLevel::warning, "time zone", c.tz)) << c.tz;
+    }
+    LogCapture log;
     const ZoneRef zone = host_calendar::hostTimeZone(sources({{"TZ", "Moon/Base_One"}}));
-    EXPECT_EQ(zone->offsetAt(1720000000), 0);
+    EXPECT_EQ(zone->name(), "Asia/Kolkata");
     EXPECT_TRUE(log.contains(LogLevel::warning, "time zone", "Moon/Base_One"));
 }
 

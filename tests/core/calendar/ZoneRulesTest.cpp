@@ -4,26 +4,60 @@
 #include <unicode/timezone.h>
 #include <unicode/tztrans.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "core/calendar/TimeZones.h"
 #include "core/calendar/ZoneRules.h"
 #include "foundation/Log.h"
+#include "support/TestSupport.h"
 
 namespace ravelong {
 namespace {
 
-const char* const kZones[] = {"Europe/Berlin",    "America/New_York",  "Australia/Lord_Howe",
-                              "Asia/Kolkata",     "America/Sao_Paulo", "Pacific/Apia",
-                              "Antarctica/Troll", "Europe/Dublin",     "GMT+0100"};
+const char* const kZones[] = {"Europe/Berlin",         "America/New_York",  "Australia/Lord_Howe",
+                              "Asia/Kolkata",          "America/Sao_Paulo", "Pacific/Apia",
+                              "Antarctica/Troll",      "Europe/Dublin",     "America/Mexico_City",
+                              "Africa/Cairo",          "America/Asuncion",  "Asia/Almaty",
+                              "America/Ciudad_Juarez", "America/Coyhaique", "America/Nuuk"};
 
-std::unique_ptr<icu::TimeZone> icuZone(const char* name) {
-    return std::unique_ptr<icu::TimeZone>(
-        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(name)));
-}
+// The C library reads the same zone files on its own: the reference for what the system's
+// database says. TZ is put back afterwards.
+class SystemClock {
+public:
+    explicit SystemClock(const std::string& tz) {
+        if (const char* old = std::getenv("TZ")) {
+            old_ = old;
+        }
+        setenv("TZ", tz.c_str(), 1);
+        tzset();
+    }
+    ~SystemClock() {
+        if (old_) {
+            setenv("TZ", old_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+    static int32_t offsetAt(int64_t unixSeconds) {
+        const time_t time = static_cast<time_t>(unixSeconds);
+        struct tm local {};
+        localtime_r(&time, &local);
+        return static_cast<int32_t>(local.tm_gmtoff);
+    }
 
-// The instants (unix seconds) at which ICU says the zone's offset changes between 1995 and 2045.
+private:
+    std::optional<std::string> old_;
+};
+
+// The instants (unix seconds) at which the zone's ICU object says the offset changes between 1995
+// and 2045.
 std::vector<int64_t> icuTransitions(const icu::TimeZone& zone) {
     std::vector<int64_t> result;
     const auto* basic = dynamic_cast<const icu::BasicTimeZone*>(&zone);
@@ -44,39 +78,57 @@ int32_t icuOffset(const icu::TimeZone& zone, int64_t unixSeconds) {
     return (raw + dst) / 1000;
 }
 
-TEST(ZoneRules, OffsetsMatchIcuAroundEveryTransitionAndInBetween) {
+// Every instant where the system's offset changes from 1900 to 2100 (found by stepping a day at a
+// time and narrowing down), one second either side, and a spread of instants to 2300.
+TEST(ZoneRules, OffsetsAreTheSystemDatabasesAndIcuIsGivenTheSame) {
     for (const char* name : kZones) {
         SCOPED_TRACE(name);
         const ZoneRef rules = ZoneRules::create(name);
         ASSERT_NE(rules, nullptr);
-        const auto reference = icuZone(name);
-        for (int64_t t : icuTransitions(*reference)) {
-            for (int64_t probe : {t - 1, t, t + 1}) {
-                ASSERT_EQ(rules->offsetAt(probe), icuOffset(*reference, probe)) << probe;
+        SystemClock system(name);
+        int64_t previous = -2208988800;  // 1900-01-01
+        for (int64_t t = previous + 86400; t < 4102444800; t += 86400) {
+            if (SystemClock::offsetAt(t) == SystemClock::offsetAt(previous)) {
+                previous = t;
+                continue;
             }
+            int64_t low = previous, high = t;  // offset(low) differs from offset(high)
+            while (high - low > 1) {
+                const int64_t mid = low + (high - low) / 2;
+                (SystemClock::offsetAt(mid) == SystemClock::offsetAt(low) ? low : high) = mid;
+            }
+            for (int64_t probe : {high - 1, high, high + 1}) {
+                ASSERT_EQ(rules->offsetAt(probe), SystemClock::offsetAt(probe)) << probe;
+                ASSERT_EQ(icuOffset(rules->icuZone(), probe), SystemClock::offsetAt(probe))
+                    << probe;
+            }
+            previous = t;
         }
-        for (int64_t t = 788918400; t < 2366841600; t += 5 * 86400 + 1234) {
-            ASSERT_EQ(rules->offsetAt(t), icuOffset(*reference, t)) << t;
+        for (int64_t t = -2208988800; t < 10413792000; t += 7 * 86400 + 4321) {
+            ASSERT_EQ(rules->offsetAt(t), SystemClock::offsetAt(t)) << t;
+            if (t < 7258118400) {  // ICU is given the changes up to 2200
+                ASSERT_EQ(icuOffset(rules->icuZone(), t), SystemClock::offsetAt(t)) << t;
+            }
         }
     }
 }
 
-// Wall times resolved as an ICU calendar does when told to take the first of two repeated wall
-// times and the next valid time for a skipped one: every 10 minutes for four hours either side
-// of each change of the clocks, and every few days in between.
+// Wall times resolved as an ICU calendar on the zone's own ICU object does when told to take the
+// first of two repeated wall times and the next valid time for a skipped one: every 10 minutes
+// for four hours either side of each change of the clocks, and every few days in between.
 TEST(ZoneRules, WallTimesResolveAsAnIcuCalendar) {
     for (const char* name : kZones) {
         SCOPED_TRACE(name);
         const ZoneRef rules = ZoneRules::create(name);
-        const auto reference = icuZone(name);
+        const icu::TimeZone& reference = rules->icuZone();
         UErrorCode status = U_ZERO_ERROR;
-        icu::GregorianCalendar calendar(reference->clone(), icu::Locale::getRoot(), status);
+        icu::GregorianCalendar calendar(reference.clone(), icu::Locale::getRoot(), status);
         calendar.setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
         calendar.setSkippedWallTimeOption(UCAL_WALLTIME_NEXT_VALID);
         ASSERT_TRUE(U_SUCCESS(status));
         std::vector<int64_t> wallTimes;
-        for (int64_t t : icuTransitions(*reference)) {
-            const int64_t local = t + icuOffset(*reference, t - 1);
+        for (int64_t t : icuTransitions(reference)) {
+            const int64_t local = t + icuOffset(reference, t - 1);
             for (int64_t w = local - 4 * 3600; w <= local + 4 * 3600; w += 600) {
                 wallTimes.push_back(w);
             }
@@ -96,6 +148,48 @@ TEST(ZoneRules, WallTimesResolveAsAnIcuCalendar) {
     }
 }
 
+// Rules that changed after 2022 follow the system, not an older copy: Mexico City has had no
+// summer time since 2023, and the zones made in 2022 and 2025 are known.
+TEST(ZoneRules, RecentRuleChangesAndNewZonesComeFromTheSystem) {
+    const ZoneRef mexico = ZoneRules::create("America/Mexico_City");
+    ASSERT_NE(mexico, nullptr);
+    const int64_t april2of2023 = 1680393600;  // 00:00 UTC
+    EXPECT_EQ(mexico->offsetAt(april2of2023 + 86400), -21600);
+    EXPECT_EQ(mexico->offsetAt(april2of2023 + 200 * 86400), -21600);
+    EXPECT_EQ(mexico->offsetAt(1656633600), -18000);  // 2022-07-01, the last summer
+    const ZoneRef juarez = ZoneRules::create("America/Ciudad_Juarez");
+    ASSERT_NE(juarez, nullptr);
+    EXPECT_EQ(juarez->offsetAt(1704067200), -25200);  // 2024-01-01
+    EXPECT_EQ(juarez->offsetAt(1719792000), -21600);  // 2024-07-01
+    const ZoneRef coyhaique = ZoneRules::create("America/Coyhaique");
+    ASSERT_NE(coyhaique, nullptr);
+    EXPECT_EQ(coyhaique->offsetAt(1751328000), -10800);  // 2025-07-01, no more winter time
+    EXPECT_EQ(zones::lookUp("America/Coyhaique").value()->name(), "America/Coyhaique");
+}
+
+// A zone file outside the system folder is read when TZDIR points at it; the custom offsets of
+// stored timings still come from ICU.
+TEST(ZoneRules, TzdirChoosesTheFolderAndCustomOffsetsStillWork) {
+    testing::TemporaryDirectory directory;
+    std::filesystem::create_directories(directory.path() / "Test");
+    std::filesystem::copy_file("/usr/share/zoneinfo/Asia/Kolkata",
+                               directory.path() / "Test" / "Kolkata_Copy");
+    const char* old = std::getenv("TZDIR");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("TZDIR", directory.path().c_str(), 1);
+    const ZoneRef copy = ZoneRules::create("Test/Kolkata_Copy");
+    saved ? setenv("TZDIR", saved->c_str(), 1) : unsetenv("TZDIR");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->offsetAt(1720000000), 19800);
+    EXPECT_EQ(ZoneRules::create("Test/Kolkata_Copy"), nullptr);
+    for (const char* custom : {"GMT+0100", "GMT-05:30"}) {
+        const ZoneRef zone = ZoneRules::create(custom);
+        ASSERT_NE(zone, nullptr) << custom;
+        EXPECT_TRUE(zone->isFixedOffset()) << custom;
+    }
+    EXPECT_EQ(ZoneRules::create("GMT-05:30")->offsetAt(1720000000), -19800);
+}
+
 TEST(ZoneRules, PreferredOffsetPicksTheMatchingOccurrenceOfARepeatedWallTime) {
     const ZoneRef berlin = ZoneRules::create("Europe/Berlin");
     // 27 October 2024, 02:30 local happens at 00:30 UTC (CEST) and again at 01:30 UTC (CET).
@@ -107,13 +201,13 @@ TEST(ZoneRules, PreferredOffsetPicksTheMatchingOccurrenceOfARepeatedWallTime) {
     EXPECT_EQ(berlin->unixSecondsFromLocal(local, 19800), 1729989000);
 }
 
-TEST(ZoneRules, FarDatesAreAnsweredByIcu) {
+TEST(ZoneRules, FarDatesFollowTheFirstOffsetAndTheClosingRule) {
     const ZoneRef newYork = ZoneRules::create("America/New_York");
     EXPECT_EQ(newYork->offsetAt(-6000000000), -17762);  // local mean time before 1883
-    const auto reference = icuZone("America/New_York");
-    for (int64_t t : {int64_t{-7000000000}, int64_t{9000000000}, int64_t{9015000000}}) {
-        EXPECT_EQ(newYork->offsetAt(t), icuOffset(*reference, t)) << t;
-        EXPECT_EQ(newYork->unixSecondsFromLocal(t + icuOffset(*reference, t)), t) << t;
+    SystemClock system("America/New_York");
+    for (int64_t t : {int64_t{9000000000}, int64_t{9015000000}, int64_t{9030000000}}) {
+        EXPECT_EQ(newYork->offsetAt(t), SystemClock::offsetAt(t)) << t;
+        EXPECT_EQ(newYork->unixSecondsFromLocal(t + SystemClock::offsetAt(t)), t) << t;
     }
 }
 

@@ -61,6 +61,22 @@ TEST_F(RunningTimingTotals, TodayAndThePeriodsFollowTheCutOff) {
     EXPECT_EQ(inPeriod(3), 4 * 3600 + (47 * 3600));
 }
 
+// Sunday 31 March 2024 in Berlin, cut-off 3: the clocks go from 02:00 to 03:00, so today and
+// this week (from Sunday) begin at 03:00 CEST. At 03:15 the timer from Saturday 22:00 has run
+// 15 minutes of today and of this week; four real hours before now lie on Saturday, which must
+// not pull the week back to 24 March.
+//
+//   30 Mar 22:00 CET ============================= 31 Mar 03:15 CEST (now)
+//                                 31 Mar 03:00 CEST |--|  today, this week: 900 s
+//   1 Mar 03:00 |......................................|  this month: the whole 15,300 s
+TEST_F(RunningTimingTotals, AChangeOfTheClocksInTheCutoffHoursStartsTodayAndTheWeekTogether) {
+    setNewDay(3);
+    runningTimingFrom(newTask("Night"), berlin(2024, 3, 30, 22), berlin(2024, 3, 31, 3, 15));
+    EXPECT_EQ(inPeriod(0), 900);
+    EXPECT_EQ(inPeriod(1), 900);
+    EXPECT_EQ(inPeriod(2), 15300);
+}
+
 TEST_F(RunningTimingTotals, ArchivedTasksAreLeftOutOnlyWhenAsked) {
     ZRCDTask* archived = newTask("Archived");
     runningTimingFrom(newTask("Active"), berlin(2024, 3, 5, 9), berlin(2024, 3, 5, 9, 10));
