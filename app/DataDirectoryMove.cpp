@@ -140,10 +140,11 @@ bool rollBack(const fs::path& group, const fs::path& current, const std::vector<
 }
 
 // Moves every entry of `plan` still in the group folder; all of them or, after a failure, none.
-// True when all moved. The journal is gone afterwards unless a roll-back failed too (the next
-// launch then tries again).
-bool runPlan(const fs::path& group, const fs::path& current, const std::vector<PlannedMove>& plan,
-             const EntryMover& moveEntry) {
+// Returns the new names of the moved entries, empty when nothing moved. The journal is gone
+// afterwards unless a roll-back failed too (the next launch then tries again).
+std::vector<std::string> runPlan(const fs::path& group, const fs::path& current,
+                                 const std::vector<PlannedMove>& plan,
+                                 const EntryMover& moveEntry) {
     for (const PlannedMove& move : plan) {
         if (entryExists(current / move.to) && !entryExists(group / move.from))
             continue;  // moved before the last launch ended
@@ -154,12 +155,15 @@ bool runPlan(const fs::path& group, const fs::path& current, const std::vector<P
             reportProblem(move.from + ": " + error.message());
             if (rollBack(group, current, plan, moveEntry))
                 removeJournal(current);
-            return false;
+            return {};
         }
     }
     leaveMarker(group);
     removeJournal(current);
-    return true;
+    std::vector<std::string> moved;
+    for (const PlannedMove& move : plan)
+        moved.push_back(move.to);
+    return moved;
 }
 
 std::vector<std::string> finishInterruptedMove(const fs::path& group, const fs::path& current,
@@ -173,11 +177,7 @@ std::vector<std::string> finishInterruptedMove(const fs::path& group, const fs::
         removeJournal(current);
         return moved;
     }
-    if (!runPlan(group, current, plan, moveEntry))
-        return moved;
-    for (const PlannedMove& move : plan)
-        moved.push_back(move.to);
-    return moved;
+    return runPlan(group, current, plan, moveEntry);
 }
 
 }  // namespace
@@ -237,11 +237,7 @@ std::vector<std::string> moveStoreToCurrentDirectory(const DataLocations& locati
         reportProblem(journalPath(current).string() + ": " + journal.error().failureReason);
         return moved;
     }
-    if (!runPlan(group, current, plan, moveEntry))
-        return moved;
-    for (const PlannedMove& move : plan)
-        moved.push_back(move.to);
-    return moved;
+    return runPlan(group, current, plan, moveEntry);
 }
 
 }  // namespace ravelong

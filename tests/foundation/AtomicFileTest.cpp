@@ -11,12 +11,7 @@
 namespace ravelong {
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using ravelong::testing::readFile;
 
 TEST(AtomicFile, ReplacesTheFileWholeAndPrivately) {
     testing::TemporaryDirectory folder;

@@ -20,4 +20,8 @@ private:
     std::filesystem::path path_;
 };
 
+// The whole content of a file as bytes ("" when it cannot be read), and writing bytes to one.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
 }  // namespace ravelong::testing
