@@ -12,7 +12,12 @@
 namespace ravelong::store_testing {
 
 OpenedStore openStore(const std::filesystem::path& path, const StoreOptions& options) {
-    auto store = PersistentStore::open(path, ravelongModel(), options);
+    return openStore(path, ravelongModel(), options);
+}
+
+OpenedStore openStore(const std::filesystem::path& path, const ManagedObjectModel& model,
+                      const StoreOptions& options) {
+    auto store = PersistentStore::open(path, model, options);
     if (!store) {
         throw std::runtime_error("cannot open the store: " + store.error().description + " " +
                                  store.error().failureReason);

@@ -24,6 +24,8 @@ struct OpenedStore {
 
 // Opens (creating when missing) the store at `path` and its main context.
 OpenedStore openStore(const std::filesystem::path& path, const StoreOptions& options = {});
+OpenedStore openStore(const std::filesystem::path& path, const ManagedObjectModel& model,
+                      const StoreOptions& options = {});
 
 // Fails with the error text when a save does not succeed.
 void saveOrThrow(ManagedObjectContext& context);
