@@ -34,6 +34,7 @@ TEST(StoreSchema, TheIndexesAnEntityDeclaresAreMadeWithTheFile) {
     EXPECT_THAT(
         indexesOf(folder / "indexes.sqlite"),
         ::testing::ElementsAre(R"(CREATE INDEX "Day_absDay_task" ON "Day" ("absDay", "task"))",
+                               R"(CREATE INDEX "Day_task_absDay" ON "Day" ("task", "absDay"))",
                                R"(CREATE INDEX "Entry_days_member" ON "Entry_days" (member))",
                                R"(CREATE INDEX "Entry_task_start" ON "Entry" ("task", "start"))",
                                R"(CREATE INDEX "Entry_uuid" ON "Entry" ("uuid"))",

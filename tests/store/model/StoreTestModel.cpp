@@ -4,7 +4,7 @@ namespace ravelong::store_testing {
 
 const ManagedObjectModel& storeTestModel() {
     static const ManagedObjectModel model(
-        1, {&TestTask::entityDescription(), &TestLabel::entityDescription(),
+        3, {&TestTask::entityDescription(), &TestLabel::entityDescription(),
             &TestEntry::entityDescription(), &TestDay::entityDescription(),
             &TestSettings::entityDescription()});
     return model;

@@ -9,9 +9,9 @@
 
 namespace ravelong::store_testing {
 
-// The store tests' own model: tasks, labels, entries, days and settings, with every attribute
-// type and every kind of relationship. It knows nothing of the program's records, so the store is
-// tested on its own.
+// The store tests' own model (version 3, so that upgrades from 1 and 2 can be tried): tasks,
+// labels, entries, days and settings, with every attribute type and every kind of relationship. It
+// knows nothing of the program's records, so the store is tested on its own.
 const ManagedObjectModel& storeTestModel();
 
 }  // namespace ravelong::store_testing

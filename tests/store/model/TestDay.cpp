@@ -1,5 +1,6 @@
 #include "tests/store/model/TestDay.h"
 
+#include "tests/store/model/TestEntry.h"
 #include "tests/store/model/TestTask.h"
 
 namespace ravelong::store_testing {
@@ -14,8 +15,17 @@ EntityDescription& TestDay::entityDescription() {
             .toMany<&TestDay::entries_>("entries", "Entry", "days", false)
             .toMany<&TestDay::firstEntries_>("firstEntries", "Entry", "firstDay", false)
             .index({"absDay", "task"})
+            .index({"task", "absDay"})
             .build();
     return description;
+}
+
+void TestDay::addEntry(TestEntry* entry) {
+    addToMany(kEntries, entry);
+}
+
+void TestDay::addFirstEntry(TestEntry* entry) {
+    addToMany(kFirstEntries, entry);
 }
 
 void TestDay::setTask(TestTask* value) {

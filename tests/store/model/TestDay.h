@@ -4,6 +4,7 @@
 
 namespace ravelong::store_testing {
 
+class TestEntry;
 class TestTask;
 
 // A day of a task with the entries on it: the other end of TestEntry's days and first day.
@@ -30,8 +31,11 @@ public:
 
     TestTask* task() const { return task_; }
     void setTask(TestTask* value);
-    const ObjectSet& entries() const { return entries_; }
-    const ObjectSet& firstEntries() const { return firstEntries_; }
+    ToMany<TestEntry> entries() const { return ToMany<TestEntry>(entries_); }
+    // Changes the many-to-many from its unstored side.
+    void addEntry(TestEntry* entry);
+    ToMany<TestEntry> firstEntries() const { return ToMany<TestEntry>(firstEntries_); }
+    void addFirstEntry(TestEntry* entry);
 
 private:
     friend class EntityBuilder<TestDay>;

@@ -14,7 +14,7 @@ EntityDescription& TestEntry::entityDescription() {
             .attribute<&TestEntry::end_>("end", AttributeType::Date)
             .attribute<&TestEntry::note_>("note", AttributeType::String)
             .attribute<&TestEntry::zone_>("zone", AttributeType::String)
-            .attribute<&TestEntry::offset_>("offset", AttributeType::Int32)
+            .attribute<&TestEntry::dayOffset_>("dayOffset", AttributeType::Int32)
             .attribute<&TestEntry::billing_>("billing", AttributeType::Int16)
             .toOne<&TestEntry::task_>("task", "Task", "entries", true)
             .toOne<&TestEntry::label_>("label", "Label", "entries", true)

@@ -21,7 +21,7 @@ public:
         kEnd,
         kNote,
         kZone,
-        kOffset,
+        kDayOffset,
         kBilling,
         kTask,
         kLabel,
@@ -42,8 +42,8 @@ public:
     void setNote(const std::optional<std::string>& value) { set(kNote, value); }
     const std::optional<std::string>& zone() const { return zone_; }
     void setZone(const std::optional<std::string>& value) { set(kZone, value); }
-    std::int32_t offset() const { return offset_; }
-    void setOffset(std::int32_t value) { set(kOffset, value); }
+    std::int32_t dayOffset() const { return dayOffset_; }
+    void setDayOffset(std::int32_t value) { set(kDayOffset, value); }
     std::int16_t billing() const { return billing_; }
     void setBilling(std::int16_t value) { set(kBilling, value); }
 
@@ -51,7 +51,7 @@ public:
     void setTask(TestTask* value);
     TestLabel* label() const { return label_; }
     void setLabel(TestLabel* value);
-    const ObjectSet& days() const { return days_; }
+    ToMany<TestDay> days() const { return ToMany<TestDay>(days_); }
     void addDay(TestDay* day);
     void removeDay(TestDay* day);
     TestDay* firstDay() const { return firstDay_; }
@@ -72,7 +72,7 @@ private:
     std::optional<double> end_;
     std::optional<std::string> note_;
     std::optional<std::string> zone_;
-    std::int32_t offset_ = 0;
+    std::int32_t dayOffset_ = 0;
     std::int16_t billing_ = 0;
     TestTask* task_ = nullptr;
     TestLabel* label_ = nullptr;

@@ -7,6 +7,7 @@
 
 namespace ravelong::store_testing {
 
+class TestEntry;
 class TestTask;
 
 // The other end of TestTask's labels; entries name one label each.
@@ -25,11 +26,11 @@ public:
     std::int16_t kind() const { return kind_; }
     void setKind(std::int16_t value) { setAttribute(kKind, value_conversion::toValue(value)); }
 
-    const ObjectSet& tasks() const { return tasks_; }
+    ToMany<TestTask> tasks() const { return ToMany<TestTask>(tasks_); }
     // Changes the many-to-many from its unstored side.
     void addTask(TestTask* task);
     void removeTask(TestTask* task);
-    const ObjectSet& entries() const { return entries_; }
+    ToMany<TestEntry> entries() const { return ToMany<TestEntry>(entries_); }
 
 private:
     friend class EntityBuilder<TestLabel>;

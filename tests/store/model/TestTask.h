@@ -63,7 +63,7 @@ public:
 
     TestTask* parent() const { return parent_; }
     void setParent(TestTask* value) { setToOne(kParent, value); }
-    const ObjectSet& subtasks() const { return subtasks_; }
+    ToMany<TestTask> subtasks() const { return ToMany<TestTask>(subtasks_); }
     void addSubtask(TestTask* task) { addToMany(kSubtasks, task); }
 
     TestTask* previous() const { return previous_; }
@@ -71,14 +71,14 @@ public:
     TestTask* next() const { return next_; }
     void setNext(TestTask* value) { setToOne(kNext, value); }
 
-    const ObjectSet& labels() const { return labels_; }
+    ToMany<TestLabel> labels() const { return ToMany<TestLabel>(labels_); }
     void addLabel(TestLabel* label);
     void removeLabel(TestLabel* label);
 
-    const ObjectSet& entries() const { return entries_; }
+    ToMany<TestEntry> entries() const { return ToMany<TestEntry>(entries_); }
     void addEntry(TestEntry* entry);
     void removeEntry(TestEntry* entry);
-    const ObjectSet& days() const { return days_; }
+    ToMany<TestDay> days() const { return ToMany<TestDay>(days_); }
 
 private:
     friend class EntityBuilder<TestTask>;
