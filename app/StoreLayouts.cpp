@@ -1,6 +1,8 @@
 #include "app/StoreLayouts.h"
 
+#include "core/model/RavelongModel.h"
 #include "store/SqliteDatabase.h"
+#include "store/StoreSchema.h"
 
 namespace ravelong::store_layouts {
 
@@ -71,16 +73,12 @@ std::vector<TableLayout> tablesAroundTimings(TableLayout timing) {
 }
 
 std::vector<IndexLayout> standardIndexes() {
-    return {
-        {"ZRCDTask", {"uuid"}},
-        {"ZRCDTask", {"parentTask"}},
-        {"ZRCDTiming", {"uuid"}},
-        {"ZRCDTiming", {"task", "startDate"}},
-        {"ZRCDTiming", {"endDate"}},
-        {"ZRCDTiming", {"origin"}},
-        {"ZRCDTimingSet", {"absDay", "task"}},
-        {"ZRCDTimingSet", {"task", "absDay"}},
-    };
+    std::vector<IndexLayout> indexes;
+    for (const EntityDescription* entity : ravelongModel().entities()) {
+        for (const IndexDescription& index : entity->indexes)
+            indexes.push_back({entity->name, index});
+    }
+    return indexes;
 }
 
 StoreLayout makeVersion13Or14(int version) {
@@ -155,14 +153,7 @@ std::vector<std::string> createIndexStatements(const StoreLayout& layout) {
         }
     }
     for (const IndexLayout& index : layout.indexes) {
-        std::string name = index.table;
-        std::string list;
-        for (const std::string& column : index.columns) {
-            name += "_" + column;
-            list += (list.empty() ? "" : ", ") + sqlQuoted(column);
-        }
-        statements.push_back("CREATE INDEX IF NOT EXISTS " + sqlQuoted(name) + " ON " +
-                             sqlQuoted(index.table) + " (" + list + ")");
+        statements.push_back(store_schema::createIndexStatement(index.table, index.index, true));
     }
     return statements;
 }

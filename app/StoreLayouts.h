@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "store/EntityDescription.h"
+
 // The table layouts of the store files of each model version, written out rather than derived
 // from the record classes: a file format does not change when the classes do, and the upgrade of
 // an old file must know both ends exactly.
@@ -28,12 +30,13 @@ struct TableLayout {
 
 struct IndexLayout {
     std::string table;
-    std::vector<std::string> columns;
+    IndexDescription index;
 };
 
 struct StoreLayout {
     int version = 0;
     std::vector<TableLayout> tables;
+    // The indexes the record classes declare: they have been the same in every version.
     std::vector<IndexLayout> indexes;
 
     const TableLayout* table(const std::string& name) const;
@@ -50,7 +53,8 @@ const StoreLayout& layoutOfVersion15();
 // user_version, which the caller sets when the file is complete).
 std::vector<std::string> createStatements(const StoreLayout& layout);
 std::string createTableStatement(const TableLayout& table);
-// Index names follow the object store: "<table>_<column>_<column>...", and "<join>_member".
+// Index names and definitions are the object store's: "<table>_<column>_<column>...", and
+// "<join>_member".
 std::vector<std::string> createIndexStatements(const StoreLayout& layout);
 
 }  // namespace ravelong::store_layouts

@@ -11,6 +11,11 @@ namespace ravelong {
 // What a child context hands its parent when it saves, with records named by ObjectID so the
 // parent can resolve them in its own graph. Only the stored side of each relationship travels;
 // the parent keeps the inverses itself.
+//
+// To-one relationships travel as the child's final value of each one the child changed, never as
+// "from -> to" pairs: setting one link moves others through the inverses (A.next = C also clears
+// B.next when C followed B), so a pair's "from" is stale by the time the parent gets to it.
+// Setting every changed link to its final value gives the child's graph whatever the order.
 struct ChildChanges {
     struct AttributeChange {
         int propertyIndex;
@@ -19,9 +24,10 @@ struct ChildChanges {
     };
     struct ToOneChange {
         int propertyIndex;
-        std::optional<ObjectID> original;
-        std::optional<ObjectID> target;
+        std::optional<ObjectID> target;  // the child's final value
     };
+    // Many-to-many relationships only (the to-many side of a one-to-many follows its to-ones).
+    // Membership of one pair never moves another, so net additions and removals are exact.
     struct ToManyChange {
         int propertyIndex;
         std::vector<ObjectID> added;

@@ -67,7 +67,7 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
             if (p.kind == PropertyKind::Attribute) {
                 record.attributes.push_back({p.index, Value(), p.get(*object)});
             } else if (p.persisted && p.kind == PropertyKind::ToOne) {
-                record.toOne.push_back({p.index, std::nullopt, idOf(p.get(*object))});
+                record.toOne.push_back({p.index, idOf(p.get(*object))});
             } else if (p.persisted && p.kind == PropertyKind::ToMany) {
                 record.toMany.push_back({p.index, idsOf(p.toMany(*object)), {}});
             }
@@ -83,7 +83,10 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
             if (p.kind == PropertyKind::Attribute) {
                 record.attributes.push_back({index, original, p.get(*object)});
             } else if (p.persisted) {
-                record.toOne.push_back({index, idOf(original), idOf(p.get(*object))});
+                // A link changed and changed back is no change of the child's.
+                const std::optional<ObjectID> target = idOf(p.get(*object));
+                if (target != idOf(original))
+                    record.toOne.push_back({index, target});
             }
         }
         for (const ToManyDiff& diff : object->changes_->toManyDiffs) {
@@ -98,10 +101,13 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
     return changes;
 }
 
-// Applies a child's saved changes. Where the child changed a value that we changed too since
-// the child was made, our value stays: the user's unsaved edits on the main thread win.
+// Applies a child's saved changes. Where the child changed an attribute that we changed too since
+// the child was made, our value stays: the user's unsaved edits on the main thread win. A
+// relationship the child changed takes the child's final value: links hang together through
+// their inverses, and keeping some of ours beside some of the child's would leave a graph that
+// neither side ever had (a task order with two heads, a timing in no task's list).
 void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
-    std::vector<std::pair<ManagedObject*, const ChildChanges::Record*>> inserted;
+    std::vector<std::pair<ManagedObject*, const ChildChanges::Record*>> records;
     for (const ChildChanges::Record& record : changes.inserted) {
         if (objectWithID(record.id))
             continue;
@@ -114,33 +120,8 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
         for (const auto& change : record.attributes) {
             object->changeTracked(change.propertyIndex, change.value);
         }
-        inserted.emplace_back(object, &record);
+        records.emplace_back(object, &record);
     }
-    auto resolve = [this](const std::optional<ObjectID>& id) {
-        return id ? objectWithID(*id) : nullptr;
-    };
-    auto applyRelationships = [&](ManagedObject* object, const ChildChanges::Record& record,
-                                  bool checkConflicts) {
-        const auto& properties = object->entity().properties;
-        for (const auto& change : record.toOne) {
-            ManagedObject* current = properties[change.propertyIndex].toOne(*object);
-            const std::optional<ObjectID> currentId =
-                current ? std::optional<ObjectID>(current->objectID()) : std::nullopt;
-            if (checkConflicts && currentId != change.original)
-                continue;
-            object->linkToOne(change.propertyIndex, resolve(change.target));
-        }
-        for (const auto& change : record.toMany) {
-            for (const ObjectID& id : change.removed) {
-                object->linkRemove(change.propertyIndex, objectWithID(id));
-            }
-            for (const ObjectID& id : change.added) {
-                object->linkAdd(change.propertyIndex, objectWithID(id));
-            }
-        }
-    };
-    for (const auto& [object, record] : inserted)
-        applyRelationships(object, *record, false);
     for (const ChildChanges::Record& record : changes.updated) {
         ManagedObject* object = objectWithID(record.id);
         if (!object)
@@ -151,7 +132,23 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
                 continue;
             object->changeTracked(change.propertyIndex, change.value);
         }
-        applyRelationships(object, record, true);
+        records.emplace_back(object, &record);
+    }
+    // Links go in once every record exists here, so a link to a record the child made resolves.
+    auto resolve = [this](const std::optional<ObjectID>& id) {
+        return id ? objectWithID(*id) : nullptr;
+    };
+    for (const auto& [object, record] : records) {
+        for (const auto& change : record->toOne)
+            object->linkToOne(change.propertyIndex, resolve(change.target));
+    }
+    for (const auto& [object, record] : records) {
+        for (const auto& change : record->toMany) {
+            for (const ObjectID& id : change.removed)
+                object->linkRemove(change.propertyIndex, objectWithID(id));
+            for (const ObjectID& id : change.added)
+                object->linkAdd(change.propertyIndex, objectWithID(id));
+        }
     }
     for (const ObjectID& id : changes.deleted)
         deleteObject(objectWithID(id));

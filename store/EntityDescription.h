@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,12 @@ class ManagedObject;
 struct EntityDescription;
 
 enum class AttributeType { Bool, Int16, Int32, Int64, Double, Date, String, Data };
+
+// The most properties an entity may have: change tracking keeps one bit per property in a 64-bit
+// mask, and attribute indexes are keyed by entity index * kMaxProperties + property index.
+inline constexpr int kMaxProperties = 64;
+static_assert(kMaxProperties == std::numeric_limits<std::uint64_t>::digits);
+
 enum class PropertyKind { Attribute, ToOne, ToMany };
 
 // One stored property of an entity, with the accessors that generic code (undo, change
@@ -51,6 +59,14 @@ struct PropertyDescription {
 // value changed. Higher layers attach derived-data maintenance here.
 using PropertySetHook = std::function<void(ManagedObject&, int propertyIndex)>;
 
+// An index of an entity's table, for look-ups in the file that must not scan. Columns are names
+// of attributes or stored to-one relationships, most significant first; the file names the index
+// "<Entity>_<column>_<column>...". Changing a declared index changes the files the model makes.
+struct IndexDescription {
+    std::vector<std::string> columns;
+    bool unique = false;
+};
+
 struct EntityDescription {
     std::string name;
     int index = 0;  // position in the model
@@ -58,6 +74,7 @@ struct EntityDescription {
     std::unique_ptr<ManagedObject> (*create)() = nullptr;
     std::unique_ptr<ManagedObject> (*clone)(const ManagedObject&) = nullptr;
     PropertySetHook didSetHook;
+    std::vector<IndexDescription> indexes;
 
     const PropertyDescription* property(std::string_view propertyName) const;
 };
@@ -86,7 +103,8 @@ void valueToField(T*& field, const Value& value) {
 }  // namespace entity_builder
 
 // Fills an EntityDescription from pointers to the record's fields. Properties must be added
-// in the order of the record's property index constants.
+// in the order of the record's property index constants (its enum Property, whose last constant
+// kPropertyCount counts them); build() refuses a description with another number of properties.
 template <class Record>
 class EntityBuilder {
 public:
@@ -145,7 +163,22 @@ public:
         return *this;
     }
 
-    EntityDescription build() { return std::move(description_); }
+    // Declares an index of the entity's table (see IndexDescription).
+    EntityBuilder& index(std::vector<std::string> columns, bool unique = false) {
+        description_.indexes.push_back(IndexDescription{std::move(columns), unique});
+        return *this;
+    }
+
+    EntityDescription build() {
+        static_assert(Record::kPropertyCount <= kMaxProperties,
+                      "an entity has at most kMaxProperties properties");
+        // A programming error, found by the first test that touches the entity.
+        if (description_.properties.size() != static_cast<std::size_t>(Record::kPropertyCount)) {
+            throw std::logic_error(description_.name +
+                                   ": the builder and the property constants disagree");
+        }
+        return std::move(description_);
+    }
 
 private:
     PropertyDescription& add(std::string name, PropertyKind kind) {

@@ -1,6 +1,7 @@
 #include "store/ManagedObject.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "store/ManagedObjectContext.h"
 
@@ -94,6 +95,7 @@ void ManagedObject::noteChange(int propertyIndex, const Value* oldValue) {
         return;
     if (!changes_)
         changes_ = std::make_unique<ChangeRecord>();
+    assert(propertyIndex >= 0 && propertyIndex < kMaxProperties);
     const std::uint64_t bit = std::uint64_t{1} << propertyIndex;
     // The saved value is only worth keeping for records the store (or parent) already has: it
     // is what rollback restores and what a parent compares against when a child merges.

@@ -87,6 +87,7 @@ private:
     friend class PersistentStore;
 
     struct ChangeRecord {
+        // Bit i: property i (so an entity has at most kMaxProperties).
         std::uint64_t changedMask = 0;  // since the last save
         std::uint64_t pendingMask = 0;  // since the last processPendingChanges
         std::vector<std::pair<int, Value>> committed;

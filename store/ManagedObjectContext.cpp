@@ -12,6 +12,9 @@
 
 namespace ravelong {
 
+// A change set reports one bit per property, as the records track them.
+static_assert(sizeof(ChangedObject::changedMask) * 8 == kMaxProperties);
+
 std::vector<std::string> ChangedObject::changedKeys() const {
     std::vector<std::string> keys;
     if (!object)
@@ -46,7 +49,7 @@ struct ValueHash {
 };
 
 int indexKey(int entityIndex, int propertyIndex) {
-    return entityIndex * 64 + propertyIndex;
+    return entityIndex * kMaxProperties + propertyIndex;
 }
 
 }  // namespace
@@ -191,8 +194,8 @@ void ManagedObjectContext::registerLive(ManagedObject* object) {
     liveByEntity_[e].appendUnchecked(object);
     byKey_[e][object->primaryKey_] = object;
     for (auto& [key, index] : indexes_) {
-        if (key / 64 == e)
-            index->add(object, object->entity().properties[key % 64].get(*object));
+        if (key / kMaxProperties == e)
+            index->add(object, object->entity().properties[key % kMaxProperties].get(*object));
     }
 }
 
@@ -203,8 +206,8 @@ void ManagedObjectContext::unregisterLive(ManagedObject* object) {
     if (found != byKey_[e].end() && found->second == object)
         byKey_[e].erase(found);
     for (auto& [key, index] : indexes_) {
-        if (key / 64 == e)
-            index->remove(object, object->entity().properties[key % 64].get(*object));
+        if (key / kMaxProperties == e)
+            index->remove(object, object->entity().properties[key % kMaxProperties].get(*object));
     }
 }
 

@@ -187,7 +187,7 @@ private:
     ObjectSet pendingDeleted_;
 
     struct AttributeIndex;
-    // Keyed by entity index * 64 + property index.
+    // Keyed by entity index * kMaxProperties + property index.
     mutable std::unordered_map<int, std::unique_ptr<AttributeIndex>> indexes_;
 
     std::unique_ptr<ZRUndoManager> undoManager_;

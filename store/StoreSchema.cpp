@@ -20,23 +20,6 @@ const char* sqlType(AttributeType type) {
     }
 }
 
-// Indexes for the look-ups that must not scan: records by uuid, the records of a relationship
-// by their owner, and the day aggregates by day and task (the statistics sum them on a
-// background connection).
-const std::vector<std::pair<std::string, std::vector<std::string>>>& indexes() {
-    static const std::vector<std::pair<std::string, std::vector<std::string>>> list = {
-        {"ZRCDTask", {"uuid"}},
-        {"ZRCDTask", {"parentTask"}},
-        {"ZRCDTiming", {"uuid"}},
-        {"ZRCDTiming", {"task", "startDate"}},
-        {"ZRCDTiming", {"endDate"}},
-        {"ZRCDTiming", {"origin"}},
-        {"ZRCDTimingSet", {"absDay", "task"}},
-        {"ZRCDTimingSet", {"task", "absDay"}},
-    };
-    return list;
-}
-
 }  // namespace
 
 std::vector<const PropertyDescription*> columns(const EntityDescription& entity) {
@@ -62,6 +45,23 @@ std::string joinTableName(const EntityDescription& entity, const PropertyDescrip
     return entity.name + "_" + property.name;
 }
 
+std::string indexName(const std::string& table, const IndexDescription& index) {
+    std::string name = table;
+    for (const std::string& column : index.columns)
+        name += "_" + column;
+    return name;
+}
+
+std::string createIndexStatement(const std::string& table, const IndexDescription& index,
+                                 bool ifNotExists) {
+    std::string list;
+    for (const std::string& column : index.columns)
+        list += (list.empty() ? "" : ", ") + sqlQuoted(column);
+    return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " +
+           (ifNotExists ? "IF NOT EXISTS " : "") + sqlQuoted(indexName(table, index)) + " ON " +
+           sqlQuoted(table) + " (" + list + ")";
+}
+
 std::vector<std::string> createStatements(const ManagedObjectModel& model) {
     std::vector<std::string> statements;
     for (const EntityDescription* entity : model.entities()) {
@@ -80,17 +80,10 @@ std::vector<std::string> createStatements(const ManagedObjectModel& model) {
                                  sqlQuoted(table) + " (member)");
         }
     }
-    for (const auto& [table, indexColumns] : indexes()) {
-        if (!model.entity(table))
-            continue;
-        std::string name = table;
-        std::string list;
-        for (const std::string& column : indexColumns) {
-            name += "_" + column;
-            list += (list.empty() ? "" : ", ") + sqlQuoted(column);
-        }
-        statements.push_back("CREATE INDEX " + sqlQuoted(name) + " ON " + sqlQuoted(table) + " (" +
-                             list + ")");
+    // The entities' own indexes come after every table, in model order.
+    for (const EntityDescription* entity : model.entities()) {
+        for (const IndexDescription& index : entity->indexes)
+            statements.push_back(createIndexStatement(entity->name, index));
     }
     statements.push_back("CREATE TABLE Z_METADATA (key TEXT PRIMARY KEY, value TEXT)");
     return statements;

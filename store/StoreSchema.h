@@ -20,7 +20,17 @@ std::vector<const PropertyDescription*> joinRelationships(const EntityDescriptio
 
 std::string joinTableName(const EntityDescription& entity, const PropertyDescription& property);
 
-// Statements that create every table and index of the model in an empty file.
+// The name an index of `table` has in the file: "<table>_<column>_<column>...".
+std::string indexName(const std::string& table, const IndexDescription& index);
+
+// "CREATE [UNIQUE] INDEX [IF NOT EXISTS] <name> ON <table> (<columns>)". SQLite keeps the
+// statement without "IF NOT EXISTS", so both forms leave the same definition in a file.
+std::string createIndexStatement(const std::string& table, const IndexDescription& index,
+                                 bool ifNotExists = false);
+
+// Statements that create every table and index of the model in an empty file: each entity's
+// table with its join tables (and their member indexes), then the indexes the entities declare,
+// then Z_METADATA.
 std::vector<std::string> createStatements(const ManagedObjectModel& model);
 
 }  // namespace ravelong::store_schema

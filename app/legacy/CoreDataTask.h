@@ -31,6 +31,7 @@ public:
         kChildTasks,
         kTimedEntries,
         kUniqueIDs,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

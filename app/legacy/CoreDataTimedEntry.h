@@ -29,6 +29,7 @@ public:
         kTaskNameArray,
         kTask,
         kUniqueIDs,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     // The maxDate that means "none": 4000-01-01 00:00:00 UTC.

@@ -24,6 +24,7 @@ public:
         kDate,
         kTask,
         kTimedEntry,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

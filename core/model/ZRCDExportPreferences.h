@@ -46,6 +46,7 @@ public:
         kImageLegend,
         kImageLegendFullName,
         kUuid,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

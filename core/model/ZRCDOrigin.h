@@ -40,6 +40,7 @@ public:
         kType,
         kTasks,
         kTimings,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

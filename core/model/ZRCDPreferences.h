@@ -29,6 +29,7 @@ public:
         kAllowMultipleTimers,
         kNewDay,
         kUuid,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

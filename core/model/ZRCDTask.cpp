@@ -37,6 +37,9 @@ EntityDescription& ZRCDTask::entityDescription() {
             .toMany<&ZRCDTask::timingSets_>("timingSets", "ZRCDTimingSet", "task", false)
             .toOne<&ZRCDTask::prevTask_>("prevTask", "ZRCDTask", "nextTask", false)
             .toOne<&ZRCDTask::nextTask_>("nextTask", "ZRCDTask", "prevTask", true)
+            // Look-ups by uuid (sync, scripting, restore) and of a task's subtasks.
+            .index({"uuid"})
+            .index({"parentTask"})
             .build();
     return description;
 }

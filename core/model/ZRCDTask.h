@@ -53,6 +53,7 @@ public:
         kTimingSets,
         kPrevTask,
         kNextTask,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

@@ -48,6 +48,12 @@ EntityDescription& ZRCDTiming::entityDescription() {
                 .toMany<&ZRCDTiming::timingSets_>("timingSets", "ZRCDTimingSet", "timings", true)
                 .toOne<&ZRCDTiming::firstTimingSet_>("firstTimingSet", "ZRCDTimingSet",
                                                      "firstTimings", true)
+                // By uuid; a task's timings in time order; the timings ending in a range (the
+                // lists of a day or week); the timings of an origin.
+                .index({"uuid"})
+                .index({"task", "startDate"})
+                .index({"endDate"})
+                .index({"origin"})
                 .build();
         // Installed with the entity, so that every context (main, children, background
         // readers) keeps the day aggregates in step with the timings.

@@ -51,6 +51,7 @@ public:
         kTask,
         kTimingSets,
         kFirstTimingSet,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

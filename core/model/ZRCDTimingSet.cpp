@@ -22,6 +22,9 @@ EntityDescription& ZRCDTimingSet::entityDescription() {
             .toMany<&ZRCDTimingSet::timings_>("timings", "ZRCDTiming", "timingSets", false)
             .toMany<&ZRCDTimingSet::firstTimings_>("firstTimings", "ZRCDTiming", "firstTimingSet",
                                                    false)
+            // The statistics sum the aggregates by day and task on a background connection.
+            .index({"absDay", "task"})
+            .index({"task", "absDay"})
             .build();
     return description;
 }

@@ -39,6 +39,7 @@ public:
         kTask,
         kTimings,
         kFirstTimings,
+        kPropertyCount,  // keep last: the number of properties
     };
 
     static EntityDescription& entityDescription();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/AppStrings.h"
@@ -270,6 +271,43 @@ TEST(Launch, TheRepairPassMendsTheStoreAndSavesIt) {
     std::vector<ZRCDTask*> tasks = ZRCDTask::getAllTasks_inContext(h.context());
     ASSERT_EQ(tasks.size(), 1u);
     EXPECT_TRUE(tasks.front()->taskName().has_value());
+}
+
+// The task names along the order from every head (a sound order has one head).
+std::vector<std::string> taskOrders(ManagedObjectContext& context) {
+    std::vector<std::string> orders;
+    for (ZRCDTask* task : ZRCDTask::getAllTasks_inContext(context)) {
+        if (task->prevTask())
+            continue;
+        std::string order;
+        for (ZRCDTask* t = task; t && order.size() < 100; t = t->nextTask())
+            order += t->taskName().value_or("?");
+        orders.push_back(order);
+    }
+    std::sort(orders.begin(), orders.end());
+    return orders;
+}
+
+TEST(Launch, TheRepairPassPutsASubtaskBehindItsParentAndLaterLaunchesKeepTheOrder) {
+    LaunchHarness h;
+    ASSERT_TRUE(h.launch());
+    std::vector<ZRCDTask*> tasks;
+    for (const char* name : {"H", "G", "F", "E", "X", "D", "C", "B", "A"})
+        tasks.insert(tasks.begin(), h.addTask(name));
+    // A B C D X E F G H, with X a subtask of A standing apart from it.
+    for (std::size_t i = 0; i + 1 < tasks.size(); ++i)
+        tasks[i]->setNextTask(tasks[i + 1]);
+    tasks[4]->setParentTask(tasks[0]);
+    h.delegate->saveContext(h.context());
+    ASSERT_EQ(taskOrders(h.context()), std::vector<std::string>{"ABCDXEFGH"});
+    h.close();
+
+    for (int launch = 1; launch <= 2; ++launch) {
+        SCOPED_TRACE(launch);
+        ASSERT_TRUE(h.launch());
+        EXPECT_EQ(taskOrders(h.context()), std::vector<std::string>{"AXBCDEFGH"});
+        h.close();
+    }
 }
 
 TEST(Launch, OpensTheMainWindowHalfASecondLaterWhenAsked) {

@@ -1,69 +1,68 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/model/RavelongModel.h"
-#include "core/model/ZRCDTask.h"
-#include "core/model/ZRCDTiming.h"
 #include "store/ManagedObjectContext.h"
 #include "store/ZRUndoManager.h"
 #include "support/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/store/model/StoreTestModel.h"
 
 namespace ravelong {
 namespace {
+
+using store_testing::TestEntry;
+using store_testing::TestTask;
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 using ::testing::UnorderedElementsAreArray;
 
-std::vector<ZRCDTiming*> withUuid(const ManagedObjectContext& context, const std::string& uuid) {
-    return context.objectsWithValue<ZRCDTiming>(ZRCDTiming::kUuid, Value(uuid));
+std::vector<TestEntry*> withUuid(const ManagedObjectContext& context, const std::string& uuid) {
+    return context.objectsWithValue<TestEntry>(TestEntry::kUuid, Value(uuid));
 }
 
 TEST(AttributeIndex, FollowsInsertsChangesAndDeletes) {
-    ManagedObjectContext context(ravelongModel());
-    auto* first = context.insertNewObject<ZRCDTiming>();
+    ManagedObjectContext context(store_testing::storeTestModel());
+    auto* first = context.insertNewObject<TestEntry>();
     first->setUuid(std::string("A"));
-    EXPECT_EQ(withUuid(context, "A"), std::vector<ZRCDTiming*>{first});  // builds the index
+    EXPECT_EQ(withUuid(context, "A"), std::vector<TestEntry*>{first});  // builds the index
 
-    auto* second = context.insertNewObject<ZRCDTiming>();
+    auto* second = context.insertNewObject<TestEntry>();
     second->setUuid(std::string("B"));
-    EXPECT_EQ(withUuid(context, "B"), std::vector<ZRCDTiming*>{second});
+    EXPECT_EQ(withUuid(context, "B"), std::vector<TestEntry*>{second});
 
     first->setUuid(std::string("B"));
     EXPECT_TRUE(withUuid(context, "A").empty());
     EXPECT_EQ(withUuid(context, "B").size(), 2u);
 
     context.deleteObject(second);
-    EXPECT_EQ(withUuid(context, "B"), std::vector<ZRCDTiming*>{first});
-    EXPECT_EQ(context.firstObjectWithValue<ZRCDTiming>(ZRCDTiming::kUuid, Value(std::string("B"))),
+    EXPECT_EQ(withUuid(context, "B"), std::vector<TestEntry*>{first});
+    EXPECT_EQ(context.firstObjectWithValue<TestEntry>(TestEntry::kUuid, Value(std::string("B"))),
               first);
 }
 
-TEST(AttributeIndex, FindsRunningTimingsByTheSentinelEndDate) {
-    ManagedObjectContext context(ravelongModel());
-    auto* running = context.insertNewObject<ZRCDTiming>();
-    running->setEndDate(0.0);
-    auto* stopped = context.insertNewObject<ZRCDTiming>();
-    stopped->setEndDate(1000.0);
-    auto runningNow = [&] {
-        return context.objectsWithValue<ZRCDTiming>(ZRCDTiming::kEndDate, 0.0);
-    };
-    EXPECT_EQ(runningNow(), std::vector<ZRCDTiming*>{running});
-    running->setEndDate(2000.0);
-    stopped->setEndDate(0.0);
-    EXPECT_EQ(runningNow(), std::vector<ZRCDTiming*>{stopped});
+TEST(AttributeIndex, FindsRunningEntriesByTheSentinelEndDate) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    auto* running = context.insertNewObject<TestEntry>();
+    running->setEnd(0.0);
+    auto* stopped = context.insertNewObject<TestEntry>();
+    stopped->setEnd(1000.0);
+    auto runningNow = [&] { return context.objectsWithValue<TestEntry>(TestEntry::kEnd, 0.0); };
+    EXPECT_EQ(runningNow(), std::vector<TestEntry*>{running});
+    running->setEnd(2000.0);
+    stopped->setEnd(0.0);
+    EXPECT_EQ(runningNow(), std::vector<TestEntry*>{stopped});
 }
 
 TEST(AttributeIndex, StaysRightThroughUndoRedoAndRollback) {
-    ManagedObjectContext context(ravelongModel());
+    ManagedObjectContext context(store_testing::storeTestModel());
     context.setUndoManager(std::make_unique<ZRUndoManager>());
-    auto* task = context.insertNewObject<ZRCDTask>();
+    auto* task = context.insertNewObject<TestTask>();
     task->setUuid(std::string("T1"));
     ASSERT_TRUE(context.save());
     auto byUuid = [&](const char* uuid) {
-        return context.firstObjectWithValue<ZRCDTask>(ZRCDTask::kUuid, Value(std::string(uuid)));
+        return context.firstObjectWithValue<TestTask>(TestTask::kUuid, Value(std::string(uuid)));
     };
     EXPECT_EQ(byUuid("T1"), task);
 
@@ -90,16 +89,16 @@ TEST(AttributeIndex, StaysRightThroughUndoRedoAndRollback) {
 }
 
 TEST(AttributeIndex, ABucketFollowsTheRecordsThatShareItsValueAsTheyComeAndGo) {
-    ManagedObjectContext context(ravelongModel());
-    std::vector<ZRCDTiming*> timings;
+    ManagedObjectContext context(store_testing::storeTestModel());
+    std::vector<TestEntry*> timings;
     for (int i = 0; i < 30; ++i) {
-        timings.push_back(context.insertNewObject<ZRCDTiming>());
+        timings.push_back(context.insertNewObject<TestEntry>());
         timings.back()->setUuid("own " + std::to_string(i));
     }
     EXPECT_THAT(withUuid(context, "own 4"), ElementsAre(timings[4]));  // builds the index
 
     // One value taken by one record after the other, past the size where a set indexes itself.
-    for (ZRCDTiming* timing : timings)
+    for (TestEntry* timing : timings)
         timing->setUuid(std::string("shared"));
     EXPECT_THAT(withUuid(context, "shared"), UnorderedElementsAreArray(timings));
     EXPECT_THAT(withUuid(context, "own 4"), IsEmpty());
@@ -112,7 +111,7 @@ TEST(AttributeIndex, ABucketFollowsTheRecordsThatShareItsValueAsTheyComeAndGo) {
     timings[29]->setUuid(std::string("new 3"));
     EXPECT_THAT(withUuid(context, "shared"), IsEmpty());
     EXPECT_EQ(
-        context.firstObjectWithValue<ZRCDTiming>(ZRCDTiming::kUuid, Value(std::string("shared"))),
+        context.firstObjectWithValue<TestEntry>(TestEntry::kUuid, Value(std::string("shared"))),
         nullptr);
     EXPECT_THAT(withUuid(context, "new 3"), UnorderedElementsAre(timings[3], timings[29]));
 
@@ -128,12 +127,12 @@ TEST(AttributeIndex, AnIndexOfLoadedRecordsFollowsChildSavesRollbackAndReset) {
     testing::TemporaryDirectory folder;
     auto opened = store_testing::openStore(folder / "index.sqlite");
     ManagedObjectContext& context = *opened.context;
-    ZRCDTask* task = store_testing::makeTask(context, "Task");
+    TestTask* task = store_testing::makeTask(context, "Task");
     std::vector<std::string> running;
     for (int i = 0; i < 40; ++i) {
-        ZRCDTiming* timing = store_testing::makeTiming(context, task, i * 100.0, i * 100.0 + 50.0);
+        TestEntry* timing = store_testing::makeEntry(context, task, i * 100.0, i * 100.0 + 50.0);
         if (i % 10 == 0) {
-            timing->setEndDate(kSentinelDate);
+            timing->setEnd(kSentinelDate);
             running.push_back(*timing->uuid());
         }
     }
@@ -142,8 +141,8 @@ TEST(AttributeIndex, AnIndexOfLoadedRecordsFollowsChildSavesRollbackAndReset) {
 
     auto runningNow = [&] {
         std::vector<std::string> uuids;
-        for (ZRCDTiming* timing :
-             context.objectsWithValue<ZRCDTiming>(ZRCDTiming::kEndDate, Value(kSentinelDate)))
+        for (TestEntry* timing :
+             context.objectsWithValue<TestEntry>(TestEntry::kEnd, Value(kSentinelDate)))
             uuids.push_back(*timing->uuid());
         return uuids;
     };
@@ -151,16 +150,16 @@ TEST(AttributeIndex, AnIndexOfLoadedRecordsFollowsChildSavesRollbackAndReset) {
 
     // A child stops one timer and starts another; its save moves them in our index.
     auto child = context.newChildContext();
-    store_testing::findByUuid<ZRCDTiming>(*child, running[0])->setEndDate(50.0);
-    ZRCDTiming* started = nullptr;
-    for (ZRCDTiming* timing : child->fetchAll<ZRCDTiming>()) {
-        if (timing->endDate() != kSentinelDate) {
+    store_testing::findByUuid<TestEntry>(*child, running[0])->setEnd(50.0);
+    TestEntry* started = nullptr;
+    for (TestEntry* timing : child->fetchAll<TestEntry>()) {
+        if (timing->end() != kSentinelDate) {
             started = timing;
             break;
         }
     }
     ASSERT_NE(started, nullptr);
-    started->setEndDate(kSentinelDate);
+    started->setEnd(kSentinelDate);
     const std::string startedUuid = *started->uuid();
     store_testing::saveOrThrow(*child);
     EXPECT_THAT(runningNow(),
@@ -169,7 +168,7 @@ TEST(AttributeIndex, AnIndexOfLoadedRecordsFollowsChildSavesRollbackAndReset) {
     context.rollback();  // the child's changes were not saved to the file yet
     EXPECT_THAT(runningNow(), UnorderedElementsAreArray(running));
 
-    store_testing::findByUuid<ZRCDTiming>(context, running[2])->setEndDate(75.0);
+    store_testing::findByUuid<TestEntry>(context, running[2])->setEnd(75.0);
     context.reset();  // drops the unsaved stop
     EXPECT_THAT(runningNow(), UnorderedElementsAreArray(running));
 }

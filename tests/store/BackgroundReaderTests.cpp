@@ -5,18 +5,23 @@
 #include <map>
 #include <thread>
 
-#include "core/model/ZRCDPreferences.h"
 #include "store/BackgroundReader.h"
 #include "store/StoreError.h"
 #include "support/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/store/model/StoreTestModel.h"
 
 namespace ravelong {
 namespace {
 
+using store_testing::TestDay;
+using store_testing::TestEntry;
+using store_testing::TestSettings;
+using store_testing::TestTask;
+
 using store_testing::findByUuid;
+using store_testing::makeEntry;
 using store_testing::makeTask;
-using store_testing::makeTiming;
 using store_testing::saveOrThrow;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -47,36 +52,36 @@ protected:
 };
 
 TEST_F(BackgroundReading, ASnapshotKeepsSeeingTheFileAsItWasWhileTheMainStoreSaves) {
-    ZRCDTask* task = makeTask(main(), "Before");
+    TestTask* task = makeTask(main(), "Before");
     for (int i = 0; i < 10; ++i)
-        makeTiming(main(), task, i, i + 1);
+        makeEntry(main(), task, i, i + 1);
     saveOrThrow(main());
 
     auto background = reader();
     ASSERT_TRUE(background->beginSnapshot().ok());
-    EXPECT_EQ(load(*background)->count<ZRCDTiming>(), 10u);
+    EXPECT_EQ(load(*background)->count<TestEntry>(), 10u);
 
-    task->setTaskName("After");
+    task->setName("After");
     for (int i = 0; i < 5; ++i)
-        makeTiming(main(), task, 100 + i, 101 + i);
-    main().deleteObject(*task->timings().begin());
+        makeEntry(main(), task, 100 + i, 101 + i);
+    main().deleteObject(*task->entries().begin());
     saveOrThrow(main());
 
     auto during = load(*background);
-    EXPECT_EQ(during->count<ZRCDTiming>(), 10u);
-    EXPECT_EQ(findByUuid<ZRCDTask>(*during, *task->uuid())->taskName(), "Before");
-    EXPECT_EQ(background->database().queryInt("SELECT count(*) FROM ZRCDTiming").value(), 10);
+    EXPECT_EQ(during->count<TestEntry>(), 10u);
+    EXPECT_EQ(findByUuid<TestTask>(*during, *task->uuid())->name(), "Before");
+    EXPECT_EQ(background->database().queryInt("SELECT count(*) FROM Entry").value(), 10);
 
     background->endSnapshot();
     auto after = load(*background);
-    EXPECT_EQ(after->count<ZRCDTiming>(), 14u);
-    EXPECT_EQ(findByUuid<ZRCDTask>(*after, *task->uuid())->taskName(), "After");
+    EXPECT_EQ(after->count<TestEntry>(), 14u);
+    EXPECT_EQ(findByUuid<TestTask>(*after, *task->uuid())->name(), "After");
     EXPECT_THAT(store_testing::graphProblems(*after), IsEmpty());
 }
 
 TEST_F(BackgroundReading, AReaderOnAnotherThreadOnlyEverSeesWholeSaves) {
-    // Save n holds n tasks of 20 timings each and preferences with newDay n.
-    auto* preferences = main().insertNewObject<ZRCDPreferences>();
+    // Save n holds n tasks of 20 entries each and settings with newDay n.
+    auto* preferences = main().insertNewObject<TestSettings>();
     saveOrThrow(main());
 
     std::atomic<bool> stop{false};
@@ -94,19 +99,19 @@ TEST_F(BackgroundReading, AReaderOnAnotherThreadOnlyEverSeesWholeSaves) {
                 problems.push_back(context.error().description);
                 return;
             }
-            auto prefs = context.value()->fetchAll<ZRCDPreferences>();
+            auto prefs = context.value()->fetchAll<TestSettings>();
             const std::size_t n = prefs.size() == 1 ? prefs[0]->newDay() : 999999;
-            if (context.value()->count<ZRCDTask>() != n ||
-                context.value()->count<ZRCDTiming>() != n * 20) {
+            if (context.value()->count<TestTask>() != n ||
+                context.value()->count<TestEntry>() != n * 20) {
                 problems.push_back("a half-saved state at save " + std::to_string(n));
             }
             ++snapshots;
         }
     });
     for (int n = 1; n <= 40; ++n) {
-        ZRCDTask* task = makeTask(main(), "Task " + std::to_string(n));
+        TestTask* task = makeTask(main(), "Task " + std::to_string(n));
         for (int i = 0; i < 20; ++i)
-            makeTiming(main(), task, i, i + 1);
+            makeEntry(main(), task, i, i + 1);
         preferences->setNewDay(n);
         saveOrThrow(main());
     }
@@ -121,10 +126,10 @@ TEST_F(BackgroundReading, DayTotalsAreSummedThroughAnIndex) {
     // absDay 100..129 for three tasks; the sum over days 110..119 by day and task.
     std::map<std::pair<std::int64_t, std::int64_t>, double> expected;
     for (int t = 0; t < 3; ++t) {
-        ZRCDTask* task = makeTask(main(), "Task " + std::to_string(t));
+        TestTask* task = makeTask(main(), "Task " + std::to_string(t));
         saveOrThrow(main());
         for (int day = 100; day < 130; ++day) {
-            auto* set = main().insertNewObject<ZRCDTimingSet>();
+            auto* set = main().insertNewObject<TestDay>();
             set->setTask(task);
             set->setAbsDay(day);
             set->setDuration(60.0 * day + t);
@@ -140,7 +145,7 @@ TEST_F(BackgroundReading, DayTotalsAreSummedThroughAnIndex) {
     for (const char* groupBy : {"absDay, task", "task, absDay"}) {
         SCOPED_TRACE(groupBy);
         const std::string query = std::string(
-                                      "SELECT absDay, task, sum(duration) FROM ZRCDTimingSet "
+                                      "SELECT absDay, task, sum(duration) FROM Day "
                                       "WHERE absDay BETWEEN ? AND ? GROUP BY ") +
                                   groupBy;
         auto plan = db.prepare("EXPLAIN QUERY PLAN " + query);
@@ -151,7 +156,7 @@ TEST_F(BackgroundReading, DayTotalsAreSummedThroughAnIndex) {
         while (plan->step())
             steps += std::get<std::string>(plan->column(3)) + "\n";
         EXPECT_THAT(steps, HasSubstr("USING"));
-        EXPECT_THAT(steps, Not(HasSubstr("SCAN ZRCDTimingSet")));
+        EXPECT_THAT(steps, Not(HasSubstr("SCAN Day")));
 
         auto sums = db.prepare(query);
         ASSERT_TRUE(sums.ok());
@@ -166,10 +171,10 @@ TEST_F(BackgroundReading, DayTotalsAreSummedThroughAnIndex) {
 }
 
 TEST_F(BackgroundReading, ObjectURIsOfABackgroundCopyResolveInTheMainContext) {
-    ZRCDTask* task = makeTask(main(), "Task");
+    TestTask* task = makeTask(main(), "Task");
     saveOrThrow(main());
     auto copy = load(*reader());
-    ZRCDTask* copied = findByUuid<ZRCDTask>(*copy, *task->uuid());
+    TestTask* copied = findByUuid<TestTask>(*copy, *task->uuid());
     ASSERT_NE(copied, nullptr);
     EXPECT_EQ(copied->uriRepresentation(), task->uriRepresentation());
     EXPECT_EQ(main().objectWithURI(copied->uriRepresentation()), task);
@@ -178,7 +183,8 @@ TEST_F(BackgroundReading, ObjectURIsOfABackgroundCopyResolveInTheMainContext) {
 
 TEST(BackgroundReader, AMissingFileIsAnErrorAndIsNotCreated) {
     testing::TemporaryDirectory folder;
-    auto reader = BackgroundReader::open(folder / "missing.sqlite", ravelongModel());
+    auto reader =
+        BackgroundReader::open(folder / "missing.sqlite", store_testing::storeTestModel());
     ASSERT_FALSE(reader.ok());
     EXPECT_EQ(reader.error().code, static_cast<int>(StoreErrorCode::CannotOpen));
     EXPECT_FALSE(std::filesystem::exists(folder / "missing.sqlite"));

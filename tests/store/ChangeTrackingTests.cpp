@@ -8,11 +8,15 @@
 namespace ravelong {
 namespace {
 
+using store_testing::TestEntry;
+using store_testing::TestLabel;
+using store_testing::TestTask;
+
 using store_testing::graphProblems;
 using store_testing::graphSnapshot;
-using store_testing::makeOrigin;
+using store_testing::makeEntry;
+using store_testing::makeLabel;
 using store_testing::makeTask;
-using store_testing::makeTiming;
 using store_testing::saveOrThrow;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -40,18 +44,18 @@ protected:
 };
 
 TEST_F(ChangeTracking, ProcessingPendingChangesReportsWhatHappenedSinceTheLastTime) {
-    ZRCDTask* kept = makeTask(context(), "Kept");
-    ZRCDTask* doomed = makeTask(context(), "Doomed");
-    ZRCDTiming* timing = makeTiming(context(), doomed, 0, 10);
+    TestTask* kept = makeTask(context(), "Kept");
+    TestTask* doomed = makeTask(context(), "Doomed");
+    TestEntry* timing = makeEntry(context(), doomed, 0, 10);
     saveOrThrow(context());  // processes the inserts
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_THAT(reports[0].inserted, UnorderedElementsAre(kept, doomed, timing));
     reports.clear();
 
-    kept->setTaskName("Renamed");
-    kept->setRounding(5);
-    ZRCDTask* fresh = makeTask(context(), "Fresh");
-    ZRCDTask* gone = makeTask(context(), "Inserted and deleted at once");
+    kept->setName("Renamed");
+    kept->setWeight(5);
+    TestTask* fresh = makeTask(context(), "Fresh");
+    TestTask* gone = makeTask(context(), "Inserted and deleted at once");
     context().deleteObject(gone);
     context().deleteObject(doomed);
     context().processPendingChanges();
@@ -60,35 +64,35 @@ TEST_F(ChangeTracking, ProcessingPendingChangesReportsWhatHappenedSinceTheLastTi
     const ChangeSet& changes = reports[0];
     EXPECT_THAT(changes.inserted, ElementsAre(fresh));
     EXPECT_THAT(changes.deleted, ElementsAre(doomed));
-    EXPECT_THAT(keysOf(changes, kept), UnorderedElementsAre("taskName", "rounding"));
+    EXPECT_THAT(keysOf(changes, kept), UnorderedElementsAre("name", "weight"));
     EXPECT_THAT(keysOf(changes, timing), ElementsAre("task"));  // nullified by the delete
     EXPECT_EQ(changes.updated.size(), 2u);
 
     // Nothing new: no report. A later change reports only its own keys.
     context().processPendingChanges();
-    kept->setIsArchived(true);
+    kept->setArchived(true);
     context().processPendingChanges();
     ASSERT_EQ(reports.size(), 2u);
-    EXPECT_THAT(keysOf(reports[1], kept), ElementsAre("isArchived"));
-    EXPECT_THAT(kept->changedKeys(), UnorderedElementsAre("taskName", "rounding", "isArchived"));
-    ASSERT_NE(kept->committedValue(ZRCDTask::kTaskName), nullptr);
-    EXPECT_EQ(*kept->committedValue(ZRCDTask::kTaskName), Value(std::string("Kept")));
-    EXPECT_EQ(kept->committedValue(ZRCDTask::kUuid), nullptr);
+    EXPECT_THAT(keysOf(reports[1], kept), ElementsAre("archived"));
+    EXPECT_THAT(kept->changedKeys(), UnorderedElementsAre("name", "weight", "archived"));
+    ASSERT_NE(kept->committedValue(TestTask::kName), nullptr);
+    EXPECT_EQ(*kept->committedValue(TestTask::kName), Value(std::string("Kept")));
+    EXPECT_EQ(kept->committedValue(TestTask::kUuid), nullptr);
 }
 
 TEST_F(ChangeTracking, ASaveReportsItsChangesAndLeavesNoneBehind) {
     std::vector<ChangeSet> saves;
     context().setDidSaveHandler([&](const ChangeSet& c) { saves.push_back(c); });
-    ZRCDTask* task = makeTask(context(), "Task");
+    TestTask* task = makeTask(context(), "Task");
     saveOrThrow(context());
-    task->setTaskName("Renamed");
+    task->setName("Renamed");
     saveOrThrow(context());
     saveOrThrow(context());  // nothing to save: no report
 
     ASSERT_EQ(saves.size(), 2u);
     EXPECT_THAT(saves[0].inserted, ElementsAre(task));
     ASSERT_EQ(saves[1].updated.size(), 1u);
-    EXPECT_THAT(saves[1].updated[0].changedKeys(), ElementsAre("taskName"));
+    EXPECT_THAT(saves[1].updated[0].changedKeys(), ElementsAre("name"));
     EXPECT_FALSE(context().hasChanges());
     EXPECT_FALSE(task->hasChanges());
     EXPECT_THAT(task->changedKeys(), IsEmpty());
@@ -98,29 +102,29 @@ TEST_F(ChangeTracking, ASaveReportsItsChangesAndLeavesNoneBehind) {
 
 TEST_F(ChangeTracking, RollbackReturnsToTheSavedStateAndLeavesTheFileAlone) {
     context().setUndoManager(std::make_unique<ZRUndoManager>());
-    ZRCDTask* a = makeTask(context(), "A");
-    ZRCDTask* b = makeTask(context(), "B");
-    ZRCDTask* c = makeTask(context(), "C");
-    a->setNextTask(b);
-    b->setNextTask(c);
-    c->setParentTask(a);
-    ZRCDOrigin* origin = makeOrigin(context(), 0);
-    a->addOriginsObject(origin);
-    ZRCDTiming* timing = makeTiming(context(), b, 0, 10);
+    TestTask* a = makeTask(context(), "A");
+    TestTask* b = makeTask(context(), "B");
+    TestTask* c = makeTask(context(), "C");
+    a->setNext(b);
+    b->setNext(c);
+    c->setParent(a);
+    TestLabel* origin = makeLabel(context(), 0);
+    a->addLabel(origin);
+    TestEntry* timing = makeEntry(context(), b, 0, 10);
     saveOrThrow(context());
     const auto saved = graphSnapshot(context());
     const std::string file = store_testing::tableDump(folder / "RavelongDB.sqlite");
 
-    a->setTaskName("A renamed");
-    a->setTaskColor(Data{1, 2, 3, 4});
+    a->setName("A renamed");
+    a->setColor(Data{1, 2, 3, 4});
     timing->setTask(c);
-    c->setNextTask(a);  // A <-> B breaks, C -> A
-    c->setParentTask(nullptr);
-    origin->addTasksObject(b);
-    origin->removeTasksObject(a);
-    ZRCDTask* fresh = makeTask(context(), "Fresh");
-    fresh->setParentTask(b);
-    makeTiming(context(), fresh, 5, 6)->setOrigin(origin);
+    c->setNext(a);  // A <-> B breaks, C -> A
+    c->setParent(nullptr);
+    origin->addTask(b);
+    origin->removeTask(a);
+    TestTask* fresh = makeTask(context(), "Fresh");
+    fresh->setParent(b);
+    makeEntry(context(), fresh, 5, 6)->setLabel(origin);
     context().deleteObject(b);
     ASSERT_TRUE(context().hasChanges());
 
@@ -138,24 +142,24 @@ TEST_F(ChangeTracking, RollbackReturnsToTheSavedStateAndLeavesTheFileAlone) {
     EXPECT_EQ(store_testing::tableDump(folder / "RavelongDB.sqlite"), file);
     makeTask(context(), "After the rollback");
     saveOrThrow(context());
-    EXPECT_EQ(
-        store_testing::countRows(folder / "RavelongDB.sqlite", "SELECT count(*) FROM ZRCDTask"), 4);
+    EXPECT_EQ(store_testing::countRows(folder / "RavelongDB.sqlite", "SELECT count(*) FROM Task"),
+              4);
 }
 
 TEST_F(ChangeTracking, ValuesByKeyGoThroughTheSameTracking) {
-    ZRCDTask* task = makeTask(context(), "Task");
+    TestTask* task = makeTask(context(), "Task");
     saveOrThrow(context());
-    task->setValueForKey("taskName", std::string("By key"));
+    task->setValueForKey("name", std::string("By key"));
     task->setValueForKey("noSuchKey", std::string("ignored"));
-    EXPECT_EQ(task->taskName(), "By key");
-    EXPECT_EQ(task->valueForKey("taskName"), Value(std::string("By key")));
+    EXPECT_EQ(task->name(), "By key");
+    EXPECT_EQ(task->valueForKey("name"), Value(std::string("By key")));
     EXPECT_TRUE(isAbsent(task->valueForKey("noSuchKey")));
-    EXPECT_THAT(task->changedKeys(), ElementsAre("taskName"));
+    EXPECT_THAT(task->changedKeys(), ElementsAre("name"));
     // Setting the value a field already has is not a change.
-    ZRCDTask* other = makeTask(context(), "Other");
+    TestTask* other = makeTask(context(), "Other");
     saveOrThrow(context());
-    other->setTaskName("Other");
-    other->setValueForKey("parentTask", static_cast<ManagedObject*>(nullptr));
+    other->setName("Other");
+    other->setValueForKey("parent", static_cast<ManagedObject*>(nullptr));
     EXPECT_FALSE(other->hasChanges());
 }
 

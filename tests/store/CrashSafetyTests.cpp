@@ -8,24 +8,29 @@
 #include <random>
 #include <thread>
 
-#include "core/model/ZRCDPreferences.h"
 #include "store/SqliteDatabase.h"
 #include "support/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/store/model/StoreTestModel.h"
 
 namespace ravelong {
 namespace {
 
+using store_testing::TestEntry;
+using store_testing::TestLabel;
+using store_testing::TestSettings;
+using store_testing::TestTask;
+
 using store_testing::graphProblems;
-using store_testing::makeOrigin;
+using store_testing::makeEntry;
+using store_testing::makeLabel;
 using store_testing::makeTask;
-using store_testing::makeTiming;
 using ::testing::IsEmpty;
 
-// Every save of the writer adds batch n: one task "batch n" with kBatchSize timings (billing
-// 0..kBatchSize-1, note "batch n"), puts the task in the shared origin, deletes timing 0 of
-// batch n-1 and sets the preferences' newDay to n. So the file after save n holds exactly:
-//   n tasks, n * kBatchSize - (n - 1) timings, newDay == n.
+// Every save of the writer adds batch n: one task "batch n" with kBatchSize entries (billing
+// 0..kBatchSize-1, note "batch n"), puts the task in the shared label, deletes entry 0 of
+// batch n-1 and sets the settings' newDay to n. So the file after save n holds exactly:
+//   n tasks, n * kBatchSize - (n - 1) entries, newDay == n.
 constexpr int kBatchSize = 40;
 
 std::string batchName(int n) {
@@ -35,7 +40,7 @@ std::string batchName(int n) {
 // Runs in the forked child: saves batches until it is killed, reporting each completed save on
 // `report`. Exits with a non-zero code when something fails (the parent then sees it).
 [[noreturn]] void writeBatchesForever(const std::filesystem::path& path, int report) {
-    auto store = PersistentStore::open(path, ravelongModel());
+    auto store = PersistentStore::open(path, store_testing::storeTestModel());
     if (!store)
         ::_exit(2);
     auto opened = ManagedObjectContext::openMainContext(store.value());
@@ -43,25 +48,24 @@ std::string batchName(int n) {
         ::_exit(3);
     ManagedObjectContext& context = *opened.value();
 
-    auto preferencesList = context.fetchAll<ZRCDPreferences>();
-    ZRCDPreferences* preferences = preferencesList.empty()
-                                       ? context.insertNewObject<ZRCDPreferences>()
-                                       : preferencesList.front();
-    auto origins = context.fetchAll<ZRCDOrigin>();
-    ZRCDOrigin* origin = origins.empty() ? makeOrigin(context, 0) : origins.front();
+    auto preferencesList = context.fetchAll<TestSettings>();
+    TestSettings* preferences =
+        preferencesList.empty() ? context.insertNewObject<TestSettings>() : preferencesList.front();
+    auto origins = context.fetchAll<TestLabel>();
+    TestLabel* origin = origins.empty() ? makeLabel(context, 0) : origins.front();
     for (int n = preferences->newDay() + 1;; ++n) {
-        ZRCDTask* task = makeTask(context, batchName(n));
-        task->addOriginsObject(origin);
+        TestTask* task = makeTask(context, batchName(n));
+        task->addLabel(origin);
         for (int i = 0; i < kBatchSize; ++i) {
-            ZRCDTiming* timing = makeTiming(context, task, n * 1000.0 + i, n * 1000.0 + i + 1);
+            TestEntry* timing = makeEntry(context, task, n * 1000.0 + i, n * 1000.0 + i + 1);
             timing->setBilling(static_cast<std::int16_t>(i));
             timing->setNote(batchName(n));
         }
-        FetchRequest<ZRCDTiming> previous;
-        previous.predicate = [&](const ZRCDTiming& t) {
+        FetchRequest<TestEntry> previous;
+        previous.predicate = [&](const TestEntry& t) {
             return t.billing() == 0 && t.note() == batchName(n - 1);
         };
-        for (ZRCDTiming* timing : context.fetch(previous))
+        for (TestEntry* timing : context.fetch(previous))
             context.deleteObject(timing);
         preferences->setNewDay(n);
         if (!context.save())
@@ -82,25 +86,25 @@ void expectExactlyTheStateOfASave(const std::filesystem::path& path, int lastRep
     }
     auto opened = store_testing::openStore(path);
     ManagedObjectContext& context = *opened.context;
-    auto preferences = context.fetchAll<ZRCDPreferences>();
+    auto preferences = context.fetchAll<TestSettings>();
     ASSERT_EQ(preferences.size(), 1u);
     const int n = preferences[0]->newDay();
     // A save the writer saw succeed is there; the one it was making may be there or not.
     EXPECT_GE(n, lastReported);
     EXPECT_LE(n, lastReported + 1);
 
-    EXPECT_EQ(context.count<ZRCDTask>(), static_cast<std::size_t>(n));
-    EXPECT_EQ(context.count<ZRCDTiming>(), static_cast<std::size_t>(n * kBatchSize - (n - 1)));
-    ASSERT_EQ(context.count<ZRCDOrigin>(), 1u);
-    EXPECT_EQ(context.fetchAll<ZRCDOrigin>().front()->tasks().size(), static_cast<std::size_t>(n));
-    for (ZRCDTask* task : context.fetchAll<ZRCDTask>()) {
-        const int batch = std::stoi(task->taskName()->substr(6));
+    EXPECT_EQ(context.count<TestTask>(), static_cast<std::size_t>(n));
+    EXPECT_EQ(context.count<TestEntry>(), static_cast<std::size_t>(n * kBatchSize - (n - 1)));
+    ASSERT_EQ(context.count<TestLabel>(), 1u);
+    EXPECT_EQ(context.fetchAll<TestLabel>().front()->tasks().size(), static_cast<std::size_t>(n));
+    for (TestTask* task : context.fetchAll<TestTask>()) {
+        const int batch = std::stoi(task->name()->substr(6));
         ASSERT_GE(batch, 1);
         ASSERT_LE(batch, n);
-        EXPECT_EQ(task->timings().size(), static_cast<std::size_t>(kBatchSize - (batch < n)))
-            << *task->taskName();
-        for (ZRCDTiming* timing : task->timings())
-            EXPECT_EQ(timing->note(), task->taskName());
+        EXPECT_EQ(task->entries().size(), static_cast<std::size_t>(kBatchSize - (batch < n)))
+            << *task->name();
+        for (TestEntry* timing : task->entries())
+            EXPECT_EQ(timing->note(), task->name());
     }
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }

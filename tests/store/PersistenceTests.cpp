@@ -5,22 +5,27 @@
 #include <climits>
 #include <cmath>
 
-#include "core/model/ZRCDExportPreferences.h"
-#include "core/model/ZRCDPreferences.h"
 #include "foundation/Log.h"
 #include "store/StoreError.h"
 #include "support/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/store/model/StoreTestModel.h"
 
 namespace ravelong {
 namespace {
 
+using store_testing::TestDay;
+using store_testing::TestEntry;
+using store_testing::TestLabel;
+using store_testing::TestSettings;
+using store_testing::TestTask;
+
 using store_testing::findByUuid;
 using store_testing::graphProblems;
 using store_testing::graphSnapshot;
-using store_testing::makeOrigin;
+using store_testing::makeEntry;
+using store_testing::makeLabel;
 using store_testing::makeTask;
-using store_testing::makeTiming;
 using store_testing::openStore;
 using store_testing::saveOrThrow;
 using ::testing::ElementsAre;
@@ -33,100 +38,86 @@ const std::string kUnicode =
 
 // Fills a store with records that use every attribute type, the values at their edges (absent,
 // empty, the sentinel date, extremes of each integer width, unicode text) and every relationship
-// kind: parent/children, the display chain, task origins, timings of tasks and origins, day
-// aggregates of timings and of tasks, and first days.
+// kind: parent/subtasks, the order, task labels, entries of tasks and labels, days of entries and
+// of tasks, and first days.
 void fillEveryField(ManagedObjectContext& context) {
-    ZRCDTask* root = makeTask(context, kUnicode);
+    TestTask* root = makeTask(context, kUnicode);
+    root->setRank(LLONG_MIN);
+    root->setCode("R");
     root->setCreatedDay(20240229);
-    root->setDate(-978307200.5);
-    root->setUpdatedDate(7.25e8);
-    root->setIsArchived(true);
-    root->setIsVisibleDuringSearch(true);
-    root->setIsVisibleInDataSelection(true);
-    root->setIsVisibleInMenuBar(true);
-    root->setTaskColor(Data{0x33, 0x22, 0x11, 0x00});
-    root->setTaskDescription("line one\nline two, \"quoted\"; 'single' \\ back");
-    root->setTaskIsSelected(true);
-    root->setUids("OLD-1///OLD-2");
-    root->setRunning(true);
-    root->setRounding(SHRT_MIN);
+    root->setCreated(-978307200.5);
+    root->setArchived(true);
+    root->setColor(Data{0x33, 0x22, 0x11, 0x00});
+    root->setNote("line one\nline two, \"quoted\"; 'single' \\ back");
+    root->setWeight(SHRT_MIN);
 
-    ZRCDTask* child = makeTask(context, "");  // empty, not absent
-    child->setParentTask(root);
-    child->setTaskColor(Data{});  // empty, not absent
-    child->setTaskDescription(std::string("nul\0inside", 10));
-    child->setRounding(SHRT_MAX);
+    TestTask* child = makeTask(context, "");  // empty, not absent
+    child->setParent(root);
+    child->setRank(LLONG_MAX);
+    child->setColor(Data{});  // empty, not absent
+    child->setNote(std::string("nul\0inside", 10));
+    child->setWeight(SHRT_MAX);
     child->setCreatedDay(INT_MIN);
-    ZRCDTask* grandChild = context.insertNewObject<ZRCDTask>();  // every optional absent
-    grandChild->setParentTask(child);
-    root->setNextTask(child);
-    child->setNextTask(grandChild);
+    TestTask* grandChild = context.insertNewObject<TestTask>();  // every optional absent
+    grandChild->setParent(child);
+    root->setNext(child);
+    child->setNext(grandChild);
 
-    ZRCDOrigin* origin = makeOrigin(context, SHRT_MAX);
-    origin->setDevice("Mac\xE2\x80\x99s Laptop");
-    origin->setDeviceNameChanged(1.5);
-    origin->setUser("J\xC3\xB8rgen");
-    origin->setUserNameChanged(-0.25);
-    origin->setUid(INT_MAX);
-    ZRCDOrigin* bare = context.insertNewObject<ZRCDOrigin>();
+    TestLabel* label = makeLabel(context, SHRT_MAX);
+    label->setTitle("Mac\xE2\x80\x99s Laptop");
+    label->setUid(INT_MAX);
+    TestLabel* bare = context.insertNewObject<TestLabel>();
     bare->setUid(INT_MIN);
-    bare->setType(SHRT_MIN);
-    root->addOriginsObject(origin);
-    child->addOriginsObject(origin);
-    child->addOriginsObject(bare);
+    bare->setKind(SHRT_MIN);
+    root->addLabel(label);
+    child->addLabel(label);
+    child->addLabel(bare);
 
-    ZRCDTiming* running = makeTiming(context, child, 7.0e8 + 0.001, kSentinelDate);
+    TestEntry* running = makeEntry(context, child, 7.0e8 + 0.001, kSentinelDate);
     running->setBilling(SHRT_MIN);
     running->setNote(kUnicode);
-    running->setTimezone("America/Argentina/Buenos_Aires");
-    running->setNewDayOffset(-1);
-    running->setModified(7.0e8 + 0.5);
-    running->setOrigin(origin);
-    ZRCDTiming* stopped = makeTiming(context, child, -1.0e9, 1.0e12);
+    running->setZone("America/Argentina/Buenos_Aires");
+    running->setDayOffset(-1);
+    running->setLabel(label);
+    TestEntry* stopped = makeEntry(context, child, -1.0e9, 1.0e12);
     stopped->setBilling(SHRT_MAX);
-    stopped->setNewDayOffset(INT_MAX);
-    stopped->setOrigin(bare);
-    ZRCDTiming* empty = context.insertNewObject<ZRCDTiming>();  // no task, no dates
+    stopped->setDayOffset(INT_MAX);
+    stopped->setLabel(bare);
+    TestEntry* empty = context.insertNewObject<TestEntry>();  // no task, no dates
     empty->setNote("");
 
-    ZRCDTimingSet* day1 = context.insertNewObject<ZRCDTimingSet>();
+    TestDay* day1 = context.insertNewObject<TestDay>();
     day1->setTask(child);
     day1->setAbsDay(INT_MIN);
-    day1->setDay(20240101);
     day1->setDuration(3600.125);
-    day1->setRoundedDuration(-1.0);
-    day1->setCachedRounding(SHRT_MIN);
     day1->setRunning(true);
-    day1->setFullTaskName(kUnicode);
-    ZRCDTimingSet* day2 = context.insertNewObject<ZRCDTimingSet>();
+    TestDay* day2 = context.insertNewObject<TestDay>();
     day2->setTask(child);
     day2->setAbsDay(INT_MAX);
     day2->setDuration(1e-9);
-    day2->setRoundedDuration(0.0);
-    day2->setCachedRounding(SHRT_MAX);
-    running->addTimingSetsObject(day1);
-    running->addTimingSetsObject(day2);
-    stopped->addTimingSetsObject(day2);
-    running->setFirstTimingSet(day1);
-    stopped->setFirstTimingSet(day2);
+    running->addDay(day1);
+    running->addDay(day2);
+    stopped->addDay(day2);
+    running->setFirstDay(day1);
+    stopped->setFirstDay(day2);
 
-    ZRCDPreferences* preferences = context.insertNewObject<ZRCDPreferences>();
-    preferences->setUuid("PREFERENCES");
-    preferences->setAllowMultipleTimers(true);
-    preferences->setNewDay(23);
+    TestSettings* settings = context.insertNewObject<TestSettings>();
+    settings->setUuid("SETTINGS");
+    settings->setAllowMany(true);
+    settings->setNewDay(23);
 
-    // Every export setting gets a value of its own, so that a column mixed up with another
-    // shows.
-    ZRCDExportPreferences* exportPreferences = context.insertNewObject<ZRCDExportPreferences>();
+    // Every setting of the second record gets a value of its own, so that a column mixed up with
+    // another shows.
+    TestSettings* numbered = context.insertNewObject<TestSettings>();
     int n = 0;
-    for (const PropertyDescription& p : ZRCDExportPreferences::entityDescription().properties) {
+    for (const PropertyDescription& p : TestSettings::entityDescription().properties) {
         ++n;
         if (p.type == AttributeType::Bool) {
-            exportPreferences->setValueForKey(p.name, std::int64_t{1});
-        } else if (p.type == AttributeType::Int16) {
-            exportPreferences->setValueForKey(p.name, std::int64_t{n * 1000 - 13500});
+            numbered->setValueForKey(p.name, std::int64_t{1});
+        } else if (p.type == AttributeType::String) {
+            numbered->setValueForKey(p.name, std::string("setting-") + std::to_string(n));
         } else {
-            exportPreferences->setValueForKey(p.name, std::string("export-") + std::to_string(n));
+            numbered->setValueForKey(p.name, std::int64_t{n * 1000 - 13500});
         }
     }
 }
@@ -167,42 +158,42 @@ TEST_F(Persistence, EveryFieldAndLinkSurvivesASaveAndReload) {
 
     // The values at the edges, read through the typed accessors.
     ManagedObjectContext& context = *reopened.context;
-    ZRCDTask* root = context
-                         .fetch(FetchRequest<ZRCDTask>{[](const ZRCDTask& t) {
-                             return t.parentTask() == nullptr && t.taskName();
-                         }})
+    TestTask* root = context
+                         .fetch(FetchRequest<TestTask>{
+                             [](const TestTask& t) { return t.parent() == nullptr && t.name(); }})
                          .front();
-    EXPECT_EQ(root->taskName(), kUnicode);
-    EXPECT_EQ(root->rounding(), SHRT_MIN);
-    EXPECT_EQ(root->date(), -978307200.5);
-    ASSERT_EQ(root->childTasks().size(), 1u);
-    ZRCDTask* child = *root->childTasks().begin();
-    EXPECT_EQ(child->taskName(), std::optional<std::string>(""));
-    EXPECT_EQ(child->taskColor(), std::optional<Data>(Data{}));
-    EXPECT_EQ(child->taskDescription(), std::string("nul\0inside", 10));
-    EXPECT_EQ(root->nextTask(), child);
-    ZRCDTask* grandChild = child->nextTask();
+    EXPECT_EQ(root->name(), kUnicode);
+    EXPECT_EQ(root->weight(), SHRT_MIN);
+    EXPECT_EQ(root->rank(), LLONG_MIN);
+    EXPECT_EQ(root->created(), -978307200.5);
+    ASSERT_EQ(root->subtasks().size(), 1u);
+    TestTask* child = *root->subtasks().begin();
+    EXPECT_EQ(child->name(), std::optional<std::string>(""));
+    EXPECT_EQ(child->color(), std::optional<Data>(Data{}));
+    EXPECT_EQ(child->note(), std::string("nul\0inside", 10));
+    EXPECT_EQ(root->next(), child);
+    TestTask* grandChild = child->next();
     ASSERT_NE(grandChild, nullptr);
-    EXPECT_EQ(grandChild->parentTask(), child);
-    EXPECT_EQ(grandChild->taskName(), std::nullopt);
-    EXPECT_EQ(grandChild->taskColor(), std::nullopt);
-    EXPECT_EQ(grandChild->date(), std::nullopt);
-    EXPECT_EQ(grandChild->rounding(), -1);
+    EXPECT_EQ(grandChild->parent(), child);
+    EXPECT_EQ(grandChild->name(), std::nullopt);
+    EXPECT_EQ(grandChild->color(), std::nullopt);
+    EXPECT_EQ(grandChild->created(), std::nullopt);
+    EXPECT_EQ(grandChild->weight(), 0);
 
     auto running = context.fetch(
-        FetchRequest<ZRCDTiming>{[](const ZRCDTiming& t) { return t.endDate() == kSentinelDate; }});
+        FetchRequest<TestEntry>{[](const TestEntry& t) { return t.end() == kSentinelDate; }});
     ASSERT_EQ(running.size(), 1u);
-    EXPECT_EQ(running[0]->startDate(), 7.0e8 + 0.001);
-    EXPECT_EQ(running[0]->newDayOffset(), -1);
-    EXPECT_EQ(running[0]->timingSets().size(), 2u);
-    EXPECT_EQ(running[0]->firstTimingSet()->absDay(), INT_MIN);
-    EXPECT_EQ(running[0]->origin()->uid(), INT_MAX);
+    EXPECT_EQ(running[0]->start(), 7.0e8 + 0.001);
+    EXPECT_EQ(running[0]->dayOffset(), -1);
+    EXPECT_EQ(running[0]->days().size(), 2u);
+    EXPECT_EQ(running[0]->firstDay()->absDay(), INT_MIN);
+    EXPECT_EQ(running[0]->label()->uid(), INT_MAX);
     auto noted =
-        context.fetch(FetchRequest<ZRCDTiming>{[](const ZRCDTiming& t) { return t.note() == ""; }});
+        context.fetch(FetchRequest<TestEntry>{[](const TestEntry& t) { return t.note() == ""; }});
     ASSERT_EQ(noted.size(), 1u);
     EXPECT_EQ(noted[0]->task(), nullptr);
-    EXPECT_EQ(noted[0]->startDate(), std::nullopt);
-    EXPECT_EQ(noted[0]->endDate(), std::nullopt);
+    EXPECT_EQ(noted[0]->start(), std::nullopt);
+    EXPECT_EQ(noted[0]->end(), std::nullopt);
 }
 
 TEST_F(Persistence, ChangedAndClearedValuesAreWrittenOnUpdate) {
@@ -245,15 +236,15 @@ TEST_F(Persistence, ChangedAndClearedValuesAreWrittenOnUpdate) {
                 }
             }
         }
-        auto tasks = context.fetchAll<ZRCDTask>();
-        auto timings = context.fetchAll<ZRCDTiming>();
-        for (ZRCDTiming* timing : timings)
+        auto tasks = context.fetchAll<TestTask>();
+        auto timings = context.fetchAll<TestEntry>();
+        for (TestEntry* timing : timings)
             timing->setTask(tasks.back());
-        tasks.front()->setNextTask(nullptr);
-        tasks.back()->setNextTask(tasks.front());
-        for (ZRCDTask* task : tasks)
-            task->setValueForKey("origins", std::vector<ManagedObject*>{});
-        timings.front()->setValueForKey("timingSets", std::vector<ManagedObject*>{});
+        tasks.front()->setNext(nullptr);
+        tasks.back()->setNext(tasks.front());
+        for (TestTask* task : tasks)
+            task->setValueForKey("labels", std::vector<ManagedObject*>{});
+        timings.front()->setValueForKey("days", std::vector<ManagedObject*>{});
         saveOrThrow(context);
         saved = graphSnapshot(context);
     }
@@ -269,30 +260,30 @@ TEST_F(Persistence, DeletedRecordsLeaveNoRowsAndNoLinksBehind) {
         ManagedObjectContext& context = *opened.context;
         fillEveryField(context);
         saveOrThrow(context);
-        std::vector<ZRCDTask*> subtasks;
-        for (ZRCDTask* task : context.fetchAll<ZRCDTask>()) {
-            if (task->parentTask() != nullptr)
+        std::vector<TestTask*> subtasks;
+        for (TestTask* task : context.fetchAll<TestTask>()) {
+            if (task->parent() != nullptr)
                 subtasks.push_back(task);
         }
-        for (ZRCDTask* task : subtasks)
+        for (TestTask* task : subtasks)
             context.deleteObject(task);
-        for (ZRCDOrigin* origin : context.fetchAll<ZRCDOrigin>())
+        for (TestLabel* origin : context.fetchAll<TestLabel>())
             context.deleteObject(origin);
-        context.deleteObject(context.fetchAll<ZRCDTimingSet>().front());
+        context.deleteObject(context.fetchAll<TestDay>().front());
         saveOrThrow(context);
-        keptUuid = *context.fetchAll<ZRCDTask>().front()->uuid();
+        keptUuid = *context.fetchAll<TestTask>().front()->uuid();
     }
     const auto file = path();
-    EXPECT_EQ(store_testing::countRows(file, "SELECT count(*) FROM ZRCDTask"), 1);
-    EXPECT_EQ(store_testing::countRows(file, "SELECT count(*) FROM ZRCDTask_origins"), 0);
-    EXPECT_EQ(store_testing::countRows(file, "SELECT count(*) FROM ZRCDTiming_timingSets"), 2);
+    EXPECT_EQ(store_testing::countRows(file, "SELECT count(*) FROM Task"), 1);
+    EXPECT_EQ(store_testing::countRows(file, "SELECT count(*) FROM Task_labels"), 0);
+    EXPECT_EQ(store_testing::countRows(file, "SELECT count(*) FROM Entry_days"), 2);
     EXPECT_EQ(store_testing::countRows(file,
-                                       "SELECT count(*) FROM ZRCDTiming WHERE task IS NOT "
-                                       "NULL OR origin IS NOT NULL"),
+                                       "SELECT count(*) FROM Entry WHERE task IS NOT "
+                                       "NULL OR label IS NOT NULL"),
               0);
     auto reopened = openStore(path());
-    EXPECT_NE(findByUuid<ZRCDTask>(*reopened.context, keptUuid), nullptr);
-    EXPECT_EQ(reopened.context->count<ZRCDTimingSet>(), 1u);
+    EXPECT_NE(findByUuid<TestTask>(*reopened.context, keptUuid), nullptr);
+    EXPECT_EQ(reopened.context->count<TestDay>(), 1u);
     EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
 }
 
@@ -301,8 +292,8 @@ TEST_F(Persistence, ObjectURIsResolveAfterReloadAndNotForDeletedRecords) {
     {
         auto opened = openStore(path());
         ManagedObjectContext& context = *opened.context;
-        ZRCDTask* kept = makeTask(context, "Kept");
-        ZRCDTask* doomed = makeTask(context, "Doomed");
+        TestTask* kept = makeTask(context, "Kept");
+        TestTask* doomed = makeTask(context, "Doomed");
         saveOrThrow(context);
         keptURI = kept->uriRepresentation();
         deletedURI = doomed->uriRepresentation();
@@ -312,7 +303,7 @@ TEST_F(Persistence, ObjectURIsResolveAfterReloadAndNotForDeletedRecords) {
         context.deleteObject(doomed);
         EXPECT_EQ(context.objectWithURI(deletedURI), nullptr);
         saveOrThrow(context);
-        ZRCDTask* unsaved = makeTask(context, "Never saved");
+        TestTask* unsaved = makeTask(context, "Never saved");
         const std::string unsavedURI = unsaved->uriRepresentation();
         context.deleteObject(unsaved);
         EXPECT_EQ(context.objectWithURI(unsavedURI), nullptr);
@@ -326,27 +317,27 @@ TEST_F(Persistence, ObjectURIsResolveAfterReloadAndNotForDeletedRecords) {
 
     ManagedObject* resolved = context.objectWithURI(keptURI);
     ASSERT_NE(resolved, nullptr);
-    EXPECT_EQ(static_cast<ZRCDTask*>(resolved)->uuid(), uuid);
+    EXPECT_EQ(static_cast<TestTask*>(resolved)->uuid(), uuid);
     EXPECT_EQ(context.objectWithURI(deletedURI), nullptr);
 }
 
 TEST_F(Persistence, MalformedAndForeignURIsResolveToNothing) {
     auto opened = openStore(path());
     ManagedObjectContext& context = *opened.context;
-    ZRCDTask* task = makeTask(context, "Task");
+    TestTask* task = makeTask(context, "Task");
     saveOrThrow(context);
     const std::string uri = task->uriRepresentation();
     ASSERT_EQ(context.objectWithURI(uri), task);
-    const std::string prefix = uri.substr(0, uri.rfind('/'));  // x-ravelong://<id>/ZRCDTask
-    const std::string storePart = uri.substr(0, uri.find("/ZRCDTask"));
+    const std::string prefix = uri.substr(0, uri.rfind('/'));  // x-ravelong://<id>/TestTask
+    const std::string storePart = uri.substr(0, uri.find("/Task"));
     const std::string key = uri.substr(uri.rfind('/') + 1);
 
-    ManagedObjectContext elsewhere(ravelongModel());
-    ZRCDTask* foreign = makeTask(elsewhere, "Foreign");
+    ManagedObjectContext elsewhere(store_testing::storeTestModel());
+    TestTask* foreign = makeTask(elsewhere, "Foreign");
     for (const std::string& bad : {
              std::string(),
              std::string("x-ravelong://"),
-             std::string("x-ravelong:///ZRCDTask/") + key,
+             std::string("x-ravelong:///Task/") + key,
              "http" + uri.substr(uri.find(':')),
              "X-RAVELONG" + uri.substr(uri.find(':')),
              prefix,
@@ -359,11 +350,11 @@ TEST_F(Persistence, MalformedAndForeignURIsResolveToNothing) {
              prefix + "/" + key + " ",
              prefix + "/" + key + "/",
              prefix + "/p99999999999999999999999",
-             storePart + "/ZRCDTiming/" + key,
+             storePart + "/Entry/" + key,
              storePart + "/NoSuchEntity/" + key,
              storePart + "//" + key,
              foreign->uriRepresentation(),
-             std::string("x-ravelong://") + std::string(40, 'A') + "/ZRCDTask/" + key,
+             std::string("x-ravelong://") + std::string(40, 'A') + "/Task/" + key,
              uri + std::string("\0", 1),
          }) {
         EXPECT_EQ(context.objectWithURI(bad), nullptr) << "'" << bad << "'";
@@ -375,16 +366,16 @@ TEST_F(Persistence, AFailedSaveLeavesTheFileAndTheUnsavedChangesAsTheyWere) {
     LogCapture quiet;
     auto opened = openStore(path());
     ManagedObjectContext& context = *opened.context;
-    ZRCDTask* task = makeTask(context, "Task");
-    ZRCDOrigin* origin = makeOrigin(context, 0);
-    ZRCDTiming* doomed = makeTiming(context, task, 0, 10);
+    TestTask* task = makeTask(context, "Task");
+    TestLabel* origin = makeLabel(context, 0);
+    TestEntry* doomed = makeEntry(context, task, 0, 10);
     saveOrThrow(context);
     const std::string before = store_testing::tableDump(path());
 
     // A save with inserts, updates, link changes and a delete.
-    task->setTaskName("Renamed");
-    task->addOriginsObject(origin);
-    ZRCDTiming* added = makeTiming(context, task, 20, 30);
+    task->setName("Renamed");
+    task->addLabel(origin);
+    TestEntry* added = makeEntry(context, task, 20, 30);
     context.deleteObject(doomed);
     const auto expected = graphSnapshot(context);
 
@@ -406,10 +397,10 @@ TEST_F(Persistence, AFailedSaveLeavesTheFileAndTheUnsavedChangesAsTheyWere) {
     EXPECT_GE(failures, 4);
     EXPECT_FALSE(context.hasChanges());
 
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTiming"), 1);
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTask_origins"), 1);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Entry"), 1);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Task_labels"), 1);
     EXPECT_EQ(store_testing::countRows(path(),
-                                       "SELECT count(*) FROM ZRCDTask WHERE taskName = "
+                                       "SELECT count(*) FROM Task WHERE name = "
                                        "'Renamed'"),
               1);
 }
@@ -424,10 +415,10 @@ TEST_F(Persistence, TheSaveAfterAFailedOneSucceeds) {
 
     Status retried = context.save();
     EXPECT_TRUE(retried.ok()) << (retried ? "" : retried.error().description);
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTask"), 1);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Task"), 1);
     makeTask(context, "Second");
     EXPECT_TRUE(context.save().ok());
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTask"), 2);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Task"), 2);
 }
 
 TEST_F(Persistence, AResetContextReadsTheFileAgain) {
@@ -437,14 +428,14 @@ TEST_F(Persistence, AResetContextReadsTheFileAgain) {
     saveOrThrow(context);
     makeTask(context, "Unsaved");
     context.reset();
-    auto tasks = context.fetchAll<ZRCDTask>();
+    auto tasks = context.fetchAll<TestTask>();
     ASSERT_EQ(tasks.size(), 1u);
-    EXPECT_EQ(tasks[0]->taskName(), "Saved");
+    EXPECT_EQ(tasks[0]->name(), "Saved");
     EXPECT_FALSE(context.hasChanges());
     // Keys keep counting past the records that were dropped.
-    ZRCDTask* next = makeTask(context, "Next");
+    TestTask* next = makeTask(context, "Next");
     saveOrThrow(context);
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(DISTINCT pk) FROM ZRCDTask"), 2);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(DISTINCT pk) FROM Task"), 2);
     EXPECT_NE(next->objectID(), tasks[0]->objectID());
 }
 
@@ -452,16 +443,16 @@ TEST_F(Persistence, TheRecordListsOfALargeLoadedFileStayExactThroughDeletesAndRo
     constexpr int kTimings = 60;  // well past the size where a record list indexes itself
     {
         auto opened = openStore(path());
-        ZRCDTask* task = makeTask(*opened.context, "Task");
+        TestTask* task = makeTask(*opened.context, "Task");
         for (int i = 0; i < kTimings; ++i)
-            makeTiming(*opened.context, task, i * 100.0, i * 100.0 + 50.0);
+            makeEntry(*opened.context, task, i * 100.0, i * 100.0 + 50.0);
         saveOrThrow(*opened.context);
     }
     auto opened = openStore(path());
     ManagedObjectContext& context = *opened.context;
-    const std::vector<ZRCDTiming*> loaded = context.fetchAll<ZRCDTiming>();
+    const std::vector<TestEntry*> loaded = context.fetchAll<TestEntry>();
     ASSERT_EQ(loaded.size(), static_cast<std::size_t>(kTimings));
-    const ObjectSet& live = context.registeredObjects(ZRCDTiming::entityDescription());
+    const ObjectSet& live = context.registeredObjects(TestEntry::entityDescription());
 
     std::size_t deleted = 0;
     for (std::size_t i = 0; i < loaded.size(); i += 4, ++deleted)
@@ -472,16 +463,16 @@ TEST_F(Persistence, TheRecordListsOfALargeLoadedFileStayExactThroughDeletesAndRo
 
     context.rollback();
     EXPECT_EQ(live.size(), loaded.size());
-    for (ZRCDTiming* timing : loaded)
+    for (TestEntry* timing : loaded)
         EXPECT_TRUE(live.contains(timing));
-    auto again = context.fetchAll<ZRCDTiming>();
+    auto again = context.fetchAll<TestEntry>();
     std::sort(again.begin(), again.end());
     EXPECT_TRUE(std::adjacent_find(again.begin(), again.end()) == again.end())
         << "a record is listed twice";
 
     context.deleteObject(loaded[7]);
     saveOrThrow(context);
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTiming"), kTimings - 1);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Entry"), kTimings - 1);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 

@@ -10,255 +10,260 @@
 namespace ravelong {
 namespace {
 
+using store_testing::TestDay;
+using store_testing::TestEntry;
+using store_testing::TestLabel;
+using store_testing::TestTask;
+
 using store_testing::graphProblems;
-using store_testing::makeOrigin;
+using store_testing::makeEntry;
+using store_testing::makeLabel;
 using store_testing::makeTask;
-using store_testing::makeTiming;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-ZRCDTimingSet* makeTimingSet(ManagedObjectContext& context, ZRCDTask* task, std::int32_t absDay) {
-    auto* set = context.insertNewObject<ZRCDTimingSet>();
+TestDay* makeDay(ManagedObjectContext& context, TestTask* task, std::int32_t absDay) {
+    auto* set = context.insertNewObject<TestDay>();
     set->setAbsDay(absDay);
     set->setTask(task);
     return set;
 }
 
-TEST(Relationships, ToOneAndToManySidesOfTaskAndTimingsStayInverse) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* task = makeTask(context, "Write");
-    ZRCDTiming* fromToOne = makeTiming(context, task, 10, 20);
-    ZRCDTiming* fromToMany = makeTiming(context, nullptr, 30, 40);
-    task->addTimingsObject(fromToMany);
+TEST(Relationships, ToOneAndToManySidesOfTaskAndEntriesStayInverse) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* task = makeTask(context, "Write");
+    TestEntry* fromToOne = makeEntry(context, task, 10, 20);
+    TestEntry* fromToMany = makeEntry(context, nullptr, 30, 40);
+    task->addEntry(fromToMany);
 
     EXPECT_EQ(fromToMany->task(), task);
-    EXPECT_THAT(task->timings().toVector(), ElementsAre(fromToOne, fromToMany));
+    EXPECT_THAT(task->entries().toVector(), ElementsAre(fromToOne, fromToMany));
 
-    task->removeTimingsObject(fromToOne);
+    task->removeEntry(fromToOne);
     EXPECT_EQ(fromToOne->task(), nullptr);
     fromToMany->setTask(nullptr);
-    EXPECT_TRUE(task->timings().empty());
+    EXPECT_TRUE(task->entries().empty());
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-TEST(Relationships, MovingATimingToAnotherTaskTakesItOutOfTheFirstTask) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* first = makeTask(context, "First");
-    ZRCDTask* second = makeTask(context, "Second");
-    ZRCDTask* third = makeTask(context, "Third");
-    ZRCDTiming* timing = makeTiming(context, first, 0, 60);
+TEST(Relationships, MovingAnEntryToAnotherTaskTakesItOutOfTheFirstTask) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* first = makeTask(context, "First");
+    TestTask* second = makeTask(context, "Second");
+    TestTask* third = makeTask(context, "Third");
+    TestEntry* timing = makeEntry(context, first, 0, 60);
 
     timing->setTask(second);
-    EXPECT_TRUE(first->timings().empty());
-    EXPECT_THAT(second->timings().toVector(), ElementsAre(timing));
+    EXPECT_TRUE(first->entries().empty());
+    EXPECT_THAT(second->entries().toVector(), ElementsAre(timing));
 
     // The same move made from the to-many side.
-    third->addTimingsObject(timing);
+    third->addEntry(timing);
     EXPECT_EQ(timing->task(), third);
-    EXPECT_TRUE(second->timings().empty());
-    EXPECT_THAT(third->timings().toVector(), ElementsAre(timing));
+    EXPECT_TRUE(second->entries().empty());
+    EXPECT_THAT(third->entries().toVector(), ElementsAre(timing));
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
 TEST(Relationships, ParentTaskAndChildTasksStayInverseWhenATaskMoves) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* a = makeTask(context, "A");
-    ZRCDTask* b = makeTask(context, "B");
-    ZRCDTask* child = makeTask(context, "Child");
-    child->setParentTask(a);
-    EXPECT_THAT(a->childTasks().toVector(), ElementsAre(child));
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* a = makeTask(context, "A");
+    TestTask* b = makeTask(context, "B");
+    TestTask* child = makeTask(context, "Child");
+    child->setParent(a);
+    EXPECT_THAT(a->subtasks().toVector(), ElementsAre(child));
 
-    b->addChildTasksObject(child);
-    EXPECT_EQ(child->parentTask(), b);
-    EXPECT_TRUE(a->childTasks().empty());
+    b->addSubtask(child);
+    EXPECT_EQ(child->parent(), b);
+    EXPECT_TRUE(a->subtasks().empty());
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-// Display chain, before and after A.nextTask = C:
+// The order, before and after A.next = C:
 //   A <-> B      D <-> C        becomes        A <-> C,  B and D without partners
-TEST(Relationships, LinkingNextTaskClearsTheOldPartnersOfBothTasks) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* a = makeTask(context, "A");
-    ZRCDTask* b = makeTask(context, "B");
-    ZRCDTask* c = makeTask(context, "C");
-    ZRCDTask* d = makeTask(context, "D");
-    a->setNextTask(b);
-    d->setNextTask(c);
-    ASSERT_EQ(b->prevTask(), a);
-    ASSERT_EQ(c->prevTask(), d);
+TEST(Relationships, LinkingNextClearsTheOldPartnersOfBothTasks) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* a = makeTask(context, "A");
+    TestTask* b = makeTask(context, "B");
+    TestTask* c = makeTask(context, "C");
+    TestTask* d = makeTask(context, "D");
+    a->setNext(b);
+    d->setNext(c);
+    ASSERT_EQ(b->previous(), a);
+    ASSERT_EQ(c->previous(), d);
 
-    a->setNextTask(c);
-    EXPECT_EQ(a->nextTask(), c);
-    EXPECT_EQ(c->prevTask(), a);
-    EXPECT_EQ(b->prevTask(), nullptr);
-    EXPECT_EQ(d->nextTask(), nullptr);
+    a->setNext(c);
+    EXPECT_EQ(a->next(), c);
+    EXPECT_EQ(c->previous(), a);
+    EXPECT_EQ(b->previous(), nullptr);
+    EXPECT_EQ(d->next(), nullptr);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-TEST(Relationships, LinkingPrevTaskClearsTheOldPartnersOfBothTasks) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* a = makeTask(context, "A");
-    ZRCDTask* b = makeTask(context, "B");
-    ZRCDTask* c = makeTask(context, "C");
-    ZRCDTask* d = makeTask(context, "D");
-    a->setNextTask(b);  // A <-> B
-    c->setNextTask(d);  // C <-> D
+TEST(Relationships, LinkingPreviousClearsTheOldPartnersOfBothTasks) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* a = makeTask(context, "A");
+    TestTask* b = makeTask(context, "B");
+    TestTask* c = makeTask(context, "C");
+    TestTask* d = makeTask(context, "D");
+    a->setNext(b);  // A <-> B
+    c->setNext(d);  // C <-> D
 
-    b->setPrevTask(c);  // C <-> B; A and D lose their partners
-    EXPECT_EQ(c->nextTask(), b);
-    EXPECT_EQ(b->prevTask(), c);
-    EXPECT_EQ(a->nextTask(), nullptr);
-    EXPECT_EQ(d->prevTask(), nullptr);
+    b->setPrevious(c);  // C <-> B; A and D lose their partners
+    EXPECT_EQ(c->next(), b);
+    EXPECT_EQ(b->previous(), c);
+    EXPECT_EQ(a->next(), nullptr);
+    EXPECT_EQ(d->previous(), nullptr);
 
-    b->setPrevTask(nullptr);
-    EXPECT_EQ(c->nextTask(), nullptr);
+    b->setPrevious(nullptr);
+    EXPECT_EQ(c->next(), nullptr);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-TEST(Relationships, OriginsAndTasksStayInverseFromEitherSide) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* a = makeTask(context, "A");
-    ZRCDTask* b = makeTask(context, "B");
-    ZRCDOrigin* manual = makeOrigin(context, 0);
-    ZRCDOrigin* imported = makeOrigin(context, 2);
+TEST(Relationships, LabelsAndTasksStayInverseFromEitherSide) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* a = makeTask(context, "A");
+    TestTask* b = makeTask(context, "B");
+    TestLabel* manual = makeLabel(context, 0);
+    TestLabel* imported = makeLabel(context, 2);
 
-    a->addOriginsObject(manual);
-    a->addOriginsObject(imported);
-    imported->addTasksObject(b);
-    a->addOriginsObject(manual);  // already a member: no duplicate
+    a->addLabel(manual);
+    a->addLabel(imported);
+    imported->addTask(b);
+    a->addLabel(manual);  // already a member: no duplicate
 
-    EXPECT_THAT(a->origins().toVector(), ElementsAre(manual, imported));
+    EXPECT_THAT(a->labels().toVector(), ElementsAre(manual, imported));
     EXPECT_THAT(manual->tasks().toVector(), ElementsAre(a));
     EXPECT_THAT(imported->tasks().toVector(), ElementsAre(a, b));
-    EXPECT_THAT(b->origins().toVector(), ElementsAre(imported));
+    EXPECT_THAT(b->labels().toVector(), ElementsAre(imported));
 
-    imported->removeTasksObject(a);
-    EXPECT_THAT(a->origins().toVector(), ElementsAre(manual));
+    imported->removeTask(a);
+    EXPECT_THAT(a->labels().toVector(), ElementsAre(manual));
     EXPECT_THAT(imported->tasks().toVector(), ElementsAre(b));
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-TEST(Relationships, TimingsAndTheirDayAggregatesStayInverse) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* task = makeTask(context, "Task");
-    ZRCDTiming* timing = makeTiming(context, task, 0, 100000);
-    ZRCDTimingSet* day1 = makeTimingSet(context, task, 1);
-    ZRCDTimingSet* day2 = makeTimingSet(context, task, 2);
+TEST(Relationships, EntriesAndTheirDaysStayInverse) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* task = makeTask(context, "Task");
+    TestEntry* timing = makeEntry(context, task, 0, 100000);
+    TestDay* day1 = makeDay(context, task, 1);
+    TestDay* day2 = makeDay(context, task, 2);
 
-    timing->addTimingSetsObject(day1);
-    day2->addTimingsObject(timing);
-    timing->setFirstTimingSet(day1);
-    EXPECT_THAT(day1->timings().toVector(), ElementsAre(timing));
-    EXPECT_THAT(timing->timingSets().toVector(), ElementsAre(day1, day2));
-    EXPECT_THAT(day1->firstTimings().toVector(), ElementsAre(timing));
-    EXPECT_THAT(task->timingSets().toVector(), UnorderedElementsAre(day1, day2));
+    timing->addDay(day1);
+    day2->addEntry(timing);
+    timing->setFirstDay(day1);
+    EXPECT_THAT(day1->entries().toVector(), ElementsAre(timing));
+    EXPECT_THAT(timing->days().toVector(), ElementsAre(day1, day2));
+    EXPECT_THAT(day1->firstEntries().toVector(), ElementsAre(timing));
+    EXPECT_THAT(task->days().toVector(), UnorderedElementsAre(day1, day2));
 
-    day2->addFirstTimingsObject(timing);
-    EXPECT_EQ(timing->firstTimingSet(), day2);
-    EXPECT_TRUE(day1->firstTimings().empty());
+    day2->addFirstEntry(timing);
+    EXPECT_EQ(timing->firstDay(), day2);
+    EXPECT_TRUE(day1->firstEntries().empty());
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
 TEST(Relationships, ReplacingAllMembersByKeyKeepsInverses) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* task = makeTask(context, "Task");
-    ZRCDTiming* kept = makeTiming(context, task, 0, 1);
-    ZRCDTiming* dropped = makeTiming(context, task, 1, 2);
-    ZRCDTiming* added = makeTiming(context, nullptr, 2, 3);
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* task = makeTask(context, "Task");
+    TestEntry* kept = makeEntry(context, task, 0, 1);
+    TestEntry* dropped = makeEntry(context, task, 1, 2);
+    TestEntry* added = makeEntry(context, nullptr, 2, 3);
 
-    task->setValueForKey("timings", std::vector<ManagedObject*>{kept, added});
+    task->setValueForKey("entries", std::vector<ManagedObject*>{kept, added});
     EXPECT_EQ(dropped->task(), nullptr);
     EXPECT_EQ(added->task(), task);
-    EXPECT_THAT(task->timings().toVector(), UnorderedElementsAre(kept, added));
+    EXPECT_THAT(task->entries().toVector(), UnorderedElementsAre(kept, added));
 
     kept->setValueForKey("task", static_cast<ManagedObject*>(nullptr));
-    EXPECT_THAT(task->timings().toVector(), ElementsAre(added));
+    EXPECT_THAT(task->entries().toVector(), ElementsAre(added));
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-// A task in every kind of relationship at once: parent, child, chain neighbours on both sides,
-// origins, timings and day aggregates.
+// A task in every kind of relationship at once: parent, subtask, order neighbours on both sides,
+// labels, entries and days.
 TEST(Relationships, DeletingATaskLeavesNoRecordPointingAtIt) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* parent = makeTask(context, "Parent");
-    ZRCDTask* task = makeTask(context, "Task");
-    ZRCDTask* child = makeTask(context, "Child");
-    ZRCDTask* before = makeTask(context, "Before");
-    ZRCDTask* after = makeTask(context, "After");
-    ZRCDOrigin* origin = makeOrigin(context, 0);
-    task->setParentTask(parent);
-    child->setParentTask(task);
-    before->setNextTask(task);
-    task->setNextTask(after);
-    origin->addTasksObject(task);
-    origin->addTasksObject(parent);
-    ZRCDTiming* timing = makeTiming(context, task, 0, 10);
-    ZRCDTimingSet* set = makeTimingSet(context, task, 5);
-    set->addTimingsObject(timing);
-    set->addFirstTimingsObject(timing);
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* parent = makeTask(context, "Parent");
+    TestTask* task = makeTask(context, "Task");
+    TestTask* child = makeTask(context, "Child");
+    TestTask* before = makeTask(context, "Before");
+    TestTask* after = makeTask(context, "After");
+    TestLabel* origin = makeLabel(context, 0);
+    task->setParent(parent);
+    child->setParent(task);
+    before->setNext(task);
+    task->setNext(after);
+    origin->addTask(task);
+    origin->addTask(parent);
+    TestEntry* timing = makeEntry(context, task, 0, 10);
+    TestDay* set = makeDay(context, task, 5);
+    set->addEntry(timing);
+    set->addFirstEntry(timing);
 
     context.deleteObject(task);
 
     EXPECT_TRUE(task->isDeleted());
-    EXPECT_TRUE(parent->childTasks().empty());
-    EXPECT_EQ(child->parentTask(), nullptr);
-    EXPECT_EQ(before->nextTask(), nullptr);
-    EXPECT_EQ(after->prevTask(), nullptr);
+    EXPECT_TRUE(parent->subtasks().empty());
+    EXPECT_EQ(child->parent(), nullptr);
+    EXPECT_EQ(before->next(), nullptr);
+    EXPECT_EQ(after->previous(), nullptr);
     EXPECT_THAT(origin->tasks().toVector(), ElementsAre(parent));
     EXPECT_EQ(timing->task(), nullptr);
     EXPECT_EQ(set->task(), nullptr);
     // Records that only pointed at each other keep their links.
-    EXPECT_THAT(set->timings().toVector(), ElementsAre(timing));
+    EXPECT_THAT(set->entries().toVector(), ElementsAre(timing));
     EXPECT_THAT(graphProblems(context), IsEmpty());
-    EXPECT_EQ(context.count<ZRCDTask>(), 4u);
-    EXPECT_FALSE(context.registeredObjects(ZRCDTask::entityDescription()).contains(task));
+    EXPECT_EQ(context.count<TestTask>(), 4u);
+    EXPECT_FALSE(context.registeredObjects(TestTask::entityDescription()).contains(task));
 }
 
-TEST(Relationships, DeletingATimingTakesItOutOfItsTaskOriginAndDayAggregates) {
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* task = makeTask(context, "Task");
-    ZRCDOrigin* origin = makeOrigin(context, 0);
-    ZRCDTiming* timing = makeTiming(context, task, 0, 10);
-    ZRCDTiming* other = makeTiming(context, task, 20, 30);
-    timing->setOrigin(origin);
-    ZRCDTimingSet* set = makeTimingSet(context, task, 1);
-    timing->addTimingSetsObject(set);
-    other->addTimingSetsObject(set);
-    timing->setFirstTimingSet(set);
+TEST(Relationships, DeletingAnEntryTakesItOutOfItsTaskLabelAndDays) {
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* task = makeTask(context, "Task");
+    TestLabel* origin = makeLabel(context, 0);
+    TestEntry* timing = makeEntry(context, task, 0, 10);
+    TestEntry* other = makeEntry(context, task, 20, 30);
+    timing->setLabel(origin);
+    TestDay* set = makeDay(context, task, 1);
+    timing->addDay(set);
+    other->addDay(set);
+    timing->setFirstDay(set);
 
     context.deleteObject(timing);
     context.deleteObject(timing);  // a second delete does nothing
 
-    EXPECT_THAT(task->timings().toVector(), ElementsAre(other));
-    EXPECT_TRUE(origin->timings().empty());
-    EXPECT_THAT(set->timings().toVector(), ElementsAre(other));
-    EXPECT_TRUE(set->firstTimings().empty());
+    EXPECT_THAT(task->entries().toVector(), ElementsAre(other));
+    EXPECT_TRUE(origin->entries().empty());
+    EXPECT_THAT(set->entries().toVector(), ElementsAre(other));
+    EXPECT_TRUE(set->firstEntries().empty());
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
 TEST(Relationships, ALargeToManySetKeepsMembershipExactAfterRemovals) {
     // Sets past a few dozen members switch to an index; removal then moves the last member.
-    ManagedObjectContext context(ravelongModel());
-    ZRCDTask* task = makeTask(context, "Task");
-    std::vector<ZRCDTiming*> timings;
+    ManagedObjectContext context(store_testing::storeTestModel());
+    TestTask* task = makeTask(context, "Task");
+    std::vector<TestEntry*> timings;
     for (int i = 0; i < 100; ++i)
-        timings.push_back(makeTiming(context, task, i, i + 1));
+        timings.push_back(makeEntry(context, task, i, i + 1));
     for (int i = 0; i < 100; i += 3)
         context.deleteObject(timings[i]);
     timings[1]->setTask(nullptr);
-    task->addTimingsObject(timings[1]);
-    task->addTimingsObject(timings[1]);
+    task->addEntry(timings[1]);
+    task->addEntry(timings[1]);
 
     std::size_t expected = 0;
     for (int i = 0; i < 100; ++i) {
         const bool member = i % 3 != 0;
         expected += member ? 1 : 0;
-        EXPECT_EQ(task->timings().contains(timings[i]), member) << i;
+        EXPECT_EQ(task->entries().contains(timings[i]), member) << i;
     }
-    EXPECT_EQ(task->timings().size(), expected);
+    EXPECT_EQ(task->entries().size(), expected);
     // The standard algorithms take a relationship as it is.
-    const auto members = task->timings();
+    const auto members = task->entries();
     EXPECT_EQ(std::distance(members.begin(), members.end()), static_cast<long>(expected));
     EXPECT_TRUE(std::find(members.begin(), members.end(), timings[0]) == members.end());
     EXPECT_TRUE(std::find(members.begin(), members.end(), timings[1]) != members.end());
@@ -266,38 +271,38 @@ TEST(Relationships, ALargeToManySetKeepsMembershipExactAfterRemovals) {
 }
 
 TEST(Relationships, DeletingARecordOfAnotherContextChangesNothing) {
-    ManagedObjectContext mine{ravelongModel()};
-    ManagedObjectContext other{ravelongModel()};
-    ZRCDTask* task = makeTask(other, "Theirs");
+    ManagedObjectContext mine{store_testing::storeTestModel()};
+    ManagedObjectContext other{store_testing::storeTestModel()};
+    TestTask* task = makeTask(other, "Theirs");
     mine.deleteObject(task);
     mine.deleteObject(nullptr);
     EXPECT_FALSE(task->isDeleted());
-    EXPECT_EQ(other.count<ZRCDTask>(), 1u);
+    EXPECT_EQ(other.count<TestTask>(), 1u);
 }
 
 TEST(Relationships, FetchFiltersSortsAndLimits) {
-    ManagedObjectContext context(ravelongModel());
+    ManagedObjectContext context(store_testing::storeTestModel());
     for (const char* name : {"delta", "alpha", "charlie", "bravo"})
         makeTask(context, name);
     context.deleteObject(makeTask(context, "echo"));
 
-    FetchRequest<ZRCDTask> request;
-    request.predicate = [](const ZRCDTask& t) { return t.taskName() != "alpha"; };
+    FetchRequest<TestTask> request;
+    request.predicate = [](const TestTask& t) { return t.name() != "alpha"; };
     request.sortDescriptors = {
-        sortAscending<ZRCDTask>([](const ZRCDTask& t) { return t.taskName().value_or(""); })};
+        sortAscending<TestTask>([](const TestTask& t) { return t.name().value_or(""); })};
     std::vector<std::string> names;
-    for (ZRCDTask* task : context.fetch(request))
-        names.push_back(*task->taskName());
+    for (TestTask* task : context.fetch(request))
+        names.push_back(*task->name());
     EXPECT_THAT(names, ElementsAre("bravo", "charlie", "delta"));
 
     request.fetchLimit = 2;
     request.sortDescriptors = {
-        sortDescending<ZRCDTask>([](const ZRCDTask& t) { return t.taskName().value_or(""); })};
+        sortDescending<TestTask>([](const TestTask& t) { return t.name().value_or(""); })};
     names.clear();
-    for (ZRCDTask* task : context.fetch(request))
-        names.push_back(*task->taskName());
+    for (TestTask* task : context.fetch(request))
+        names.push_back(*task->name());
     EXPECT_THAT(names, ElementsAre("delta", "charlie"));
-    EXPECT_EQ(context.count<ZRCDTask>([](const ZRCDTask& t) { return t.taskName() < "c"; }), 2u);
+    EXPECT_EQ(context.count<TestTask>([](const TestTask& t) { return t.name() < "c"; }), 2u);
 }
 
 }  // namespace

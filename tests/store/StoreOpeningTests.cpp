@@ -15,6 +15,8 @@
 namespace ravelong {
 namespace {
 
+using store_testing::TestTask;
+
 using store_testing::fileBytes;
 using store_testing::makeTask;
 using store_testing::openStore;
@@ -26,7 +28,7 @@ protected:
 
     // Opens the store expecting an error; returns its code (0 when it opened).
     int openError() {
-        auto store = PersistentStore::open(path(), ravelongModel());
+        auto store = PersistentStore::open(path(), store_testing::storeTestModel());
         if (store)
             return 0;
         EXPECT_EQ(store.error().domain, kStoreErrorDomain);
@@ -66,8 +68,9 @@ TEST_F(StoreOpening, CreatesAStoreOfTheCurrentVersionInWalMode) {
     makeStore();
     auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadWrite);
     ASSERT_TRUE(db.ok());
-    EXPECT_EQ(db.value()->queryInt("PRAGMA user_version").value(), ravelongModel().version());
-    EXPECT_EQ(db.value()->queryInt("SELECT count(*) FROM ZRCDTask").value(), 3);
+    EXPECT_EQ(db.value()->queryInt("PRAGMA user_version").value(),
+              store_testing::storeTestModel().version());
+    EXPECT_EQ(db.value()->queryInt("SELECT count(*) FROM Task").value(), 3);
     auto mode = db.value()->prepare("PRAGMA journal_mode");
     ASSERT_TRUE(mode.ok() && mode->step());
     EXPECT_EQ(std::get<std::string>(mode->column(0)), "wal");
@@ -93,7 +96,7 @@ TEST_F(StoreOpening, RandomBytesAreNotAStoreAndStayAsTheyWere) {
 // Another program's database: its own tables, and any user_version, including ours and an older
 // one for which upgrade steps exist.
 TEST_F(StoreOpening, AnotherProgramsDatabaseIsNotAStoreWhateverItsUserVersion) {
-    for (int userVersion : {0, 3, 14, 15}) {
+    for (int userVersion : {0, 1, 2, 3}) {
         SCOPED_TRACE("user_version " + std::to_string(userVersion));
         std::filesystem::remove(path());
         execute(
@@ -104,15 +107,15 @@ TEST_F(StoreOpening, AnotherProgramsDatabaseIsNotAStoreWhateverItsUserVersion) {
         const std::string before = fileBytes(path());
 
         StoreOptions options;
-        options.migrations.push_back({14, 15, "harmless", [](SqliteDatabase& db) {
+        options.migrations.push_back({2, 3, "harmless", [](SqliteDatabase& db) {
                                           return db.execute("CREATE TABLE IF NOT EXISTS extra (x)");
                                       }});
-        auto store = PersistentStore::open(path(), ravelongModel(), options);
+        auto store = PersistentStore::open(path(), store_testing::storeTestModel(), options);
         ASSERT_FALSE(store.ok());
         EXPECT_THAT(store.error().code, ::testing::AnyOf(code(StoreErrorCode::NotAStore),
                                                          code(StoreErrorCode::NoMigrationPath),
                                                          code(StoreErrorCode::MigrationFailed)));
-        if (userVersion == 0 || userVersion == 15) {
+        if (userVersion == 0 || userVersion == 3) {
             EXPECT_EQ(store.error().code, code(StoreErrorCode::NotAStore));
         }
         EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
@@ -122,7 +125,7 @@ TEST_F(StoreOpening, AnotherProgramsDatabaseIsNotAStoreWhateverItsUserVersion) {
 
 TEST_F(StoreOpening, AStoreOfANewerModelVersionIsLeftAlone) {
     makeStore();
-    execute("PRAGMA user_version = 16");
+    execute("PRAGMA user_version = 4");
     const std::string before = fileBytes(path());
     EXPECT_EQ(openError(), code(StoreErrorCode::NewerModelVersion));
     EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
@@ -137,12 +140,12 @@ TEST_F(StoreOpening, ASecondOpenOfAnOpenStoreIsRefused) {
         EXPECT_EQ(openError(), code(StoreErrorCode::Locked));
         EXPECT_EQ(openError(), code(StoreErrorCode::Locked));
         EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
-        EXPECT_EQ(first.context->count<ZRCDTask>(), 3u);
+        EXPECT_EQ(first.context->count<TestTask>(), 3u);
         makeTask(*first.context, "Still writable");
         saveOrThrow(*first.context);
     }
     auto again = openStore(path());  // closing released the lock
-    EXPECT_EQ(again.context->count<ZRCDTask>(), 4u);
+    EXPECT_EQ(again.context->count<TestTask>(), 4u);
 }
 
 TEST_F(StoreOpening, AClosedStoreHasWrittenItsJournalBackAndRefusesToSave) {
@@ -156,7 +159,7 @@ TEST_F(StoreOpening, AClosedStoreHasWrittenItsJournalBackAndRefusesToSave) {
     const std::string before = fileBytes(path());
 
     // The records stay readable, but nothing reaches the file any more.
-    EXPECT_EQ(first.context->count<ZRCDTask>(), 1u);
+    EXPECT_EQ(first.context->count<TestTask>(), 1u);
     makeTask(*first.context, "Too late");
     Status saved = first.context->save();
     ASSERT_FALSE(saved.ok());
@@ -167,7 +170,7 @@ TEST_F(StoreOpening, AClosedStoreHasWrittenItsJournalBackAndRefusesToSave) {
 
     // The lock is gone with the connection: the file opens again, with what was saved.
     auto again = openStore(path());
-    EXPECT_EQ(again.context->count<ZRCDTask>(), 1u);
+    EXPECT_EQ(again.context->count<TestTask>(), 1u);
 }
 
 TEST_F(StoreOpening, AStoreOpenInAnotherProcessIsRefusedUntilThatProcessEnds) {
@@ -178,7 +181,7 @@ TEST_F(StoreOpening, AStoreOpenInAnotherProcessIsRefusedUntilThatProcessEnds) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        auto store = PersistentStore::open(path(), ravelongModel());
+        auto store = PersistentStore::open(path(), store_testing::storeTestModel());
         const char opened = store ? 'y' : 'n';
         (void)::write(fromChild[1], &opened, 1);
         char go;
@@ -212,7 +215,7 @@ TEST_F(StoreOpening, ADamagedStoreGivesAnErrorAndLosesNothing) {
     for (const std::string& bytes : {damaged, good.substr(0, good.size() / 2)}) {
         std::ofstream(path(), std::ios::binary | std::ios::trunc) << bytes;
         {
-            auto store = PersistentStore::open(path(), ravelongModel());
+            auto store = PersistentStore::open(path(), store_testing::storeTestModel());
             if (store) {
                 auto context = ManagedObjectContext::openMainContext(store.value());
                 ASSERT_FALSE(context.ok())
@@ -259,7 +262,7 @@ TEST_F(StoreOpening, EveryAttemptToLoadADamagedStoreIsRefused) {
 
 TEST_F(StoreOpening, AStoreMissingATableIsNotAStoreAndIsLeftAlone) {
     makeStore();
-    execute("DROP TABLE ZRCDTimingSet");
+    execute("DROP TABLE Day");
     const std::string before = fileBytes(path());
     EXPECT_EQ(openError(), code(StoreErrorCode::NotAStore));
     EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
@@ -269,7 +272,7 @@ TEST_F(StoreOpening, AnUnreadableStoreIdentifierIsReplacedInsteadOfFailing) {
     makeStore();
     execute("UPDATE Z_METADATA SET value = NULL WHERE key = 'storeUUID'");
     auto opened = openStore(path());
-    ZRCDTask* task = opened.context->fetchAll<ZRCDTask>().front();
+    TestTask* task = opened.context->fetchAll<TestTask>().front();
     const std::string uri = task->uriRepresentation();
     EXPECT_EQ(opened.context->objectWithURI(uri), task);
     opened = {};
@@ -278,7 +281,8 @@ TEST_F(StoreOpening, AnUnreadableStoreIdentifierIsReplacedInsteadOfFailing) {
 }
 
 TEST_F(StoreOpening, AMissingFolderOrAFolderInPlaceOfTheFileIsAnError) {
-    auto inMissingFolder = PersistentStore::open(folder / "missing" / "db.sqlite", ravelongModel());
+    auto inMissingFolder =
+        PersistentStore::open(folder / "missing" / "db.sqlite", store_testing::storeTestModel());
     ASSERT_FALSE(inMissingFolder.ok());
     EXPECT_EQ(inMissingFolder.error().code, code(StoreErrorCode::CannotOpen));
 

@@ -12,7 +12,12 @@
 namespace ravelong::store_testing {
 
 OpenedStore openStore(const std::filesystem::path& path, const StoreOptions& options) {
-    auto store = PersistentStore::open(path, ravelongModel(), options);
+    return openStore(path, store_testing::storeTestModel(), options);
+}
+
+OpenedStore openStore(const std::filesystem::path& path, const ManagedObjectModel& model,
+                      const StoreOptions& options) {
+    auto store = PersistentStore::open(path, model, options);
     if (!store) {
         throw std::runtime_error("cannot open the store: " + store.error().description + " " +
                                  store.error().failureReason);
@@ -38,28 +43,28 @@ std::string fileBytes(const std::filesystem::path& path) {
     return bytes.str();
 }
 
-ZRCDTask* makeTask(ManagedObjectContext& context, const std::string& name) {
-    auto* task = context.insertNewObject<ZRCDTask>();
-    task->setTaskName(name);
+TestTask* makeTask(ManagedObjectContext& context, const std::string& name) {
+    auto* task = context.insertNewObject<TestTask>();
+    task->setName(name);
     task->setUuid(makeUuid());
     return task;
 }
 
-ZRCDTiming* makeTiming(ManagedObjectContext& context, ZRCDTask* task, Instant start, Instant end) {
-    auto* timing = context.insertNewObject<ZRCDTiming>();
+TestEntry* makeEntry(ManagedObjectContext& context, TestTask* task, Instant start, Instant end) {
+    auto* timing = context.insertNewObject<TestEntry>();
     timing->setUuid(makeUuid());
-    timing->setStartDate(start);
-    timing->setEndDate(end);
+    timing->setStart(start);
+    timing->setEnd(end);
     timing->setTask(task);
     return timing;
 }
 
-ZRCDOrigin* makeOrigin(ManagedObjectContext& context, std::int16_t type) {
-    auto* origin = context.insertNewObject<ZRCDOrigin>();
-    origin->setUdid("0a1b2c3d4e5f");
-    origin->setUid(1000);
-    origin->setType(type);
-    return origin;
+TestLabel* makeLabel(ManagedObjectContext& context, std::int16_t kind) {
+    auto* label = context.insertNewObject<TestLabel>();
+    label->setTitle("0a1b2c3d4e5f");
+    label->setUid(1000);
+    label->setKind(kind);
+    return label;
 }
 
 namespace {

@@ -5,13 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/model/RavelongModel.h"
-#include "core/model/ZRCDOrigin.h"
-#include "core/model/ZRCDTask.h"
-#include "core/model/ZRCDTiming.h"
-#include "core/model/ZRCDTimingSet.h"
+#include "foundation/Instant.h"
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
+#include "tests/store/model/StoreTestModel.h"
 
 // Helpers shared by the store tests. They throw std::runtime_error on failures that are not what
 // a test is about (GoogleTest reports the exception as a failure of the test that called them).
@@ -22,8 +19,11 @@ struct OpenedStore {
     std::unique_ptr<ManagedObjectContext> context;
 };
 
-// Opens (creating when missing) the store at `path` and its main context.
+// Opens (creating when missing) the store at `path` and its main context, of the store tests'
+// own model unless told otherwise.
 OpenedStore openStore(const std::filesystem::path& path, const StoreOptions& options = {});
+OpenedStore openStore(const std::filesystem::path& path, const ManagedObjectModel& model,
+                      const StoreOptions& options = {});
 
 // Fails with the error text when a save does not succeed.
 void saveOrThrow(ManagedObjectContext& context);
@@ -31,9 +31,9 @@ void saveOrThrow(ManagedObjectContext& context);
 // The exact bytes of a file ("" when it does not exist).
 std::string fileBytes(const std::filesystem::path& path);
 
-ZRCDTask* makeTask(ManagedObjectContext& context, const std::string& name);
-ZRCDTiming* makeTiming(ManagedObjectContext& context, ZRCDTask* task, Instant start, Instant end);
-ZRCDOrigin* makeOrigin(ManagedObjectContext& context, std::int16_t type);
+TestTask* makeTask(ManagedObjectContext& context, const std::string& name);
+TestEntry* makeEntry(ManagedObjectContext& context, TestTask* task, Instant start, Instant end);
+TestLabel* makeLabel(ManagedObjectContext& context, std::int16_t type);
 
 template <class T>
 T* findByUuid(const ManagedObjectContext& context, const std::string& uuid) {

@@ -8,10 +8,14 @@
 namespace ravelong {
 namespace {
 
+using store_testing::TestEntry;
+using store_testing::TestLabel;
+using store_testing::TestTask;
+
 using store_testing::graphProblems;
-using store_testing::makeOrigin;
+using store_testing::makeEntry;
+using store_testing::makeLabel;
 using store_testing::makeTask;
-using store_testing::makeTiming;
 using store_testing::saveOrThrow;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -179,108 +183,108 @@ protected:
         context.processPendingChanges();
     }
 
-    ManagedObjectContext context{ravelongModel()};
+    ManagedObjectContext context{store_testing::storeTestModel()};
     ZRUndoManager* undo = nullptr;
 };
 
 TEST_F(ContextUndo, UndoOfAnInsertTakesTheRecordAndItsLinksAwayAndRedoBringsThemBack) {
-    ZRCDTask* task = nullptr;
+    TestTask* task = nullptr;
     group("Setup", [&] { task = makeTask(context, "Task"); });
-    ZRCDTiming* timing = nullptr;
-    group("Add Timing", [&] { timing = makeTiming(context, task, 0, 60); });
+    TestEntry* timing = nullptr;
+    group("Add Timing", [&] { timing = makeEntry(context, task, 0, 60); });
 
     undo->undo();
     EXPECT_TRUE(timing->isDeleted());
-    EXPECT_TRUE(task->timings().empty());
-    EXPECT_EQ(context.count<ZRCDTiming>(), 0u);
+    EXPECT_TRUE(task->entries().empty());
+    EXPECT_EQ(context.count<TestEntry>(), 0u);
     EXPECT_THAT(context.insertedObjects(), ElementsAre(task));
 
     undo->redo();
     EXPECT_FALSE(timing->isDeleted());
     EXPECT_EQ(timing->task(), task);
-    EXPECT_THAT(task->timings().toVector(), ElementsAre(timing));
-    EXPECT_EQ(context.count<ZRCDTiming>(), 1u);
+    EXPECT_THAT(task->entries().toVector(), ElementsAre(timing));
+    EXPECT_EQ(context.count<TestEntry>(), 1u);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
 TEST_F(ContextUndo, UndoOfADeleteRestoresEveryRelationship) {
-    ZRCDTask *parent, *task, *child, *before, *after;
-    ZRCDOrigin* origin;
-    ZRCDTiming* timing;
+    TestTask *parent, *task, *child, *before, *after;
+    TestLabel* origin;
+    TestEntry* timing;
     group("Setup", [&] {
         parent = makeTask(context, "Parent");
         task = makeTask(context, "Task");
         child = makeTask(context, "Child");
         before = makeTask(context, "Before");
         after = makeTask(context, "After");
-        origin = makeOrigin(context, 0);
-        task->setParentTask(parent);
-        child->setParentTask(task);
-        before->setNextTask(task);
-        task->setNextTask(after);
-        task->addOriginsObject(origin);
-        timing = makeTiming(context, task, 0, 10);
+        origin = makeLabel(context, 0);
+        task->setParent(parent);
+        child->setParent(task);
+        before->setNext(task);
+        task->setNext(after);
+        task->addLabel(origin);
+        timing = makeEntry(context, task, 0, 10);
     });
     group("Delete Task", [&] { context.deleteObject(task); });
     ASSERT_TRUE(task->isDeleted());
 
     undo->undo();
     EXPECT_FALSE(task->isDeleted());
-    EXPECT_EQ(task->parentTask(), parent);
-    EXPECT_THAT(parent->childTasks().toVector(), ElementsAre(task));
-    EXPECT_EQ(child->parentTask(), task);
-    EXPECT_EQ(before->nextTask(), task);
-    EXPECT_EQ(after->prevTask(), task);
+    EXPECT_EQ(task->parent(), parent);
+    EXPECT_THAT(parent->subtasks().toVector(), ElementsAre(task));
+    EXPECT_EQ(child->parent(), task);
+    EXPECT_EQ(before->next(), task);
+    EXPECT_EQ(after->previous(), task);
     EXPECT_THAT(origin->tasks().toVector(), ElementsAre(task));
     EXPECT_EQ(timing->task(), task);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 
     undo->redo();
     EXPECT_TRUE(task->isDeleted());
-    EXPECT_EQ(before->nextTask(), nullptr);
+    EXPECT_EQ(before->next(), nullptr);
     EXPECT_TRUE(origin->tasks().empty());
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
 TEST_F(ContextUndo, ProcessingPendingChangesClosesTheStepOfUngroupedEdits) {
-    ZRCDTask* task = makeTask(context, "Task");
+    TestTask* task = makeTask(context, "Task");
     context.processPendingChanges();
-    task->setTaskName("Renamed");
-    task->setRounding(115);
+    task->setName("Renamed");
+    task->setWeight(115);
     context.processPendingChanges();
-    task->setIsArchived(true);
+    task->setArchived(true);
     context.processPendingChanges();
 
     undo->undo();
-    EXPECT_FALSE(task->isArchived());
-    EXPECT_EQ(task->taskName(), "Renamed");
+    EXPECT_FALSE(task->archived());
+    EXPECT_EQ(task->name(), "Renamed");
     undo->undo();
-    EXPECT_EQ(task->taskName(), "Task");
-    EXPECT_EQ(task->rounding(), -1);
+    EXPECT_EQ(task->name(), "Task");
+    EXPECT_EQ(task->weight(), 0);
     EXPECT_FALSE(task->isDeleted());
 }
 
 TEST_F(ContextUndo, UnrecordedLinksToAnUndoneInsertAreCutToo) {
     // A repair made with registration off links an existing task to one the user just added;
     // undoing "Add Task" must not leave the existing task pointing at a record that is gone.
-    ZRCDTask* existing = nullptr;
+    TestTask* existing = nullptr;
     group("Setup", [&] { existing = makeTask(context, "Existing"); });
-    ZRCDTask* added = nullptr;
+    TestTask* added = nullptr;
     group("Add Task", [&] { added = makeTask(context, "Added"); });
     undo->disableUndoRegistration();
-    existing->setNextTask(added);
-    makeOrigin(context, 0)->addTasksObject(added);
+    existing->setNext(added);
+    makeLabel(context, 0)->addTask(added);
     undo->enableUndoRegistration();
     context.processPendingChanges();
 
     undo->undo();
     EXPECT_TRUE(added->isDeleted());
-    EXPECT_EQ(existing->nextTask(), nullptr);
+    EXPECT_EQ(existing->next(), nullptr);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 
     undo->redo();
     EXPECT_FALSE(added->isDeleted());
-    EXPECT_EQ(existing->nextTask(), added);
+    EXPECT_EQ(existing->next(), added);
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
@@ -295,19 +299,19 @@ TEST(ContextUndoWithStore, UndoneInsertAfterASaveIsDeletedByTheNextSave) {
         ZRUndoManager& undo = *context.undoManager();
 
         undo.beginUndoGrouping();
-        ZRCDTask* task = makeTask(context, "Saved then undone");
-        makeTiming(context, task, 0, 10);
+        TestTask* task = makeTask(context, "Saved then undone");
+        makeEntry(context, task, 0, 10);
         undo.setActionName("Add Task");
         undo.endUndoGrouping();
         store_testing::saveOrThrow(context);
         uuid = *task->uuid();
-        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask"), 1);
+        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task"), 1);
 
         undo.undo();
         EXPECT_EQ(context.deletedObjects().size(), 2u);
         store_testing::saveOrThrow(context);
-        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask"), 0);
-        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTiming"), 0);
+        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task"), 0);
+        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Entry"), 0);
 
         // Redo after that save makes it an insert again.
         undo.redo();
@@ -315,9 +319,9 @@ TEST(ContextUndoWithStore, UndoneInsertAfterASaveIsDeletedByTheNextSave) {
         store_testing::saveOrThrow(context);
     }
     auto reopened = store_testing::openStore(path);
-    ZRCDTask* task = store_testing::findByUuid<ZRCDTask>(*reopened.context, uuid);
+    TestTask* task = store_testing::findByUuid<TestTask>(*reopened.context, uuid);
     ASSERT_NE(task, nullptr);
-    EXPECT_EQ(task->timings().size(), 1u);
+    EXPECT_EQ(task->entries().size(), 1u);
     EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
 }
 
@@ -327,13 +331,13 @@ TEST(ContextUndoWithStore, AnEditUndoneAfterASaveIsWrittenBackByTheNextSave) {
     {
         auto opened = store_testing::openStore(path);
         ManagedObjectContext& context = *opened.context;
-        ZRCDTask* home = makeTask(context, "Home");
-        ZRCDTask* away = makeTask(context, "Away");
-        ZRCDTiming* timing = makeTiming(context, home, 0, 10);
+        TestTask* home = makeTask(context, "Home");
+        TestTask* away = makeTask(context, "Away");
+        TestEntry* timing = makeEntry(context, home, 0, 10);
         saveOrThrow(context);
 
         context.setUndoManager(std::make_unique<ZRUndoManager>());
-        home->setTaskName("Renamed");
+        home->setName("Renamed");
         timing->setTask(away);
         saveOrThrow(context);
         context.undoManager()->undo();
@@ -341,8 +345,8 @@ TEST(ContextUndoWithStore, AnEditUndoneAfterASaveIsWrittenBackByTheNextSave) {
         saveOrThrow(context);
     }
     auto reopened = store_testing::openStore(path);
-    ZRCDTiming* timing = reopened.context->fetchAll<ZRCDTiming>().front();
-    EXPECT_EQ(timing->task()->taskName(), "Home");
+    TestEntry* timing = reopened.context->fetchAll<TestEntry>().front();
+    EXPECT_EQ(timing->task()->name(), "Home");
     EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
 }
 
@@ -352,26 +356,26 @@ TEST(ContextUndoWithStore, UndoneDeleteAfterASaveComesBackWithItsLinks) {
     {
         auto opened = store_testing::openStore(path);
         ManagedObjectContext& context = *opened.context;
-        ZRCDTask* task = makeTask(context, "Task");
-        ZRCDOrigin* origin = makeOrigin(context, 0);
-        task->addOriginsObject(origin);
-        makeTiming(context, task, 0, 10);
+        TestTask* task = makeTask(context, "Task");
+        TestLabel* origin = makeLabel(context, 0);
+        task->addLabel(origin);
+        makeEntry(context, task, 0, 10);
         store_testing::saveOrThrow(context);
 
         context.setUndoManager(std::make_unique<ZRUndoManager>());
         context.deleteObject(task);
         store_testing::saveOrThrow(context);
-        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask"), 0);
-        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM ZRCDTask_origins"), 0);
+        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task"), 0);
+        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task_labels"), 0);
 
         context.undoManager()->undo();
         store_testing::saveOrThrow(context);
     }
     auto reopened = store_testing::openStore(path);
-    auto tasks = reopened.context->fetchAll<ZRCDTask>();
+    auto tasks = reopened.context->fetchAll<TestTask>();
     ASSERT_EQ(tasks.size(), 1u);
-    EXPECT_EQ(tasks[0]->origins().size(), 1u);
-    EXPECT_EQ(tasks[0]->timings().size(), 1u);
+    EXPECT_EQ(tasks[0]->labels().size(), 1u);
+    EXPECT_EQ(tasks[0]->entries().size(), 1u);
     EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
 }
 
