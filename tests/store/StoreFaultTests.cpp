@@ -26,6 +26,7 @@ using store_testing::makeTask;
 using store_testing::openStore;
 using store_testing::saveOrThrow;
 using store_testing::tableDump;
+using store_testing::TestTask;
 using ::testing::HasSubstr;
 
 constexpr int code(StoreErrorCode c) {
@@ -111,7 +112,7 @@ TEST_F(StoreFaults, ASaveWaitsForAnotherWriterAndIsBusyOnlyWhenItHoldsOnTooLong)
     release.join();
     ASSERT_TRUE(retried.ok()) << retried.error().description;
     EXPECT_NE(tableDump(path()), before);
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM ZRCDTask"), 2);
+    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Task"), 2);
 }
 
 TEST_F(StoreFaults, ABusyStoreNamesTheProcessThatHoldsIt) {
@@ -169,7 +170,7 @@ TEST_F(StoreFaults, ASaveOnAFullDiskSaysSoAndKeepsTheLastSavedState) {
     opened = {};
 
     auto reopened = openStore(file);
-    EXPECT_GE(reopened.context->count<ZRCDTask>(), 1u);
+    EXPECT_GE(reopened.context->count<TestTask>(), 1u);
     EXPECT_EQ(store_testing::countRows(file,
                                        "SELECT count(*) FROM pragma_quick_check "
                                        "WHERE quick_check = 'ok'"),
@@ -188,7 +189,7 @@ TEST_F(StoreFaults, AStoreOnAReadOnlyFileSystemIsRefusedPlainlyAndCanBeOpenedFor
     }
     ASSERT_TRUE(disk.remount(true));
 
-    auto refused = PersistentStore::open(file, ravelongModel());
+    auto refused = PersistentStore::open(file, store_testing::storeTestModel());
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().code, code(StoreErrorCode::ReadOnlyFileSystem));
     EXPECT_THAT(refused.error().description, HasSubstr(disk.path().string()));
@@ -196,11 +197,11 @@ TEST_F(StoreFaults, AStoreOnAReadOnlyFileSystemIsRefusedPlainlyAndCanBeOpenedFor
     {
         StoreOptions looking;
         looking.readOnly = true;
-        auto store = PersistentStore::open(file, ravelongModel(), looking);
+        auto store = PersistentStore::open(file, store_testing::storeTestModel(), looking);
         ASSERT_TRUE(store.ok()) << store.error().description << " " << store.error().failureReason;
         auto context = ManagedObjectContext::openMainContext(store.value());
         ASSERT_TRUE(context.ok()) << context.error().description;
-        ASSERT_EQ(context.value()->count<ZRCDTask>(), 1u);
+        ASSERT_EQ(context.value()->count<TestTask>(), 1u);
         makeTask(*context.value(), "not kept");
         Status saved = context.value()->save();
         ASSERT_FALSE(saved.ok());
@@ -212,7 +213,7 @@ TEST_F(StoreFaults, AStoreOnAReadOnlyFileSystemIsRefusedPlainlyAndCanBeOpenedFor
     auto writable = openStore(file);
     makeTask(*writable.context, "after the remount");
     saveOrThrow(*writable.context);
-    EXPECT_EQ(writable.context->count<ZRCDTask>(), 2u);
+    EXPECT_EQ(writable.context->count<TestTask>(), 2u);
 }
 
 // Runs `steps` in a child process as the user "nobody" (the permission checks of the file
@@ -252,7 +253,7 @@ TEST_F(StoreFaults, AReadOnlyStoreIsNoticedAtOpeningAndWorksAgainOnceWritable) {
         }
         std::filesystem::permissions(file,
                                      perms::owner_read | perms::group_read | perms::others_read);
-        auto refused = PersistentStore::open(file, ravelongModel());
+        auto refused = PersistentStore::open(file, store_testing::storeTestModel());
         if (refused.ok() || refused.error().code != code(StoreErrorCode::NoPermission))
             return 1;
         if (refused.error().description.find(file.string()) == std::string::npos)
@@ -260,16 +261,16 @@ TEST_F(StoreFaults, AReadOnlyStoreIsNoticedAtOpeningAndWorksAgainOnceWritable) {
         {
             StoreOptions looking;
             looking.readOnly = true;
-            auto store = PersistentStore::open(file, ravelongModel(), looking);
+            auto store = PersistentStore::open(file, store_testing::storeTestModel(), looking);
             if (!store)
                 return 3;
             auto context = ManagedObjectContext::openMainContext(store.value());
-            if (!context || context.value()->count<ZRCDTask>() != 1)
+            if (!context || context.value()->count<TestTask>() != 1)
                 return 4;
         }
         std::filesystem::permissions(
             file, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
-        auto writable = PersistentStore::open(file, ravelongModel());
+        auto writable = PersistentStore::open(file, store_testing::storeTestModel());
         if (!writable) {
             std::fprintf(stderr, "%s %s\n", writable.error().description.c_str(),
                          writable.error().failureReason.c_str());

@@ -237,7 +237,7 @@ TEST_F(StoreOpening, ADamagedStoreGivesAnErrorAndLosesNothing) {
 // whose index is damaged must be refused at every attempt, not only at the first.
 TEST_F(StoreOpening, EveryAttemptToLoadADamagedStoreIsRefused) {
     makeStore(50);
-    execute("CREATE INDEX damageProbe ON ZRCDTask(pk)");
+    execute("CREATE INDEX damageProbe ON Task(pk)");
     const auto root = store_testing::countRows(
         path(), "SELECT rootpage FROM sqlite_master WHERE name = 'damageProbe'");
     const auto pageSize = store_testing::countRows(path(), "PRAGMA page_size");
@@ -247,7 +247,7 @@ TEST_F(StoreOpening, EveryAttemptToLoadADamagedStoreIsRefused) {
         bytes[static_cast<std::size_t>((root - 1) * pageSize + i)] = static_cast<char>(0xa5 ^ i);
     std::ofstream(path(), std::ios::binary | std::ios::trunc) << bytes;
 
-    auto store = PersistentStore::open(path(), ravelongModel());
+    auto store = PersistentStore::open(path(), store_testing::storeTestModel());
     ASSERT_TRUE(store.ok()) << store.error().description;
     for (int attempt = 1; attempt <= 2; ++attempt) {
         SCOPED_TRACE(attempt);
