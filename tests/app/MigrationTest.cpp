@@ -236,7 +236,7 @@ private:
             const std::int64_t effective = offset == -1 ? 0 : offset;
             const std::int64_t day = 3000 + pick(4000);
             ExpectedTiming t;
-            char uuid[40];
+            char uuid[48];
             std::snprintf(uuid, sizeof uuid, "5A1E%04X-0000-4000-8000-%012X", i,
                           static_cast<unsigned>(i * 7919));
             t.uuid = uuid;
