@@ -103,6 +103,16 @@ done
 [ "$y" -ge $((icon_y + icon_h - 2)) ] || e2e_fail "the panel (y $y) is not under the icon"
 [ "$y" -le $((icon_y + icon_h + 40)) ] || e2e_fail "the panel (y $y) is far from the icon"
 
+# A picture of the screen with the panel open, for a reviewer to look at.
+shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
+mkdir -p "$shots"
+sleep 0.3
+if xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/tray-panel.png" 2>/dev/null; then
+  echo "screenshot: $shots/tray-panel.png"
+else
+  e2e_fail "could not take a screenshot of the open panel"
+fi
+
 kill -TERM "$program_pid"
 e2e_wait_exit 30
 [ "$exit_status" = 0 ] || e2e_fail "the program ended with status $exit_status"
