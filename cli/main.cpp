@@ -1,27 +1,30 @@
 #include <cstring>
 #include <iostream>
 
+#include "cli/CliCommand.h"
 #include "foundation/Version.h"
 
-namespace {
-
-void printUsage(std::ostream& out) {
-    out << "Usage: ravelong-cli [--version] [--help]\n"
-           "Command-line companion of the Ravelong time tracker.\n";
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+    using namespace ravelong;
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::cout << "ravelong-cli " << ravelong::kRavelongVersion << " (build "
-                  << ravelong::kRavelongBuildNumber << ")\n";
-        return 0;
+        std::cout << "ravelong-cli " << kRavelongVersion << " (build " << kRavelongBuildNumber
+                  << ")\n";
+        return cli::kExitSuccess;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        printUsage(std::cout);
-        return 0;
+        cli::printUsage(std::cout);
+        return cli::kExitSuccess;
     }
-    printUsage(std::cerr);
-    return 2;
+    if (argc < 2) {
+        cli::printUsage(std::cerr);
+        return cli::kExitUsage;
+    }
+    const cli::CliCommand* command = cli::findCommand(argv[1]);
+    if (!command) {
+        std::cerr << "ravelong-cli: unknown command \"" << argv[1] << "\"\n";
+        cli::printUsage(std::cerr);
+        return cli::kExitUsage;
+    }
+    cli::CliInvocation invocation{{argv + 2, argv + argc}, std::cout, std::cerr};
+    return command->run(invocation);
 }
