@@ -150,15 +150,16 @@ Result<CalendarDayData> computeCalendarDayData(BackgroundReader& reader,
     if (owners.empty())
         return data;
 
+    // Two index look-ups per task ("task, absDay") instead of a pass over every aggregate.
     auto span = db.prepare(
-        "SELECT task, MIN(absDay), MAX(absDay) FROM ZRCDTimingSet WHERE task "
-        "IS NOT NULL GROUP BY task");
+        "SELECT t.pk, (SELECT MIN(absDay) FROM ZRCDTimingSet s WHERE s.task = t.pk), (SELECT "
+        "MAX(absDay) FROM ZRCDTimingSet s WHERE s.task = t.pk) FROM ZRCDTask t");
     if (!span)
         return span.error();
     std::optional<ZRDate> first;
     std::optional<ZRDate> last;
     while (span->step()) {
-        if (!owners.contains(span->columnInt(0)))
+        if (span->columnIsNull(1) || !owners.contains(span->columnInt(0)))
             continue;
         const auto low = static_cast<ZRDate>(span->columnInt(1));
         const auto high = static_cast<ZRDate>(span->columnInt(2));
