@@ -45,7 +45,10 @@ public:
 
     // The interval selector's segments: 0 the latest offered day, 1 "custom" (the range last
     // chosen by hand), 2 "all" (the whole history). Other segments change nothing (false).
+    // After "custom" the calendar scrolls to the range's first day kScrollToCustomRangeDelay
+    // seconds later; after segment 0 to its last row.
     bool timeIntervalDurationSelected(int segment);
+    static constexpr double kScrollToCustomRangeDelay = 0.4;
 
     enum class Preset {
         today,
