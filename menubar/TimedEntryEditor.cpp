@@ -28,6 +28,11 @@ ZRCalendar calendarOf(const ZRCDTiming& timing) {
                              : ZRCalendar::zrCalendar();
 }
 
+// A row may still point at a timing that another change deleted.
+bool usable(const ZRCDTiming* timing) {
+    return timing && !timing->isDeleted();
+}
+
 bool hasText(const std::string& text) {
     return std::any_of(text.begin(), text.end(), [](unsigned char c) { return !std::isspace(c); });
 }
@@ -102,7 +107,7 @@ Result<Instant> TimedEntryEditor::runningStartOnDay(const ZRCDTiming& timing,
 }
 
 Status TimedEntryEditor::setDateOfRunningTiming(ZRCDTiming* timing, Instant proposed) {
-    if (!timing || !timing->running() || !std::isfinite(proposed))
+    if (!usable(timing) || !timing->running() || !std::isfinite(proposed))
         return refuse(kNothingChosen, kEditNothingChosen);
     auto start = runningStartOnDay(*timing, proposed);
     if (!start)
@@ -174,7 +179,7 @@ Status TimedEntryEditor::moveRowsToDay(const TimedEntriesList& list,
 }
 
 Status TimedEntryEditor::setStart(ZRCDTiming* timing, Instant start) {
-    if (!timing || !std::isfinite(start))
+    if (!usable(timing) || !std::isfinite(start))
         return refuse(kNothingChosen, kEditNothingChosen);
     if (timing->running()) {
         auto checked = checkedRunningStart(start);
@@ -196,7 +201,7 @@ Status TimedEntryEditor::setStart(ZRCDTiming* timing, Instant start) {
 }
 
 Status TimedEntryEditor::setEnd(ZRCDTiming* timing, Instant end) {
-    if (!timing || !std::isfinite(end))
+    if (!usable(timing) || !std::isfinite(end))
         return refuse(kNothingChosen, kEditNothingChosen);
     if (timing->running())
         return refuse(kRunningTimingEnd, kEditRunningTimingEnd);
@@ -214,7 +219,7 @@ Status TimedEntryEditor::setEnd(ZRCDTiming* timing, Instant end) {
 }
 
 Status TimedEntryEditor::setDuration(ZRCDTiming* timing, double seconds) {
-    if (!timing || !timing->startDate())
+    if (!usable(timing) || !timing->startDate())
         return refuse(kNothingChosen, kEditNothingChosen);
     if (timing->running())
         return refuse(kRunningTimingEnd, kEditRunningTimingEnd);
@@ -236,7 +241,7 @@ Status TimedEntryEditor::setDurationText(ZRCDTiming* timing, std::string_view te
 }
 
 Status TimedEntryEditor::setNote(ZRCDTiming* timing, const std::string& text) {
-    if (!timing)
+    if (!usable(timing))
         return refuse(kNothingChosen, kEditNothingChosen);
     const std::optional<std::string> note =
         hasText(text) ? std::optional<std::string>(text) : std::nullopt;
@@ -254,7 +259,7 @@ Status TimedEntryEditor::assignToTask(const std::vector<ZRCDTiming*>& timings, Z
         return refuse(kTaskNotAssignable, kEditTaskNotAssignable);
     std::vector<ZRCDTiming*> moving;
     for (ZRCDTiming* timing : timings)
-        if (timing && !timing->isDeleted() && timing->task() != task)
+        if (usable(timing) && timing->task() != task)
             moving.push_back(timing);
     if (moving.empty())
         return refuse(kNothingChosen, kEditNothingChosen);

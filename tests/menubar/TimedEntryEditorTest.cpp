@@ -262,6 +262,7 @@ TEST_F(TimedEntryEditorTest, DeletingRowsNamesTheStepByTheNumberOfRows) {
     EXPECT_EQ(funks(), 2u);
     ASSERT_TRUE(editor.deleteRows(list, {rowOf(a)}));
     EXPECT_EQ(undoName(), "Delete Timing");
+    EXPECT_EQ(editor.setNote(a, "gone").error().code, Code::kNothingChosen);  // a stale row
     EXPECT_EQ(aggregates("Q"), (std::map<ZRDate, double>{{dayNumber(2024, 3, 11), 3600.0}}));
     context->undoManager()->undo();
     EXPECT_EQ(aggregates("Q"), (std::map<ZRDate, double>{{dayNumber(2024, 3, 11), 7200.0}}));

@@ -1,6 +1,5 @@
 #include "app/SavePathTexts.h"
 #include "app/ZRUserDefaults2.h"
-#include "stats/StatsTexts.h"
 #include "stats/ZRConsideredTasks.h"
 #include "tests/stats/StatsTestWorld.h"
 
@@ -97,15 +96,6 @@ TEST_F(ConsideredTasksTest, NotifiesOnlyWhenTheListChanges) {
     EXPECT_EQ(names(considered->array()), Names{"A1"});
     EXPECT_FALSE(considered->fetch());
     EXPECT_EQ(posts, before + 1);
-}
-
-TEST_F(ConsideredTasksTest, PredicateTextsNameTheFilters) {
-    ZRCDTask* a = tasks["A"];
-    EXPECT_EQ(ZRConsideredTasks::predicateFormat(1, 3, a), kHighlightedAllPredicate);
-    EXPECT_EQ(ZRConsideredTasks::predicateFormat(1, 2, tasks["B"]), kNoTaskPredicate);
-    EXPECT_EQ(ZRConsideredTasks::predicateFormat(2, 1, nullptr), kCheckedArchivedPredicate);
-    EXPECT_EQ(ZRConsideredTasks::predicateFormat(3, 2, nullptr), kVisibleUnarchivedPredicate);
-    EXPECT_EQ(ZRConsideredTasks::predicateFormat(5, 2, nullptr), kNoTaskPredicate);
 }
 
 }  // namespace
