@@ -1,6 +1,7 @@
 #include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/durations/NumberDurationStrings.h"
+#include "core/totals/TaskRounding.h"
 #include "menubar/MainWindowListTexts.h"
 #include "menubar/TimedEntriesList.h"
 #include "tests/stats/StatsTestWorld.h"
@@ -160,6 +161,22 @@ TEST_F(TimedEntriesListTest, SummaryCountsSelectedOrAllRows) {
     ZRUserDefaults2::setShowTasks(2);
     list.reload();
     EXPECT_EQ(list.summaryLine({}), "1 timing - " + hms(3600.0));
+}
+
+TEST_F(TimedEntriesListTest, RowsShowRoundedDurationsWhenAsked) {
+    task_totals::setRounding(*tasks["B"], 115);  // up to whole quarter hours
+    ZRCDTiming* shortOne = timing("B", berlinTime(2024, 3, 12, 11), berlinTime(2024, 3, 12, 11, 7));
+    settle();
+    range(20240312, 20240312);
+    for (bool rounded : {false, true}) {
+        defaults.setBool(kZRTimingsShowRoundedDurations, rounded);
+        list.reload();
+        ASSERT_EQ(list.timingAtRow(0), shortOne);
+        EXPECT_DOUBLE_EQ(list.valuesOfRow(0)->duration, 420.0);
+        EXPECT_DOUBLE_EQ(list.valuesOfRow(0)->shownDuration, rounded ? 900.0 : 420.0);
+        EXPECT_DOUBLE_EQ(list.valuesOfRow(2)->shownDuration, 1800.0);  // C has no rule
+        EXPECT_EQ(list.valuesOfRow(0)->taskName, shortOne->task()->getFullTaskName());
+    }
 }
 
 TEST_F(TimedEntriesListTest, SwitchingTheKindEmptiesAtOnceAndRefillsOnTheNextPass) {
