@@ -141,6 +141,19 @@ TEST_F(DateRangeChooserTest, OfferedDaysMustBeRealAndInOrder) {
     EXPECT_EQ(chooser.lastOfferedDay(), 20240313);
 }
 
+TEST_F(DateRangeChooserTest, WithoutBoundsDaysUpToTodayUnderTheCutOffAreOffered) {
+    DateRangeChooser fresh;
+    clock.set(berlinTime(2024, 1, 1, 2, 30));
+    cutoff = 4;  // still 31 December
+    EXPECT_EQ(fresh.clickDay(20240101, 0, false), Click::ignored);
+    EXPECT_EQ(fresh.clickDay(20231231, 0, false), Click::rangeChanged);
+    EXPECT_FALSE(fresh.clickYear(2024, false));
+    cutoff = 0;
+    EXPECT_EQ(fresh.clickDay(20240101, 0, false), Click::rangeChanged);
+    EXPECT_EQ(fresh.clickDay(20001231, 0, false), Click::ignored);
+    EXPECT_EQ(fresh.clickDay(20010101, 0, false), Click::rangeChanged);
+}
+
 struct PresetCase {
     DateRangeChooser::Preset preset;
     std::int64_t start, end;
