@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "ui/ClockIcon.h"
+#include "ui/StatusNotifierItem.h"
+#include "ui/UiTestSupport.h"
+
+namespace ravelong {
+namespace {
+
+using ui_testing::runFor;
+using ui_testing::runUntil;
+
+// A private session bus: its own dbus-daemon for the test's lifetime.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon_.setProgram(QStringLiteral("dbus-daemon"));
+        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+                              QStringLiteral("--print-address")});
+        daemon_.start();
+        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
+            return;
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        daemon_.kill();
+        daemon_.waitForFinished(2000);
+    }
+    QString address() const { return address_; }
+    QDBusConnection connect(const QString& name) const {
+        return QDBusConnection::connectToBus(address_, name);
+    }
+
+private:
+    QProcess daemon_;
+    QString address_;
+};
+
+// The watcher side of a panel: records which items registered.
+class FakeWatcher final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public:
+    QStringList registered;
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) { registered.append(service); }
+};
+
+// Counts the signals an item sends.
+class SignalCounter final : public QObject {
+    Q_OBJECT
+
+public:
+    int newIcon = 0;
+    int newToolTip = 0;
+    QStringList labels;
+
+public slots:
+    void onNewIcon() { ++newIcon; }
+    void onNewToolTip() { ++newToolTip; }
+    void onNewLabel(const QString& label, const QString&) { labels.append(label); }
+};
+
+QVariant property(QDBusConnection& bus, const QString& service, const QString& name) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << QStringLiteral("org.kde.StatusNotifierItem") << name;
+    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, 3000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().front().value<QDBusVariant>().variant();
+}
+
+class StatusNotifierItemOnBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+            GTEST_SKIP() << "dbus-daemon is not installed";
+        ASSERT_FALSE(bus.address().isEmpty());
+        panel = bus.connect(QStringLiteral("panel"));
+        ASSERT_TRUE(panel.isConnected());
+        app = bus.connect(QStringLiteral("app"));
+        ASSERT_TRUE(app.isConnected());
+        registerStatusNotifierTypes();
+    }
+    void TearDown() override {
+        QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
+    }
+    void startWatcher() {
+        ASSERT_TRUE(panel.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+        ASSERT_TRUE(panel.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                         QDBusConnection::ExportAllSlots));
+    }
+
+    PrivateBus bus;
+    QDBusConnection panel{QString()};
+    QDBusConnection app{QString()};
+    FakeWatcher watcher;
+};
+
+TEST_F(StatusNotifierItemOnBus, WithoutAWatcherTheItemSaysSo) {
+    EXPECT_FALSE(StatusNotifierItem::watcherAvailable(app));
+    StatusNotifierItem item(app, QStringLiteral("ravelong"));
+    EXPECT_FALSE(item.registerItem());
+    EXPECT_FALSE(item.errorString().isEmpty());
+}
+
+TEST_F(StatusNotifierItemOnBus, RegistersAndShowsItsPropertiesToTheHost) {
+    startWatcher();
+    ASSERT_TRUE(StatusNotifierItem::watcherAvailable(app));
+    StatusNotifierItem item(app, QStringLiteral("ravelong"));
+    item.setTitle(QStringLiteral("Ravelong"));
+    item.setIcon({clockImage(ClockIconLook{true, false, {}}, 22)});
+    item.setToolTip(QStringLiteral("Design"), QStringLiteral("Today: 1h 5m"));
+    item.setLabel(QStringLiteral("Design 1h 5m"), QStringLiteral("Design 1h 5m"));
+    ASSERT_TRUE(item.registerItem()) << item.errorString().toStdString();
+    ASSERT_TRUE(runUntil([&] { return !watcher.registered.isEmpty(); }));
+    const QString service = watcher.registered.front();
+    EXPECT_EQ(service, item.serviceName());
+
+    EXPECT_EQ(property(panel, service, QStringLiteral("Id")).toString(), "ravelong");
+    EXPECT_EQ(property(panel, service, QStringLiteral("Category")).toString(), "ApplicationStatus");
+    EXPECT_EQ(property(panel, service, QStringLiteral("Title")).toString(), "Ravelong");
+    EXPECT_EQ(property(panel, service, QStringLiteral("Status")).toString(), "Active");
+    EXPECT_EQ(property(panel, service, QStringLiteral("ItemIsMenu")).toBool(), false);
+    EXPECT_EQ(property(panel, service, QStringLiteral("XAyatanaLabel")).toString(), "Design 1h 5m");
+
+    const QVariant pixmaps = property(panel, service, QStringLiteral("IconPixmap"));
+    SniPixmapList list;
+    pixmaps.value<QDBusArgument>() >> list;
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list[0].width, 22);
+    EXPECT_EQ(list[0].bytes.size(), 22 * 22 * 4);
+    // The face is drawn: some pixel is not transparent.
+    const QImage image = list[0].toImage();
+    bool drawn = false;
+    for (int y = 0; y < image.height() && !drawn; ++y)
+        for (int x = 0; x < image.width() && !drawn; ++x)
+            drawn = qAlpha(image.pixel(x, y)) > 0;
+    EXPECT_TRUE(drawn);
+
+    SniToolTip tip;
+    property(panel, service, QStringLiteral("ToolTip")).value<QDBusArgument>() >> tip;
+    EXPECT_EQ(tip.title, "Design");
+    EXPECT_EQ(tip.text, "Today: 1h 5m");
+}
+
+TEST_F(StatusNotifierItemOnBus, SignalsChangesOfIconLabelAndToolTipOnly) {
+    startWatcher();
+    StatusNotifierItem item(app, QStringLiteral("ravelong"));
+    item.setIcon({clockImage(ClockIconLook{true, false, {}}, 22)});
+    ASSERT_TRUE(item.registerItem());
+    ASSERT_TRUE(runUntil([&] { return !watcher.registered.isEmpty(); }));
+    SignalCounter counter;
+    const QString service = item.serviceName();
+    const QString path = QStringLiteral("/StatusNotifierItem");
+    const QString iface = QStringLiteral("org.kde.StatusNotifierItem");
+    ASSERT_TRUE(panel.connect(service, path, iface, QStringLiteral("NewIcon"), &counter,
+                              SLOT(onNewIcon())));
+    ASSERT_TRUE(panel.connect(service, path, iface, QStringLiteral("NewToolTip"), &counter,
+                              SLOT(onNewToolTip())));
+    ASSERT_TRUE(panel.connect(service, path, iface, QStringLiteral("XAyatanaNewLabel"), &counter,
+                              SLOT(onNewLabel(QString, QString))));
+
+    // Same look again: nothing; a badge: a new icon.
+    item.setIcon({clockImage(ClockIconLook{true, false, {}}, 22)});
+    item.setIcon({clockImage(ClockIconLook{true, false, QStringLiteral("2")}, 22)});
+    item.setLabel(QStringLiteral("Write 0h 5m"), {});
+    item.setLabel(QStringLiteral("Write 0h 5m"), {});
+    item.setToolTip(QStringLiteral("Write"), {});
+    ASSERT_TRUE(runUntil([&] {
+        return counter.newIcon > 0 && !counter.labels.isEmpty() && counter.newToolTip > 0;
+    }));
+    runFor(100);
+    EXPECT_EQ(counter.newIcon, 1);
+    EXPECT_EQ(counter.newToolTip, 1);
+    EXPECT_EQ(counter.labels, QStringList{QStringLiteral("Write 0h 5m")});
+}
+
+TEST_F(StatusNotifierItemOnBus, HostCallsBecomeSignals) {
+    startWatcher();
+    StatusNotifierItem item(app, QStringLiteral("ravelong"));
+    ASSERT_TRUE(item.registerItem());
+    QList<QPoint> menus;
+    QList<QPoint> clicks;
+    QList<int> scrolls;
+    QObject::connect(&item, &StatusNotifierItem::contextMenuRequested,
+                     [&](QPoint p) { menus.append(p); });
+    QObject::connect(&item, &StatusNotifierItem::activated, [&](QPoint p) { clicks.append(p); });
+    QObject::connect(&item, &StatusNotifierItem::scrolled,
+                     [&](int delta, Qt::Orientation) { scrolls.append(delta); });
+    auto call = [&](const QString& method, const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            item.serviceName(), QStringLiteral("/StatusNotifierItem"),
+            QStringLiteral("org.kde.StatusNotifierItem"), method);
+        message.setArguments(arguments);
+        return panel.asyncCall(message);
+    };
+    call(QStringLiteral("ContextMenu"), {10, 20});
+    call(QStringLiteral("Activate"), {30, 40});
+    call(QStringLiteral("Scroll"), {3, QStringLiteral("vertical")});
+    call(QStringLiteral("Scroll"), {3, QStringLiteral("sideways")});  // ignored
+    ASSERT_TRUE(
+        runUntil([&] { return !menus.isEmpty() && !clicks.isEmpty() && !scrolls.isEmpty(); }));
+    runFor(100);
+    EXPECT_EQ(menus, QList<QPoint>{QPoint(10, 20)});
+    EXPECT_EQ(clicks, QList<QPoint>{QPoint(30, 40)});
+    EXPECT_EQ(scrolls, QList<int>{3});
+}
+
+TEST(SniPixmap, RoundTripsThroughTheWireFormatInNetworkByteOrder) {
+    QImage image(2, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(0x11, 0x22, 0x33, 0xff));
+    image.setPixel(1, 0, qRgba(0x44, 0x55, 0x66, 0x80));
+    const SniPixmap pixmap = SniPixmap::fromImage(image);
+    ASSERT_EQ(pixmap.bytes.size(), 8);
+    EXPECT_EQ(pixmap.bytes.left(4), QByteArray::fromHex("ff112233"));  // A R G B
+    EXPECT_EQ(pixmap.toImage(), image);
+    SniPixmap broken = pixmap;
+    broken.bytes.chop(1);
+    EXPECT_TRUE(broken.toImage().isNull());
+}
+
+}  // namespace
+}  // namespace ravelong
+
+#include "StatusNotifierItemTest.moc"
