@@ -176,6 +176,9 @@ TEST_F(StackMenu, LastWakeEntryForMovingTheStartBack) {
         {-60, std::nullopt, {}},  // woke after the start
         // Previous timing ended after the wake: only its entry.
         {600, 120, {"1m 59s (end of last timing)=119"}},
+        // The two would land on the same second: only the previous timing's end.
+        {600, 601, {"10m 0s (end of last timing)=600"}},
+        {600, 602, {"10m 1s (end of last timing)=601", "9m 59s (last system wake)=599"}},
         // Previous timing ended before the wake: both.
         {600, 1200, {"19m 59s (end of last timing)=1199", "9m 59s (last system wake)=599"}},
     };
