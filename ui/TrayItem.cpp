@@ -23,8 +23,10 @@ QString qt(std::string_view text) {
 }  // namespace
 
 TrayItem::TrayItem(QMenu* contextMenu, QObject* parent)
+    : TrayItem(contextMenu, QDBusConnection::sessionBus(), parent) {}
+
+TrayItem::TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* parent)
     : QObject(parent), contextMenu_(contextMenu) {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
     if (StatusNotifierItem::watcherAvailable(bus)) {
         sni_ = std::make_unique<StatusNotifierItem>(bus, qt(ui_texts::kDesktopFileName));
         sni_->setTitle(qt(ui_texts::kApplicationName));

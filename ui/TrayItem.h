@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -29,6 +30,8 @@ class TrayItem final : public QObject {
 
 public:
     TrayItem(QMenu* contextMenu, QObject* parent = nullptr);
+    // The same on a given bus (tests use a private one).
+    TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* parent = nullptr);
     ~TrayItem() override;
 
     void show();

@@ -6,11 +6,13 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVariant>
+#include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include "ui/ClockIcon.h"
 #include "ui/StatusNotifierItem.h"
+#include "ui/TrayItem.h"
 #include "ui/UiTestSupport.h"
 
 namespace ravelong {
@@ -219,6 +221,60 @@ TEST_F(StatusNotifierItemOnBus, HostCallsBecomeSignals) {
     EXPECT_EQ(menus, QList<QPoint>{QPoint(10, 20)});
     EXPECT_EQ(clicks, QList<QPoint>{QPoint(30, 40)});
     EXPECT_EQ(scrolls, QList<int>{3});
+}
+
+TEST_F(StatusNotifierItemOnBus, TrayItemShowsTheDisplayAndPopsUpItsMenu) {
+    startWatcher();
+    QMenu menu;
+    menu.addAction(QStringLiteral("Quit Ravelong"));
+    TrayItem tray(&menu, app);
+    ASSERT_TRUE(tray.usesStatusNotifierItem());
+    int clicks = 0;
+    QObject::connect(&tray, &TrayItem::clicked, [&] { ++clicks; });
+    tray.show();
+    ASSERT_TRUE(runUntil([&] { return !watcher.registered.isEmpty(); }));
+    const QString service = watcher.registered.front();
+
+    StatusItemDisplay display;
+    display.taskName = display.currentTaskName = "Design";
+    display.timeText = "1h 5m";
+    display.totalLine = "Today: 1h 5m";
+    display.badgeText = "3";
+    display.runningLine = "3 timers running";
+    display.running = true;
+    tray.setDisplay(display);
+    EXPECT_EQ(property(panel, service, QStringLiteral("XAyatanaLabel")).toString(), "Design 1h 5m");
+    SniToolTip tip;
+    property(panel, service, QStringLiteral("ToolTip")).value<QDBusArgument>() >> tip;
+    EXPECT_EQ(tip.title, "Design");
+    EXPECT_EQ(tip.text, "Today: 1h 5m\n3 timers running");
+
+    // Names hidden in the label: the tool tip still names the task.
+    display.taskName.clear();
+    tray.setDisplay(display);
+    EXPECT_EQ(property(panel, service, QStringLiteral("XAyatanaLabel")).toString(), "1h 5m");
+    property(panel, service, QStringLiteral("ToolTip")).value<QDBusArgument>() >> tip;
+    EXPECT_EQ(tip.title, "Design");
+
+    auto call = [&](const QString& method) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                           QStringLiteral("org.kde.StatusNotifierItem"), method);
+        message.setArguments({40, 2});
+        panel.asyncCall(message);
+    };
+    call(QStringLiteral("ContextMenu"));
+    EXPECT_TRUE(runUntil([&] { return menu.isVisible(); }));
+    menu.hide();
+    call(QStringLiteral("Activate"));
+    EXPECT_TRUE(runUntil([&] { return clicks == 1; }));
+    EXPECT_EQ(tray.geometry().topLeft(), QPoint(40, 2)) << "the panel opens where the click was";
+}
+
+TEST_F(StatusNotifierItemOnBus, TrayItemWithoutAWatcherIsAnXEmbedIcon) {
+    QMenu menu;
+    TrayItem tray(&menu, app);
+    EXPECT_FALSE(tray.usesStatusNotifierItem());
 }
 
 TEST(SniPixmap, RoundTripsThroughTheWireFormatInNetworkByteOrder) {
