@@ -22,8 +22,9 @@ class StatusNotifierItemAdaptor;
 // comes back (a panel restart), the item registers again.
 //
 // Methods the host calls arrive as signals: Activate (left click), SecondaryActivate (middle
-// click), ContextMenu (right click) with the screen position, Scroll. The item has no exported
-// menu (ItemIsMenu false, no Menu path): the host asks for the context menu with ContextMenu.
+// click), ContextMenu (right click) with the screen position, Scroll. ItemIsMenu is false; hosts
+// that draw menus themselves find ours at the Menu path (see DBusMenuExporter), the others ask
+// for it with ContextMenu.
 // Main thread only.
 class StatusNotifierItem final : public QObject {
     Q_OBJECT
@@ -53,6 +54,9 @@ public:
     void setIcon(const QVector<QImage>& images);
     void setToolTip(const QString& title, const QString& text);
     void setLabel(const QString& label, const QString& guide);
+    // The object path of the item's exported menu ("/NO_DBUSMENU" while there is none).
+    void setMenuPath(const QString& path) { menuPath_ = path; }
+    QString menuPath() const { return menuPath_; }
 
     QString id() const { return id_; }
     QString title() const { return title_; }
@@ -85,6 +89,7 @@ private:
     QString toolTipText_;
     QString label_;
     QString labelGuide_;
+    QString menuPath_ = QStringLiteral("/NO_DBUSMENU");
     StatusNotifierItemAdaptor* adaptor_ = nullptr;
     QDBusServiceWatcher* watcherWatcher_ = nullptr;
     bool registered_ = false;

@@ -28,6 +28,10 @@ SniToolTip StatusNotifierItemAdaptor::toolTip() const {
     return item_->toolTip();
 }
 
+QDBusObjectPath StatusNotifierItemAdaptor::menu() const {
+    return QDBusObjectPath(item_->menuPath());
+}
+
 QString StatusNotifierItemAdaptor::label() const {
     return item_->label();
 }

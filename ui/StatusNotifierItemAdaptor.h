@@ -49,7 +49,7 @@ public:
     SniPixmapList noPixmaps() const { return {}; }
     SniToolTip toolTip() const;
     bool itemIsMenu() const { return false; }
-    QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/NO_DBUSMENU")); }
+    QDBusObjectPath menu() const;
     QString label() const;
     QString labelGuide() const;
     uint orderingIndex() const { return 0; }

@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "foundation/Log.h"
+#include "ui/DBusMenuExporter.h"
 #include "ui/StatusNotifierItem.h"
 #include "ui/UiTexts.h"
 
@@ -30,6 +31,11 @@ TrayItem::TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* pare
     if (StatusNotifierItem::watcherAvailable(bus)) {
         sni_ = std::make_unique<StatusNotifierItem>(bus, qt(ui_texts::kDesktopFileName));
         sni_->setTitle(qt(ui_texts::kApplicationName));
+        if (contextMenu_) {
+            menuExporter_ = std::make_unique<DBusMenuExporter>(bus, contextMenu_);
+            if (menuExporter_->exportMenu())
+                sni_->setMenuPath(QLatin1String(DBusMenuExporter::kObjectPath));
+        }
         if (sni_->registerItem()) {
             connect(sni_.get(), &StatusNotifierItem::activated, this, [this](QPoint position) {
                 lastClick_ = position;
@@ -52,6 +58,7 @@ TrayItem::TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* pare
         // A watcher that refuses us: the XEmbed tray is the last resort.
         connect(sni_.get(), &StatusNotifierItem::registrationFailed, this, [this] {
             sni_.release()->deleteLater();
+            menuExporter_.reset();
             makeSystemTrayIcon();
         });
     } else {

@@ -15,6 +15,7 @@ class QMenu;
 
 namespace ravelong {
 
+class DBusMenuExporter;
 class StatusNotifierItem;
 
 // The tray item on screen: the clock icon with its badge, the tool tip with name and total, and
@@ -24,7 +25,8 @@ class StatusNotifierItem;
 // Where a StatusNotifierWatcher is on the session bus (KDE, GNOME with the AppIndicator
 // extension, most panels of today) the item is our own StatusNotifierItem, which also carries the
 // label; otherwise (XEmbed trays such as trayer or stalonetray) it is a QSystemTrayIcon. A left
-// click emits clicked(), a right click pops up `contextMenu` at the pointer. Main thread only.
+// click emits clicked(), a right click pops up `contextMenu` at the pointer; hosts that draw the
+// menu themselves get it over com.canonical.dbusmenu. Main thread only.
 class TrayItem final : public QObject {
     Q_OBJECT
 
@@ -54,6 +56,7 @@ private:
     void makeSystemTrayIcon();
 
     QMenu* contextMenu_;
+    std::unique_ptr<DBusMenuExporter> menuExporter_;
     std::unique_ptr<StatusNotifierItem> sni_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::optional<ClockIconLook> look_;

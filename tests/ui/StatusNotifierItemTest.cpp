@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include "ui/ClockIcon.h"
+#include "ui/DBusMenuExporter.h"
 #include "ui/StatusNotifierItem.h"
 #include "ui/TrayItem.h"
 #include "ui/UiTestSupport.h"
@@ -275,6 +276,63 @@ TEST_F(StatusNotifierItemOnBus, TrayItemWithoutAWatcherIsAnXEmbedIcon) {
     QMenu menu;
     TrayItem tray(&menu, app);
     EXPECT_FALSE(tray.usesStatusNotifierItem());
+}
+
+TEST_F(StatusNotifierItemOnBus, MenuIsExportedForHostsThatDrawItThemselves) {
+    QMenu menu;
+    int reads = 0;
+    QObject::connect(menu.addAction(QStringLiteral("Read && Review\t2")), &QAction::triggered,
+                     [&] { ++reads; });
+    menu.addSeparator();
+    QMenu* assign = menu.addMenu(QStringLiteral("Assign to Task"));
+    QObject::connect(assign, &QMenu::aboutToShow, [assign] {
+        assign->clear();
+        assign->addAction(QStringLiteral("Admin"));
+    });
+    menu.addAction(QStringLiteral("Undo"))->setEnabled(false);
+    DBusMenuExporter exporter(app, &menu);
+    ASSERT_TRUE(exporter.exportMenu());
+    const QString service = app.baseService();
+
+    auto call = [&](const QString& method, const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), method);
+        message.setArguments(arguments);
+        return panel.call(message, QDBus::BlockWithGui, 3000);
+    };
+    auto layoutOf = [&](int id) {
+        const QDBusMessage reply = call(QStringLiteral("GetLayout"), {id, -1, QStringList()});
+        DBusMenuLayoutItem layout;
+        if (reply.arguments().size() == 2)
+            reply.arguments()[1].value<QDBusArgument>() >> layout;
+        return layout;
+    };
+
+    const DBusMenuLayoutItem root = layoutOf(0);
+    ASSERT_EQ(root.children.size(), 4);
+    EXPECT_EQ(root.children[0].properties.value("label").toString(), "Read & Review");
+    EXPECT_EQ(root.children[1].properties.value("type").toString(), "separator");
+    EXPECT_EQ(root.children[2].properties.value("children-display").toString(), "submenu");
+    EXPECT_EQ(root.children[3].properties.value("enabled"), QVariant(false));
+
+    const int assignId = root.children[2].id;
+    const QDBusMessage shown = call(QStringLiteral("AboutToShow"), {assignId});
+    ASSERT_EQ(shown.arguments().size(), 1);
+    EXPECT_TRUE(shown.arguments()[0].toBool()) << "the submenu filled itself";
+    const DBusMenuLayoutItem filled = layoutOf(assignId);
+    ASSERT_EQ(filled.children.size(), 1);
+    EXPECT_EQ(filled.children[0].properties.value("label").toString(), "Admin");
+    EXPECT_EQ(layoutOf(0).children[0].id, root.children[0].id) << "ids stay put";
+
+    call(QStringLiteral("Event"), {root.children[0].id, QStringLiteral("clicked"),
+                                   QVariant::fromValue(QDBusVariant(0)), 0u});
+    EXPECT_EQ(reads, 1);
+    // A disabled item and an unknown id do nothing.
+    call(QStringLiteral("Event"), {root.children[3].id, QStringLiteral("clicked"),
+                                   QVariant::fromValue(QDBusVariant(0)), 0u});
+    call(QStringLiteral("Event"),
+         {9999, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+    EXPECT_EQ(reads, 1);
 }
 
 TEST(SniPixmap, RoundTripsThroughTheWireFormatInNetworkByteOrder) {
