@@ -45,6 +45,18 @@ std::string keyEquivalentFor(std::size_t index) {
     return {};
 }
 
+// "Client ❯ Design": the path of names without the leading mark of the full name, which
+// is meant for sorting lists, not for reading in a menu.
+std::string menuNameOf(const ZRCDTask& task) {
+    std::string name;
+    for (const std::string& part : task.taskNameArray()) {
+        if (!name.empty())
+            name += " \u276F ";
+        name += part;
+    }
+    return name;
+}
+
 int tierOf(const ZRCDTask& task) {
     int tier = 0;
     for (const ZRCDTask* parent = task.parentTask(); parent && tier < 8;
@@ -171,7 +183,7 @@ std::vector<StackMenuEntry> ZRStackMenu::setupStopTimerSpecialMenuItemsForRunnin
 StackMenuEntry ZRStackMenu::timingEntry(const ZRCDTiming& timing, const SleepTimes& sleep,
                                         Instant now) const {
     const std::string uuid = timing.uuid().value_or("");
-    const std::string name = timing.task() ? timing.task()->getFullTaskName() : std::string();
+    const std::string name = timing.task() ? menuNameOf(*timing.task()) : std::string();
     StackMenuEntry e =
         entry(Kind::runningTiming,
               formatText(texts::kRunningTimingTitle,
@@ -251,7 +263,7 @@ std::vector<StackMenuEntry> ZRStackMenu::createStackMenuWithRunningTimingsAndMos
             const ZRCDTask* task = std::get<ZRCDTask*>(record);
             if (!task)
                 continue;
-            e = entry(Kind::recentTask, task->getFullTaskName(), task->uuid().value_or(""));
+            e = entry(Kind::recentTask, menuNameOf(*task), task->uuid().value_or(""));
             e.alternateTitle = formatText(texts::kShowInTaskList, {task->taskName().value_or("")});
         }
         e.keyEquivalent = keyEquivalentFor(index++);
@@ -286,7 +298,7 @@ std::vector<StackMenuEntry> ZRStackMenu::assignToTaskSubmenu(const std::string& 
     header.enabled = false;
     menu.push_back(std::move(header));
     for (const ZRCDTask* task : ZRCDTask::getMostRecentTasks_inContext(context_))
-        menu.push_back(target(*task, task->getFullTaskName()));
+        menu.push_back(target(*task, menuNameOf(*task)));
     menu.push_back(entry(Kind::separator, {}));
     for (const ZRCDTask* task : task_chain::sortArrayOfTasksByViewPosition(
              ZRCDTask::getAllUnarchivedTasks_inContext(context_), context_))

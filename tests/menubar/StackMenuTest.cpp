@@ -256,6 +256,8 @@ TEST_F(StackMenu, AssignSubmenuIsHeadedByRecentTasksAndDisablesImpossibleTargets
         const bool possible = taskUuid == other->uuid().value();
         EXPECT_EQ(entry.enabled, possible) << entry.title;
     }
+    // Recent tasks read as their path of names.
+    EXPECT_EQ(submenu[1].title, "Client \u276F Design");
     EXPECT_TRUE(menu.assignToTaskSubmenu("no-such-timing").empty());
 }
 
