@@ -196,6 +196,8 @@ void QtApplicationShell::makeTrayOrWindow() {
             });
         connect(menu_.get(), &TrayMenu::entryChosen, this,
                 &QtApplicationShell::stackMenuEntryChosen);
+        connect(menu_.get(), &QMenu::aboutToShow, this,
+                [] { milestone_report::milestone("stack-menu-shown"); });
         connect(menu_.get(), &TrayMenu::showTasksChosen, this, [this] {
             if (delegate_)
                 delegate_->togglePanel();
