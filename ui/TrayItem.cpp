@@ -1,7 +1,9 @@
 #include "ui/TrayItem.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDBusConnection>
+#include <QEvent>
 #include <QMenu>
 
 #include "foundation/Log.h"
@@ -65,6 +67,14 @@ TrayItem::TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* pare
         makeSystemTrayIcon();
     }
     setDisplay(StatusItemDisplay{});
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool TrayItem::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() &&
+        event->type() == QEvent::ApplicationPaletteChange)
+        setDisplay(display_);
+    return QObject::eventFilter(watched, event);
 }
 
 TrayItem::~TrayItem() = default;
@@ -119,6 +129,7 @@ void TrayItem::popUpMenu(QPoint position) {
 }
 
 void TrayItem::setDisplay(const StatusItemDisplay& display) {
+    display_ = display;
     const ClockIconLook look{display.running, panelLooksDark(), qt(display.badgeText)};
     if (look_ != look) {
         look_ = look;

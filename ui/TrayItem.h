@@ -51,6 +51,10 @@ public:
 signals:
     void clicked();
 
+protected:
+    // The desktop's colour scheme changed: the icon is drawn again in the panel's new ink.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void popUpMenu(QPoint position);
     void makeSystemTrayIcon();
@@ -60,6 +64,7 @@ private:
     std::unique_ptr<StatusNotifierItem> sni_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::optional<ClockIconLook> look_;
+    StatusItemDisplay display_;
     QString toolTip_;
     std::optional<QPoint> lastClick_;
     bool visible_ = false;

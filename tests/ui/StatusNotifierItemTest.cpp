@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
@@ -7,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QPalette>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -270,6 +272,28 @@ TEST_F(StatusNotifierItemOnBus, TrayItemShowsTheDisplayAndPopsUpItsMenu) {
     call(QStringLiteral("Activate"));
     EXPECT_TRUE(runUntil([&] { return clicks == 1; }));
     EXPECT_EQ(tray.geometry().topLeft(), QPoint(40, 2)) << "the panel opens where the click was";
+}
+
+TEST_F(StatusNotifierItemOnBus, TrayIconFollowsTheDesktopsColourScheme) {
+    startWatcher();
+    QMenu menu;
+    TrayItem tray(&menu, app);
+    ASSERT_TRUE(tray.usesStatusNotifierItem());
+    const QPalette original = QApplication::palette();
+    QPalette light = original;
+    light.setColor(QPalette::Window, Qt::white);
+    QApplication::setPalette(light);
+    runFor(50);
+    const SniPixmapList onLight = tray.statusNotifierItem()->iconPixmaps();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    QApplication::setPalette(dark);
+    runFor(50);
+    const SniPixmapList onDark = tray.statusNotifierItem()->iconPixmaps();
+    QApplication::setPalette(original);
+    ASSERT_FALSE(onLight.isEmpty());
+    ASSERT_EQ(onLight.size(), onDark.size());
+    EXPECT_NE(onLight[0].bytes, onDark[0].bytes) << "light ink on a dark panel";
 }
 
 TEST_F(StatusNotifierItemOnBus, TrayItemWithoutAWatcherIsAnXEmbedIcon) {
