@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "app/AppStrings.h"
 #include "app/PreferenceKeys.h"
@@ -26,7 +27,6 @@ namespace {
 constexpr int kNoTime = 0;
 constexpr int kCurrentTiming = 1;
 constexpr int kTaskToday = 2;
-constexpr int kTaskYear = 5;
 constexpr int kTaskEver = 6;
 constexpr int kAllToday = 7;
 constexpr int kAllYear = 10;
@@ -171,39 +171,43 @@ void ZRStatusItemView::updateTimeIntervalWithoutCurrentTiming() {
     base_ = base;
 }
 
-// R for the task values 2 to 5: the topmost timing's part inside the current period. A timer
-// started yesterday 23:00 with cut-off 4 and now 05:00 today adds 1 hour (since 04:00), not 6.
-double ZRStatusItemView::runningPartInPeriod(Instant now, int value) const {
+// The beginning of the period of a task value (2 day, 3 week, 4 month, 5 year; 6 all time) that
+// holds `now`, under the cut-off.
+Instant ZRStatusItemView::periodBeginning(Instant now, int value) const {
     const int cutoff = hourCutoff();
-    Instant beginning = now;
     switch (value) {
         case 2:
-            beginning = date_additions::beginningOfDayWithHourCutoff(now, cutoff);
-            break;
+            return date_additions::beginningOfDayWithHourCutoff(now, cutoff);
         case 3:
-            beginning = date_additions::beginningOfWeekWithHourCutoff(now, cutoff);
-            break;
+            return date_additions::beginningOfWeekWithHourCutoff(now, cutoff);
         case 4:
-            beginning = date_additions::beginningOfMonthWithHourCutoff(now, cutoff);
-            break;
+            return date_additions::beginningOfMonthWithHourCutoff(now, cutoff);
+        case 5:
+            return date_additions::beginningOfYearWithHourCutoff(now, cutoff);
         default:
-            beginning = date_additions::beginningOfYearWithHourCutoff(now, cutoff);
-            break;
+            return -std::numeric_limits<double>::infinity();
     }
-    const Instant start = topmost_->startDate().value_or(now);
-    return now - std::max(start, beginning);
 }
 
+// R for the task values: each running timer of the current task counts from its start or from the
+// beginning of the period, whichever is later. A timer started yesterday 23:00 with cut-off 4 and
+// now 05:00 today adds 1 hour to today's total (since 04:00), not 6. Every running timer of the
+// task counts, not only the topmost: the base leaves all of them out, so a second timer of the
+// same task would otherwise be missing from its total.
 double ZRStatusItemView::runningPart(Instant now) const {
     const bool excludeArchived = defaults_.boolForKey(kZRExcludeArchivedTimesInMenuBar, false);
     double part = 0.0;
-    if (value_ >= kCurrentTiming && value_ <= kTaskEver) {
-        if (!isUsable(topmost_))
-            return 0.0;
-        if (value_ >= kTaskToday && value_ <= kTaskYear)
-            part = runningPartInPeriod(now, value_);
-        else
-            part = now - topmost_->startDate().value_or(now);
+    if (value_ == kCurrentTiming) {
+        if (isUsable(topmost_))
+            part = std::max(0.0, now - topmost_->startDate().value_or(now));
+    } else if (value_ >= kTaskToday && value_ <= kTaskEver) {
+        const Instant beginning = periodBeginning(now, value_);
+        for (const ZRCDTiming* timing : running_) {
+            if (timing->task() != currentTask_ || !isUsable(timing))
+                continue;
+            // A timer whose start lies ahead of the clock (the clock was set back) adds nothing.
+            part += std::max(0.0, now - std::max(timing->startDate().value_or(now), beginning));
+        }
     } else if (value_ >= kAllToday && value_ <= kAllYear) {
         part = timing_totals::getTimeOfAllRunningTimingsForMenuBarCustomDuration(
             value_ - kAllToday, excludeArchived, context_);
@@ -211,7 +215,6 @@ double ZRStatusItemView::runningPart(Instant now) const {
         part = timing_totals::getTimeOfAllRunningTimingsExcludingArchivedTasks(excludeArchived,
                                                                                context_);
     }
-    // A timer whose start lies ahead of the clock (the clock was set back) adds nothing.
     return std::max(0.0, part);
 }
 

@@ -27,7 +27,8 @@ class ZRCDTiming;
 // (updateTimeIntervalWithoutCurrentTiming, also from updateTime), plus a running part R that a
 // tick computes from the running timings alone (timeTick), so a tick does not read totals.
 // "ZRStatusIconDuration": 0 nothing, 1 the current timing, 2-6 the current task today, this
-// week, month, year, ever, 7-11 all tasks over the same periods (see the .cpp for R). A tick that
+// week, month, year, ever (with every running timer of that task), 7-11 all tasks over the same
+// periods (see the .cpp for R). A tick that
 // finds the day (under the cut-off hour of the context's preferences) changed since B was read
 // reads B again.
 //
@@ -87,7 +88,7 @@ public:
 private:
     void refreshCurrent();
     double runningPart(Instant now) const;
-    double runningPartInPeriod(Instant now, int value) const;
+    Instant periodBeginning(Instant now, int value) const;
     void redraw(bool forgetLastStop);
     void updateSecondsTimer();
     std::string totalLineFor(int value, const std::string& time) const;

@@ -103,6 +103,23 @@ TEST_F(StatusItemView, RunningPartStartsAtTheBeginningOfThePeriodUnderTheCutOff)
     }
 }
 
+// Two timers of the current task, since 08:00 and 09:30 (topmost), now 10:00: the task's totals
+// count both, the current timing only the topmost.
+TEST_F(StatusItemView, TaskTotalsCountEveryRunningTimerOfTheTask) {
+    ZRCDTask* task = makeTask("Pair work");
+    startTiming(task, berlinWinter(2024, 3, 12, 8));
+    startTiming(task, berlinWinter(2024, 3, 12, 9, 30));
+    startTiming(makeTask("Other"), berlinWinter(2024, 3, 12, 7));
+    settle();
+    const std::pair<int, double> cases[] = {
+        {1, 1800}, {2, 7200 + 1800}, {6, 7200 + 1800}, {7, 7200 + 1800 + 10800}};
+    for (const auto& [value, shown] : cases) {
+        defaults.setInteger(kZRStatusIconDuration, value);
+        refreshView();
+        EXPECT_DOUBLE_EQ(view->shownSeconds(), shown) << value;
+    }
+}
+
 TEST_F(StatusItemView, ReadsTheBaseAgainWhenATickCrossesTheCutOff) {
     setNewDayHour(4);
     ZRCDTask* task = makeTask("Late");
