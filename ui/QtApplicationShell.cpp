@@ -12,8 +12,12 @@
 #include "core/model/ZRCDTiming.h"
 #include "core/timer/ZRTimerControllerOSX.h"
 #include "foundation/AlertPresenter.h"
+#include "foundation/Clock.h"
 #include "foundation/MainLoop.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
+#include "menubar/MenuBarTaskEditor.h"
+#include "menubar/MenuBarTaskList.h"
 #include "ui/DatabaseUpdateWindow.h"
 #include "ui/LogindShutdownWatcher.h"
 #include "ui/MainWindow.h"
@@ -32,6 +36,8 @@ QtApplicationShell::QtApplicationShell(QObject* parent)
     : QObject(parent), sound_([] { QApplication::beep(); }) {}
 
 QtApplicationShell::~QtApplicationShell() {
+    if (panel_)
+        panel_->setTaskList(nullptr, nullptr);
     delete panel_;
     delete mainWindow_;
     delete timersRunning_;
@@ -57,6 +63,18 @@ RestrictedModeWindow* QtApplicationShell::restrictedModeWindow() const {
 
 bool QtApplicationShell::hasContext() const {
     return delegate_ && delegate_->hasManagedObjectContext();
+}
+
+void QtApplicationShell::ensureTaskList() {
+    if (taskList_ || !panel_ || !hasContext() || !delegate_->timerController())
+        return;
+    taskList_ = std::make_unique<MenuBarTaskList>(MenuBarTaskList::Services{
+        *delegate_, delegate_->timerController(), NotificationCenter::defaultCenter(),
+        MainLoop::current(), Clock::current(), UserDefaults::standard()});
+    taskEditor_ = std::make_unique<MenuBarTaskEditor>(*taskList_);
+    taskList_->reload();
+    panel_->setTaskList(taskList_.get(), taskEditor_.get());
+    panelDirty_ = false;
 }
 
 // --- The application object ---
@@ -166,7 +184,11 @@ void QtApplicationShell::makeTrayOrWindow() {
         return;
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     panel_ = new TaskPanel(trayAvailable ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
-    connect(panel_, &TaskPanel::taskClicked, this, &QtApplicationShell::taskClicked);
+    connect(panel_, &TaskPanel::openRequested, this, [this] {
+        if (panel_ && !panel_->isVisible())
+            togglePanel();
+    });
+    ensureTaskList();
     connect(panel_, &TaskPanel::shown, this, [] { milestone_report::milestone("panel-shown"); });
 
     if (trayAvailable) {
@@ -239,8 +261,9 @@ void QtApplicationShell::togglePanel() {
         panel_->hide();
         return;
     }
-    if (panelDirty_ && hasContext()) {
-        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+    ensureTaskList();
+    if (panelDirty_ && taskList_) {
+        taskList_->reload();
         panelDirty_ = false;
     }
     if (panel_->kind() == TaskPanel::Kind::popup) {
@@ -269,8 +292,9 @@ void QtApplicationShell::reattachPanel() {
 
 void QtApplicationShell::reloadPanelIfShown() {
     panelDirty_ = true;
-    if (panel_ && panel_->isVisible() && hasContext()) {
-        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+    ensureTaskList();
+    if (panel_ && panel_->isVisible() && taskList_) {
+        taskList_->reload();
         panelDirty_ = false;
     }
     if (mainWindow_ && mainWindow_->isVisible() && hasContext())
@@ -282,7 +306,12 @@ void QtApplicationShell::reloadPanelTable() {
 }
 
 void QtApplicationShell::reloadPanelRows(const std::vector<int>& rows) {
-    if (!rows.empty())
+    if (rows.empty())
+        return;
+    // The rows are those of the list as shown: only a list that is up to date can take them.
+    if (taskList_ && panel_ && panel_->isVisible() && !panelDirty_)
+        taskList_->reloadConcernedRows(rows);
+    else
         reloadPanelIfShown();
 }
 
@@ -352,10 +381,11 @@ void QtApplicationShell::taskClicked(const QString& uuid) {
 }
 
 bool QtApplicationShell::clickTaskNamed(const QString& name) {
-    if (!panel_ || !hasContext())
+    ensureTaskList();
+    if (!panel_ || !taskList_)
         return false;
     if (panelDirty_ || !panel_->isVisible()) {
-        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+        taskList_->reload();
         panelDirty_ = false;
     }
     return panel_->activateRowNamed(name);

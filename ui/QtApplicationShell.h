@@ -17,6 +17,8 @@ class AppDelegate;
 class DatabaseUpdateWindow;
 class LogindShutdownWatcher;
 class MainWindow;
+class MenuBarTaskEditor;
+class MenuBarTaskList;
 class RestrictedModeWindow;
 class TaskPanel;
 class TimersRunningWindow;
@@ -59,6 +61,8 @@ public:
     void taskClicked(const QString& uuid);
     // What the test commands reach.
     TaskPanel* panel() const;
+    // The panel's list and editor, once the store is open (nullptr before).
+    MenuBarTaskList* taskList() const { return taskList_.get(); }
     bool clickTaskNamed(const QString& name);
     bool hasTrayIcon() const { return tray_ != nullptr; }
 
@@ -122,6 +126,8 @@ private:
     void repositionPanel();
     void updateTray();
     bool hasContext() const;
+    // Gives the panel its list once the store and the timer controller exist.
+    void ensureTaskList();
 
     AppDelegate* delegate_ = nullptr;
     LogindShutdownWatcher* shutdownWatcher_ = nullptr;
@@ -130,6 +136,8 @@ private:
     std::unique_ptr<TrayMenu> menu_;
     TrayItem* tray_ = nullptr;
     QPointer<TaskPanel> panel_;
+    std::unique_ptr<MenuBarTaskList> taskList_;
+    std::unique_ptr<MenuBarTaskEditor> taskEditor_;
     QPointer<MainWindow> mainWindow_;
     QPointer<TimersRunningWindow> timersRunning_;
     QPointer<DatabaseUpdateWindow> databaseUpdate_;

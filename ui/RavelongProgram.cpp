@@ -29,6 +29,7 @@
 #include "ui/QtMainLoop.h"
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
+#include "ui/TaskPanel.h"
 #include "ui/TestCommandChannel.h"
 #include "ui/TimeZoneWatcher.h"
 #include "ui/TrayHostWaiter.h"
@@ -157,6 +158,12 @@ int RavelongProgram::run() {
                         case Kind::quit:
                             parts_->delegate->quitApplication();
                             break;
+                        case Kind::addTask:
+                        case Kind::addSubtask:
+                        case Kind::renameTask:
+                        case Kind::undo:
+                            done = panelCommand(command);
+                            break;
                     }
                     TestCommandChannel::acknowledge(line, done);
                 });
@@ -192,6 +199,27 @@ int RavelongProgram::run() {
     // A session that ended with changes the store could not take (a full disk at logout) says so
     // in the exit status; what was given up is in the log.
     return status != 0 ? status : parts.delegate->exitStatus();
+}
+
+bool RavelongProgram::panelCommand(const TestCommandChannel::Command& command) {
+    using Kind = TestCommandChannel::Command::Kind;
+    TaskPanel* panel = parts_->shell->panel();
+    if (!panel)
+        return false;
+    switch (command.kind) {
+        case Kind::addTask:
+            return panel->addTask() && panel->commitNameEditor(command.argument);
+        case Kind::addSubtask:
+            return panel->addSubtask(panel->rowNamed(command.argument)) &&
+                   panel->commitNameEditor(command.secondArgument);
+        case Kind::renameTask:
+            return panel->startRenaming(panel->rowNamed(command.argument)) &&
+                   panel->commitNameEditor(command.secondArgument);
+        case Kind::undo:
+            return panel->undo();
+        default:
+            return false;
+    }
 }
 
 void RavelongProgram::closeStoreForExit() {
