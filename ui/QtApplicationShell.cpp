@@ -65,8 +65,21 @@ bool QtApplicationShell::hasContext() const {
     return delegate_ && delegate_->hasManagedObjectContext();
 }
 
+void QtApplicationShell::rearmNewDayTimer() {
+    if (taskList_)
+        taskList_->armNewDayTimer();
+}
+
+void QtApplicationShell::releaseTaskList() {
+    if (panel_)
+        panel_->setTaskList(nullptr, nullptr);
+    taskEditor_.reset();
+    taskList_.reset();
+    released_ = true;
+}
+
 void QtApplicationShell::ensureTaskList() {
-    if (taskList_ || !panel_ || !hasContext() || !delegate_->timerController())
+    if (released_ || taskList_ || !panel_ || !hasContext() || !delegate_->timerController())
         return;
     taskList_ = std::make_unique<MenuBarTaskList>(MenuBarTaskList::Services{
         *delegate_, delegate_->timerController(), NotificationCenter::defaultCenter(),

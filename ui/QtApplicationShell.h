@@ -54,6 +54,11 @@ public:
 
     // The timer ticked or a total changed: the tray item's texts follow.
     void refreshTray() { updateTray(); }
+    // The clock was set, the machine woke or the time zone changed: the panel's timer for the
+    // start of the next day is set again.
+    void rearmNewDayTimer();
+    // Before the delegate and its store go: the panel is emptied and its list and editor freed.
+    void releaseTaskList();
     // Tasks were added, renamed, moved or archived: the lists follow.
     void refreshTaskLists() { reloadPanelIfShown(); }
 
@@ -149,6 +154,7 @@ private:
     bool controllersRequested_ = false;  // the delegate asked for the tray item
     bool panelWanted_ = false;           // asked to open before the panel existed
     bool panelDirty_ = true;
+    bool released_ = false;  // releaseTaskList ran: no list is made again
     bool quitPosted_ = false;
     bool quitReported_ = false;
     bool quitDecided_ = false;

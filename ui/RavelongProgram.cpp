@@ -29,6 +29,7 @@
 #include "ui/QtMainLoop.h"
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
+#include "ui/SystemClockWatcher.h"
 #include "ui/TaskPanel.h"
 #include "ui/TestCommandChannel.h"
 #include "ui/TimeZoneWatcher.h"
@@ -52,6 +53,7 @@ struct RavelongProgram::Parts {
     std::unique_ptr<TrayHostWaiter> trayWaiter;
     std::unique_ptr<TestCommandChannel> commands;
     std::unique_ptr<TimeZoneWatcher> zoneWatcher;
+    std::unique_ptr<SystemClockWatcher> clockWatcher;
 };
 
 RavelongProgram::RavelongProgram(QApplication& application)
@@ -63,8 +65,12 @@ RavelongProgram::~RavelongProgram() {
         AlertPresenter::setCurrent(nullptr);
         DeviceIdentity::setCurrent(nullptr);
         parts_->zoneWatcher.reset();
+        parts_->clockWatcher.reset();
         parts_->commands.reset();
         parts_->bridge.reset();
+        // The panel's list reads the delegate's store: it goes first.
+        if (parts_->shell)
+            parts_->shell->releaseTaskList();
         parts_->delegate.reset();
         parts_->shell.reset();
         MainLoop::setCurrent(nullptr);
@@ -138,6 +144,13 @@ int RavelongProgram::run() {
         connect(parts.zoneWatcher.get(), &TimeZoneWatcher::zoneChanged, this,
                 [this] { calendarSettingsChanged(); });
     }
+
+    // Day ends move when the clock is set, after a sleep and with the time zone.
+    parts.clockWatcher = std::make_unique<SystemClockWatcher>();
+    connect(parts.clockWatcher.get(), &SystemClockWatcher::clockChanged, parts.shell.get(),
+            &QtApplicationShell::rearmNewDayTimer);
+    connect(parts.clockWatcher.get(), &SystemClockWatcher::woke, parts.shell.get(),
+            &QtApplicationShell::rearmNewDayTimer);
 
     if (TestCommandChannel::enabledByEnvironment()) {
         parts.commands = std::make_unique<TestCommandChannel>(STDIN_FILENO);
@@ -252,6 +265,7 @@ bool RavelongProgram::eventFilter(QObject* watched, QEvent* event) {
 
 void RavelongProgram::calendarSettingsChanged() {
     ZRCalendar::refreshUserCalendarFromEnvironment();
+    parts_->shell->rearmNewDayTimer();
     if (!launched_)
         return;
     parts_->delegate->appController().handleGregorianAlertWithMode(1);
