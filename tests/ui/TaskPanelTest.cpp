@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 
 #include "app/AppDelegate.h"
 #include "core/model/ZRCDTask.h"
@@ -23,6 +25,7 @@
 #include "ui/QtMainLoop.h"
 #include "ui/TaskListItemModel.h"
 #include "ui/TaskPanel.h"
+#include "ui/TaskRowDelegate.h"
 #include "ui/UiTestSupport.h"
 
 namespace ravelong {
@@ -150,6 +153,47 @@ TEST_F(TaskPanelTest, AddRenameInPlaceAndUndo) {
     EXPECT_EQ(shownNames(), (QStringList{"Write report", "Draft", "Read mail"}));
     ASSERT_TRUE(panel().redo());
     EXPECT_EQ(shownNames(), (QStringList{"Write report", "Outline", "Read mail"}));
+}
+
+TEST_F(TaskPanelTest, ClicksOnTheTimerControlAndTheTotalsOfARow) {
+    addTasks({"Write report", "Read mail"});
+    panel().view()->resize(400, 300);
+    QApplication::processEvents();
+    auto clickAt = [&](int row, auto area) {
+        const QRect rect = panel().view()->visualRect(panel().model()->index(row));
+        const QPoint at = area(TaskRowDelegate::areas(rect, 0)).center();
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at),
+                            panel().view()->viewport()->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(panel().view()->viewport(), &release);
+    };
+    using Areas = TaskRowDelegate::Areas;
+    clickAt(1, [](const Areas& a) { return a.timer; });
+    EXPECT_EQ(runningCount(), 1u);
+    for (int expected : {1, 2, 3, 0}) {
+        clickAt(0, [](const Areas& a) { return a.periodTotal; });
+        EXPECT_EQ(settings.integerForKey("ZRMenuBarCustomDuration"), expected);
+    }
+    clickAt(1, [](const Areas& a) { return a.timer; });
+    EXPECT_EQ(runningCount(), 0u);
+}
+
+TEST_F(TaskPanelTest, DragsBetweenRowsAndOntoRowsReachTheEditor) {
+    addTasks({"C", "B", "A"});
+    TaskListItemModel* model = panel().model();
+    std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(2)}));
+    ASSERT_NE(dragged, nullptr);
+    EXPECT_FALSE(model->canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(2)));
+    EXPECT_TRUE(model->canDropMimeData(dragged.get(), Qt::MoveAction, 0, 0, QModelIndex()));
+    // The view must not remove the row itself: the list rearranges.
+    EXPECT_FALSE(model->dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, QModelIndex()));
+    ASSERT_TRUE(runUntil([&] { return shownNames() == QStringList{"C", "A", "B"}; }));
+
+    dragged.reset(model->mimeData({model->index(2)}));
+    EXPECT_TRUE(model->canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(0)));
+    model->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(0));
+    ASSERT_TRUE(runUntil([&] { return shownNames() == QStringList{"C", "B", "A"}; }));
+    EXPECT_EQ(model->index(1).data(TaskListItemModel::TierRole).toInt(), 1);
 }
 
 TEST_F(TaskPanelTest, TheContextMenuOffersTheEditingActions) {
