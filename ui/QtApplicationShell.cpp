@@ -196,7 +196,10 @@ void QtApplicationShell::makeTrayOrWindow() {
     if (panel_)
         return;
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    panel_ = new TaskPanel(trayAvailable ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
+    // A Wayland client cannot place a popup under the icon: there the panel is a window too.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    panel_ =
+        new TaskPanel(trayAvailable && !wayland ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
     connect(panel_, &TaskPanel::openRequested, this, [this] {
         if (panel_ && !panel_->isVisible())
             togglePanel();
@@ -270,7 +273,8 @@ void QtApplicationShell::togglePanel() {
         panelWanted_ = true;
         return;
     }
-    if (panel_->isVisible() && panel_->kind() == TaskPanel::Kind::popup) {
+    // The icon opens and closes the panel; without an icon the window only comes forward.
+    if (panel_->isVisible() && (panel_->kind() == TaskPanel::Kind::popup || tray_)) {
         panel_->hide();
         return;
     }
@@ -281,8 +285,9 @@ void QtApplicationShell::togglePanel() {
     }
     if (panel_->kind() == TaskPanel::Kind::popup) {
         panel_->showAt(tray_ ? tray_->geometry() : QRect());
+    } else if (!panel_->isVisible()) {
+        panel_->showAt(QRect());  // near the pointer, where the desktop lets a window go
     } else {
-        panel_->show();
         panel_->raise();
         panel_->activateWindow();
     }

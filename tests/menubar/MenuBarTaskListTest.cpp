@@ -183,8 +183,9 @@ TEST_F(MenuBarTaskListTest, TheToggleKeyNeedsExactlyOneSelectedTaskWithoutSubtas
         list().setSelectedRows(c.selected);
         EXPECT_EQ(list().toggleTimerOfSelectedTask(), c.toggles);
         EXPECT_EQ(funks(), funksBefore + (c.toggles ? 0 : 1));
-        if (!c.toggles)
+        if (!c.toggles) {
             EXPECT_EQ(runningTimings().size(), runningBefore);
+        }
     }
     // Started, then stopped again.
     EXPECT_TRUE(runningTimings().empty());
