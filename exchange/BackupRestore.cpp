@@ -58,11 +58,11 @@ void clearAllData(ManagedObjectContext& context) {
 }
 
 Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& context, Mode mode,
-                         const std::function<void(std::uint64_t)>& progress) {
+                         const std::function<void(std::uint64_t)>& progress, bool clearFirst) {
     auto schema = backup_schemas::schemaFile(file.generation);
     if (!schema)
         return schema.error();
-    if (mode == Mode::restore)
+    if (mode == Mode::restore && clearFirst)
         clearAllData(context);
     std::unique_ptr<ZRRavelongXMLParserDelegate> reader =
         readerFor(file.generation, context, mode == Mode::import);

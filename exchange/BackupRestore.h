@@ -34,10 +34,12 @@ void clearAllData(ManagedObjectContext& context);
 
 // Reads a checked file into `context` (a private context nothing else uses; any thread) and
 // runs the repairs a restored store needs (day aggregates, parents' timings, display chain).
-// Restore empties the context first. The file is validated again as it streams by. On an Error
-// the context holds a partial result: throw it away.
+// Restore empties the context first, unless `clearFirst` is false (the upgrade of the oldest
+// stores, which reads into a store known to be empty). The file is validated again as it streams
+// by. On an Error the context holds a partial result: throw it away.
 Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& context, Mode mode,
-                         const std::function<void(std::uint64_t)>& progress = {});
+                         const std::function<void(std::uint64_t)>& progress = {},
+                         bool clearFirst = true);
 
 // Pushes a finished private context into the main context and saves the store, in one step as
 // far as the store file goes: should the save fail, the main context forgets the pushed changes
