@@ -83,6 +83,30 @@ inline constexpr std::string_view kParentHasTimings =
     "We have a problem, parent task has timings...";
 inline constexpr std::string_view kImportUndoName = "Import Ravelong Data";
 
+// The Backups pane.
+inline constexpr std::string_view kAutomaticBackups = "Back up automatically every day";
+inline constexpr std::string_view kBackupsKept = "Backups kept:";
+inline constexpr std::string_view kBackupFolder = "Backup folder:";
+inline constexpr std::string_view kChooseFolder = "Choose...";
+inline constexpr std::string_view kDefaultFolder = "Default Folder";
+inline constexpr std::string_view kSelect = "Select";
+inline constexpr std::string_view kBackUpNow = "Back Up Now";
+inline constexpr std::string_view kRestoreButton = "Restore...";
+inline constexpr std::string_view kImportButton = "Import...";
+inline constexpr std::string_view kBackupWritten = "Backup written to %@";
+inline constexpr std::string_view kBackupFailed = "The backup could not be written.";
+inline constexpr std::string_view kRestoreQuestion = "Replace all tasks and timings?";
+inline constexpr std::string_view kRestoreExplanation =
+    "Restoring removes every task and timing and puts those of the file in their place. The "
+    "running timer is stopped.";
+inline constexpr std::string_view kRestore = "Restore";
+inline constexpr std::string_view kCancel = "Cancel";
+inline constexpr std::string_view kProceed = "Proceed";
+inline constexpr std::string_view kEditedFile = "The file has been changed since it was written.";
+inline constexpr std::string_view kEditedFileExplanation =
+    "Its integrity value does not match its content: it was edited or damaged. Reading it may "
+    "bring in wrong data.";
+
 // Codes of kRavelongErrorDomain for backup files.
 inline constexpr int kBackupUnreadableCode = 1101;     // cannot be opened or is not well-formed
 inline constexpr int kBackupInvalidCode = 1102;        // does not match its generation's schema

@@ -102,7 +102,7 @@ BackupWriter::TaskNode BackupWriter::nodeFor(ZRCDTask* task, int tier) {
     return node;
 }
 
-void BackupWriter::emit(XmlTextSink& sink, const std::string* id) const {
+void BackupWriter::writeElements(XmlTextSink& sink, const std::string* id) const {
     sink.start(texts::kRootV3);
     if (id)
         sink.attribute(texts::kIdAttribute, *id);
@@ -179,7 +179,7 @@ std::string BackupWriter::integrityCode() {
                 return true;
             },
             false);
-        emit(sink, nullptr);
+        writeElements(sink, nullptr);
         sink.flush();
     }
     if (!whole.needsSecondRun())
@@ -192,7 +192,7 @@ std::string BackupWriter::integrityCode() {
                 return true;
             },
             false);
-        emit(sink, nullptr);
+        writeElements(sink, nullptr);
         sink.flush();
     }
     return code_ = cut.hex();
@@ -208,7 +208,7 @@ std::string BackupWriter::document() {
         },
         true);
     sink.startDocument();
-    emit(sink, &id);
+    writeElements(sink, &id);
     sink.endDocument();
     return text;
 }

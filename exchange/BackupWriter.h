@@ -44,7 +44,7 @@ private:
         std::vector<TaskNode> children;
     };
     TaskNode nodeFor(ZRCDTask* task, int tier);
-    void emit(XmlTextSink& sink, const std::string* id) const;
+    void writeElements(XmlTextSink& sink, const std::string* id) const;
     void emitTask(XmlTextSink& sink, const TaskNode& node) const;
 
     ManagedObjectContext& context_;
