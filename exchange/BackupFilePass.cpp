@@ -81,6 +81,12 @@ BackupFilePass::BackupFilePass(std::filesystem::path file) : file_(std::move(fil
 Status BackupFilePass::run() {
     std::unique_ptr<xmlSchema, SchemaDeleter> schema;
     if (schema_) {
+        // libxml2's streaming validation can crash on a document that is not well-formed (a file
+        // cut short ends it inside an open element): the file is read once without the schema
+        // first, and only a well-formed one is validated.
+        BackupFilePass plain(file_);
+        if (Status wellFormed = plain.run(); !wellFormed)
+            return wellFormed;
         xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt(schema_->c_str());
         if (parser) {
             xmlSchemaSetParserStructuredErrors(parser, ignoreError, nullptr);

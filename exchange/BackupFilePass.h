@@ -18,7 +18,9 @@ class IntegrityDigest;
 // (billion laughs, external entities naming local files). A text longer than kMaxTextBytes,
 // nesting deeper than kMaxDepth, bytes that are not UTF-8, and a file cut short end the pass with
 // an Error (kBackupUnreadableCode, the reason naming the line). With a schema, the file is
-// validated while it streams by, and the first violation ends the pass with kBackupInvalidCode.
+// validated while it streams by (after a first reading without it, since libxml2's validator
+// must not meet a file that is not well-formed), and the first violation ends the pass with
+// kBackupInvalidCode.
 //
 // Any thread; one pass per object.
 class BackupFilePass {

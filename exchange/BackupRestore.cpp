@@ -4,6 +4,7 @@
 
 #include "app/StoreStack.h"
 #include "core/chain/ChainRepair.h"
+#include "core/model/ZRCDOrigin.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/model/ZRCDTimingSet.h"
@@ -12,6 +13,7 @@
 #include "exchange/BackupFilePass.h"
 #include "exchange/BackupSchemas.h"
 #include "exchange/BackupTexts.h"
+#include "exchange/IntegrityDigest.h"
 #include "exchange/ZRRavelongXMLParserDelegateV1.h"
 #include "exchange/ZRRavelongXMLParserDelegateV2.h"
 #include "exchange/ZRRavelongXMLParserDelegateV3.h"
@@ -57,8 +59,27 @@ void clearAllData(ManagedObjectContext& context) {
         undo->enableUndoRegistration();
 }
 
+Status clearAllDataAndSave(ManagedObjectContext& mainContext) {
+    clearAllData(mainContext);
+    ZRUndoManager* undo = mainContext.undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    for (ZRCDOrigin* origin : mainContext.fetchAll<ZRCDOrigin>())
+        mainContext.deleteObject(origin);
+    mainContext.processPendingChanges();
+    Status saved = mainContext.save();
+    if (undo) {
+        undo->enableUndoRegistration();
+        undo->removeAllActions();
+    }
+    if (!saved)
+        mainContext.rollback();
+    return saved;
+}
+
 Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& context, Mode mode,
-                         const std::function<void(std::uint64_t)>& progress, bool clearFirst) {
+                         const std::function<void(std::uint64_t)>& progress, bool clearFirst,
+                         IntegrityValues* integrity) {
     auto schema = backup_schemas::schemaFile(file.generation);
     if (!schema)
         return schema.error();
@@ -71,6 +92,9 @@ Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& conte
     BackupFilePass pass(file.file);
     pass.setSchema(*schema);
     pass.setHandler(reader.get());
+    IntegrityDigest whole;
+    if (integrity)
+        pass.setDigest(&whole);
     if (Status read = pass.run(); !read) {
         logError("importRavelongXMLFile",
                  read.error().description + " " + read.error().failureReason);
@@ -80,6 +104,19 @@ Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& conte
     if (backupGenerationOfRoot(pass.rootName()) != file.generation)
         return Error{kRavelongErrorDomain, texts::kBackupContentCode,
                      "The file changed while it was read.", std::string(texts::kNoChanges)};
+    if (integrity) {
+        integrity->stored = pass.rootId().value_or("");
+        if (whole.needsSecondRun()) {
+            IntegrityDigest cut(whole.byteLimit());
+            BackupFilePass again(file.file);
+            again.setDigest(&cut);
+            if (Status digested = again.run(); !digested)
+                return digested.error();
+            integrity->computed = cut.hex();
+        } else {
+            integrity->computed = whole.hex();
+        }
+    }
     store_repairs::fixTimingSetsAndTimings_inContext(context);
     task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(context);
     task_chain::fixTaskChain_inContext(context);
@@ -120,15 +157,15 @@ Status commit(ManagedObjectContext& privateContext, ManagedObjectContext& mainCo
 }
 
 Result<Outcome> run(StoreStack& stack, const std::filesystem::path& file, const Options& options) {
-    auto info = checkBackupFile(file);
-    if (!info)
-        return info.error();
-    if (!info->integrityMatches() && !options.ignoreIntegrity)
-        return Error{kRavelongErrorDomain, texts::kBackupIntegrityCode,
-                     "The file " + file.string() +
-                         " has been edited or damaged since it was "
-                         "written: its integrity value does not match.",
-                     std::string(texts::kNoChanges)};
+    // Only the root element is needed before the reading: it names the generation and schema.
+    BackupFilePass look(file);
+    look.setStopAfterRoot(true);
+    if (Status looked = look.run(); !looked)
+        return looked.error();
+    BackupFileInfo info;
+    info.file = file;
+    info.generation = backupGenerationOfRoot(look.rootName());
+
     auto main = stack.managedObjectContext();
     if (!main)
         return main.error();
@@ -136,11 +173,21 @@ Result<Outcome> run(StoreStack& stack, const std::filesystem::path& file, const 
     if (!privateContext)
         return Error{kRavelongErrorDomain, texts::kBackupStoreCode, "The store cannot be opened.",
                      std::string(texts::kNoChanges)};
-    const std::uint64_t total = info->progressMaximum;
-    auto outcome = readInto(*info, *privateContext, options.mode, [&](std::uint64_t done) {
-        if (options.progress)
-            options.progress(done, total);
-    });
+    IntegrityValues integrity;
+    auto outcome = readInto(
+        info, *privateContext, options.mode,
+        [&](std::uint64_t done) {
+            if (options.progress)
+                options.progress(done, 0);
+        },
+        true, &integrity);
+    if (outcome && !options.ignoreIntegrity &&
+        (integrity.stored.empty() || integrity.stored != integrity.computed))
+        outcome = Error{kRavelongErrorDomain, texts::kBackupIntegrityCode,
+                        "The file " + file.string() +
+                            " has been edited or damaged since it was written: its integrity "
+                            "value does not match.",
+                        std::string(texts::kNoChanges)};
     if (!outcome) {
         stack.discardContext(std::move(privateContext));
         return outcome.error();

@@ -100,6 +100,15 @@ inline constexpr std::string_view kRestoreExplanation =
     "Restoring removes every task and timing and puts those of the file in their place. The "
     "running timer is stopped.";
 inline constexpr std::string_view kRestore = "Restore";
+inline constexpr std::string_view kClearAllDataButton = "Clear All Data...";
+inline constexpr std::string_view kClearQuestion = "Delete all tasks and timings?";
+inline constexpr std::string_view kClearExplanation =
+    "Every task, timing and origin is deleted. This cannot be undone; back up first to keep "
+    "them.";
+inline constexpr std::string_view kDelete = "Delete";
+inline constexpr std::string_view kClearFailed = "The data could not be deleted.";
+inline constexpr std::string_view kFolderFellBack =
+    "The chosen backup folder is no longer available: backups go to the default folder.";
 inline constexpr std::string_view kCancel = "Cancel";
 inline constexpr std::string_view kProceed = "Proceed";
 inline constexpr std::string_view kEditedFile = "The file has been changed since it was written.";

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "app/PreferenceKeys.h"
+#include "app/StoreStack.h"
 #include "app/ZRUserDefaults.h"
 #include "app/ZRUserDefaults2.h"
 #include "exchange/BackupReadController.h"
@@ -71,6 +72,7 @@ BackupsPane::BackupsPane(StoreStack& stack, ZRAutomaticBackup& backup, AlertPres
     backUpNow_ = new QPushButton(qt(texts::kBackUpNow), this);
     restore_ = new QPushButton(qt(texts::kRestoreButton), this);
     import_ = new QPushButton(qt(texts::kImportButton), this);
+    clear_ = new QPushButton(qt(texts::kClearAllDataButton), this);
     info_ = new QLabel(qt(texts::kNoFileSelected), this);
     info_->setWordWrap(true);
 
@@ -87,6 +89,7 @@ BackupsPane::BackupsPane(StoreStack& stack, ZRAutomaticBackup& backup, AlertPres
     buttons->addStretch();
     buttons->addWidget(restore_);
     buttons->addWidget(import_);
+    buttons->addWidget(clear_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
@@ -106,6 +109,7 @@ BackupsPane::BackupsPane(StoreStack& stack, ZRAutomaticBackup& backup, AlertPres
     connect(choose, &QPushButton::clicked, this, &BackupsPane::chooseBackupFolder);
     connect(reset, &QPushButton::clicked, this, &BackupsPane::resetToDefaultFolder);
     connect(backUpNow_, &QPushButton::clicked, this, &BackupsPane::backUpNow);
+    connect(clear_, &QPushButton::clicked, this, &BackupsPane::clearAllData);
     connect(restore_, &QPushButton::clicked, this,
             [this] { selectFile(backup_restore::Mode::restore); });
     connect(import_, &QPushButton::clicked, this,
@@ -120,8 +124,28 @@ void BackupsPane::refresh() {
     enabled_->setChecked(ZRUserDefaults2::autoBackupEnabled());
     const QSignalBlocker blockCount(count_);
     count_->setCurrentIndex(count_->findData(static_cast<int>(ZRUserDefaults2::autoBackupCount())));
+    const bool chosen = UserDefaults::standard().exists(kZRAutoBackupLocationData);
     auto folder = ZRUserDefaults::getAutoBackupLocation(locations_);
     folder_->setText(folder ? QString::fromStdString(folder->string()) : QString());
+    // The chosen folder was forgotten just now: say so rather than switch silently.
+    if (chosen && !UserDefaults::standard().exists(kZRAutoBackupLocationData))
+        info_->setText(qt(texts::kFolderFellBack));
+}
+
+void BackupsPane::clearAllData() {
+    if (busy())
+        return;
+    Alert question{std::string(texts::kClearQuestion), std::string(texts::kClearExplanation),
+                   {std::string(texts::kCancel), std::string(texts::kDelete)}};
+    if (alerts_.runModal(question).buttonIndex != 1)
+        return;
+    if (stopTimer_)
+        stopTimer_();
+    auto main = stack_.managedObjectContext();
+    Status cleared = main ? backup_restore::clearAllDataAndSave(**main) : Status(main.error());
+    if (!cleared)
+        showError(std::string(texts::kClearFailed), cleared.error());
+    emit backupRead(cleared.ok());
 }
 
 QString BackupsPane::folderText() const {

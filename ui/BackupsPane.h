@@ -53,6 +53,7 @@ public:
     void chooseBackupFolder();
     void resetToDefaultFolder();
     void selectFile(backup_restore::Mode mode);
+    void clearAllData();
 
     QString folderText() const;
     bool busy() const;
@@ -82,6 +83,7 @@ private:
     QPushButton* backUpNow_;
     QPushButton* restore_;
     QPushButton* import_;
+    QPushButton* clear_;
     QLabel* info_;
     QProgressDialog* progress_ = nullptr;
 };

@@ -76,14 +76,15 @@ TEST_F(HostileBackupTest, EveryHostileFileIsRefusedAndTheStoreIsUntouched) {
         "<?xml version=\"1.0\"?>\n<!DOCTYPE dataV3 [<!ENTITY % p SYSTEM \"file://" +
         (folder() / "secret.txt").string() + "\"> %p;]>\n" + withTasks(kTask).substr(22);
     const std::string valid = withTasks(kTask);
-    const std::string fourthTier = withTasks(taskWith(
-        "</taskOrigins>",
-        "</taskOrigins><childTasks>" +
-            taskWith("</taskOrigins>", "</taskOrigins><childTasks>" +
-                                           taskWith("</taskOrigins>", "</taskOrigins><childTasks>" +
-                                                                          kTask + "</childTasks>") +
-                                           "</childTasks>") +
-            "</childTasks>"));
+    // Four tiers, each task with a uuid of its own.
+    auto nested = [](const std::string& uuid, const std::string& children) {
+        return taskWith("<uuid>U</uuid>", "<uuid>" + uuid + "</uuid>")
+            .replace(
+                kTask.size() + uuid.size() - 1 - 7, 7,
+                children.empty() ? "</task>" : "<childTasks>" + children + "</childTasks></task>");
+    };
+    const std::string fourthTier =
+        withTasks(nested("U1", nested("U2", nested("U3", nested("U4", "")))));
 
     struct Case {
         const char* what;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include "app/StoreStack.h"
@@ -112,6 +113,28 @@ TEST_F(BackupsPaneTest, RestoreAsksThenShowsTheResult) {
     ui_testing::runFor(50);
     EXPECT_EQ(alerts.shownAlerts().size(), 3u);
     EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context()), 1u);
+
+    // Clear all data, once declined and once confirmed.
+    alerts.queueButton(0);
+    button("Clear All Data...")->click();
+    EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context()), 1u);
+    alerts.queueButton(1);
+    button("Clear All Data...")->click();
+    EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context()), 0u);
+    EXPECT_FALSE(context().hasChanges());
+}
+
+TEST_F(BackupsPaneTest, AChosenFolderThatIsGoneIsReportedAndForgotten) {
+    chosenFolder = directory.path() / "gone";
+    std::filesystem::create_directories(chosenFolder);
+    button("Choose...")->click();
+    std::filesystem::remove_all(chosenFolder);
+    pane.refresh();
+    EXPECT_EQ(pane.folderText().toStdString(), locations.backupDirectory().string());
+    bool told = false;
+    for (QLabel* label : pane.findChildren<QLabel*>())
+        told = told || label->text().startsWith("The chosen backup folder is no longer available");
+    EXPECT_TRUE(told);
 }
 
 }  // namespace
