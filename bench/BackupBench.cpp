@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <system_error>
 
 #include "app/DataLocations.h"
@@ -107,6 +110,18 @@ int runBackupSuite() {
         printFigure("restore_peak_rss_mb", peakResidentMegabytes(), "MB");
         printFigure("restore_rss_before_mb", before, "MB");
         printFigure("restored_store_rss_mb", residentMegabytes(), "MB");
+        // Written again, the restored store gives the same file.
+        const std::filesystem::path again = benchDataDirectory() / "backup-bench-again.xml";
+        if (Status written = BackupWriter(*stack.managedObjectContext().value()).writeTo(again);
+            !written)
+            return fail(written.error());
+        std::ifstream a(file, std::ios::binary), b(again, std::ios::binary);
+        const bool identical =
+            std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                       std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
+        std::error_code removed;
+        std::filesystem::remove(again, removed);
+        printFigure("restore_round_trip_identical", identical ? 1 : 0, "");
         std::cout << "restored " << outcome->counts.numberOfImportedTasks << " tasks and "
                   << outcome->counts.numberOfImportedTimings << " timings ("
                   << outcome->counts.numberOfSkippedTimings << " skipped)\n";
