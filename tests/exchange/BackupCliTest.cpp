@@ -187,7 +187,9 @@ TEST_F(BackupCliTest, ARestoreKilledAtAnyMomentLeavesTheOldOrTheNewStore) {
         }
         ASSERT_EQ(storedTasks(), oldTasks);
         CliRun restore(home(), {"restore", file.string()});
-        std::this_thread::sleep_for(length * (random() % 1000) / 1000);
+        // Most kills land in the second half, where the store file is written, and some after
+        // the end.
+        std::this_thread::sleep_for(length * (500 + random() % 600) / 1000);
         restore.kill();
         restore.wait();
         const std::set<std::string> now = storedTasks();
