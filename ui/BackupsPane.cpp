@@ -135,7 +135,8 @@ void BackupsPane::refresh() {
 void BackupsPane::clearAllData() {
     if (busy())
         return;
-    Alert question{std::string(texts::kClearQuestion), std::string(texts::kClearExplanation),
+    Alert question{std::string(texts::kClearQuestion),
+                   std::string(texts::kClearExplanation),
                    {std::string(texts::kCancel), std::string(texts::kDelete)}};
     if (alerts_.runModal(question).buttonIndex != 1)
         return;
