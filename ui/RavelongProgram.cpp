@@ -16,6 +16,9 @@
 #include "app/SavePathTexts.h"
 #include "core/calendar/ZRCalendar.h"
 #include "core/timer/TimerTexts.h"
+#include "exchange/LegacyStoreUpgrade.h"
+#include "exchange/ZRAutomaticBackup.h"
+#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Version.h"
@@ -50,6 +53,8 @@ struct RavelongProgram::Parts {
     std::unique_ptr<LogindShutdownWatcher> logind;
     std::unique_ptr<LogindSleepWatcher> sleep;
     std::unique_ptr<QtApplicationShell> shell;
+    std::unique_ptr<ZRAutomaticBackup> backup;    // used by the delegate: outlives it
+    std::unique_ptr<LegacyStoreUpgrade> upgrade;  // the same
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<NotificationBridge> bridge;
     std::unique_ptr<TrayHostWaiter> trayWaiter;
@@ -124,6 +129,15 @@ int RavelongProgram::run() {
     parts.delegate = std::make_unique<AppDelegate>(
         *parts.shell, AppDelegate::Options{locations, kRavelongBuildNumber});
     parts.shell->setDelegate(parts.delegate.get());
+    parts.backup = std::make_unique<ZRAutomaticBackup>(
+        [delegate = parts.delegate.get()]() -> ManagedObjectContext* {
+            auto context = delegate->storeStack().managedObjectContext();
+            return context ? *context : nullptr;
+        },
+        Clock::current(), locations);
+    parts.delegate->setAutomaticBackup(parts.backup.get());
+    parts.upgrade = std::make_unique<LegacyStoreUpgrade>(parts.delegate->storeStack());
+    parts.delegate->setLegacyUpgrade(parts.upgrade.get());
     connect(&parts.instance, &SingleInstance::activateRequested, parts.shell.get(),
             &QtApplicationShell::bringForward);
 
