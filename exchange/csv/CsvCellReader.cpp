@@ -18,8 +18,8 @@ std::unique_ptr<icu::SimpleDateFormat> makeFormat(const std::string& pattern,
     if (pattern.size() < 2)
         return nullptr;
     UErrorCode status = U_ZERO_ERROR;
-    auto format = std::make_unique<icu::SimpleDateFormat>(
-        icu::UnicodeString::fromUTF8(pattern), icu::Locale(localeId.c_str()), status);
+    auto format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern),
+                                                          icu::Locale(localeId.c_str()), status);
     if (U_FAILURE(status))
         return nullptr;
     format->setLenient(false);
@@ -96,9 +96,9 @@ std::optional<std::pair<std::int64_t, std::int32_t>> CsvCellReader::dateAndTime(
         timeDateFirst_ = !timeDateFirst_;
     }
     const double days = std::floor(*ms / kMillisecondsPerDay);
-    return std::make_pair(static_cast<std::int64_t>(days),
-                          static_cast<std::int32_t>(
-                              std::llround((*ms - days * kMillisecondsPerDay) / 1000.0)));
+    return std::make_pair(
+        static_cast<std::int64_t>(days),
+        static_cast<std::int32_t>(std::llround((*ms - days * kMillisecondsPerDay) / 1000.0)));
 }
 
 std::optional<Instant> CsvCellReader::instant(std::int64_t day, std::int32_t seconds) const {

@@ -1,18 +1,17 @@
 #pragma once
 
+#include <unicode/smpdtfmt.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include <unicode/smpdtfmt.h>
-
 #include "core/calendar/ZRCalendar.h"
 #include "core/durations/ZRDurationFormatter.h"
 #include "exchange/csv/CsvImportMapping.h"
 #include "foundation/Instant.h"
-
 
 namespace ravelong::csv {
 

@@ -12,9 +12,9 @@ namespace ravelong::csv {
 namespace {
 
 constexpr std::array<std::string_view, 11> kAllTokens = {
-    kTokenTask,      kTokenSubtask1, kTokenSubtask2, kTokenDate,  kTokenStartDateTime,
-    kTokenEndDateTime, kTokenStartTime, kTokenEndTime, kTokenDuration, kTokenNotes,
-    kTokenIgnore};
+    kTokenTask,          kTokenSubtask1,    kTokenSubtask2,  kTokenDate,
+    kTokenStartDateTime, kTokenEndDateTime, kTokenStartTime, kTokenEndTime,
+    kTokenDuration,      kTokenNotes,       kTokenIgnore};
 
 Error mappingError(std::string description) {
     return Error{kCsvErrorDomain, 0, std::move(description), {}};
@@ -58,9 +58,9 @@ std::string_view checkSelectedTokens(const CsvImportMapping& mapping) {
     auto n = [&](std::string_view token) { return count.contains(token) ? count[token] : 0; };
 
     // The time tokens must form one of these sets exactly.
-    const std::array<std::string_view, 6> timeTokens = {kTokenDate,      kTokenStartDateTime,
+    const std::array<std::string_view, 6> timeTokens = {kTokenDate,        kTokenStartDateTime,
                                                         kTokenEndDateTime, kTokenStartTime,
-                                                        kTokenEndTime,   kTokenDuration};
+                                                        kTokenEndTime,     kTokenDuration};
     const std::vector<std::vector<std::string_view>> timeSets = {
         {kTokenDate, kTokenStartTime, kTokenEndTime},
         {kTokenDate, kTokenStartTime, kTokenEndDateTime},
@@ -173,7 +173,10 @@ int detectDelimiter(std::string_view head) {
         else if (!quoted && (c == '\n' || c == '\r'))
             break;
         else if (!quoted)
-            counts[c == ',' ? 0 : c == ';' ? 1 : c == '\t' ? 2 : 0] += (c == ',' || c == ';' || c == '\t');
+            counts[c == ','    ? 0
+                   : c == ';'  ? 1
+                   : c == '\t' ? 2
+                               : 0] += (c == ',' || c == ';' || c == '\t');
     }
     return static_cast<int>(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }

@@ -30,8 +30,8 @@ struct CsvImportMapping {
 // The column of each token, -1 when not selected; when a token appears twice the later column
 // wins.
 struct CsvColumnIndexes {
-    int task = -1, subtask1 = -1, subtask2 = -1, date = -1, startDateTime = -1,
-        endDateTime = -1, startTime = -1, endTime = -1, duration = -1, notes = -1;
+    int task = -1, subtask1 = -1, subtask2 = -1, date = -1, startDateTime = -1, endDateTime = -1,
+        startTime = -1, endTime = -1, duration = -1, notes = -1;
 };
 CsvColumnIndexes columnIndexesOf(const std::vector<std::string>& tokens);
 

@@ -27,8 +27,8 @@ std::string describeValidationFailure(const CsvValidation& validation) {
                        std::to_string(validation.rowsSeen) + " rows cannot be read";
     for (std::size_t i = 0; i < validation.failures.size() && i < 5; ++i) {
         const CsvCellFailure& f = validation.failures[i];
-        text += "; line " + std::to_string(f.line) + ", column " + std::to_string(f.column) +
-                ": " + f.message;
+        text += "; line " + std::to_string(f.line) + ", column " + std::to_string(f.column) + ": " +
+                f.message;
     }
     return text + ".";
 }

@@ -12,7 +12,8 @@ std::string trimmed(const std::string& text) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == ' ' || (c >= '\t' && c <= '\r'))
             return 1;
-        if (!back && c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0)
+        if (!back && c == 0xC2 && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) == 0xA0)
             return 2;
         if (back && c == 0xA0 && i > 0 && static_cast<unsigned char>(text[i - 1]) == 0xC2)
             return 2;
@@ -40,7 +41,9 @@ std::string quoted(const std::string& cell) {
 }  // namespace
 
 CsvRowInterpreter::CsvRowInterpreter(const CsvImportMapping& mapping, ZRCalendar calendar)
-    : mapping_(mapping), columns_(columnIndexesOf(mapping.tokens)), cells_(mapping, std::move(calendar)) {}
+    : mapping_(mapping),
+      columns_(columnIndexesOf(mapping.tokens)),
+      cells_(mapping, std::move(calendar)) {}
 
 void CsvRowInterpreter::fail(CsvImportRow& row, std::uint64_t line, int column,
                              std::string message) {
@@ -121,8 +124,9 @@ void CsvRowInterpreter::interpret(const std::vector<std::string>& cells, std::ui
         }
         const auto instant = cells_.instant(parts->first, parts->second);
         if (!instant)
-            fail(row, line, column, quoted(text) + " does not exist in the time zone " +
-                                        ZRCalendar::zrCalendar().timeZoneName());
+            fail(row, line, column,
+                 quoted(text) + " does not exist in the time zone " +
+                     ZRCalendar::zrCalendar().timeZoneName());
         else if (!inBounds(*instant))
             fail(row, line, column, quoted(text) + " lies outside the years that can be imported");
         return instant;

@@ -36,9 +36,17 @@ ZRCDTask* ZRGenericCSVParserDelegate::taskFor(std::string_view name, ZRCDTask* p
 bool ZRGenericCSVParserDelegate::isDuplicate(ZRCDTask* task, Instant start, Instant end) {
     auto [it, fresh] = spans_.try_emplace(task);
     if (fresh) {
-        for (ZRCDTiming* timing : task->timings())
-            if (timing->startDate() && timing->endDate())
-                it->second.emplace(*timing->startDate(), *timing->endDate());
+        auto add = [&](const ZRCDTask* holder) {
+            for (ZRCDTiming* timing : holder->timings())
+                if (timing->startDate() && timing->endDate())
+                    it->second.emplace(*timing->startDate(), *timing->endDate());
+        };
+        add(task);
+        // A task that has subtasks cannot hold time: the repair after an import moved its
+        // timings into a new subtask of the same name, where a second import must find them.
+        for (ZRCDTask* child : task->childTasks())
+            if (child->taskName() == task->taskName())
+                add(child);
     }
     return !it->second.emplace(start, end).second;
 }
@@ -70,9 +78,9 @@ Result<CsvImportCounts> ZRGenericCSVParserDelegate::importBytes(
             ++counts_.numberOfRowsRefused;
         } else if (isDuplicate(task, *row.start, *row.end)) {
             ++counts_.numberOfRowsSkippedAsDuplicates;
-        } else if (ZRCDTiming::createCoreDataTimingWithStartDate(
-                       row.start, row.end, task, row.notes, kCsvImportOriginType, std::nullopt,
-                       context_)) {
+        } else if (ZRCDTiming::createCoreDataTimingWithStartDate(row.start, row.end, task,
+                                                                 row.notes, kCsvImportOriginType,
+                                                                 std::nullopt, context_)) {
             ++counts_.numberOfTimingsImported;
         } else {
             ++counts_.numberOfRowsRefused;

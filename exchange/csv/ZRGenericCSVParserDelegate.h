@@ -17,7 +17,7 @@
 namespace ravelong {
 class ManagedObjectContext;
 class ZRCDTask;
-}
+}  // namespace ravelong
 
 namespace ravelong::csv {
 

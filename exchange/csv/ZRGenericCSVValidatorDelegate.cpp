@@ -66,15 +66,16 @@ CsvValidation ZRGenericCSVValidatorDelegate::validateBytes(std::string_view byte
     }
     if (const std::uint64_t line = reader.unclosedQuoteRecord()) {
         // The reader would take the rest of the file as one unfinished cell and drop it.
-        result.error = Error{kCsvErrorDomain, kCsvUnclosedQuoteError,
+        result.error = Error{kCsvErrorDomain,
+                             kCsvUnclosedQuoteError,
                              "Line " + std::to_string(line) +
                                  ": a quoted cell is not closed before the end of the file.",
                              {}};
         return result;
     }
-    result.validates = !(result.numberOfSkippedRows > 20 ||
-                         (result.numberOfSkippedRows > 0 &&
-                          result.numberOfSkippedRows >= result.rowsSeen / 2));
+    result.validates =
+        !(result.numberOfSkippedRows > 20 ||
+          (result.numberOfSkippedRows > 0 && result.numberOfSkippedRows >= result.rowsSeen / 2));
     return result;
 }
 

@@ -38,7 +38,8 @@ struct CsvValidation {
 // capped.
 class ZRGenericCSVValidatorDelegate {
 public:
-    ZRGenericCSVValidatorDelegate(const CsvImportMapping& mapping, ZRCalendar calendar, Instant now);
+    ZRGenericCSVValidatorDelegate(const CsvImportMapping& mapping, ZRCalendar calendar,
+                                  Instant now);
 
     CsvValidation validateFile(const std::filesystem::path& path);
     CsvValidation validateBytes(std::string_view bytes);
