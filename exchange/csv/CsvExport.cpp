@@ -95,11 +95,16 @@ void CsvExportSettings::storeIn(ZRCDExportPreferences& p) const {
 
 char CsvExportSettings::delimiterCharacter() const {
     switch (csvDelimiter) {
-    case 1: return ';';
-    case 2: return ':';
-    case 3: return '\t';
-    case 4: return ' ';
-    default: return ',';
+        case 1:
+            return ';';
+        case 2:
+            return ':';
+        case 3:
+            return '\t';
+        case 4:
+            return ' ';
+        default:
+            return ',';
     }
 }
 
@@ -166,18 +171,18 @@ std::string CsvExport::durationText(double seconds) const {
     }
     const bool down = roundingOff(s);
     switch (s.csvDurationFormat) {
-    case 1:
-        return down ? getStringOfDuration_hmm_roundDown(seconds)
-                    : getStringOfDuration_hmm_roundNearest(seconds);
-    case 2:
-        return down ? getStringOfDuration_hm_roundDown(seconds)
-                    : getStringOfDuration_hm_roundNearest(seconds);
-    case 3:
-        return down ? getStringOfDuration_hoursMinutes_roundDown(seconds)
-                    : getStringOfDuration_hoursMinutes_roundNearest(seconds);
-    default:
-        return down ? getStringOfDuration_hhmm_roundDown(seconds)
-                    : getStringOfDuration_hhmm_roundNearest(seconds);
+        case 1:
+            return down ? getStringOfDuration_hmm_roundDown(seconds)
+                        : getStringOfDuration_hmm_roundNearest(seconds);
+        case 2:
+            return down ? getStringOfDuration_hm_roundDown(seconds)
+                        : getStringOfDuration_hm_roundNearest(seconds);
+        case 3:
+            return down ? getStringOfDuration_hoursMinutes_roundDown(seconds)
+                        : getStringOfDuration_hoursMinutes_roundNearest(seconds);
+        default:
+            return down ? getStringOfDuration_hhmm_roundDown(seconds)
+                        : getStringOfDuration_hhmm_roundNearest(seconds);
     }
 }
 
@@ -211,10 +216,14 @@ std::string CsvExport::totalText(const std::vector<CsvExportEntry>& entries) con
                                   : getMinutesOfDuration_roundNearest(durationOf(entry));
     const auto m = static_cast<double>(minutes);
     switch (s.csvDurationFormat) {
-    case 3: return getStringRepresentationOfMinutes_hoursMinutes(m);
-    case 2: return getStringRepresentationOfMinutes_hm(m);
-    case 1: return getStringRepresentationOfMinutes_hmm(m);
-    default: return getStringRepresentationOfMinutes_hhmm(m);
+        case 3:
+            return getStringRepresentationOfMinutes_hoursMinutes(m);
+        case 2:
+            return getStringRepresentationOfMinutes_hm(m);
+        case 1:
+            return getStringRepresentationOfMinutes_hmm(m);
+        default:
+            return getStringRepresentationOfMinutes_hhmm(m);
     }
 }
 
@@ -257,7 +266,8 @@ std::vector<std::string> CsvExport::row(const CsvExportEntry& entry, bool previe
     const CsvExportSettings& s = settings_;
     const ZRCDTask* task = taskOf(entry);
     std::vector<std::string> cells;
-    const std::vector<std::string> names = task ? task->taskNameArray() : std::vector<std::string>{};
+    const std::vector<std::string> names =
+        task ? task->taskNameArray() : std::vector<std::string>{};
     if (s.csvSplitTask) {
         for (std::size_t i = 0; i < 3; ++i)
             cells.push_back(i < names.size() ? names[i] : std::string());

@@ -88,14 +88,13 @@ const PresetDefinition* definition(std::string_view name) {
 }
 
 // Patterns tried on the sample, in order; the first that reads every non-empty cell wins.
-const std::vector<std::string> kDates = {"y-M-d",  "M/d/y",  "dd/MM/y", "d.M.y",
+const std::vector<std::string> kDates = {"y-M-d",   "M/d/y", "dd/MM/y", "d.M.y",
                                          "dd-MM-y", "y/M/d", "d-MMM-yy"};
 const std::vector<std::string> kTimes = {"HH:mm:ss", "HH:mm", "h:mm:ss a", "h:mm a"};
-const std::vector<std::int64_t> kDurations = {ZRDurationFormatter::kHoursMinutesSeconds,
-                                              ZRDurationFormatter::kHoursMinutes,
-                                              ZRDurationFormatter::kDecimalHoursWithPoint,
-                                              ZRDurationFormatter::kDecimalHoursWithPointOrComma,
-                                              ZRDurationFormatter::kUnits};
+const std::vector<std::int64_t> kDurations = {
+    ZRDurationFormatter::kHoursMinutesSeconds, ZRDurationFormatter::kHoursMinutes,
+    ZRDurationFormatter::kDecimalHoursWithPoint, ZRDurationFormatter::kDecimalHoursWithPointOrComma,
+    ZRDurationFormatter::kUnits};
 
 std::vector<std::string> columnCells(const CsvFileSample& sample, int column) {
     std::vector<std::string> cells;
@@ -185,10 +184,11 @@ Result<CsvPresetMapping> mappingFor(std::string_view presetName, const CsvFileSa
         std::string names;
         for (const CsvPresetInfo& info : csvPresets())
             names += (names.empty() ? "" : ", ") + std::string(info.name);
-        return Error{kCsvErrorDomain, 0,
-                     "There is no preset \"" + std::string(presetName) + "\" (presets: " + names +
-                         ").",
-                     {}};
+        return Error{
+            kCsvErrorDomain,
+            0,
+            "There is no preset \"" + std::string(presetName) + "\" (presets: " + names + ").",
+            {}};
     }
     std::vector<std::string> missing;
     for (std::string_view column : preset->required)
@@ -198,7 +198,8 @@ Result<CsvPresetMapping> mappingFor(std::string_view presetName, const CsvFileSa
         std::string list;
         for (const std::string& m : missing)
             list += (list.empty() ? "\"" : ", \"") + m + "\"";
-        return Error{kCsvErrorDomain, 0,
+        return Error{kCsvErrorDomain,
+                     0,
                      "The file is not a " + std::string(preset->info.title) +
                          ": its title line lacks " + list + ".",
                      {}};
@@ -289,8 +290,7 @@ Result<CsvPresetMapping> mappingFor(std::string_view presetName, const CsvFileSa
     if (needsTime && m.timePattern.empty())
         result.notes.emplace_back("The time format of the file was not recognised; choose it.");
     if (durationColumn >= 0 && m.durationCode == 0)
-        result.notes.emplace_back(
-            "The duration format of the file was not recognised; choose it.");
+        result.notes.emplace_back("The duration format of the file was not recognised; choose it.");
     return result;
 }
 
