@@ -131,7 +131,9 @@ Result<CsvImportMapping> mappingFromJson(std::string_view text) {
             return mappingError("The mapping has no \"tokens\" list.");
         for (const auto& token : json["tokens"]) {
             if (!token.is_string() || !isKnownToken(token.get<std::string>()))
-                return mappingError("\"" + token.dump() + "\" is not a column token.");
+                return mappingError(
+                    (token.is_string() ? "\"" + token.get<std::string>() + "\"" : token.dump()) +
+                    " is not a column token.");
             mapping.tokens.push_back(token.get<std::string>());
         }
         mapping.datePattern = json.value("date", std::string());
