@@ -112,45 +112,46 @@ int runCsvSuite() {
     }
     ManagedObjectContext& context = *main.value();
 
-    // export_200k_s: every timing, newest first as the list shows them, to a file.
-    std::size_t exported = 0;
-    const double exportSeconds = secondsFor([&] {
-        const auto entries = csv::timingsForSelection(19700101, 99991231, {}, context);
-        csv::CsvExport exporter(csv::CsvExportSettings{}, csv::entriesHaveRounding(entries), false,
-                                ZRCalendar::zrCalendar());
-        exported = entries.size();
-        (void)exporter.writeFile(folder / "export.csv", entries);
-    });
-    std::cout << "exported " << exported << " timings, "
-              << std::filesystem::file_size(folder / "export.csv") / 1e6 << " MB\n";
-    printFigure("export_200k_s", exportSeconds, "s");
+    {
+        // export_200k_s: every timing, newest first as the list shows them, to a file.
+        std::size_t exported = 0;
+        const double exportSeconds = secondsFor([&] {
+            const auto entries = csv::timingsForSelection(19700101, 99991231, {}, context);
+            csv::CsvExport exporter(csv::CsvExportSettings{}, csv::entriesHaveRounding(entries),
+                                    false, ZRCalendar::zrCalendar());
+            exported = entries.size();
+            (void)exporter.writeFile(folder / "export.csv", entries);
+        });
+        std::cout << "exported " << exported << " timings, "
+                  << std::filesystem::file_size(folder / "export.csv") / 1e6 << " MB\n";
+        printFigure("export_200k_s", exportSeconds, "s");
 
-    // read_100mb_s, with the plain splitter over the same mapping in the same run.
-    const auto big = readerFile(benchDataDirectory());
-    auto mapped = csv::CsvMappedFile::open(big);
-    if (!mapped.ok())
-        return 1;
-    std::size_t plainFields = 0;
-    const double plainSeconds =
-        median({secondsFor([&] { plainFields = plainSplit(mapped->bytes()); }),
-                secondsFor([&] { plainFields = plainSplit(mapped->bytes()); })});
-    std::size_t rows = 0, fields = 0;
-    const double readSeconds = median({secondsFor([&] {
-        auto parser = CHCSVParser::initWithContentsOfFile(big, "", ',');
-        parser.value()->setSanitizesFields(true);
-        std::vector<std::string> row;
-        rows = fields = 0;
-        while (parser.value()->readRecord(row)) {
-            ++rows;
-            fields += row.size();
-        }
-    })});
-    std::cout << "read " << rows << " rows, " << fields << " fields; plain splitter " << plainFields
-              << " pieces in " << plainSeconds << " s (ratio " << readSeconds / plainSeconds
-              << ")\n";
-    printFigure("read_100mb_s", readSeconds, "s");
-    printFigure("read_100mb_plain_split_s", plainSeconds, "s");
-
+        // read_100mb_s, with the plain splitter over the same mapping in the same run.
+        const auto big = readerFile(benchDataDirectory());
+        auto mapped = csv::CsvMappedFile::open(big);
+        if (!mapped.ok())
+            return 1;
+        std::size_t plainFields = 0;
+        const double plainSeconds =
+            median({secondsFor([&] { plainFields = plainSplit(mapped->bytes()); }),
+                    secondsFor([&] { plainFields = plainSplit(mapped->bytes()); })});
+        std::size_t rows = 0, fields = 0;
+        const double readSeconds = median({secondsFor([&] {
+            auto parser = CHCSVParser::initWithContentsOfFile(big, "", ',');
+            parser.value()->setSanitizesFields(true);
+            std::vector<std::string> row;
+            rows = fields = 0;
+            while (parser.value()->readRecord(row)) {
+                ++rows;
+                fields += row.size();
+            }
+        })});
+        std::cout << "read " << rows << " rows, " << fields << " fields; plain splitter "
+                  << plainFields << " pieces in " << plainSeconds << " s (ratio "
+                  << readSeconds / plainSeconds << ")\n";
+        printFigure("read_100mb_s", readSeconds, "s");
+        printFigure("read_100mb_plain_split_s", plainSeconds, "s");
+    }
     // validate_import_200k_rows_s and import_peak_rss_mb.
     const auto rowsFile = importFile(folder);
     csv::CsvImportMapping mapping;

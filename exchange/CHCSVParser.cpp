@@ -58,7 +58,11 @@ std::size_t markLengthFor(std::string_view bytes, std::string_view encoding) {
 }  // namespace
 
 CHCSVParser::CHCSVParser(std::string_view bytes, std::string encoding, char delimiter)
-    : bytes_(bytes), encoding_(std::move(encoding)), delimiter_(delimiter) {}
+    : bytes_(bytes), encoding_(std::move(encoding)), delimiter_(delimiter) {
+    for (int c : {0x0A, 0x0B, 0x0C, 0x0D, 0xC2, 0xE2,
+                  static_cast<int>(static_cast<unsigned char>(delimiter))})
+        stops_[c] = true;
+}
 
 CHCSVParser::~CHCSVParser() = default;
 
@@ -281,24 +285,31 @@ bool CHCSVParser::parseEscapedField() {
 void CHCSVParser::parseUnescapedField() {
     const auto delimiter = static_cast<unsigned char>(delimiter_);
     for (;;) {
-        if (pos_ + 3 >= available_ && !exhausted_) {
-            if (!checkFieldLength())
-                return;
-            ensure(4);
+        // Up to `limit` a line end or the delimiter can be judged without reading past the text.
+        const std::size_t limit = exhausted_ ? available_ : (available_ > 3 ? available_ - 3 : 0);
+        const auto* data = reinterpret_cast<const unsigned char*>(text_.data());
+        std::size_t at = pos_;
+        while (at < limit && !stops_[data[at]])
+            ++at;
+        pos_ = at;
+        if (pos_ < limit) {
+            const unsigned char c = data[pos_];
+            if (c == delimiter || (c >= 0x0A && c <= 0x0D))
+                break;
+            if (newlineLength() > 0)
+                break;
+            ++pos_;
+            continue;
         }
-        if (pos_ >= available_)
+        if (exhausted_ || error_ || !checkFieldLength())
             break;
-        const unsigned char c = byteAt(text_, pos_);
-        if (c == delimiter || (c >= 0x0A && c <= 0x0D))
-            break;
-        if ((c == 0xC2 || c == 0xE2) && newlineLength() > 0)
-            break;
-        ++pos_;
+        refill();  // always makes text available, ends the input or fails
     }
     checkFieldLength();
 }
 
-bool CHCSVParser::parseField(const FieldSink& sink) {
+template <class Sink>
+bool CHCSVParser::parseField(Sink& sink) {
     sanitized_.clear();
     fieldStart_ = pos_;
     consumeWhitespace(sanitizesFields_ ? &sanitized_ : nullptr);
@@ -359,7 +370,8 @@ std::size_t CHCSVParser::consumeNewlines() {
     return count;
 }
 
-bool CHCSVParser::parseRecord(const FieldSink& sink) {
+template <class Sink>
+bool CHCSVParser::parseRecord(Sink& sink) {
     while (parseField(sink) && parseDelimiter()) {
     }
     return !cancelled_;
@@ -369,7 +381,7 @@ void CHCSVParser::parse() {
     if (delegate_)
         delegate_->parserDidBeginDocument(*this);
     currentRecord_ = 0;
-    const FieldSink sink = [this](std::string_view field, std::int64_t index) {
+    auto sink = [this](std::string_view field, std::int64_t index) {
         if (delegate_)
             delegate_->parser_didReadField(*this, field, index);
     };
@@ -406,7 +418,7 @@ bool CHCSVParser::readRecord(std::vector<std::string>& fields) {
     fieldIndex_ = 0;
     ++currentRecord_;
     std::size_t count = 0;
-    const FieldSink sink = [&](std::string_view field, std::int64_t) {
+    auto sink = [&](std::string_view field, std::int64_t) {
         // Reuse the strings of the previous record, so a long read allocates almost nothing.
         if (count < fields.size())
             fields[count].assign(field);

@@ -94,7 +94,6 @@ public:
 
 private:
     CHCSVParser(std::string_view bytes, std::string encoding, char delimiter);
-    using FieldSink = std::function<void(std::string_view, std::int64_t)>;
 
     // Makes at least `count` bytes of text available after pos_ unless the input ends sooner.
     void ensure(std::size_t count);
@@ -104,8 +103,10 @@ private:
     std::size_t whitespaceLength();  // length of the whitespace at pos_, or 0 (never delimiter)
     bool atEnd();
 
-    bool parseRecord(const FieldSink& sink);
-    bool parseField(const FieldSink& sink);
+    template <class Sink>
+    bool parseRecord(Sink& sink);
+    template <class Sink>
+    bool parseField(Sink& sink);
     bool parseEscapedField();
     void parseUnescapedField();
     bool parseDelimiter();
@@ -131,6 +132,7 @@ private:
     std::uint64_t bytesConsumed_ = 0;
 
     char delimiter_;
+    bool stops_[256] = {};  // bytes an unquoted field must look at: delimiter, line ends, C2, E2
     bool sanitizesFields_ = false;
     bool cancelled_ = false;
     bool finished_ = false;

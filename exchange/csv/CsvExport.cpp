@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <unordered_set>
 
 #include "core/calendar/DayNumbers.h"
@@ -26,8 +27,15 @@
 
 namespace ravelong::csv {
 
+// Per zone: the zone's calendar, its date formatter and the texts of the days already written
+// (entries crowd on few days, and ICU formatting is the dearest step of a row).
 struct CsvExport::Formatters {
-    std::map<std::string, std::unique_ptr<icu::DateFormat>> byZone;
+    struct Zone {
+        std::optional<ZRCalendar> calendar;
+        std::unique_ptr<icu::DateFormat> format;
+        std::map<std::int64_t, std::string> days;
+    };
+    std::map<std::string, Zone, std::less<>> byZone;
 };
 
 using namespace date_additions;
@@ -228,31 +236,38 @@ std::string CsvExport::totalText(const std::vector<CsvExportEntry>& entries) con
 }
 
 std::string CsvExport::dateText(double instant, const std::string& zoneName) {
-    auto& format = formatters_->byZone[zoneName];
-    if (!format) {
+    Formatters::Zone& zone = formatters_->byZone[zoneName];
+    if (!zone.calendar)
+        zone.calendar = ZRCalendar::defaultGregorian(zoneName);
+    const std::int64_t day = zone.calendar->localTime(instant).days;
+    if (auto it = zone.days.find(day); it != zone.days.end())
+        return it->second;
+    if (!zone.format) {
         const int style = settings_.csvDateFormat;
         const auto icuStyle = style == 1   ? icu::DateFormat::kMedium
                               : style == 2 ? icu::DateFormat::kLong
                               : style == 3 ? icu::DateFormat::kFull
                                            : icu::DateFormat::kShort;
-        format.reset(icu::DateFormat::createDateInstance(
+        zone.format.reset(icu::DateFormat::createDateInstance(
             icuStyle, icu::Locale(calendar_.localeId().c_str())));
-        if (format)
-            format->adoptTimeZone(
-                icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneName)));
+        if (!zone.format)
+            return {};
+        zone.format->adoptTimeZone(
+            icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneName)));
     }
-    if (!format)
-        return {};
     icu::UnicodeString text;
-    format->format((instant + kSecondsFromUnixEpochToReferenceDate) * 1000.0, text);
+    zone.format->format((instant + kSecondsFromUnixEpochToReferenceDate) * 1000.0, text);
     std::string out;
     text.toUTF8String(out);
+    zone.days.emplace(day, out);
     return out;
 }
 
-std::string CsvExport::timeText(double instant, const std::string& zoneName) const {
-    const ZRCalendar::LocalTime local = ZRCalendar::defaultGregorian(zoneName).localTime(instant);
-    const int second = local.secondOfDay;
+std::string CsvExport::timeText(double instant, const std::string& zoneName) {
+    Formatters::Zone& zone = formatters_->byZone[zoneName];
+    if (!zone.calendar)
+        zone.calendar = ZRCalendar::defaultGregorian(zoneName);
+    const int second = zone.calendar->localTime(instant).secondOfDay;
     char text[16];
     if (settings_.csvShowSeconds)
         std::snprintf(text, sizeof text, "%02d:%02d:%02d", second / 3600, second / 60 % 60,

@@ -87,7 +87,7 @@ private:
     std::string durationText(double seconds) const;
     std::string totalText(const std::vector<CsvExportEntry>& entries) const;
     std::string dateText(double instant, const std::string& zoneName);
-    std::string timeText(double instant, const std::string& zoneName) const;
+    std::string timeText(double instant, const std::string& zoneName);
 
     CsvExportSettings settings_;
     bool hasRoundedTimings_;
