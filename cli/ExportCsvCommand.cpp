@@ -1,4 +1,5 @@
 // ravelong-cli export-csv --from DATE --to DATE [--tasks NAME,...] [--columns COL,...] OUT
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -8,6 +9,7 @@
 #include "core/model/ZRCDExportPreferences.h"
 #include "core/model/ZRCDTask.h"
 #include "exchange/csv/CsvExport.h"
+#include "exchange/csv/CsvExportFileName.h"
 #include "foundation/UserDefaults.h"
 
 namespace ravelong::cli {
@@ -16,6 +18,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: ravelong-cli export-csv --from YYYY-MM-DD --to YYYY-MM-DD [--tasks NAME,...] "
     "[--columns COLUMN,...] OUT\n"
+    "  OUT is the file, or a folder for a file named after the range.\n"
     "  NAME is a task's name or its path (\"Client > Project\"); subtasks come along.\n"
     "  COLUMNS: start-date, start-time, end-date, end-time, duration, notes, description,\n"
     "  split-task, titles, total. Without --columns the saved export settings are used;\n"
@@ -125,7 +128,12 @@ int run(CliInvocation& call) {
         UserDefaults::standard().boolForKey("ZRTimingsRoundDurationsAfterCompact");
     csv::CsvExport exporter(settings, csv::entriesHaveRounding(entries), afterCompact,
                             ZRCalendar::zrCalendar());
-    if (Status written = exporter.writeFile(out, entries); !written.ok()) {
+    // Into a folder, the file gets the name the export sheet would propose.
+    std::filesystem::path file = out;
+    if (std::filesystem::is_directory(file))
+        file /= csv::getFileNameString(*first, *last, ZRCalendar::zrCalendar()) + "." +
+                settings.fileExtension();
+    if (Status written = exporter.writeFile(file, entries); !written.ok()) {
         printError(call.err, written.error());
         return kExitFailure;
     }
@@ -134,7 +142,7 @@ int run(CliInvocation& call) {
             printError(call.err, saved.error());
     }
     call.out << "Exported " << entries.size() << (entries.size() == 1 ? " timing" : " timings")
-             << " to " << out << "\n";
+             << " to " << file.string() << "\n";
     return kExitSuccess;
 }
 

@@ -104,9 +104,10 @@ TEST_F(CsvCli, RefusesBadInputWithoutChangingAnything) {
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n"
                                                                  << run.output;
     }
-    Run exported = cli("export-csv --from 2024-01-01 --to 2024-12-31 out.csv");
+    Run exported = cli("export-csv --from 2024-01-01 --to 2024-12-31 .");
     ASSERT_EQ(exported.status, 0) << exported.output;
     EXPECT_NE(exported.output.find("Exported 0 timings"), std::string::npos) << exported.output;
+    EXPECT_TRUE(std::filesystem::exists(home / "Ravelong Export (Jan 1 - Dec 31, 2024).csv"));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "core/calendar/TimeZones.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/totals/TaskRounding.h"
 #include "exchange/csv/CsvExport.h"
+#include "exchange/csv/CsvExportFileName.h"
 #include "tests/exchange/CsvStoreEnvironment.h"
 
 namespace ravelong::csv {
@@ -144,6 +146,26 @@ TEST(CsvExport, SelectsTimingsByTheirDaysAndTasks) {
     for (const Case& c : cases)
         EXPECT_EQ(timingsForSelection(c.first, c.last, c.tasks, context).size(), c.count)
             << c.first << "-" << c.last;
+}
+
+TEST(CsvExport, ProposesAFileNameForTheRangeInTheUsersLocale) {
+    struct Case {
+        const char* locale;
+        ZRYearMonthDay start, end;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"en_US", 0, 99999999, "Ravelong Export (all time)"},
+        {"en_US", 20231230, 20240102, "Ravelong Export (Dec 30, 2023 - Jan 2, 2024)"},
+        {"en_US", 20240501, 20240603, "Ravelong Export (May 1 - Jun 3, 2024)"},
+        {"en_US", 20240501, 20240531, "Ravelong Export (May 1-31, 2024)"},
+        {"en_US", 20240501, 20240501, "Ravelong Export (May 1, 2024)"},
+        {"de_DE", 20240501, 20240531, "Ravelong Export (1.-31. Mai 2024)"},
+    };
+    for (const Case& c : cases) {
+        const ZRCalendar calendar = ZRCalendar::forLocale(zones::named("Europe/Berlin"), c.locale);
+        EXPECT_EQ(getFileNameString(c.start, c.end, calendar), c.name) << c.locale << c.start;
+    }
 }
 
 }  // namespace
