@@ -267,6 +267,8 @@ Result<PieChartData> computePieChartData(BackgroundReader& reader, const ChartRe
             slice.value = values[k];
             slice.uuid = segment.uuid;
             slice.name = request.pieFullName ? segment.fullName : segment.name;
+            slice.shortName = segment.name;
+            slice.fullName = segment.fullName;
             slice.color = segment.color;
             slice.clear = !segment.hasColor;
             data.slices.push_back(std::move(slice));

@@ -70,7 +70,9 @@ struct PieSlice {
     double value = 0.0;
     std::string uuid;  // the payload: which task the pointer highlights
     std::string label;
-    std::string name;  // the legend text: the task name or the full name by the setting
+    std::string name;  // the task name or the full name, as the pie's setting asks
+    std::string shortName;
+    std::string fullName;
     TaskColor color;
     bool clear = false;  // the task has no colour
     bool operator==(const PieSlice&) const = default;
