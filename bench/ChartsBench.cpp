@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/BackgroundConnection.h"
+#include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
@@ -114,6 +115,7 @@ int runChartsSuite() {
         task->setTaskIsSelected(task->parentTask() == nullptr);
     (void)context.save();
     ZRUserDefaults2::setSelectionState(2);
+    ZRUserDefaults2::setGeneralStartAndEndDate(today - 3652, today);
     const ChartRequest request = buildChartRequest(ChartKind::bar, context, defaults, true);
     (void)connection->read([&](BackgroundReader& r) {
         auto data = computeBarChartData(r, request, notCancelled);

@@ -48,9 +48,7 @@ void BarChartView::setData(const BarChartData& data) {
     series_->setBarWidth(0.8);
     chart()->addSeries(series_);
     auto* xAxis = new QBarCategoryAxis();
-    auto* yAxis = new QValueAxis();
-    yAxis->setRange(0.0, std::max(1.0, highest / 3600.0 * 1.05));
-    yAxis->setLabelFormat(QStringLiteral("%.0fh"));
+    auto* yAxis = hourAxis(highest);
     chart()->addAxis(xAxis, Qt::AlignBottom);
     chart()->addAxis(yAxis, Qt::AlignLeft);
     series_->attachAxis(xAxis);

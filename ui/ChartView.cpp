@@ -8,6 +8,8 @@
 #include <QLegendMarker>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QValueAxis>
+#include <cmath>
 
 #include "core/durations/NumberDurationStrings.h"
 #include "stats/ChartDataSource.h"
@@ -74,6 +76,23 @@ void ChartView::showToolTip(const QString& text) {
         QToolTip::hideText();
     else
         QToolTip::showText(QCursor::pos(), text, view_);
+}
+
+QValueAxis* ChartView::hourAxis(double highestSeconds) {
+    const double hours = std::max(1.0, std::ceil(highestSeconds / 3600.0 * 1.05));
+    // About five steps of 1, 2, 5, 10, 20, 50 ... hours.
+    double step = 1.0;
+    for (double magnitude = 1.0; step * 6.0 < hours; magnitude *= 10.0)
+        for (double factor : {1.0, 2.0, 5.0})
+            if (step * 6.0 < hours)
+                step = factor * magnitude;
+    auto* axis = new QValueAxis();
+    axis->setRange(0.0, std::ceil(hours / step) * step);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%.0fh"));
+    return axis;
 }
 
 void ChartView::clearChart() {

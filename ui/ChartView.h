@@ -9,6 +9,7 @@
 
 class QChart;
 class QChartView;
+class QValueAxis;
 
 namespace ravelong {
 
@@ -57,6 +58,9 @@ protected:
     void showToolTip(const QString& text);
     // Removes every series and axis.
     void clearChart();
+    // A value axis in hours from 0 past `highestSeconds`, its ticks on whole hours ("3h"), so no
+    // label rounds a fraction of an hour.
+    static QValueAxis* hourAxis(double highestSeconds);
 
     bool legendShown_ = true;
     bool legendFullNames_ = false;

@@ -1,6 +1,7 @@
 #include "ui/LineChartView.h"
 
 #include <QAreaSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QDateTime>
 #include <QLegend>
@@ -77,12 +78,19 @@ void LineChartView::setData(const LineChartData& data) {
         averageSeries_->setPen(QPen(QColor(0xd9, 0x6b, 0x1c), 2.0));
         chart()->addSeries(averageSeries_);
     }
-    auto* xAxis = new QValueAxis();
-    xAxis->setRange(0.0, std::max(1.0, static_cast<double>(data_.daily.size()) - 1.0));
-    xAxis->setLabelFormat(QStringLiteral("%.0f"));
-    auto* yAxis = new QValueAxis();
-    yAxis->setRange(0.0, std::max(1.0, highest / 3600.0 * 1.05));
-    yAxis->setLabelFormat(QStringLiteral("%.0fh"));
+    // Days on the x axis, about ten of them labelled.
+    auto* xAxis = new QCategoryAxis();
+    const int days = data_.days();
+    xAxis->setRange(0.0, std::max(1.0, static_cast<double>(days) - 1.0));
+    xAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const int every = std::max(1, (days + 9) / 10);
+    for (int i = 0; i < days; i += every) {
+        QString label = qt(chart_formatters::formatDay(first + i, "MMMd"));
+        while (xAxis->categoriesLabels().contains(label))
+            label += QChar(0x200B);  // category names must differ
+        xAxis->append(label, i);
+    }
+    auto* yAxis = hourAxis(highest);
     chart()->addAxis(xAxis, Qt::AlignBottom);
     chart()->addAxis(yAxis, Qt::AlignLeft);
     for (QAbstractSeries* series : chart()->series()) {
