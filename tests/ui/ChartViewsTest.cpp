@@ -221,8 +221,9 @@ TEST_F(ChartViews, EachImageTypeIsWrittenAndReadsBack) {
         }
         pdf.legend = false;
         ASSERT_TRUE(writeChartImage(*view, pdf, base + "-nolegend.pdf"));
-        if (view->kind() == ChartKind::bar)
+        if (view->kind() == ChartKind::bar) {
             EXPECT_EQ(pdfText(base + "-nolegend.pdf").find("Review"), std::string::npos);
+        }
         EXPECT_TRUE(view->legendShown()) << "the view keeps its own legend";
     }
     EXPECT_FALSE(writeChartImage(pieView, {1, false, 80, true, false},
