@@ -25,6 +25,9 @@ inline constexpr int kSEErrorInvalidPath = 2001;
 inline constexpr int kSEErrorDamagedFile = 2002;
 inline constexpr int kSEErrorUnsupported = 2003;
 inline constexpr int kSEErrorFileExists = 2004;
+// A sync file of another program, and one written by a newer version of this one.
+inline constexpr int kSEErrorForeignFile = 2005;
+inline constexpr int kSEErrorFutureVersion = 2006;
 
 Error makeSEError(int code, std::string description);
 
