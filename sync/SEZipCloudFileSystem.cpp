@@ -236,7 +236,10 @@ void SEZipCloudFileSystem::downloadFromPaths(const std::vector<std::string>& pat
                     removeQuietly(archive);
                 if (!wrapped_)
                     return completion(releasedError());
-                wrapped_->downloadFromPaths(paths, localFiles, std::move(completion));
+                // A folder may hold zipped and plain files side by side (written by computers
+                // with and without the wrapping), so one missing archive must not send every
+                // item to its plain name: each item falls back on its own.
+                SECloudFileSystem::downloadFromPaths(paths, localFiles, std::move(completion));
                 return;
             }
             Status result;
