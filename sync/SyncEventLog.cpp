@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -88,67 +89,86 @@ void SyncEventLog::pull(std::function<void(PullReport, Status)> completion) {
                     return completion(PullReport{}, Status());
                 return completion(PullReport{}, listed);
             }
-            fs::path folder = scratch_ / ("down-" + makeUuid());
-            std::vector<std::string> paths;
-            std::vector<fs::path> locals;
-            std::vector<std::string> names;
+            auto batch = std::make_shared<Downloads>();
+            batch->folder = scratch_ / ("down-" + makeUuid());
             for (const auto& item : *items) {
                 if (item.isDirectory || seenNames_.contains(item.name))
                     continue;
-                names.push_back(item.name);
-                paths.push_back(std::string(kEventsDirectory) + "/" + item.name);
+                batch->names.push_back(item.name);
+                batch->paths.push_back(std::string(kEventsDirectory) + "/" + item.name);
                 // Each file gets a folder of its own: an unwrapped archive lands under the name it
                 // was uploaded with, which for a sync tool's conflict copy is the original's name.
-                locals.push_back(folder / std::to_string(locals.size()) / item.name);
+                batch->locals.push_back(batch->folder / std::to_string(batch->locals.size()) /
+                                        item.name);
                 std::error_code ec;
-                fs::create_directories(locals.back().parent_path(), ec);
+                fs::create_directories(batch->locals.back().parent_path(), ec);
             }
-            std::error_code ec;
-            fs::create_directories(folder, ec);
-            cloud_.downloadFromPaths(
-                paths, locals,
-                [this, folder, names, locals,
-                 completion = std::move(completion)](Status downloaded) mutable {
-                    PullReport report;
-                    std::vector<std::pair<SyncEvent, std::string>> events;
-                    for (std::size_t i = 0; i < locals.size(); ++i) {
-                        std::optional<fs::path> landed;
-                        std::error_code listError;
-                        for (fs::directory_iterator it(locals[i].parent_path(), listError), end;
-                             !listError && it != end; it.increment(listError))
-                            landed = it->path();
-                        if (!landed)
-                            continue;  // not downloaded: tried again on the next pull
-                        seenNames_.insert(names[i]);
-                        auto decoded = sync_event_file::decode(readAll(*landed), names[i]);
-                        if (!decoded.ok()) {
-                            report.skipped.push_back(decoded.error());
-                            continue;
-                        }
-                        events.emplace_back(std::move(decoded.value()), names[i]);
-                    }
-                    std::error_code ec;
-                    fs::remove_all(folder, ec);
-                    std::sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
-                        return a.first.key < b.first.key;
-                    });
-                    for (const auto& [event, name] : events) {
-                        if (replica_.hasApplied(event.key))
-                            continue;
-                        auto touched = replica_.apply(event);
-                        if (!touched.ok()) {
-                            Error error = touched.error();
-                            error.description =
-                                "The event file " + name + " was skipped: " + error.description;
-                            report.skipped.push_back(error);
-                            continue;
-                        }
-                        ++report.applied;
-                        report.touched.insert(touched->begin(), touched->end());
-                    }
-                    completion(std::move(report), downloaded);
-                });
+            batch->completion = std::move(completion);
+            downloadNext(batch);
         });
+}
+
+// One file at a time, so that a damaged archive costs only itself: a batch stops at its first
+// failure and would hold back every file after it on every pull.
+void SyncEventLog::downloadNext(std::shared_ptr<Downloads> batch) {
+    std::size_t i = batch->statuses.size();
+    if (i < batch->paths.size()) {
+        cloud_.downloadFromPath(batch->paths[i], batch->locals[i], [this, batch](Status status) {
+            batch->statuses.push_back(status);
+            downloadNext(batch);
+        });
+        return;
+    }
+    PullReport report;
+    Status downloaded;
+    std::vector<std::pair<SyncEvent, std::string>> events;
+    for (i = 0; i < batch->locals.size(); ++i) {
+        const std::string& name = batch->names[i];
+        if (!batch->statuses[i].ok()) {
+            // A hostile or damaged archive stays so: report it once. Anything else (a file
+            // still arriving, a dropped mount) is tried again on the next pull.
+            if (batch->statuses[i].error().code == kSEErrorDamagedFile) {
+                seenNames_.insert(name);
+                report.skipped.push_back(batch->statuses[i].error());
+            } else {
+                downloaded = batch->statuses[i];
+            }
+            continue;
+        }
+        std::optional<fs::path> landed;
+        std::error_code listError;
+        for (fs::directory_iterator it(batch->locals[i].parent_path(), listError), end;
+             !listError && it != end; it.increment(listError))
+            landed = it->path();
+        if (!landed)
+            continue;
+        seenNames_.insert(name);
+        auto decoded = sync_event_file::decode(readAll(*landed), name);
+        if (!decoded.ok()) {
+            report.skipped.push_back(decoded.error());
+            continue;
+        }
+        events.emplace_back(std::move(decoded.value()), name);
+    }
+    std::error_code ec;
+    fs::remove_all(batch->folder, ec);
+    std::sort(events.begin(), events.end(),
+              [](const auto& a, const auto& b) { return a.first.key < b.first.key; });
+    for (const auto& [event, name] : events) {
+        if (replica_.hasApplied(event.key))
+            continue;
+        auto touched = replica_.apply(event);
+        if (!touched.ok()) {
+            Error error = touched.error();
+            error.description = "The event file " + name + " was skipped: " + error.description;
+            report.skipped.push_back(error);
+            continue;
+        }
+        ++report.applied;
+        report.touched.insert(touched->begin(), touched->end());
+    }
+    auto completion = std::move(batch->completion);
+    completion(std::move(report), downloaded);
 }
 
 }  // namespace ravelong

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,6 +43,15 @@ public:
     std::size_t pendingUploads() const { return unsent_.size(); }
 
 private:
+    struct Downloads {
+        std::filesystem::path folder;
+        std::vector<std::string> names, paths;
+        std::vector<std::filesystem::path> locals;
+        std::vector<Status> statuses;
+        std::function<void(PullReport, Status)> completion;
+    };
+    void downloadNext(std::shared_ptr<Downloads> batch);
+
     SECloudFileSystem& cloud_;
     SyncReplica& replica_;
     std::filesystem::path scratch_;

@@ -123,6 +123,21 @@ TEST_P(SyncEventLogTest, AFailedUploadIsSentWithTheNextPublish) {
     EXPECT_EQ(a.replica.records(), b.replica.records());
 }
 
+TEST(SyncEventLogZipped, ADamagedArchiveIsReportedOnceAndHoldsBackNoOtherFile) {
+    testing::CloudTestLoop t;
+    TemporaryDirectory cloud;
+    Computer a(t, cloud.path(), "A", true), b(t, cloud.path(), "B", true);
+    ASSERT_TRUE(a.publish(setNote("T1", "one")).ok());
+    ASSERT_TRUE(a.publish(setNote("T2", "two")).ok());
+    // Sorted before every real event file, and not a zip archive at all.
+    writeFile(cloud / "events" / "0-damaged.event.synczip", "PK broken");
+    auto report = b.pull();
+    EXPECT_EQ(report.applied, 2u);
+    ASSERT_EQ(report.skipped.size(), 1u);
+    EXPECT_EQ(report.skipped[0].code, kSEErrorDamagedFile);
+    EXPECT_TRUE(b.pull().skipped.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndZipped, SyncEventLogTest, ::testing::Bool());
 
 }  // namespace
