@@ -120,6 +120,19 @@ TEST_F(ZipWrappingTest, BatchesRoundTripAndFallBackToPlainNames) {
     EXPECT_FALSE(fs::exists(cloud / "b" / "1.json.synczip"));
 }
 
+TEST_F(ZipWrappingTest, ABatchOverZippedAndPlainFilesSideBySideFetchesBoth) {
+    ASSERT_TRUE(upload("zipped", "z.json", "m/z.json").ok());
+    writeFile(cloud / "m" / "p.json", "plain");
+    fs::create_directories(local / "in");
+    auto s = t.status([&](auto done) {
+        zip.downloadFromPaths({"m/z.json", "m/p.json"},
+                              {local / "in" / "z.json", local / "in" / "p.json"}, done);
+    });
+    ASSERT_TRUE(s.ok()) << s.error().description;
+    EXPECT_EQ(readFile(local / "in" / "z.json"), "zipped");
+    EXPECT_EQ(readFile(local / "in" / "p.json"), "plain");
+}
+
 TEST_F(ZipWrappingTest, HostileOrDamagedArchivesAreRefusedAndWriteNothing) {
     fs::create_directories(cloud / "e");
     std::string bomb(3 * 1024 * 1024, '\0');  // inflates past the 1 MiB limit of this wrapper
