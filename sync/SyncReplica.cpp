@@ -1,0 +1,71 @@
+#include "sync/SyncReplica.h"
+
+#include <algorithm>
+
+#include "sync/SECloudFileSystem.h"
+
+namespace ravelong {
+
+bool SyncReplica::Record::isDeleted() const {
+    if (!deletedAt)
+        return false;
+    return std::none_of(properties.begin(), properties.end(),
+                        [&](const auto& p) { return p.second.key > *deletedAt; });
+}
+
+SyncReplica::SyncReplica(std::string deviceId) : deviceId_(std::move(deviceId)) {}
+
+SyncOrderingKey SyncReplica::nextKey() {
+    return {++lamport_, deviceId_};
+}
+
+Result<std::set<SyncReplica::RecordId>> SyncReplica::apply(const SyncEvent& event) {
+    // Check every change first, so a bad one leaves the replica untouched.
+    if (!event.changes.is_array())
+        return makeSEError(kSEErrorDamagedFile, "An event holds no list of changes.");
+    for (const auto& change : event.changes) {
+        bool shaped = change.is_object() && change.contains("entity") &&
+                      change["entity"].is_string() && change.contains("uuid") &&
+                      change["uuid"].is_string() && !change["uuid"].get<std::string>().empty();
+        bool sets = shaped && change.contains("set") && change["set"].is_object();
+        bool deletes = shaped && change.contains("delete") && change["delete"] == true;
+        if (sets == deletes)
+            return makeSEError(kSEErrorDamagedFile,
+                               "An event of " + event.key.deviceId + " holds a malformed change.");
+    }
+    lamport_ = std::max(lamport_, event.key.lamport);
+    std::set<RecordId> touched;
+    if (!applied_.insert(event.key).second)
+        return touched;
+    for (const auto& change : event.changes) {
+        RecordId id{change["entity"].get<std::string>(), change["uuid"].get<std::string>()};
+        Record& record = records_[id];
+        touched.insert(id);
+        if (change.contains("delete")) {
+            if (!record.deletedAt || *record.deletedAt < event.key)
+                record.deletedAt = event.key;
+            continue;
+        }
+        for (const auto& [name, value] : change["set"].items()) {
+            auto found = record.properties.find(name);
+            if (found == record.properties.end() || found->second.key < event.key)
+                record.properties[name] = Property{value, event.key};
+        }
+    }
+    return touched;
+}
+
+std::map<SyncReplica::RecordId, std::map<std::string, nlohmann::json>> SyncReplica::liveValues()
+    const {
+    std::map<RecordId, std::map<std::string, nlohmann::json>> out;
+    for (const auto& [id, record] : records_) {
+        if (record.isDeleted())
+            continue;
+        auto& values = out[id];
+        for (const auto& [name, property] : record.properties)
+            values[name] = property.value;
+    }
+    return out;
+}
+
+}  // namespace ravelong

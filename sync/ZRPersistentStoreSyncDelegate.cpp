@@ -1,0 +1,120 @@
+#include "sync/ZRPersistentStoreSyncDelegate.h"
+
+#include <cmath>
+
+#include "sync/SyncTexts.h"
+
+namespace ravelong {
+
+namespace t = sync_texts;
+
+namespace {
+
+// Statuses of "ZRConnectionState" below the service's hundreds.
+constexpr int kStatusIdle = 0;
+constexpr int kStatusConnecting = 2;
+constexpr int kStatusNetworkUnavailable = 4;
+
+bool isNetworkError(const Error& error) {
+    auto display = displayForActivityEnd(error);
+    return display.label == std::string(t::kNetworkUnavailable);
+}
+
+}  // namespace
+
+ZRPersistentStoreSyncDelegate::ZRPersistentStoreSyncDelegate(
+    Services services, SyncService service, std::unique_ptr<SECloudFileSystem> cloudFileSystem,
+    SyncMerger& merger)
+    : services_(std::move(services)),
+      service_(service),
+      cloudFileSystem_(std::move(cloudFileSystem)),
+      merger_(merger) {
+    setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+}
+
+ZRPersistentStoreSyncDelegate::~ZRPersistentStoreSyncDelegate() {
+    *alive_ = false;
+}
+
+bool ZRPersistentStoreSyncDelegate::readyToSync() const {
+    return service_ != SyncService::none && cloudFileSystem_ && cloudFileSystem_->isConnected() &&
+           activeMergeCount_ == 0;
+}
+
+void ZRPersistentStoreSyncDelegate::forceSyncWithMergeOptions(std::int64_t mergeOptions) {
+    if (service_ == SyncService::none || !cloudFileSystem_)
+        return;
+    auto options = static_cast<std::uint64_t>(mergeOptions);
+    if (activeMergeCount_ > 0) {
+        pendingOptions_ = options;
+        return;
+    }
+    startMerge(options);
+}
+
+void ZRPersistentStoreSyncDelegate::startMerge(std::uint64_t options) {
+    ++activeMergeCount_;
+    setConnectionState(ConnectionState::of(service_, kStatusConnecting).value);
+    if (services_.setSyncState)
+        services_.setSyncState(1, true);
+    services_.notifications.post(std::string(t::kZRSyncActivityDidBegin));
+    merger_.mergeWithOptions(options, [this, alive = alive_](Status status) {
+        if (*alive)
+            mergeEnded(std::move(status));
+    });
+}
+
+void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
+    --activeMergeCount_;
+    previousMergeEndedWithError_ = !status.ok();
+    UserInfo info;
+    if (status.ok()) {
+        services_.groupDefaults.setDate(t::kZRLastSync, services_.clock.now());
+        setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+    } else {
+        info[std::string(t::kErrorKey)] = status.error();
+        setConnectionState(ConnectionState::of(service_, isNetworkError(status.error())
+                                                             ? kStatusNetworkUnavailable
+                                                             : kStatusIdle)
+                               .value);
+    }
+    if (services_.setSyncState)
+        services_.setSyncState(0, true);
+    services_.notifications.post(std::string(t::kZRSyncActivityDidEnd), nullptr, std::move(info));
+
+    if (pendingOptions_) {
+        auto options = *pendingOptions_;
+        pendingOptions_.reset();
+        startMerge(options);
+        return;
+    }
+    auto waiting = std::move(waitingForIdle_);
+    waitingForIdle_.clear();
+    for (auto& finished : waiting)
+        finished();
+}
+
+void ZRPersistentStoreSyncDelegate::waitForTerminatingMerge(std::function<void()> finished) {
+    // At quit only the running merge is waited for; a queued one would start work we then drop.
+    pendingOptions_.reset();
+    if (activeMergeCount_ == 0) {
+        finished();
+        return;
+    }
+    waitingForIdle_.push_back(std::move(finished));
+}
+
+void ZRPersistentStoreSyncDelegate::checkRemoteTime(Instant remoteNow) {
+    if (std::fabs(remoteNow - services_.clock.now()) <= kClockToleranceSeconds)
+        return;
+    if (clockWarning_.shouldShow(services_.clock.now()) &&
+        services_.showSystemTimesNotSynchronousAlert)
+        services_.showSystemTimesNotSynchronousAlert();
+}
+
+void ZRPersistentStoreSyncDelegate::setConnectionState(std::int64_t value) {
+    if (services_.standardDefaults.integerForKey(t::kZRConnectionState) != value)
+        services_.standardDefaults.setInteger(t::kZRConnectionState, value);
+}
+
+}  // namespace ravelong

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/MaintenanceServices.h"
+#include "foundation/Clock.h"
+#include "foundation/MainLoop.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/UserDefaults.h"
+#include "sync/SECloudFileSystem.h"
+#include "sync/SyncMerger.h"
+#include "sync/SyncStatusDisplay.h"
+
+namespace ravelong {
+
+// The program's side of synchronisation: runs merges on the engine over the configured back-end
+// and publishes what the rest of the program shows: "ZRConnectionState" (standard defaults),
+// "ZRLastSync" (group suite), the activity notifications "ZRSyncActivityDidBegin" and
+// "ZRSyncActivityDidEnd" (user info "error": the Error, absent on success) and the indicator
+// state through `setSyncState`. Main thread only.
+//
+// One merge runs at a time; a request while one runs is remembered and runs once after it, so
+// a save during a merge is not left unsynchronised until the next tick.
+class ZRPersistentStoreSyncDelegate final : public SyncRequester {
+public:
+    struct Services {
+        MainLoop& loop;
+        const Clock& clock;
+        NotificationCenter& notifications;
+        UserDefaults& standardDefaults;
+        UserDefaults& groupDefaults;
+        // The indicator: 0 hidden, 1 spinning (Part of the application delegate's state).
+        std::function<void(std::int32_t state, bool animate)> setSyncState;
+        // Shown at most once a day when another computer's clock disagrees with ours.
+        std::function<void()> showSystemTimesNotSynchronousAlert;
+    };
+
+    ZRPersistentStoreSyncDelegate(Services services, SyncService service,
+                                  std::unique_ptr<SECloudFileSystem> cloudFileSystem,
+                                  SyncMerger& merger);
+    ~ZRPersistentStoreSyncDelegate() override;
+
+    // True when a service is configured, its back-end connected and no merge is running.
+    bool readyToSync() const override;
+    // Starts a merge (after the running one, when one runs).
+    void forceSyncWithMergeOptions(std::int64_t mergeOptions) override;
+
+    SECloudFileSystem* cloudFileSystem() const { return cloudFileSystem_.get(); }
+    std::uint64_t activeMergeCount() const { return activeMergeCount_; }
+    bool previousMergeEndedWithError() const { return previousMergeEndedWithError_; }
+
+    // For quit: runs `finished` once no merge is running (at once when none is). The caller
+    // shows the finishing-sync window meanwhile.
+    void waitForTerminatingMerge(std::function<void()> finished);
+
+    // Compares a time another computer wrote (a file's stamp) with our clock; a difference of
+    // more than kClockToleranceSeconds asks for the clock warning (at most once a day).
+    void checkRemoteTime(Instant remoteNow);
+    static constexpr double kClockToleranceSeconds = 120.0;
+
+private:
+    void startMerge(std::uint64_t options);
+    void mergeEnded(Status status);
+    void setConnectionState(std::int64_t value);
+
+    Services services_;
+    SyncService service_;
+    std::unique_ptr<SECloudFileSystem> cloudFileSystem_;
+    SyncMerger& merger_;
+    std::uint64_t activeMergeCount_ = 0;
+    std::optional<std::uint64_t> pendingOptions_;
+    bool previousMergeEndedWithError_ = false;
+    ClockWarningGate clockWarning_;
+    std::vector<std::function<void()>> waitingForIdle_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace ravelong

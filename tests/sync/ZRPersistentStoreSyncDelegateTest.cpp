@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <any>
+
+#include "support/TestSupport.h"
+#include "sync/CloudTestLoop.h"
+#include "sync/LocalFolderCloudFileSystem.h"
+#include "sync/SyncTexts.h"
+#include "sync/ZRPersistentStoreSyncDelegate.h"
+
+namespace ravelong {
+namespace {
+
+namespace t = sync_texts;
+
+// An engine whose merges end when the test says so.
+class ScriptedMerger final : public SyncMerger {
+public:
+    void mergeWithOptions(std::uint64_t options, std::function<void(Status)> done) override {
+        optionsSeen.push_back(options);
+        pending.push_back(std::move(done));
+    }
+    void finish(Status status = Status()) {
+        auto done = std::move(pending.front());
+        pending.erase(pending.begin());
+        done(status);
+    }
+    std::vector<std::uint64_t> optionsSeen;
+    std::vector<std::function<void(Status)>> pending;
+};
+
+class SyncDelegateTest : public ::testing::Test {
+protected:
+    testing::CloudTestLoop t;
+    testing::TemporaryDirectory folder;
+    testing::TemporaryDirectory settings;
+    NotificationCenter notifications;
+    UserDefaults standard{settings / "standard.json"};
+    UserDefaults group{settings / "group.json"};
+    ScriptedMerger merger;
+    std::vector<std::int32_t> indicator;
+    std::vector<std::string> posted;
+    std::vector<std::optional<Error>> endErrors;
+    int clockAlerts = 0;
+
+    std::unique_ptr<ZRPersistentStoreSyncDelegate> make(SyncService service,
+                                                        std::filesystem::path root) {
+        for (auto name : {t::kZRSyncActivityDidBegin, t::kZRSyncActivityDidEnd})
+            notifications.addObserver(std::string(name), nullptr, [this](const Notification& n) {
+                posted.push_back(n.name);
+                if (n.name == t::kZRSyncActivityDidEnd) {
+                    auto it = n.userInfo.find(std::string(t::kErrorKey));
+                    endErrors.push_back(
+                        it == n.userInfo.end()
+                            ? std::nullopt
+                            : std::optional<Error>(std::any_cast<Error>(it->second)));
+                }
+            });
+        ZRPersistentStoreSyncDelegate::Services services{
+            t.loop,
+            t.clock,
+            notifications,
+            standard,
+            group,
+            [this](std::int32_t state, bool) { indicator.push_back(state); },
+            [this] { ++clockAlerts; }};
+        return std::make_unique<ZRPersistentStoreSyncDelegate>(
+            services, service, std::make_unique<LocalFolderCloudFileSystem>(t.loop, root), merger);
+    }
+    std::int64_t state() const { return standard.integerForKey(t::kZRConnectionState); }
+};
+
+TEST_F(SyncDelegateTest, AMergePublishesItsStateAndTheLastSyncTime) {
+    auto sync = make(SyncService::folder, folder.path());
+    EXPECT_EQ(state(), 500);
+    ASSERT_TRUE(sync->readyToSync());
+    sync->forceSyncWithMergeOptions(32);
+    EXPECT_FALSE(sync->readyToSync());
+    EXPECT_EQ(state(), 502);
+    EXPECT_TRUE(ConnectionState{state()}.isBusy());
+    EXPECT_EQ(merger.optionsSeen, std::vector<std::uint64_t>{32});
+    t.clock.set(2000.0);
+    merger.finish();
+    EXPECT_EQ(state(), 500);
+    EXPECT_EQ(group.dateForKey(t::kZRLastSync), 2000.0);
+    EXPECT_EQ(indicator, (std::vector<std::int32_t>{1, 0}));
+    EXPECT_EQ(posted, (std::vector<std::string>{std::string(t::kZRSyncActivityDidBegin),
+                                                std::string(t::kZRSyncActivityDidEnd)}));
+    ASSERT_EQ(endErrors.size(), 1u);
+    EXPECT_FALSE(endErrors[0].has_value());
+}
+
+TEST_F(SyncDelegateTest, FailedMergesReportTheirErrorAndKeepTheLastSyncTime) {
+    auto sync = make(SyncService::folder, folder.path());
+    sync->forceSyncWithMergeOptions(32);
+    merger.finish(makeSEError(kSEErrorNoConnection, "gone"));
+    EXPECT_EQ(state(), 504);
+    EXPECT_TRUE(sync->previousMergeEndedWithError());
+    EXPECT_EQ(group.dateForKey(t::kZRLastSync, -1.0), -1.0);
+    ASSERT_EQ(endErrors.size(), 1u);
+    EXPECT_EQ(endErrors[0]->code, kSEErrorNoConnection);
+
+    sync->forceSyncWithMergeOptions(32);
+    merger.finish(makeSEError(kSEErrorDamagedFile, "bad"));
+    EXPECT_EQ(state(), 500);
+}
+
+TEST_F(SyncDelegateTest, RequestsDuringAMergeRunOnceAfterIt) {
+    auto sync = make(SyncService::folder, folder.path());
+    sync->forceSyncWithMergeOptions(32);
+    sync->forceSyncWithMergeOptions(32);
+    sync->forceSyncWithMergeOptions(32);
+    EXPECT_EQ(merger.pending.size(), 1u);
+    merger.finish();
+    EXPECT_EQ(merger.pending.size(), 1u);
+    EXPECT_EQ(sync->activeMergeCount(), 1u);
+    merger.finish();
+    EXPECT_EQ(merger.optionsSeen.size(), 2u);
+    EXPECT_EQ(sync->activeMergeCount(), 0u);
+}
+
+TEST_F(SyncDelegateTest, QuitWaitsForTheRunningMergeOnly) {
+    auto sync = make(SyncService::folder, folder.path());
+    int finished = 0;
+    sync->waitForTerminatingMerge([&] { ++finished; });
+    EXPECT_EQ(finished, 1);
+    sync->forceSyncWithMergeOptions(32);
+    sync->forceSyncWithMergeOptions(32);  // queued, dropped by the quit
+    sync->waitForTerminatingMerge([&] { ++finished; });
+    EXPECT_EQ(finished, 1);
+    merger.finish();
+    EXPECT_EQ(finished, 2);
+    EXPECT_TRUE(merger.pending.empty());
+}
+
+TEST_F(SyncDelegateTest, NoServiceOrAnUnreachableFolderIsNotReady) {
+    auto none = make(SyncService::none, folder.path());
+    EXPECT_EQ(state(), 0);
+    EXPECT_FALSE(none->readyToSync());
+    none->forceSyncWithMergeOptions(32);
+    EXPECT_TRUE(merger.pending.empty());
+    auto unmounted = make(SyncService::folder, folder / "unmounted");
+    EXPECT_FALSE(unmounted->readyToSync());
+}
+
+TEST_F(SyncDelegateTest, ClocksThatDisagreeWarnAtMostOnceADay) {
+    auto sync = make(SyncService::folder, folder.path());
+    t.clock.set(800'000'000.0);
+    sync->checkRemoteTime(800'000'000.0 + 119);
+    EXPECT_EQ(clockAlerts, 0);
+    sync->checkRemoteTime(800'000'000.0 - 121);
+    EXPECT_EQ(clockAlerts, 1);
+    sync->checkRemoteTime(800'000'000.0 + 500);
+    EXPECT_EQ(clockAlerts, 1);
+    t.clock.set(800'000'000.0 + 86401);
+    sync->checkRemoteTime(0);
+    EXPECT_EQ(clockAlerts, 2);
+}
+
+}  // namespace
+}  // namespace ravelong
