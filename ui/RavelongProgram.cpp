@@ -16,11 +16,14 @@
 #include "app/SavePathTexts.h"
 #include "core/calendar/ZRCalendar.h"
 #include "core/timer/TimerTexts.h"
+#include "core/timer/ZRTimerControllerOSX.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Version.h"
 #include "platform/LinuxDeviceIdentity.h"
 #include "platform/SessionAutostart.h"
+#include "platform/UserScriptRunner.h"
+#include "scripting/ZRScriptApplication.h"
 #include "ui/LogindShutdownWatcher.h"
 #include "ui/LogindSleepWatcher.h"
 #include "ui/MilestoneReport.h"
@@ -28,6 +31,7 @@
 #include "ui/QtAlertPresenter.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
+#include "ui/ScriptingAdaptor.h"
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
 #include "ui/TestCommandChannel.h"
@@ -44,6 +48,7 @@ struct RavelongProgram::Parts {
     LinuxDeviceIdentity identity;
     QtAlertPresenter alerts;
     SingleInstance instance;
+    std::unique_ptr<UserScriptRunner> userScript;
     std::unique_ptr<SignalWatcher> signalWatcher;
     std::unique_ptr<LogindShutdownWatcher> logind;
     std::unique_ptr<LogindSleepWatcher> sleep;
@@ -53,6 +58,8 @@ struct RavelongProgram::Parts {
     std::unique_ptr<TrayHostWaiter> trayWaiter;
     std::unique_ptr<TestCommandChannel> commands;
     std::unique_ptr<TimeZoneWatcher> zoneWatcher;
+    std::unique_ptr<ZRScriptApplication> scripting;
+    std::unique_ptr<ScriptingAdaptor> scriptingAdaptor;
 };
 
 RavelongProgram::RavelongProgram(QApplication& application)
@@ -61,6 +68,9 @@ RavelongProgram::RavelongProgram(QApplication& application)
 RavelongProgram::~RavelongProgram() {
     if (parts_) {
         // The services go before the objects they point at.
+        parts_->scriptingAdaptor.reset();
+        parts_->scripting.reset();
+        UserScript::setCurrent(nullptr);
         AlertPresenter::setCurrent(nullptr);
         DeviceIdentity::setCurrent(nullptr);
         parts_->zoneWatcher.reset();
@@ -95,6 +105,10 @@ int RavelongProgram::run() {
 
     const DataLocations locations = DataLocations::standard();
     process_start::writeStartPreferences(locations);
+    // The user's script is looked for once, before any timer can start.
+    parts.userScript = std::make_unique<UserScriptRunner>(UserScriptRunner::defaultScriptsFolder(),
+                                                          parts.loop, parts.alerts);
+    UserScript::setCurrent(parts.userScript.get());
 
     parts.signalWatcher = std::make_unique<SignalWatcher>();
     connect(parts.signalWatcher.get(), &SignalWatcher::caught, this,
@@ -189,6 +203,12 @@ int RavelongProgram::run() {
     }
     launched_ = true;
     milestone_report::milestone("repaired");
+    if (ZRTimerControllerOSX* timer = parts.delegate->timerController()) {
+        parts.scripting = std::make_unique<ZRScriptApplication>(
+            parts.delegate->managedObjectContext(), *timer, parts.userScript->isInstalled());
+        parts.scriptingAdaptor = std::make_unique<ScriptingAdaptor>(*parts.scripting);
+        parts.scriptingAdaptor->exportOn(QDBusConnection::sessionBus());
+    }
     parts.shell->launchFinished();
     if (sessionEndPending_) {
         sessionEndPending_ = false;
