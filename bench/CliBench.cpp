@@ -32,6 +32,16 @@
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
 
+#ifdef RAVELONG_BENCH_DBUS
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#endif
+
 extern char** environ;
 
 namespace ravelong::bench {
@@ -100,7 +110,9 @@ bool prepareHome(const std::filesystem::path& root, const std::filesystem::path&
     }
     UserDefaults settings(root / "config" / "ravelong" / "settings.json");
     settings.setInteger("ZRVersion", kRavelongBuildNumber);
+    settings.setInteger("ZRShowTasks", 2);
     settings.setBool("ZRDidQuit", true);
+    settings.setBool("ZRNoTrayNoticeShown", true);
     return static_cast<bool>(settings.synchronize());
 }
 
@@ -146,6 +158,118 @@ bool writeTimewarriorDatabase(const std::filesystem::path& store, const std::fil
     }
     return !files.empty();
 }
+
+#ifdef RAVELONG_BENCH_DBUS
+// Starts a process with its standard output on a pipe (when asked); the pid, or -1.
+pid_t spawnWithOutput(const std::vector<std::string>& command,
+                      const std::vector<std::string>& environment, int* outputFd) {
+    std::vector<char*> argv;
+    for (const std::string& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& entry : environment)
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (outputFd && pipe(pipeFds) == 0) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (outputFd) {
+        close(pipeFds[1]);
+        *outputFd = pipeFds[0];
+    }
+    return pid;
+}
+
+// A toggle through the scripting interface against the running program on the heavy store,
+// from the call until the reply (the program saves the store before it answers).
+std::optional<double> dbusToggleRoundtripMs(std::vector<std::string> environment) {
+    static int argc = 1;
+    static char name[] = "ravelong-bench";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+    int daemonOut = -1;
+    const pid_t daemon = spawnWithOutput(
+        {"dbus-daemon", "--session", "--nofork", "--print-address=1"}, environment, &daemonOut);
+    if (daemon < 0)
+        return std::nullopt;
+    std::string address;
+    char c = 0;
+    while (read(daemonOut, &c, 1) == 1 && c != '\n')
+        address += c;
+    close(daemonOut);
+    environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + address);
+    environment.push_back("QT_QPA_PLATFORM=offscreen");
+    const pid_t program = spawnWithOutput({RAVELONG_PROGRAM_PATH}, environment, nullptr);
+    std::optional<double> result;
+    {
+        QDBusConnection bus =
+            QDBusConnection::connectToBus(QString::fromStdString(address), QStringLiteral("bench"));
+        const QString service = QStringLiteral("io.github.ravelong.Ravelong");
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (bus.isConnected() && !bus.interface()->isServiceRegistered(service).value() &&
+               std::chrono::steady_clock::now() < deadline)
+            usleep(100000);
+        const auto call = [&](const char* method, const QList<QVariant>& arguments) {
+            QDBusMessage message = QDBusMessage::createMethodCall(
+                service, QStringLiteral("/io/github/ravelong/Ravelong"), service, method);
+            message.setArguments(arguments);
+            return bus.call(message, QDBus::Block, 30000);
+        };
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            service, QStringLiteral("/io/github/ravelong/Ravelong"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << service << QStringLiteral("RunningTaskIDs");
+        const QStringList running = bus.call(get, QDBus::Block, 30000)
+                                        .arguments()
+                                        .value(0)
+                                        .value<QDBusVariant>()
+                                        .variant()
+                                        .toStringList();
+        if (!running.isEmpty()) {
+            std::vector<double> times;
+            for (int i = 0; i < 10; ++i) {
+                const auto start = std::chrono::steady_clock::now();
+                const QDBusMessage reply = call("ToggleTask", {running.front()});
+                times.push_back(std::chrono::duration<double, std::milli>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count());
+                if (reply.type() != QDBusMessage::ReplyMessage ||
+                    !reply.arguments().value(0).toBool()) {
+                    std::cerr << "cli: a toggle over D-Bus failed\n";
+                    times.clear();
+                    break;
+                }
+            }
+            if (!times.empty())
+                result = median(times);
+        } else {
+            std::cerr
+                << "cli: the program did not offer the scripting interface with a running task\n";
+        }
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("bench"));
+    int status = 0;
+    if (program > 0) {
+        kill(program, SIGTERM);
+        waitpid(program, &status, 0);
+    }
+    kill(daemon, SIGTERM);
+    waitpid(daemon, &status, 0);
+    return result;
+}
+#endif
 
 int runCliSuite() {
     const auto store = heavyUserStoreFileMadeInChildProcess(HeavyUserProfile{});
@@ -193,6 +317,13 @@ int runCliSuite() {
         printFigure("cli_report_year_speedup", *timewYear / *year, "x");
     if (all && timewAll)
         printFigure("cli_report_all_speedup", *timewAll / *all, "x");
+#ifdef RAVELONG_BENCH_DBUS
+    // Last: the program changes its copy of the store.
+    if (const auto ms = dbusToggleRoundtripMs(environment))
+        printFigure("dbus_toggle_roundtrip_ms", *ms, "ms");
+    else
+        ++failures;
+#endif
     return failures == 0 ? 0 : 1;
 }
 
