@@ -19,11 +19,14 @@
 #include "exchange/LegacyStoreUpgrade.h"
 #include "exchange/ZRAutomaticBackup.h"
 #include "foundation/Clock.h"
+#include "core/timer/ZRTimerControllerOSX.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Version.h"
 #include "platform/LinuxDeviceIdentity.h"
 #include "platform/SessionAutostart.h"
+#include "platform/UserScriptRunner.h"
+#include "scripting/ZRScriptApplication.h"
 #include "ui/LogindShutdownWatcher.h"
 #include "ui/LogindSleepWatcher.h"
 #include "ui/MilestoneReport.h"
@@ -31,6 +34,7 @@
 #include "ui/QtAlertPresenter.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
+#include "ui/ScriptingAdaptor.h"
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
 #include "ui/SystemClockWatcher.h"
@@ -49,6 +53,7 @@ struct RavelongProgram::Parts {
     LinuxDeviceIdentity identity;
     QtAlertPresenter alerts;
     SingleInstance instance;
+    std::unique_ptr<UserScriptRunner> userScript;
     std::unique_ptr<SignalWatcher> signalWatcher;
     std::unique_ptr<LogindShutdownWatcher> logind;
     std::unique_ptr<LogindSleepWatcher> sleep;
@@ -61,6 +66,8 @@ struct RavelongProgram::Parts {
     std::unique_ptr<TestCommandChannel> commands;
     std::unique_ptr<TimeZoneWatcher> zoneWatcher;
     std::unique_ptr<SystemClockWatcher> clockWatcher;
+    std::unique_ptr<ZRScriptApplication> scripting;
+    std::unique_ptr<ScriptingAdaptor> scriptingAdaptor;
 };
 
 RavelongProgram::RavelongProgram(QApplication& application)
@@ -69,6 +76,9 @@ RavelongProgram::RavelongProgram(QApplication& application)
 RavelongProgram::~RavelongProgram() {
     if (parts_) {
         // The services go before the objects they point at.
+        parts_->scriptingAdaptor.reset();
+        parts_->scripting.reset();
+        UserScript::setCurrent(nullptr);
         AlertPresenter::setCurrent(nullptr);
         DeviceIdentity::setCurrent(nullptr);
         parts_->zoneWatcher.reset();
@@ -107,6 +117,10 @@ int RavelongProgram::run() {
 
     const DataLocations locations = DataLocations::standard();
     process_start::writeStartPreferences(locations);
+    // The user's script is looked for once, before any timer can start.
+    parts.userScript = std::make_unique<UserScriptRunner>(UserScriptRunner::defaultScriptsFolder(),
+                                                          parts.loop, parts.alerts);
+    UserScript::setCurrent(parts.userScript.get());
 
     parts.signalWatcher = std::make_unique<SignalWatcher>();
     connect(parts.signalWatcher.get(), &SignalWatcher::caught, this,
@@ -223,6 +237,12 @@ int RavelongProgram::run() {
     }
     launched_ = true;
     milestone_report::milestone("repaired");
+    if (ZRTimerControllerOSX* timer = parts.delegate->timerController()) {
+        parts.scripting = std::make_unique<ZRScriptApplication>(
+            parts.delegate->managedObjectContext(), *timer, parts.userScript->isInstalled());
+        parts.scriptingAdaptor = std::make_unique<ScriptingAdaptor>(*parts.scripting);
+        parts.scriptingAdaptor->exportOn(QDBusConnection::sessionBus());
+    }
     parts.shell->launchFinished();
     if (sessionEndPending_) {
         sessionEndPending_ = false;

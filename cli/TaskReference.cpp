@@ -1,0 +1,37 @@
+#include "cli/TaskReference.h"
+
+#include <algorithm>
+
+namespace ravelong::cli {
+
+Result<std::string> resolveTaskOverBus(RavelongBus& bus, const std::string& reference) {
+    if (reference.empty())
+        return Error{"ravelong-cli", 2, "No task given.", ""};
+    // An identifier with spaces cannot be one, and the program refuses it.
+    if (reference.find_first_of(" \t\n") == std::string::npos && reference.size() <= 256) {
+        auto found = bus.getTaskWithID(reference);
+        if (!found)
+            return found.error();
+        if (found.value())
+            return text(*found.value(), "uniqueID");
+    }
+    auto named = bus.getTaskIDs({{"name", reference}});
+    if (!named)
+        return named.error();
+    if (named.value().size() == 1)
+        return named.value().front();
+    if (named.value().empty())
+        return Error{"ravelong-cli", 1, "No task is named \"" + reference + "\".", ""};
+    std::string ids;
+    for (const std::string& id : named.value())
+        ids += " " + id;
+    return Error{"ravelong-cli", 1,
+                 "Several tasks are named \"" + reference + "\"; name one by its uuid:", ids};
+}
+
+bool wantsHelp(const std::vector<std::string>& arguments) {
+    return std::any_of(arguments.begin(), arguments.end(),
+                       [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+}  // namespace ravelong::cli

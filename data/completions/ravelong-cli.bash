@@ -1,0 +1,29 @@
+# bash completion for ravelong-cli. The commands are read from "ravelong-cli --help", so commands
+# added later complete too; task arguments complete from "ravelong-cli tasks".
+_ravelong_cli() {
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    if [[ $COMP_CWORD -eq 1 ]]; then
+        local commands
+        commands=$(ravelong-cli --help 2>/dev/null | awk '/^Commands:/ {on=1; next} on && /^  [a-z]/ {print $1}')
+        COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+        return
+    fi
+    case ${COMP_WORDS[1]} in
+        start|toggle|stop|add-timing)
+            if [[ $COMP_CWORD -eq 2 ]]; then
+                local IFS=$'\n'
+                local names
+                names=$(ravelong-cli tasks 2>/dev/null | cut -f2 | sed 's/^ *//')
+                COMPREPLY=($(compgen -W "$names" -- "$cur"))
+                COMPREPLY=("${COMPREPLY[@]// /\\ }")
+            fi
+            ;;
+        tasks)
+            COMPREPLY=($(compgen -W "--archived --help" -- "$cur"))
+            ;;
+        *)
+            COMPREPLY=($(compgen -W "--help" -- "$cur"))
+            ;;
+    esac
+}
+complete -F _ravelong_cli ravelong-cli
