@@ -84,7 +84,7 @@ TEST_F(ScriptCommands, CreateTaskRefusesParentsThatCannotTakeChildren) {
     timing("B", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 10));
     settle();
     const std::size_t before = ZRCDTask::numberOfTasks_inContext(*context);
-    for (const std::string parent : {std::string("no-such-task"), uuid("B"), uuid("A1a")}) {
+    for (const std::string& parent : {std::string("no-such-task"), uuid("B"), uuid("A1a")}) {
         SCOPED_TRACE(parent);
         EXPECT_FALSE(app.createTask(ScriptArguments{{kArgParentTaskID, parent}}));
         EXPECT_EQ(app.scriptError().number, 0);
@@ -154,7 +154,7 @@ TEST_F(ScriptCommands, CreateTimingChecksItsArguments) {
 TEST_F(ScriptCommands, CreateTimingKeepsOnlyANonEmptyNote) {
     tree("B");
     const Instant start = berlinTime(2024, 3, 12, 9);
-    for (const std::string note : {std::string("call"), std::string()}) {
+    for (const std::string& note : {std::string("call"), std::string()}) {
         ASSERT_TRUE(app.createTiming(ScriptArguments{{kArgTaskID, uuid("B")},
                                                      {kArgStartDate, at(start)},
                                                      {kArgEndDate, at(start + 600)},
