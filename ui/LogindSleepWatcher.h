@@ -11,23 +11,23 @@ namespace ravelong {
 // logind lets the machine sleep only after the "delay" inhibitors taken before it decided to
 // have released, so while timers run the program holds one (what "sleep"): setHoldInhibitor(true)
 // when the first timer starts, false when the last one stops. PrepareForSleep(true) emits
-// sleepStarting(); its handler stops or measures the timers and saves, then calls handled(),
-// which releases the inhibitor so the machine sleeps. PrepareForSleep(false) emits wokeUp() and
-// takes the inhibitor again if it is still wanted. `bus` is the system bus in the program and a
-// private bus in tests; without logind on it nothing happens. Main thread only.
+// goingToSleep(); its handlers (direct connections) stop or measure the timers and save, and
+// when they return the inhibitor is released so the machine sleeps. PrepareForSleep(false)
+// emits wokeUp() and takes the inhibitor again if it is still wanted. `bus` is the system bus in
+// the program and a private bus in tests; without logind on it nothing happens. Main thread.
 class LogindSleepWatcher final : public QObject {
     Q_OBJECT
 
 public:
-    explicit LogindSleepWatcher(QDBusConnection bus, QObject* parent = nullptr);
+    explicit LogindSleepWatcher(QDBusConnection bus = QDBusConnection::systemBus(),
+                                QObject* parent = nullptr);
 
     bool isConnected() const { return connected_; }
     void setHoldInhibitor(bool hold);
     bool holdsInhibitor() const { return inhibitor_.isValid(); }
-    void handled();
 
 signals:
-    void sleepStarting();
+    void goingToSleep();
     void wokeUp();
 
 private slots:

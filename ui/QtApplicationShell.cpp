@@ -1,6 +1,7 @@
 #include "ui/QtApplicationShell.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -12,14 +13,21 @@
 #include "core/model/ZRCDTiming.h"
 #include "core/timer/ZRTimerControllerOSX.h"
 #include "foundation/AlertPresenter.h"
+#include "foundation/Clock.h"
 #include "foundation/MainLoop.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
+#include "menubar/RecentTaskClickHandler.h"
+#include "menubar/StackMenuActions.h"
+#include "menubar/ZRStackMenu.h"
+#include "menubar/ZRStatusItemView.h"
 #include "ui/DatabaseUpdateWindow.h"
 #include "ui/LogindShutdownWatcher.h"
 #include "ui/MainWindow.h"
 #include "ui/MilestoneReport.h"
 #include "ui/QtAlertPresenter.h"
 #include "ui/RestrictedModeWindow.h"
+#include "ui/StatusNotifierItem.h"
 #include "ui/TaskPanel.h"
 #include "ui/TimersRunningWindow.h"
 #include "ui/TrayItem.h"
@@ -32,6 +40,10 @@ QtApplicationShell::QtApplicationShell(QObject* parent)
     : QObject(parent), sound_([] { QApplication::beep(); }) {}
 
 QtApplicationShell::~QtApplicationShell() {
+    clickHandler_.reset();
+    menuActions_.reset();
+    stackMenu_.reset();
+    statusView_.reset();
     delete panel_;
     delete mainWindow_;
     delete timersRunning_;
@@ -164,31 +176,39 @@ void QtApplicationShell::createMenuBarControllers() {
 void QtApplicationShell::makeTrayOrWindow() {
     if (panel_)
         return;
-    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable() ||
+                               StatusNotifierItem::watcherAvailable(QDBusConnection::sessionBus());
     panel_ = new TaskPanel(trayAvailable ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
     connect(panel_, &TaskPanel::taskClicked, this, &QtApplicationShell::taskClicked);
     connect(panel_, &TaskPanel::shown, this, [] { milestone_report::milestone("panel-shown"); });
 
     if (trayAvailable) {
-        menu_ = std::make_unique<TrayMenu>();
-        connect(menu_.get(), &TrayMenu::quitChosen, this, [this] {
-            if (delegate_)
-                delegate_->quitApplication();
-        });
+        menu_ = std::make_unique<TrayMenu>(
+            [this] {
+                if (!ensureTrayBehaviour())
+                    return std::vector<StackMenuEntry>{};
+                return stackMenu_->menuWillOpen(ZRStackMenu::SleepTimes{
+                    statusView_->lastPutToSleep(), statusView_->lastWakeFromSleep()});
+            },
+            [this](const std::string& timingUuid) {
+                return ensureTrayBehaviour() ? stackMenu_->assignToTaskSubmenu(timingUuid)
+                                             : std::vector<StackMenuEntry>{};
+            });
+        connect(menu_.get(), &TrayMenu::entryChosen, this,
+                &QtApplicationShell::stackMenuEntryChosen);
+        connect(menu_.get(), &QMenu::aboutToShow, this,
+                [] { milestone_report::milestone("stack-menu-shown"); });
         connect(menu_.get(), &TrayMenu::showTasksChosen, this, [this] {
             if (delegate_)
                 delegate_->togglePanel();
         });
-        tray_ = new TrayItem(
-            [this] {
-                return hasContext() ? trayStatus(delegate_->managedObjectContext())
-                                    : TrayStatus{std::string(ui_texts::kNoTask)};
-            },
-            menu_.get(), this);
+        tray_ = new TrayItem(menu_.get(), this);
         connect(tray_, &TrayItem::clicked, this, [this] {
             if (delegate_)
                 delegate_->togglePanel();
         });
+        if (ensureTrayBehaviour())
+            tray_->setDisplay(statusView_->display());
         tray_->show();
         milestone_report::milestone("tray-shown");
         if (panelWanted_)
@@ -226,6 +246,7 @@ void QtApplicationShell::closeMenuBarController() {
         delete tray_;
         tray_ = nullptr;
     }
+
     if (panel_)
         panel_->hide();
 }
@@ -286,15 +307,114 @@ void QtApplicationShell::reloadPanelRows(const std::vector<int>& rows) {
         reloadPanelIfShown();
 }
 
+bool QtApplicationShell::ensureTrayBehaviour() {
+    if (!hasContext())
+        return false;
+    ManagedObjectContext& context = delegate_->managedObjectContext();
+    if (behaviourContext_ != &context) {
+        clickHandler_.reset();
+        menuActions_.reset();
+        stackMenu_.reset();
+        statusView_.reset();
+        behaviourContext_ = &context;
+        statusView_ = std::make_unique<ZRStatusItemView>(context, UserDefaults::standard(),
+                                                         Clock::current(), MainLoop::current());
+        statusView_->setDisplayObserver([this](const StatusItemDisplay& display) {
+            if (tray_)
+                tray_->setDisplay(display);
+        });
+        statusView_->handleRunningTimingsChanged(
+            ZRCDTiming::getRunningTimingsSortedByLastModified_inContext(context));
+        stackMenu_ =
+            std::make_unique<ZRStackMenu>(context, UserDefaults::standard(), Clock::current());
+    }
+    if (!menuActions_ && delegate_->timerController()) {
+        menuActions_ = std::make_unique<StackMenuActions>(*delegate_, *delegate_->timerController(),
+                                                          NotificationCenter::defaultCenter());
+        clickHandler_ = std::make_unique<RecentTaskClickHandler>(
+            NotificationCenter::defaultCenter(), context, *delegate_->timerController());
+    }
+    return true;
+}
+
+ZRStatusItemView* QtApplicationShell::statusItemView() {
+    return ensureTrayBehaviour() ? statusView_.get() : nullptr;
+}
+
+void QtApplicationShell::stackMenuEntryChosen(const StackMenuEntry& entry, bool alternate) {
+    using Kind = StackMenuEntry::Kind;
+    if (entry.kind == Kind::quit) {
+        if (delegate_)
+            delegate_->quitApplication();
+        return;
+    }
+    if (!ensureTrayBehaviour() || !menuActions_) {
+        sound_.playSound(kFunkSound);
+        return;
+    }
+    switch (entry.kind) {
+        case Kind::runningTiming:
+            menuActions_->recentTaskClicked(entry.uuid);
+            break;
+        case Kind::recentTask:
+            if (alternate)
+                menuActions_->recentTaskAlternateClicked(entry.uuid);
+            else
+                menuActions_->recentTaskClicked(entry.uuid);
+            break;
+        case Kind::addNote:
+            menuActions_->addNoteMenuItemClicked(entry.uuid);
+            break;
+        case Kind::assignTarget:
+            menuActions_->assignTask(entry.assignment);
+            break;
+        case Kind::moveStartBackBy:
+            menuActions_->setTimerAhead(entry.uuid, entry.tag);
+            break;
+        case Kind::stopTimerAgo:
+            menuActions_->stopTimerXMinutesAgo(entry.uuid, entry.tag);
+            break;
+        case Kind::deleteTiming:
+            menuActions_->deleteTimingStop(entry.uuid);
+            break;
+        case Kind::undo:
+            menuActions_->undo();
+            break;
+        case Kind::redo:
+            menuActions_->redo();
+            break;
+        default:
+            break;
+    }
+    updateTray();
+    reloadPanelIfShown();
+}
+
 void QtApplicationShell::updateTray() {
-    if (tray_)
-        tray_->updateTime();
+    if (ensureTrayBehaviour())
+        statusView_->updateTime();
+}
+
+void QtApplicationShell::machineGoingToSleep() {
+    if (ensureTrayBehaviour())
+        statusView_->receiveSleepNote();
+}
+
+void QtApplicationShell::machineWokeUp() {
+    if (ensureTrayBehaviour())
+        statusView_->wakeFromSleep();
+}
+
+void QtApplicationShell::tickTray() {
+    if (ensureTrayBehaviour())
+        statusView_->timeTick();
 }
 
 void QtApplicationShell::setRunningTimings(const std::vector<ZRCDTiming*>& timings) {
     if (shutdownWatcher_)
         shutdownWatcher_->setHoldInhibitor(!timings.empty());
-    updateTray();
+    if (ensureTrayBehaviour())
+        statusView_->handleRunningTimingsChanged(timings);
     reloadPanelIfShown();
 }
 
@@ -303,7 +423,8 @@ void QtApplicationShell::runningStateChangedForTasks(const std::vector<ZRCDTask*
 }
 
 StatusItemTime* QtApplicationShell::statusItemTime() {
-    return tray_;
+    // Without a tray icon nothing shows the item's time.
+    return tray_ ? statusItemView() : nullptr;
 }
 
 void QtApplicationShell::refreshFromStore() {

@@ -15,6 +15,12 @@ namespace ravelong {
 
 class AppDelegate;
 class DatabaseUpdateWindow;
+class ManagedObjectContext;
+class RecentTaskClickHandler;
+class StackMenuActions;
+struct StackMenuEntry;
+class ZRStackMenu;
+class ZRStatusItemView;
 class LogindShutdownWatcher;
 class MainWindow;
 class RestrictedModeWindow;
@@ -47,11 +53,16 @@ public:
     void installTray();
     // After the launch: the tray, the panel and the shutdown delay catch up with the store.
     void launchFinished();
+    // The machine is going to sleep or woke up (the tray item keeps the instants).
+    void machineGoingToSleep();
+    void machineWokeUp();
     // A later start of the program asked this one to come forward.
     void bringForward();
 
-    // The timer ticked or a total changed: the tray item's texts follow.
+    // A total changed: the tray item reads its base total again and redraws.
     void refreshTray() { updateTray(); }
+    // The timer ticked: only the running part of the tray item's total is counted again.
+    void tickTray();
     // Tasks were added, renamed, moved or archived: the lists follow.
     void refreshTaskLists() { reloadPanelIfShown(); }
 
@@ -61,6 +72,10 @@ public:
     TaskPanel* panel() const;
     bool clickTaskNamed(const QString& name);
     bool hasTrayIcon() const { return tray_ != nullptr; }
+    TrayItem* trayItem() const { return tray_; }
+    TrayMenu* trayMenu() const { return menu_.get(); }
+    // The tray item's behaviour; nullptr until the store is open.
+    ZRStatusItemView* statusItemView();
 
     // --- ApplicationShell ---
 
@@ -122,6 +137,10 @@ private:
     void repositionPanel();
     void updateTray();
     bool hasContext() const;
+    // Makes the tray item's behaviour, the stack menu and its actions for the delegate's current
+    // context (again when the context was replaced); false without a context.
+    bool ensureTrayBehaviour();
+    void stackMenuEntryChosen(const StackMenuEntry& entry, bool alternate);
 
     AppDelegate* delegate_ = nullptr;
     LogindShutdownWatcher* shutdownWatcher_ = nullptr;
@@ -129,6 +148,12 @@ private:
 
     std::unique_ptr<TrayMenu> menu_;
     TrayItem* tray_ = nullptr;
+    // The tray behaviour; all made for behaviourContext_.
+    ManagedObjectContext* behaviourContext_ = nullptr;
+    std::unique_ptr<ZRStatusItemView> statusView_;
+    std::unique_ptr<ZRStackMenu> stackMenu_;
+    std::unique_ptr<StackMenuActions> menuActions_;
+    std::unique_ptr<RecentTaskClickHandler> clickHandler_;
     QPointer<TaskPanel> panel_;
     QPointer<MainWindow> mainWindow_;
     QPointer<TimersRunningWindow> timersRunning_;

@@ -22,6 +22,7 @@
 #include "platform/LinuxDeviceIdentity.h"
 #include "platform/SessionAutostart.h"
 #include "ui/LogindShutdownWatcher.h"
+#include "ui/LogindSleepWatcher.h"
 #include "ui/MilestoneReport.h"
 #include "ui/NotificationBridge.h"
 #include "ui/QtAlertPresenter.h"
@@ -45,6 +46,7 @@ struct RavelongProgram::Parts {
     SingleInstance instance;
     std::unique_ptr<SignalWatcher> signalWatcher;
     std::unique_ptr<LogindShutdownWatcher> logind;
+    std::unique_ptr<LogindSleepWatcher> sleep;
     std::unique_ptr<QtApplicationShell> shell;
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<NotificationBridge> bridge;
@@ -106,6 +108,11 @@ int RavelongProgram::run() {
             [this](QSessionManager&) { sessionEnding(); });
 
     parts.shell = std::make_unique<QtApplicationShell>();
+    parts.sleep = std::make_unique<LogindSleepWatcher>();
+    connect(parts.sleep.get(), &LogindSleepWatcher::goingToSleep, parts.shell.get(),
+            &QtApplicationShell::machineGoingToSleep);
+    connect(parts.sleep.get(), &LogindSleepWatcher::wokeUp, parts.shell.get(),
+            &QtApplicationShell::machineWokeUp);
     parts.shell->setShutdownWatcher(parts.logind.get());
     parts.delegate = std::make_unique<AppDelegate>(
         *parts.shell, AppDelegate::Options{locations, kRavelongBuildNumber});
@@ -121,7 +128,9 @@ int RavelongProgram::run() {
             std::string(kReloadMenuBarPanelTable)});
     connect(parts.bridge.get(), &NotificationBridge::notified, this, [this](const QString& name) {
         const std::string which = name.toStdString();
-        if (which == kZRTimeUpdate || which == kMenuBarNeedsToReloadTotalTime) {
+        if (which == kZRTimeUpdate) {
+            parts_->shell->tickTray();
+        } else if (which == kMenuBarNeedsToReloadTotalTime) {
             parts_->shell->refreshTray();
         } else {
             parts_->shell->refreshTaskLists();

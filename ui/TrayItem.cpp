@@ -1,10 +1,14 @@
 #include "ui/TrayItem.h"
 
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDBusConnection>
+#include <QEvent>
 #include <QMenu>
 
-#include "app/AppStrings.h"
-#include "core/durations/NumberDurationStrings.h"
-#include "ui/ClockIcon.h"
+#include "foundation/Log.h"
+#include "ui/DBusMenuExporter.h"
+#include "ui/StatusNotifierItem.h"
 #include "ui/UiTexts.h"
 
 namespace ravelong {
@@ -15,49 +19,142 @@ QString qt(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
-TrayItem::TrayItem(std::function<TrayStatus()> status, QMenu* contextMenu, QObject* parent)
-    : QObject(parent), status_(std::move(status)) {
-    icon_.setContextMenu(contextMenu);
-    connect(&icon_, &QSystemTrayIcon::activated, this,
+TrayItem::TrayItem(QMenu* contextMenu, QObject* parent)
+    : TrayItem(contextMenu, QDBusConnection::sessionBus(), parent) {}
+
+TrayItem::TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), contextMenu_(contextMenu) {
+    if (StatusNotifierItem::watcherAvailable(bus)) {
+        sni_ = std::make_unique<StatusNotifierItem>(bus, qt(ui_texts::kDesktopFileName));
+        sni_->setTitle(qt(ui_texts::kApplicationName));
+        if (contextMenu_) {
+            menuExporter_ = std::make_unique<DBusMenuExporter>(bus, contextMenu_);
+            if (menuExporter_->exportMenu())
+                sni_->setMenuPath(QLatin1String(DBusMenuExporter::kObjectPath));
+        }
+        if (sni_->registerItem()) {
+            connect(sni_.get(), &StatusNotifierItem::activated, this, [this](QPoint position) {
+                lastClick_ = position;
+                emit clicked();
+            });
+            connect(sni_.get(), &StatusNotifierItem::secondaryActivated, this,
+                    [this](QPoint position) {
+                        lastClick_ = position;
+                        emit clicked();
+                    });
+            connect(sni_.get(), &StatusNotifierItem::contextMenuRequested, this,
+                    &TrayItem::popUpMenu);
+        } else {
+            logWarning("tray item",
+                       "falling back to the XEmbed tray: " + sni_->errorString().toStdString());
+            sni_.reset();
+        }
+    }
+    if (sni_) {
+        // A watcher that refuses us: the XEmbed tray is the last resort.
+        connect(sni_.get(), &StatusNotifierItem::registrationFailed, this, [this] {
+            sni_.release()->deleteLater();
+            menuExporter_.reset();
+            makeSystemTrayIcon();
+        });
+    } else {
+        makeSystemTrayIcon();
+    }
+    setDisplay(StatusItemDisplay{});
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool TrayItem::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() &&
+        event->type() == QEvent::ApplicationPaletteChange)
+        setDisplay(display_);
+    return QObject::eventFilter(watched, event);
+}
+
+TrayItem::~TrayItem() = default;
+
+void TrayItem::makeSystemTrayIcon() {
+    icon_ = std::make_unique<QSystemTrayIcon>();
+    icon_->setContextMenu(contextMenu_);
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
                     emit clicked();
             });
-    updateTime();
+    if (look_)
+        icon_->setIcon(clockIcon(*look_));
+    icon_->setToolTip(toolTip_);
+    if (visible_)
+        icon_->show();
 }
 
 void TrayItem::show() {
-    icon_.show();
+    visible_ = true;
+    if (sni_)
+        sni_->setStatus(QStringLiteral("Active"));
+    else
+        icon_->show();
 }
 
 void TrayItem::hide() {
-    icon_.hide();
+    visible_ = false;
+    if (sni_)
+        sni_->setStatus(QStringLiteral("Passive"));
+    else
+        icon_->hide();
 }
 
-void TrayItem::setSecondsOfLastStopXMinutesAgo(double seconds) {
-    lastStopSeconds_ = seconds;
+bool TrayItem::isVisible() const {
+    return sni_ ? visible_ : icon_->isVisible();
 }
 
-void TrayItem::updateTime() {
-    const TrayStatus status = status_();
-    if (shownRunning_ != status.running) {
-        icon_.setIcon(clockIcon(status.running));
-        shownRunning_ = status.running;
+QRect TrayItem::geometry() const {
+    if (icon_)
+        return icon_->geometry();
+    return lastClick_ ? QRect(*lastClick_, QSize(1, 1)) : QRect();
+}
+
+void TrayItem::popUpMenu(QPoint position) {
+    if (!contextMenu_)
+        return;
+    lastClick_ = position;
+    // Hosts that do not tell where (0, 0) get the menu at the pointer.
+    contextMenu_->popup(position.isNull() ? QCursor::pos() : position);
+}
+
+void TrayItem::setDisplay(const StatusItemDisplay& display) {
+    display_ = display;
+    const ClockIconLook look{display.running, panelLooksDark(), qt(display.badgeText)};
+    if (look_ != look) {
+        look_ = look;
+        if (sni_) {
+            QVector<QImage> images;
+            for (int size : {16, 22, 24, 32, 48})
+                images.append(clockImage(look, size));
+            sni_->setIcon(images);
+        } else {
+            icon_->setIcon(clockIcon(look));
+        }
     }
-    QString tip = qt(status.taskName);
-    if (!status.todayTotal.empty())
-        tip += QLatin1Char('\n') + qt(formatText(ui_texts::kTodayTotal, {status.todayTotal}));
-    // A timer just stopped some minutes ago: its length is shown once, then forgotten.
-    if (lastStopSeconds_) {
-        tip += QLatin1Char('\n') +
-               qt(formatText(ui_texts::kTimerStopped,
-                             {number_additions::getStringRepresentationOfSeconds_hm_roundDown(
-                                 *lastStopSeconds_)}));
-        lastStopSeconds_.reset();
+    toolTip_ = qt(display.toolTipText());
+    if (toolTip_.isEmpty())
+        toolTip_ = qt(ui_texts::kApplicationName);
+    if (sni_) {
+        // The host shows the first line as the tip's heading.
+        const qsizetype lineBreak = toolTip_.indexOf(QLatin1Char('\n'));
+        sni_->setToolTip(lineBreak < 0 ? toolTip_ : toolTip_.left(lineBreak),
+                         lineBreak < 0 ? QString() : toolTip_.mid(lineBreak + 1));
+        const QString label = qt(display.labelText());
+        sni_->setLabel(label, label);
+    } else {
+        icon_->setToolTip(toolTip_);
     }
-    icon_.setToolTip(tip);
 }
 
 }  // namespace ravelong

@@ -113,6 +113,28 @@ else
   e2e_fail "could not take a screenshot of the open panel"
 fi
 
+# A right click opens the stack menu; a picture of it too.
+menu_shown=""
+for attempt in 1 2 3; do
+  xdotool key Escape
+  sleep 0.3
+  xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
+  for i in $(seq 1 50); do
+    grep -q "milestone stack-menu-shown" "$out" && { menu_shown=1; break; }
+    sleep 0.1
+  done
+  [ -n "$menu_shown" ] && break
+  echo "right click $attempt: no menu yet; clicking again" >&2
+done
+[ -n "$menu_shown" ] || e2e_fail "a right click on the tray icon did not open the stack menu"
+sleep 0.3
+if xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/tray-stack-menu.png" 2>/dev/null; then
+  echo "screenshot: $shots/tray-stack-menu.png"
+else
+  e2e_fail "could not take a screenshot of the stack menu"
+fi
+xdotool key Escape
+
 kill -TERM "$program_pid"
 e2e_wait_exit 30
 [ "$exit_status" = 0 ] || e2e_fail "the program ended with status $exit_status"
