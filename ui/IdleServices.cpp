@@ -14,7 +14,6 @@
 #include "ui/AddNotePanelWindow.h"
 #include "ui/DesktopIdleTimeSource.h"
 #include "ui/IdlePanelWindow.h"
-#include "ui/LogindSleepWatcher.h"
 #include "ui/X11HotKeyService.h"
 
 namespace ravelong {
@@ -62,15 +61,6 @@ void IdleServices::start(ZRTimerControllerOSX& timerController) {
         timerController, UserDefaults::standard(), NotificationCenter::defaultCenter(),
         MainLoop::current(), Clock::current(),
         SleepWakeHandler::Hooks{hooks_.setNewDayTimer, hooks_.reloadAllMenuBarTimes});
-    sleepWatcher_ = new LogindSleepWatcher(QDBusConnection::systemBus(), this);
-    connect(sleepWatcher_, &LogindSleepWatcher::sleepStarting, this, [this] {
-        sleep_->receiveSleepNote();
-        sleepWatcher_->handled();
-    });
-    connect(sleepWatcher_, &LogindSleepWatcher::wokeUp, this, [this] {
-        sleep_->wakeFromSleep();
-        idleSource_->refresh();
-    });
 
     hotKeyActions_ = std::make_unique<HotKeyActions>(
         timerController,
@@ -81,11 +71,6 @@ void IdleServices::start(ZRTimerControllerOSX& timerController) {
             hotKeys_ = std::make_unique<HotKeyController>(UserDefaults::standard(), *hotKeyService_,
                                                           *hotKeyActions_);
     }
-}
-
-void IdleServices::setTimersRunning(bool running) {
-    if (sleepWatcher_)
-        sleepWatcher_->setHoldInhibitor(running);
 }
 
 AddNotePanel* IdleServices::addNotePanel() {

@@ -19,15 +19,15 @@ class HotKeyController;
 class IdlePanelWindow;
 class IdleTimePanel;
 class IdleTimeSource;
-class LogindSleepWatcher;
 class SleepWakeHandler;
 class ZRCDTask;
 class ZRTimerControllerOSX;
 
-// The add-note panel, the idle panel, the desktop's idle time, sleep and wake, and the global
-// hot keys, made and wired together for the application shell. The panels and the idle source
-// exist from construction; sleep handling and hot keys start with start(), once the timer
-// controller exists. Main thread only; the delegate must outlive this object.
+// The add-note panel, the idle panel, the desktop's idle time, sleep and wake handling, and the
+// global hot keys, made and wired together for the application shell. The panels and the idle
+// source exist from construction; sleep handling and hot keys start with start(), once the timer
+// controller exists. The shell passes logind's sleep and wake notices to sleepWakeHandler().
+// Main thread only; the delegate must outlive this object.
 class IdleServices final : public QObject {
     Q_OBJECT
 
@@ -46,11 +46,9 @@ public:
     IdleServices(ApplicationDelegate& delegate, TrayHooks hooks, QObject* parent = nullptr);
     ~IdleServices() override;
 
-    // Starts the sleep watcher on the system bus and the hot keys on this session (X11 key
-    // grabs; none on a Wayland session, where the portal is not used yet).
+    // Makes the sleep handling and starts the hot keys on this session (X11 key grabs; none on
+    // a Wayland session, where the desktop's keyboard settings bind the command-line commands).
     void start(ZRTimerControllerOSX& timerController);
-    // Whether timers run: the sleep delay is held exactly then.
-    void setTimersRunning(bool running);
 
     AddNotePanel* addNotePanel();
     IdleTimePanel* idleTimePanel();
@@ -66,7 +64,6 @@ private:
     QPointer<AddNotePanelWindow> addNote_;
     QPointer<IdlePanelWindow> idle_;
     DesktopIdleTimeSource* idleSource_ = nullptr;
-    LogindSleepWatcher* sleepWatcher_ = nullptr;
     std::unique_ptr<SleepWakeHandler> sleep_;
     std::unique_ptr<GlobalHotKeyService> hotKeyService_;
     std::unique_ptr<HotKeyActions> hotKeyActions_;
