@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "menubar/MainWindowListTexts.h"  // "Add Timing", "Edit Timing Notes"
+
 // Texts and names of the idle panel, the sleep and wake handling and the add-note panel.
 namespace ravelong {
 
@@ -22,7 +24,6 @@ inline constexpr std::string_view kIdleOptionStop = "stop";
 inline constexpr std::string_view kIdleOptionPut = "put";
 
 // Undo action names of the resolutions and of sleep.
-inline constexpr std::string_view kUndoAddTiming = "Add Timing";
 inline constexpr std::string_view kUndoAddTimings = "Add Timings";
 inline constexpr std::string_view kUndoStopAndRestartTiming = "Stop and Restart Timing";
 inline constexpr std::string_view kUndoStopAndRestartTimings = "Stop and Restart Timings";
@@ -32,7 +33,6 @@ inline constexpr std::string_view kUndoPutAwayTimings =
     "Stop Timings, Assign Idle Time to Task, and Restart Timings";
 inline constexpr std::string_view kUndoSleepStopTimer = "Stop Timer When Computer Went to Sleep";
 inline constexpr std::string_view kUndoSleepStopTimers = "Stop Timers When Computer Went to Sleep";
-inline constexpr std::string_view kUndoEditTimingNotes = "Edit Timing Notes";
 
 // Posted after waking when the running rows of the task list must be redrawn.
 inline constexpr std::string_view kMenuBarTableViewNeedsToReloadConcernedRows =
