@@ -19,8 +19,8 @@ namespace {
 constexpr std::string_view kNameSeparator = " \u276F ";
 
 std::string hoursAndMinutes(const ZRCDTiming& timing, Instant date) {
-    return getTimeStringHoursAndMinutesInTimeZone(date,
-                                                  *zones::named(timing.timezone().value_or("")));
+    return date_additions::getTimeStringHoursAndMinutesInTimeZone(
+        date, *zones::named(timing.timezone().value_or("")));
 }
 
 AddNoteListEntry entryFor(ZRCDTiming* timing) {

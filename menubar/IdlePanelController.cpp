@@ -93,12 +93,14 @@ void IdlePanelController::showIdleTimePanel(Instant idleSince) {
     const auto minutes = static_cast<std::int64_t>(std::trunc((clock_.now() - since) / 60.0));
     if (minutes < previousIdleTime_)
         return;
-    const std::string at = getTimeStringHoursAndMinutesInCurrentLocaleAndTimezone(since);
-    view_.showTexts(IdlePanelTexts{
-        fillPlaceholders(kIdleSinceText,
-                         {at, getStringRepresentationOfMinutes_hm2(static_cast<double>(minutes))}),
-        fillPlaceholders(kIdleStopOptionText, {at}),
-        fillPlaceholders(kIdleStopStartOptionText, {at})});
+    const std::string at =
+        date_additions::getTimeStringHoursAndMinutesInCurrentLocaleAndTimezone(since);
+    view_.showTexts(
+        IdlePanelTexts{fillPlaceholders(kIdleSinceText,
+                                        {at, number_additions::getStringRepresentationOfMinutes_hm2(
+                                                 static_cast<double>(minutes))}),
+                       fillPlaceholders(kIdleStopOptionText, {at}),
+                       fillPlaceholders(kIdleStopStartOptionText, {at})});
     previousIdleTime_ = minutes;
 }
 
@@ -146,7 +148,8 @@ void IdlePanelController::addTaskItems(ZRCDTask* task, int level) {
     for (ZRCDTask* child : task->childTasks())
         if (!child->isArchived())
             children.push_back(child);
-    for (ZRCDTask* child : sortSetOfTasksByViewPosition(children, delegate_.managedObjectContext()))
+    for (ZRCDTask* child :
+         task_chain::sortSetOfTasksByViewPosition(children, delegate_.managedObjectContext()))
         addTaskItems(child, level + 1);
 }
 
@@ -168,7 +171,7 @@ void IdlePanelController::populatePutAwayPopUpButton() {
         putAwayItems_.push_back(PutAwayItem{PutAwayItem::Kind::item, title, 0, true, task->uuid()});
     }
     putAwayItems_.push_back(separator);
-    for (ZRCDTask* task : sortArrayOfTasksByViewPosition(
+    for (ZRCDTask* task : task_chain::sortArrayOfTasksByViewPosition(
              ZRCDTask::getAllUnarchivedTier1Tasks_inContext(context), context))
         addTaskItems(task, 0);
 

@@ -95,8 +95,9 @@ void SleepWakeHandler::wakeFromSleep() {
     if (hooks_.setNewDayTimer)
         hooks_.setNewDayTimer();
     if (lastPutToSleep_ && hooks_.reloadAllMenuBarTimes &&
-        !isSameDayAs_withHourCutoff(*lastPutToSleep_, *lastWakeFromSleep_,
-                                    ZRCDPreferences::currentNewDay_inContext(context)))
+        !date_additions::isSameDayAs_withHourCutoff(
+            *lastPutToSleep_, *lastWakeFromSleep_,
+            ZRCDPreferences::currentNewDay_inContext(context)))
         hooks_.reloadAllMenuBarTimes();
 }
 

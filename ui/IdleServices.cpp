@@ -14,6 +14,7 @@
 #include "ui/AddNotePanelWindow.h"
 #include "ui/DesktopIdleTimeSource.h"
 #include "ui/IdlePanelWindow.h"
+#include "ui/PortalHotKeyService.h"
 #include "ui/X11HotKeyService.h"
 
 namespace ravelong {

@@ -46,8 +46,9 @@ public:
     IdleServices(ApplicationDelegate& delegate, TrayHooks hooks, QObject* parent = nullptr);
     ~IdleServices() override;
 
-    // Makes the sleep handling and starts the hot keys on this session (X11 key grabs; none on
-    // a Wayland session, where the desktop's keyboard settings bind the command-line commands).
+    // Makes the sleep handling and starts the hot keys on this session: X11 key grabs, else the
+    // desktop portal. hotKeyService()->isAvailable() is false where neither works; the desktop's
+    // own keyboard settings then bind the command-line commands.
     void start(ZRTimerControllerOSX& timerController);
 
     AddNotePanel* addNotePanel();
