@@ -102,6 +102,26 @@ TEST_F(SleepWakeTest, WakingOffersTheIdlePanelOnlyPastTheLimit) {
     }
 }
 
+// A timer that appears while the computer sleeps (another device's, synchronised in) is not
+// measured against what an earlier sleep remembered.
+TEST_F(SleepWakeTest, IdleTimeIsNeverMeasuredFromAnEarlierSleep) {
+    defaults.setInteger(kZRIdleTime, 300);
+    delegate->idleSource.setAll(100);
+    ZRCDTiming* design = start("Design", berlinTime(2024, 3, 13, 9));
+    settle();
+    sleepAndWake(berlinTime(2024, 3, 13, 10), berlinTime(2024, 3, 13, 10, 1));
+    EXPECT_TRUE(delegate->idlePanel.shownSince().empty());
+    context->deleteObject(design);
+    settle();
+    clock.set(berlinTime(2024, 3, 13, 12));
+    handler.receiveSleepNote();
+    start("Admin", berlinTime(2024, 3, 13, 12, 10));
+    settle();
+    clock.set(berlinTime(2024, 3, 13, 12, 30));
+    handler.wakeFromSleep();
+    EXPECT_TRUE(delegate->idlePanel.shownSince().empty());
+}
+
 TEST_F(SleepWakeTest, WakingRefreshesRunningTimersAndReloadsTotalsOnAnotherDay) {
     setCutoff(4);
     start("Design", berlinTime(2024, 3, 13, 9));
