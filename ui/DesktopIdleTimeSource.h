@@ -7,10 +7,9 @@
 #include <optional>
 
 #include "core/services/IdleTimeSource.h"
+#include "platform/XScreenSaverIdleTime.h"
 
 namespace ravelong {
-
-class XScreenSaverIdleTime;
 
 // How long the user has left keyboard and mouse alone, from the first of these that answers:
 //   1. org.gnome.Mutter.IdleMonitor (GNOME, X11 and Wayland), GetIdletime in milliseconds;

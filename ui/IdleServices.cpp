@@ -86,4 +86,12 @@ IdleTimeSource* IdleServices::idleTimeSource() {
     return idleSource_;
 }
 
+AddNotePanelWindow* IdleServices::addNoteWindow() const {
+    return addNote_;
+}
+
+IdlePanelWindow* IdleServices::idleWindow() const {
+    return idle_;
+}
+
 }  // namespace ravelong

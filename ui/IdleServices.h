@@ -56,8 +56,8 @@ public:
     IdleTimeSource* idleTimeSource();
     SleepWakeHandler* sleepWakeHandler() const { return sleep_.get(); }
     GlobalHotKeyService* hotKeyService() const { return hotKeyService_.get(); }
-    AddNotePanelWindow* addNoteWindow() const { return addNote_; }
-    IdlePanelWindow* idleWindow() const { return idle_; }
+    AddNotePanelWindow* addNoteWindow() const;
+    IdlePanelWindow* idleWindow() const;
 
 private:
     ApplicationDelegate& delegate_;

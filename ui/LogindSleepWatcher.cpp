@@ -73,11 +73,8 @@ void LogindSleepWatcher::prepareForSleep(bool starting) {
         return;
     }
     sleeping_ = true;
-    emit sleepStarting();
-}
-
-void LogindSleepWatcher::handled() {
-    inhibitor_ = QDBusUnixFileDescriptor();
+    emit goingToSleep();
+    inhibitor_ = QDBusUnixFileDescriptor();  // handled: the machine may sleep now
 }
 
 }  // namespace ravelong

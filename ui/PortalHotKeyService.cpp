@@ -69,19 +69,26 @@ PortalHotKeyService::PortalHotKeyService(QDBusConnection bus, QObject* parent)
     : QObject(parent), bus_(std::move(bus)) {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
-    if (!bus_.isConnected())
+    if (!bus_.isConnected()) {
+        available_ = false;
         return;
+    }
+    // Asked without waiting: until the portal answers, it counts as there.
     QDBusMessage probe = QDBusMessage::createMethodCall(
         kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     probe << kInterface << QStringLiteral("version");
-    const QDBusMessage reply = bus_.call(probe, QDBus::Block, kProbeTimeoutMs);
-    available_ = reply.type() == QDBusMessage::ReplyMessage;
-    if (!available_) {
-        logInfo("PortalHotKeyService", "the desktop portal offers no global shortcuts");
-        return;
-    }
-    bus_.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
-                 SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(probe, kProbeTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        probed_ = true;
+        if (!w->isError())
+            return;
+        available_ = false;
+        fail("the desktop portal offers no global shortcuts");
+    });
+    if (!bus_.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
+                      SLOT(activated(QDBusMessage))))
+        logWarning("PortalHotKeyService", "cannot listen for shortcut activations");
 }
 
 PortalHotKeyService::~PortalHotKeyService() {
@@ -240,11 +247,15 @@ void PortalHotKeyService::bindResponse(uint response, const QVariantMap& results
                 .toStdString();
 }
 
-void PortalHotKeyService::activated(const QDBusObjectPath& session, const QString& identifier,
-                                    qulonglong, const QVariantMap&) {
-    if (session.path() != session_ || !handler_)
+void PortalHotKeyService::activated(const QDBusMessage& message) {
+    // (o session, s shortcut, t timestamp, a{sv} options); anything else is not ours to read.
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2 || !handler_)
         return;
-    const std::string id = identifier.toStdString();
+    const QString session = arguments.at(0).value<QDBusObjectPath>().path();
+    if (session.isEmpty() || session != session_)
+        return;
+    const std::string id = arguments.at(1).toString().toStdString();
     if (shortcuts_.count(id))
         handler_(id);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QVariantMap>
@@ -29,7 +30,10 @@ public:
     explicit PortalHotKeyService(QDBusConnection bus, QObject* parent = nullptr);
     ~PortalHotKeyService() override;
 
+    // False once the portal did not answer the first question (asked at construction without
+    // waiting); true before that.
     bool isAvailable() const override { return available_; }
+    bool hasProbed() const { return probed_; }
     Status registerHotKey(std::string_view identifier,
                           const HotKeyCombination& combination) override;
     void unregisterHotKey(std::string_view identifier) override;
@@ -45,8 +49,7 @@ public:
 private slots:
     void createSessionResponse(uint response, const QVariantMap& results);
     void bindResponse(uint response, const QVariantMap& results);
-    void activated(const QDBusObjectPath& session, const QString& identifier, qulonglong timestamp,
-                   const QVariantMap& options);
+    void activated(const QDBusMessage& message);
 
 private:
     void scheduleRebind();
@@ -57,7 +60,8 @@ private:
     void fail(const std::string& what);
 
     QDBusConnection bus_;
-    bool available_ = false;
+    bool available_ = true;
+    bool probed_ = false;
     bool rebindScheduled_ = false;
     bool bound_ = false;
     int generation_ = 0;

@@ -172,6 +172,7 @@ protected:
 
 TEST_F(PortalHotKeyServiceTest, BindsTheWholeSetInAFreshSessionAndDeliversActivations) {
     PortalHotKeyService service(bus.connect(QStringLiteral("program")));
+    ASSERT_TRUE(runUntil([&] { return service.hasProbed(); }, 5000));
     ASSERT_TRUE(service.isAvailable());
     std::vector<std::string> pressed;
     service.setActivationHandler([&](const std::string& id) { pressed.push_back(id); });
@@ -225,6 +226,7 @@ TEST(PortalHotKeyService, IsUnavailableWithoutThePortal) {
     if (!bus.isUp())
         GTEST_SKIP() << "dbus-daemon did not start";
     PortalHotKeyService service(bus.connect(QStringLiteral("alone")));
+    ASSERT_TRUE(runUntil([&] { return service.hasProbed(); }, 5000));
     EXPECT_FALSE(service.isAvailable());
     EXPECT_FALSE(service.registerHotKey("AddNote", Combination{0x6e, Combination::kControl}).ok());
 }
