@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PreferenceKeys.h"
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
 #include "bench/ScratchStore.h"
