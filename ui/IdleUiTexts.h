@@ -22,7 +22,6 @@ inline constexpr std::string_view kNotePlaceholder = "Note";
 // Shortcut recorder.
 inline constexpr std::string_view kRecorderPrompt = "Type shortcut";
 inline constexpr std::string_view kRecorderEmpty = "Record Shortcut";
-inline constexpr std::string_view kShortcutTakenTitle = "The shortcut \"%@\" cannot be used";
 inline constexpr std::string_view kShortcutUsedByMenu =
     "The menu item \"%@\" uses this shortcut, so it's already used. To use this shortcut, "
     "first remove or change the other shortcut.";
