@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "UiTestSupport.h"
+#include "platform/XScreenSaverIdleTime.h"
 #include "ui/X11HotKeyService.h"
 
 namespace ravelong {
@@ -125,6 +126,22 @@ TEST_F(X11HotKeyServiceTest, ACombinationAnotherClientHoldsIsRefused) {
     // Once the other client lets go, ours can take it.
     other.unregisterHotKey("Theirs");
     EXPECT_TRUE(ours.registerHotKey("AddNote", taken).ok());
+}
+
+// The server's idle time grows while nothing happens and starts again at a key press.
+TEST_F(X11HotKeyServiceTest, ScreenSaverIdleTimeFollowsInput) {
+    auto idle = XScreenSaverIdleTime::open(server.display().toStdString());
+    ASSERT_NE(idle, nullptr);
+    runFor(1200);
+    const std::optional<double> quiet = idle->idleSeconds();
+    ASSERT_TRUE(quiet.has_value());
+    EXPECT_GE(*quiet, 1.0);
+    ASSERT_TRUE(server.type(QStringLiteral("shift")));
+    const std::optional<double> busy = idle->idleSeconds();
+    ASSERT_TRUE(busy.has_value());
+    EXPECT_LT(*busy, *quiet);
+    EXPECT_LT(*busy, 1.0);
+    EXPECT_EQ(XScreenSaverIdleTime::open(":999"), nullptr);  // no such display
 }
 
 }  // namespace
