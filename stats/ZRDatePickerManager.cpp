@@ -1,7 +1,5 @@
 #include "stats/ZRDatePickerManager.h"
 
-#include <thread>
-
 #include "app/BackgroundConnection.h"
 #include "app/PreferenceKeys.h"
 #include "app/SavePathTexts.h"
@@ -13,15 +11,6 @@
 
 namespace ravelong {
 
-struct ZRDatePickerManager::Operation {
-    CalendarDayRequest request;
-    std::shared_ptr<BackgroundConnection> connection;
-    std::atomic<bool> cancelled{false};
-    std::atomic<bool> finished{false};
-    std::optional<Result<CalendarDayData>> result;  // written by the thread before `finished`
-    std::thread thread;
-};
-
 ZRDatePickerManager::ZRDatePickerManager(ManagedObjectContext& context, UserDefaults& defaults,
                                          NotificationCenter& center, MainLoop& loop,
                                          ConnectionSource connections)
@@ -32,6 +21,7 @@ ZRDatePickerManager::ZRDatePickerManager(ManagedObjectContext& context, UserDefa
       connections_(std::move(connections)),
       consideredTasks_(context, defaults, center),
       allSelectedInDatePicker_(ZRUserDefaults2::timeIntervalDuration() == 2),
+      computation_(loop),
       alive_(std::make_shared<ZRDatePickerManager*>(this)) {
     // Until the calendar says otherwise: the month of today and the two before it.
     const ZRDate today = date_additions::zrDateTodayWithHourCutoff(new_day_hour::current());
@@ -66,9 +56,8 @@ ZRDatePickerManager::~ZRDatePickerManager() {
     if (pendingTimer_)
         loop_.cancel(pendingTimer_);
     alive_.reset();
-    for (auto& operation : operations_)
-        operation->cancelled = true;
-    waitForBackgroundWork();
+    computation_.cancel();
+    computation_.waitForBackgroundWork();
 }
 
 void ZRDatePickerManager::setVisibleDays(ZRDate first, ZRDate last) {
@@ -80,12 +69,9 @@ void ZRDatePickerManager::setVisibleDays(ZRDate first, ZRDate last) {
 }
 
 void ZRDatePickerManager::scheduleRefresh() {
-    if (current_)
-        current_->cancelled = true;
-    current_.reset();
+    computation_.cancel();
     if (pendingTimer_)
         loop_.cancel(pendingTimer_);
-    pruneFinished();
     std::weak_ptr<ZRDatePickerManager*> alive = alive_;
     pendingTimer_ = loop_.runAfter(kRefreshDelay, [alive] {
         if (auto self = alive.lock())
@@ -100,36 +86,16 @@ void ZRDatePickerManager::startRefresh() {
         logWarning("ZRDatePickerManager:refresh", "no store connection for the calendar's data");
         return;
     }
-    auto operation = std::make_shared<Operation>();
-    operation->request = {ZRUserDefaults2::showTasks(), firstVisible_, lastVisible_};
-    operation->connection = std::move(connection);
-    current_ = operation;
-    operations_.push_back(operation);
-    std::weak_ptr<ZRDatePickerManager*> alive = alive_;
-    MainLoop* loop = &loop_;
-    Operation* raw = operation.get();
-    operation->thread = std::thread([raw, alive, loop, weak = std::weak_ptr<Operation>(operation)] {
-        Result<CalendarDayData> computed = CalendarDayData{};
-        const Status read = raw->connection->read([&](BackgroundReader& reader) {
-            computed = computeCalendarDayData(reader, raw->request, raw->cancelled);
-            return Status::success();
-        });
-        raw->result = read ? std::move(computed) : Result<CalendarDayData>(read.error());
-        raw->finished = true;
-        loop->runOnMainThread([alive, weak] {
-            auto self = alive.lock();
-            auto finished = weak.lock();
-            if (self && finished)
-                (*self)->deliver(finished);
-        });
-    });
+    const CalendarDayRequest request{ZRUserDefaults2::showTasks(), firstVisible_, lastVisible_};
+    computation_.start(
+        std::move(connection),
+        [request](BackgroundReader& reader, const std::atomic<bool>& cancelled) {
+            return computeCalendarDayData(reader, request, cancelled);
+        },
+        [this](Result<CalendarDayData>& result) { deliver(result); });
 }
 
-void ZRDatePickerManager::deliver(const std::shared_ptr<Operation>& operation) {
-    if (operation != current_ || operation->cancelled || !operation->result)
-        return;
-    current_.reset();
-    Result<CalendarDayData>& result = *operation->result;
+void ZRDatePickerManager::deliver(Result<CalendarDayData>& result) {
     if (!result) {
         if (result.error().code != kCalendarDayDataCancelledCode)
             logError("ZRDatePickerManager:refresh", result.error().description);
@@ -139,23 +105,10 @@ void ZRDatePickerManager::deliver(const std::shared_ptr<Operation>& operation) {
     ++redrawTrigger_;
     if (onRedraw_)
         onRedraw_();
-    pruneFinished();
-}
-
-void ZRDatePickerManager::pruneFinished() {
-    std::erase_if(operations_, [](const std::shared_ptr<Operation>& operation) {
-        if (!operation->finished)
-            return false;
-        if (operation->thread.joinable())
-            operation->thread.join();
-        return true;
-    });
 }
 
 void ZRDatePickerManager::waitForBackgroundWork() {
-    for (auto& operation : operations_)
-        if (operation->thread.joinable())
-            operation->thread.join();
+    computation_.waitForBackgroundWork();
 }
 
 }  // namespace ravelong

@@ -10,6 +10,7 @@
 #include "foundation/MainLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
+#include "stats/BackgroundComputation.h"
 #include "stats/CalendarDayData.h"
 #include "stats/DateRangeChooser.h"
 #include "stats/ZRConsideredTasks.h"
@@ -78,11 +79,8 @@ public:
     void waitForBackgroundWork();
 
 private:
-    struct Operation;
-
     void startRefresh();
-    void deliver(const std::shared_ptr<Operation>& operation);
-    void pruneFinished();
+    void deliver(Result<CalendarDayData>& result);
 
     ManagedObjectContext& context_;
     UserDefaults& defaults_;
@@ -100,8 +98,7 @@ private:
     ZRDate lastVisible_ = 0;
 
     MainLoop::TimerId pendingTimer_ = 0;
-    std::shared_ptr<Operation> current_;
-    std::vector<std::shared_ptr<Operation>> operations_;
+    BackgroundComputation<CalendarDayData> computation_;
     // Work queued on the loop checks this before touching the manager.
     std::shared_ptr<ZRDatePickerManager*> alive_;
     std::vector<NotificationCenter::ObserverId> centerObservers_;

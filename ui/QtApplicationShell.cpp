@@ -18,7 +18,8 @@
 #include "foundation/MainLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "menubar/RecentTaskClickHandler.h"
+#include "menubar/MenuBarTaskEditor.h"
+#include "menubar/MenuBarTaskList.h"
 #include "menubar/SleepWakeHandler.h"
 #include "menubar/StackMenuActions.h"
 #include "menubar/ZRStackMenu.h"
@@ -45,10 +46,11 @@ QtApplicationShell::QtApplicationShell(QObject* parent)
 
 QtApplicationShell::~QtApplicationShell() {
     idleServices_.reset();
-    clickHandler_.reset();
     menuActions_.reset();
     stackMenu_.reset();
     statusView_.reset();
+    if (panel_)
+        panel_->setTaskList(nullptr, nullptr);
     delete panel_;
     delete mainWindow_;
     delete timersRunning_;
@@ -74,6 +76,31 @@ RestrictedModeWindow* QtApplicationShell::restrictedModeWindow() const {
 
 bool QtApplicationShell::hasContext() const {
     return delegate_ && delegate_->hasManagedObjectContext();
+}
+
+void QtApplicationShell::rearmNewDayTimer() {
+    if (taskList_)
+        taskList_->armNewDayTimer();
+}
+
+void QtApplicationShell::releaseTaskList() {
+    if (panel_)
+        panel_->setTaskList(nullptr, nullptr);
+    taskEditor_.reset();
+    taskList_.reset();
+    released_ = true;
+}
+
+void QtApplicationShell::ensureTaskList() {
+    if (released_ || taskList_ || !panel_ || !hasContext() || !delegate_->timerController())
+        return;
+    taskList_ = std::make_unique<MenuBarTaskList>(MenuBarTaskList::Services{
+        *delegate_, delegate_->timerController(), NotificationCenter::defaultCenter(),
+        MainLoop::current(), Clock::current(), UserDefaults::standard()});
+    taskEditor_ = std::make_unique<MenuBarTaskEditor>(*taskList_);
+    taskList_->reload();
+    panel_->setTaskList(taskList_.get(), taskEditor_.get());
+    panelDirty_ = false;
 }
 
 // --- The application object ---
@@ -183,8 +210,15 @@ void QtApplicationShell::makeTrayOrWindow() {
         return;
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable() ||
                                StatusNotifierItem::watcherAvailable(QDBusConnection::sessionBus());
-    panel_ = new TaskPanel(trayAvailable ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
-    connect(panel_, &TaskPanel::taskClicked, this, &QtApplicationShell::taskClicked);
+    // A Wayland client cannot place a popup under the icon: there the panel is a window too.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    panel_ =
+        new TaskPanel(trayAvailable && !wayland ? TaskPanel::Kind::popup : TaskPanel::Kind::window);
+    connect(panel_, &TaskPanel::openRequested, this, [this] {
+        if (panel_ && !panel_->isVisible())
+            togglePanel();
+    });
+    ensureTaskList();
     connect(panel_, &TaskPanel::shown, this, [] { milestone_report::milestone("panel-shown"); });
 
     if (trayAvailable) {
@@ -261,18 +295,21 @@ void QtApplicationShell::togglePanel() {
         panelWanted_ = true;
         return;
     }
-    if (panel_->isVisible() && panel_->kind() == TaskPanel::Kind::popup) {
+    // The icon opens and closes the panel; without an icon the window only comes forward.
+    if (panel_->isVisible() && (panel_->kind() == TaskPanel::Kind::popup || tray_)) {
         panel_->hide();
         return;
     }
-    if (panelDirty_ && hasContext()) {
-        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+    ensureTaskList();
+    if (panelDirty_ && taskList_) {
+        taskList_->reload();
         panelDirty_ = false;
     }
     if (panel_->kind() == TaskPanel::Kind::popup) {
         panel_->showAt(tray_ ? tray_->geometry() : QRect());
+    } else if (!panel_->isVisible()) {
+        panel_->showAt(QRect());  // near the pointer, where the desktop lets a window go
     } else {
-        panel_->show();
         panel_->raise();
         panel_->activateWindow();
     }
@@ -295,8 +332,9 @@ void QtApplicationShell::reattachPanel() {
 
 void QtApplicationShell::reloadPanelIfShown() {
     panelDirty_ = true;
-    if (panel_ && panel_->isVisible() && hasContext()) {
-        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+    ensureTaskList();
+    if (panel_ && panel_->isVisible() && taskList_) {
+        taskList_->reload();
         panelDirty_ = false;
     }
     if (mainWindow_ && mainWindow_->isVisible() && hasContext())
@@ -308,7 +346,12 @@ void QtApplicationShell::reloadPanelTable() {
 }
 
 void QtApplicationShell::reloadPanelRows(const std::vector<int>& rows) {
-    if (!rows.empty())
+    if (rows.empty())
+        return;
+    // The rows are those of the list as shown: only a list that is up to date can take them.
+    if (taskList_ && panel_ && panel_->isVisible() && !panelDirty_)
+        taskList_->reloadConcernedRows(rows);
+    else
         reloadPanelIfShown();
 }
 
@@ -317,7 +360,6 @@ bool QtApplicationShell::ensureTrayBehaviour() {
         return false;
     ManagedObjectContext& context = delegate_->managedObjectContext();
     if (behaviourContext_ != &context) {
-        clickHandler_.reset();
         menuActions_.reset();
         stackMenu_.reset();
         statusView_.reset();
@@ -336,8 +378,6 @@ bool QtApplicationShell::ensureTrayBehaviour() {
     if (!menuActions_ && delegate_->timerController()) {
         menuActions_ = std::make_unique<StackMenuActions>(*delegate_, *delegate_->timerController(),
                                                           NotificationCenter::defaultCenter());
-        clickHandler_ = std::make_unique<RecentTaskClickHandler>(
-            NotificationCenter::defaultCenter(), context, *delegate_->timerController());
     }
     return true;
 }
@@ -530,10 +570,11 @@ void QtApplicationShell::taskClicked(const QString& uuid) {
 }
 
 bool QtApplicationShell::clickTaskNamed(const QString& name) {
-    if (!panel_ || !hasContext())
+    ensureTaskList();
+    if (!panel_ || !taskList_)
         return false;
     if (panelDirty_ || !panel_->isVisible()) {
-        panel_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+        taskList_->reload();
         panelDirty_ = false;
     }
     return panel_->activateRowNamed(name);

@@ -16,7 +16,6 @@ namespace ravelong {
 class AppDelegate;
 class DatabaseUpdateWindow;
 class ManagedObjectContext;
-class RecentTaskClickHandler;
 class StackMenuActions;
 struct StackMenuEntry;
 class ZRStackMenu;
@@ -25,6 +24,8 @@ class IdleServices;
 class LogindShutdownWatcher;
 class LogindSleepWatcher;
 class MainWindow;
+class MenuBarTaskEditor;
+class MenuBarTaskList;
 class RestrictedModeWindow;
 class TaskPanel;
 class TimersRunningWindow;
@@ -67,6 +68,11 @@ public:
     void refreshTray() { updateTray(); }
     // The timer ticked: only the running part of the tray item's total is counted again.
     void tickTray();
+    // The clock was set, the machine woke or the time zone changed: the panel's timer for the
+    // start of the next day is set again.
+    void rearmNewDayTimer();
+    // Before the delegate and its store go: the panel is emptied and its list and editor freed.
+    void releaseTaskList();
     // Tasks were added, renamed, moved or archived: the lists follow.
     void refreshTaskLists() { reloadPanelIfShown(); }
 
@@ -74,6 +80,8 @@ public:
     void taskClicked(const QString& uuid);
     // What the test commands reach.
     TaskPanel* panel() const;
+    // The panel's list and editor, once the store is open (nullptr before).
+    MenuBarTaskList* taskList() const { return taskList_.get(); }
     bool clickTaskNamed(const QString& name);
     bool hasTrayIcon() const { return tray_ != nullptr; }
     TrayItem* trayItem() const { return tray_; }
@@ -147,6 +155,8 @@ private:
     // context (again when the context was replaced); false without a context.
     bool ensureTrayBehaviour();
     void stackMenuEntryChosen(const StackMenuEntry& entry, bool alternate);
+    // Gives the panel its list once the store and the timer controller exist.
+    void ensureTaskList();
 
     AppDelegate* delegate_ = nullptr;
     LogindShutdownWatcher* shutdownWatcher_ = nullptr;
@@ -161,8 +171,9 @@ private:
     std::unique_ptr<ZRStatusItemView> statusView_;
     std::unique_ptr<ZRStackMenu> stackMenu_;
     std::unique_ptr<StackMenuActions> menuActions_;
-    std::unique_ptr<RecentTaskClickHandler> clickHandler_;
     QPointer<TaskPanel> panel_;
+    std::unique_ptr<MenuBarTaskList> taskList_;
+    std::unique_ptr<MenuBarTaskEditor> taskEditor_;
     QPointer<MainWindow> mainWindow_;
     QPointer<TimersRunningWindow> timersRunning_;
     QPointer<DatabaseUpdateWindow> databaseUpdate_;
@@ -174,6 +185,7 @@ private:
     bool controllersRequested_ = false;  // the delegate asked for the tray item
     bool panelWanted_ = false;           // asked to open before the panel existed
     bool panelDirty_ = true;
+    bool released_ = false;  // releaseTaskList ran: no list is made again
     bool quitPosted_ = false;
     bool quitReported_ = false;
     bool quitDecided_ = false;

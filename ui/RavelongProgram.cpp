@@ -16,6 +16,9 @@
 #include "app/SavePathTexts.h"
 #include "core/calendar/ZRCalendar.h"
 #include "core/timer/TimerTexts.h"
+#include "exchange/LegacyStoreUpgrade.h"
+#include "exchange/ZRAutomaticBackup.h"
+#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Version.h"
@@ -30,6 +33,8 @@
 #include "ui/QtMainLoop.h"
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
+#include "ui/SystemClockWatcher.h"
+#include "ui/TaskPanel.h"
 #include "ui/TestCommandChannel.h"
 #include "ui/TimeZoneWatcher.h"
 #include "ui/TrayHostWaiter.h"
@@ -48,11 +53,14 @@ struct RavelongProgram::Parts {
     std::unique_ptr<LogindShutdownWatcher> logind;
     std::unique_ptr<LogindSleepWatcher> sleep;
     std::unique_ptr<QtApplicationShell> shell;
+    std::unique_ptr<ZRAutomaticBackup> backup;    // used by the delegate: outlives it
+    std::unique_ptr<LegacyStoreUpgrade> upgrade;  // the same
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<NotificationBridge> bridge;
     std::unique_ptr<TrayHostWaiter> trayWaiter;
     std::unique_ptr<TestCommandChannel> commands;
     std::unique_ptr<TimeZoneWatcher> zoneWatcher;
+    std::unique_ptr<SystemClockWatcher> clockWatcher;
 };
 
 RavelongProgram::RavelongProgram(QApplication& application)
@@ -64,8 +72,12 @@ RavelongProgram::~RavelongProgram() {
         AlertPresenter::setCurrent(nullptr);
         DeviceIdentity::setCurrent(nullptr);
         parts_->zoneWatcher.reset();
+        parts_->clockWatcher.reset();
         parts_->commands.reset();
         parts_->bridge.reset();
+        // The panel's list reads the delegate's store: it goes first.
+        if (parts_->shell)
+            parts_->shell->releaseTaskList();
         parts_->delegate.reset();
         parts_->shell.reset();
         MainLoop::setCurrent(nullptr);
@@ -118,6 +130,15 @@ int RavelongProgram::run() {
     parts.delegate = std::make_unique<AppDelegate>(
         *parts.shell, AppDelegate::Options{locations, kRavelongBuildNumber});
     parts.shell->setDelegate(parts.delegate.get());
+    parts.backup = std::make_unique<ZRAutomaticBackup>(
+        [delegate = parts.delegate.get()]() -> ManagedObjectContext* {
+            auto context = delegate->storeStack().managedObjectContext();
+            return context ? *context : nullptr;
+        },
+        Clock::current(), locations);
+    parts.delegate->setAutomaticBackup(parts.backup.get());
+    parts.upgrade = std::make_unique<LegacyStoreUpgrade>(parts.delegate->storeStack());
+    parts.delegate->setLegacyUpgrade(parts.upgrade.get());
     connect(&parts.instance, &SingleInstance::activateRequested, parts.shell.get(),
             &QtApplicationShell::bringForward);
 
@@ -148,6 +169,13 @@ int RavelongProgram::run() {
                 [this] { calendarSettingsChanged(); });
     }
 
+    // Day ends move when the clock is set, after a sleep and with the time zone.
+    parts.clockWatcher = std::make_unique<SystemClockWatcher>();
+    connect(parts.clockWatcher.get(), &SystemClockWatcher::clockChanged, parts.shell.get(),
+            &QtApplicationShell::rearmNewDayTimer);
+    connect(parts.clockWatcher.get(), &SystemClockWatcher::woke, parts.shell.get(),
+            &QtApplicationShell::rearmNewDayTimer);
+
     if (TestCommandChannel::enabledByEnvironment()) {
         parts.commands = std::make_unique<TestCommandChannel>(STDIN_FILENO);
         connect(parts.commands.get(), &TestCommandChannel::received, this,
@@ -166,6 +194,12 @@ int RavelongProgram::run() {
                             break;
                         case Kind::quit:
                             parts_->delegate->quitApplication();
+                            break;
+                        case Kind::addTask:
+                        case Kind::addSubtask:
+                        case Kind::renameTask:
+                        case Kind::undo:
+                            done = panelCommand(command);
                             break;
                     }
                     TestCommandChannel::acknowledge(line, done);
@@ -204,6 +238,27 @@ int RavelongProgram::run() {
     return status != 0 ? status : parts.delegate->exitStatus();
 }
 
+bool RavelongProgram::panelCommand(const TestCommandChannel::Command& command) {
+    using Kind = TestCommandChannel::Command::Kind;
+    TaskPanel* panel = parts_->shell->panel();
+    if (!panel)
+        return false;
+    switch (command.kind) {
+        case Kind::addTask:
+            return panel->addTask() && panel->commitNameEditor(command.argument);
+        case Kind::addSubtask:
+            return panel->addSubtask(panel->rowNamed(command.argument)) &&
+                   panel->commitNameEditor(command.secondArgument);
+        case Kind::renameTask:
+            return panel->startRenaming(panel->rowNamed(command.argument)) &&
+                   panel->commitNameEditor(command.secondArgument);
+        case Kind::undo:
+            return panel->undo();
+        default:
+            return false;
+    }
+}
+
 void RavelongProgram::closeStoreForExit() {
     // The loop has ended: applicationWillTerminate has run (the last save, the settings written),
     // and nothing saves any more. The store files are closed properly now, but the records are
@@ -234,6 +289,7 @@ bool RavelongProgram::eventFilter(QObject* watched, QEvent* event) {
 
 void RavelongProgram::calendarSettingsChanged() {
     ZRCalendar::refreshUserCalendarFromEnvironment();
+    parts_->shell->rearmNewDayTimer();
     if (!launched_)
         return;
     parts_->delegate->appController().handleGregorianAlertWithMode(1);

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <memory>
 
+#include "ui/TestCommandChannel.h"
+
 class QApplication;
 
 namespace ravelong {
@@ -46,6 +48,8 @@ private:
     void calendarSettingsChanged();
     // After the event loop: closes the store files and leaves the records to the process exit.
     void closeStoreForExit();
+    // A test command that works the task panel; false when it could not be carried out.
+    bool panelCommand(const TestCommandChannel::Command& command);
 
     QApplication& application_;
     std::unique_ptr<Parts> parts_;

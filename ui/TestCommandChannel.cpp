@@ -21,11 +21,24 @@ std::optional<TestCommandChannel::Command> TestCommandChannel::parse(const QStri
         return Command{Command::Kind::togglePanel, {}};
     if (verb == QLatin1String("quit") && rest.isEmpty())
         return Command{Command::Kind::quit, {}};
+    if (verb == QLatin1String("add-task") && !rest.isEmpty())
+        return Command{Command::Kind::addTask, rest};
+    if (verb == QLatin1String("undo") && rest.isEmpty())
+        return Command{Command::Kind::undo, {}};
+    if (verb == QLatin1String("add-subtask") || verb == QLatin1String("rename-task")) {
+        const qsizetype arrow = rest.indexOf(QLatin1String(" => "));
+        const QString first = arrow < 0 ? QString() : rest.left(arrow).trimmed();
+        const QString second = arrow < 0 ? QString() : rest.mid(arrow + 4).trimmed();
+        if (!first.isEmpty() && !second.isEmpty())
+            return Command{verb == QLatin1String("add-subtask") ? Command::Kind::addSubtask
+                                                                : Command::Kind::renameTask,
+                           first, 0, second};
+    }
     if (verb == QLatin1String("answer-alert")) {
         bool ok = false;
         const int number = rest.toInt(&ok);
         if (ok && number >= 0)
-            return Command{Command::Kind::answerAlert, {}, number};
+            return Command{Command::Kind::answerAlert, {}, number, {}};
     }
     return std::nullopt;
 }

@@ -15,6 +15,10 @@ namespace ravelong {
 //   click-task <task name>   what a mouse click on that row of the task panel does
 //   toggle-panel             what a click on the tray icon does
 //   answer-alert <n>         presses button n (0 = first) of the alert on screen
+//   add-task <name>          the panel's add control, then the name typed and Return
+//   add-subtask <parent> => <name>   "Add Subtask" on the parent's row, then the name
+//   rename-task <old> => <new>       a double click on the name, the new name and Return
+//   undo                     Ctrl+Z in the panel
 //   quit                     what "Quit Ravelong" in the tray menu does
 //
 // Each is carried out by the same slot the mouse would reach. Lines are read as they arrive,
@@ -25,10 +29,20 @@ class TestCommandChannel final : public QObject {
 
 public:
     struct Command {
-        enum class Kind { clickTask, togglePanel, answerAlert, quit };
+        enum class Kind {
+            clickTask,
+            togglePanel,
+            answerAlert,
+            quit,
+            addTask,
+            addSubtask,
+            renameTask,
+            undo
+        };
         Kind kind;
         QString argument;
         int number = 0;
+        QString secondArgument;  // after " => "
     };
 
     // nullopt for a line that is not a command.

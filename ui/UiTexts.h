@@ -15,6 +15,29 @@ inline constexpr std::string_view kTimerStopped = "Timer stopped after %@";
 inline constexpr std::string_view kQuitRavelong = "Quit Ravelong";
 inline constexpr std::string_view kShowTasks = "Show Tasks";
 
+// The task panel: search field, add control, context menu and the edit sheet.
+inline constexpr std::string_view kSearchPlaceholder = "Search";
+inline constexpr std::string_view kAddTask = "Add Task";
+inline constexpr std::string_view kAddSubtask = "Add Subtask";
+inline constexpr std::string_view kRename = "Rename";
+inline constexpr std::string_view kEditTask = "Edit...";
+inline constexpr std::string_view kArchive = "Archive";
+inline constexpr std::string_view kUnarchive = "Unarchive";
+inline constexpr std::string_view kArchiveSubtasks = "Archive Subtasks";
+inline constexpr std::string_view kUnarchiveSubtasks = "Unarchive Subtasks";
+inline constexpr std::string_view kDelete = "Delete";
+inline constexpr std::string_view kDeleteKeepingSubtasks = "Delete Keeping Subtasks";
+inline constexpr std::string_view kTotalEverHeading = "total";
+inline constexpr std::string_view kEditTaskTitle = "Edit Task";
+inline constexpr std::string_view kTaskNameLabel = "Name:";
+inline constexpr std::string_view kTaskColorLabel = "Colour:";
+inline constexpr std::string_view kTaskDescriptionLabel = "Description:";
+inline constexpr std::string_view kTaskRoundingLabel = "Rounding:";
+inline constexpr std::string_view kRoundingChoices[] = {"Inherit from parent task", "No rounding",
+                                                        "Round up to nearest", "Round to nearest",
+                                                        "Round down to nearest"};
+inline constexpr std::string_view kRoundingMinutesSuffix = " min";
+
 // The timers-running window.
 inline constexpr std::string_view kStopTimers = "Stop Timers";
 inline constexpr std::string_view kKeepRunning = "Keep Running";

@@ -5,7 +5,6 @@
 #include "core/timer/TimerTexts.h"
 #include "core/totals/TaskTotals.h"
 #include "menubar/MenuBarTexts.h"
-#include "menubar/RecentTaskClickHandler.h"
 #include "menubar/StackMenuActions.h"
 #include "store/ZRUndoManager.h"
 #include "tests/menubar/MenuBarTestFixture.h"
@@ -146,26 +145,24 @@ TEST_F(StackMenuAction, StopAgoAndDeleteWorkOnRunningTimings) {
     EXPECT_TRUE(played().empty());
 }
 
-TEST_F(StackMenuAction, RecentTaskClicksArePostedAndCarriedOut) {
-    RecentTaskClickHandler handler(center, context, *timer);
+TEST_F(StackMenuAction, RecentTaskClicksArePostedForTheTaskListToCarryOut) {
     observe(menu_bar_texts::kZRRecentTaskClicked);
     observe(menu_bar_texts::kZRRecentTaskAlternateClicked);
     ZRCDTask* task = makeTask("Write");
+    ZRCDTiming* running = startTiming(makeTask("Read"), clock.now() - 60);
     settle();
     const std::string uuid = task->uuid().value();
+    const std::string timingUuid = running->uuid().value();
 
     ASSERT_TRUE(actions.recentTaskClicked(uuid));
-    std::vector<ZRCDTiming*> running = ZRCDTiming::getRunningTimings_inContext(context);
-    ASSERT_EQ(running.size(), 1u) << "the click started the task";
-    const std::string timingUuid = running.front()->uuid().value();
-
     ASSERT_TRUE(actions.recentTaskClicked(timingUuid));
-    EXPECT_TRUE(ZRCDTiming::getRunningTimings_inContext(context).empty()) << "and stopped it";
-
     ASSERT_TRUE(actions.recentTaskAlternateClicked(uuid));
+    EXPECT_FALSE(actions.recentTaskClicked("no such record"));
+    EXPECT_FALSE(actions.recentTaskAlternateClicked(timingUuid)) << "only tasks have alternates";
     EXPECT_EQ(seen_, (std::vector<std::string>{"ZRRecentTaskClicked:" + uuid,
                                                "ZRRecentTaskClicked:" + timingUuid,
                                                "ZRRecentTaskAlternateClicked:" + uuid}));
+    EXPECT_EQ(played().size(), 2u);
 }
 
 TEST_F(StackMenuAction, AddNoteOpensThePanelForTheTiming) {

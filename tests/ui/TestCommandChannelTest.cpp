@@ -26,9 +26,28 @@ TEST(TestCommandChannel, CommandsAndTheirArguments) {
     EXPECT_EQ(TestCommandChannel::parse("toggle-panel")->kind, Kind::togglePanel);
 }
 
+TEST(TestCommandChannel, PanelCommandsSplitTheirTwoNamesAtTheArrow) {
+    auto add = TestCommandChannel::parse("add-task Write report");
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->kind, Kind::addTask);
+    EXPECT_EQ(add->argument, "Write report");
+    auto sub = TestCommandChannel::parse("add-subtask Client A => Design => v2");
+    ASSERT_TRUE(sub);
+    EXPECT_EQ(sub->kind, Kind::addSubtask);
+    EXPECT_EQ(sub->argument, "Client A");
+    EXPECT_EQ(sub->secondArgument, "Design => v2");
+    auto rename = TestCommandChannel::parse("rename-task Old =>  New ");
+    ASSERT_TRUE(rename);
+    EXPECT_EQ(rename->kind, Kind::renameTask);
+    EXPECT_EQ(rename->secondArgument, "New");
+    EXPECT_EQ(TestCommandChannel::parse("undo")->kind, Kind::undo);
+}
+
 TEST(TestCommandChannel, AnythingElseIsNoCommand) {
-    for (const char* line : {"", "click-task", "click-task   ", "quit now", "answer-alert",
-                             "answer-alert -1", "answer-alert one", "delete-everything"}) {
+    for (const char* line :
+         {"", "click-task", "click-task   ", "quit now", "answer-alert", "answer-alert -1",
+          "answer-alert one", "delete-everything", "add-task", "add-subtask A", "add-subtask A =>",
+          "rename-task => B", "undo twice"}) {
         EXPECT_FALSE(TestCommandChannel::parse(line)) << line;
     }
 }

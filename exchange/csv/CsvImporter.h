@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include "core/calendar/ZRCalendar.h"
+#include "exchange/csv/CsvImportMapping.h"
+#include "exchange/csv/ZRGenericCSVParserDelegate.h"
+#include "exchange/csv/ZRGenericCSVValidatorDelegate.h"
+#include "foundation/Clock.h"
+#include "foundation/Error.h"
+
+namespace ravelong {
+class StoreStack;
+}
+
+namespace ravelong::csv {
+
+// The generic import of a delimiter-separated file into the user's store, all or nothing.
+//
+// validate() checks the whole file. importFile() validates it again (the file may have changed),
+// refuses a file that does not validate, and then works on a private copy of the main context:
+// tasks and timings are made there, the repairs of day aggregates, parent timings and the task
+// chain run there, and only then are the changes pushed into the main context as one undo step
+// "CSV Data Import" and the main context is saved. Any failure before the push changes nothing;
+// a failed save of the main context undoes the step. Main thread.
+class CsvImporter {
+public:
+    CsvImporter(StoreStack& stack, const Clock& clock, ZRCalendar calendar);
+
+    Result<CsvValidation> validate(const std::filesystem::path& file,
+                                   const CsvImportMapping& mapping) const;
+
+    struct Outcome {
+        CsvValidation validation;
+        CsvImportCounts counts;
+    };
+    // Errors: a mapping whose tokens cannot describe a file (the status text), a file that
+    // cannot be read or does not validate (kCSVDoesNotMatch, with the details as the reason), a
+    // store that cannot take the changes.
+    Result<Outcome> importFile(const std::filesystem::path& file, const CsvImportMapping& mapping,
+                               const std::function<void()>& progress = {});
+
+private:
+    StoreStack& stack_;
+    const Clock& clock_;
+    ZRCalendar calendar_;
+};
+
+// The failure message of a validation: the reader's error, or the first failing cells.
+std::string describeValidationFailure(const CsvValidation& validation);
+
+}  // namespace ravelong::csv

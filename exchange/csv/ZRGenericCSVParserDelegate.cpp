@@ -1,0 +1,96 @@
+#include "exchange/csv/ZRGenericCSVParserDelegate.h"
+
+#include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTiming.h"
+#include "exchange/CHCSVParser.h"
+#include "exchange/csv/CsvRowInterpreter.h"
+#include "exchange/csv/CsvTexts.h"
+#include "exchange/csv/ZRGenericCSVValidatorDelegate.h"
+
+namespace ravelong::csv {
+
+ZRGenericCSVParserDelegate::ZRGenericCSVParserDelegate(const CsvImportMapping& mapping,
+                                                       ZRCalendar calendar,
+                                                       ManagedObjectContext& context, Instant now)
+    : mapping_(mapping), calendar_(std::move(calendar)), context_(context), now_(now) {}
+
+ZRCDTask* ZRGenericCSVParserDelegate::taskFor(std::string_view name, ZRCDTask* parent) {
+    // The store's lookups scan every task; a file names the same few tasks over and over.
+    auto key = std::make_pair(parent, std::string(name));
+    if (auto it = tasks_.find(key); it != tasks_.end())
+        return it->second;
+    ZRCDTask* task =
+        parent ? ZRCDTask::getTaskWithName_andParentTask_andOrigin(name, parent,
+                                                                   kCsvImportOriginType, context_)
+               : ZRCDTask::getTier1TaskWithName_andOrigin(name, kCsvImportOriginType, context_);
+    if (!task) {
+        task = ZRCDTask::createCoreDataTaskImportWithName(std::string(name), now_, parent,
+                                                          kCsvImportOriginType, context_);
+        if (task)
+            ++counts_.numberOfTasksCreated;
+    }
+    tasks_.emplace(std::move(key), task);
+    return task;
+}
+
+bool ZRGenericCSVParserDelegate::isDuplicate(ZRCDTask* task, Instant start, Instant end) {
+    auto [it, fresh] = spans_.try_emplace(task);
+    if (fresh) {
+        auto add = [&](const ZRCDTask* holder) {
+            for (ZRCDTiming* timing : holder->timings())
+                if (timing->startDate() && timing->endDate())
+                    it->second.emplace(*timing->startDate(), *timing->endDate());
+        };
+        add(task);
+        // A task that has subtasks cannot hold time: the repair after an import moved its
+        // timings into a new subtask of the same name, where a second import must find them.
+        for (ZRCDTask* child : task->childTasks())
+            if (child->taskName() == task->taskName())
+                add(child);
+    }
+    return !it->second.emplace(start, end).second;
+}
+
+Result<CsvImportCounts> ZRGenericCSVParserDelegate::importBytes(
+    std::string_view bytes, const std::function<void()>& progress) {
+    auto parser =
+        CHCSVParser::initWithBytes(bytes, mapping_.encoding, mapping_.delimiterCharacter());
+    if (!parser.ok())
+        return parser.error();
+    CHCSVParser& reader = *parser.value();
+    reader.setSanitizesFields(true);
+    reader.setMaximumFieldLength(ZRGenericCSVValidatorDelegate::kLongestCell);
+    CsvRowInterpreter interpreter(mapping_, calendar_);
+    std::vector<std::string> cells;
+    CsvImportRow row;
+    while (reader.readRecord(cells)) {
+        if (reader.currentRecord() <= static_cast<std::uint64_t>(mapping_.headerRows))
+            continue;
+        interpreter.interpret(cells, reader.currentRecord(), row);
+        if (!row.counts || !row.start || !row.end || row.task.empty())
+            continue;
+        ZRCDTask* task = taskFor(row.task, nullptr);
+        if (task && !row.subtask1.empty())
+            task = taskFor(row.subtask1, task);
+        if (task && !row.subtask2.empty())
+            task = taskFor(row.subtask2, task);
+        if (!task) {
+            ++counts_.numberOfRowsRefused;
+        } else if (isDuplicate(task, *row.start, *row.end)) {
+            ++counts_.numberOfRowsSkippedAsDuplicates;
+        } else if (ZRCDTiming::createCoreDataTimingWithStartDate(row.start, row.end, task,
+                                                                 row.notes, kCsvImportOriginType,
+                                                                 std::nullopt, context_)) {
+            ++counts_.numberOfTimingsImported;
+        } else {
+            ++counts_.numberOfRowsRefused;
+        }
+        if (progress)
+            progress();
+    }
+    if (reader.error())
+        return *reader.error();
+    return counts_;
+}
+
+}  // namespace ravelong::csv

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "app/DataLocations.h"
+#include "app/StoreStack.h"
+#include "core/calendar/ScopedUserCalendar.h"
+#include "core/services/DeviceIdentity.h"
+#include "foundation/AlertPresenter.h"
+#include "foundation/Clock.h"
+#include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+#include "support/TestSupport.h"
+
+namespace ravelong::csv_testing {
+
+// A store of its own in a temporary folder, with settings, clock (2025-01-01 00:00 UTC), device
+// identity and user calendar (Europe/Berlin, en_US) replaced for one test.
+class CsvStoreEnvironment {
+public:
+    static constexpr Instant kNow = 757382400.0;
+
+    CsvStoreEnvironment()
+        : defaults_(folder_.path() / "settings.json"),
+          scopedDefaults_(UserDefaults::Suite::standard, defaults_),
+          scopedAlerts_(alerts_),
+          clock_(kNow),
+          scopedClock_(clock_),
+          identity_(identity()),
+          scopedIdentity_(identity_),
+          calendar_("Europe/Berlin", "en_US"),
+          stack_(DataLocations::inDataFolder(folder_.path())) {}
+
+    const std::filesystem::path& folder() const { return folder_.path(); }
+    SettableClock& clock() { return clock_; }
+    StoreStack& stack() { return stack_; }
+    ManagedObjectContext& context() { return *stack_.managedObjectContext().value(); }
+
+    std::filesystem::path writeFile(const std::string& name, const std::string& bytes) {
+        testing::writeFile(folder_ / name, bytes);
+        return folder_ / name;
+    }
+
+private:
+    static FixedDeviceIdentity::Values identity() {
+        FixedDeviceIdentity::Values values;
+        values.udid = "0a1b2c3d4e5f";
+        values.uid = 1000;
+        values.fullUserName = "Ada Lovelace";
+        values.loginName = "ada";
+        values.hostLocalizedName = "Analytical Engine";
+        return values;
+    }
+
+    testing::TemporaryDirectory folder_;
+    LogCapture log_{LogCapture::Output::silent};
+    UserDefaults defaults_;
+    ScopedUserDefaults scopedDefaults_;
+    ScriptedAlertPresenter alerts_;
+    ScopedAlertPresenter scopedAlerts_;
+    SettableClock clock_;
+    ScopedClock scopedClock_;
+    FixedDeviceIdentity identity_;
+    ScopedDeviceIdentity scopedIdentity_;
+    ScopedUserCalendar calendar_;
+    StoreStack stack_;
+};
+
+}  // namespace ravelong::csv_testing

@@ -1,0 +1,283 @@
+#include <gmock/gmock.h>
+
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QProcess>
+#include <QStackedBarSeries>
+#include <QTemporaryDir>
+
+#include "app/PreferenceKeys.h"
+#include "app/ZRUserDefaults2.h"
+#include "core/durations/NumberDurationStrings.h"
+#include "core/model/ZRCDExportPreferences.h"
+#include "stats/ChartDataSource.h"
+#include "stats/ChartTexts.h"
+#include "tests/stats/StatsTestWorld.h"
+#include "ui/BarChartView.h"
+#include "ui/ChartExportSheet.h"
+#include "ui/ChartImageWriter.h"
+#include "ui/LineChartView.h"
+#include "ui/PieChartView.h"
+#include "ui/QtText.h"
+
+namespace ravelong {
+namespace {
+
+using namespace stats_testing;
+constexpr double kHour = 3600.0;
+
+// A small store with three tasks (one with a subtask) over two months, its three chart sources
+// and views, shown at a fixed size.
+class ChartViews : public StatsWorld {
+protected:
+    ChartViews() {
+        tree("Design Design2<Design Writing Review");
+        tasks["Design"]->setTaskColorTo({0.85, 0.3, 0.2, 1.0});
+        tasks["Design2"]->setTaskColorTo({0.9, 0.5, 0.3, 1.0});
+        tasks["Writing"]->setTaskColorTo({0.2, 0.5, 0.85, 1.0});
+        tasks["Review"]->setTaskColorTo({0.3, 0.7, 0.3, 1.0});
+        for (const char* name : {"Design", "Writing", "Review"})
+            tasks[name]->setTaskIsSelected(true);
+        ZRUserDefaults2::setSelectionState(2);
+        ZRUserDefaults2::setShowTasks(2);
+        for (int day = 1; day <= 29; ++day) {
+            const int month = day <= 15 ? 1 : 2;
+            const int dayOfMonth = day <= 15 ? day * 2 : day - 15;
+            hours("Design2", 2024, month, dayOfMonth, 9, 1.0 + (day % 4) * 0.5);
+            hours("Writing", 2024, month, dayOfMonth, 13, 0.5 + (day % 3));
+            if (day % 5 == 0)
+                hours("Review", 2024, month, dayOfMonth, 17, 0.75);
+        }
+        settle();
+        ZRUserDefaults2::setGeneralStartAndEndDate(dayNumber(2024, 1, 1), dayNumber(2024, 2, 14));
+        defaults.setInteger(kZRLineChartAveragePeriod, 7);
+    }
+    void hours(const std::string& task, int y, int mo, int d, int h, double length) {
+        const Instant start = berlinTime(y, mo, d, h);
+        timing(task, start, start + length * kHour);
+    }
+    std::unique_ptr<ChartDataSource> source(ChartKind kind) {
+        return std::make_unique<ChartDataSource>(
+            kind, *context, defaults, center, loop, [this] { return connection(); },
+            [] { return false; });
+    }
+    void deliver(ChartDataSource& s) {
+        s.waitForBackgroundWork();
+        loop.runPending();
+    }
+    // Each view attached to its source, computed and laid out at 900 x 560.
+    void showAll() {
+        for (ChartView* view :
+             {static_cast<ChartView*>(&pieView), static_cast<ChartView*>(&barView),
+              static_cast<ChartView*>(&lineView)}) {
+            view->resize(900, 560);
+            view->show();
+        }
+        pieView.attach(pieSource.get());
+        barView.attach(barSource.get());
+        lineView.attach(lineSource.get());
+        for (auto* s : {pieSource.get(), barSource.get(), lineSource.get()}) {
+            s->refresh();
+            deliver(*s);
+        }
+        QCoreApplication::processEvents();
+    }
+
+    std::unique_ptr<ChartDataSource> pieSource = source(ChartKind::pie);
+    std::unique_ptr<ChartDataSource> barSource = source(ChartKind::bar);
+    std::unique_ptr<ChartDataSource> lineSource = source(ChartKind::line);
+    PieChartView pieView;
+    BarChartView barView;
+    LineChartView lineView{defaults};
+};
+
+TEST_F(ChartViews, TheViewsDrawTheDataSetsTheirSourcesDeliver) {
+    showAll();
+    const PieChartData& pie = pieSource->pie();
+    ASSERT_EQ(pie.slices.size(), 3u);
+    ASSERT_EQ(pieView.series()->count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const PieSlice& entry = pie.slices[static_cast<std::size_t>(i)];
+        QPieSlice* slice = pieView.series()->slices()[i];
+        EXPECT_DOUBLE_EQ(slice->value(), entry.value);
+        EXPECT_EQ(slice->color(), ChartView::qColor(entry.color));
+    }
+    EXPECT_EQ(pieView.legendTexts(), (QStringList{"Design", "Writing", "Review"}));
+    pieView.setLegendFullNames(true);
+    EXPECT_EQ(pieView.legendTexts()[0], qt(tasks["Design"]->getFullTaskName()));
+
+    const BarChartData& bar = barSource->bar();
+    EXPECT_EQ(bar.columns(), 45);
+    const auto sets = barView.series()->barSets();
+    ASSERT_EQ(sets.size(), 3);
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_EQ(sets[k]->count(), 45);
+        for (int c = 0; c < 45; ++c) {
+            const auto& column = bar.values[static_cast<std::size_t>(c)];
+            const double seconds = static_cast<std::size_t>(k) < column.size()
+                                       ? column[static_cast<std::size_t>(k)]
+                                       : 0.0;
+            EXPECT_DOUBLE_EQ(sets[k]->at(c) * kHour, seconds) << k << "," << c;
+        }
+    }
+    EXPECT_EQ(barView.columnLabels().size(), 45);
+
+    const LineChartData& line = lineSource->line();
+    ASSERT_EQ(line.days(), 45);
+    ASSERT_NE(lineView.averageSeries(), nullptr);
+    EXPECT_EQ(lineView.dailySeries()->count(), 45);
+    EXPECT_EQ(lineView.averagePoints(), weightedMovingAverage(line.daily, 7));
+    for (int i = 0; i < 45; ++i)
+        EXPECT_DOUBLE_EQ(lineView.dailySeries()->at(i).y() * kHour,
+                         line.daily[static_cast<std::size_t>(i)]);
+    lineView.setAveragePeriod(0);
+    EXPECT_EQ(lineView.averageSeries(), nullptr);
+}
+
+TEST_F(ChartViews, HoveringAnEntryShowsItsTaskAndTime) {
+    showAll();
+    QPieSlice* slice = pieView.series()->slices()[0];
+    emit slice->hovered(true);
+    const PieSlice& entry = pieSource->pie().slices[0];
+    EXPECT_EQ(pieView.lastToolTip(),
+              qt(entry.name + ": " +
+                 number_additions::getStringRepresentationOfSeconds_hm_roundNearest(entry.value)));
+    emit slice->hovered(false);
+    EXPECT_TRUE(pieView.lastToolTip().isEmpty());
+
+    QBarSet* writing = barView.series()->barSets()[1];
+    const int column = 1;  // 2 January: Writing has 0.5 + 2 h
+    emit writing->hovered(true, column);
+    EXPECT_EQ(barView.lastToolTip(),
+              qt("Writing: " + number_additions::getStringRepresentationOfSeconds_hm_roundNearest(
+                                   barSource->bar().values[column][1])));
+}
+
+TEST_F(ChartViews, ANewRangeReplacesEveryViewsDataWhole) {
+    showAll();
+    ZRUserDefaults2::setGeneralStartAndEndDate(dayNumber(2024, 2, 1), dayNumber(2024, 2, 3));
+    for (auto* s : {pieSource.get(), barSource.get(), lineSource.get()})
+        deliver(*s);
+    EXPECT_EQ(barView.series()->barSets()[0]->count(), 3);
+    EXPECT_EQ(lineView.dailySeries()->count(), 3);
+    double total = 0.0;
+    for (QPieSlice* slice : pieView.series()->slices())
+        total += slice->value();
+    EXPECT_DOUBLE_EQ(total, pieSource->pie().total);
+    EXPECT_NEAR(total, barSource->bar().total, 1.0);
+}
+
+std::string pdfText(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    if (!process.waitForFinished(20000))
+        return {};
+    return process.readAllStandardOutput().toStdString();
+}
+
+TEST_F(ChartViews, EachImageTypeIsWrittenAndReadsBack) {
+    showAll();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (ChartView* view : {static_cast<ChartView*>(&pieView), static_cast<ChartView*>(&barView),
+                            static_cast<ChartView*>(&lineView)}) {
+        const QSize size = view->chartView()->size();
+        const QString base = folder.filePath(QString::number(static_cast<int>(view->kind())));
+
+        ChartImageOptions png{1, true, 80, true, false};
+        ASSERT_TRUE(writeChartImage(*view, png, base + ".png"));
+        QImage transparent(base + ".png");
+        EXPECT_EQ(transparent.size(), size);
+        EXPECT_EQ(qAlpha(transparent.pixel(1, 1)), 0);
+        png.transparent = false;
+        ASSERT_TRUE(writeChartImage(*view, png, base + "-white.png"));
+        EXPECT_EQ(QImage(base + "-white.png").pixel(1, 1), qRgb(255, 255, 255));
+
+        ChartImageOptions jpeg{2, false, 90, true, false};
+        ASSERT_TRUE(writeChartImage(*view, jpeg, base + "-90.jpg"));
+        jpeg.quality = 10;
+        ASSERT_TRUE(writeChartImage(*view, jpeg, base + "-10.jpg"));
+        EXPECT_EQ(QImage(base + "-90.jpg").size(), size);
+        EXPECT_LT(QFile(base + "-10.jpg").size(), QFile(base + "-90.jpg").size());
+
+        ChartImageOptions pdf{0, false, 80, true, true};
+        ASSERT_TRUE(writeChartImage(*view, pdf, base + ".pdf"));
+        QFile file(base + ".pdf");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.read(5) == "%PDF-");
+        const std::string text = pdfText(base + ".pdf");
+        if (view->kind() != ChartKind::line) {
+            // The full name of a tier-1 task is its name after the tier mark.
+            EXPECT_NE(text.find("Writing"), std::string::npos) << text;
+            EXPECT_NE(text.find("Review"), std::string::npos) << text;
+        }
+        pdf.legend = false;
+        ASSERT_TRUE(writeChartImage(*view, pdf, base + "-nolegend.pdf"));
+        if (view->kind() == ChartKind::bar)
+            EXPECT_EQ(pdfText(base + "-nolegend.pdf").find("Review"), std::string::npos);
+        EXPECT_TRUE(view->legendShown()) << "the view keeps its own legend";
+    }
+    EXPECT_FALSE(writeChartImage(pieView, {1, false, 80, true, false},
+                                 folder.filePath("missing/folder/x.png")));
+}
+
+TEST_F(ChartViews, KeepsAPictureOfEachChartForReview) {
+    const QByteArray env = qgetenv("E2E_SCREENSHOT_DIR");
+    const QString folder =
+        env.isEmpty() ? QStringLiteral(RAVELONG_UI_TEST_OUTPUT) : QString::fromLocal8Bit(env);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    showAll();
+    const ChartImageOptions png{1, false, 80, true, false};
+    for (auto [view, name] : {std::pair<ChartView*, const char*>{&pieView, "pie.png"},
+                              {&barView, "bar.png"},
+                              {&lineView, "line.png"}}) {
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        ASSERT_TRUE(writeChartImage(*view, png, path));
+        EXPECT_EQ(QImage(path).size(), QSize(900, 560));
+    }
+}
+
+TEST_F(ChartViews, TheExportSheetStoresItsOptionsAndWritesTheChosenFile) {
+    showAll();
+    ChartExportSheet sheet(barView, *context, ZRUserDefaults2::generalStartDate(),
+                           ZRUserDefaults2::generalEndDate());
+    EXPECT_EQ(sheet.title(), QStringLiteral("Exporting Bar Chart"));
+    sheet.chooseJPG();
+    sheet.jpgQualityChanged(55);
+    sheet.showLegendChanged(false);
+    const ZRCDExportPreferences* stored = ZRCDExportPreferences::getPreferences_inContext(*context);
+    EXPECT_EQ(stored->imageFileType(), 2);
+    EXPECT_EQ(stored->imageQuality(), 55);
+    EXPECT_FALSE(stored->imageLegend());
+    EXPECT_FALSE(context->hasChanges()) << "saved at once";
+    EXPECT_FALSE(context->undoManager()->canUndo()) << "no undo step";
+    EXPECT_EQ(sheet.proposedFileName(),
+              QStringLiteral("Ravelong Bar Chart (1. Jan. - 14. Feb. 2024).jpg"));
+
+    QTemporaryDir folder;
+    QString asked;
+    sheet.setSaveLocationChooser([&](const QString& proposed, const QString&) {
+        asked = proposed;
+        return QString();  // cancelled
+    });
+    EXPECT_TRUE(sheet.nextSheet().isEmpty());
+    EXPECT_EQ(asked, sheet.proposedFileName());
+    const QString path = folder.filePath("chart.jpg");
+    sheet.setSaveLocationChooser([&](const QString&, const QString&) { return path; });
+    EXPECT_EQ(sheet.nextSheet(), path);
+    EXPECT_EQ(QImage(path).size(), barView.chartView()->size());
+    EXPECT_EQ(ChartExportSheet::exportButtonTitle(0), QStringLiteral("Export Timings..."));
+    EXPECT_EQ(ChartExportSheet::exportButtonTitle(3), QStringLiteral("Export Chart..."));
+    EXPECT_EQ(ChartExportSheet::exportButtonTitle(4), QStringLiteral("Export..."));
+}
+
+}  // namespace
+}  // namespace ravelong

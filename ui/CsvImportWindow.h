@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ravelong {
+
+namespace csv {
+class ZRGenericCSVImportController;
+}
+
+// The CSV import pane: the columns as tokens, the formats, the file, the presets its title line
+// suggests (applied only on the user's click), the rows that will be skipped, and the import.
+// Everything it shows comes from the controller, which it does not own.
+class CsvImportWindow final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CsvImportWindow(csv::ZRGenericCSVImportController& controller,
+                             QWidget* parent = nullptr);
+
+    // What the file button does after the file dialog (tests call it directly).
+    void chooseFile(const std::filesystem::path& file);
+
+    QLineEdit* tokensField() const { return tokens_; }
+    QComboBox* tokenMenu() const { return tokenMenu_; }
+    QComboBox* dateMenu() const { return date_; }
+    QComboBox* timeMenu() const { return time_; }
+    QComboBox* durationMenu() const { return duration_; }
+    QComboBox* delimiterMenu() const { return delimiter_; }
+    QComboBox* presetMenu() const { return presets_; }
+    QPushButton* presetButton() const { return usePreset_; }
+    QPushButton* fileButton() const { return file_; }
+    QPushButton* importButton() const { return import_; }
+    QLabel* statusLine() const { return status_; }
+    QLabel* fileLabel() const { return fileLabel_; }
+    QLabel* resultLabel() const { return result_; }
+    QPlainTextEdit* skippedRows() const { return skipped_; }
+
+private:
+    void refresh();
+    void addToken();
+    void tokensEdited();
+    void importFile();
+
+    csv::ZRGenericCSVImportController& controller_;
+    QLineEdit* tokens_;
+    QComboBox* tokenMenu_;
+    QComboBox* date_;
+    QComboBox* time_;
+    QComboBox* duration_;
+    QComboBox* delimiter_;
+    QComboBox* presets_;
+    QPushButton* usePreset_;
+    QPushButton* file_;
+    QPushButton* import_;
+    QLabel* status_;
+    QLabel* fileLabel_;
+    QLabel* unmapped_;
+    QLabel* result_;
+    QPlainTextEdit* skipped_;
+};
+
+}  // namespace ravelong
