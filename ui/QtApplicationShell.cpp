@@ -1,6 +1,7 @@
 #include "ui/QtApplicationShell.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -19,11 +20,14 @@
 #include "foundation/UserDefaults.h"
 #include "menubar/MenuBarTaskEditor.h"
 #include "menubar/MenuBarTaskList.h"
+#include "menubar/SleepWakeHandler.h"
 #include "menubar/StackMenuActions.h"
 #include "menubar/ZRStackMenu.h"
 #include "menubar/ZRStatusItemView.h"
 #include "ui/DatabaseUpdateWindow.h"
+#include "ui/IdleServices.h"
 #include "ui/LogindShutdownWatcher.h"
+#include "ui/LogindSleepWatcher.h"
 #include "ui/MainWindow.h"
 #include "ui/MilestoneReport.h"
 #include "ui/QtAlertPresenter.h"
@@ -41,6 +45,7 @@ QtApplicationShell::QtApplicationShell(QObject* parent)
     : QObject(parent), sound_([] { QApplication::beep(); }) {}
 
 QtApplicationShell::~QtApplicationShell() {
+    idleServices_.reset();
     menuActions_.reset();
     stackMenu_.reset();
     statusView_.reset();
@@ -438,11 +443,57 @@ void QtApplicationShell::updateTray() {
 void QtApplicationShell::machineGoingToSleep() {
     if (ensureTrayBehaviour())
         statusView_->receiveSleepNote();
+    if (hasContext())
+        if (SleepWakeHandler* handler = idleServices().sleepWakeHandler())
+            handler->receiveSleepNote();
 }
 
 void QtApplicationShell::machineWokeUp() {
     if (ensureTrayBehaviour())
         statusView_->wakeFromSleep();
+    if (hasContext())
+        if (SleepWakeHandler* handler = idleServices().sleepWakeHandler())
+            handler->wakeFromSleep();
+}
+
+IdleServices& QtApplicationShell::idleServices() {
+    if (!idleServices_) {
+        IdleServices::TrayHooks hooks;
+        hooks.anchor = [this] { return tray_ ? tray_->geometry() : QRect(); };
+        hooks.closeTaskPanel = [this] { closePanel(); };
+        hooks.toggleTaskPanel = [this] {
+            if (delegate_)
+                delegate_->togglePanel();
+        };
+        hooks.showStackMenu = [this] {
+            if (menu_)
+                menu_->popup(QCursor::pos());
+        };
+        hooks.currentTask = [this]() -> ZRCDTask* {
+            return ensureTrayBehaviour() ? statusView_->currentTask() : nullptr;
+        };
+        hooks.reloadAllMenuBarTimes = [this] {
+            updateTray();
+            panelDirty_ = true;
+            reloadPanelIfShown();
+        };
+        idleServices_ = std::make_unique<IdleServices>(*delegate_, std::move(hooks));
+    }
+    if (delegate_ && delegate_->timerController())
+        idleServices_->start(*delegate_->timerController());
+    return *idleServices_;
+}
+
+AddNotePanel* QtApplicationShell::addNotePanel() {
+    return hasContext() ? idleServices().addNotePanel() : nullptr;
+}
+
+IdleTimePanel* QtApplicationShell::idleTimePanel() {
+    return hasContext() ? idleServices().idleTimePanel() : nullptr;
+}
+
+IdleTimeSource* QtApplicationShell::idleTimeSource() {
+    return hasContext() ? idleServices().idleTimeSource() : nullptr;
 }
 
 void QtApplicationShell::tickTray() {
@@ -453,6 +504,8 @@ void QtApplicationShell::tickTray() {
 void QtApplicationShell::setRunningTimings(const std::vector<ZRCDTiming*>& timings) {
     if (shutdownWatcher_)
         shutdownWatcher_->setHoldInhibitor(!timings.empty());
+    if (sleepWatcher_)
+        sleepWatcher_->setHoldInhibitor(!timings.empty());
     if (ensureTrayBehaviour())
         statusView_->handleRunningTimingsChanged(timings);
     reloadPanelIfShown();
@@ -470,15 +523,19 @@ StatusItemTime* QtApplicationShell::statusItemTime() {
 void QtApplicationShell::refreshFromStore() {
     if (!hasContext())
         return;
+    const bool running = ZRCDTiming::aTimerIsRunning_inContext(delegate_->managedObjectContext());
     if (shutdownWatcher_)
-        shutdownWatcher_->setHoldInhibitor(
-            ZRCDTiming::aTimerIsRunning_inContext(delegate_->managedObjectContext()));
+        shutdownWatcher_->setHoldInhibitor(running);
+    if (sleepWatcher_)
+        sleepWatcher_->setHoldInhibitor(running);
     updateTray();
     reloadPanelIfShown();
 }
 
 void QtApplicationShell::launchFinished() {
     refreshFromStore();
+    if (hasContext())
+        idleServices();  // sleep handling and hot keys start with the timer controller
 }
 
 void QtApplicationShell::bringForward() {

@@ -20,7 +20,9 @@ class StackMenuActions;
 struct StackMenuEntry;
 class ZRStackMenu;
 class ZRStatusItemView;
+class IdleServices;
 class LogindShutdownWatcher;
+class LogindSleepWatcher;
 class MainWindow;
 class MenuBarTaskEditor;
 class MenuBarTaskList;
@@ -48,6 +50,8 @@ public:
     void setDelegate(AppDelegate* delegate) { delegate_ = delegate; }
     // Holds logind's shutdown delay while timers run; optional.
     void setShutdownWatcher(LogindShutdownWatcher* watcher) { shutdownWatcher_ = watcher; }
+    // Holds logind's sleep delay while timers run; optional.
+    void setSleepWatcher(LogindSleepWatcher* watcher) { sleepWatcher_ = watcher; }
 
     // The tray host is settled: makes the tray item (or, without a tray, the panel window) as
     // soon as the delegate asked for the menu-bar controllers.
@@ -121,9 +125,11 @@ public:
     void closeRestrictedModeWindow() override;
 
     AlertSound* alertSound() override { return &sound_; }
-    AddNotePanel* addNotePanel() override { return nullptr; }
-    IdleTimePanel* idleTimePanel() override { return nullptr; }
-    IdleTimeSource* idleTimeSource() override { return nullptr; }
+    AddNotePanel* addNotePanel() override;
+    IdleTimePanel* idleTimePanel() override;
+    IdleTimeSource* idleTimeSource() override;
+    // The panels, the idle source, sleep handling and hot keys (made on first use).
+    IdleServices& idleServices();
     StatusItemTime* statusItemTime() override;
     TimingEditSession* timingEditSession() override { return nullptr; }
 
@@ -154,6 +160,8 @@ private:
 
     AppDelegate* delegate_ = nullptr;
     LogindShutdownWatcher* shutdownWatcher_ = nullptr;
+    LogindSleepWatcher* sleepWatcher_ = nullptr;
+    std::unique_ptr<IdleServices> idleServices_;
     CanberraAlertSound sound_;
 
     std::unique_ptr<TrayMenu> menu_;

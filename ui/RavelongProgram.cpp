@@ -140,6 +140,7 @@ int RavelongProgram::run() {
     connect(parts.sleep.get(), &LogindSleepWatcher::wokeUp, parts.shell.get(),
             &QtApplicationShell::machineWokeUp);
     parts.shell->setShutdownWatcher(parts.logind.get());
+    parts.shell->setSleepWatcher(parts.sleep.get());
     parts.delegate = std::make_unique<AppDelegate>(
         *parts.shell, AppDelegate::Options{locations, kRavelongBuildNumber});
     parts.shell->setDelegate(parts.delegate.get());

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "core/services/IdleTimeSource.h"
+#include "platform/XScreenSaverIdleTime.h"
+
+namespace ravelong {
+
+// How long the user has left keyboard and mouse alone, from the first of these that answers:
+//   1. org.gnome.Mutter.IdleMonitor (GNOME, X11 and Wayland), GetIdletime in milliseconds;
+//   2. org.freedesktop.ScreenSaver (KDE and others), GetSessionIdleTime, milliseconds as KDE
+//      answers it;
+//   3. the X server's screen-saver extension (any X11 session).
+// These report one idle time for all input, so every event kind gets the same answer.
+//
+// The tick asks on the main thread and must not wait for another process: the answer is the
+// latest one received, and each question starts an asynchronous refresh (one at a time) whose
+// answer serves the next question. refresh() asks early (at start, before sleep). A source that
+// fails is passed over for the rest of the session; 0 is answered while nothing is known.
+// Main thread only.
+class DesktopIdleTimeSource final : public QObject, public IdleTimeSource {
+    Q_OBJECT
+
+public:
+    enum class Backend { none, mutter, screenSaver, x11 };
+
+    // `bus` is the session bus in the program and a private bus in tests; `x11` may be null.
+    DesktopIdleTimeSource(QDBusConnection bus, std::unique_ptr<XScreenSaverIdleTime> x11,
+                          QObject* parent = nullptr);
+    ~DesktopIdleTimeSource() override;
+
+    double secondsSinceLastEvent(IdleEventKind kind) override;
+    // Starts an asynchronous refresh unless one is under way.
+    void refresh();
+
+    // The source that gave the last answer.
+    Backend backend() const { return answeredBy_; }
+    bool isRefreshing() const { return refreshing_; }
+
+signals:
+    // An answer arrived (seconds).
+    void refreshed(double seconds);
+
+private:
+    void ask(Backend backend);
+    void answer(Backend backend, double seconds);
+    void failed(Backend backend);
+
+    QDBusConnection bus_;
+    std::unique_ptr<XScreenSaverIdleTime> x11_;
+    bool mutterFailed_ = false;
+    bool screenSaverFailed_ = false;
+    bool refreshing_ = false;
+    Backend answeredBy_ = Backend::none;
+    double seconds_ = 0.0;
+};
+
+}  // namespace ravelong
