@@ -195,7 +195,7 @@ void IdlePanelController::populatePutAwayPopUpButton() {
 
 void IdlePanelController::optionSelected(IdleResolution option) {
     defaults_.setInteger(kZRIdleTimeResolve, static_cast<int>(option));
-    defaults_.synchronize();
+    (void)defaults_.synchronize();  // failures are logged there
     showOption();
 }
 
@@ -206,7 +206,7 @@ void IdlePanelController::popupButtonSelected(std::size_t index) {
     didSelectPutAwayTask_ = true;
     if (putAwayEnabled_) {
         defaults_.setInteger(kZRIdleTimeResolve, static_cast<int>(IdleResolution::putAway));
-        defaults_.synchronize();
+        (void)defaults_.synchronize();  // failures are logged there
     }
     showOption();
 }
@@ -308,7 +308,7 @@ void IdlePanelController::idleResolvePutAway() {
                 context);
             if (idleTiming) {
                 defaults_.setString(kZRIdleTimeAssignTask, *uuid);
-                defaults_.synchronize();
+                (void)defaults_.synchronize();  // failures are logged there
             }
         }
         restart(stopped);

@@ -39,7 +39,7 @@ void ShortcutRecorder::setCombination(const std::optional<HotKeyCombination>& co
             defaults_->setDictionary(key_, combination->toDictionary());
         else
             defaults_->remove(key_);
-        defaults_->synchronize();
+        (void)defaults_->synchronize();  // failures are logged there
     }
     showCombination();
     emit combinationChanged();

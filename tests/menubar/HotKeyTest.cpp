@@ -41,8 +41,9 @@ TEST(HotKeyCombination, ReadsBothStoredFormsAndRefusesOthers) {
         SCOPED_TRACE(c.json);
         const auto read = Combination::fromDictionary(nlohmann::json::parse(c.json));
         ASSERT_EQ(read.ok(), c.ok);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(read.value(), c.expected);
+        }
     }
     // Writing gives the current form, which reads back the same.
     const Combination written{0xffc2, Combination::kShift | Combination::kSuper};

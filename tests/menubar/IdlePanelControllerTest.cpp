@@ -202,8 +202,9 @@ TEST_F(IdlePanelTest, EachResolutionEndsTheTimersWhereTheIdleStretchBegan) {
         EXPECT_EQ(b->endDate(), berlinTime(2024, 3, 13, 9));
         for (ZRCDTiming* restarted : running) {
             EXPECT_NEAR(*restarted->startDate(), berlinTime(2024, 3, 13, 9, 40), 1.0);
-            if (restarted->task() == tasks.at("Design"))
+            if (restarted->task() == tasks.at("Design")) {
                 EXPECT_EQ(restarted->origin(), originA);
+            }
         }
         EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(*context),
                   timingsBefore + c.runningAfter + (c.idleTimingMade ? 1 : 0));

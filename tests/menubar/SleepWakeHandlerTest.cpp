@@ -96,8 +96,9 @@ TEST_F(SleepWakeTest, WakingOffersTheIdlePanelOnlyPastTheLimit) {
         EXPECT_TRUE(design->running());
         EXPECT_EQ(handler.idleTimeWhenComputerWentToSleep(), c.limit > 0 ? c.idleAtSleep : 0.0);
         ASSERT_EQ(delegate->idlePanel.shownSince().size(), shown + (c.panel ? 1 : 0));
-        if (c.panel)
+        if (c.panel) {
             EXPECT_EQ(delegate->idlePanel.shownSince().back(), at - c.idleAtSleep);
+        }
         at += c.asleep + 3600;
     }
 }
