@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "core/services/AlertSound.h"
+#include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "menubar/IdleTexts.h"
 #include "ui/IdleUiTexts.h"
@@ -39,7 +40,8 @@ void ShortcutRecorder::setCombination(const std::optional<HotKeyCombination>& co
             defaults_->setDictionary(key_, combination->toDictionary());
         else
             defaults_->remove(key_);
-        defaults_->synchronize();
+        if (const Status saved = defaults_->synchronize(); !saved.ok())
+            logWarning("hotkeys", "the shortcut could not be saved: " + saved.error().description);
     }
     showCombination();
     emit combinationChanged();
