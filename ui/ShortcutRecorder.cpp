@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "core/services/AlertSound.h"
+#include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "menubar/IdleTexts.h"
 #include "ui/IdleUiTexts.h"
