@@ -30,6 +30,7 @@
 #include "ui/LogindSleepWatcher.h"
 #include "ui/MainWindow.h"
 #include "ui/MilestoneReport.h"
+#include "ui/PreferencesOpener.h"
 #include "ui/QtAlertPresenter.h"
 #include "ui/RestrictedModeWindow.h"
 #include "ui/StatusNotifierItem.h"
@@ -45,6 +46,7 @@ QtApplicationShell::QtApplicationShell(QObject* parent)
     : QObject(parent), sound_([] { QApplication::beep(); }) {}
 
 QtApplicationShell::~QtApplicationShell() {
+    preferences_.reset();
     idleServices_.reset();
     menuActions_.reset();
     stackMenu_.reset();
@@ -88,6 +90,8 @@ void QtApplicationShell::releaseTaskList() {
         panel_->setTaskList(nullptr, nullptr);
     taskEditor_.reset();
     taskList_.reset();
+    // The preferences window works on the store too.
+    preferences_.reset();
     released_ = true;
 }
 
@@ -237,6 +241,8 @@ void QtApplicationShell::makeTrayOrWindow() {
                 &QtApplicationShell::stackMenuEntryChosen);
         connect(menu_.get(), &QMenu::aboutToShow, this,
                 [] { milestone_report::milestone("stack-menu-shown"); });
+        connect(menu_.get(), &TrayMenu::preferencesChosen, this,
+                &QtApplicationShell::showPreferencesWindow);
         connect(menu_.get(), &TrayMenu::showTasksChosen, this, [this] {
             if (delegate_)
                 delegate_->togglePanel();
@@ -581,6 +587,18 @@ bool QtApplicationShell::clickTaskNamed(const QString& name) {
 }
 
 // --- Windows ---
+
+void QtApplicationShell::showPreferencesWindow() {
+    if (!delegate_ || released_)
+        return;
+    if (!preferences_) {
+        preferences_ = std::make_unique<PreferencesOpener>(
+            PreferencesOpener::Services{*delegate_, automaticBackup_, &sound_,
+                                        idleServices_ ? idleServices_->hotKeyService() : nullptr});
+    }
+    if (!preferences_->show())
+        sound_.playSound(kFunkSound);
+}
 
 void QtApplicationShell::showMainWindow() {
     if (!mainWindow_) {

@@ -27,7 +27,9 @@ class MainWindow;
 class MenuBarTaskEditor;
 class MenuBarTaskList;
 class RestrictedModeWindow;
+class PreferencesOpener;
 class TaskPanel;
+class ZRAutomaticBackup;
 class TimersRunningWindow;
 class TrayItem;
 class TrayMenu;
@@ -52,6 +54,10 @@ public:
     void setShutdownWatcher(LogindShutdownWatcher* watcher) { shutdownWatcher_ = watcher; }
     // Holds logind's sleep delay while timers run; optional.
     void setSleepWatcher(LogindSleepWatcher* watcher) { sleepWatcher_ = watcher; }
+    // The automatic backup the preferences' Backups pane works with; optional.
+    void setAutomaticBackup(ZRAutomaticBackup* backup) { automaticBackup_ = backup; }
+    // Opens the preferences window (once the store is open).
+    void showPreferencesWindow();
 
     // The tray host is settled: makes the tray item (or, without a tray, the panel window) as
     // soon as the delegate asked for the menu-bar controllers.
@@ -71,7 +77,8 @@ public:
     // The clock was set, the machine woke or the time zone changed: the panel's timer for the
     // start of the next day is set again.
     void rearmNewDayTimer();
-    // Before the delegate and its store go: the panel is emptied and its list and editor freed.
+    // Before the delegate and its store go: the panel is emptied and its list and editor freed,
+    // and the preferences window closed.
     void releaseTaskList();
     // Tasks were added, renamed, moved or archived: the lists follow.
     void refreshTaskLists() { reloadPanelIfShown(); }
@@ -172,6 +179,8 @@ private:
     std::unique_ptr<ZRStackMenu> stackMenu_;
     std::unique_ptr<StackMenuActions> menuActions_;
     QPointer<TaskPanel> panel_;
+    ZRAutomaticBackup* automaticBackup_ = nullptr;
+    std::unique_ptr<PreferencesOpener> preferences_;
     std::unique_ptr<MenuBarTaskList> taskList_;
     std::unique_ptr<MenuBarTaskEditor> taskEditor_;
     QPointer<MainWindow> mainWindow_;

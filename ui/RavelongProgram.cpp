@@ -151,6 +151,7 @@ int RavelongProgram::run() {
         },
         Clock::current(), locations);
     parts.delegate->setAutomaticBackup(parts.backup.get());
+    parts.shell->setAutomaticBackup(parts.backup.get());
     parts.upgrade = std::make_unique<LegacyStoreUpgrade>(parts.delegate->storeStack());
     parts.delegate->setLegacyUpgrade(parts.upgrade.get());
     connect(&parts.instance, &SingleInstance::activateRequested, parts.shell.get(),

@@ -49,6 +49,8 @@ void TrayMenu::rebuild() {
             // Hosts whose left click does not reach us leave no other way to the task list.
             QAction* show = addAction(qt(menu_bar_texts::kShowTasks));
             connect(show, &QAction::triggered, this, &TrayMenu::showTasksChosen);
+            QAction* preferences = addAction(qt(menu_bar_texts::kPreferences));
+            connect(preferences, &QAction::triggered, this, &TrayMenu::preferencesChosen);
         }
         addEntry(this, entry);
     }

@@ -36,6 +36,7 @@ signals:
     // The user chose `entry`; `alternate` when it was chosen with Control held.
     void entryChosen(const ravelong::StackMenuEntry& entry, bool alternate);
     void showTasksChosen();
+    void preferencesChosen();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
