@@ -22,6 +22,7 @@ class ZRStackMenu;
 class ZRStatusItemView;
 class LogindShutdownWatcher;
 class MainWindow;
+class ZRDatePickerManager;
 class MenuBarTaskEditor;
 class MenuBarTaskList;
 class RestrictedModeWindow;
@@ -78,6 +79,10 @@ public:
     TaskPanel* panel() const;
     // The panel's list and editor, once the store is open (nullptr before).
     MenuBarTaskList* taskList() const { return taskList_.get(); }
+    MainWindow* mainWindow() const { return mainWindow_; }
+    // The main window's selection (calendar data, range, considered tasks); nullptr without a
+    // store.
+    ZRDatePickerManager* ensureDatePickerManager();
     bool clickTaskNamed(const QString& name);
     bool hasTrayIcon() const { return tray_ != nullptr; }
     TrayItem* trayItem() const { return tray_; }
@@ -166,6 +171,8 @@ private:
     QPointer<TaskPanel> panel_;
     std::unique_ptr<MenuBarTaskList> taskList_;
     std::unique_ptr<MenuBarTaskEditor> taskEditor_;
+    // The main window's selection; made once the store is open, before the window.
+    std::unique_ptr<ZRDatePickerManager> datePicker_;
     QPointer<MainWindow> mainWindow_;
     QPointer<TimersRunningWindow> timersRunning_;
     QPointer<DatabaseUpdateWindow> databaseUpdate_;
