@@ -42,8 +42,8 @@ void CalendarGrid::setMonths(QDate lastMonth, int count) {
     const QDate last(lastMonth.year(), lastMonth.month(), 1);
     first_ = last.addMonths(-(count_ - 1));
     const QDate end = last.addMonths(1).addDays(-1);
-    manager_.setVisibleDays(zrDateFromZRYearMonthDay(yearMonthDayOf(first_)),
-                            zrDateFromZRYearMonthDay(yearMonthDayOf(end)));
+    manager_.setVisibleDays(date_additions::zrDateFromZRYearMonthDay(yearMonthDayOf(first_)),
+                            date_additions::zrDateFromZRYearMonthDay(yearMonthDayOf(end)));
     updateGeometry();
     update();
 }

@@ -83,8 +83,8 @@ QVariant TimedEntriesTableModel::data(const QModelIndex& index, int role) const 
                        ? QString()
                        : locale.toString(localTime(values->end).time(), QLocale::ShortFormat);
         case kDuration:
-            return qt(getStringOfDuration_hhmmss(role == Qt::EditRole ? values->duration
-                                                                      : values->shownDuration));
+            return qt(date_additions::getStringOfDuration_hhmmss(
+                role == Qt::EditRole ? values->duration : values->shownDuration));
         case kTask:
             return qt(values->taskName);
         case kNote:
