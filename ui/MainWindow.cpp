@@ -167,6 +167,9 @@ QWidget* MainWindow::makeSidebar() {
     taskView_->setObjectName(QStringLiteral("statisticsTaskList"));
     taskView_->setModel(taskModel_);
     taskView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    taskView_->setDragDropMode(QAbstractItemView::DragDrop);
+    taskView_->setDefaultDropAction(Qt::MoveAction);
+    taskView_->setDropIndicatorShown(true);
     connect(taskView_, &QWidget::customContextMenuRequested, this, &MainWindow::showTaskMenu);
     layout->addWidget(archiveFilter_);
     layout->addWidget(taskView_, 1);

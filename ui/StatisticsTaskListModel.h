@@ -23,6 +23,16 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+    // Dragging a row: onto another row it becomes its child, or with exactly one modifier key
+    // held is merged into it (after a question); between rows it moves there.
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    // The drop of row `dragged` onto row `target` with the modifier keys, as a drop does it.
+    bool dropRowOnRow(int dragged, int target, unsigned modifierKeys);
+
 private:
     StatisticsTaskList& list_;
 };
