@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
@@ -13,6 +15,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 
 #include "app/PreferenceKeys.h"
@@ -292,6 +295,42 @@ void MainWindow::choosePreset(int index) {
                                      QDate::currentDate().month() - first.month() + 1);
     }
     rangeChanged();
+}
+
+bool MainWindow::choosePresetNamed(const QString& title) {
+    const int index = presets_->findText(title);
+    if (index < 0)
+        return false;
+    presets_->setCurrentIndex(index);
+    choosePreset(index);
+    return true;
+}
+
+bool MainWindow::addTimingByHand(const QString& taskName, const QDateTime& start,
+                                 const QString& duration) {
+    AddTimingDialog dialog(services_.delegate.managedObjectContext(), *editor_, services_.clock,
+                           nullptr, this);
+    const int task = dialog.taskBox()->findText(taskName, Qt::MatchEndsWith);
+    if (task < 0)
+        return false;
+    dialog.taskBox()->setCurrentIndex(task);
+    dialog.dayEdit()->setDate(start.date());
+    dialog.startEdit()->setTime(start.time());
+    dialog.durationEdit()->setText(duration);
+    if (!dialog.add()) {
+        showRefusal(dialog.message());
+        return false;
+    }
+    reload();
+    return true;
+}
+
+bool MainWindow::deleteTimingAtRow(int row) {
+    if (row < 0 || row >= timingsModel_->rowCount())
+        return false;
+    timingsView_->clearSelection();
+    timingsView_->selectRow(row);
+    return deleteSelectedTimings();
 }
 
 bool MainWindow::deleteSelectedTimings() {

@@ -8,6 +8,7 @@
 #include "foundation/UserDefaults.h"
 
 class QComboBox;
+class QDateTime;
 class QLabel;
 class QListView;
 class QSplitter;
@@ -65,6 +66,12 @@ public:
     void addTiming();
     // Chooses one of the interval selector's presets (its index in the selector).
     void choosePreset(int index);
+    bool choosePresetNamed(const QString& title);
+    // What the add-timing dialog does with these entries, without showing it; false when the
+    // task (a name without subtasks, matched at the end of the full name) is not listed or the
+    // entry was refused.
+    bool addTimingByHand(const QString& taskName, const QDateTime& start, const QString& duration);
+    bool deleteTimingAtRow(int row);
 
     StatisticsTaskList& taskList() const { return *taskList_; }
     TimedEntriesList& timedEntries() const { return *timedEntries_; }

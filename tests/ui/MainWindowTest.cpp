@@ -16,6 +16,7 @@
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/services/DeviceIdentity.h"
+#include "core/tree/TaskTreeEditor.h"
 #include "foundation/AlertPresenter.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
@@ -32,6 +33,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
+#include "ui/StatisticsTaskListModel.h"
 #include "ui/TimedEntriesTableModel.h"
 #include "ui/UiTestSupport.h"
 
@@ -212,6 +214,27 @@ TEST_F(MainWindowTest, DeletesTheSelectedTimingsAndAddsOneByHand) {
                   .data()
                   .toString(),
               "00:45:00");
+}
+
+TEST_F(MainWindowTest, DroppingATaskWithAModifierMergesOnlyAfterTheQuestion) {
+    auto* tasks = qobject_cast<StatisticsTaskListModel*>(window->taskView()->model());
+    ASSERT_NE(tasks, nullptr);
+    const auto rowOfTask = [&](ZRCDTask* task) {
+        const auto& rows = window->taskList().tasks();
+        return static_cast<int>(std::find(rows.begin(), rows.end(), task) - rows.begin());
+    };
+    const std::size_t before = ZRCDTask::getAllTasks_inContext(context()).size();
+    alerts.queueButton(1);  // Cancel
+    EXPECT_FALSE(tasks->dropRowOnRow(rowOfTask(read), rowOfTask(write), TaskTreeEditor::kShiftKey));
+    EXPECT_EQ(ZRCDTask::getAllTasks_inContext(context()).size(), before);
+    ASSERT_EQ(alerts.shownAlerts().size(), 1u);
+    EXPECT_NE(alerts.shownAlerts().back().messageText.find("Read mail"), std::string::npos);
+
+    alerts.queueButton(0);  // Merge
+    EXPECT_TRUE(tasks->dropRowOnRow(rowOfTask(read), rowOfTask(write), TaskTreeEditor::kShiftKey));
+    EXPECT_EQ(ZRCDTask::getAllTasks_inContext(context()).size(), before - 1);
+    EXPECT_EQ(second->task(), write);  // the merged task's time went with it
+    EXPECT_EQ(alerts.shownAlerts().size(), 2u);
 }
 
 TEST_F(MainWindowTest, FrameAndSplittersAreRestoredAndBadValuesIgnored) {
