@@ -31,10 +31,17 @@ ZRYearMonthDay yearMonthDayOf(QDate date) {
     return static_cast<ZRYearMonthDay>(date.year() * 10000 + date.month() * 100 + date.day());
 }
 
+QDate CalendarGrid::today() {
+    const ZRYearMonthDay day = date_additions::zrYearMonthDayFromZRDate(
+        DateRangeChooser::presetDays(DateRangeChooser::Preset::today).first);
+    return {static_cast<int>(day / 10000), static_cast<int>(day / 100 % 100),
+            static_cast<int>(day % 100)};
+}
+
 CalendarGrid::CalendarGrid(ZRDatePickerManager& manager, QWidget* parent)
     : QWidget(parent), manager_(manager) {
     setObjectName(QStringLiteral("calendarGrid"));
-    setMonths(QDate::currentDate(), 2);
+    setMonths(today(), 2);
 }
 
 void CalendarGrid::setMonths(QDate lastMonth, int count) {

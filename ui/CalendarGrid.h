@@ -22,6 +22,8 @@ class CalendarGrid final : public QWidget {
 public:
     explicit CalendarGrid(ZRDatePickerManager& manager, QWidget* parent = nullptr);
 
+    // Today under the day's cut-off, by the program's clock.
+    static QDate today();
     // Shows `count` months (at least 1) ending with the month of `lastMonth`.
     void setMonths(QDate lastMonth, int count);
     QDate firstMonth() const { return first_; }

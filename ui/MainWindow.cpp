@@ -289,10 +289,10 @@ void MainWindow::choosePreset(int index) {
     if (start > 0 && start < 99999999) {
         // Keep the chosen range's first month in view.
         const QDate first(static_cast<int>(start / 10000), static_cast<int>(start / 100 % 100), 1);
+        const QDate today = CalendarGrid::today();
         if (first < calendar_->firstMonth())
-            calendar_->setMonths(QDate::currentDate(),
-                                 (QDate::currentDate().year() - first.year()) * 12 +
-                                     QDate::currentDate().month() - first.month() + 1);
+            calendar_->setMonths(
+                today, (today.year() - first.year()) * 12 + today.month() - first.month() + 1);
     }
     rangeChanged();
 }
