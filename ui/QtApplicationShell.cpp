@@ -555,6 +555,10 @@ void QtApplicationShell::showMainWindow() {
     mainWindow_->activateWindow();
 }
 
+MainWindow* QtApplicationShell::mainWindow() const {
+    return mainWindow_;
+}
+
 ZRDatePickerManager* QtApplicationShell::ensureDatePickerManager() {
     if (!datePicker_ && !released_ && hasContext()) {
         AppDelegate* delegate = delegate_;

@@ -79,7 +79,7 @@ public:
     TaskPanel* panel() const;
     // The panel's list and editor, once the store is open (nullptr before).
     MenuBarTaskList* taskList() const { return taskList_.get(); }
-    MainWindow* mainWindow() const { return mainWindow_; }
+    MainWindow* mainWindow() const;
     // The main window's selection (calendar data, range, considered tasks); nullptr without a
     // store.
     ZRDatePickerManager* ensureDatePickerManager();
