@@ -11,6 +11,7 @@
 
 #include "core/durations/ZRDurationFormatter.h"
 #include "core/model/ZRCDTask.h"
+#include "foundation/Instant.h"
 #include "menubar/TimedEntryEditor.h"
 #include "ui/QtText.h"
 
@@ -19,11 +20,12 @@ namespace ravelong {
 namespace {
 
 QDateTime localTime(Instant instant) {
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(instant * 1000.0));
+    return QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(unixTimeFromInstant(instant) * 1000.0));
 }
 
 Instant instantOf(const QDateTime& time) {
-    return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0;
+    return instantFromUnixTime(static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0);
 }
 
 // Seconds of a typed duration, or -1 when it cannot be read.

@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include "core/durations/DateDurationStrings.h"
+#include "foundation/Instant.h"
 #include "menubar/TimedEntriesList.h"
 #include "menubar/TimedEntryEditor.h"
 #include "ui/QtText.h"
@@ -13,11 +14,12 @@ namespace ravelong {
 namespace {
 
 QDateTime localTime(Instant instant) {
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(instant * 1000.0));
+    return QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(unixTimeFromInstant(instant) * 1000.0));
 }
 
 Instant instantOf(const QDateTime& time) {
-    return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0;
+    return instantFromUnixTime(static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0);
 }
 
 QString dayText(ZRYearMonthDay day) {
