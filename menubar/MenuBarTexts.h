@@ -55,6 +55,7 @@ inline constexpr std::string_view kMoveStartBackInTime = "Move start back in tim
 inline constexpr std::string_view kStopTimer = "Stop timer";
 inline constexpr std::string_view kDeleteTimingAndStop = "Delete Timing";
 inline constexpr std::string_view kQuitRavelong = "Quit Ravelong";
+inline constexpr std::string_view kShowMainWindow = "Show Main Window";
 inline constexpr std::string_view kUndo = "Undo";
 inline constexpr std::string_view kRedo = "Redo";
 inline constexpr std::string_view kUndoNamed = "Undo %@";

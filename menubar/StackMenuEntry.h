@@ -26,6 +26,7 @@ struct StackMenuEntry {
         deleteTiming,     // uuid: the timing
         undo,
         redo,
+        showMainWindow,
         quit,
     };
 

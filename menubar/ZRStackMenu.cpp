@@ -274,6 +274,7 @@ std::vector<StackMenuEntry> ZRStackMenu::createStackMenuWithRunningTimingsAndMos
     menu.push_back(undoEntry(false));
     menu.push_back(undoEntry(true));
     menu.push_back(entry(Kind::separator, {}));
+    menu.push_back(entry(Kind::showMainWindow, std::string(texts::kShowMainWindow)));
     menu.push_back(entry(Kind::quit, std::string(texts::kQuitRavelong)));
     return menu;
 }

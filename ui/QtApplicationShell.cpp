@@ -24,6 +24,7 @@
 #include "menubar/StackMenuActions.h"
 #include "menubar/ZRStackMenu.h"
 #include "menubar/ZRStatusItemView.h"
+#include "stats/ZRDatePickerManager.h"
 #include "ui/DatabaseUpdateWindow.h"
 #include "ui/IdleServices.h"
 #include "ui/LogindShutdownWatcher.h"
@@ -55,6 +56,7 @@ QtApplicationShell::~QtApplicationShell() {
         panel_->setTaskList(nullptr, nullptr);
     delete panel_;
     delete mainWindow_;
+    datePicker_.reset();
     delete timersRunning_;
     delete databaseUpdate_;
     delete restrictedMode_;
@@ -88,6 +90,9 @@ void QtApplicationShell::rearmNewDayTimer() {
 void QtApplicationShell::releaseTaskList() {
     if (panel_)
         panel_->setTaskList(nullptr, nullptr);
+    // The main window works on the list's editor and the store: it goes with them.
+    delete mainWindow_;
+    datePicker_.reset();
     taskEditor_.reset();
     taskList_.reset();
     // The preferences window works on the store too.
@@ -343,8 +348,8 @@ void QtApplicationShell::reloadPanelIfShown() {
         taskList_->reload();
         panelDirty_ = false;
     }
-    if (mainWindow_ && mainWindow_->isVisible() && hasContext())
-        mainWindow_->setRows(taskPanelRows(delegate_->managedObjectContext()));
+    if (mainWindow_ && mainWindow_->isVisible())
+        mainWindow_->reload();
 }
 
 void QtApplicationShell::reloadPanelTable() {
@@ -397,6 +402,11 @@ void QtApplicationShell::stackMenuEntryChosen(const StackMenuEntry& entry, bool 
     if (entry.kind == Kind::quit) {
         if (delegate_)
             delegate_->quitApplication();
+        return;
+    }
+    if (entry.kind == Kind::showMainWindow) {
+        if (delegate_)
+            delegate_->openMainWindow();
         return;
     }
     if (!ensureTrayBehaviour() || !menuActions_) {
@@ -601,18 +611,39 @@ void QtApplicationShell::showPreferencesWindow() {
 }
 
 void QtApplicationShell::showMainWindow() {
+    ensureTaskList();
     if (!mainWindow_) {
-        mainWindow_ = new MainWindow();
+        if (!taskEditor_ || !ensureDatePickerManager())
+            return;  // no store open yet
+        mainWindow_ = new MainWindow(MainWindow::Services{*delegate_, *datePicker_, *taskEditor_,
+                                                          UserDefaults::standard(),
+                                                          MainLoop::current(), Clock::current()});
         connect(mainWindow_, &MainWindow::closed, this, [this] {
             if (delegate_ && delegate_->mainWindowIsOpen())
                 delegate_->closeMainWindow();
         });
+    } else {
+        mainWindow_->reload();
     }
-    if (hasContext())
-        mainWindow_->setRows(taskPanelRows(delegate_->managedObjectContext()));
     mainWindow_->show();
     mainWindow_->raise();
     mainWindow_->activateWindow();
+}
+
+MainWindow* QtApplicationShell::mainWindow() const {
+    return mainWindow_;
+}
+
+ZRDatePickerManager* QtApplicationShell::ensureDatePickerManager() {
+    if (!datePicker_ && !released_ && hasContext()) {
+        AppDelegate* delegate = delegate_;
+        datePicker_ = std::make_unique<ZRDatePickerManager>(
+            delegate_->managedObjectContext(), UserDefaults::standard(),
+            NotificationCenter::defaultCenter(), MainLoop::current(), [delegate] {
+                return delegate->storeStack().persistentStoreCoordinatorForBackground();
+            });
+    }
+    return datePicker_.get();
 }
 
 void QtApplicationShell::closeMainWindow() {

@@ -24,6 +24,7 @@ class IdleServices;
 class LogindShutdownWatcher;
 class LogindSleepWatcher;
 class MainWindow;
+class ZRDatePickerManager;
 class MenuBarTaskEditor;
 class MenuBarTaskList;
 class RestrictedModeWindow;
@@ -89,6 +90,10 @@ public:
     TaskPanel* panel() const;
     // The panel's list and editor, once the store is open (nullptr before).
     MenuBarTaskList* taskList() const { return taskList_.get(); }
+    MainWindow* mainWindow() const;
+    // The main window's selection (calendar data, range, considered tasks); nullptr without a
+    // store.
+    ZRDatePickerManager* ensureDatePickerManager();
     bool clickTaskNamed(const QString& name);
     bool hasTrayIcon() const { return tray_ != nullptr; }
     TrayItem* trayItem() const { return tray_; }
@@ -183,6 +188,8 @@ private:
     std::unique_ptr<PreferencesOpener> preferences_;
     std::unique_ptr<MenuBarTaskList> taskList_;
     std::unique_ptr<MenuBarTaskEditor> taskEditor_;
+    // The main window's selection; made once the store is open, before the window.
+    std::unique_ptr<ZRDatePickerManager> datePicker_;
     QPointer<MainWindow> mainWindow_;
     QPointer<TimersRunningWindow> timersRunning_;
     QPointer<DatabaseUpdateWindow> databaseUpdate_;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
+#include <QDateTime>
 #include <QEvent>
 #include <QSessionManager>
 #include <cstdio>
@@ -29,6 +30,7 @@
 #include "scripting/ZRScriptApplication.h"
 #include "ui/LogindShutdownWatcher.h"
 #include "ui/LogindSleepWatcher.h"
+#include "ui/MainWindow.h"
 #include "ui/MilestoneReport.h"
 #include "ui/NotificationBridge.h"
 #include "ui/QtAlertPresenter.h"
@@ -216,6 +218,11 @@ int RavelongProgram::run() {
                         case Kind::undo:
                             done = panelCommand(command);
                             break;
+                        case Kind::mainWindowPreset:
+                        case Kind::addTiming:
+                        case Kind::deleteTiming:
+                            done = mainWindowCommand(command);
+                            break;
                     }
                     TestCommandChannel::acknowledge(line, done);
                 });
@@ -275,6 +282,30 @@ bool RavelongProgram::panelCommand(const TestCommandChannel::Command& command) {
                    panel->commitNameEditor(command.secondArgument);
         case Kind::undo:
             return panel->undo();
+        default:
+            return false;
+    }
+}
+
+bool RavelongProgram::mainWindowCommand(const TestCommandChannel::Command& command) {
+    using Kind = TestCommandChannel::Command::Kind;
+    MainWindow* window = parts_->shell->mainWindow();
+    if (!window || !window->isVisible())
+        return false;
+    switch (command.kind) {
+        case Kind::mainWindowPreset:
+            return window->choosePresetNamed(command.argument);
+        case Kind::addTiming: {
+            // "2026-12-01 09:00 1:30"
+            const QStringList parts = command.secondArgument.split(QLatin1Char(' '));
+            if (parts.size() != 3)
+                return false;
+            const QDateTime start = QDateTime::fromString(parts[0] + QLatin1Char(' ') + parts[1],
+                                                          QStringLiteral("yyyy-MM-dd HH:mm"));
+            return start.isValid() && window->addTimingByHand(command.argument, start, parts[2]);
+        }
+        case Kind::deleteTiming:
+            return window->deleteTimingAtRow(command.number);
         default:
             return false;
     }

@@ -50,6 +50,7 @@ private:
     void closeStoreForExit();
     // A test command that works the task panel; false when it could not be carried out.
     bool panelCommand(const TestCommandChannel::Command& command);
+    bool mainWindowCommand(const TestCommandChannel::Command& command);
 
     QApplication& application_;
     std::unique_ptr<Parts> parts_;

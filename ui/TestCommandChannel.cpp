@@ -25,13 +25,23 @@ std::optional<TestCommandChannel::Command> TestCommandChannel::parse(const QStri
         return Command{Command::Kind::addTask, rest};
     if (verb == QLatin1String("undo") && rest.isEmpty())
         return Command{Command::Kind::undo, {}};
-    if (verb == QLatin1String("add-subtask") || verb == QLatin1String("rename-task")) {
+    if (verb == QLatin1String("main-window-preset") && !rest.isEmpty())
+        return Command{Command::Kind::mainWindowPreset, rest};
+    if (verb == QLatin1String("delete-timing")) {
+        bool ok = false;
+        const int row = rest.toInt(&ok);
+        if (ok && row >= 0)
+            return Command{Command::Kind::deleteTiming, {}, row, {}};
+    }
+    if (verb == QLatin1String("add-subtask") || verb == QLatin1String("rename-task") ||
+        verb == QLatin1String("add-timing")) {
         const qsizetype arrow = rest.indexOf(QLatin1String(" => "));
         const QString first = arrow < 0 ? QString() : rest.left(arrow).trimmed();
         const QString second = arrow < 0 ? QString() : rest.mid(arrow + 4).trimmed();
         if (!first.isEmpty() && !second.isEmpty())
-            return Command{verb == QLatin1String("add-subtask") ? Command::Kind::addSubtask
-                                                                : Command::Kind::renameTask,
+            return Command{verb == QLatin1String("add-subtask")  ? Command::Kind::addSubtask
+                           : verb == QLatin1String("add-timing") ? Command::Kind::addTiming
+                                                                 : Command::Kind::renameTask,
                            first, 0, second};
     }
     if (verb == QLatin1String("answer-alert")) {

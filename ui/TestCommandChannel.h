@@ -37,7 +37,10 @@ public:
             addTask,
             addSubtask,
             renameTask,
-            undo
+            undo,
+            mainWindowPreset,  // argument: the interval selector's entry
+            addTiming,         // argument: task; second: "yyyy-MM-dd HH:mm <duration>"
+            deleteTiming       // number: the row of the timed entries list
         };
         Kind kind;
         QString argument;

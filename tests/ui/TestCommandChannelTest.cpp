@@ -41,13 +41,27 @@ TEST(TestCommandChannel, PanelCommandsSplitTheirTwoNamesAtTheArrow) {
     EXPECT_EQ(rename->kind, Kind::renameTask);
     EXPECT_EQ(rename->secondArgument, "New");
     EXPECT_EQ(TestCommandChannel::parse("undo")->kind, Kind::undo);
+    auto timing = TestCommandChannel::parse("add-timing Write report => 2026-12-01 09:00 1:30");
+    ASSERT_TRUE(timing);
+    EXPECT_EQ(timing->kind, Kind::addTiming);
+    EXPECT_EQ(timing->argument, "Write report");
+    EXPECT_EQ(timing->secondArgument, "2026-12-01 09:00 1:30");
+    auto preset = TestCommandChannel::parse("main-window-preset Last Week");
+    ASSERT_TRUE(preset);
+    EXPECT_EQ(preset->kind, Kind::mainWindowPreset);
+    EXPECT_EQ(preset->argument, "Last Week");
+    auto remove = TestCommandChannel::parse("delete-timing 3");
+    ASSERT_TRUE(remove);
+    EXPECT_EQ(remove->kind, Kind::deleteTiming);
+    EXPECT_EQ(remove->number, 3);
 }
 
 TEST(TestCommandChannel, AnythingElseIsNoCommand) {
     for (const char* line :
          {"", "click-task", "click-task   ", "quit now", "answer-alert", "answer-alert -1",
           "answer-alert one", "delete-everything", "add-task", "add-subtask A", "add-subtask A =>",
-          "rename-task => B", "undo twice"}) {
+          "rename-task => B", "undo twice", "add-timing A", "main-window-preset", "delete-timing",
+          "delete-timing -1", "delete-timing first"}) {
         EXPECT_FALSE(TestCommandChannel::parse(line)) << line;
     }
 }

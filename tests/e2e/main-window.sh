@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The main window in a real X session (Xvfb, trayer as the tray host, a private session bus): a
+# timer run from the panel leaves a timing; the icon's menu opens the main window; last week is
+# chosen, a timing is added by hand, the timer's timing deleted. After the quit the store holds
+# only the added timing. A picture of the main window goes to $E2E_SCREENSHOT_DIR (default
+# ./screenshots) as main-window.png.
+#
+#   main-window.sh <ravelong> <ravelong-e2e-helper>
+set -euo pipefail
+program=$1
+helper=$2
+. "$(dirname "$0")/e2e-common.sh"
+
+e2e_make_home
+"$helper" add-task "Write report" || e2e_fail "could not prepare the store"
+xvfb_pid="" trayer_pid=""
+cleanup() {
+  [ -n "${program_pid:-}" ] && kill -KILL "$program_pid" 2>/dev/null || true
+  [ -n "$trayer_pid" ] && kill "$trayer_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
+unset WAYLAND_DISPLAY
+shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
+mkdir -p "$shots"
+
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for i in $(seq 1 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || e2e_fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
+  >"$work/trayer.log" 2>&1 &
+trayer_pid=$!
+tray_window=""
+for i in $(seq 1 100); do
+  tray_window=$(xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}')
+  [ -n "$tray_window" ] && break
+  sleep 0.1
+done
+[ -n "$tray_window" ] || e2e_fail "trayer did not start"
+sleep 0.5
+
+docked_icon() {
+  xwininfo -tree -id "$tray_window" 2>/dev/null | awk '/\("ravelong" "Ravelong"\)/ {print $1; exit}'
+}
+geometry() {  # x y width height of a window, on screen
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+                           /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+screenshot() {
+  sleep 0.3
+  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
+    e2e_fail "could not take the screenshot $1"
+  echo "screenshot: $shots/$1"
+}
+# command <line>: sends a test command and waits for its acknowledgement.
+command() {
+  local done_before failed_before i
+  done_before=$(grep -cxF -- "command-done $1" "$out" || true)
+  failed_before=$(grep -cxF -- "command-failed $1" "$out" || true)
+  e2e_send "$1"
+  for i in $(seq 1 100); do
+    [ "$(grep -cxF -- "command-done $1" "$out" || true)" -gt "$done_before" ] && return 0
+    [ "$(grep -cxF -- "command-failed $1" "$out" || true)" -gt "$failed_before" ] &&
+      e2e_fail "the command \"$1\" failed"
+    sleep 0.1
+  done
+  e2e_fail "no answer to the command \"$1\""
+}
+
+icon=""
+for attempt in 1 2 3; do
+  e2e_start "attempt$attempt" "$program"
+  e2e_wait_for "milestone tray-shown" 60
+  for i in $(seq 1 100); do
+    icon=$(docked_icon)
+    [ -n "$icon" ] && break
+    sleep 0.1
+  done
+  [ -n "$icon" ] && break
+  echo "attempt $attempt: the icon did not dock; starting again" >&2
+  kill -TERM "$program_pid"
+  e2e_wait_exit 30
+done
+[ -n "$icon" ] || e2e_fail "the tray icon never docked"
+e2e_wait_for "milestone repaired" 60
+read -r icon_x icon_y icon_w icon_h < <(geometry "$icon")
+
+main_window() {
+  for w in $(xdotool search --onlyvisible --name '^Ravelong$' 2>/dev/null); do
+    read -r px py pw ph < <(geometry "$w")
+    if [ "$pw" -ge 700 ] && [ "$ph" -ge 400 ]; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+
+command "click-task Write report"
+# Timers stopped within 10 seconds leave no timing behind.
+sleep 11
+command "click-task Write report"
+
+# The icon's menu ends with "Show Main Window", "Show Tasks" and "Quit Ravelong".
+window=""
+for attempt in 1 2 3; do
+  xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
+  sleep 0.8
+  xdotool key Up Up Up Return
+  for i in $(seq 1 30); do
+    window=$(main_window) && break
+    sleep 0.1
+  done
+  [ -n "$window" ] && break
+  xdotool key Escape
+done
+[ -n "$window" ] || e2e_fail "the main window did not open from the tray menu"
+
+command "main-window-preset Last Week"
+# A day of last week whatever day the week starts on: three days before this week's Monday.
+day=$(date -d "$(date +%F) -$(( $(date +%u) + 3 )) days" +%F)
+command "add-timing Write report => $day 10:00 1:00"
+command "main-window-preset All"
+screenshot "main-window.png"
+# Newest first: the timer's timing of today is the first row.
+command "delete-timing 0"
+
+command "quit"
+e2e_wait_exit 30
+[ "$exit_status" = 0 ] || e2e_fail "the program ended with status $exit_status"
+
+timings=$("$helper" timings "Write report")
+[ "$timings" = "running=0 stopped=1 longest=3600" ] ||
+  e2e_fail "the task's timings are \"$timings\", not only the one added by hand"
+echo "PASS main window"
