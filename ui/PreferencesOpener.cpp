@@ -35,9 +35,9 @@ bool PreferencesOpener::show() {
                                       MainLoop::current(), stack.locations());
             backups->setStopTimer([&delegate = services_.delegate] {
                 if (ZRTimerControllerOSX* timer = delegate.timerController())
-                    timer->stopTimings(ZRCDTiming::getRunningTimings_inContext(
-                                           delegate.managedObjectContext()),
-                                       true);
+                    timer->stopTimings(
+                        ZRCDTiming::getRunningTimings_inContext(delegate.managedObjectContext()),
+                        true);
             });
         }
         HotKeysPane::Options hotKeys;

@@ -109,12 +109,12 @@ command "click-task Write report"
 sleep 11
 command "click-task Write report"
 
-# The icon's menu ends with "Show Main Window", "Show Tasks" and "Quit Ravelong".
+# The icon's menu ends with "Show Main Window", "Show Tasks", "Preferences…" and "Quit Ravelong".
 window=""
 for attempt in 1 2 3; do
   xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
   sleep 0.8
-  xdotool key Up Up Up Return
+  xdotool key Up Up Up Up Return
   for i in $(seq 1 30); do
     window=$(main_window) && break
     sleep 0.1
