@@ -1,6 +1,9 @@
 #include "bench/BenchSuite.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 
@@ -22,6 +25,25 @@ double secondsFor(const std::function<void()>& work) {
     work();
     const auto end = std::chrono::steady_clock::now();
     return std::chrono::duration<double>(end - start).count();
+}
+
+namespace {
+
+double processorSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+}  // namespace
+
+BenchTiming timingOf(const std::function<void()>& work) {
+    const double processorBefore = processorSeconds();
+    BenchTiming timing;
+    timing.wallSeconds = secondsFor(work);
+    timing.processorSeconds = processorSeconds() - processorBefore;
+    return timing;
 }
 
 double median(std::vector<double> values) {

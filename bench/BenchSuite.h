@@ -27,6 +27,14 @@ void printFigure(std::string_view name, double value, std::string_view unit);
 // Wall-clock seconds taken by one call of `work`.
 double secondsFor(const std::function<void()>& work);
 
+// Wall-clock and processor (user and system, this process) seconds of one call of `work`. On a
+// machine shared with other work the processor time is the steadier figure.
+struct BenchTiming {
+    double wallSeconds = 0.0;
+    double processorSeconds = 0.0;
+};
+BenchTiming timingOf(const std::function<void()>& work);
+
 double median(std::vector<double> values);
 
 // Resident set size of this process in megabytes (from /proc/self/status).

@@ -61,8 +61,10 @@ std::unique_ptr<ManagedObjectContext> ManagedObjectContext::newChildContext() {
 
 ChildChanges ManagedObjectContext::collectChildChanges() const {
     ChildChanges changes;
+    changes.inserted.reserve(insertedObjects_.size());
     for (ManagedObject* object : insertedObjects_) {
         ChildChanges::Record record{object->objectID(), {}, {}, {}};
+        record.attributes.reserve(object->entity().properties.size());
         for (const PropertyDescription& p : object->entity().properties) {
             if (p.kind == PropertyKind::Attribute) {
                 record.attributes.push_back({p.index, Value(), p.get(*object)});
@@ -108,14 +110,30 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
 // neither side ever had (a task order with two heads, a timing in no task's list).
 void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
     std::vector<std::pair<ManagedObject*, const ChildChanges::Record*>> records;
+    records.reserve(changes.inserted.size() + changes.updated.size());
+    std::vector<std::size_t> insertedPerEntity(model_->entities().size());
+    std::size_t newRecords = 0;
+    for (const ChildChanges::Record& record : changes.inserted) {
+        if (!objectWithID(record.id)) {
+            ++insertedPerEntity[record.id.entityIndex];
+            ++newRecords;
+        }
+    }
+    for (std::size_t e = 0; e < insertedPerEntity.size(); ++e) {
+        if (insertedPerEntity[e] > 0)
+            reserveRecords(static_cast<int>(e), insertedPerEntity[e]);
+    }
+    insertedObjects_.reserve(insertedObjects_.size() + newRecords);
+    pendingInserted_.reserve(pendingInserted_.size() + newRecords);
     for (const ChildChanges::Record& record : changes.inserted) {
         if (objectWithID(record.id))
             continue;
         const EntityDescription& entity = *model_->entities()[record.id.entityIndex];
         ManagedObject* object = adopt(entity.create(), record.id.primaryKey, false);
         keys_->reserveUpTo(entity.index, record.id.primaryKey);
-        insertedObjects_.insert(object);
-        pendingInserted_.insert(object);
+        // A record just made is in no set yet.
+        insertedObjects_.appendUnchecked(object);
+        pendingInserted_.appendUnchecked(object);
         registerUndo([this, object] { deleteObject(object); });
         for (const auto& change : record.attributes) {
             object->changeTracked(change.propertyIndex, change.value);

@@ -217,8 +217,9 @@ const ObjectSet& ManagedObjectContext::registeredObjects(const EntityDescription
 
 ManagedObject* ManagedObjectContext::insertNewObject(const EntityDescription& entity) {
     ManagedObject* object = adopt(entity.create(), keys_->next(entity.index), false);
-    insertedObjects_.insert(object);
-    pendingInserted_.insert(object);
+    // A record just made is in no set yet.
+    insertedObjects_.appendUnchecked(object);
+    pendingInserted_.appendUnchecked(object);
     registerUndo([this, object] { deleteObject(object); });
     return object;
 }

@@ -1,32 +1,97 @@
 #include "store/ObjectSet.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace ravelong {
+
+namespace {
+
+// No record lives at the highest address, so it marks an empty slot.
+ManagedObject* const kEmpty = reinterpret_cast<ManagedObject*>(~std::uintptr_t{0});
+
+std::size_t slotCountFor(std::size_t members) {
+    std::size_t count = 64;
+    while (count < members * 2)
+        count *= 2;
+    return count;
+}
+
+std::size_t hashOf(const ManagedObject* member) {
+    // Records are allocated at least 16 bytes apart; mix the address so that neighbours spread.
+    auto bits = reinterpret_cast<std::uintptr_t>(member);
+    bits ^= bits >> 29;
+    bits *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(bits ^ (bits >> 32));
+}
+
+}  // namespace
 
 ObjectSet& ObjectSet::operator=(const ObjectSet& other) {
     if (this != &other) {
         items_ = other.items_;
-        index_.clear();
-        indexed_ = false;
+        dropIndex();
     }
     return *this;
 }
 
-void ObjectSet::buildIndexIfLarge() const {
-    if (indexed_ || items_.size() < kIndexThreshold)
-        return;
-    index_.clear();
-    index_.reserve(items_.size() * 2);
+void ObjectSet::dropIndex() {
+    std::vector<Slot>().swap(slots_);
+}
+
+void ObjectSet::rebuildIndex(std::size_t slotCount) const {
+    slots_.assign(slotCount, Slot{kEmpty, 0});
     for (std::size_t i = 0; i < items_.size(); ++i)
-        index_.emplace(items_[i], i);
-    indexed_ = true;
+        indexInsert(items_[i], i);
+}
+
+void ObjectSet::buildIndexIfLarge() const {
+    if (indexed() || items_.size() < kIndexThreshold)
+        return;
+    rebuildIndex(slotCountFor(items_.size()));
+}
+
+std::size_t ObjectSet::slotOf(const ManagedObject* member) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hashOf(member) & mask;; i = (i + 1) & mask) {
+        if (slots_[i].member == member)
+            return i;
+        if (slots_[i].member == kEmpty)
+            return slots_.size();
+    }
+}
+
+// The caller guarantees that the member is not in the index and that the table has room.
+void ObjectSet::indexInsert(ManagedObject* member, std::size_t position) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hashOf(member) & mask;
+    while (slots_[i].member != kEmpty)
+        i = (i + 1) & mask;
+    slots_[i] = Slot{member, position};
+}
+
+// Empties a slot and moves later members of its probe run back, so every lookup still finds
+// its member before the first empty slot.
+void ObjectSet::indexErase(std::size_t slot) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t hole = slot;
+    for (std::size_t i = (slot + 1) & mask; slots_[i].member != kEmpty; i = (i + 1) & mask) {
+        const std::size_t home = hashOf(slots_[i].member) & mask;
+        // The member at i may fill the hole when its home is not in (hole, i] cyclically.
+        const bool homeBetween =
+            hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
+        if (!homeBetween) {
+            slots_[hole] = slots_[i];
+            hole = i;
+        }
+    }
+    slots_[hole] = Slot{kEmpty, 0};
 }
 
 bool ObjectSet::contains(ManagedObject* object) const {
     buildIndexIfLarge();
-    if (indexed_)
-        return index_.count(object) != 0;
+    if (indexed())
+        return slotOf(object) != slots_.size();
     return std::find(items_.begin(), items_.end(), object) != items_.end();
 }
 
@@ -39,13 +104,17 @@ bool ObjectSet::insert(ManagedObject* object) {
 
 void ObjectSet::appendUnchecked(ManagedObject* object) {
     items_.push_back(object);
-    if (indexed_)
-        index_.emplace(object, items_.size() - 1);
+    if (!indexed())
+        return;
+    if (items_.size() * 2 > slots_.size())
+        rebuildIndex(slots_.size() * 2);
+    else
+        indexInsert(object, items_.size() - 1);
 }
 
 bool ObjectSet::erase(ManagedObject* object) {
     buildIndexIfLarge();
-    if (!indexed_) {
+    if (!indexed()) {
         // Small sets keep their order exactly.
         auto it = std::find(items_.begin(), items_.end(), object);
         if (it == items_.end())
@@ -53,23 +122,28 @@ bool ObjectSet::erase(ManagedObject* object) {
         items_.erase(it);
         return true;
     }
-    auto found = index_.find(object);
-    if (found == index_.end())
+    const std::size_t slot = slotOf(object);
+    if (slot == slots_.size())
         return false;
-    const std::size_t position = found->second;
-    index_.erase(found);
+    const std::size_t position = slots_[slot].position;
+    indexErase(slot);
     if (position != items_.size() - 1) {
         items_[position] = items_.back();
-        index_[items_[position]] = position;
+        slots_[slotOf(items_[position])].position = position;
     }
     items_.pop_back();
     return true;
 }
 
+void ObjectSet::reserve(std::size_t capacity) {
+    items_.reserve(capacity);
+    if (indexed() && capacity * 2 > slots_.size())
+        rebuildIndex(slotCountFor(capacity));
+}
+
 void ObjectSet::clear() {
     items_.clear();
-    index_.clear();
-    indexed_ = false;
+    dropIndex();
 }
 
 }  // namespace ravelong

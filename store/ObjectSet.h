@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <iterator>
-#include <unordered_map>
 #include <vector>
 
 namespace ravelong {
@@ -19,6 +18,7 @@ public:
     ObjectSet() = default;
     // A copy carries the members only; its index is built again when it is first needed.
     ObjectSet(const ObjectSet& other) : items_(other.items_) {}
+    // A moved-from set is empty and has no index.
     ObjectSet& operator=(const ObjectSet& other);
     ObjectSet(ObjectSet&&) noexcept = default;
     ObjectSet& operator=(ObjectSet&&) noexcept = default;
@@ -37,25 +37,36 @@ public:
     // For loading: the caller guarantees the object is not yet a member. Appending does not
     // build the index; the first membership test or removal does.
     void appendUnchecked(ManagedObject* object);
-    void reserve(std::size_t capacity) { items_.reserve(capacity); }
+    void reserve(std::size_t capacity);
     // For copying a graph: every member is replaced by `counterpart(member)`, in place and in
     // the same order. The caller guarantees that distinct members have distinct counterparts.
     template <class F>
     void replaceEach(F&& counterpart) {
         for (ManagedObject*& member : items_)
             member = counterpart(member);
-        index_.clear();
-        indexed_ = false;
+        dropIndex();
     }
     void clear();
 
 private:
     static constexpr std::size_t kIndexThreshold = 24;
+
+    // The index: an open-addressing table (linear probing, at most half full) from member to
+    // position in items_. No slots means no index.
+    struct Slot {
+        ManagedObject* member;
+        std::size_t position;
+    };
+    bool indexed() const { return !slots_.empty(); }
     void buildIndexIfLarge() const;
+    void dropIndex();
+    void rebuildIndex(std::size_t slotCount) const;
+    std::size_t slotOf(const ManagedObject* member) const;  // slots_.size() when absent
+    void indexInsert(ManagedObject* member, std::size_t position) const;
+    void indexErase(std::size_t slot);
 
     std::vector<ManagedObject*> items_;
-    mutable std::unordered_map<ManagedObject*, std::size_t> index_;
-    mutable bool indexed_ = false;
+    mutable std::vector<Slot> slots_;
 };
 
 // A typed, read-only view of an ObjectSet: `for (ZRCDTiming* timing : task->timings())`.

@@ -1,5 +1,7 @@
 #include "store/StoreSaver.h"
 
+#include <optional>
+
 #include "foundation/Log.h"
 #include "store/ManagedObject.h"
 #include "store/PrimaryKeyAllocator.h"
@@ -51,15 +53,48 @@ void StoreSaver::trackKeys(std::shared_ptr<PrimaryKeyAllocator> keys) {
 }
 
 SqliteStatement* StoreSaver::cached(const std::string& sql) {
-    for (auto& [text, statement] : statements_) {
-        if (text == sql)
-            return statement.get();
-    }
+    auto found = statements_.find(sql);
+    if (found != statements_.end())
+        return found->second.get();
     auto prepared = db_->prepare(sql);
     if (!prepared)
         return nullptr;
-    statements_.emplace_back(sql, std::make_unique<SqliteStatement>(std::move(prepared.value())));
-    return statements_.back().second.get();
+    auto statement = std::make_unique<SqliteStatement>(std::move(prepared.value()));
+    SqliteStatement* raw = statement.get();
+    statements_.emplace(sql, std::move(statement));
+    return raw;
+}
+
+const StoreSaver::EntityPlan& StoreSaver::plan(const EntityDescription& entity) {
+    if (plans_.size() < model_->entities().size())
+        plans_.resize(model_->entities().size());
+    std::unique_ptr<EntityPlan>& slot = plans_[entity.index];
+    if (slot)
+        return *slot;
+    auto made = std::make_unique<EntityPlan>();
+    made->columns = store_schema::columns(entity);
+    for (const PropertyDescription* p : made->columns)
+        made->columnMask |= std::uint64_t{1} << p->index;
+    for (const PropertyDescription* p : store_schema::joinRelationships(entity)) {
+        const std::string table = sqlQuoted(store_schema::joinTableName(entity, *p));
+        made->joins.push_back({p,
+                               "INSERT OR IGNORE INTO " + table + " (owner, member) VALUES (?, ?)",
+                               "DELETE FROM " + table + " WHERE owner = ? AND member = ?"});
+    }
+    made->insertSql = insertSql(entity);
+    made->updateSql = updateSql(entity);
+    made->deleteSql.push_back("DELETE FROM " + sqlQuoted(entity.name) + " WHERE pk = ?");
+    for (const EntityDescription* other : model_->entities()) {
+        for (const PropertyDescription* p : store_schema::joinRelationships(*other)) {
+            const std::string table = sqlQuoted(store_schema::joinTableName(*other, *p));
+            if (other == &entity)
+                made->deleteSql.push_back("DELETE FROM " + table + " WHERE owner = ?");
+            if (p->destination == &entity)
+                made->deleteSql.push_back("DELETE FROM " + table + " WHERE member = ?");
+        }
+    }
+    slot = std::move(made);
+    return *slot;
 }
 
 Status StoreSaver::runCached(const std::string& sql, const std::vector<Value>& arguments) {
@@ -86,38 +121,32 @@ Status StoreSaver::runCached(const std::string& sql, const std::vector<Value>& a
 }
 
 Status StoreSaver::writeRecord(ManagedObject* object, bool isNew) {
-    const EntityDescription& entity = object->entity();
-    const auto columns = store_schema::columns(entity);
-    if (!isNew) {
-        bool columnChanged = false;
-        for (const PropertyDescription* p : columns) {
-            columnChanged = columnChanged || ((object->changedMask() >> p->index) & 1u);
-        }
-        if (!columnChanged)
-            return Status::success();
-    }
+    const EntityPlan& entityPlan = plan(object->entity());
+    if (!isNew && !(object->changedMask() & entityPlan.columnMask))
+        return Status::success();
     std::vector<Value> arguments;
-    arguments.reserve(columns.size() + 1);
+    arguments.reserve(entityPlan.columns.size() + 1);
     if (isNew)
         arguments.emplace_back(object->objectID().primaryKey);
-    for (const PropertyDescription* p : columns)
+    for (const PropertyDescription* p : entityPlan.columns)
         arguments.push_back(columnValue(*p, *object));
     if (!isNew)
         arguments.emplace_back(object->objectID().primaryKey);
-    return runCached(isNew ? insertSql(entity) : updateSql(entity), arguments);
+    return runCached(isNew ? entityPlan.insertSql : entityPlan.updateSql, arguments);
 }
 
 Status StoreSaver::writeJoins(ManagedObject* object, bool isNew) {
-    const EntityDescription& entity = object->entity();
+    const EntityPlan& entityPlan = plan(object->entity());
+    if (entityPlan.joins.empty())
+        return Status::success();
     const Value owner(object->objectID().primaryKey);
-    for (const PropertyDescription* p : store_schema::joinRelationships(entity)) {
-        const std::string table = sqlQuoted(store_schema::joinTableName(entity, *p));
-        const std::string insert =
-            "INSERT OR IGNORE INTO " + table + " (owner, member) VALUES (?, ?)";
-        const std::string remove = "DELETE FROM " + table + " WHERE owner = ? AND member = ?";
+    for (const JoinPlan& join : entityPlan.joins) {
+        const PropertyDescription* p = join.property;
         if (isNew) {
             for (ManagedObject* member : p->toMany(*object)) {
-                if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s)
+                if (Status s =
+                        runCached(join.insertSql, {owner, Value(member->objectID().primaryKey)});
+                    !s)
                     return s;
             }
             continue;
@@ -126,11 +155,13 @@ Status StoreSaver::writeJoins(ManagedObject* object, bool isNew) {
         if (!diff)
             continue;
         for (ManagedObject* member : diff->removed) {
-            if (Status s = runCached(remove, {owner, Value(member->objectID().primaryKey)}); !s)
+            if (Status s = runCached(join.removeSql, {owner, Value(member->objectID().primaryKey)});
+                !s)
                 return s;
         }
         for (ManagedObject* member : diff->added) {
-            if (Status s = runCached(insert, {owner, Value(member->objectID().primaryKey)}); !s)
+            if (Status s = runCached(join.insertSql, {owner, Value(member->objectID().primaryKey)});
+                !s)
                 return s;
         }
     }
@@ -138,22 +169,11 @@ Status StoreSaver::writeJoins(ManagedObject* object, bool isNew) {
 }
 
 Status StoreSaver::deleteRecord(ManagedObject* object) {
-    const EntityDescription& entity = object->entity();
+    const EntityPlan& entityPlan = plan(object->entity());
     const Value key(object->objectID().primaryKey);
-    if (Status s = runCached("DELETE FROM " + sqlQuoted(entity.name) + " WHERE pk = ?", {key}); !s)
-        return s;
-    for (const EntityDescription* other : model_->entities()) {
-        for (const PropertyDescription* p : store_schema::joinRelationships(*other)) {
-            const std::string table = sqlQuoted(store_schema::joinTableName(*other, *p));
-            if (other == &entity) {
-                if (Status s = runCached("DELETE FROM " + table + " WHERE owner = ?", {key}); !s)
-                    return s;
-            }
-            if (p->destination == &entity) {
-                if (Status s = runCached("DELETE FROM " + table + " WHERE member = ?", {key}); !s)
-                    return s;
-            }
-        }
+    for (const std::string& sql : entityPlan.deleteSql) {
+        if (Status s = runCached(sql, {key}); !s)
+            return s;
     }
     return Status::success();
 }
@@ -167,6 +187,25 @@ Status StoreSaver::failed(const Error& error) {
 }
 
 Status StoreSaver::save(const ChangeSet& changes) {
+    // A bulk save (an import, a restore) touches more pages than the default cache holds; a
+    // larger cache keeps them in memory instead of spilling them to the log and reading them
+    // back. Everyday saves keep the small cache.
+    const std::size_t records =
+        changes.inserted.size() + changes.updated.size() + changes.deleted.size();
+    std::optional<std::int64_t> cacheSize;
+    if (records >= kBulkRecords) {
+        if (auto current = db_->queryInt("PRAGMA cache_size"); current.ok()) {
+            cacheSize = current.value();
+            (void)db_->execute("PRAGMA cache_size = -65536");
+        }
+    }
+    Status status = saveInTransaction(changes);
+    if (cacheSize)
+        (void)db_->execute("PRAGMA cache_size = " + std::to_string(*cacheSize));
+    return status;
+}
+
+Status StoreSaver::saveInTransaction(const ChangeSet& changes) {
     if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
         return failed(s.error());
     Status status = Status::success();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     }
 
 private:
+    static constexpr std::size_t kBulkRecords = 5000;
+
+    Status saveInTransaction(const ChangeSet& changes);
     Status writeRecord(ManagedObject* object, bool isNew);
     Status writeJoins(ManagedObject* object, bool isNew);
     Status deleteRecord(ManagedObject* object);
@@ -53,10 +57,28 @@ private:
 
     Status failed(const Error& error);
 
+    // What a save writes for the records of one entity, worked out once per model.
+    struct JoinPlan {
+        const PropertyDescription* property;
+        std::string insertSql;
+        std::string removeSql;
+    };
+    struct EntityPlan {
+        std::vector<const PropertyDescription*> columns;
+        std::uint64_t columnMask = 0;  // bit i: property i is a column
+        std::vector<JoinPlan> joins;
+        std::string insertSql;
+        std::string updateSql;
+        // Deleting a record: its own row, then the join rows that name it.
+        std::vector<std::string> deleteSql;
+    };
+    const EntityPlan& plan(const EntityDescription& entity);
+
     SqliteDatabase* db_;
     std::filesystem::path path_;
     const ManagedObjectModel* model_;
-    std::vector<std::pair<std::string, std::unique_ptr<SqliteStatement>>> statements_;
+    std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> statements_;
+    std::vector<std::unique_ptr<EntityPlan>> plans_;
     std::shared_ptr<PrimaryKeyAllocator> keys_;
     std::vector<std::int64_t> savedKeys_;
     int failAfterStatements_ = -1;
