@@ -36,9 +36,10 @@ SystemClockWatcher::~SystemClockWatcher() {
 
 void SystemClockWatcher::arm() {
     // An expiry that never comes: the timer is only there to be cancelled by a clock change.
-    itimerspec spec{};
-    spec.it_value.tv_sec = std::numeric_limits<time_t>::max() / 2;
-    if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0)
+    itimerspec farFuture{};
+    farFuture.it_value.tv_sec = std::numeric_limits<time_t>::max() / 2;
+    if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &farFuture, nullptr) !=
+        0)
         logWarning("SystemClockWatcher",
                    "cannot arm the timerfd; changes of the clock go unnoticed");
 }
