@@ -31,7 +31,7 @@ TrayItem::TrayItem(QMenu* contextMenu, QObject* parent)
 TrayItem::TrayItem(QMenu* contextMenu, const QDBusConnection& bus, QObject* parent)
     : QObject(parent), contextMenu_(contextMenu) {
     if (StatusNotifierItem::watcherAvailable(bus)) {
-        sni_ = std::make_unique<StatusNotifierItem>(bus, qt(ui_texts::kDesktopFileName));
+        sni_ = std::make_unique<StatusNotifierItem>(bus, qt(ui_texts::kTrayItemId));
         sni_->setTitle(qt(ui_texts::kApplicationName));
         if (contextMenu_) {
             menuExporter_ = std::make_unique<DBusMenuExporter>(bus, contextMenu_);

@@ -6,7 +6,10 @@
 namespace ravelong::ui_texts {
 
 inline constexpr std::string_view kApplicationName = "Ravelong";
-inline constexpr std::string_view kDesktopFileName = "ravelong";
+// The desktop entry's name without ".desktop": Wayland compositors and portals match windows to
+// the entry by it.
+inline constexpr std::string_view kDesktopFileName = "io.github.ravelong.Ravelong";
+inline constexpr std::string_view kTrayItemId = "ravelong";
 
 // The tray item.
 inline constexpr std::string_view kNoTask = "No Task";
