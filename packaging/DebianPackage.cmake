@@ -20,12 +20,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # platform plugins, and the session bus the scripting interface lives on.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-qpa-plugins, default-dbus-session-bus | dbus-session-bus")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sound-theme-freedesktop")
+# CPack puts the summary on the first line and indents these lines itself; an empty line
+# separates paragraphs.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "time tracker of the system tray
- Ravelong keeps a timer in the system tray: a click on a task starts its
- timer, another stops it. The main window shows the task tree, the timings
- of every task, totals of a day, week, month or year, and charts.
- .
- Backups, CSV export and import, sync between computers, a D-Bus scripting
- interface and the ravelong-cli command line program are included.")
+    "Ravelong keeps a timer in the system tray: a click on a task starts its
+timer, another stops it. The main window shows the task tree, the timings
+of every task, totals of a day, week, month or year, and charts.
+
+Backups, CSV export and import, sync between computers, a D-Bus scripting
+interface and the ravelong-cli command line program are included.")
 include(CPack)
