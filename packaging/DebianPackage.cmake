@@ -27,6 +27,6 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 timer, another stops it. The main window shows the task tree, the timings
 of every task, totals of a day, week, month or year, and charts.
 
-Backups, CSV export and import, sync between computers, a D-Bus scripting
+Backups, CSV export and import, a D-Bus scripting
 interface and the ravelong-cli command line program are included.")
 include(CPack)
