@@ -1,6 +1,7 @@
 #include "app/AppChangeTracker.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "app/ZRUserDefaults2.h"
@@ -17,8 +18,9 @@ namespace ravelong {
 namespace {
 
 // Room for a typical save; the sets grow beyond it when a bulk change names more tasks.
-constexpr std::array<std::size_t, AppChangeTracker::kTaskSetCount> kInitialCapacities = {
-    20, 20, 20, 20, 10, 10, 10};
+constexpr auto kInitialCapacities = std::to_array<std::size_t>({20, 20, 20, 20, 10, 10, 10});
+static_assert(kInitialCapacities.size() == AppChangeTracker::kTaskSetCount,
+              "one initial capacity for each set of tasks");
 
 bool changed(const ManagedObject& object, int property) {
     return (object.changedMask() >> property) & 1u;

@@ -36,6 +36,8 @@ public:
         changedRunningTimings,  // a running timing started, stopped, moved or changed its start
     };
     static constexpr std::size_t kTaskSetCount = 7;
+    static_assert(static_cast<std::size_t>(TaskSet::changedRunningTimings) + 1 == kTaskSetCount,
+                  "kTaskSetCount counts the constants of TaskSet");
 
     // One flag per kind of refresh. The comments name what each makes happen.
     struct Flags {

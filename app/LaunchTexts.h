@@ -31,6 +31,9 @@ inline constexpr std::string_view kDataFileIsEmptyInfo =
     "Ravelong has run on this computer before, so your tasks and timings should be in this file; "
     "it may have been lost or overwritten. Quit now to restore it from a backup, or start with a "
     "new, empty data file. The empty file is kept as %@.";
+inline constexpr std::string_view kNewestAutomaticBackup =
+    "Your newest automatic backup is %@. Quit and restore it with \"ravelong-cli restore\", or "
+    "start with a new data file and restore it in Preferences > Backups.";
 inline constexpr std::string_view kStartWithNewDataFile = "Start with a New Data File";
 inline constexpr std::string_view kOpenReadOnlyOffer =
     "You can open the data file read-only to look at your data; changes will not be saved.";

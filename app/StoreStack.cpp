@@ -118,6 +118,11 @@ bool StoreStack::refuseAfterExit(const char* operation) const {
     return true;
 }
 
+void StoreStack::setNewestBackupFinder(
+    std::function<std::optional<std::filesystem::path>()> finder) {
+    newestBackup_ = std::move(finder);
+}
+
 bool StoreStack::acceptEmptyStoreFile(const std::filesystem::path& file) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec) || std::filesystem::file_size(file, ec) != 0 ||
@@ -136,6 +141,12 @@ bool StoreStack::acceptEmptyStoreFile(const std::filesystem::path& file) {
     Alert alert;
     alert.messageText = formatText(launch_texts::kDataFileIsEmpty, {file.string()});
     alert.informativeText = formatText(launch_texts::kDataFileIsEmptyInfo, {aside.string()});
+    if (newestBackup_) {
+        if (const std::optional<std::filesystem::path> backup = newestBackup_()) {
+            alert.informativeText +=
+                " " + formatText(launch_texts::kNewestAutomaticBackup, {backup->string()});
+        }
+    }
     alert.buttons = {std::string(launch_texts::kQuit),
                      std::string(launch_texts::kStartWithNewDataFile)};
     alert.style = Alert::Style::Critical;

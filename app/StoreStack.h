@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/BackgroundConnection.h"
@@ -42,7 +43,8 @@ struct StoreModels {
 // Before the live store is opened, an empty store file (and no journal beside it) while earlier
 // launches are known is taken for a lost store, not a first run: the user is asked whether to
 // quit (to restore a backup) or to start with a new data file, the empty file being kept aside
-// as "<file>.empty" (".empty-2" and so on when taken). A live store that may not be written
+// as "<file>.empty" (".empty-2" and so on when taken); the newest automatic backup, when there is
+// one, is named in the question. A live store that may not be written
 // (NoPermission, ReadOnlyFileSystem) is presented with the offer to open it read-only for
 // looking; its saves then fail.
 //
@@ -94,6 +96,10 @@ public:
     // which must then be saved. nullptr when the main context cannot be made.
     std::unique_ptr<ManagedObjectContext> newPrivateContext();
 
+    // Answers the newest automatic backup, named in the question about a lost (empty) store
+    // file; nothing when there is none. Without it the question names no backup.
+    void setNewestBackupFinder(std::function<std::optional<std::filesystem::path>()> finder);
+
     // The application delegate, with the program's single save path. Applies to the main context
     // now or when it is made.
     void setContextDelegate(ContextDelegate* delegate);
@@ -130,6 +136,7 @@ private:
     DataLocations locations_;
     StoreModels models_;
     std::function<bool()> hadEarlierLaunches_;
+    std::function<std::optional<std::filesystem::path>()> newestBackup_;
     ContextDelegate* delegate_ = nullptr;
     // The user chose to quit at a question of the opening: nothing more is presented.
     bool declinedToOpen_ = false;

@@ -25,21 +25,36 @@ Result<std::filesystem::path> existingFolder(const std::filesystem::path& folder
 
 }  // namespace
 
+std::optional<std::filesystem::path> ZRUserDefaults::storedAutoBackupLocation() {
+    const UserDefaults& defaults = UserDefaults::standard();
+    if (!defaults.exists(kZRAutoBackupLocationData))
+        return std::nullopt;
+    const UserDefaults::Data bytes = defaults.dataForKey(kZRAutoBackupLocationData);
+    return std::filesystem::path(std::string(bytes.begin(), bytes.end()));
+}
+
+bool ZRUserDefaults::isUsableBackupFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    return folder.is_absolute() && std::filesystem::is_directory(folder, ec);
+}
+
 Result<std::filesystem::path> ZRUserDefaults::getAutoBackupLocation(
     const DataLocations& locations) {
-    UserDefaults& defaults = UserDefaults::standard();
-    if (defaults.exists(kZRAutoBackupLocationData)) {
-        const UserDefaults::Data bytes = defaults.dataForKey(kZRAutoBackupLocationData);
-        const std::filesystem::path chosen(std::string(bytes.begin(), bytes.end()));
-        std::error_code ec;
-        if (chosen.is_absolute() && std::filesystem::is_directory(chosen, ec))
-            return chosen;
-        logWarning("backup folder", "the backup folder " + chosen.string() +
+    if (const std::optional<std::filesystem::path> chosen = storedAutoBackupLocation()) {
+        if (isUsableBackupFolder(*chosen))
+            return *chosen;
+        logWarning("backup folder", "the backup folder " + chosen->string() +
                                         " is no longer available; using the default folder");
+        UserDefaults& defaults = UserDefaults::standard();
         defaults.remove(kZRAutoBackupLocationData);
         (void)defaults.synchronize();
     }
     return existingFolder(locations.backupDirectory());
+}
+
+std::filesystem::path ZRUserDefaults::findAutoBackupLocation(const DataLocations& locations) {
+    const std::optional<std::filesystem::path> chosen = storedAutoBackupLocation();
+    return chosen && isUsableBackupFolder(*chosen) ? *chosen : locations.backupDirectory();
 }
 
 void ZRUserDefaults::setAutoBackupLocation(const std::filesystem::path& folder) {

@@ -114,6 +114,19 @@ Result<std::optional<std::filesystem::path>> ZRAutomaticBackup::backup(bool forc
     return std::optional<std::filesystem::path>(file);
 }
 
+std::optional<std::filesystem::path> ZRAutomaticBackup::newestBackup(
+    const DataLocations& locations) {
+    const std::filesystem::path folder = ZRUserDefaults::findAutoBackupLocation(locations);
+    const std::vector<std::string> names = backupsIn(folder);
+    if (names.empty())
+        return std::nullopt;
+    const auto newest = std::max_element(names.begin(), names.end(),
+                                         [](const std::string& a, const std::string& b) {
+                                             return creationNumber(a) < creationNumber(b);
+                                         });
+    return folder / *newest;
+}
+
 int ZRAutomaticBackup::moveRavelongBackupsFromFolder(const std::filesystem::path& from,
                                                      const std::filesystem::path& to) {
     int moved = 0;

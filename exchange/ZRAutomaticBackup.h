@@ -40,6 +40,11 @@ public:
     static bool isBackupFileName(std::string_view name);
     // The backup name for an instant, with the local date in the user's calendar.
     static std::string backupFileName(Instant now);
+    // The newest backup (by the creation time in its name) in the backup folder: the chosen one
+    // while it exists, else the default one. Looks only: nothing is created, moved or forgotten.
+    // Nothing when the folder holds no backup.
+    static std::optional<std::filesystem::path> newestBackup(
+        const DataLocations& locations = DataLocations::standard());
     // Moves every backup of `from` to `to` (same names); a failed move of one file is ignored.
     // Returns the number moved.
     static int moveRavelongBackupsFromFolder(const std::filesystem::path& from,

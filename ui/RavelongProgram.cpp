@@ -153,6 +153,8 @@ int RavelongProgram::run() {
         },
         Clock::current(), locations);
     parts.delegate->setAutomaticBackup(parts.backup.get());
+    parts.delegate->storeStack().setNewestBackupFinder(
+        [locations] { return ZRAutomaticBackup::newestBackup(locations); });
     parts.shell->setAutomaticBackup(parts.backup.get());
     parts.upgrade = std::make_unique<LegacyStoreUpgrade>(parts.delegate->storeStack());
     parts.delegate->setLegacyUpgrade(parts.upgrade.get());

@@ -7,8 +7,8 @@
 namespace ravelong {
 
 // Who and where this program runs: the identity that origins record (device id, user id) and
-// the names shown for them. The platform layer installs the real one at start; tests install a
-// FixedDeviceIdentity.
+// the names shown for them. The platform layer installs the real one at start; tests install one
+// with fixed answers.
 //
 // The default, used only until something is installed, answers the user and host questions with
 // plain POSIX calls (geteuid, getpwuid, gethostname) but gives no device id, and logs that once.
@@ -38,29 +38,6 @@ public:
     static DeviceIdentity& current();
     // nullptr restores the default.
     static void setCurrent(DeviceIdentity* identity);
-};
-
-// An identity with fixed answers, for tests and for tools that act on behalf of another device.
-class FixedDeviceIdentity final : public DeviceIdentity {
-public:
-    struct Values {
-        std::optional<std::string> udid;
-        std::uint32_t uid = 0;
-        std::string fullUserName;
-        std::string loginName;
-        std::string hostLocalizedName;
-    };
-
-    explicit FixedDeviceIdentity(Values values) : values_(std::move(values)) {}
-
-    std::optional<std::string> deviceUDID() const override { return values_.udid; }
-    std::uint32_t userUID() const override { return values_.uid; }
-    std::string fullUserName() const override { return values_.fullUserName; }
-    std::string loginName() const override { return values_.loginName; }
-    std::string hostLocalizedName() const override { return values_.hostLocalizedName; }
-
-private:
-    Values values_;
 };
 
 // Installs an identity as DeviceIdentity::current() for the lifetime of this object, then puts

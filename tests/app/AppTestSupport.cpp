@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/FixedDeviceIdentity.h"
+
 namespace ravelong::app_testing {
 
 namespace {

@@ -14,6 +14,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
 #include "store/SqliteDatabase.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 
 // Helpers of the application-layer tests. Failures that are not what a test is about throw

@@ -315,12 +315,14 @@ TEST_F(StoreStackTest, AnEmptyStoreFileAfterEarlierLaunchesIsALostStoreNotAFirst
         int answer;  // 0 "Quit", 1 "Start with a New Data File"
         bool opens;
         bool asks;
+        bool backupExists;  // the newest automatic backup is named in the question
     };
     const Case cases[] = {
-        {"first run", false, 0, true, false},
-        {"lost store, quit", true, 0, false, true},
-        {"lost store, new one", true, 1, true, true},
+        {"first run", false, 0, true, false, true},
+        {"lost store, quit", true, 0, false, true, true},
+        {"lost store, new one", true, 1, true, true, false},
     };
+    const std::filesystem::path backup = "/backups/Ravelong Backup 2024-03-05 (1709650000).xml";
     const std::filesystem::path file = locations.storeURL();
     const std::filesystem::path aside = file.string() + ".empty";
     for (const Case& c : cases) {
@@ -332,6 +334,11 @@ TEST_F(StoreStackTest, AnEmptyStoreFileAfterEarlierLaunchesIsALostStoreNotAFirst
         if (c.asks)
             environment.alerts().queueButton(c.answer);
         StoreStack stack(locations, StoreModels::standard(), [&] { return c.earlierLaunches; });
+        stack.setNewestBackupFinder([&]() -> std::optional<std::filesystem::path> {
+            if (c.backupExists)
+                return backup;
+            return std::nullopt;
+        });
         EXPECT_EQ(stack.managedObjectContext().ok(), c.opens);
         if (!c.asks) {
             EXPECT_EQ(alerts().size(), first);
@@ -343,6 +350,10 @@ TEST_F(StoreStackTest, AnEmptyStoreFileAfterEarlierLaunchesIsALostStoreNotAFirst
         const Alert& question = alerts()[first];
         EXPECT_EQ(question.messageText, "Your Ravelong data file " + file.string() + " is empty.");
         EXPECT_NE(question.informativeText.find(aside.string()), std::string::npos);
+        const bool namesBackup =
+            question.informativeText.find("Your newest automatic backup is " + backup.string() +
+                                          ".") != std::string::npos;
+        EXPECT_EQ(namesBackup, c.backupExists);
         ASSERT_EQ(question.buttons.size(), 2u);
         EXPECT_EQ(question.buttons[0], "Quit");
         if (c.opens) {

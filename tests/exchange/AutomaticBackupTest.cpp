@@ -161,5 +161,38 @@ TEST_F(AutomaticBackupTest, MovingBackupsTakesOnlyMatchingFiles) {
     EXPECT_EQ(backups(from).size(), 2u);
 }
 
+TEST_F(AutomaticBackupTest, TheNewestBackupIsFoundByItsTimeWithoutChangingAnything) {
+    // No folder yet: nothing is found and nothing is made.
+    EXPECT_EQ(ZRAutomaticBackup::newestBackup(locations), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(backupFolder));
+
+    std::filesystem::create_directories(backupFolder);
+    const std::string in = std::filesystem::relative(backupFolder, folder()).string() + "/";
+    // Files that only look like backups are not candidates, however new.
+    fileWith(in + "Ravelong Backup 2024-03-04 (1709563600).xml", "a");
+    fileWith(in + "Ravelong Backup 2024-03-05 (1709650000).xml", "b");
+    fileWith(in + "Ravelong Backup 2024-03-06 (1709736400).xml.tmp", "c");
+    fileWith(in + "zz newer.xml", "d");
+    EXPECT_EQ(ZRAutomaticBackup::newestBackup(locations),
+              backupFolder / "Ravelong Backup 2024-03-05 (1709650000).xml");
+    fileWith(in + "Ravelong Backup 2024-03-07 (1709822800).xml", "e");
+    EXPECT_EQ(ZRAutomaticBackup::newestBackup(locations),
+              backupFolder / "Ravelong Backup 2024-03-07 (1709822800).xml");
+
+    // A chosen folder is looked in while it exists; once gone, the default one is, and the
+    // choice is not forgotten by looking.
+    const std::filesystem::path chosen = folder() / "chosen";
+    std::filesystem::create_directories(chosen);
+    ZRUserDefaults::setAutoBackupLocation(chosen);
+    EXPECT_EQ(ZRAutomaticBackup::newestBackup(locations), std::nullopt);
+    fileWith("chosen/Ravelong Backup 2023-01-01 (1672531200).xml", "f");
+    EXPECT_EQ(ZRAutomaticBackup::newestBackup(locations),
+              chosen / "Ravelong Backup 2023-01-01 (1672531200).xml");
+    std::filesystem::remove_all(chosen);
+    EXPECT_EQ(ZRAutomaticBackup::newestBackup(locations),
+              backupFolder / "Ravelong Backup 2024-03-07 (1709822800).xml");
+    EXPECT_TRUE(defaults.exists(kZRAutoBackupLocationData));
+}
+
 }  // namespace
 }  // namespace ravelong

@@ -16,6 +16,7 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 
 namespace ravelong::backup_testing {

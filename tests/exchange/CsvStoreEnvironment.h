@@ -11,6 +11,7 @@
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 
 namespace ravelong::csv_testing {

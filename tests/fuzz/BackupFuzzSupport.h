@@ -19,6 +19,7 @@
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "store/ManagedObjectContext.h"
+#include "support/FixedDeviceIdentity.h"
 
 namespace ravelong::fuzzing {
 

@@ -17,6 +17,7 @@
 #include "foundation/VirtualMainLoop.h"
 #include "menubar/ZRStatusItemView.h"
 #include "store/ManagedObjectContext.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/FixedIdleTimeSource.h"
 #include "support/RecordingAddNotePanel.h"
 #include "support/RecordingAlertSound.h"

@@ -26,6 +26,7 @@
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
 #include "store/ZRUndoManager.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
 #include "tests/core/timer/TimerTestFixture.h"

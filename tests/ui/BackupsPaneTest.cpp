@@ -15,6 +15,7 @@
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 #include "ui/BackupsPane.h"
 #include "ui/QtMainLoop.h"

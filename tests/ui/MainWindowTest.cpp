@@ -28,6 +28,7 @@
 #include "menubar/TimedEntryEditor.h"
 #include "stats/ZRDatePickerManager.h"
 #include "store/ZRUndoManager.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 #include "ui/AddTimingDialog.h"
 #include "ui/CalendarGrid.h"

@@ -16,6 +16,7 @@
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 #include "ui/GeneralPane.h"
 #include "ui/IdlePane.h"

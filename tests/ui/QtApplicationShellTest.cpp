@@ -11,6 +11,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/Version.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"

@@ -20,6 +20,7 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/Version.h"
 #include "menubar/MenuBarTaskList.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"

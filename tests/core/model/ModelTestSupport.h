@@ -17,6 +17,7 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
 

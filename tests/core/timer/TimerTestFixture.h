@@ -22,6 +22,7 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
+#include "support/FixedDeviceIdentity.h"
 #include "support/FixedIdleTimeSource.h"
 #include "support/RecordingAddNotePanel.h"
 #include "support/RecordingAlertSound.h"
