@@ -9,6 +9,7 @@ inline constexpr std::string_view kAddTaskScript = "Add Task (Script)";
 inline constexpr std::string_view kAddTimingScript = "Add Timing (Script)";
 inline constexpr std::string_view kRenameTaskScript = "Rename Task (Script)";
 inline constexpr std::string_view kRearrangeTaskScript = "Rearrange Task (Script)";
+inline constexpr std::string_view kEditNoteScript = "Edit Note (Script)";
 
 // The error a command reports when it was sent without any arguments.
 inline constexpr int kScriptParameterErrorNumber = -50;

@@ -72,6 +72,8 @@ public slots:
     // Writes the script task's properties; true when the task changed.
     bool SetTaskName(const QString& taskID, const QString& name);
     bool SetTaskParentID(const QString& taskID, const QString& parentTaskID);
+    // Replaces a timing's note (an empty text removes it); true when saved.
+    bool SetTimingNote(const QString& timingID, const QString& note);
 
 private:
     void replyScriptError();
