@@ -41,7 +41,7 @@ protected:
         for (const ZRDateRange& days : ranges) {
             for (const bool archived : {false, true}) {
                 SCOPED_TRACE(::testing::Message() << "days " << days.first << "..." << days.last
-                                                << (archived ? " with archived" : ""));
+                                                  << (archived ? " with archived" : ""));
                 const auto expected = time_report::build(*context, days, archived);
                 auto read = time_report::buildFromStore(direct, days, archived);
                 ASSERT_TRUE(read.ok()) << read.error().description;
