@@ -63,8 +63,7 @@ int failed(CliInvocation& invocation, const Error& error, int status = kExitFail
     return status;
 }
 
-const Error kNoTimerRuns{"ravelong-cli", 1, "No timer runs; name a timing with --timing UUID.",
-                         ""};
+const Error kNoTimerRuns{"ravelong-cli", 1, "No timer runs; name a timing with --timing UUID.", ""};
 
 // While Ravelong runs the change goes through it; the running timer is found in the store it
 // has saved.
@@ -97,10 +96,10 @@ int onStore(const NoteArguments& note, CliInvocation& invocation) {
     if (note.timing) {
         timing = ZRCDTiming::getCoreDataTimingWithUUID(*note.timing, store->context());
         if (!timing)
-            return failed(invocation,
-                          Error{"ravelong-cli", 2,
-                                "No timing has the uuid \"" + *note.timing + "\".", ""},
-                          kExitUsage);
+            return failed(
+                invocation,
+                Error{"ravelong-cli", 2, "No timing has the uuid \"" + *note.timing + "\".", ""},
+                kExitUsage);
     } else {
         const auto running =
             ZRCDTiming::getRunningTimingsSortedByLastModified_inContext(store->context());

@@ -70,16 +70,16 @@ std::vector<Piece> piecesOf(const std::vector<SelectedTiming>& timings, ZRDateRa
             days.first, date_additions::zrDateWithTimeZoneName(timing.start, zone, offset, false));
         // A timing lasts ten years at most; the bound also keeps a damaged end from walking
         // millions of days.
-        const ZRDate lastDay = std::min(
-            {days.last, date_additions::zrDateWithTimeZoneName(end, zone, offset, true),
-             static_cast<ZRDate>(firstDay + ZRCDTimingSet::kMaxDaysPerTiming)});
+        const ZRDate lastDay =
+            std::min({days.last, date_additions::zrDateWithTimeZoneName(end, zone, offset, true),
+                      static_cast<ZRDate>(firstDay + ZRCDTimingSet::kMaxDaysPerTiming)});
         for (std::int64_t day = firstDay; day <= lastDay; ++day) {
             const auto date = static_cast<ZRDate>(day);
-            Piece piece{date,
-                        std::max(timing.start,
-                                 date_additions::beginningOfDayForZRDate(date, zone, offset)),
-                        std::min(end, date_additions::endOfDayForZRDate(date, zone, offset)),
-                        false, joinedPath(selected.path)};
+            Piece piece{
+                date,
+                std::max(timing.start, date_additions::beginningOfDayForZRDate(date, zone, offset)),
+                std::min(end, date_additions::endOfDayForZRDate(date, zone, offset)), false,
+                joinedPath(selected.path)};
             piece.open = running && piece.end >= end;
             if (piece.end > piece.start || piece.open)
                 pieces.push_back(std::move(piece));
@@ -110,8 +110,8 @@ void write(std::ostream& out, const std::vector<Piece>& pieces) {
     std::size_t taskWidth = 4;
     for (const Piece& piece : pieces)
         taskWidth = std::max(taskWidth, piece.task.size());
-    out << "Wk  Date       Day " << padded("Task", taskWidth)
-        << "  Start    End          Time     Total\n";
+    out << "Wk  Date       Day " << padded("Task", taskWidth) << "  Start    End          Time"
+        << "     Total\n";
     double total = 0.0;
     double dayTotal = 0.0;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -132,7 +132,8 @@ void write(std::ostream& out, const std::vector<Piece>& pieces) {
         dayTotal += seconds;
         total += seconds;
         char times[96];
-        std::snprintf(times, sizeof times, "  %-8s %-8s %9s", timeOfDay(piece.start, calendar).c_str(),
+        std::snprintf(times, sizeof times, "  %-8s %-8s %9s",
+                      timeOfDay(piece.start, calendar).c_str(),
                       piece.open ? "-" : timeOfDay(piece.end, calendar).c_str(),
                       clockDuration(seconds).c_str());
         out << padded(piece.task, taskWidth) << times;
@@ -160,8 +161,7 @@ int run(CliInvocation& invocation) {
     const auto selection = selectTimingsOfPeriod(*options, kUsage, invocation, status);
     if (!selection)
         return status;
-    write(invocation.out,
-          piecesOf(selection->timings, selection->days, selection->hourCutoff));
+    write(invocation.out, piecesOf(selection->timings, selection->days, selection->hourCutoff));
     return kExitSuccess;
 }
 

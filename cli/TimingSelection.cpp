@@ -38,9 +38,9 @@ Result<const StoreReader::Task*> findTask(const std::vector<StoreReader::Task>& 
 }
 
 std::optional<std::vector<SelectedTiming>> selectTimings(StoreReader& reader,
-                                                         const PeriodOptions& options,
-                                                         Instant from, Instant to,
-                                                         CliInvocation& invocation, int& status) {
+                                                         const PeriodOptions& options, Instant from,
+                                                         Instant to, CliInvocation& invocation,
+                                                         int& status) {
     auto tasks = reader.tasksInTreeOrder();
     auto timings = tasks ? reader.timingsBetween(from, to)
                          : Result<std::vector<StoreReader::Timing>>(tasks.error());
@@ -82,9 +82,8 @@ std::optional<std::vector<SelectedTiming>> selectTimings(StoreReader& reader,
     return selected;
 }
 
-std::optional<PeriodTimings> selectTimingsOfPeriod(const PeriodOptions& options,
-                                                   const char* usage, CliInvocation& invocation,
-                                                   int& status) {
+std::optional<PeriodTimings> selectTimingsOfPeriod(const PeriodOptions& options, const char* usage,
+                                                   CliInvocation& invocation, int& status) {
     status = kExitFailure;
     const std::filesystem::path file = DataLocations::standard().storeURL();
     auto reader = StoreReader::open(file);

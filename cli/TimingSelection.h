@@ -21,9 +21,9 @@ struct SelectedTiming {
 // and gives nothing with the exit status in `status` (1 unreadable, 2 an unknown or ambiguous
 // task).
 std::optional<std::vector<SelectedTiming>> selectTimings(StoreReader& reader,
-                                                         const PeriodOptions& options,
-                                                         Instant from, Instant to,
-                                                         CliInvocation& invocation, int& status);
+                                                         const PeriodOptions& options, Instant from,
+                                                         Instant to, CliInvocation& invocation,
+                                                         int& status);
 
 // The timings of the period the options name, read from the user's store, with the days and
 // the cut-off hour they were chosen under. On a failure prints it (and `usage` for a mistake
@@ -33,9 +33,8 @@ struct PeriodTimings {
     int hourCutoff = 0;
     std::vector<SelectedTiming> timings;
 };
-std::optional<PeriodTimings> selectTimingsOfPeriod(const PeriodOptions& options,
-                                                   const char* usage, CliInvocation& invocation,
-                                                   int& status);
+std::optional<PeriodTimings> selectTimingsOfPeriod(const PeriodOptions& options, const char* usage,
+                                                   CliInvocation& invocation, int& status);
 
 // The task a command line names among the store's tasks: its uuid, else its exact name among
 // the unarchived tasks (a name several tasks share is an error listing their uuids).

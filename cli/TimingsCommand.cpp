@@ -58,9 +58,9 @@ void write(std::ostream& out, const std::vector<SelectedTiming>& timings,
                     << oneLine(timing.note) << "\n";
                 break;
             case time_report::Format::csv:
-                out << time_report::csvField(timing.uuid) << "," << time_report::csvField(task) << "," << start << ","
-                    << end << "," << std::llround(seconds) << "," << time_report::csvField(timing.note)
-                    << "\r\n";
+                out << time_report::csvField(timing.uuid) << "," << time_report::csvField(task)
+                    << "," << start << "," << end << "," << std::llround(seconds) << ","
+                    << time_report::csvField(timing.note) << "\r\n";
                 break;
             case time_report::Format::json:
                 list.push_back({{"uuid", timing.uuid},
