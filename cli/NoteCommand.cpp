@@ -19,8 +19,8 @@ constexpr const char* kUsage =
     "timing with that uuid; the words of TEXT are joined by spaces, and an empty TEXT (\"\")\n"
     "removes the note. One undo step in Ravelong. Through Ravelong when it runs, else directly\n"
     "on the store.\n"
-    "Exit status: 0 saved, 1 no timer runs or the note could not be saved, 2 wrong arguments\n"
-    "or an unknown timing.\n";
+    "Exit status: 0 saved, 1 no timer runs, an unknown timing or the note could not be saved,\n"
+    "2 wrong arguments (also a note that is too long or not UTF-8).\n";
 
 struct NoteArguments {
     std::optional<std::string> timing;
@@ -55,6 +55,10 @@ std::optional<NoteArguments> parse(CliInvocation& invocation) {
     }
     for (const std::string& word : words)
         parsed.text += (parsed.text.empty() ? "" : " ") + word;
+    if (const auto problem = ZRScriptTiming::noteProblem(parsed.text)) {
+        usageError(invocation, kUsage, *problem);
+        return std::nullopt;
+    }
     return parsed;
 }
 
@@ -84,7 +88,7 @@ int overBus(RavelongBus& bus, const NoteArguments& note, CliInvocation& invocati
     }
     auto saved = bus.setTimingNote(timing, note.text);
     if (!saved)
-        return failed(invocation, saved.error(), note.timing ? kExitUsage : kExitFailure);
+        return failed(invocation, saved.error());
     return saved.value() ? kExitSuccess : kExitFailure;
 }
 
@@ -98,8 +102,7 @@ int onStore(const NoteArguments& note, CliInvocation& invocation) {
         if (!timing)
             return failed(
                 invocation,
-                Error{"ravelong-cli", 2, "No timing has the uuid \"" + *note.timing + "\".", ""},
-                kExitUsage);
+                Error{"ravelong-cli", 1, "No timing has the uuid \"" + *note.timing + "\".", ""});
     } else {
         const auto running =
             ZRCDTiming::getRunningTimingsSortedByLastModified_inContext(store->context());
@@ -109,8 +112,7 @@ int onStore(const NoteArguments& note, CliInvocation& invocation) {
     }
     const Status saved = ZRScriptTiming::initWithoutCreation(timing).setNote(note.text);
     if (!saved)
-        return failed(invocation, saved.error(),
-                      saved.error().code == 2 ? kExitUsage : kExitFailure);
+        return failed(invocation, saved.error());
     return kExitSuccess;
 }
 

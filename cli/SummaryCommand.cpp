@@ -29,7 +29,7 @@ constexpr const char* kUsage =
     "default), week, month, year or all; FROM and TO are days YYYY-MM-DD (both included).\n"
     "--task shows only a task (uuid or name) and its subtasks; --archived includes archived\n"
     "tasks. Reads the store without changing it, also while Ravelong runs.\n"
-    "Exit status: 0, 1 the store could not be read, 2 wrong arguments or an unknown task.\n";
+    "Exit status: 0, 1 the store could not be read or the task is unknown, 2 wrong arguments.\n";
 
 // One timing's part of one day.
 struct Piece {

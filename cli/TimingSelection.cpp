@@ -58,7 +58,7 @@ std::optional<std::vector<SelectedTiming>> selectTimings(StoreReader& reader,
         auto named = findTask(tasks.value(), *options.task);
         if (!named) {
             printError(invocation.err, named.error());
-            status = kExitUsage;
+            status = kExitFailure;
             return std::nullopt;
         }
         wanted.insert(named.value()->pk);

@@ -18,7 +18,7 @@ struct SelectedTiming {
 
 // The timings that touch the days (instants [from, to)), by start: of the --task task and its
 // subtasks when one is named, of archived tasks only with --archived. On a failure prints it
-// and gives nothing with the exit status in `status` (1 unreadable, 2 an unknown or ambiguous
+// and gives nothing with the exit status in `status` (1: unreadable, or an unknown or ambiguous
 // task).
 std::optional<std::vector<SelectedTiming>> selectTimings(StoreReader& reader,
                                                          const PeriodOptions& options, Instant from,

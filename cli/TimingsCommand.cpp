@@ -26,7 +26,7 @@ constexpr const char* kUsage =
     "YYYY-MM-DD (both included). --task lists only a task (uuid or name) and its subtasks;\n"
     "--archived includes the timings of archived tasks. CSV (RFC 4180, a header line) and JSON\n"
     "give durations in seconds. Reads the store without changing it, also while Ravelong runs.\n"
-    "Exit status: 0, 1 the store could not be read, 2 wrong arguments or an unknown task.\n";
+    "Exit status: 0, 1 the store could not be read or the task is unknown, 2 wrong arguments.\n";
 
 // Text lines keep one timing a line: tabs and line breaks in a note become spaces.
 std::string oneLine(std::string text) {

@@ -215,7 +215,7 @@ Result<bool> StoreReader::anyTaskRounds() {
 }
 
 Result<std::vector<std::pair<std::int64_t, double>>> StoreReader::aggregateSums(ZRDate first,
-                                                                               ZRDate last) {
+                                                                                ZRDate last) {
     // The (absDay, task) index answers a short range; a long one reads the table once.
     auto statement = db_->prepare(
         "SELECT task, SUM(duration) FROM ZRCDTimingSet WHERE absDay BETWEEN ?1 AND ?2 "

@@ -87,14 +87,19 @@ std::string ZRScriptTiming::note() const {
     return timing_ ? timing_->note().value_or("") : "";
 }
 
+std::optional<std::string> ZRScriptTiming::noteProblem(const std::string& note) {
+    if (note.size() > kMaxNoteBytes)
+        return "The note is longer than " + std::to_string(kMaxNoteBytes) + " bytes.";
+    if (!isUtf8(note))
+        return "The note is not UTF-8 text.";
+    return std::nullopt;
+}
+
 Status ZRScriptTiming::setNote(const std::string& note) {
     if (!timing_ || timing_->isDeleted() || !timing_->managedObjectContext())
         return Error{"scripting", 1, "The timing no longer exists.", ""};
-    if (note.size() > kMaxNoteBytes)
-        return Error{"scripting", 2,
-                     "The note is longer than " + std::to_string(kMaxNoteBytes) + " bytes.", ""};
-    if (!isUtf8(note))
-        return Error{"scripting", 2, "The note is not UTF-8 text.", ""};
+    if (const auto problem = noteProblem(note))
+        return Error{"scripting", 2, *problem, ""};
     ManagedObjectContext& context = *timing_->managedObjectContext();
     NamedUndoGroup group(context, kEditNoteScript);
     timing_->setNote(note.empty() ? std::nullopt : std::optional<std::string>(note));

@@ -37,6 +37,8 @@ public:
 
     // The longest note a script may write, in bytes of UTF-8.
     static constexpr std::size_t kMaxNoteBytes = 65536;
+    // Why a text cannot be a note (too long, not UTF-8), or nothing when it can.
+    static std::optional<std::string> noteProblem(const std::string& note);
 
 private:
     explicit ZRScriptTiming(ZRCDTiming* timing) : timing_(timing) {}

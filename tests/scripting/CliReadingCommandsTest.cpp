@@ -89,7 +89,7 @@ TEST_F(CliReadingCommands, TimingsListAPeriodOrATaskWithItsSubtasks) {
     EXPECT_EQ(csvTimings({"2024-05-01", "2024-05-03", "--task", "Design"}).size(), 1u);
     // The top-level task and its subtask share a name: such a name is refused, the uuid works.
     const auto ambiguous = cli({"timings", "--task", "Website"});
-    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_EQ(ambiguous.status, 1);
     EXPECT_THAT(ambiguous.err, HasSubstr("Several tasks are named \"Website\""));
     EXPECT_EQ(csvTimings({"2024-05-01", "2024-05-03", "--task", uuidOfFirstTask()}).size(), 2u);
     EXPECT_TRUE(csvTimings({"2024-04-01", "2024-04-30"}).empty());
@@ -174,7 +174,7 @@ TEST_F(CliReadingCommands, MistakesGetTheirExitStatusAndAMessage) {
         {{"timings", "2024-05-02", "2024-05-01"}, 2, "TO lies before FROM."},
         {{"timings", "fortnight"}, 2, "unknown period \"fortnight\""},
         {{"timings", "day", "--task"}, 2, "--task needs a task's name or uuid."},
-        {{"timings", "day", "--task", "Nobody"}, 2, "No task is named \"Nobody\"."},
+        {{"timings", "day", "--task", "Nobody"}, 1, "No task is named \"Nobody\"."},
         {{"timings", "a", "b", "c"}, 2, "too many arguments."},
         {{"timings", "--format", "xml"}, 2, "unknown format \"xml\""},
         {{"summary", "--format", "csv"}, 2, "unknown option \"--format\""},
@@ -182,7 +182,7 @@ TEST_F(CliReadingCommands, MistakesGetTheirExitStatusAndAMessage) {
         {{"note"}, 2, "no TEXT given"},
         {{"note", "--timing"}, 2, "--timing needs a timing's uuid."},
         {{"note", "--colour", "x"}, 2, "unknown option \"--colour\""},
-        {{"note", "--timing", "no-such-timing", "x"}, 2, "No timing has the uuid"},
+        {{"note", "--timing", "no-such-timing", "x"}, 1, "No timing has the uuid"},
         {{"note", "hello"}, 1, "No timer runs; name a timing with --timing UUID."},
         {{"status", "now"}, 2, "Usage: ravelong-cli status"},
     };
@@ -201,8 +201,8 @@ TEST_F(CliReadingCommands, MistakesGetTheirExitStatusAndAMessage) {
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_THAT(run.out, StartsWith(std::string("Usage: ravelong-cli ") + command));
     }
-    const std::string id = uuidOfFirstTiming("2024-05-01", "2024-05-01");
-    const auto bad = cli({"note", "--timing", id, std::string("bad \xC3", 5)});
+    // A bad note is refused before any timing is looked for.
+    const auto bad = cli({"note", "--timing", "no-such-timing", std::string("bad \xC3", 5)});
     EXPECT_EQ(bad.status, 2);
     EXPECT_THAT(bad.err, HasSubstr("not UTF-8"));
     // Nothing above changed a note.
