@@ -207,26 +207,23 @@ Result<int> StoreReader::newDayHour() {
     return std::clamp(hour, 0, 23);
 }
 
-Result<bool> StoreReader::anyTaskRounds() {
-    auto rounds = db_->queryInt("SELECT EXISTS (SELECT 1 FROM ZRCDTask WHERE rounding > 100)");
-    if (!rounds)
-        return readError("tasks");
-    return rounds.value() != 0;
-}
-
-Result<std::vector<std::pair<std::int64_t, double>>> StoreReader::aggregateSums(ZRDate first,
-                                                                                ZRDate last) {
+Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDate first,
+                                                                           ZRDate last) {
     // The (absDay, task) index answers a short range; a long one reads the table once.
     auto statement = db_->prepare(
-        "SELECT task, SUM(duration) FROM ZRCDTimingSet WHERE absDay BETWEEN ?1 AND ?2 "
-        "AND task IS NOT NULL GROUP BY task");
+        "SELECT task, cachedRounding, roundedDuration >= 0, SUM(duration), SUM(roundedDuration) "
+        "FROM ZRCDTimingSet WHERE absDay BETWEEN ?1 AND ?2 AND task IS NOT NULL "
+        "GROUP BY task, cachedRounding, roundedDuration >= 0");
     if (!statement)
         return readError("day aggregates");
     statement->bindInt(1, first);
     statement->bindInt(2, last);
-    std::vector<std::pair<std::int64_t, double>> sums;
-    while (statement->step())
-        sums.emplace_back(statement->columnInt(0), realOf(*statement, 1));
+    std::vector<AggregateSums> sums;
+    while (statement->step()) {
+        sums.push_back(AggregateSums{
+            statement->columnInt(0), static_cast<std::int16_t>(statement->columnInt(1)),
+            statement->columnInt(2) != 0, realOf(*statement, 3), realOf(*statement, 4)});
+    }
     if (statement->failed())
         return readError("day aggregates");
     return sums;

@@ -59,11 +59,17 @@ public:
     Result<std::vector<Timing>> timingsBetween(Instant from, Instant to);
     // The preferences' day cut-off hour (0 without preferences).
     Result<int> newDayHour();
-    // Whether any task rounds its durations (a rounding code of its own above 100).
-    Result<bool> anyTaskRounds();
-    // Per task pk, the sum of its day aggregates over days first...last, running timers left
-    // out; tasks without aggregates there are missing.
-    Result<std::vector<std::pair<std::int64_t, double>>> aggregateSums(ZRDate first, ZRDate last);
+    // The day aggregates over days first...last summed per task and rounding cache: the plain
+    // durations (running timers left out) and the cached rounded ones. Tasks without aggregates
+    // there are missing.
+    struct AggregateSums {
+        std::int64_t task = 0;
+        std::int16_t cachedRounding = 0;  // the rounding code the rounded sums were made with
+        bool roundedFilled = false;       // false: the sets hold no rounded durations
+        double duration = 0.0;
+        double roundedDuration = 0.0;
+    };
+    Result<std::vector<AggregateSums>> aggregateSums(ZRDate first, ZRDate last);
 
 private:
     explicit StoreReader(std::unique_ptr<SqliteDatabase> db);

@@ -12,6 +12,7 @@
 #include "core/calendar/PeriodDays.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTimingSet.h"
+#include "core/totals/RoundingRule.h"
 #include "core/totals/TaskTotals.h"
 #include "foundation/Clock.h"
 #include "scripting/StoreReader.h"
@@ -152,18 +153,37 @@ double runningPart(const StoreReader::Timing& timing, ZRDate first, ZRDate last,
 
 Result<std::optional<std::vector<Row>>> buildFromStore(StoreReader& reader, ZRDateRange days,
                                                        bool includeArchived) {
-    auto rounds = reader.anyTaskRounds();
-    if (!rounds)
-        return rounds.error();
-    if (rounds.value())
-        return std::optional<std::vector<Row>>();
     auto tasks = reader.tasksInTreeOrder();
     auto sums = reader.aggregateSums(days.first, days.last);
     auto running = reader.runningTimings();
     if (!tasks || !sums || !running)
         return !tasks ? tasks.error() : !sums ? sums.error() : running.error();
+    std::unordered_map<std::int64_t, const StoreReader::Task*> byPk;
+    for (const StoreReader::Task& task : tasks.value())
+        byPk[task.pk] = &task;
 
-    std::unordered_map<std::int64_t, double> own(sums.value().begin(), sums.value().end());
+    // As the totals read a set: rounded by its task's effective rule (its own code, else the
+    // nearest ancestor's) from the set's cache when that rule rounds, else plain.
+    const auto effectiveRounding = [&](std::int64_t pk) {
+        const StoreReader::Task* task = byPk.count(pk) ? byPk.at(pk) : nullptr;
+        for (int depth = 0; task && depth < 4; ++depth) {
+            if (task->rounding >= 0)
+                return task->rounding;
+            task = task->parent != 0 && byPk.count(task->parent) ? byPk.at(task->parent) : nullptr;
+        }
+        return std::int16_t{0};
+    };
+    std::unordered_map<std::int64_t, double> own;
+    for (const StoreReader::AggregateSums& sum : sums.value()) {
+        const std::int16_t code = effectiveRounding(sum.task);
+        if (!rounding_rule::roundsDurations(code)) {
+            own[sum.task] += sum.duration;
+        } else if (sum.roundedFilled && sum.cachedRounding == code) {
+            own[sum.task] += sum.roundedDuration;
+        } else {
+            return std::optional<std::vector<Row>>();  // a stale cache
+        }
+    }
     const Instant now = Clock::current().now();
     for (const StoreReader::Timing& timing : running.value())
         own[timing.task] += runningPart(timing, days.first, days.last, now);

@@ -41,9 +41,10 @@ struct Row {
 std::vector<Row> build(const ManagedObjectContext& context, ZRDateRange days, bool includeArchived);
 
 // The same rows read straight from the store file, without building the object graph: the day
-// aggregates summed by SQLite, plus the running timers' parts up to Clock's now. Nothing when
-// a task rounds its durations (rounded totals need the timings; use build()); an error when
-// the file cannot be read.
+// aggregates summed by SQLite (their cached rounded durations for rounding tasks), plus the
+// running timers' parts up to Clock's now. Nothing when a rounding task's aggregates hold no
+// current rounded duration (only the timings could tell it; use build()); an error when the
+// file cannot be read.
 Result<std::optional<std::vector<Row>>> buildFromStore(StoreReader& reader, ZRDateRange days,
                                                        bool includeArchived);
 

@@ -183,6 +183,12 @@ TEST_F(StoreReaderTest, ReportsMatchTheObjectGraphOnAGeneratedHistory) {
         if (random() % 5 == 0)
             task->setIsArchived(true);
     }
+    // Some tasks round, by their own rule or their parent's.
+    const std::int16_t rules[] = {115, 210, 330, 105, -1};
+    for (const auto& [name, task] : tasks) {
+        if (random() % 4 == 0)
+            task_totals::setRounding(*task, rules[random() % 5]);
+    }
     runningFrom(leaves.front(), now - 30 * 3600.0);
     settle();
 
@@ -194,16 +200,42 @@ TEST_F(StoreReaderTest, ReportsMatchTheObjectGraphOnAGeneratedHistory) {
                        time_report::kAllDays});
 }
 
-TEST_F(StoreReaderTest, LeavesRoundingToTheObjectGraph) {
-    tree("A B");
-    timing("A", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 9, 7));
-    task_totals::setRounding(*tasks["A"], 115);  // rounds up to 15 minutes
+TEST_F(StoreReaderTest, RoundsByEachTasksRuleFromTheCacheAndLeavesStaleCachesToTheObjectGraph) {
+    tree("A A1<A A2<A B C");
+    timing("A1", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 9, 7));
+    timing("A2", berlinTime(2024, 3, 12, 10), berlinTime(2024, 3, 12, 10, 31));
+    timing("B", berlinTime(2024, 3, 12, 23, 30), berlinTime(2024, 3, 13, 0, 40));
+    timing("C", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 9, 50));
+    task_totals::setRounding(*tasks["A"], 115);   // up to 15 minutes, inherited by A1 and A2
+    task_totals::setRounding(*tasks["A2"], 330);  // A2: down to 30 minutes of its own
+    task_totals::setRounding(*tasks["B"], 210);   // to the nearest 10 minutes
     settle();
+    const ZRDateRange days{dayNumber(2024, 3, 12), dayNumber(2024, 3, 13)};
+    expectSameReports({days, {days.first, days.first}, time_report::kAllDays});
+    // The rounded figures, not the plain ones: A1 7 -> 15, A2 31 -> 30, C as it is.
+    const auto rows = time_report::build(*context, days, false);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_DOUBLE_EQ(rows[1].seconds, 15 * 60.0);
+    EXPECT_DOUBLE_EQ(rows[2].seconds, 30 * 60.0);
+    EXPECT_DOUBLE_EQ(rows[4].seconds, 50 * 60.0);
+
+    // A set whose cache another rule filled cannot be read without the timings.
+    {
+        auto db = SqliteDatabase::open(directory / "store.sqlite", SqliteDatabase::Mode::ReadWrite);
+        ASSERT_TRUE(db.ok());
+        ASSERT_TRUE(db.value()->execute(
+            "UPDATE ZRCDTimingSet SET cachedRounding = 120 WHERE task = (SELECT pk FROM "
+            "ZRCDTask WHERE taskName = 'A1')"));
+    }
     StoreReader direct = reader();
-    auto read = time_report::buildFromStore(direct, time_report::kAllDays, false);
+    auto read = time_report::buildFromStore(direct, days, false);
     ASSERT_TRUE(read.ok());
     EXPECT_FALSE(read.value().has_value());
-    EXPECT_TRUE(direct.anyTaskRounds().value());
+    // Other days are still read directly.
+    auto other =
+        time_report::buildFromStore(direct, {dayNumber(2024, 3, 1), dayNumber(2024, 3, 2)}, false);
+    ASSERT_TRUE(other.ok());
+    EXPECT_TRUE(other.value().has_value());
 }
 
 }  // namespace
