@@ -152,6 +152,20 @@ TEST_F(CliReadingCommands, TasksAndStatusReadTheStore) {
     EXPECT_EQ(status.out, "No timer runs.\n");
 }
 
+// The chart command is a program of its own that ravelong-cli runs, with the same arguments
+// and exit status.
+TEST_F(CliReadingCommands, ChartRunsThroughItsOwnProgram) {
+    importHistory();
+    auto run = cli({"chart", "--kind", "bar", "--format", "png", "--from", "2024-05-01", "--to",
+                    "2024-05-03", "--width", "400", "--height", "300", "chart.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(testing::readFile(home / "chart.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+    run = cli({"chart", "--kind", "radar", "--format", "png", "x.png"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, HasSubstr("unknown chart kind \"radar\""));
+    EXPECT_FALSE(std::filesystem::exists(home / "x.png"));
+}
+
 TEST_F(CliReadingCommands, MistakesGetTheirExitStatusAndAMessage) {
     struct Case {
         std::vector<std::string> arguments;
