@@ -59,13 +59,12 @@ public:
     Result<std::vector<Timing>> timingsBetween(Instant from, Instant to);
     // The preferences' day cut-off hour (0 without preferences).
     Result<int> newDayHour();
-    // The day aggregates over days first...last summed per task and rounding cache: the plain
-    // durations (running timers left out) and the cached rounded ones. Tasks without aggregates
-    // there are missing.
+    // The day aggregates over days first...last summed per task: the plain durations (running
+    // timers left out), the cached rounded ones, and whether every set's cache was made with
+    // one rounding code. Tasks without aggregates there are missing.
     struct AggregateSums {
         std::int64_t task = 0;
-        std::int16_t cachedRounding = 0;  // the rounding code the rounded sums were made with
-        bool roundedFilled = false;       // false: the sets hold no rounded durations
+        std::optional<std::int16_t> cachedRounding;  // the code of every set's rounded cache
         double duration = 0.0;
         double roundedDuration = 0.0;
     };

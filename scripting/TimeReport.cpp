@@ -178,7 +178,7 @@ Result<std::optional<std::vector<Row>>> buildFromStore(StoreReader& reader, ZRDa
         const std::int16_t code = effectiveRounding(sum.task);
         if (!rounding_rule::roundsDurations(code)) {
             own[sum.task] += sum.duration;
-        } else if (sum.roundedFilled && sum.cachedRounding == code) {
+        } else if (sum.cachedRounding == code) {
             own[sum.task] += sum.roundedDuration;
         } else {
             return std::optional<std::vector<Row>>();  // a stale cache
