@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "cli/CliCommand.h"
+#include "cli/chart/ChartCommandName.h"
 
 namespace ravelong::cli {
 namespace {
@@ -43,14 +44,12 @@ int run(CliInvocation& invocation) {
     invocation.out.flush();
     invocation.err.flush();
     ::execv(program.c_str(), argv.data());
-    invocation.err << "ravelong-cli: " << program.string() << " could not run: "
-                   << std::strerror(errno) << "\n";
+    invocation.err << "ravelong-cli: " << program.string()
+                   << " could not run: " << std::strerror(errno) << "\n";
     return kExitFailure;
 }
 
-const bool registered = registerCommand(
-    {"chart", "--kind pie|bar|line --format pdf|png|jpeg [--from DATE] [--to DATE] OUT",
-     "Draw a chart of the selected tasks into a PDF, PNG or JPEG file", run});
+const bool registered = registerCommand({kChartCommand, kChartArguments, kChartSummary, run});
 
 }  // namespace
 }  // namespace ravelong::cli

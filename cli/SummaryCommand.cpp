@@ -150,19 +150,11 @@ void write(std::ostream& out, const std::vector<Piece>& pieces) {
 }
 
 int run(CliInvocation& invocation) {
-    if (wantsHelp(invocation.arguments)) {
-        invocation.out << kUsage;
-        return kExitSuccess;
-    }
-    const auto options = parsePeriodOptions(invocation, kUsage, {.format = false, .task = true});
-    if (!options)
-        return kExitUsage;
-    int status = kExitSuccess;
-    const auto selection = selectTimingsOfPeriod(*options, kUsage, invocation, status);
-    if (!selection)
-        return status;
-    write(invocation.out, piecesOf(selection->timings, selection->days, selection->hourCutoff));
-    return kExitSuccess;
+    return runOnPeriodTimings(invocation, kUsage, {.format = false, .task = true},
+                              [&](const PeriodOptions&, const PeriodTimings& selection) {
+                                  write(invocation.out, piecesOf(selection.timings, selection.days,
+                                                                 selection.hourCutoff));
+                              });
 }
 
 const bool registered = registerCommand(

@@ -5,6 +5,7 @@
 
 #include "app/DataLocations.h"
 #include "cli/CliStore.h"
+#include "cli/TaskReference.h"
 
 namespace ravelong::cli {
 
@@ -110,6 +111,24 @@ std::optional<PeriodTimings> selectTimingsOfPeriod(const PeriodOptions& options,
         return std::nullopt;
     status = kExitSuccess;
     return PeriodTimings{*days, cutoff.value(), std::move(*timings)};
+}
+
+int runOnPeriodTimings(
+    CliInvocation& invocation, const char* usage, AcceptedOptions accepted,
+    const std::function<void(const PeriodOptions&, const PeriodTimings&)>& write) {
+    if (wantsHelp(invocation.arguments)) {
+        invocation.out << usage;
+        return kExitSuccess;
+    }
+    const auto options = parsePeriodOptions(invocation, usage, accepted);
+    if (!options)
+        return kExitUsage;
+    int status = kExitSuccess;
+    const auto selection = selectTimingsOfPeriod(*options, usage, invocation, status);
+    if (!selection)
+        return status;
+    write(*options, *selection);
+    return kExitSuccess;
 }
 
 }  // namespace ravelong::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,12 @@ struct PeriodTimings {
 };
 std::optional<PeriodTimings> selectTimingsOfPeriod(const PeriodOptions& options, const char* usage,
                                                    CliInvocation& invocation, int& status);
+
+// A whole reading command over a period's timings: --help, the options, the timings, then
+// `write` with them; the command's exit status.
+int runOnPeriodTimings(
+    CliInvocation& invocation, const char* usage, AcceptedOptions accepted,
+    const std::function<void(const PeriodOptions&, const PeriodTimings&)>& write);
 
 // The task a command line names among the store's tasks: its uuid, else its exact name among
 // the unarchived tasks (a name several tasks share is an error listing their uuids).

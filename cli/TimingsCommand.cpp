@@ -78,19 +78,10 @@ void write(std::ostream& out, const std::vector<SelectedTiming>& timings,
 }
 
 int run(CliInvocation& invocation) {
-    if (wantsHelp(invocation.arguments)) {
-        invocation.out << kUsage;
-        return kExitSuccess;
-    }
-    const auto options = parsePeriodOptions(invocation, kUsage, {.task = true});
-    if (!options)
-        return kExitUsage;
-    int status = kExitSuccess;
-    const auto selection = selectTimingsOfPeriod(*options, kUsage, invocation, status);
-    if (!selection)
-        return status;
-    write(invocation.out, selection->timings, options->format);
-    return kExitSuccess;
+    return runOnPeriodTimings(invocation, kUsage, {.task = true},
+                              [&](const PeriodOptions& options, const PeriodTimings& selection) {
+                                  write(invocation.out, selection.timings, options.format);
+                              });
 }
 
 const bool registered = registerCommand(

@@ -4,10 +4,11 @@
 #include <iostream>
 
 #include "cli/CliCommand.h"
+#include "cli/chart/ChartCommandName.h"
 
 int main(int argc, char** argv) {
     using namespace ravelong;
-    const cli::CliCommand* command = cli::findCommand("chart");
+    const cli::CliCommand* command = cli::findCommand(cli::kChartCommand);
     if (!command)
         return cli::kExitFailure;
     cli::CliInvocation invocation{{argv + 1, argv + argc}, std::cout, std::cerr};
