@@ -17,6 +17,10 @@ inline constexpr std::string_view kScriptParameterErrorText =
     "Parameter Error: A Parameter is expected for the verb 'lookup' (You have to specify _what_ "
     "you want to lookup!).";
 
+// The longest identifier (task or timing uuid, older task identifier) a script may pass, in
+// characters; identifiers hold no spaces or control characters.
+inline constexpr int kMaxScriptIdentifierLength = 256;
+
 // Argument keys of the commands.
 inline constexpr const char* kArgName = "name";
 inline constexpr const char* kArgParentTaskID = "parentTaskID";

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "scripting/ScriptTexts.h"
+
 namespace ravelong {
 
 class ZRScriptApplication;
@@ -38,7 +40,7 @@ public:
     // The longest text an argument may have (names, notes, descriptions), in characters.
     static constexpr int kMaxTextLength = 65536;
     // The longest identifier, in characters.
-    static constexpr int kMaxIdentifierLength = 256;
+    static constexpr int kMaxIdentifierLength = kMaxScriptIdentifierLength;
 
     explicit ScriptingAdaptor(ZRScriptApplication& application, QObject* parent = nullptr);
     ~ScriptingAdaptor() override;
