@@ -110,6 +110,14 @@ Result<bool> RavelongBus::toggleTask(const std::string& taskID) {
     return reply.value().value(0).toBool();
 }
 
+Result<bool> RavelongBus::setTimingNote(const std::string& timingID, const std::string& note) {
+    auto reply = callMethod("SetTimingNote",
+                            {QString::fromStdString(timingID), QString::fromStdString(note)});
+    if (!reply)
+        return reply.error();
+    return reply.value().value(0).toBool();
+}
+
 Result<std::vector<std::string>> RavelongBus::getTaskIDs(const Map& arguments) {
     auto reply = callMethod("GetTaskIDs", {toQt(arguments)});
     if (!reply)
@@ -168,6 +176,9 @@ Result<std::vector<std::string>> RavelongBus::runningTaskIDs() {
 RavelongBus::RavelongBus() = default;
 RavelongBus::~RavelongBus() = default;
 Result<bool> RavelongBus::toggleTask(const std::string&) {
+    return busError("no D-Bus support");
+}
+Result<bool> RavelongBus::setTimingNote(const std::string&, const std::string&) {
     return busError("no D-Bus support");
 }
 Result<std::vector<std::string>> RavelongBus::getTaskIDs(const Map&) {

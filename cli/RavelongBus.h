@@ -29,6 +29,7 @@ public:
 
     // The calls of the interface; a D-Bus error comes back as an Error with its message.
     Result<bool> toggleTask(const std::string& taskID);
+    Result<bool> setTimingNote(const std::string& timingID, const std::string& note);
     Result<std::vector<std::string>> getTaskIDs(const Map& arguments);
     Result<std::optional<Map>> getTaskWithID(const std::string& taskID);
     Result<std::vector<std::string>> getTimingIDs(const Map& arguments);

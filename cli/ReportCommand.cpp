@@ -1,12 +1,13 @@
-#include <filesystem>
 #include <ostream>
 
 #include "app/DataLocations.h"
 #include "cli/CliCommand.h"
 #include "cli/CliStore.h"
+#include "cli/CommandLine.h"
 #include "cli/TaskReference.h"
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDPreferences.h"
+#include "scripting/StoreReader.h"
 #include "scripting/TimeReport.h"
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
@@ -23,39 +24,9 @@ constexpr const char* kUsage =
     "Reads the store without changing it, also while Ravelong runs.\n"
     "Exit status: 0, 1 the store could not be read, 2 wrong arguments.\n";
 
-int usage(CliInvocation& invocation, const std::string& problem) {
-    invocation.err << "ravelong-cli: " << problem << "\n" << kUsage;
-    return kExitUsage;
-}
-
-int run(CliInvocation& invocation) {
-    if (wantsHelp(invocation.arguments)) {
-        invocation.out << kUsage;
-        return kExitSuccess;
-    }
-    std::vector<std::string> words;
-    time_report::Format format = time_report::Format::text;
-    bool archived = false;
-    const auto& arguments = invocation.arguments;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--archived") {
-            archived = true;
-        } else if (arguments[i] == "--format") {
-            if (i + 1 >= arguments.size())
-                return usage(invocation, "--format needs text, csv or json.");
-            const auto chosen = time_report::formatFromText(arguments[++i]);
-            if (!chosen)
-                return usage(invocation, "unknown format \"" + arguments[i] + "\".");
-            format = *chosen;
-        } else if (arguments[i].starts_with("-")) {
-            return usage(invocation, "unknown option \"" + arguments[i] + "\".");
-        } else {
-            words.push_back(arguments[i]);
-        }
-    }
-    if (words.size() > 2)
-        return usage(invocation, "too many arguments.");
-
+// The thorough way: the whole store loaded read-only, for stores the direct reading leaves to
+// it (another model version, rounding tasks).
+int fromObjectGraph(CliInvocation& invocation, const PeriodOptions& options) {
     auto store = PersistentStore::open(DataLocations::standard().storeURL(), ravelongModel(),
                                        StoreOptions{.readOnly = true});
     if (!store) {
@@ -69,24 +40,43 @@ int run(CliInvocation& invocation) {
     }
     const ZRCDPreferences* preferences =
         ZRCDPreferences::getPreferences_inContext(*context.value());
-    const int cutoff = preferences ? preferences->newDay() : 0;
+    const auto days =
+        periodDays(invocation, kUsage, options.words, preferences ? preferences->newDay() : 0);
+    if (!days)
+        return kExitUsage;
+    time_report::write(invocation.out,
+                       time_report::build(*context.value(), *days, options.archived), *days,
+                       options.format);
+    return kExitSuccess;
+}
 
-    std::optional<ZRDateRange> days;
-    if (words.size() == 2) {
-        const auto first = time_report::dayFromText(words[0]);
-        const auto last = time_report::dayFromText(words[1]);
-        if (!first || !last)
-            return usage(invocation, "FROM and TO must be days such as 2024-03-12.");
-        if (*last < *first)
-            return usage(invocation, "TO lies before FROM.");
-        days = ZRDateRange{*first, *last};
-    } else {
-        days = time_report::namedPeriod(words.empty() ? "day" : words[0], cutoff);
-        if (!days)
-            return usage(invocation, "unknown period \"" + words[0] + "\".");
+int run(CliInvocation& invocation) {
+    if (wantsHelp(invocation.arguments)) {
+        invocation.out << kUsage;
+        return kExitSuccess;
     }
-    time_report::write(invocation.out, time_report::build(*context.value(), *days, archived), *days,
-                       format);
+    const auto options = parsePeriodOptions(invocation, kUsage, {});
+    if (!options)
+        return kExitUsage;
+    auto reader = StoreReader::open(DataLocations::standard().storeURL());
+    if (!reader)
+        return fromObjectGraph(invocation, *options);
+    auto cutoff = reader->newDayHour();
+    if (!cutoff) {
+        printError(invocation.err, cutoff.error());
+        return kExitFailure;
+    }
+    const auto days = periodDays(invocation, kUsage, options->words, cutoff.value());
+    if (!days)
+        return kExitUsage;
+    auto rows = time_report::buildFromStore(*reader, *days, options->archived);
+    if (!rows) {
+        printError(invocation.err, rows.error());
+        return kExitFailure;
+    }
+    if (!rows.value())
+        return fromObjectGraph(invocation, *options);
+    time_report::write(invocation.out, *rows.value(), *days, options->format);
     return kExitSuccess;
 }
 

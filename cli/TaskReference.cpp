@@ -2,13 +2,17 @@
 
 #include <algorithm>
 
+#include "scripting/ScriptTexts.h"
+
 namespace ravelong::cli {
 
 Result<std::string> resolveTaskOverBus(RavelongBus& bus, const std::string& reference) {
     if (reference.empty())
         return Error{"ravelong-cli", 2, "No task given.", ""};
-    // An identifier with spaces cannot be one, and the program refuses it.
-    if (reference.find_first_of(" \t\n") == std::string::npos && reference.size() <= 256) {
+    // Text with spaces, or longer than any identifier, cannot be one, and the program would
+    // refuse it: it can only be a name.
+    if (reference.find_first_of(" \t\n\r\v\f") == std::string::npos &&
+        reference.size() <= static_cast<std::size_t>(kMaxScriptIdentifierLength)) {
         auto found = bus.getTaskWithID(reference);
         if (!found)
             return found.error();

@@ -1,10 +1,11 @@
 #include <ostream>
 
+#include "app/DataLocations.h"
 #include "cli/CliCommand.h"
 #include "cli/CliStore.h"
-#include "cli/RavelongBus.h"
 #include "cli/TaskReference.h"
 #include "core/model/ZRCDTask.h"
+#include "scripting/StoreReader.h"
 
 namespace ravelong::cli {
 namespace {
@@ -12,31 +13,31 @@ namespace {
 constexpr const char* kUsage =
     "Usage: ravelong-cli tasks [--archived]\n"
     "Lists the tasks in their order, one a line: uuid, a tab, the name indented two spaces per\n"
-    "tier. --archived includes archived tasks (marked \"(archived)\"). Asks the running\n"
-    "Ravelong, or reads the store when it does not run.\n"
-    "Exit status: 0, 1 the store or Ravelong could not be read, 2 wrong arguments.\n";
+    "tier. --archived includes archived tasks (marked \"(archived)\"). Reads the store without\n"
+    "changing it, also while Ravelong runs.\n"
+    "Exit status: 0, 1 the store could not be read, 2 wrong arguments.\n";
 
-int overBus(RavelongBus& bus, bool archived, CliInvocation& invocation) {
-    RavelongBus::Map arguments;
-    if (archived)
-        arguments["includeArchived"] = true;
-    auto ids = bus.getTaskIDs(arguments);
-    if (!ids) {
-        printError(invocation.err, ids.error());
+void line(std::ostream& out, const std::string& uuid, std::size_t tier, const std::string& name,
+          bool archived) {
+    out << uuid << "\t" << std::string(2 * (tier > 0 ? tier - 1 : 0), ' ') << name
+        << (archived ? " (archived)" : "") << "\n";
+}
+
+int direct(StoreReader& reader, bool archived, CliInvocation& invocation) {
+    auto tasks = reader.tasksInTreeOrder();
+    if (!tasks) {
+        printError(invocation.err, tasks.error());
         return kExitFailure;
     }
-    for (const std::string& id : ids.value()) {
-        auto task = bus.getTaskWithID(id);
-        if (!task) {
-            printError(invocation.err, task.error());
-            return kExitFailure;
-        }
-        if (task.value())
-            invocation.out << id << "\t" << text(*task.value(), "name") << "\n";
+    for (const StoreReader::Task& task : tasks.value()) {
+        if (!task.archived || archived)
+            line(invocation.out, task.uuid, task.path.size(), task.name, task.archived);
     }
     return kExitSuccess;
 }
 
+// A store the direct reading leaves alone (none yet, or one of an older model version) is
+// opened the thorough way, which migrates it.
 int fromStore(bool archived, CliInvocation& invocation) {
     auto store = CliStore::open();
     if (!store) {
@@ -53,13 +54,9 @@ int fromStore(bool archived, CliInvocation& invocation) {
     std::size_t listed = 0;
     for (const ZRCDTask* task = head; task && listed < all.size();
          task = task->nextTask(), ++listed) {
-        if (task->isArchived() && !archived)
-            continue;
-        const std::size_t tier = task->taskNameArray().size();
-        invocation.out << task->uuid().value_or("") << "\t"
-                       << std::string(2 * (tier > 0 ? tier - 1 : 0), ' ')
-                       << task->taskName().value_or("") << (task->isArchived() ? " (archived)" : "")
-                       << "\n";
+        if (!task->isArchived() || archived)
+            line(invocation.out, task->uuid().value_or(""), task->taskNameArray().size(),
+                 task->taskName().value_or(""), task->isArchived());
     }
     return kExitSuccess;
 }
@@ -77,8 +74,8 @@ int run(CliInvocation& invocation) {
         }
         archived = true;
     }
-    RavelongBus bus;
-    return bus.running() ? overBus(bus, archived, invocation) : fromStore(archived, invocation);
+    auto reader = StoreReader::open(DataLocations::standard().storeURL());
+    return reader ? direct(*reader, archived, invocation) : fromStore(archived, invocation);
 }
 
 const bool registered = registerCommand({"tasks", "[--archived]", "List the tasks", run});

@@ -4,19 +4,22 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 
 #include "core/calendar/CivilDays.h"
+#include "core/calendar/DayBounds.h"
+#include "core/calendar/DayNumbers.h"
 #include "core/calendar/PeriodDays.h"
 #include "core/model/ZRCDTask.h"
+#include "core/model/ZRCDTimingSet.h"
+#include "core/totals/RoundingRule.h"
 #include "core/totals/TaskTotals.h"
+#include "foundation/Clock.h"
+#include "scripting/StoreReader.h"
 
 namespace ravelong::time_report {
 
 namespace {
-
-// "All time": every day a timing can have (years 1 to 9999).
-constexpr ZRDate kFirstDay = -719162;
-constexpr ZRDate kLastDay = 2932896;
 
 std::string dayText(ZRDate day) {
     const YearMonthDay ymd = civil::civilFromDays(day);
@@ -31,18 +34,6 @@ std::string hoursAndMinutes(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld", minutes / 60, minutes % 60);
     return text;
-}
-
-std::string csvField(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos)
-        return field;
-    std::string quoted = "\"";
-    for (const char c : field) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 std::string joined(const std::vector<std::string>& path) {
@@ -87,7 +78,7 @@ std::optional<ZRDateRange> namedPeriod(std::string_view name, int hourCutoff) {
     if (name == "year")
         return date_additions::standardPeriodDays(StandardPeriod::thisYear, hourCutoff);
     if (name == "all")
-        return ZRDateRange{kFirstDay, kLastDay};
+        return kAllDays;
     return std::nullopt;
 }
 
@@ -125,6 +116,134 @@ std::vector<Row> build(const ManagedObjectContext& context, ZRDateRange days,
             Row{task->uuid().value_or(""), std::move(path), task->isArchived(), seconds});
     }
     return rows;
+}
+
+namespace {
+
+// A running timer's time inside days first...last up to now, each day's part counted only
+// beyond 5 seconds, as the day aggregates count a running timer.
+double runningPart(const StoreReader::Timing& timing, ZRDate first, ZRDate last, Instant now) {
+    if (timing.timeZone.empty())
+        return 0.0;
+    constexpr std::int32_t kSecondsPerDay = 86400;
+    constexpr double kMinimumCountedSeconds = 5.0;
+    const std::int32_t offset =
+        timing.newDayOffset < 0 || timing.newDayOffset >= kSecondsPerDay ? 0 : timing.newDayOffset;
+    const std::int64_t startDay =
+        date_additions::zrDateWithTimeZoneName(timing.start, timing.timeZone, offset, false);
+    const std::int64_t nowDay =
+        date_additions::zrDateWithTimeZoneName(now, timing.timeZone, offset, true);
+    const std::int64_t to = std::min<std::int64_t>(last, nowDay);
+    const std::int64_t from =
+        std::max<std::int64_t>({first, startDay, to - ZRCDTimingSet::kMaxDaysPerTiming});
+    double total = 0.0;
+    for (std::int64_t day = from; day <= to; ++day) {
+        const auto date = static_cast<ZRDate>(day);
+        const Instant dayStart =
+            date_additions::beginningOfDayForZRDate(date, timing.timeZone, offset);
+        const Instant dayEnd = date_additions::endOfDayForZRDate(date, timing.timeZone, offset);
+        const double inDay = std::min(now, dayEnd) - std::max(timing.start, dayStart);
+        if (inDay > kMinimumCountedSeconds)
+            total += inDay;
+    }
+    return total;
+}
+
+}  // namespace
+
+Result<std::optional<std::vector<Row>>> buildFromStore(StoreReader& reader, ZRDateRange days,
+                                                       bool includeArchived) {
+    auto tasks = reader.tasksInTreeOrder();
+    auto sums = reader.aggregateSums(days.first, days.last);
+    auto running = reader.runningTimings();
+    if (!tasks || !sums || !running)
+        return !tasks ? tasks.error() : !sums ? sums.error() : running.error();
+    std::unordered_map<std::int64_t, const StoreReader::Task*> byPk;
+    for (const StoreReader::Task& task : tasks.value())
+        byPk[task.pk] = &task;
+
+    // As the totals read a set: rounded by its task's effective rule (its own code, else the
+    // nearest ancestor's) from the set's cache when that rule rounds, else plain.
+    const auto effectiveRounding = [&](std::int64_t pk) {
+        const StoreReader::Task* task = byPk.count(pk) ? byPk.at(pk) : nullptr;
+        for (int depth = 0; task && depth < 4; ++depth) {
+            if (task->rounding >= 0)
+                return task->rounding;
+            task = task->parent != 0 && byPk.count(task->parent) ? byPk.at(task->parent) : nullptr;
+        }
+        return std::int16_t{0};
+    };
+    std::unordered_map<std::int64_t, double> own;
+    for (const StoreReader::AggregateSums& sum : sums.value()) {
+        const std::int16_t code = effectiveRounding(sum.task);
+        if (!rounding_rule::roundsDurations(code)) {
+            own[sum.task] += sum.duration;
+        } else if (sum.cachedRounding == code) {
+            own[sum.task] += sum.roundedDuration;
+        } else {
+            return std::optional<std::vector<Row>>();  // a stale cache
+        }
+    }
+    const Instant now = Clock::current().now();
+    for (const StoreReader::Timing& timing : running.value())
+        own[timing.task] += runningPart(timing, days.first, days.last, now);
+    std::unordered_map<std::int64_t, std::vector<const StoreReader::Task*>> children;
+    for (const StoreReader::Task& task : tasks.value()) {
+        if (task.parent != 0)
+            children[task.parent].push_back(&task);
+    }
+    const auto ownOf = [&](const StoreReader::Task& task) {
+        const auto found = own.find(task.pk);
+        return found == own.end() ? 0.0 : found->second;
+    };
+    static const std::vector<const StoreReader::Task*> kNone;
+    const auto childrenOf =
+        [&](const StoreReader::Task& task) -> const std::vector<const StoreReader::Task*>& {
+        const auto found = children.find(task.pk);
+        return found == children.end() ? kNone : found->second;
+    };
+    // As the totals count a task: its own aggregates when it has no subtasks, else those of its
+    // children without subtasks and of its grandchildren; archived ones left out unless asked.
+    const bool excluding = !includeArchived;
+    std::vector<Row> rows;
+    for (const StoreReader::Task& task : tasks.value()) {
+        if (task.archived && excluding)
+            continue;
+        double seconds = 0.0;
+        const auto& direct = childrenOf(task);
+        if (direct.empty())
+            seconds = ownOf(task);
+        for (const StoreReader::Task* child : direct) {
+            if (excluding && child->archived)
+                continue;
+            const auto& grandchildren = childrenOf(*child);
+            if (grandchildren.empty())
+                seconds += ownOf(*child);
+            for (const StoreReader::Task* grandchild : grandchildren) {
+                if (!(excluding && grandchild->archived))
+                    seconds += ownOf(*grandchild);
+            }
+        }
+        if (seconds <= 0.0)
+            continue;
+        std::vector<std::string> path = task.path;
+        if (path.empty())
+            path.push_back(task.name);
+        rows.push_back(Row{task.uuid, std::move(path), task.archived, seconds});
+    }
+    return std::optional<std::vector<Row>>(std::move(rows));
+}
+
+std::string csvField(const std::string& field) {
+    if (field.find_first_of(",\"\r\n") == std::string::npos)
+        return field;
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
 }
 
 std::optional<Format> formatFromText(std::string_view text) {

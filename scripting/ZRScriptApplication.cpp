@@ -64,6 +64,13 @@ std::optional<ZRScriptTask> ZRScriptApplication::taskWithID(const std::string& u
     return ZRScriptTask::initWithoutCreation(task);
 }
 
+std::optional<ZRScriptTiming> ZRScriptApplication::timingWithID(const std::string& uuid) const {
+    ZRCDTiming* timing = ZRCDTiming::getCoreDataTimingWithUUID(uuid, context_);
+    if (!timing)
+        return std::nullopt;
+    return ZRScriptTiming::initWithoutCreation(timing);
+}
+
 ZRScriptTask ZRScriptApplication::makeNewTask() {
     return ZRScriptTask::createNew(context_);
 }

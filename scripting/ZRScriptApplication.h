@@ -51,6 +51,8 @@ public:
     // A script task for the task with this uuid or older identifier, without touching the
     // previous... properties.
     std::optional<ZRScriptTask> taskWithID(const std::string& uuidOrUID) const;
+    // The same for a timing by its uuid.
+    std::optional<ZRScriptTiming> timingWithID(const std::string& uuid) const;
     // Plain creation of a script task ("Untitled Task").
     ZRScriptTask makeNewTask();
 

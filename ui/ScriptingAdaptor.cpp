@@ -409,4 +409,23 @@ bool ScriptingAdaptor::SetTaskParentID(const QString& taskID, const QString& par
     return task->setParentTaskID(parentTaskID.toStdString());
 }
 
+bool ScriptingAdaptor::SetTimingNote(const QString& timingID, const QString& note) {
+    auto timing = identifierProblem(timingID) ? std::nullopt
+                                              : application_.timingWithID(timingID.toStdString());
+    if (!timing) {
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("No timing has the identifier \"%1\".")
+                           .arg(timingID.left(kMaxIdentifierLength)));
+        return false;
+    }
+    // The note's limits are the script timing's own, so that every way in keeps the same.
+    const Status saved = timing->setNote(note.toStdString());
+    if (!saved) {
+        sendErrorReply(saved.error().code == 2 ? QDBusError::InvalidArgs : QDBusError::Failed,
+                       QString::fromStdString(saved.error().description));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace ravelong

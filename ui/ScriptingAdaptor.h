@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "scripting/ScriptTexts.h"
+
 namespace ravelong {
 
 class ZRScriptApplication;
@@ -38,7 +40,7 @@ public:
     // The longest text an argument may have (names, notes, descriptions), in characters.
     static constexpr int kMaxTextLength = 65536;
     // The longest identifier, in characters.
-    static constexpr int kMaxIdentifierLength = 256;
+    static constexpr int kMaxIdentifierLength = kMaxScriptIdentifierLength;
 
     explicit ScriptingAdaptor(ZRScriptApplication& application, QObject* parent = nullptr);
     ~ScriptingAdaptor() override;
@@ -72,6 +74,8 @@ public slots:
     // Writes the script task's properties; true when the task changed.
     bool SetTaskName(const QString& taskID, const QString& name);
     bool SetTaskParentID(const QString& taskID, const QString& parentTaskID);
+    // Replaces a timing's note (an empty text removes it); true when saved.
+    bool SetTimingNote(const QString& timingID, const QString& note);
 
 private:
     void replyScriptError();

@@ -21,6 +21,26 @@ _ravelong_cli() {
         tasks)
             COMPREPLY=($(compgen -W "--archived --help" -- "$cur"))
             ;;
+        report|timings|summary)
+            local previous=${COMP_WORDS[COMP_CWORD-1]}
+            if [[ $previous == --format ]]; then
+                COMPREPLY=($(compgen -W "text csv json" -- "$cur"))
+            elif [[ $previous == --task ]]; then
+                local IFS=$'\n'
+                local names
+                names=$(ravelong-cli tasks 2>/dev/null | cut -f2 | sed 's/^ *//')
+                COMPREPLY=($(compgen -W "$names" -- "$cur"))
+                COMPREPLY=("${COMPREPLY[@]// /\\ }")
+            else
+                local options="--archived --help"
+                [[ ${COMP_WORDS[1]} != summary ]] && options+=" --format"
+                [[ ${COMP_WORDS[1]} != report ]] && options+=" --task"
+                COMPREPLY=($(compgen -W "day week month year all $options" -- "$cur"))
+            fi
+            ;;
+        note)
+            COMPREPLY=($(compgen -W "--timing --help" -- "$cur"))
+            ;;
         *)
             COMPREPLY=($(compgen -W "--help" -- "$cur"))
             ;;

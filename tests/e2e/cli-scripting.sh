@@ -48,6 +48,12 @@ set -e
 grep -q 'No task is named "No such task"' "$work/err-cli.log" || e2e_fail "no message for an unknown task"
 [ "$usage" = 2 ] || e2e_fail "a missing argument gave exit status $usage"
 
+# The note goes through the program; the reading commands see it in the store beside it.
+"$cli" note "Drafting the" "intro" || e2e_fail "note failed"
+"$cli" timings day | grep -q "	Write report	.*	running	.*	Drafting the intro$" \
+  || e2e_fail "timings lacks the running timer's note: $("$cli" timings day 2>&1)"
+"$cli" summary | grep -q "Write report .* -  " || e2e_fail "summary lacks the running timer"
+
 sleep 11
 "$cli" stop || e2e_fail "stop failed"
 [ "$("$cli" status)" = "No timer runs." ] || e2e_fail "the timer still runs"

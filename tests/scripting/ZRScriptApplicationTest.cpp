@@ -346,5 +346,48 @@ TEST_F(ScriptTaskWrites, PlainCreationMakesAnUntitledTask) {
     EXPECT_FALSE(context->hasChanges());
 }
 
+TEST_F(ScriptCommands, ATimingsNoteIsOneNamedUndoStepAndBadNotesChangeNothing) {
+    tree("A");
+    timing("A", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 10), "before");
+    settle();
+    const std::string id = tasks["A"]->timings().begin().operator*()->uuid().value();
+    auto found = app.timingWithID(id);
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(app.timingWithID("no-such-timing"));
+
+    ASSERT_TRUE(found->setNote("after"));
+    EXPECT_EQ(found->note(), "after");
+    EXPECT_EQ(undoName(), "Edit Note (Script)");
+    EXPECT_FALSE(context->hasChanges());
+    context->undoManager()->undo();
+    EXPECT_EQ(found->note(), "before");
+    context->undoManager()->redo();
+
+    struct Case {
+        const char* what;
+        std::string note;
+    };
+    const std::vector<Case> refused{
+        {"too long", std::string(ZRScriptTiming::kMaxNoteBytes + 1, 'n')},
+        {"a stray continuation byte", "ok \x80"},
+        {"a cut sequence", "caf\xC3"},
+        {"an overlong slash", "\xC0\xAF"},
+        {"a surrogate", "\xED\xA0\x80"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80"},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.what);
+        const Status saved = found->setNote(c.note);
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(found->note(), "after");
+    }
+    // The longest note, other scripts and an empty one (which removes the note) are fine.
+    EXPECT_TRUE(found->setNote(std::string(ZRScriptTiming::kMaxNoteBytes, 'n')));
+    EXPECT_TRUE(found->setNote("Überstunden — 残業 🕘"));
+    EXPECT_EQ(found->note(), "Überstunden — 残業 🕘");
+    EXPECT_TRUE(found->setNote(""));
+    EXPECT_FALSE(tasks["A"]->timings().begin().operator*()->note().has_value());
+}
+
 }  // namespace
 }  // namespace ravelong::scripting_testing

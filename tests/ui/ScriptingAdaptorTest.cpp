@@ -149,6 +149,33 @@ TEST_F(ScriptingAdaptorTest, CreateTimingTakesIsoTextsAndInstantsAndReturnsTheTi
     EXPECT_EQ(tasks["A"]->timings().size(), 2u);
 }
 
+TEST_F(ScriptingAdaptorTest, SetTimingNoteSavesTheNoteAndRefusesUnknownTimings) {
+    ASSERT_TRUE(exported);
+    tree("A");
+    ZRCDTiming* made = timing("A", stats_testing::berlinTime(2024, 3, 12, 9),
+                              stats_testing::berlinTime(2024, 3, 12, 10), "old");
+    settle();
+    const QString id = QString::fromStdString(made->uuid().value());
+    ToolRun run = call(QStringLiteral("SetTimingNote"), {id, QStringLiteral("Wrote the draft")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "(true,)\n");
+    EXPECT_EQ(made->note(), "Wrote the draft");
+    EXPECT_FALSE(context->hasChanges());
+
+    run = call(QStringLiteral("SetTimingNote"), {QStringLiteral("no-such-timing"), "x"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_THAT(run.err, HasSubstr("No timing has the identifier \"no-such-timing\""));
+    run = call(QStringLiteral("SetTimingNote"), {id, QString(70000, QLatin1Char('n'))});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_THAT(run.err, HasSubstr("longer than 65536 bytes"));
+    EXPECT_EQ(made->note(), "Wrote the draft");
+
+    // An empty text removes the note.
+    run = call(QStringLiteral("SetTimingNote"), {id, QStringLiteral("")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(made->note().has_value());
+}
+
 TEST_F(ScriptingAdaptorTest, BadCallsGetAClearErrorAndChangeNothing) {
     ASSERT_TRUE(exported);
     tree("A");

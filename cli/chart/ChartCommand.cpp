@@ -11,6 +11,7 @@
 #include "app/StoreStack.h"
 #include "cli/CliCommand.h"
 #include "cli/CliStore.h"
+#include "cli/chart/ChartCommandName.h"
 #include "core/calendar/CivilDays.h"
 #include "core/model/ZRCDExportPreferences.h"
 #include "core/totals/TaskRounding.h"
@@ -195,9 +196,7 @@ int run(CliInvocation& invocation) {
     return kExitSuccess;
 }
 
-const bool registered = registerCommand(
-    {"chart", "--kind pie|bar|line --format pdf|png|jpeg [--from DATE] [--to DATE] OUT",
-     "Draw a chart of the selected tasks into a PDF, PNG or JPEG file", run});
+const bool registered = registerCommand({kChartCommand, kChartArguments, kChartSummary, run});
 
 }  // namespace
 }  // namespace ravelong::cli

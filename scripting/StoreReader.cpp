@@ -1,0 +1,261 @@
+#include "scripting/StoreReader.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/model/RavelongModel.h"
+#include "core/model/ZRCDPreferences.h"
+#include "store/ManagedObjectModel.h"
+#include "store/SqliteDatabase.h"
+
+namespace ravelong {
+
+namespace {
+
+std::string textOf(const SqliteStatement& statement, int column) {
+    const Value value = statement.column(column);
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? *text : std::string();
+}
+
+double realOf(const SqliteStatement& statement, int column) {
+    const Value value = statement.column(column);
+    if (const auto* real = std::get_if<double>(&value))
+        return *real;
+    if (const auto* integer = std::get_if<std::int64_t>(&value))
+        return static_cast<double>(*integer);
+    return 0.0;
+}
+
+constexpr const char* kTimingColumns =
+    "uuid, task, startDate, endDate, note, timezone, newDayOffset";
+
+StoreReader::Timing timingOf(const SqliteStatement& statement) {
+    StoreReader::Timing timing;
+    timing.uuid = textOf(statement, 0);
+    timing.task = statement.columnInt(1);
+    timing.start = realOf(statement, 2);
+    timing.end = realOf(statement, 3);
+    timing.note = textOf(statement, 4);
+    timing.timeZone = textOf(statement, 5);
+    timing.newDayOffset = static_cast<std::int32_t>(statement.columnInt(6));
+    return timing;
+}
+
+}  // namespace
+
+StoreReader::StoreReader(std::unique_ptr<SqliteDatabase> db) : db_(std::move(db)) {}
+StoreReader::~StoreReader() = default;
+StoreReader::StoreReader(StoreReader&&) noexcept = default;
+
+std::optional<StoreReader> StoreReader::open(const std::filesystem::path& path) {
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored))
+        return std::nullopt;
+    auto db = SqliteDatabase::open(path, SqliteDatabase::Mode::ReadOnly);
+    if (!db)
+        return std::nullopt;
+    // Only a store of this model version reads as this code expects; any other one is opened
+    // the thorough way, which migrates it or says why it cannot.
+    auto version = db.value()->queryInt("PRAGMA user_version");
+    if (!version || version.value() != ravelongModel().version() ||
+        !db.value()->tableExists("ZRCDTask") || !db.value()->tableExists("ZRCDTiming") ||
+        !db.value()->tableExists("ZRCDPreferences") || !db.value()->tableExists("ZRCDTimingSet"))
+        return std::nullopt;
+    // Long reports read much of the file: mapped, its pages need no copying. Failing, this only
+    // leaves the reads slower.
+    (void)db.value()->execute("PRAGMA mmap_size = 1073741824");
+    return StoreReader(std::move(db.value()));
+}
+
+Error StoreReader::readError(const std::string& what) const {
+    return Error{"store reader", 1, "The store could not be read (" + what + ").",
+                 db_->lastError()};
+}
+
+Result<std::vector<StoreReader::Task>> StoreReader::tasksInTreeOrder() {
+    auto statement = db_->prepare(
+        "SELECT pk, uuid, taskName, isArchived, parentTask, nextTask, rounding FROM ZRCDTask "
+        "ORDER BY pk");
+    if (!statement)
+        return readError("tasks");
+    std::vector<Task> all;
+    std::unordered_map<std::int64_t, std::size_t> byPk;
+    std::unordered_map<std::int64_t, std::int64_t> next;
+    std::unordered_set<std::int64_t> hasPrevious;
+    while (statement->step()) {
+        Task task;
+        task.pk = statement->columnInt(0);
+        task.uuid = textOf(*statement, 1);
+        task.name = textOf(*statement, 2);
+        task.archived = statement->columnInt(3) != 0;
+        task.parent = statement->columnInt(4);
+        task.rounding = static_cast<std::int16_t>(statement->columnInt(6));
+        const std::int64_t following = statement->columnInt(5);
+        if (following != 0) {
+            next[task.pk] = following;
+            hasPrevious.insert(following);
+        }
+        byPk[task.pk] = all.size();
+        all.push_back(std::move(task));
+    }
+    if (statement->failed())
+        return readError("tasks");
+    // The names from the top-level task down; three tiers at most, which also ends a parent
+    // loop a damaged store might hold.
+    for (Task& task : all) {
+        const Task* tier = &task;
+        for (int depth = 0; tier && depth < 3; ++depth) {
+            task.path.insert(task.path.begin(), tier->name);
+            const auto parent = byPk.find(tier->parent);
+            tier = tier->parent != 0 && parent != byPk.end() ? &all[parent->second] : nullptr;
+        }
+    }
+    // The chain's head is the task nothing points to; like the object graph's walk, the last
+    // such task in pk order.
+    std::int64_t head = 0;
+    for (const Task& task : all) {
+        if (!hasPrevious.count(task.pk))
+            head = task.pk;
+    }
+    std::vector<Task> ordered;
+    ordered.reserve(all.size());
+    std::vector<bool> taken(all.size(), false);
+    for (std::int64_t pk = head; pk != 0 && ordered.size() < all.size();) {
+        const auto found = byPk.find(pk);
+        if (found == byPk.end() || taken[found->second])
+            break;
+        taken[found->second] = true;
+        ordered.push_back(all[found->second]);
+        const auto following = next.find(pk);
+        pk = following == next.end() ? 0 : following->second;
+    }
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (!taken[i])
+            ordered.push_back(std::move(all[i]));
+    }
+    return ordered;
+}
+
+Result<std::optional<StoreReader::Task>> StoreReader::task(std::int64_t pk) {
+    auto statement = db_->prepare(
+        "SELECT pk, uuid, taskName, isArchived, parentTask, rounding FROM ZRCDTask WHERE pk = ?1");
+    if (!statement)
+        return readError("a task");
+    std::optional<Task> found;
+    // The task, then its parent and grandparent for the path (three tiers at most).
+    for (std::int64_t next = pk; next != 0 && (!found || found->path.size() < 3);) {
+        statement->reset();
+        statement->bindInt(1, next);
+        if (!statement->step())
+            break;
+        const std::string name = textOf(*statement, 2);
+        if (!found) {
+            found = Task{};
+            found->pk = statement->columnInt(0);
+            found->uuid = textOf(*statement, 1);
+            found->name = name;
+            found->archived = statement->columnInt(3) != 0;
+            found->parent = statement->columnInt(4);
+            found->rounding = static_cast<std::int16_t>(statement->columnInt(5));
+        }
+        found->path.insert(found->path.begin(), name);
+        next = statement->columnInt(4);
+    }
+    if (statement->failed())
+        return readError("a task");
+    return found;
+}
+
+Result<std::vector<StoreReader::Timing>> StoreReader::runningTimings() {
+    auto statement = db_->prepare(std::string("SELECT ") + kTimingColumns +
+                                  " FROM ZRCDTiming WHERE endDate = 0 ORDER BY modified DESC, pk");
+    if (!statement)
+        return readError("running timings");
+    std::vector<Timing> timings;
+    while (statement->step())
+        timings.push_back(timingOf(*statement));
+    if (statement->failed())
+        return readError("running timings");
+    return timings;
+}
+
+Result<std::vector<StoreReader::Timing>> StoreReader::timingsBetween(Instant from, Instant to) {
+    // The end-date index finds the stopped timings ending after `from` and the running ones.
+    auto statement = db_->prepare(std::string("SELECT ") + kTimingColumns +
+                                  " FROM ZRCDTiming WHERE (endDate > ?1 OR endDate = 0) AND "
+                                  "startDate < ?2 ORDER BY startDate, pk");
+    if (!statement)
+        return readError("timings");
+    statement->bind(1, Value(from));
+    statement->bind(2, Value(to));
+    std::vector<Timing> timings;
+    while (statement->step())
+        timings.push_back(timingOf(*statement));
+    if (statement->failed())
+        return readError("timings");
+    return timings;
+}
+
+Result<int> StoreReader::newDayHour() {
+    auto statement = db_->prepare("SELECT newDay FROM ZRCDPreferences WHERE uuid = ?1 LIMIT 1");
+    if (!statement)
+        return readError("preferences");
+    statement->bind(1, Value(std::string(kPreferencesUUID)));
+    const int hour = statement->step() ? static_cast<int>(statement->columnInt(0)) : 0;
+    if (statement->failed())
+        return readError("preferences");
+    return std::clamp(hour, 0, 23);
+}
+
+Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDate first,
+                                                                           ZRDate last) {
+    // The (absDay, task) index finds a short range; a long one is read faster straight from the
+    // table than row by row through the index. The sums are made here: SQLite's GROUP BY would
+    // sort every row first.
+    constexpr std::int64_t kIndexedDays = 400;
+    const bool longRange = static_cast<std::int64_t>(last) - first > kIndexedDays;
+    auto statement = db_->prepare(
+        std::string("SELECT task, duration, roundedDuration, cachedRounding FROM "
+                    "ZRCDTimingSet ") +
+        (longRange ? "NOT INDEXED " : "") + "WHERE absDay BETWEEN ?1 AND ?2 AND task IS NOT NULL");
+    if (!statement)
+        return readError("day aggregates");
+    statement->bindInt(1, first);
+    statement->bindInt(2, last);
+    struct Sums {
+        AggregateSums sums;
+        bool mixed = false;  // caches of different codes, or sets without a cache
+    };
+    std::unordered_map<std::int64_t, Sums> byTask;
+    while (statement->step()) {
+        const std::int64_t task = statement->columnInt(0);
+        const double rounded = realOf(*statement, 2);
+        const auto code = static_cast<std::int16_t>(statement->columnInt(3));
+        auto [entry, added] = byTask.try_emplace(task);
+        Sums& sums = entry->second;
+        if (added) {
+            sums.sums.task = task;
+            sums.sums.cachedRounding = code;
+        }
+        sums.sums.duration += realOf(*statement, 1);
+        sums.sums.roundedDuration += rounded;
+        // A cache holds a rounded duration only when it is not negative ("none").
+        if (rounded < 0.0 || code != sums.sums.cachedRounding)
+            sums.mixed = true;
+    }
+    if (statement->failed())
+        return readError("day aggregates");
+    std::vector<AggregateSums> result;
+    result.reserve(byTask.size());
+    for (auto& [task, sums] : byTask) {
+        if (sums.mixed)
+            sums.sums.cachedRounding.reset();
+        result.push_back(sums.sums);
+    }
+    return result;
+}
+
+}  // namespace ravelong
