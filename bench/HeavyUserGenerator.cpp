@@ -98,6 +98,17 @@ std::filesystem::path benchDataDirectory() {
     return std::filesystem::temp_directory_path() / "ravelong-bench";
 }
 
+HeavyUserProfile heavyUserProfileFromEnvironment() {
+    HeavyUserProfile profile;
+    if (const char* text = std::getenv("RAVELONG_BENCH_TIMINGS")) {
+        char* end = nullptr;
+        const long value = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && value > 0 && value <= 10'000'000)
+            profile.timings = static_cast<int>(value);
+    }
+    return profile;
+}
+
 HeavyUserCounts generateHeavyUser(ManagedObjectContext& context, const HeavyUserProfile& profile) {
     Random random(profile.seed);
     HeavyUserCounts counts;

@@ -46,6 +46,10 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
 // not count in the caller's memory figures.
 Result<std::filesystem::path> heavyUserStoreFileMadeInChildProcess(const HeavyUserProfile& profile);
 
+// The default profile with its number of timings taken from $RAVELONG_BENCH_TIMINGS when that
+// holds a positive number: a smaller store for profiling runs. Figures are quoted at the default.
+HeavyUserProfile heavyUserProfileFromEnvironment();
+
 // Where benchmark stores are kept: $RAVELONG_BENCH_DIR, else the system temp folder.
 std::filesystem::path benchDataDirectory();
 

@@ -2,6 +2,7 @@
 
 #include "app/StoreStack.h"
 #include "exchange/BackupTexts.h"
+#include "exchange/ZRAutomaticBackup.h"
 #include "foundation/MainLoop.h"
 
 namespace ravelong {
@@ -33,6 +34,31 @@ bool BackupReadController::check(const std::filesystem::path& file,
                 return;
             busy_ = false;
             finished(std::move(*info));
+        });
+    });
+    return true;
+}
+
+bool BackupReadController::backUp(
+    ZRAutomaticBackup& backup,
+    std::function<void(Result<std::optional<std::filesystem::path>>)> finished) {
+    if (busy_)
+        return false;
+    // The copy is made here, on the main thread; the worker alone uses it afterwards.
+    std::shared_ptr<ManagedObjectContext> copy(stack_.newPrivateContext());
+    if (!copy) {
+        finished(Error{kRavelongErrorDomain, backup_texts::kBackupWriteCode,
+                       "There is no store to back up.", std::string(backup_texts::kCouldNotWrite)});
+        return true;
+    }
+    startWorker([this, &backup, copy, finished = std::move(finished), alive = alive_] {
+        auto written = std::make_shared<Result<std::optional<std::filesystem::path>>>(
+            backup.backupOf(*copy, true));
+        loop_.runOnMainThread([this, written, finished, alive] {
+            if (!alive->load())
+                return;
+            busy_ = false;
+            finished(std::move(*written));
         });
     });
     return true;

@@ -106,16 +106,7 @@ Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& conte
                      "The file changed while it was read.", std::string(texts::kNoChanges)};
     if (integrity) {
         integrity->stored = pass.rootId().value_or("");
-        if (whole.needsSecondRun()) {
-            IntegrityDigest cut(whole.byteLimit());
-            BackupFilePass again(file.file);
-            again.setDigest(&cut);
-            if (Status digested = again.run(); !digested)
-                return digested.error();
-            integrity->computed = cut.hex();
-        } else {
-            integrity->computed = whole.hex();
-        }
+        integrity->computed = whole.hex();
     }
     store_repairs::fixTimingSetsAndTimings_inContext(context);
     task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(context);

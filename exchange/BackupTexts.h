@@ -94,6 +94,7 @@ inline constexpr std::string_view kBackUpNow = "Back Up Now";
 inline constexpr std::string_view kRestoreButton = "Restore...";
 inline constexpr std::string_view kImportButton = "Import...";
 inline constexpr std::string_view kBackupWritten = "Backup written to %@";
+inline constexpr std::string_view kBackingUp = "Writing a backup...";
 inline constexpr std::string_view kBackupFailed = "The backup could not be written.";
 inline constexpr std::string_view kRestoreQuestion = "Replace all tasks and timings?";
 inline constexpr std::string_view kRestoreExplanation =

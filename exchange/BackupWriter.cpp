@@ -65,6 +65,26 @@ std::vector<ZRCDOrigin*> sortedOrigins(std::vector<ZRCDOrigin*> origins) {
     return origins;
 }
 
+// The file's sink and the digest's sink fed with the same elements; the root's attribute (its
+// id) goes to the file alone.
+struct PairOfSinks {
+    XmlTextSink& file;
+    XmlTextSink& digest;
+    void start(std::string_view name) {
+        file.start(name);
+        digest.start(name);
+    }
+    void attribute(std::string_view name, std::string_view value) { file.attribute(name, value); }
+    void end() {
+        file.end();
+        digest.end();
+    }
+    void element(std::string_view name, std::string_view content) {
+        file.element(name, content);
+        digest.element(name, content);
+    }
+};
+
 }  // namespace
 
 BackupWriter::BackupWriter(ManagedObjectContext& context) : context_(context) {
@@ -102,7 +122,8 @@ BackupWriter::TaskNode BackupWriter::nodeFor(ZRCDTask* task, int tier) {
     return node;
 }
 
-void BackupWriter::writeElements(XmlTextSink& sink, const std::string* id) const {
+template <class Sink>
+void BackupWriter::writeElements(Sink& sink, const std::string* id) const {
     sink.start(texts::kRootV3);
     if (id)
         sink.attribute(texts::kIdAttribute, *id);
@@ -126,7 +147,8 @@ void BackupWriter::writeElements(XmlTextSink& sink, const std::string* id) const
     sink.end();
 }
 
-void BackupWriter::emitTask(XmlTextSink& sink, const TaskNode& node) const {
+template <class Sink>
+void BackupWriter::emitTask(Sink& sink, const TaskNode& node) const {
     const ZRCDTask& task = *node.task;
     sink.start(texts::kTask);
     sink.element(texts::kName, xmlSafe(task.taskName()));
@@ -171,50 +193,63 @@ void BackupWriter::emitTask(XmlTextSink& sink, const TaskNode& node) const {
 std::string BackupWriter::integrityCode() {
     if (!code_.empty())
         return code_;
-    IntegrityDigest whole;
+    IntegrityDigest digest;
     {
         XmlTextSink sink(
-            [&whole](const char* bytes, std::size_t length) {
-                whole.write(bytes, length);
+            [&digest](const char* bytes, std::size_t length) {
+                digest.write(bytes, length);
                 return true;
             },
             false);
         writeElements(sink, nullptr);
         sink.flush();
     }
-    if (!whole.needsSecondRun())
-        return code_ = whole.hex();
-    IntegrityDigest cut(whole.byteLimit());
-    {
-        XmlTextSink sink(
-            [&cut](const char* bytes, std::size_t length) {
-                cut.write(bytes, length);
-                return true;
-            },
-            false);
-        writeElements(sink, nullptr);
-        sink.flush();
-    }
-    return code_ = cut.hex();
+    return code_ = digest.hex();
 }
 
 std::string BackupWriter::document() {
-    const std::string id = integrityCode();
     std::string text;
-    XmlTextSink sink(
+    XmlTextSink file(
         [&text](const char* bytes, std::size_t length) {
             text.append(bytes, length);
             return true;
         },
         true);
-    sink.startDocument();
-    writeElements(sink, &id);
-    sink.endDocument();
+    file.startDocument();
+    if (!code_.empty()) {
+        writeElements(file, &code_);
+        file.endDocument();
+        return file.ok() ? text : std::string();
+    }
+    // One walk over the records feeds the file and the digest of its compact form together. The
+    // root's id, which comes first, is written as a placeholder of the same length and put in
+    // once the digest is known.
+    IntegrityDigest digest;
+    XmlTextSink compact(
+        [&digest](const char* bytes, std::size_t length) {
+            digest.write(bytes, length);
+            return true;
+        },
+        false);
+    const std::string placeholder(32, '0');
+    PairOfSinks both{file, compact};
+    writeElements(both, &placeholder);
+    compact.flush();
+    file.endDocument();
+    code_ = digest.hex();
+    const std::string marker = std::string(" ") + std::string(texts::kIdAttribute) + "=\"";
+    const std::size_t at = text.find(marker + placeholder + "\"");
+    if (!file.ok() || !compact.ok() || at == std::string::npos)
+        return {};
+    text.replace(at + marker.size(), placeholder.size(), code_);
     return text;
 }
 
 Status BackupWriter::writeTo(const std::filesystem::path& file) {
-    Status written = writeFileAtomically(file, document());
+    const std::string text = document();
+    Status written = text.empty() ? Status(Error{kRavelongErrorDomain, texts::kBackupWriteCode,
+                                                 "The backup text could not be made.", ""})
+                                  : writeFileAtomically(file, text);
     if (!written) {
         logError("backupToXML", texts::kCouldNotWrite);
         Error error = written.error();

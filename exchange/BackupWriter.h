@@ -30,7 +30,8 @@ public:
 
     // The integrity value of the snapshot.
     std::string integrityCode();
-    // The whole document, pretty-printed (two spaces per level), with its integrity value.
+    // The whole document, pretty-printed (two spaces per level), with its integrity value; empty
+    // when libxml2's writer failed.
     std::string document();
     // The document written to `file` atomically: a temporary file in the same folder, flushed to
     // disk and renamed over `file` only when complete. On failure nothing replaces `file`, the
@@ -44,8 +45,11 @@ private:
         std::vector<TaskNode> children;
     };
     TaskNode nodeFor(ZRCDTask* task, int tier);
-    void writeElements(XmlTextSink& sink, const std::string* id) const;
-    void emitTask(XmlTextSink& sink, const TaskNode& node) const;
+    // Over an XmlTextSink, or over a pair of them fed at once (the file and the digest).
+    template <class Sink>
+    void writeElements(Sink& sink, const std::string* id) const;
+    template <class Sink>
+    void emitTask(Sink& sink, const TaskNode& node) const;
 
     ManagedObjectContext& context_;
     std::vector<ZRCDOrigin*> origins_;

@@ -12,8 +12,7 @@ struct IntegrityDigest::Md5 {
     ~Md5() { EVP_MD_CTX_free(context); }
 };
 
-IntegrityDigest::IntegrityDigest(std::uint64_t byteLimit)
-    : md5_(std::make_unique<Md5>()), limit_(byteLimit) {
+IntegrityDigest::IntegrityDigest() : md5_(std::make_unique<Md5>()) {
     if (!md5_->context || EVP_DigestInit_ex(md5_->context, EVP_md5(), nullptr) != 1)
         throw std::runtime_error("MD5 is not available");
 }
@@ -31,11 +30,34 @@ void IntegrityDigest::write(const char* bytes, std::size_t length) {
         if ((byte & 0xF8) == 0xF0)
             ++units_;
     }
-    if (bytes_ < limit_) {
-        const std::uint64_t take = std::min<std::uint64_t>(length, limit_ - bytes_);
-        EVP_DigestUpdate(md5_->context, bytes, static_cast<std::size_t>(take));
-    }
+    const std::uint64_t start = bytes_;  // position of bytes[0]
     bytes_ += length;
+    // The cut lies at the final number of units (or at the end of the bytes, should a damaged
+    // text count more units than bytes), never before the same figure so far: everything before
+    // `safe` is in. The figure so far may lie past these bytes, when a four-byte character is
+    // split between two pieces.
+    const std::uint64_t safe = std::min(units_, bytes_);
+    if (pending_.size() == pendingStart_) {
+        // Nothing waits (digested_ == start): digest straight from the caller's bytes, keep the
+        // rest.
+        const auto take = static_cast<std::size_t>(safe - start);
+        EVP_DigestUpdate(md5_->context, bytes, take);
+        digested_ = safe;
+        pending_.assign(bytes + take, length - take);
+        pendingStart_ = 0;
+        return;
+    }
+    pending_.append(bytes, length);
+    if (safe > digested_) {
+        const auto take = static_cast<std::size_t>(safe - digested_);
+        EVP_DigestUpdate(md5_->context, pending_.data() + pendingStart_, take);
+        pendingStart_ += take;
+        digested_ = safe;
+    }
+    if (pendingStart_ > 0 && pendingStart_ * 2 >= pending_.size()) {
+        pending_.erase(0, pendingStart_);
+        pendingStart_ = 0;
+    }
 }
 
 std::string IntegrityDigest::hex() {
@@ -52,9 +74,7 @@ std::string IntegrityDigest::hex() {
 }
 
 std::string IntegrityDigest::ofText(const std::string& text) {
-    IntegrityDigest count;
-    count.write(text.data(), text.size());
-    IntegrityDigest digest(count.byteLimit());
+    IntegrityDigest digest;
     digest.write(text.data(), text.size());
     return digest.hex();
 }

@@ -15,14 +15,13 @@ namespace ravelong {
 //   "<a>x</a>"   8 bytes, 8 units  -> MD5 of all 8 bytes
 //   "<a>é</a>"   9 bytes, 8 units  -> MD5 of the first 8 bytes ("<a>é</a" cut inside "é</a>")
 //
-// The text arrives in pieces (write). The cut is only known at the end, so a text with other than
-// ASCII characters needs a second run with the limit set: after the first run, needsSecondRun()
-// tells whether the caller must produce the same text again into a digest made with
-// IntegrityDigest(byteLimit()).
+// The text arrives in pieces (write) and is digested in one run. The cut is only known at the
+// end, but it never lies before the number of units counted so far: bytes up to that count are
+// digested as they come, and only the bytes beyond it (as many as the multi-byte characters so
+// far have extra bytes) wait in a buffer. For text that is mostly ASCII that buffer stays tiny.
 class IntegrityDigest {
 public:
-    static constexpr std::uint64_t kNoLimit = ~std::uint64_t{0};
-    explicit IntegrityDigest(std::uint64_t byteLimit = kNoLimit);
+    IntegrityDigest();
     ~IntegrityDigest();
     IntegrityDigest(const IntegrityDigest&) = delete;
     IntegrityDigest& operator=(const IntegrityDigest&) = delete;
@@ -31,10 +30,8 @@ public:
 
     std::uint64_t bytes() const { return bytes_; }
     std::uint64_t utf16Units() const { return units_; }
-    // The number of bytes the digest must cover.
-    std::uint64_t byteLimit() const { return units_; }
-    bool needsSecondRun() const { return limit_ == kNoLimit && units_ != bytes_; }
-    // The hexadecimal digest of the bytes written (up to the limit). Call once, at the end.
+    // The hexadecimal digest of the bytes written, cut to as many bytes as they have UTF-16
+    // units. Call once, at the end.
     std::string hex();
 
     // The digest of a whole text in one go, with the length rule applied.
@@ -43,9 +40,12 @@ public:
 private:
     struct Md5;
     std::unique_ptr<Md5> md5_;
-    std::uint64_t limit_;
     std::uint64_t bytes_ = 0;
     std::uint64_t units_ = 0;
+    std::uint64_t digested_ = 0;  // bytes given to MD5
+    // The bytes written but not digested yet, from pendingStart_ on (positions digested_ on).
+    std::string pending_;
+    std::size_t pendingStart_ = 0;
 };
 
 }  // namespace ravelong

@@ -159,8 +159,8 @@ Status LegacyStoreUpgrade::backupV1ForMigrationToV2(ManagedObjectContext& legacy
             tasks.push_back(task);
     tasks = byViewPosition(std::move(tasks));
 
-    auto digestOf = [&](std::uint64_t limit) {
-        IntegrityDigest digest(limit);
+    IntegrityDigest digest;
+    {
         XmlTextSink sink(
             [&digest](const char* bytes, std::size_t length) {
                 digest.write(bytes, length);
@@ -169,12 +169,8 @@ Status LegacyStoreUpgrade::backupV1ForMigrationToV2(ManagedObjectContext& legacy
             false);
         writeDocument(sink, tasks, nullptr);
         sink.flush();
-        return std::make_pair(digest.byteLimit(),
-                              digest.needsSecondRun() ? std::string() : digest.hex());
-    };
-    auto [limit, id] = digestOf(IntegrityDigest::kNoLimit);
-    if (id.empty())
-        id = digestOf(limit).second;
+    }
+    const std::string id = digest.hex();
 
     std::string document;
     XmlTextSink sink(

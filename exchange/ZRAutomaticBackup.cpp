@@ -77,6 +77,15 @@ void ZRAutomaticBackup::backupForce(bool force) {
 }
 
 Result<std::optional<std::filesystem::path>> ZRAutomaticBackup::backup(bool force) {
+    ManagedObjectContext* context = context_ ? context_() : nullptr;
+    if (!context)
+        return Error{kRavelongErrorDomain, texts::kBackupWriteCode, "There is no store to back up.",
+                     std::string(texts::kCouldNotWrite)};
+    return backupOf(*context, force);
+}
+
+Result<std::optional<std::filesystem::path>> ZRAutomaticBackup::backupOf(
+    ManagedObjectContext& context, bool force) {
     auto folder = ZRUserDefaults::getAutoBackupLocation(locations_);
     if (!folder)
         return folder.error();
@@ -88,12 +97,8 @@ Result<std::optional<std::filesystem::path>> ZRAutomaticBackup::backup(bool forc
         }))
         return std::optional<std::filesystem::path>();
 
-    ManagedObjectContext* context = context_ ? context_() : nullptr;
-    if (!context)
-        return Error{kRavelongErrorDomain, texts::kBackupWriteCode, "There is no store to back up.",
-                     std::string(texts::kCouldNotWrite)};
     const std::filesystem::path file = *folder / backupFileName(now);
-    if (Status written = BackupWriter(*context).writeTo(file); !written)
+    if (Status written = BackupWriter(context).writeTo(file); !written)
         return written.error();  // keep every older backup: this one did not take their place
     // A forced backup in the same second as the previous one replaced it: it is not a candidate.
     existing.erase(std::remove(existing.begin(), existing.end(), file.filename().string()),

@@ -35,6 +35,10 @@ public:
     // The routine itself: the file written, nothing when a backup of today exists already and
     // `force` is false, or the Error that stopped it.
     Result<std::optional<std::filesystem::path>> backup(bool force);
+    // The same routine writing `context` (a private copy, on any thread) instead of the one
+    // the constructor was given.
+    Result<std::optional<std::filesystem::path>> backupOf(ManagedObjectContext& context,
+                                                          bool force);
 
     // Whether a file name is one of the backups (the whole name matches the pattern).
     static bool isBackupFileName(std::string_view name);

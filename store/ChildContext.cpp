@@ -2,6 +2,7 @@
 #include "store/ChildChanges.h"
 #include "store/ManagedObjectContext.h"
 #include "store/PrimaryKeyAllocator.h"
+#include "store/ZRUndoManager.h"
 
 namespace ravelong {
 
@@ -125,6 +126,18 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
     }
     insertedObjects_.reserve(insertedObjects_.size() + newRecords);
     pendingInserted_.reserve(pendingInserted_.size() + newRecords);
+    // The undo of a record new here is its deletion, which unlinks it from every record it is
+    // linked to (and the redo brings it back with its values and links). Its values and links
+    // register no undo actions of their own: for a large import they would be most of the
+    // memory the push takes, and undoing them first would change nothing.
+    ZRUndoManager* undo = undoRegistrationEnabled() ? undoManager_.get() : nullptr;
+    auto withoutUndo = [undo](auto&& work) {
+        if (undo)
+            undo->disableUndoRegistration();
+        work();
+        if (undo)
+            undo->enableUndoRegistration();
+    };
     for (const ChildChanges::Record& record : changes.inserted) {
         if (objectWithID(record.id))
             continue;
@@ -135,11 +148,13 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
         insertedObjects_.appendUnchecked(object);
         pendingInserted_.appendUnchecked(object);
         registerUndo([this, object] { deleteObject(object); });
-        for (const auto& change : record.attributes) {
-            object->changeTracked(change.propertyIndex, change.value);
-        }
+        withoutUndo([&] {
+            for (const auto& change : record.attributes)
+                object->changeTracked(change.propertyIndex, change.value);
+        });
         records.emplace_back(object, &record);
     }
+    const std::size_t newCount = records.size();  // records[0, newCount) are new here
     for (const ChildChanges::Record& record : changes.updated) {
         ManagedObject* object = objectWithID(record.id);
         if (!object)
@@ -156,16 +171,36 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
     auto resolve = [this](const std::optional<ObjectID>& id) {
         return id ? objectWithID(*id) : nullptr;
     };
-    for (const auto& [object, record] : records) {
-        for (const auto& change : record->toOne)
-            object->linkToOne(change.propertyIndex, resolve(change.target));
+    // A link from a new record to one whose side of it is a to-many set displaces nothing, and
+    // goes when the new record is deleted: it too needs no undo action. A link that may take a
+    // record away from another (one-to-one, or a member with an owner) keeps its undo actions.
+    auto quietLink = [](const ManagedObject& object, int propertyIndex) {
+        const PropertyDescription& inverse = *object.entity().properties[propertyIndex].inverse;
+        return inverse.kind == PropertyKind::ToMany;
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& [object, record] = records[i];
+        for (const auto& change : record->toOne) {
+            auto link = [&] { object->linkToOne(change.propertyIndex, resolve(change.target)); };
+            if (i < newCount && quietLink(*object, change.propertyIndex))
+                withoutUndo(link);
+            else
+                link();
+        }
     }
-    for (const auto& [object, record] : records) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& [object, record] = records[i];
         for (const auto& change : record->toMany) {
             for (const ObjectID& id : change.removed)
                 object->linkRemove(change.propertyIndex, objectWithID(id));
-            for (const ObjectID& id : change.added)
-                object->linkAdd(change.propertyIndex, objectWithID(id));
+            auto link = [&] {
+                for (const ObjectID& id : change.added)
+                    object->linkAdd(change.propertyIndex, objectWithID(id));
+            };
+            if (i < newCount && quietLink(*object, change.propertyIndex))
+                withoutUndo(link);
+            else
+                link();
         }
     }
     for (const ObjectID& id : changes.deleted)

@@ -74,6 +74,7 @@ BackupsPane::BackupsPane(StoreStack& stack, ZRAutomaticBackup& backup, AlertPres
     import_ = new QPushButton(qt(texts::kImportButton), this);
     clear_ = new QPushButton(qt(texts::kClearAllDataButton), this);
     info_ = new QLabel(qt(texts::kNoFileSelected), this);
+    info_->setObjectName("info");
     info_->setWordWrap(true);
 
     auto* folderRow = new QHBoxLayout;
@@ -166,13 +167,21 @@ void BackupsPane::showError(const std::string& message, const Error& error) {
 }
 
 void BackupsPane::backUpNow() {
-    auto written = backup_.backup(true);
-    if (!written) {
-        showError(std::string(texts::kBackupFailed), written.error());
+    if (busy())
         return;
-    }
-    if (*written)
-        info_->setText(withName(texts::kBackupWritten, (*written)->filename().string()));
+    // The file is written on a worker from a copy of the store; the window stays responsive.
+    backUpNow_->setEnabled(false);
+    info_->setText(qt(texts::kBackingUp));
+    reader_->backUp(backup_, [this](Result<std::optional<std::filesystem::path>> written) {
+        backUpNow_->setEnabled(true);
+        info_->clear();
+        if (!written) {
+            showError(std::string(texts::kBackupFailed), written.error());
+            return;
+        }
+        if (*written)
+            info_->setText(withName(texts::kBackupWritten, (*written)->filename().string()));
+    });
 }
 
 void BackupsPane::moveBackupsTo(const std::filesystem::path& previous,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "core/model/ZRCDOrigin.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
@@ -24,17 +26,23 @@ TEST(IntegrityDigest, CutsTheTextToItsNumberOfUtf16Units) {
         {"<a>\xC3\xA9</a>", "7a054b796445d665598476e52efe9afc"},          // é: 2 bytes, 1 unit
         {"<a>\xF0\x9F\x8C\xB1</a>", "ea871e9095ea52436328c7af1eaf0217"},  // 4 bytes, 2 units
         {"<dataV3><origins></origins><tasks></tasks></dataV3>", "151c72647d981c53a2f6619e4edb1f3f"},
+        // Six extra bytes: the last six are cut.
+        {"\xC3\xA9\xC3\xA9\xC3\xA9"
+         "abc\xF0\x9F\x8C\xB1xyz",
+         "731cc67a7212ec48615e9be928f9d83f"},
+        // A lone four-byte lead counts more units than bytes: nothing is cut.
+        {"<a>\xF0</a>", "b56648baa0dc528f82b72d31d6ada395"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IntegrityDigest::ofText(c.text), c.md5) << c.text;
-        // Fed in pieces, the counts come out the same.
-        IntegrityDigest pieces;
-        for (char byte : c.text)
-            pieces.write(&byte, 1);
-        IntegrityDigest whole;
-        whole.write(c.text.data(), c.text.size());
-        EXPECT_EQ(pieces.utf16Units(), whole.utf16Units());
-        EXPECT_EQ(pieces.needsSecondRun(), whole.bytes() != whole.utf16Units());
+        // Fed in pieces of every size, characters split between pieces, the digest is the same.
+        for (std::size_t size = 1; size <= c.text.size(); ++size) {
+            IntegrityDigest pieces;
+            for (std::size_t at = 0; at < c.text.size(); at += size)
+                pieces.write(c.text.data() + at, std::min(size, c.text.size() - at));
+            EXPECT_EQ(pieces.bytes(), c.text.size());
+            EXPECT_EQ(pieces.hex(), c.md5) << c.text << " in pieces of " << size;
+        }
     }
 }
 
@@ -104,6 +112,29 @@ TEST_F(BackupWriterTest, WritesEveryFieldInItsFormat) {
     EXPECT_EQ(document.find("<rounding>-1"), std::string::npos);
     EXPECT_EQ(document.find("<timings>"), document.rfind("<timings>"));
     EXPECT_EQ(document.find("<childTasks>"), document.rfind("<childTasks>"));
+}
+
+TEST_F(BackupWriterTest, TheIdIsTheDigestOfTheCompactTextWrittenInTheSameWalk) {
+    ManagedObjectContext& store = context();
+    fillSampleStore(store);
+    // Characters of two, three and four bytes, over more than one of libxml2's output buffers,
+    // so that some are split between the pieces the digest receives.
+    std::string longText;
+    for (int i = 0; i < 3000; ++i)
+        longText += i % 3 == 0 ? "\xC3\xA9" : i % 3 == 1 ? "\xE2\x82\xAC" : "\xF0\x9F\x8C\xB1";
+    ZRCDTask::createCoreDataTaskWithName("Caf\xC3\xA9", false, store)->setTaskDescription(longText);
+
+    const std::string document = BackupWriter(store).document();
+    const std::size_t idAt = document.find(" id=\"");
+    ASSERT_NE(idAt, std::string::npos);
+    const std::string id = document.substr(idAt + 5, 32);
+    // The compact text, rebuilt from the file: no declaration, no id, no indentation.
+    std::string compact = document.substr(document.find("?>\n") + 3);
+    compact.erase(compact.find(" id=\""), 5 + 32 + 1);
+    compact = std::regex_replace(compact, std::regex(">\n *<"), "><");
+    compact.pop_back();  // the final line feed
+    EXPECT_EQ(id, IntegrityDigest::ofText(compact));
+    EXPECT_EQ(id, BackupWriter(store).integrityCode());
 }
 
 TEST_F(BackupWriterTest, AFailedWriteKeepsThePreviousFileAndLogs) {

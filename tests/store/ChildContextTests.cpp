@@ -317,6 +317,49 @@ TEST_F(ChildContext, TheParentCanUndoWhatAChildSaveBroughtIn) {
     EXPECT_EQ(rowsOnDisk("Task_labels"), 0);
 }
 
+TEST_F(ChildContext, UndoAndRedoOfAChildSaveRestoreNewRecordsAndTheLinksTheyTookOver) {
+    TestTask* a = makeTask(parent(), "A");
+    TestTask* b = makeTask(parent(), "B");
+    a->setNext(b);
+    TestEntry* kept = makeEntry(parent(), a, 0, 10);
+    kept->setNote(std::string("kept"));
+    TestLabel* label = makeLabel(parent(), 2);
+    saveOrThrow(parent());
+    const auto before = store_testing::graphSnapshot(parent());
+    parent().setUndoManager(std::make_unique<ZRUndoManager>());
+
+    // The child puts a new task between A and B (taking B away from A in the one-to-one order),
+    // moves A's entry into it, labels it and gives B a new entry.
+    auto child = parent().newChildContext();
+    auto* childA = findByUuid<TestTask>(*child, *a->uuid());
+    auto* childB = findByUuid<TestTask>(*child, *b->uuid());
+    TestTask* fresh = makeTask(*child, "New");
+    fresh->setNote(std::string("with a note"));
+    fresh->setNext(childB);
+    childA->setNext(fresh);
+    findByUuid<TestEntry>(*child, *kept->uuid())->setTask(fresh);
+    fresh->addLabel(static_cast<TestLabel*>(child->objectWithID(label->objectID())));
+    makeEntry(*child, childB, 20, 30)->setNote(std::string("new"));
+    parent().undoManager()->beginUndoGrouping();
+    ASSERT_TRUE(child->save().ok());
+    parent().undoManager()->endUndoGrouping();
+    const auto after = store_testing::graphSnapshot(parent());
+    ASSERT_NE(after, before);
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+
+    parent().undoManager()->undo();
+    EXPECT_EQ(store_testing::graphSnapshot(parent()), before);
+    EXPECT_EQ(a->next(), b);
+    EXPECT_EQ(kept->task(), a);
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+
+    parent().undoManager()->redo();
+    EXPECT_EQ(store_testing::graphSnapshot(parent()), after);
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+    saveOrThrow(parent());
+    EXPECT_EQ(rowsOnDisk("Entry"), 2);
+}
+
 TEST_F(ChildContext, AWorkerThreadSavesThroughTheMainThreadLoop) {
     SettableClock clock(1000.0);
     VirtualMainLoop loop(clock);

@@ -66,13 +66,28 @@ TEST_F(BackupsPaneTest, TheControlsStoreTheSettingsAndBackUp) {
     emit count->activated(count->currentIndex());
     EXPECT_EQ(ZRUserDefaults2::autoBackupCount(), 16);
 
+    ZRCDTask::createCoreDataTaskWithName("Not saved yet", false, context());
     ASSERT_TRUE(button("Back Up Now"));
     button("Back Up Now")->click();
+    // The file is written on a worker: until its result is back the pane is busy, the button
+    // is off, and a second click starts nothing.
+    EXPECT_TRUE(pane.busy());
+    EXPECT_FALSE(button("Back Up Now")->isEnabled());
+    button("Back Up Now")->click();
+    ASSERT_TRUE(ui_testing::runUntil([&] { return !pane.busy(); }, 10000));
+    EXPECT_TRUE(button("Back Up Now")->isEnabled());
+    EXPECT_TRUE(alerts.shownAlerts().empty());
+    auto* info = pane.findChild<QLabel*>("info");
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->text().left(17), "Backup written to");
     const std::filesystem::path folder = locations.backupDirectory();
     EXPECT_EQ(pane.folderText().toStdString(), folder.string());
     ASSERT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                             std::filesystem::directory_iterator()),
               1);
+    // The copy the worker wrote holds the main context's state, unsaved changes too.
+    const std::filesystem::path written = *std::filesystem::directory_iterator(folder);
+    EXPECT_NE(testing::readFile(written).find("<name>Not saved yet</name>"), std::string::npos);
 
     // Another folder takes the backups with it.
     chosenFolder = directory.path() / "elsewhere";
