@@ -500,6 +500,10 @@ IdleServices& QtApplicationShell::idleServices() {
     return *idleServices_;
 }
 
+bool QtApplicationShell::performHotKey(const QString& identifier) {
+    return hasContext() && idleServices().performHotKey(identifier.toStdString());
+}
+
 AddNotePanel* QtApplicationShell::addNotePanel() {
     return hasContext() ? idleServices().addNotePanel() : nullptr;
 }

@@ -142,6 +142,9 @@ public:
     IdleTimeSource* idleTimeSource() override;
     // The panels, the idle source, sleep handling and hot keys (made on first use).
     IdleServices& idleServices();
+    // A hot key's action asked for from outside (the command line); false while no store is
+    // open and for an unknown identifier.
+    bool performHotKey(const QString& identifier);
     StatusItemTime* statusItemTime() override;
     TimingEditSession* timingEditSession() override { return nullptr; }
 

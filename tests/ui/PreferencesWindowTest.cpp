@@ -270,7 +270,11 @@ TEST_F(PreferencesWindowTest, WithoutShortcutRegistrationTheCommandsAreOffered) 
     EXPECT_EQ(window().hotKeysPane()->recorder(kZRToggleTimerHotKey), nullptr);
     EXPECT_TRUE(window().hotKeysPane()->findChildren<ShortcutRecorder*>().isEmpty());
     ASSERT_TRUE(control<QLabel>("NoGlobalShortcuts"));
-    EXPECT_TRUE(control<QLabel>("ShortcutCommands")->text().contains("ravelong-cli toggle"));
+    const QString commands = control<QLabel>("ShortcutCommands")->text();
+    EXPECT_TRUE(commands.contains("ravelong-cli toggle"));
+    for (const char* action : {"toggle-timer", "add-note", "toggle-panel",
+                               "toggle-timer-and-add-note", "show-recent-tasks"})
+        EXPECT_TRUE(commands.contains(QStringLiteral("ravelong-cli hot-key ") + action)) << action;
 }
 
 TEST_F(PreferencesWindowTest, GeneralPaneScreenshot) {
