@@ -51,6 +51,8 @@ void TrayMenu::rebuild() {
             connect(show, &QAction::triggered, this, &TrayMenu::showTasksChosen);
             QAction* preferences = addAction(qt(menu_bar_texts::kPreferences));
             connect(preferences, &QAction::triggered, this, &TrayMenu::preferencesChosen);
+            QAction* import = addAction(qt(menu_bar_texts::kImportCsv));
+            connect(import, &QAction::triggered, this, &TrayMenu::importCsvChosen);
         }
         addEntry(this, entry);
     }

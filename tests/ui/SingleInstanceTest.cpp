@@ -59,8 +59,8 @@ TEST(SingleInstance, RunsTheHotKeyActionsOtherClientsAskFor) {
         process.start(QStringLiteral(RAVELONG_CLI_PATH), arguments);
         EXPECT_TRUE(process.waitForStarted(5000));
         // The program answers on this thread: keep its events going while the command waits.
-        EXPECT_TRUE(ui_testing::runUntil(
-            [&] { return process.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_TRUE(
+            ui_testing::runUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
         return process.exitCode();
     };
     asked.clear();

@@ -47,6 +47,24 @@ struct Chosen {
     std::vector<bool> alternates;
 };
 
+TEST(TrayMenu, TheFixedEntriesBeforeQuitSayWhatWasChosen) {
+    TrayMenu menu([] { return sampleMenu(); }, {});
+    menu.rebuild();
+    std::vector<std::string> said;
+    QObject::connect(&menu, &TrayMenu::showTasksChosen, [&] { said.push_back("tasks"); });
+    QObject::connect(&menu, &TrayMenu::preferencesChosen, [&] { said.push_back("preferences"); });
+    QObject::connect(&menu, &TrayMenu::importCsvChosen, [&] { said.push_back("import"); });
+    const QList<QAction*> actions = menu.actions();
+    ASSERT_GE(actions.size(), 4);
+    const qsizetype quit = actions.size() - 1;
+    EXPECT_EQ(actions[quit - 3]->text(), "Show Tasks");
+    EXPECT_EQ(actions[quit - 2]->text(), "Preferences…");
+    EXPECT_EQ(actions[quit - 1]->text(), "Import CSV…");
+    for (qsizetype i = quit - 1; i >= quit - 3; --i)
+        actions[i]->trigger();
+    EXPECT_EQ(said, (std::vector<std::string>{"import", "preferences", "tasks"}));
+}
+
 TEST(TrayMenu, BuildsFromTheEntriesEachTimeItOpens) {
     int builds = 0;
     TrayMenu menu(
