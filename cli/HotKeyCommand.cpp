@@ -65,9 +65,9 @@ int run(CliInvocation& invocation) {
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
-        QStringLiteral("HotKey"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
+                                       QString::fromLatin1(kInterface), QStringLiteral("HotKey"));
     call << QString::fromLatin1(action->identifier);
     const QDBusMessage reply =
         bus.isConnected() ? bus.call(call, QDBus::Block, 10000) : QDBusMessage();

@@ -35,31 +35,31 @@ bool CsvImportRunner::run(const std::filesystem::path& file, const CsvImportMapp
         worker_.join();  // the previous one has handed its result over already
     busy_ = true;
     const Instant now = importer_.clock().now();
-    worker_ = std::thread([this, file, mapping, expectedRows, now, copy, progress, finished,
-                           alive = alive_] {
-        const std::int64_t total = std::max<std::int64_t>(expectedRows, 1);
-        const std::int64_t step = total / 100 + 1;
-        std::int64_t done = 0;
-        auto outcome = std::make_shared<Result<CsvImporter::Outcome>>(
-            importer_.importInto(file, mapping, *copy, now, [&] {
-                ++done;
-                if (progress && done % step == 0)
-                    loop_.runOnMainThread([progress, done, total, alive] {
-                        if (alive->load())
-                            progress(done, total);
-                    });
-            }));
-        loop_.runOnMainThread([this, copy, outcome, finished, alive] {
-            if (!alive->load())
-                return;
-            if (outcome->ok()) {
-                if (Status committed = importer_.commit(*copy); !committed.ok())
-                    *outcome = committed.error();
-            }
-            busy_ = false;
-            finished(std::move(*outcome));
+    worker_ = std::thread(
+        [this, file, mapping, expectedRows, now, copy, progress, finished, alive = alive_] {
+            const std::int64_t total = std::max<std::int64_t>(expectedRows, 1);
+            const std::int64_t step = total / 100 + 1;
+            std::int64_t done = 0;
+            auto outcome = std::make_shared<Result<CsvImporter::Outcome>>(
+                importer_.importInto(file, mapping, *copy, now, [&] {
+                    ++done;
+                    if (progress && done % step == 0)
+                        loop_.runOnMainThread([progress, done, total, alive] {
+                            if (alive->load())
+                                progress(done, total);
+                        });
+                }));
+            loop_.runOnMainThread([this, copy, outcome, finished, alive] {
+                if (!alive->load())
+                    return;
+                if (outcome->ok()) {
+                    if (Status committed = importer_.commit(*copy); !committed.ok())
+                        *outcome = committed.error();
+                }
+                busy_ = false;
+                finished(std::move(*outcome));
+            });
         });
-    });
     return true;
 }
 
