@@ -146,6 +146,14 @@ CsvImportWindow::CsvImportWindow(csv::ZRGenericCSVImportController& controller,
         refresh();
     });
     connect(import_, &QPushButton::clicked, this, &CsvImportWindow::importFile);
+    // Closing the window forgets the file; an import that runs goes on and shows its outcome
+    // when the window opens again.
+    connect(this, &QDialog::finished, this, [this] {
+        if (importing_)
+            return;
+        controller_.reset();
+        refresh();
+    });
     refresh();
 }
 

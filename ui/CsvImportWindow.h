@@ -21,7 +21,8 @@ class ZRGenericCSVImportController;
 
 // The CSV import pane: the columns as tokens, the formats, the file, the presets its title line
 // suggests (applied only on the user's click), the rows that will be skipped, and the import.
-// Everything it shows comes from the controller, which it does not own.
+// Everything it shows comes from the controller, which it does not own. Closing the window
+// forgets the chosen file.
 //
 // With a runner the import runs off the main thread: a progress bar counts the rows while the
 // window stays responsive, and the store changes all at once when the import has finished.

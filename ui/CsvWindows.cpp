@@ -37,12 +37,6 @@ void CsvWindows::showImport() {
             if (imported_)
                 imported_();
         });
-        // Closing the window forgets the file; a running import goes on and is shown when the
-        // window opens again.
-        QObject::connect(importWindow_.get(), &QDialog::finished, [this] {
-            if (!importWindow_->importing())
-                controller_->reset();
-        });
     }
     importWindow_->show();
     importWindow_->raise();

@@ -51,6 +51,13 @@ TEST(CsvImportWindow, GuidesTheUserFromTokensToAnImport) {
     EXPECT_EQ(window.fileLabel()->text().toStdString(), "in.csv selected");
     EXPECT_EQ(window.skippedRows()->toPlainText().toStdString(),
               "Line 5: Writing      2024-05-32   09:00   10:30   ");
+    // Closed and opened again, the window has forgotten the file.
+    window.reject();
+    EXPECT_EQ(window.fileLabel()->text().toStdString(), csv::kNoFileSelected);
+    EXPECT_FALSE(window.importButton()->isEnabled());
+    EXPECT_TRUE(window.skippedRows()->toPlainText().isEmpty());
+    window.chooseFile(env.folder() / "in.csv");
+    EXPECT_EQ(window.fileLabel()->text().toStdString(), "in.csv selected");
     ASSERT_TRUE(window.importButton()->isEnabled());
     window.importButton()->click();
     EXPECT_TRUE(window.resultLabel()->text().startsWith(qt(csv::kCSVDataImported)))
