@@ -163,6 +163,23 @@ void ZRPreferenceController::toggleIncludeArchivedTimes(bool checked) {
     recalculateStatusItemTime();
 }
 
+const std::vector<std::string_view>& ZRPreferenceController::roundingSettingKeys() {
+    static const std::vector<std::string_view> keys = {
+        kZRTimingsShowRoundedDurations, kZRTimingsRoundDurationsAfterCompact,
+        kZRPieChartDontUseRounding, "ZRBarChartDontUseRounding", "ZRLineChartDontUseRounding"};
+    return keys;
+}
+
+bool ZRPreferenceController::setRoundingSetting(std::string_view key, bool value) {
+    const auto& keys = roundingSettingKeys();
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+        logWarning("preferences", "refused rounding setting " + std::string(key));
+        return false;
+    }
+    storeBool(key, value);
+    return true;
+}
+
 bool ZRPreferenceController::changeNumberOfRecentTasks(int index) {
     if (index < 0 || index >= static_cast<int>(kRecentTaskCounts.size())) {
         logWarning("preferences", "refused recent tasks menu entry " + std::to_string(index));

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "app/LoginItemService.h"
 #include "app/ZRPreferenceView.h"
@@ -56,6 +57,12 @@ public:
     // "ZRExcludeArchivedTimesInMenuBar" = not checked; posts "ReloadMenuBarPanelTable" and
     // "MenuBarNeedsToReloadTotalTime", and the status item recalculates its time.
     void toggleIncludeArchivedTimes(bool checked);
+    // The rounding switches of the timed entries and the charts (roundingSettingKeys()): stored
+    // as given; the views watch them. Any other key is refused (false).
+    bool setRoundingSetting(std::string_view key, bool value);
+    // "ZRTimingsShowRoundedDurations", "ZRTimingsRoundDurationsAfterCompact",
+    // "ZRPieChartDontUseRounding", "ZRBarChartDontUseRounding", "ZRLineChartDontUseRounding".
+    static const std::vector<std::string_view>& roundingSettingKeys();
     // "ZRNumberOfRecentTasks" = 10, 15 or 20 for the index 0, 1 or 2; refused (false) otherwise.
     bool changeNumberOfRecentTasks(int index);
     // The day cut-off hour (the index, 0...23) into the synced record; then posts

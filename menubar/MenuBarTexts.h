@@ -46,6 +46,7 @@ inline constexpr std::string_view kShowInTaskList = "Show %@ in the Task List";
 inline constexpr std::string_view kStopTimerNow = "Stop Timer Now";
 inline constexpr std::string_view kShowTasks = "Show Tasks";
 inline constexpr std::string_view kPreferences = "Preferences…";
+inline constexpr std::string_view kImportCsv = "Import CSV…";
 
 inline constexpr std::string_view kAddNoteToTiming = "Add note to Timing";
 inline constexpr std::string_view kEditNoteOfTiming = "Edit note of Timing";

@@ -7,10 +7,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 
 #include "core/durations/ZRDurationFormatter.h"
+#include "exchange/csv/CsvImportRunner.h"
 #include "exchange/csv/CsvTexts.h"
 #include "exchange/csv/ZRGenericCSVImportController.h"
 #include "ui/QtText.h"
@@ -37,9 +42,11 @@ void select(QComboBox* menu, const QVariant& value) {
 
 }  // namespace
 
-CsvImportWindow::CsvImportWindow(csv::ZRGenericCSVImportController& controller, QWidget* parent)
+CsvImportWindow::CsvImportWindow(csv::ZRGenericCSVImportController& controller,
+                                 csv::CsvImportRunner* runner, QWidget* parent)
     : QDialog(parent),
       controller_(controller),
+      runner_(runner),
       tokens_(new QLineEdit(this)),
       tokenMenu_(new QComboBox(this)),
       date_(new QComboBox(this)),
@@ -54,7 +61,8 @@ CsvImportWindow::CsvImportWindow(csv::ZRGenericCSVImportController& controller, 
       fileLabel_(new QLabel(this)),
       unmapped_(new QLabel(this)),
       result_(new QLabel(this)),
-      skipped_(new QPlainTextEdit(this)) {
+      skipped_(new QPlainTextEdit(this)),
+      progress_(new QProgressBar(this)) {
     setWindowTitle(tr("CSV Import"));
     fill(date_, {{kNoneSelected, QString()},
                  {"dd/MM/y (day/month/year)", "dd/MM/y"},
@@ -103,7 +111,9 @@ CsvImportWindow::CsvImportWindow(csv::ZRGenericCSVImportController& controller, 
     layout->addWidget(unmapped_);
     layout->addWidget(skipped_, 1);
     layout->addWidget(import_);
+    layout->addWidget(progress_);
     layout->addWidget(result_);
+    progress_->hide();
 
     connect(addToken, &QPushButton::clicked, this, &CsvImportWindow::addToken);
     connect(tokens_, &QLineEdit::editingFinished, this, &CsvImportWindow::tokensEdited);
@@ -136,6 +146,14 @@ CsvImportWindow::CsvImportWindow(csv::ZRGenericCSVImportController& controller, 
         refresh();
     });
     connect(import_, &QPushButton::clicked, this, &CsvImportWindow::importFile);
+    // Closing the window forgets the file; an import that runs goes on and shows its outcome
+    // when the window opens again.
+    connect(this, &QDialog::finished, this, [this] {
+        if (importing_)
+            return;
+        controller_.reset();
+        refresh();
+    });
     refresh();
 }
 
@@ -153,7 +171,7 @@ void CsvImportWindow::refresh() {
     select(duration_, QVariant::fromValue<qlonglong>(mapping.durationCode));
     select(delimiter_, mapping.delimiter);
     status_->setText(qt(controller_.statusText()));
-    file_->setEnabled(controller_.fileButtonEnabled());
+    file_->setEnabled(!importing_ && controller_.fileButtonEnabled());
     fileLabel_->setText(qt(controller_.fileLabel()));
     presets_->clear();
     for (const csv::CsvPresetInfo& preset : controller_.offeredPresets())
@@ -166,7 +184,7 @@ void CsvImportWindow::refresh() {
     unmapped_->setText(
         unmapped.isEmpty() ? QString() : tr("Columns not imported: %1").arg(unmapped.join(", ")));
     skipped_->setPlainText(qt(controller_.skippedRowsText()));
-    import_->setEnabled(controller_.importEnabled());
+    import_->setEnabled(!importing_ && controller_.importEnabled());
 }
 
 void CsvImportWindow::addToken() {
@@ -192,23 +210,70 @@ void CsvImportWindow::chooseFile(const std::filesystem::path& file) {
 }
 
 void CsvImportWindow::importFile() {
+    if (importing_)
+        return;
     result_->setText(qt(csv::kImportingCSVData));
-    auto outcome = controller_.importCSV();
-    if (!outcome.ok()) {
-        result_->setText(qt(outcome.error().description + " " + outcome.error().failureReason));
-    } else {
-        const csv::CsvImportCounts& c = outcome->counts;
-        result_->setText(
-            qt(std::string(csv::kCSVDataImported)) + "\n" +
-            tr("%1 tasks created\n%2 timings imported")
-                .arg(c.numberOfTasksCreated)
-                .arg(c.numberOfTimingsImported) +
-            (c.numberOfRowsSkippedAsDuplicates > 0
-                 ? "\n" +
-                       tr("%1 rows skipped: imported before").arg(c.numberOfRowsSkippedAsDuplicates)
-                 : QString()));
+    if (!runner_) {
+        showOutcome(controller_.importCSV());
+        refresh();
+        return;
+    }
+    const std::optional<csv::ZRGenericCSVImportController::ImportJob> job =
+        controller_.takeImportJob();
+    if (!job) {
+        result_->setText(qt(csv::kCSVDoesNotMatch));
+        refresh();
+        return;
+    }
+    QPointer<CsvImportWindow> self(this);
+    const bool started = runner_->run(
+        job->file, job->mapping, job->goodRows,
+        [self](std::int64_t done, std::int64_t total) {
+            if (self) {
+                self->progress_->setMaximum(
+                    static_cast<int>(std::min<std::int64_t>(total, INT_MAX)));
+                self->progress_->setValue(static_cast<int>(std::min<std::int64_t>(done, INT_MAX)));
+            }
+        },
+        [self](Result<csv::CsvImporter::Outcome> outcome) {
+            if (!self)
+                return;
+            self->importing_ = false;
+            self->progress_->hide();
+            self->showOutcome(outcome);
+            self->refresh();
+            if (outcome.ok())
+                emit self->imported();
+        });
+    if (!started) {
+        result_->setText(tr("Another import is still running."));
+        refresh();
+        return;
+    }
+    // The runner may have answered at once (a store that cannot be opened).
+    if (runner_->busy()) {
+        importing_ = true;
+        progress_->setRange(0, static_cast<int>(std::min<std::int64_t>(job->goodRows, INT_MAX)));
+        progress_->setValue(0);
+        progress_->show();
     }
     refresh();
+}
+
+void CsvImportWindow::showOutcome(const Result<csv::CsvImporter::Outcome>& outcome) {
+    if (!outcome.ok()) {
+        result_->setText(qt(outcome.error().description + " " + outcome.error().failureReason));
+        return;
+    }
+    const csv::CsvImportCounts& c = outcome->counts;
+    result_->setText(
+        qt(std::string(csv::kCSVDataImported)) + "\n" +
+        tr("%1 tasks created\n%2 timings imported")
+            .arg(c.numberOfTasksCreated)
+            .arg(c.numberOfTimingsImported) +
+        (c.numberOfRowsSkippedAsDuplicates > 0
+             ? "\n" + tr("%1 rows skipped: imported before").arg(c.numberOfRowsSkippedAsDuplicates)
+             : QString()));
 }
 
 }  // namespace ravelong

@@ -33,7 +33,12 @@ HotKeysPane::HotKeysPane(UserDefaults& defaults, AlertSound* sound, Options opti
         text->setWordWrap(true);
         layout->addWidget(text);
         auto* commands = new QLabel(
-            QStringLiteral("ravelong-cli toggle TASK\nravelong-cli start TASK\nravelong-cli stop"),
+            QStringLiteral("ravelong-cli hot-key toggle-timer\n"
+                           "ravelong-cli hot-key add-note\n"
+                           "ravelong-cli hot-key toggle-panel\n"
+                           "ravelong-cli hot-key toggle-timer-and-add-note\n"
+                           "ravelong-cli hot-key show-recent-tasks\n"
+                           "ravelong-cli toggle TASK\nravelong-cli start TASK\nravelong-cli stop"),
             this);
         commands->setObjectName(QStringLiteral("ShortcutCommands"));
         commands->setTextInteractionFlags(Qt::TextSelectableByMouse);

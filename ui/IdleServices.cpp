@@ -94,4 +94,8 @@ IdlePanelWindow* IdleServices::idleWindow() const {
     return idle_;
 }
 
+bool IdleServices::performHotKey(std::string_view identifier) {
+    return hotKeyActions_ && hotKeyActions_->perform(identifier);
+}
+
 }  // namespace ravelong

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 #include "ui/PanelAnchor.h"
 
@@ -56,6 +57,9 @@ public:
     IdleTimeSource* idleTimeSource();
     SleepWakeHandler* sleepWakeHandler() const { return sleep_.get(); }
     GlobalHotKeyService* hotKeyService() const { return hotKeyService_.get(); }
+    // Runs a hot key's action by its identifier ("ToggleTimer", ...), as the key would; false
+    // before start() and for an unknown identifier.
+    bool performHotKey(std::string_view identifier);
     AddNotePanelWindow* addNoteWindow() const;
     IdlePanelWindow* idleWindow() const;
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QShortcut>
@@ -128,6 +129,9 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     sideSplitter_->setStretchFactor(1, 1);
     setCentralWidget(sideSplitter_);
     makeShortcuts();
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("Import CSV…"), this, &MainWindow::importCsvRequested);
+    file->addAction(tr("Export Timings…"), this, &MainWindow::exportCsvRequested);
 
     taskList_->setChangeHandler([this] {
         taskModel_->listChanged();

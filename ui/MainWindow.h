@@ -86,6 +86,9 @@ public:
 
 signals:
     void closed();
+    // The File menu's CSV entries: the import window, the export sheet for the timed entries.
+    void importCsvRequested();
+    void exportCsvRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

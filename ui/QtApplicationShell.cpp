@@ -22,9 +22,12 @@
 #include "menubar/MenuBarTaskList.h"
 #include "menubar/SleepWakeHandler.h"
 #include "menubar/StackMenuActions.h"
+#include "menubar/TimedEntryEditor.h"
 #include "menubar/ZRStackMenu.h"
 #include "menubar/ZRStatusItemView.h"
 #include "stats/ZRDatePickerManager.h"
+#include "ui/AddTimingDialog.h"
+#include "ui/CsvWindows.h"
 #include "ui/DatabaseUpdateWindow.h"
 #include "ui/IdleServices.h"
 #include "ui/LogindShutdownWatcher.h"
@@ -47,6 +50,8 @@ QtApplicationShell::QtApplicationShell(QObject* parent)
     : QObject(parent), sound_([] { QApplication::beep(); }) {}
 
 QtApplicationShell::~QtApplicationShell() {
+    delete addTimingDialog_;
+    csvWindows_.reset();
     preferences_.reset();
     idleServices_.reset();
     menuActions_.reset();
@@ -56,6 +61,9 @@ QtApplicationShell::~QtApplicationShell() {
         panel_->setTaskList(nullptr, nullptr);
     delete panel_;
     delete mainWindow_;
+    delete addTimingDialog_;
+    timingEditor_.reset();
+    csvWindows_.reset();
     datePicker_.reset();
     delete timersRunning_;
     delete databaseUpdate_;
@@ -92,6 +100,9 @@ void QtApplicationShell::releaseTaskList() {
         panel_->setTaskList(nullptr, nullptr);
     // The main window works on the list's editor and the store: it goes with them.
     delete mainWindow_;
+    delete addTimingDialog_;
+    timingEditor_.reset();
+    csvWindows_.reset();
     datePicker_.reset();
     taskEditor_.reset();
     taskList_.reset();
@@ -110,6 +121,38 @@ void QtApplicationShell::ensureTaskList() {
     taskList_->reload();
     panel_->setTaskList(taskList_.get(), taskEditor_.get());
     panelDirty_ = false;
+}
+
+void QtApplicationShell::openAddTimingDialog(ZRCDTask* task) {
+    if (released_ || !hasContext())
+        return;
+    // One dialog at a time: a second request shows the open one with the new task.
+    delete addTimingDialog_;
+    if (!timingEditor_)
+        timingEditor_ = std::make_unique<TimedEntryEditor>(*delegate_, Clock::current());
+    // Not a child of the panel: a popup panel closes when the dialog takes the focus.
+    addTimingDialog_ = new AddTimingDialog(delegate_->managedObjectContext(), *timingEditor_,
+                                           Clock::current(), task);
+    addTimingDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(addTimingDialog_, &QDialog::accepted, this, [this] {
+        updateTray();
+        reloadPanelIfShown();
+    });
+    addTimingDialog_->show();
+    addTimingDialog_->raise();
+    addTimingDialog_->activateWindow();
+}
+
+AddTimingDialog* QtApplicationShell::addTimingDialog() const {
+    return addTimingDialog_;
+}
+
+CsvWindows* QtApplicationShell::csvWindows() {
+    if (!csvWindows_ && !released_ && hasContext()) {
+        csvWindows_ = std::make_unique<CsvWindows>(*delegate_);
+        csvWindows_->setImportedHandler([this] { refreshFromStore(); });
+    }
+    return csvWindows_.get();
 }
 
 // --- The application object ---
@@ -227,6 +270,7 @@ void QtApplicationShell::makeTrayOrWindow() {
         if (panel_ && !panel_->isVisible())
             togglePanel();
     });
+    connect(panel_, &TaskPanel::addTimingRequested, this, &QtApplicationShell::openAddTimingDialog);
     ensureTaskList();
     connect(panel_, &TaskPanel::shown, this, [] { milestone_report::milestone("panel-shown"); });
 
@@ -248,6 +292,10 @@ void QtApplicationShell::makeTrayOrWindow() {
                 [] { milestone_report::milestone("stack-menu-shown"); });
         connect(menu_.get(), &TrayMenu::preferencesChosen, this,
                 &QtApplicationShell::showPreferencesWindow);
+        connect(menu_.get(), &TrayMenu::importCsvChosen, this, [this] {
+            if (CsvWindows* windows = csvWindows())
+                windows->showImport();
+        });
         connect(menu_.get(), &TrayMenu::showTasksChosen, this, [this] {
             if (delegate_)
                 delegate_->togglePanel();
@@ -500,6 +548,10 @@ IdleServices& QtApplicationShell::idleServices() {
     return *idleServices_;
 }
 
+bool QtApplicationShell::performHotKey(const QString& identifier) {
+    return hasContext() && idleServices().performHotKey(identifier.toStdString());
+}
+
 AddNotePanel* QtApplicationShell::addNotePanel() {
     return hasContext() ? idleServices().addNotePanel() : nullptr;
 }
@@ -610,6 +662,10 @@ void QtApplicationShell::showPreferencesWindow() {
         sound_.playSound(kFunkSound);
 }
 
+PreferencesWindow* QtApplicationShell::preferencesWindow() const {
+    return preferences_ ? preferences_->window() : nullptr;
+}
+
 void QtApplicationShell::showMainWindow() {
     ensureTaskList();
     if (!mainWindow_) {
@@ -621,6 +677,14 @@ void QtApplicationShell::showMainWindow() {
         connect(mainWindow_, &MainWindow::closed, this, [this] {
             if (delegate_ && delegate_->mainWindowIsOpen())
                 delegate_->closeMainWindow();
+        });
+        connect(mainWindow_, &MainWindow::importCsvRequested, this, [this] {
+            if (CsvWindows* windows = csvWindows())
+                windows->showImport();
+        });
+        connect(mainWindow_, &MainWindow::exportCsvRequested, this, [this] {
+            if (CsvWindows* windows = csvWindows(); windows && mainWindow_)
+                windows->showExport(mainWindow_->timedEntries(), mainWindow_);
         });
     } else {
         mainWindow_->reload();

@@ -13,13 +13,16 @@ class QMessageBox;
 
 namespace ravelong {
 
+class AddTimingDialog;
 class AppDelegate;
+class CsvWindows;
 class DatabaseUpdateWindow;
 class ManagedObjectContext;
 class StackMenuActions;
 struct StackMenuEntry;
 class ZRStackMenu;
 class ZRStatusItemView;
+class ZRCDTask;
 class IdleServices;
 class LogindShutdownWatcher;
 class LogindSleepWatcher;
@@ -29,7 +32,9 @@ class MenuBarTaskEditor;
 class MenuBarTaskList;
 class RestrictedModeWindow;
 class PreferencesOpener;
+class PreferencesWindow;
 class TaskPanel;
+class TimedEntryEditor;
 class ZRAutomaticBackup;
 class TimersRunningWindow;
 class TrayItem;
@@ -59,6 +64,8 @@ public:
     void setAutomaticBackup(ZRAutomaticBackup* backup) { automaticBackup_ = backup; }
     // Opens the preferences window (once the store is open).
     void showPreferencesWindow();
+    // The preferences window while it is open, for tests.
+    PreferencesWindow* preferencesWindow() const;
 
     // The tray host is settled: makes the tray item (or, without a tray, the panel window) as
     // soon as the delegate asked for the menu-bar controllers.
@@ -100,6 +107,12 @@ public:
     TrayMenu* trayMenu() const { return menu_.get(); }
     // The tray item's behaviour; nullptr until the store is open.
     ZRStatusItemView* statusItemView();
+    // What choosing an entry of the stack menu does (`alternate`: chosen with Control held).
+    void stackMenuEntryChosen(const StackMenuEntry& entry, bool alternate);
+    // The add-timing dialog the alternate entry of a recent task opened, while it is open.
+    AddTimingDialog* addTimingDialog() const;
+    // The CSV import window and export sheet the menus open; nullptr while no store is open.
+    CsvWindows* csvWindows();
 
     // --- ApplicationShell ---
 
@@ -142,6 +155,9 @@ public:
     IdleTimeSource* idleTimeSource() override;
     // The panels, the idle source, sleep handling and hot keys (made on first use).
     IdleServices& idleServices();
+    // A hot key's action asked for from outside (the command line); false while no store is
+    // open and for an unknown identifier.
+    bool performHotKey(const QString& identifier);
     StatusItemTime* statusItemTime() override;
     TimingEditSession* timingEditSession() override { return nullptr; }
 
@@ -166,9 +182,9 @@ private:
     // Makes the tray item's behaviour, the stack menu and its actions for the delegate's current
     // context (again when the context was replaced); false without a context.
     bool ensureTrayBehaviour();
-    void stackMenuEntryChosen(const StackMenuEntry& entry, bool alternate);
     // Gives the panel its list once the store and the timer controller exist.
     void ensureTaskList();
+    void openAddTimingDialog(ZRCDTask* task);
 
     AppDelegate* delegate_ = nullptr;
     LogindShutdownWatcher* shutdownWatcher_ = nullptr;
@@ -188,6 +204,10 @@ private:
     std::unique_ptr<PreferencesOpener> preferences_;
     std::unique_ptr<MenuBarTaskList> taskList_;
     std::unique_ptr<MenuBarTaskEditor> taskEditor_;
+    // The add-timing dialog opened from the tray, and the editor it adds with.
+    std::unique_ptr<TimedEntryEditor> timingEditor_;
+    QPointer<AddTimingDialog> addTimingDialog_;
+    std::unique_ptr<CsvWindows> csvWindows_;
     // The main window's selection; made once the store is open, before the window.
     std::unique_ptr<ZRDatePickerManager> datePicker_;
     QPointer<MainWindow> mainWindow_;

@@ -160,6 +160,9 @@ int RavelongProgram::run() {
     parts.delegate->setLegacyUpgrade(parts.upgrade.get());
     connect(&parts.instance, &SingleInstance::activateRequested, parts.shell.get(),
             &QtApplicationShell::bringForward);
+    parts.instance.setHotKeyHandler([shell = parts.shell.get()](const QString& identifier) {
+        return shell->performHotKey(identifier);
+    });
 
     parts.bridge = std::make_unique<NotificationBridge>(
         NotificationCenter::defaultCenter(),

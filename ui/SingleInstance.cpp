@@ -12,16 +12,19 @@ namespace ravelong {
 
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 
+SingleInstance::SingleInstance(const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), bus_(bus) {}
+
 SingleInstance::~SingleInstance() {
     if (registered_) {
-        QDBusConnection bus = QDBusConnection::sessionBus();
+        QDBusConnection& bus = this->bus();
         bus.unregisterService(qt(ui_texts::kBusName));
         bus.unregisterObject(qt(ui_texts::kBusPath));
     }
 }
 
 SingleInstance::Role SingleInstance::claim() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection& bus = this->bus();
     if (!bus.isConnected()) {
         logWarning("SingleInstance", "no session bus; running without the single-instance check");
         return Role::primary;
@@ -48,6 +51,16 @@ SingleInstance::Role SingleInstance::claim() {
 
 void SingleInstance::Activate() {
     emit activateRequested();
+}
+
+QDBusConnection& SingleInstance::bus() {
+    if (!bus_)
+        bus_ = QDBusConnection::sessionBus();
+    return *bus_;
+}
+
+bool SingleInstance::HotKey(const QString& identifier) {
+    return hotKeyHandler_ && hotKeyHandler_(identifier);
 }
 
 }  // namespace ravelong

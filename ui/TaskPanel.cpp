@@ -167,6 +167,8 @@ void TaskPanel::setTaskList(MenuBarTaskList* list, MenuBarTaskEditor* editor) {
             emit openRequested();
         search_->clear();
         selectRow(row);
+        if (ZRCDTask* task = list_ ? list_->taskAtRow(row) : nullptr)
+            emit addTimingRequested(task);
     });
     delegate_->setShowDescriptions(
         UserDefaults::standard().boolForKey(kZRShowTaskDescriptionUnderTaskName));

@@ -20,6 +20,7 @@ class MenuBarTaskEditor;
 class MenuBarTaskList;
 class TaskListItemModel;
 class TaskRowDelegate;
+class ZRCDTask;
 
 // The task list that drops down from the tray item: a search field, the rows of a
 // MenuBarTaskList (name, colour, period total, total ever, timer control, disclosure arrows) and
@@ -82,6 +83,9 @@ signals:
     void shown();
     // A tray menu entry asked to show a task while the panel is closed.
     void openRequested();
+    // The tray menu's alternate entry for a recent task revealed its row: a timing is to be
+    // added to it by hand.
+    void addTimingRequested(ravelong::ZRCDTask* task);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -35,6 +35,30 @@ TimerPane::TimerPane(ZRPreferenceController& controller, UserDefaults& defaults,
     form->addRow(QString(), newDayNote);
     form->addRow(tr("Ask for a note:"), addNote_);
 
+    const std::vector<std::string_view>& keys = ZRPreferenceController::roundingSettingKeys();
+    const QString titles[] = {
+        tr("Show rounded durations in the timed entries"),
+        tr("Round a day's durations after compacting them"), tr("Use rounding in the pie chart"),
+        tr("Use rounding in the bar chart"), tr("Use rounding in the line chart")};
+    for (std::size_t i = 0; i < keys.size() && i < std::size(titles); ++i) {
+        auto* box = new QCheckBox(titles[i], this);
+        box->setObjectName(qt(keys[i]));
+        const bool inverted = keys[i].find("DontUseRounding") != std::string_view::npos;
+        rounding_.push_back(RoundingBox{box, std::string(keys[i]), inverted});
+        form->addRow(i == 0 ? tr("Rounding:") : QString(), box);
+        connect(box, &QCheckBox::toggled, this,
+                [this, key = std::string(keys[i]), inverted](bool on) {
+                    if (!controller_.setRoundingSetting(key, inverted ? !on : on))
+                        refuse_(tr("The rounding setting could not be changed."));
+                });
+        observers_.push_back(
+            defaults_.addObserver(std::string(keys[i]), [this](const std::string&) { refresh(); }));
+    }
+    auto* roundingNote = new QLabel(
+        tr("Each task's rounding rule is set in its edit sheet; subtasks inherit it."), this);
+    roundingNote->setWordWrap(true);
+    form->addRow(QString(), roundingNote);
+
     connect(simultaneous_, &QCheckBox::toggled, this, [this](bool checked) {
         const Status saved = controller_.toggleAllowSimultaneousTimers(checked);
         if (!saved.ok())
@@ -60,6 +84,10 @@ void TimerPane::refresh() {
     const QSignalBlocker blocker(addNote_);
     addNote_->setCurrentIndex(
         addNote >= 0 && addNote < addNote_->count() ? static_cast<int>(addNote) : 0);
+    for (const RoundingBox& rounding : rounding_) {
+        const QSignalBlocker roundingBlocker(rounding.box);
+        rounding.box->setChecked(defaults_.boolForKey(rounding.key, false) != rounding.inverted);
+    }
 }
 
 void TimerPane::showAllowSimultaneousTimers(bool allowed) {

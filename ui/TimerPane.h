@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "foundation/UserDefaults.h"
@@ -14,9 +15,11 @@ namespace ravelong {
 class ZRPreferenceController;
 
 // The Timer pane of the preferences window: several timers at once and the hour a new day
-// starts (both synced with the other devices), and when the note panel opens around starts and
-// stops. Writes through the preference controller; the synced values arrive through
-// showAllowSimultaneousTimers and showNewDay (the controller's view). Main thread.
+// starts (both synced with the other devices), when the note panel opens around starts and
+// stops, and where rounding applies (the timed entries' durations, rounding after compacting,
+// and each chart; the rules themselves belong to the tasks). Writes through the preference
+// controller; the synced values arrive through showAllowSimultaneousTimers and showNewDay (the
+// controller's view). Main thread.
 class TimerPane final : public QWidget {
     Q_OBJECT
 
@@ -44,6 +47,13 @@ private:
     QCheckBox* simultaneous_;
     QComboBox* newDay_;
     QComboBox* addNote_;
+    // One per rounding setting; `inverted` where the stored key says "don't use rounding".
+    struct RoundingBox {
+        QCheckBox* box;
+        std::string key;
+        bool inverted;
+    };
+    std::vector<RoundingBox> rounding_;
 };
 
 }  // namespace ravelong

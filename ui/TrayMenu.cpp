@@ -44,7 +44,15 @@ void TrayMenu::rebuild() {
     shown_.clear();
     actions_.clear();
     alternatesShown_ = false;
+    bool importShown = false;
     for (const StackMenuEntry& entry : entries_ ? entries_() : std::vector<StackMenuEntry>{}) {
+        // The import goes with the windows, above "Show Main Window" (or above the entries
+        // that end the menu when that is not offered).
+        if (!importShown && (entry.kind == Kind::showMainWindow || entry.kind == Kind::quit)) {
+            QAction* import = addAction(qt(menu_bar_texts::kImportCsv));
+            connect(import, &QAction::triggered, this, &TrayMenu::importCsvChosen);
+            importShown = true;
+        }
         if (entry.kind == Kind::quit) {
             // Hosts whose left click does not reach us leave no other way to the task list.
             QAction* show = addAction(qt(menu_bar_texts::kShowTasks));

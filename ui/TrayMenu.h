@@ -37,6 +37,7 @@ signals:
     void entryChosen(const ravelong::StackMenuEntry& entry, bool alternate);
     void showTasksChosen();
     void preferencesChosen();
+    void importCsvChosen();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

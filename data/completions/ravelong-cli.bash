@@ -18,6 +18,9 @@ _ravelong_cli() {
                 COMPREPLY=("${COMPREPLY[@]// /\\ }")
             fi
             ;;
+        hot-key)
+            COMPREPLY=($(compgen -W "toggle-timer add-note toggle-panel toggle-timer-and-add-note show-recent-tasks" -- "$cur"))
+            ;;
         tasks)
             COMPREPLY=($(compgen -W "--archived --help" -- "$cur"))
             ;;

@@ -49,53 +49,69 @@ Result<CsvImporter::Outcome> CsvImporter::importFile(const std::filesystem::path
                                                      const std::function<void()>& progress) {
     if (const std::string_view status = checkSelectedTokens(mapping); !status.empty())
         return importError(std::string(status));
+    auto main = stack_.managedObjectContext();
+    if (!main.ok())
+        return main.error();
+    std::unique_ptr<ManagedObjectContext> copy = stack_.newPrivateContext();
+    if (!copy)
+        return importError("The data could not be prepared for the import.");
+    auto outcome = importInto(file, mapping, *copy, clock_.now(), progress);
+    if (outcome.ok()) {
+        if (Status committed = commit(*copy); !committed.ok())
+            outcome = committed.error();
+    }
+    stack_.discardContext(std::move(copy));
+    return outcome;
+}
+
+Result<CsvImporter::Outcome> CsvImporter::importInto(const std::filesystem::path& file,
+                                                     const CsvImportMapping& mapping,
+                                                     ManagedObjectContext& copy, Instant now,
+                                                     const std::function<void()>& progress) const {
+    if (const std::string_view status = checkSelectedTokens(mapping); !status.empty())
+        return importError(std::string(status));
     // One mapping of the file serves both passes, so they read the same bytes.
     auto mapped = CsvMappedFile::open(file);
     if (!mapped.ok())
         return mapped.error();
     Outcome outcome;
-    ZRGenericCSVValidatorDelegate validator(mapping, calendar_, clock_.now());
+    ZRGenericCSVValidatorDelegate validator(mapping, calendar_, now);
     outcome.validation = validator.validateBytes(mapped->bytes());
     if (!outcome.validation.validates)
         return importError(std::string(kCSVDoesNotMatch),
                            describeValidationFailure(outcome.validation));
 
+    ZRGenericCSVParserDelegate importer(mapping, calendar_, copy, now);
+    auto counts = importer.importBytes(mapped->bytes(), progress);
+    if (!counts.ok())
+        return counts.error();
+    outcome.counts = counts.value();
+    store_repairs::fixTimingSetsAndTimings_inContext(copy);
+    task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(copy);
+    task_chain::fixTaskChain_inContext(copy);
+    copy.processPendingChanges();
+    return outcome;
+}
+
+Status CsvImporter::commit(ManagedObjectContext& copy) {
     auto main = stack_.managedObjectContext();
     if (!main.ok())
         return main.error();
-    std::unique_ptr<ManagedObjectContext> child = stack_.newPrivateContext();
-    if (!child)
-        return importError("The data could not be prepared for the import.");
-    ZRGenericCSVParserDelegate importer(mapping, calendar_, *child, clock_.now());
-    auto counts = importer.importBytes(mapped->bytes(), progress);
-    if (!counts.ok()) {
-        stack_.discardContext(std::move(child));
-        return counts.error();
-    }
-    outcome.counts = counts.value();
-    store_repairs::fixTimingSetsAndTimings_inContext(*child);
-    task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(*child);
-    task_chain::fixTaskChain_inContext(*child);
-    child->processPendingChanges();
-
     ManagedObjectContext& context = *main.value();
     {
         NamedUndoGroup group(context, kCSVDataImportUndoName);
-        Status pushed = child->save();
-        if (!pushed.ok()) {
-            stack_.discardContext(std::move(child));
-            return pushed.error();
-        }
+        Status pushed = copy.save();
+        if (!pushed.ok())
+            return pushed;
         group.close();
     }
-    stack_.discardContext(std::move(child));
     Status saved = context.save();
     if (!saved.ok()) {
         if (ZRUndoManager* undo = context.undoManager(); undo && undo->canUndo())
             undo->undo();
-        return saved.error();
+        return saved;
     }
-    return outcome;
+    return Status{};
 }
 
 }  // namespace ravelong::csv

@@ -11,8 +11,9 @@
 #include "foundation/Error.h"
 
 namespace ravelong {
+class ManagedObjectContext;
 class StoreStack;
-}
+}  // namespace ravelong
 
 namespace ravelong::csv {
 
@@ -23,7 +24,10 @@ namespace ravelong::csv {
 // tasks and timings are made there, the repairs of day aggregates, parent timings and the task
 // chain run there, and only then are the changes pushed into the main context as one undo step
 // "CSV Data Import" and the main context is saved. Any failure before the push changes nothing;
-// a failed save of the main context undoes the step. Main thread.
+// a failed save of the main context undoes the step. Main thread, except importInto.
+//
+// importFile is importInto and commit in one call; a window that must stay responsive runs
+// importInto on a worker thread (see CsvImportRunner) and commit back on the main thread.
 class CsvImporter {
 public:
     CsvImporter(StoreStack& stack, const Clock& clock, ZRCalendar calendar);
@@ -40,6 +44,20 @@ public:
     // store that cannot take the changes.
     Result<Outcome> importFile(const std::filesystem::path& file, const CsvImportMapping& mapping,
                                const std::function<void()>& progress = {});
+
+    // The first part of an import, for any thread: validates the file again and makes its tasks
+    // and timings in `copy` (a private context of the stack, used by this thread alone), with the
+    // repairs. Nothing reaches the main context. `now` is the instant the import started (the
+    // clock is read on the main thread); `progress` runs on this thread once per imported row.
+    Result<Outcome> importInto(const std::filesystem::path& file, const CsvImportMapping& mapping,
+                               ManagedObjectContext& copy, Instant now,
+                               const std::function<void()>& progress = {}) const;
+    // The second part, on the main thread: pushes `copy` into the main context as one undo step
+    // "CSV Data Import" and saves; on a failed save the step is undone. All or nothing.
+    Status commit(ManagedObjectContext& copy);
+
+    StoreStack& stack() const { return stack_; }
+    const Clock& clock() const { return clock_; }
 
 private:
     StoreStack& stack_;

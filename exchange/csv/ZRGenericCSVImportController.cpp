@@ -169,11 +169,19 @@ std::string ZRGenericCSVImportController::skippedRowsText() const {
 }
 
 Result<CsvImporter::Outcome> ZRGenericCSVImportController::importCSV() {
-    if (!importEnabled() || !file_)
+    const std::optional<ImportJob> job = takeImportJob();
+    if (!job)
         return Error{kCsvErrorDomain, 0, std::string(kCSVDoesNotMatch), {}};
-    auto outcome = importer_.importFile(*file_, mapping());
+    return importer_.importFile(job->file, job->mapping);
+}
+
+std::optional<ZRGenericCSVImportController::ImportJob>
+ZRGenericCSVImportController::takeImportJob() {
+    if (!importEnabled() || !file_)
+        return std::nullopt;
+    ImportJob job{*file_, mapping(), static_cast<std::int64_t>(validation_->numberOfGoodRows)};
     reset();
-    return outcome;
+    return job;
 }
 
 void ZRGenericCSVImportController::reset() {

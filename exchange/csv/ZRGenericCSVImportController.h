@@ -53,6 +53,14 @@ public:
     const std::optional<CsvValidation>& validation() const { return validation_; }
 
     Result<CsvImporter::Outcome> importCSV();
+    // The validated file with its mapping, for an import run elsewhere (CsvImportRunner); the
+    // pane forgets the file as importCSV does. Empty while the import is not enabled.
+    struct ImportJob {
+        std::filesystem::path file;
+        CsvImportMapping mapping;
+        std::int64_t goodRows = 0;
+    };
+    std::optional<ImportJob> takeImportJob();
     // Forgets the file (also when the pane closes).
     void reset();
 

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
 #include "core/calendar/TimeZones.h"
 #include "core/model/ZRCDOrigin.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "exchange/csv/CsvCellReader.h"
+#include "exchange/csv/CsvImportRunner.h"
 #include "exchange/csv/CsvImporter.h"
 #include "exchange/csv/CsvTexts.h"
+#include "foundation/VirtualMainLoop.h"
 #include "store/ZRUndoManager.h"
 #include "tests/exchange/CsvStoreEnvironment.h"
 
@@ -235,6 +243,94 @@ TEST(CsvImport, IsOneUndoStepAndChangesNothingWhenTheFileFails) {
     ASSERT_TRUE(undo->canUndo());
     EXPECT_EQ(undo->undoActionName(), kCSVDataImportUndoName);
     undo->undo();
+    EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
+    EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context), 0u);
+}
+
+// `count` rows on distinct days and hours of 2024, so that none repeats another.
+std::string distinctRows(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "Writing,2024-%02d-%02d,%02d:00,%02d:30\n",
+                      1 + i / 28 % 12, 1 + i % 28, 8 + i / 336 % 10, 8 + i / 336 % 10);
+        text += line;
+    }
+    return text;
+}
+
+TEST(CsvImportRunner, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
+    CsvStoreEnvironment env;
+    ManagedObjectContext& context = env.context();
+    VirtualMainLoop loop(env.clock());
+    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
+    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+    CsvImportRunner runner(importer, loop);
+
+    std::vector<std::int64_t> progress;
+    std::size_t timingsSeenDuringProgress = 0;
+    std::optional<Result<CsvImporter::Outcome>> result;
+    const auto file = env.writeFile("big.csv", distinctRows(600));
+    ASSERT_TRUE(runner.run(
+        file, m, 600,
+        [&](std::int64_t done, std::int64_t total) {
+            EXPECT_EQ(total, 600);
+            progress.push_back(done);
+            timingsSeenDuringProgress += importedTimings(context);
+        },
+        [&](Result<CsvImporter::Outcome> outcome) { result = std::move(outcome); }));
+    EXPECT_TRUE(runner.busy());
+    EXPECT_FALSE(runner.run(file, m, 600, {}, {})) << "one import at a time";
+    for (int i = 0; i < 20000 && !result; ++i) {
+        loop.runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(result.has_value()) << "the import did not finish";
+    ASSERT_TRUE(result->ok()) << result->error().description << result->error().failureReason;
+    EXPECT_FALSE(runner.busy());
+    EXPECT_EQ((*result)->counts.numberOfTimingsImported, 600u);
+    EXPECT_EQ(importedTimings(context), 600u);
+    EXPECT_EQ(timingsSeenDuringProgress, 0u) << "the store changed before the import was done";
+    ASSERT_GE(progress.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_LE(progress.back(), 600);
+    EXPECT_GE(progress.back(), 590);
+
+    // Saved, and one undo step.
+    ZRUndoManager* undo = context.undoManager();
+    ASSERT_NE(undo, nullptr);
+    EXPECT_EQ(undo->undoActionName(), kCSVDataImportUndoName);
+    undo->undo();
+    EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
+
+    // A file that fails validation reports it and changes nothing.
+    result.reset();
+    ASSERT_TRUE(runner.run(env.writeFile("bad.csv", rows(2, 5)), m, 2, {},
+                           [&](Result<CsvImporter::Outcome> outcome) { result = outcome; }));
+    for (int i = 0; i < 20000 && !result; ++i) {
+        loop.runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(result.has_value());
+    ASSERT_FALSE(result->ok());
+    EXPECT_EQ(result->error().description, kCSVDoesNotMatch);
+    EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
+}
+
+TEST(CsvImportRunner, ARunnerGoneBeforeTheWorkerFinishedChangesNothing) {
+    CsvStoreEnvironment env;
+    ManagedObjectContext& context = env.context();
+    VirtualMainLoop loop(env.clock());
+    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
+    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+    bool finished = false;
+    {
+        CsvImportRunner runner(importer, loop);
+        ASSERT_TRUE(runner.run(env.writeFile("in.csv", distinctRows(200)), m, 200, {},
+                               [&](Result<CsvImporter::Outcome>) { finished = true; }));
+    }  // waits for the worker; its result is dropped
+    loop.runPending();
+    EXPECT_FALSE(finished);
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
     EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context), 0u);
 }

@@ -4,14 +4,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "core/model/ZRCDTiming.h"
 #include "exchange/CsvStoreEnvironment.h"
+#include "exchange/csv/CsvImportRunner.h"
 #include "exchange/csv/CsvTexts.h"
 #include "exchange/csv/ZRGenericCSVImportController.h"
 #include "ui/CsvImportWindow.h"
+#include "ui/QtMainLoop.h"
 #include "ui/QtText.h"
+#include "ui/UiTestSupport.h"
 
 namespace ravelong {
 namespace {
@@ -47,6 +51,13 @@ TEST(CsvImportWindow, GuidesTheUserFromTokensToAnImport) {
     EXPECT_EQ(window.fileLabel()->text().toStdString(), "in.csv selected");
     EXPECT_EQ(window.skippedRows()->toPlainText().toStdString(),
               "Line 5: Writing      2024-05-32   09:00   10:30   ");
+    // Closed and opened again, the window has forgotten the file.
+    window.reject();
+    EXPECT_EQ(window.fileLabel()->text().toStdString(), csv::kNoFileSelected);
+    EXPECT_FALSE(window.importButton()->isEnabled());
+    EXPECT_TRUE(window.skippedRows()->toPlainText().isEmpty());
+    window.chooseFile(env.folder() / "in.csv");
+    EXPECT_EQ(window.fileLabel()->text().toStdString(), "in.csv selected");
     ASSERT_TRUE(window.importButton()->isEnabled());
     window.importButton()->click();
     EXPECT_TRUE(window.resultLabel()->text().startsWith(qt(csv::kCSVDataImported)))
@@ -54,6 +65,47 @@ TEST(CsvImportWindow, GuidesTheUserFromTokensToAnImport) {
     EXPECT_TRUE(window.resultLabel()->text().contains("4 timings imported"));
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(env.context()), 4u);
     EXPECT_FALSE(window.importButton()->isEnabled());
+}
+
+TEST(CsvImportWindow, ImportsInTheBackgroundWithProgressAndStaysResponsive) {
+    CsvStoreEnvironment env;
+    QtMainLoop loop;
+    ScopedMainLoop scopedLoop(loop);
+    UserDefaults defaults(env.folder() / "pane.json");
+    csv::CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+    csv::ZRGenericCSVImportController controller(defaults, importer, ZRCalendar::zrCalendar());
+    csv::CsvImportRunner runner(importer, loop);
+    controller.setSelectedTokens({"Task (top level)", "Date", "Start Time", "End Time"});
+    controller.dateFormatSelected("y-M-d");
+    controller.timeFormatSelected("HH:mm");
+    CsvImportWindow window(controller, &runner);
+    int imported = 0;
+    QObject::connect(&window, &CsvImportWindow::imported, [&] { ++imported; });
+
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "Task " + std::to_string(i % 40) + ",2024-0" + std::to_string(1 + i % 9) + "-" +
+                std::to_string(10 + i % 19) + ",09:00,10:00\n";
+    window.chooseFile(env.writeFile("many.csv", text));
+    ASSERT_TRUE(window.importButton()->isEnabled()) << window.fileLabel()->text().toStdString();
+    window.importButton()->click();
+    if (window.importing()) {  // a fast machine may have finished before the click returned
+        EXPECT_TRUE(window.progressBar()->isVisibleTo(&window));
+        EXPECT_EQ(window.progressBar()->maximum(), 3000);
+        EXPECT_FALSE(window.importButton()->isEnabled());
+        EXPECT_FALSE(window.fileButton()->isEnabled());
+        EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(env.context()), 0u);
+    }
+    ASSERT_TRUE(ui_testing::runUntil([&] { return !window.importing(); }, 60000));
+    EXPECT_EQ(imported, 1);
+    EXPECT_FALSE(window.progressBar()->isVisibleTo(&window));
+    EXPECT_TRUE(window.resultLabel()->text().startsWith(qt(csv::kCSVDataImported)))
+        << window.resultLabel()->text().toStdString();
+    const std::size_t timings = ZRCDTiming::numberOfTimings_inContext(env.context());
+    EXPECT_GT(timings, 0u);
+    EXPECT_TRUE(window.resultLabel()->text().contains(QString("%1 timings imported").arg(timings)))
+        << window.resultLabel()->text().toStdString();
+    EXPECT_FALSE(window.importButton()->isEnabled()) << "the file was forgotten";
 }
 
 }  // namespace

@@ -136,6 +136,42 @@ TEST_F(PreferencesWindowTest, EachPaneShowsTheStoredValues) {
     EXPECT_FALSE(control<QComboBox>("SyncService")->isEnabled());
 }
 
+TEST_F(PreferencesWindowTest, TheTimerPaneEditsWhereRoundingApplies) {
+    defaults.setBool(kZRTimingsShowRoundedDurations, true);
+    defaults.setBool("ZRBarChartDontUseRounding", true);
+    // Shown as stored: the charts' boxes say whether rounding is used.
+    const std::pair<std::string_view, bool> shown[] = {
+        {"ZRTimingsShowRoundedDurations", true},
+        {"ZRTimingsRoundDurationsAfterCompact", false},
+        {"ZRPieChartDontUseRounding", true},
+        {"ZRBarChartDontUseRounding", false},
+        {"ZRLineChartDontUseRounding", true}};
+    for (const auto& [name, checked] : shown) {
+        ASSERT_TRUE(control<QCheckBox>(name)) << name;
+        EXPECT_EQ(control<QCheckBox>(name)->isChecked(), checked) << name;
+    }
+    // Each box stores its own key, inverted for the charts.
+    const std::pair<std::string_view, bool> stored[] = {
+        {"ZRTimingsShowRoundedDurations", true},
+        {"ZRTimingsRoundDurationsAfterCompact", true},
+        {"ZRPieChartDontUseRounding", false},
+        {"ZRBarChartDontUseRounding", false},
+        {"ZRLineChartDontUseRounding", false}};
+    for (const auto& [name, storedWhenChecked] : stored) {
+        QCheckBox* box = control<QCheckBox>(name);
+        box->setChecked(false);
+        box->setChecked(true);
+        EXPECT_EQ(defaults.boolForKey(name, !storedWhenChecked), storedWhenChecked) << name;
+        box->setChecked(false);
+        EXPECT_EQ(defaults.boolForKey(name, storedWhenChecked), !storedWhenChecked) << name;
+    }
+    // A change made elsewhere (the chart's own switch) shows at once.
+    defaults.setBool("ZRPieChartDontUseRounding", true);
+    EXPECT_FALSE(control<QCheckBox>("ZRPieChartDontUseRounding")->isChecked());
+    EXPECT_FALSE(controller.setRoundingSetting("ZRStatusIconDuration", true))
+        << "only rounding keys";
+}
+
 TEST_F(PreferencesWindowTest, ControlsStoreTheirSettings) {
     struct ComboCase {
         std::string_view combo;
@@ -271,7 +307,11 @@ TEST_F(PreferencesWindowTest, WithoutShortcutRegistrationTheCommandsAreOffered) 
     EXPECT_EQ(window().hotKeysPane()->recorder(kZRToggleTimerHotKey), nullptr);
     EXPECT_TRUE(window().hotKeysPane()->findChildren<ShortcutRecorder*>().isEmpty());
     ASSERT_TRUE(control<QLabel>("NoGlobalShortcuts"));
-    EXPECT_TRUE(control<QLabel>("ShortcutCommands")->text().contains("ravelong-cli toggle"));
+    const QString commands = control<QLabel>("ShortcutCommands")->text();
+    EXPECT_TRUE(commands.contains("ravelong-cli toggle"));
+    for (const char* action : {"toggle-timer", "add-note", "toggle-panel",
+                               "toggle-timer-and-add-note", "show-recent-tasks"})
+        EXPECT_TRUE(commands.contains(QStringLiteral("ravelong-cli hot-key ") + action)) << action;
 }
 
 TEST_F(PreferencesWindowTest, GeneralPaneScreenshot) {

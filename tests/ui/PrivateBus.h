@@ -28,6 +28,7 @@ public:
     PrivateBus& operator=(const PrivateBus&) = delete;
 
     bool isUp() const { return !address_.isEmpty(); }
+    QString address() const { return address_; }
     QDBusConnection connect(const QString& name) {
         names_ << name;
         return QDBusConnection::connectToBus(address_, name);

@@ -1,5 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "app/AppDelegate.h"
@@ -7,12 +15,22 @@
 #include "core/model/ZRCDTiming.h"
 #include "core/services/DeviceIdentity.h"
 #include "foundation/AlertPresenter.h"
+#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/Version.h"
+#include "menubar/MenuBarTaskList.h"
+#include "menubar/StackMenuEntry.h"
+#include "menubar/ZRStatusItemView.h"
 #include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
+#include "ui/AddTimingDialog.h"
+#include "ui/CsvExportSheet.h"
+#include "ui/CsvImportWindow.h"
+#include "ui/CsvWindows.h"
+#include "ui/MainWindow.h"
+#include "ui/PreferencesWindow.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
 #include "ui/TaskPanel.h"
@@ -119,6 +137,140 @@ TEST_F(QtApplicationShellTest, AClickOnARowWhoseTaskIsGoneChangesNothing) {
     ASSERT_TRUE(delegate.saveContext(context()));
     shell.taskClicked(uuid);
     EXPECT_TRUE(runningTaskNames().empty());
+}
+
+TEST_F(QtApplicationShellTest, TheAlternateOfARecentTaskRevealsItAndAddsATimingByHand) {
+    launch();
+    ZRCDTask* report = addTask("Write report");
+    addTask("Read mail");
+    StackMenuEntry entry;
+    entry.kind = StackMenuEntry::Kind::recentTask;
+    entry.uuid = report->uuid().value_or("");
+
+    // Chosen without Control: the task's timer starts, no dialog.
+    shell.stackMenuEntryChosen(entry, false);
+    EXPECT_EQ(runningTaskNames(), std::vector<std::string>{"Write report"});
+    EXPECT_EQ(shell.addTimingDialog(), nullptr);
+    ASSERT_TRUE(shell.clickTaskNamed("Write report"));  // stopped again
+    const std::size_t timingsBefore = report->timings().size();
+
+    // With a search that hides the task, the alternate clears it, selects the row and opens
+    // the dialog for the task.
+    shell.panel()->searchField()->setText(QStringLiteral("mail"));
+    emit shell.panel()->searchField()->textEdited(QStringLiteral("mail"));  // as typing does
+    ASSERT_TRUE(runUntil([&] { return shell.taskList()->searchTerm() == "mail"; }));
+    shell.stackMenuEntryChosen(entry, true);
+    ASSERT_TRUE(runUntil([&] { return shell.addTimingDialog() != nullptr; }));
+    AddTimingDialog* dialog = shell.addTimingDialog();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->taskBox()->currentText().endsWith(QStringLiteral("Write report")))
+        << dialog->taskBox()->currentText().toStdString();
+    EXPECT_TRUE(shell.panel()->searchField()->text().isEmpty());
+    const int row = shell.panel()->rowNamed(QStringLiteral("Write report"));
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(shell.taskList()->selectedRows(), std::vector<int>{row});
+
+    // Adding closes the dialog and the store holds the timing on that task.
+    dialog->durationEdit()->setText(QStringLiteral("0:45"));
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    ASSERT_TRUE(runUntil([&] { return shell.addTimingDialog() == nullptr; }));
+    ASSERT_EQ(report->timings().size(), timingsBefore + 1);
+    bool found = false;
+    for (ZRCDTiming* timing : report->timings())
+        if (timing->duration() == 45 * 60.0)
+            found = true;
+    EXPECT_TRUE(found) << "no 45 minute timing on the task";
+
+    // A task that went away before its entry was chosen opens nothing.
+    ZRCDTask* mail = addTask("Old notes");
+    StackMenuEntry gone = entry;
+    gone.uuid = mail->uuid().value_or("");
+    context().deleteObject(mail);
+    ASSERT_TRUE(delegate.saveContext(context()));
+    shell.stackMenuEntryChosen(gone, true);
+    ui_testing::runFor(300);
+    EXPECT_EQ(shell.addTimingDialog(), nullptr);
+}
+
+// The action titled `title` in one of the window's menus, or nullptr.
+QAction* menuAction(QMainWindow& window, const QString& title) {
+    for (QAction* top : window.menuBar()->actions())
+        if (QMenu* menu = top->menu())
+            for (QAction* action : menu->actions())
+                if (action->text() == title)
+                    return action;
+    return nullptr;
+}
+
+TEST_F(QtApplicationShellTest, TheMainWindowsFileMenuOpensTheCsvWindows) {
+    launch();
+    ZRCDTask* task = addTask("Write report");
+    const Instant now = Clock::current().now();
+    ASSERT_NE(ZRCDTiming::createCoreDataTimingWithStartDate(
+                  now - 3600, now - 1800, task, std::nullopt, 0, std::nullopt, context()),
+              nullptr);
+    ZRCDTiming::createRunningTimingNowForTask_andOrigin(task, 0, context());
+    ASSERT_TRUE(delegate.saveContext(context()));
+    shell.showMainWindow();
+    MainWindow* window = shell.mainWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(shell.csvWindows(), nullptr);
+
+    QAction* import = menuAction(*window, QStringLiteral("Import CSV…"));
+    ASSERT_NE(import, nullptr);
+    import->trigger();
+    ASSERT_NE(shell.csvWindows()->importWindow(), nullptr);
+    EXPECT_TRUE(shell.csvWindows()->importWindow()->isVisible());
+    import->trigger();  // the same window again
+    EXPECT_EQ(shell.csvWindows()->importWindow()->findChildren<QProgressBar*>().size(), 1);
+
+    QAction* exportTimings = menuAction(*window, QStringLiteral("Export Timings…"));
+    ASSERT_NE(exportTimings, nullptr);
+    exportTimings->trigger();
+    CsvExportSheet* sheet = shell.csvWindows()->exportSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    // The list's entries without the running timing.
+    EXPECT_EQ(CsvWindows::exportEntries(window->timedEntries()).size(), 1u);
+    EXPECT_TRUE(sheet->preview()->toPlainText().contains(QStringLiteral("Write report")))
+        << sheet->preview()->toPlainText().toStdString();
+}
+
+TEST_F(QtApplicationShellTest, TrayItemSettingsChangedInThePreferencesReachTheItem) {
+    launch();
+    addTask("Write report");
+    ASSERT_TRUE(shell.clickTaskNamed("Write report"));
+    shell.showPreferencesWindow();
+    PreferencesWindow* window = shell.preferencesWindow();
+    ASSERT_NE(window, nullptr);
+    ZRStatusItemView* item = shell.statusItemView();
+    ASSERT_NE(item, nullptr);
+    auto choose = [&](const char* name, int index) {
+        auto* box = window->findChild<QComboBox*>(QString::fromLatin1(name));
+        ASSERT_NE(box, nullptr) << name;
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    };
+    auto label = [&] { return item->display().labelText(); };
+
+    choose("ZRStatusIconDuration", 0);  // nothing
+    EXPECT_TRUE(item->display().timeText.empty()) << label();
+    choose("ZRStatusIconDuration", 2);  // the task today
+    EXPECT_FALSE(item->display().timeText.empty());
+    EXPECT_NE(label().find(item->display().timeText), std::string::npos) << label();
+
+    choose("ZRStatusIconShowSecondsDuration", 0);  // never
+    EXPECT_TRUE(item->display().secondsText.empty());
+    choose("ZRStatusIconShowSecondsDuration", 1);  // for a minute: the timer has just started
+    EXPECT_FALSE(item->display().secondsText.empty()) << label();
+
+    auto* name = window->findChild<QCheckBox*>(QStringLiteral("ZRShowTaskNameInStatusIcon"));
+    ASSERT_NE(name, nullptr);
+    name->setChecked(true);
+    EXPECT_NE(label().find("Write report"), std::string::npos) << label();
+    name->setChecked(false);
+    EXPECT_EQ(label().find("Write report"), std::string::npos) << label();
+    EXPECT_EQ(item->display().currentTaskName, "Write report") << "the tool tip still names it";
 }
 
 TEST_F(QtApplicationShellTest, QuittingWithATimerRunningAsksAndKeepingItQuits) {

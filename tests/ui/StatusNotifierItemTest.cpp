@@ -252,9 +252,25 @@ TEST_F(StatusNotifierItemOnBus, TrayItemShowsTheDisplayAndPopsUpItsMenu) {
     EXPECT_EQ(tip.title, "Design");
     EXPECT_EQ(tip.text, "Today: 1h 5m\n3 timers running");
 
+    EXPECT_EQ(property(panel, service, QStringLiteral("Title")).toString(), "Ravelong");
+    // Every usual size; the badge is drawn into the icon.
+    auto icons = [&] {
+        SniPixmapList list;
+        property(panel, service, QStringLiteral("IconPixmap")).value<QDBusArgument>() >> list;
+        return list;
+    };
+    const SniPixmapList badged = icons();
+    ASSERT_EQ(badged.size(), 5);
+    EXPECT_EQ(badged[0].width, 16);
+    EXPECT_EQ(badged[4].width, 48);
+
     // Names hidden in the label: the tool tip still names the task.
     display.taskName.clear();
+    display.badgeText.clear();
     tray.setDisplay(display);
+    const SniPixmapList plain = icons();
+    ASSERT_EQ(plain.size(), 5);
+    EXPECT_NE(plain[4].bytes, badged[4].bytes) << "the badge went away";
     EXPECT_EQ(property(panel, service, QStringLiteral("XAyatanaLabel")).toString(), "1h 5m");
     property(panel, service, QStringLiteral("ToolTip")).value<QDBusArgument>() >> tip;
     EXPECT_EQ(tip.title, "Design");

@@ -47,6 +47,45 @@ struct Chosen {
     std::vector<bool> alternates;
 };
 
+TEST(TrayMenu, TheFixedEntriesSayWhatWasChosen) {
+    struct Case {
+        bool withMainWindow;
+        std::vector<QString> lastTitles;
+    };
+    const Case cases[] = {
+        {true, {"Import CSV…", "Show Main Window", "Show Tasks", "Preferences…", "Quit Ravelong"}},
+        {false, {"Import CSV…", "Show Tasks", "Preferences…", "Quit Ravelong"}},
+    };
+    for (const Case& c : cases) {
+        TrayMenu menu(
+            [&] {
+                std::vector<StackMenuEntry> entries = sampleMenu();
+                if (c.withMainWindow)
+                    entries.insert(entries.end() - 1,
+                                   entry(Kind::showMainWindow, "Show Main Window"));
+                return entries;
+            },
+            {});
+        menu.rebuild();
+        std::vector<std::string> said;
+        QObject::connect(&menu, &TrayMenu::showTasksChosen, [&] { said.push_back("tasks"); });
+        QObject::connect(&menu, &TrayMenu::preferencesChosen,
+                         [&] { said.push_back("preferences"); });
+        QObject::connect(&menu, &TrayMenu::importCsvChosen, [&] { said.push_back("import"); });
+        const QList<QAction*> actions = menu.actions();
+        ASSERT_GE(actions.size(), static_cast<qsizetype>(c.lastTitles.size()));
+        const qsizetype first = actions.size() - static_cast<qsizetype>(c.lastTitles.size());
+        std::vector<QString> titles;
+        for (qsizetype i = first; i < actions.size(); ++i)
+            titles.push_back(actions[i]->text());
+        EXPECT_EQ(titles, c.lastTitles) << c.withMainWindow;
+        for (qsizetype i = first; i < actions.size(); ++i)
+            if (actions[i]->text() != "Show Main Window" && actions[i]->text() != "Quit Ravelong")
+                actions[i]->trigger();
+        EXPECT_EQ(said, (std::vector<std::string>{"import", "tasks", "preferences"}));
+    }
+}
+
 TEST(TrayMenu, BuildsFromTheEntriesEachTimeItOpens) {
     int builds = 0;
     TrayMenu menu(
