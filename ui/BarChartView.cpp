@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
+#include <QGraphicsRectItem>
 #include <QLegend>
 #include <QStackedBarSeries>
 #include <QValueAxis>
@@ -14,7 +15,17 @@
 
 namespace ravelong {
 
-BarChartView::BarChartView(QWidget* parent) : ChartView(parent) {}
+namespace {
+
+// Between the plot area's background and its grid lines (Qt Charts draws the plot area at 0,
+// the grid at 2 and the series above).
+constexpr qreal kBandZValue = 0.5;
+
+}  // namespace
+
+BarChartView::BarChartView(QWidget* parent) : ChartView(parent) {
+    connect(chart(), &QChart::plotAreaChanged, this, &BarChartView::placeBands);
+}
 
 void BarChartView::showSource(const ChartDataSource& source) {
     setData(source.bar());
@@ -54,8 +65,40 @@ void BarChartView::setData(const BarChartData& data) {
     series_->attachAxis(xAxis);
     series_->attachAxis(yAxis);
     chart()->legend()->setVisible(legendShown_);
+    bands_.clear();
+    const std::vector<int>& lines = data_.limitLines;
+    for (std::size_t i = 0; i < lines.size(); i += 2)
+        bands_.emplace_back(lines[i], i + 1 < lines.size() ? lines[i + 1] : data_.columns());
     relabel();
+    placeBands();
     applyLegendNames();
+}
+
+void BarChartView::placeBands() {
+    for (QGraphicsRectItem* item : bandItems_)
+        delete item;
+    bandItems_.clear();
+    const int columns = data_.columns();
+    const QRectF plot = chart()->plotArea();
+    if (columns <= 0 || plot.isEmpty())
+        return;
+    const double width = plot.width() / columns;
+    const QColor shade(0, 0, 0, 18);
+    for (const auto& [first, end] : bands_) {
+        auto* item = new QGraphicsRectItem(plot.left() + first * width, plot.top(),
+                                           (end - first) * width, plot.height(), chart());
+        item->setBrush(shade);
+        item->setPen(Qt::NoPen);
+        item->setZValue(kBandZValue);
+        bandItems_.push_back(item);
+    }
+}
+
+QList<QRectF> BarChartView::highlightRects() const {
+    QList<QRectF> rects;
+    for (const QGraphicsRectItem* item : bandItems_)
+        rects << item->rect();
+    return rects;
 }
 
 void BarChartView::relabel() {

@@ -25,6 +25,7 @@
 #include "menubar/ZRStackMenu.h"
 #include "menubar/ZRStatusItemView.h"
 #include "stats/ZRDatePickerManager.h"
+#include "ui/ChartsArea.h"
 #include "ui/DatabaseUpdateWindow.h"
 #include "ui/IdleServices.h"
 #include "ui/LogindShutdownWatcher.h"
@@ -618,6 +619,12 @@ void QtApplicationShell::showMainWindow() {
         mainWindow_ = new MainWindow(MainWindow::Services{*delegate_, *datePicker_, *taskEditor_,
                                                           UserDefaults::standard(),
                                                           MainLoop::current(), Clock::current()});
+        AppDelegate* delegate = delegate_;
+        mainWindow_->setChartsArea(new ChartsArea(ChartsArea::Services{
+            delegate_->managedObjectContext(), UserDefaults::standard(),
+            NotificationCenter::defaultCenter(), MainLoop::current(),
+            [delegate] { return delegate->storeStack().persistentStoreCoordinatorForBackground(); },
+            [delegate] { return delegate->roundingEnabled(); }}));
         connect(mainWindow_, &MainWindow::closed, this, [this] {
             if (delegate_ && delegate_->mainWindowIsOpen())
                 delegate_->closeMainWindow();
