@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 #include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
@@ -122,16 +123,29 @@ TEST_F(ChartViews, TheViewsDrawTheDataSetsTheirSourcesDeliver) {
 
     const BarChartData& bar = barSource->bar();
     EXPECT_EQ(bar.columns(), 45);
-    const auto sets = barView.series()->barSets();
-    ASSERT_EQ(sets.size(), 3);
-    for (int k = 0; k < 3; ++k) {
-        ASSERT_EQ(sets[k]->count(), 45);
-        for (int c = 0; c < 45; ++c) {
-            const auto& column = bar.values[static_cast<std::size_t>(c)];
+    ASSERT_EQ(barView.series()->barSets().size(), 3);  // the legend's entries
+    // Each segment is drawn on top of the ones below it, its height its time on the hour axis.
+    const QRectF plot = barView.chart()->plotArea();
+    const auto* hours = qobject_cast<QValueAxis*>(barView.chart()->axes(Qt::Vertical).first());
+    ASSERT_NE(hours, nullptr);
+    const double pixelsPerSecond = plot.height() / (hours->max() * kHour);
+    for (int c = 0; c < 45; ++c) {
+        const auto& column = bar.values[static_cast<std::size_t>(c)];
+        double bottom = plot.bottom();
+        for (int k = 0; k < 3; ++k) {
             const double seconds = static_cast<std::size_t>(k) < column.size()
                                        ? column[static_cast<std::size_t>(k)]
                                        : 0.0;
-            EXPECT_DOUBLE_EQ(sets[k]->at(c) * kHour, seconds) << k << "," << c;
+            const QRectF rect = barView.segmentRect(c, k);
+            if (seconds <= 0.0) {
+                EXPECT_TRUE(rect.isEmpty()) << k << "," << c;
+                continue;
+            }
+            EXPECT_NEAR(rect.height(), seconds * pixelsPerSecond, 0.01) << k << "," << c;
+            EXPECT_NEAR(rect.bottom(), bottom, 0.01) << k << "," << c;
+            EXPECT_GT(rect.center().x(), plot.left() + c * plot.width() / 45);
+            EXPECT_LT(rect.center().x(), plot.left() + (c + 1) * plot.width() / 45);
+            bottom = rect.top();
         }
     }
     EXPECT_EQ(barView.columnLabels().size(), 45);
@@ -159,12 +173,16 @@ TEST_F(ChartViews, HoveringAnEntryShowsItsTaskAndTime) {
     emit slice->hovered(false);
     EXPECT_TRUE(pieView.lastToolTip().isEmpty());
 
-    QBarSet* writing = barView.series()->barSets()[1];
     const int column = 1;  // 2 January: Writing has 0.5 + 2 h
-    emit writing->hovered(true, column);
+    barView.hoverAt(barView.segmentRect(column, 1).center());
     EXPECT_EQ(barView.lastToolTip(),
               qt("Writing: " + number_additions::getStringRepresentationOfSeconds_hm_roundNearest(
                                    barSource->bar().values[column][1])));
+    const QRectF design = barView.segmentRect(column, 0);
+    EXPECT_EQ(barView.segmentAt(design.center()), (std::pair{column, 0}));
+    // Above the column: nothing.
+    barView.hoverAt(QPointF(design.center().x(), barView.segmentRect(column, 1).top() - 3));
+    EXPECT_TRUE(barView.lastToolTip().isEmpty());
 }
 
 TEST_F(ChartViews, ANewRangeReplacesEveryViewsDataWhole) {
@@ -172,7 +190,9 @@ TEST_F(ChartViews, ANewRangeReplacesEveryViewsDataWhole) {
     ZRUserDefaults2::setGeneralStartAndEndDate(20240201, 20240203);
     for (auto* s : {pieSource.get(), barSource.get(), lineSource.get()})
         deliver(*s);
-    EXPECT_EQ(barView.series()->barSets()[0]->count(), 3);
+    EXPECT_EQ(barView.columnLabels().size(), 3);
+    EXPECT_FALSE(barView.segmentRect(0, 0).isEmpty());
+    EXPECT_TRUE(barView.segmentRect(3, 0).isEmpty());
     EXPECT_EQ(lineView.dailySeries()->count(), 3);
     double total = 0.0;
     for (QPieSlice* slice : pieView.series()->slices())
