@@ -81,8 +81,8 @@ ChartsArea::ChartsArea(Services services, QWidget* parent)
 
     settingsButton_ = new QPushButton(tr("Settings"), this);
     settingsButton_->setCheckable(true);
-    export_ = new QPushButton(qt(kExportChart).replace(QStringLiteral("..."), QStringLiteral("…")),
-                              this);
+    export_ =
+        new QPushButton(qt(kExportChart).replace(QStringLiteral("..."), QStringLiteral("…")), this);
     export_->setObjectName(QStringLiteral("exportChart"));
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(settingsButton_);
@@ -158,12 +158,13 @@ QWidget* ChartsArea::makePieSettings() {
     auto* bar = new QWidget(this);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(4, 0, 4, 0);
-    pieValue_ = makeChooser(bar, {tr("Hours and Minutes"), tr("Decimal Hours"), tr("Percentage")},
-                            static_cast<int>(services_.defaults.integerForKey(kZRPieChartViewOption)),
-                            [this](int item) {
-                                services_.defaults.setInteger(kZRPieChartViewOption, item);
-                                (void)services_.defaults.synchronize();
-                            });
+    pieValue_ =
+        makeChooser(bar, {tr("Hours and Minutes"), tr("Decimal Hours"), tr("Percentage")},
+                    static_cast<int>(services_.defaults.integerForKey(kZRPieChartViewOption)),
+                    [this](int item) {
+                        services_.defaults.setInteger(kZRPieChartViewOption, item);
+                        (void)services_.defaults.synchronize();
+                    });
     pieFullName_ = makeFlag(bar, tr("Full Task Names"), kZRPieChartFullTaskName, false,
                             [this] { pie_->setLegendFullNames(pieFullName_->isChecked()); });
     pieLegend_ = makeFlag(bar, tr("Legend"), kZRPieChartHideLegend, true,
@@ -213,8 +214,8 @@ QWidget* ChartsArea::makeLineSettings() {
         static_cast<int>(services_.defaults.integerForKey(kZRLineChartAveragePeriod, 0)));
     connect(customAverage_, &QSpinBox::editingFinished, this, &ChartsArea::customAverageEdited);
     layout->addWidget(customAverage_);
-    fillAverage_ = makeFlag(bar, tr("Fill Average"), kZRLineChartFillAverage, false,
-                            [this] { redrawLine(); });
+    fillAverage_ =
+        makeFlag(bar, tr("Fill Average"), kZRLineChartFillAverage, false, [this] { redrawLine(); });
     makeFlag(bar, tr("Fill Daily Time"), kZRLineChartNoFill, true, [this] { redrawLine(); });
     makeFlag(bar, tr("Without Rounding"), kZRLineChartDontUseRounding, false);
     layout->addStretch(1);
