@@ -15,6 +15,7 @@
 #include "bench/BenchSuite.h"
 #include "bench/HeavyUserGenerator.h"
 #include "bench/ScratchStore.h"
+#include "core/calendar/DayNumbers.h"
 #include "core/calendar/PeriodDays.h"
 #include "core/calendar/ScopedUserCalendar.h"
 #include "core/model/RavelongModel.h"
@@ -40,6 +41,12 @@ double medianMilliseconds(F&& work) {
     for (int run = 0; run < kRuns; ++run)
         times.push_back(1000.0 * secondsFor(work));
     return median(times);
+}
+
+// The range as the calendar stores it: calendar days.
+void setRange(ZRDate first, ZRDate last) {
+    ZRUserDefaults2::setGeneralStartAndEndDate(date_additions::zrYearMonthDayFromZRDate(first),
+                                               date_additions::zrYearMonthDayFromZRDate(last));
 }
 
 int runChartsSuite() {
@@ -83,7 +90,7 @@ int runChartsSuite() {
     printFigure("pie_all_time_ms", pieMs, "ms");
 
     ZRUserDefaults2::setVerticalBarChartMeasuringPeriod(kMonthly);
-    ZRUserDefaults2::setGeneralStartAndEndDate(today - 3652, today);
+    setRange(today - 3652, today);
     BarChartData bar;
     const double barMs = medianMilliseconds([&] {
         const ChartRequest request = buildChartRequest(ChartKind::bar, context, defaults, true);
@@ -97,7 +104,7 @@ int runChartsSuite() {
     std::printf("charts: %d months, %zu segments\n", bar.columns(), bar.segments.size());
     printFigure("bar_ten_years_by_month_ms", barMs, "ms");
 
-    ZRUserDefaults2::setGeneralStartAndEndDate(today - 364, today);
+    setRange(today - 364, today);
     defaults.setInteger(kZRLineChartAveragePeriod, 30);
     const double lineMs = medianMilliseconds([&] {
         const ChartRequest request = buildChartRequest(ChartKind::line, context, defaults, true);
@@ -115,7 +122,7 @@ int runChartsSuite() {
         task->setTaskIsSelected(task->parentTask() == nullptr);
     (void)context.save();
     ZRUserDefaults2::setSelectionState(2);
-    ZRUserDefaults2::setGeneralStartAndEndDate(today - 3652, today);
+    setRange(today - 3652, today);
     const ChartRequest request = buildChartRequest(ChartKind::bar, context, defaults, true);
     (void)connection->read([&](BackgroundReader& r) {
         auto data = computeBarChartData(r, request, notCancelled);

@@ -67,7 +67,27 @@ ChartDataSource::~ChartDataSource() {
         defaults_.removeObserver(id);
 }
 
+void ChartDataSource::setActive(bool active) {
+    active_ = active;
+    if (!active_) {
+        // A computation stopped half-way leaves the data behind the latest change.
+        if (computation_.running()) {
+            computation_.cancel();
+            stale_ = true;
+        }
+        return;
+    }
+    if (stale_)
+        refresh();
+}
+
 void ChartDataSource::refresh() {
+    if (!active_) {
+        stale_ = true;
+        computation_.cancel();
+        return;
+    }
+    stale_ = false;
     auto connection = connections_ ? connections_() : nullptr;
     if (!connection) {
         logWarning("ChartDataSource:refresh", "no store connection for the chart's data");

@@ -42,8 +42,15 @@ public:
     ChartDataSource& operator=(const ChartDataSource&) = delete;
 
     ChartKind kind() const { return kind_; }
-    // Starts a computation now (superseding a running one).
+    // Starts a computation now (superseding a running one). While the source is inactive it only
+    // notes that its data are stale and stops a running computation.
     void refresh();
+    // An inactive source (no view shows its chart) computes nothing: going inactive stops a
+    // running computation, and becoming active computes at once when the data are stale (never
+    // computed, or a refresh was asked for or stopped meanwhile). Active when made.
+    void setActive(bool active);
+    bool active() const { return active_; }
+    bool stale() const { return stale_; }
     // Called on the main thread after each delivered result.
     void setRedrawHandler(std::function<void()> onRedraw) { onRedraw_ = std::move(onRedraw); }
 
@@ -73,6 +80,8 @@ private:
     ChartRequest request_;
     std::uint64_t redrawTrigger_ = 0;
     bool numberOfDaysChanged_ = false;
+    bool active_ = true;
+    bool stale_ = true;  // nothing computed yet
     std::vector<NotificationCenter::ObserverId> centerObservers_;
     std::vector<UserDefaults::ObserverId> defaultsObservers_;
     BackgroundComputation<Data> computation_;

@@ -4,6 +4,7 @@
 
 #include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
+#include "core/calendar/DayNumbers.h"
 #include "core/calendar/NewDayHour.h"
 #include "core/calendar/PeriodDays.h"
 #include "core/calendar/ZRCalendar.h"
@@ -91,6 +92,14 @@ std::vector<ZRCDTask*> getChildTasksConsideringArchiveState(const ZRCDTask& task
     return children;
 }
 
+std::int64_t chartDayOfStoredDay(std::int64_t stored) {
+    if (stored <= 0)
+        return 0;
+    if (stored >= kAllTimeEnd)
+        return kAllTimeEnd;
+    return date_additions::zrDateFromZRYearMonthDay(static_cast<ZRYearMonthDay>(stored));
+}
+
 ChartRequest buildChartRequest(ChartKind kind, ManagedObjectContext& context,
                                const UserDefaults& defaults, bool roundingEnabled) {
     ChartRequest request;
@@ -122,16 +131,17 @@ ChartRequest buildChartRequest(ChartKind kind, ManagedObjectContext& context,
 
     request.roundingEnabled = roundingEnabled;
     request.today = date_additions::zrDateTodayWithHourCutoff(new_day_hour::current());
-    request.start = ZRUserDefaults2::generalStartDate();
-    request.end = ZRUserDefaults2::generalEndDate();
+    request.start = chartDayOfStoredDay(ZRUserDefaults2::generalStartDate());
+    request.end = chartDayOfStoredDay(ZRUserDefaults2::generalEndDate());
     switch (kind) {
         case ChartKind::pie:
             if (state == 3) {
-                request.start = defaults.exists(kZRGeneralStartDate)
-                                    ? defaults.integerForKey(kZRGeneralStartDate)
-                                    : 0;
+                request.start =
+                    defaults.exists(kZRGeneralStartDate)
+                        ? chartDayOfStoredDay(defaults.integerForKey(kZRGeneralStartDate))
+                        : 0;
                 request.end = defaults.exists(kZRGeneralEndDate)
-                                  ? defaults.integerForKey(kZRGeneralEndDate)
+                                  ? chartDayOfStoredDay(defaults.integerForKey(kZRGeneralEndDate))
                                   : kAllTimeEnd;
             }
             request.dontUseRounding = defaults.boolForKey(kZRPieChartDontUseRounding, false);

@@ -20,6 +20,11 @@ class ZRCDTask;
 ChartRequest buildChartRequest(ChartKind kind, ManagedObjectContext& context,
                                const UserDefaults& defaults, bool roundingEnabled);
 
+// The day number, as the chart data count days, of a stored end of the selected range: the range is
+// stored as calendar days (ZRYearMonthDay, as the calendar writes it), with 0 for an open start
+// and 99999999 (or more) for an open end, which stay as they are.
+std::int64_t chartDayOfStoredDay(std::int64_t stored);
+
 // The children that count under the archive filter: 3 all, 2 the unarchived ones, 1 the archived
 // ones, those with an archived child, and all children of an archived task (or of a task under
 // an archived one); anything else none.

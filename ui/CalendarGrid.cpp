@@ -64,6 +64,12 @@ QString CalendarGrid::totalText(ZRYearMonthDay day) const {
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+bool CalendarGrid::dayIsOffered(QDate day) const {
+    const DateRangeChooser& chooser = manager_.rangeChooser();
+    const ZRYearMonthDay ymd = yearMonthDayOf(day);
+    return ymd >= chooser.firstOfferedDay() && ymd <= chooser.lastOfferedDay();
+}
+
 int CalendarGrid::monthTop(int monthIndex) const {
     return monthIndex * kMonthHeight;
 }
@@ -120,6 +126,7 @@ void CalendarGrid::paintEvent(QPaintEvent*) {
     small.setPointSizeF(std::max(6.0, font().pointSizeF() * 0.8));
     for (int index = 0; index < count_; ++index) {
         const QDate month = monthAt(index);
+        painter.setPen(palette().color(QPalette::Active, QPalette::Text));
         painter.setFont(bold);
         painter.drawText(monthLabelRect(index), Qt::AlignLeft | Qt::AlignVCenter,
                          locale.standaloneMonthName(month.month()));
@@ -129,8 +136,11 @@ void CalendarGrid::paintEvent(QPaintEvent*) {
             const QDate date(month.year(), month.month(), day);
             const QRect rect = dayRect(date).adjusted(1, 1, -1, -1);
             const ZRYearMonthDay ymd = yearMonthDayOf(date);
-            if (ymd >= start && ymd <= end)
+            const bool offered = dayIsOffered(date);
+            if (offered && ymd >= start && ymd <= end)
                 painter.fillRect(rect, palette().highlight().color().lighter(160));
+            painter.setPen(
+                palette().color(offered ? QPalette::Active : QPalette::Disabled, QPalette::Text));
             painter.setFont(font());
             painter.drawText(rect, Qt::AlignTop | Qt::AlignHCenter, QString::number(day));
             painter.setFont(small);

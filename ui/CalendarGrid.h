@@ -13,9 +13,10 @@ class ZRDatePickerManager;
 
 // The main window's calendar: whole months one under the other, each headed by its month and
 // year, with every day's total of the selected tasks (the picker manager's calendar data) and the
-// chosen range shaded. A click on a day, on a month's name or on its year chooses through the
-// manager's range chooser, with the keyboard modifiers held; the visible days are reported to the
-// manager, which refreshes the totals.
+// chosen range shaded. Days the calendar does not offer (after today, before the first offered
+// day) are drawn greyed, as clicks on them choose nothing. A click on a day, on a month's name or
+// on its year chooses through the manager's range chooser, with the keyboard modifiers held; the
+// visible days are reported to the manager, which refreshes the totals.
 class CalendarGrid final : public QWidget {
     Q_OBJECT
 
@@ -28,6 +29,9 @@ public:
     void setMonths(QDate lastMonth, int count);
     QDate firstMonth() const { return first_; }
     int monthCount() const { return count_; }
+
+    // Whether a click on the day can choose it (the range chooser's offered days).
+    bool dayIsOffered(QDate day) const;
 
     // What a day's cell shows below its number: the total as "h:mm", empty without time.
     QString totalText(ZRYearMonthDay day) const;

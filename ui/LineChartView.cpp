@@ -31,6 +31,22 @@ void LineChartView::setAveragePeriod(std::int64_t days) {
     setData(data_);
 }
 
+void LineChartView::addFilled(QLineSeries* line, const QColor& color, double width) {
+    auto* lower = new QLineSeries();
+    for (int i = 0; i < line->count(); ++i)
+        lower->append(line->at(i).x(), 0.0);
+    auto* area = new QAreaSeries(line, lower);
+    // The area does not own its lines; they go with it when the chart is cleared.
+    line->setParent(area);
+    lower->setParent(area);
+    area->setName(line->name());
+    QColor fill = color;
+    fill.setAlpha(70);
+    area->setBrush(fill);
+    area->setPen(QPen(color, width));
+    chart()->addSeries(area);
+}
+
 void LineChartView::setData(const LineChartData& data) {
     data_ = data;
     average_ =
@@ -52,19 +68,7 @@ void LineChartView::setData(const LineChartData& data) {
     });
     const QColor lineColor(0x2f, 0x6f, 0xb7);
     if (!defaults_.boolForKey(kZRLineChartNoFill, false)) {
-        auto* lower = new QLineSeries();
-        for (std::size_t i = 0; i < data_.daily.size(); ++i)
-            lower->append(static_cast<double>(i), 0.0);
-        auto* area = new QAreaSeries(daily_, lower);
-        // The area does not own its lines; they go with it when the chart is cleared.
-        daily_->setParent(area);
-        lower->setParent(area);
-        area->setName(daily_->name());
-        QColor fill = lineColor;
-        fill.setAlpha(70);
-        area->setBrush(fill);
-        area->setPen(QPen(lineColor, 1.5));
-        chart()->addSeries(area);
+        addFilled(daily_, lineColor, 1.5);
     } else {
         daily_->setPen(QPen(lineColor, 1.5));
         chart()->addSeries(daily_);
@@ -75,8 +79,13 @@ void LineChartView::setData(const LineChartData& data) {
         averageSeries_->setName(QStringLiteral("Weighted average"));
         for (std::size_t i = 0; i < average_.size(); ++i)
             averageSeries_->append(static_cast<double>(i), std::max(0.0, average_[i]) / 3600.0);
-        averageSeries_->setPen(QPen(QColor(0xd9, 0x6b, 0x1c), 2.0));
-        chart()->addSeries(averageSeries_);
+        const QColor averageColor(0xd9, 0x6b, 0x1c);
+        if (defaults_.boolForKey(kZRLineChartFillAverage, false))
+            addFilled(averageSeries_, averageColor, 2.0);
+        else {
+            averageSeries_->setPen(QPen(averageColor, 2.0));
+            chart()->addSeries(averageSeries_);
+        }
     }
     // Days on the x axis, about ten of them labelled.
     auto* xAxis = new QCategoryAxis();

@@ -13,7 +13,8 @@ class UserDefaults;
 
 // The line chart: the time of each day of the range and, with an average period
 // ("ZRLineChartAveragePeriod", days) and at least two days, the weighted moving average as a
-// second line. Hours on the value axis. `defaults` must outlive the view.
+// second line, each filled or not as "ZRLineChartNoFill" and "ZRLineChartFillAverage" say. Hours on
+// the value axis. `defaults` must outlive the view.
 class LineChartView final : public ChartView {
     Q_OBJECT
 
@@ -37,6 +38,9 @@ protected:
     void applyLegendNames() override {}
 
 private:
+    // Adds `line` drawn as an area down to zero (the chart owns both afterwards).
+    void addFilled(QLineSeries* line, const QColor& color, double width);
+
     UserDefaults& defaults_;
     LineChartData data_;
     std::vector<double> average_;

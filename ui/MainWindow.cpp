@@ -31,6 +31,7 @@
 #include "store/ZRUndoManager.h"
 #include "ui/AddTimingDialog.h"
 #include "ui/CalendarGrid.h"
+#include "ui/ChartsArea.h"
 #include "ui/QtText.h"
 #include "ui/StatisticsTaskListModel.h"
 #include "ui/TaskEditDialog.h"
@@ -135,6 +136,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
 
     taskList_->setChangeHandler([this] {
         taskModel_->listChanged();
+        filterTasks();
         timedEntries_->reload();
     });
     timedEntries_->setChangeHandler([this] {
@@ -147,6 +149,9 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     services_.picker.setRedrawHandler([this] { calendar_->update(); });
 
     resize(960, 640);
+    // Until the user moves them: a third for the calendar, the rest for the lists and charts.
+    sideSplitter_->setSizes({240, 720});
+    contentSplitter_->setSizes({220, 420});
     restoreFrame();
     reload();
 }
@@ -178,7 +183,13 @@ QWidget* MainWindow::makeSidebar() {
     taskView_->setDefaultDropAction(Qt::MoveAction);
     taskView_->setDropIndicatorShown(true);
     connect(taskView_, &QWidget::customContextMenuRequested, this, &MainWindow::showTaskMenu);
+    taskSearch_ = new QLineEdit(sidebar);
+    taskSearch_->setObjectName(QStringLiteral("taskSearch"));
+    taskSearch_->setPlaceholderText(tr("Search Tasks"));
+    taskSearch_->setClearButtonEnabled(true);
+    connect(taskSearch_, &QLineEdit::textChanged, this, &MainWindow::filterTasks);
     layout->addWidget(archiveFilter_);
+    layout->addWidget(taskSearch_);
     layout->addWidget(taskView_, 1);
     return sidebar;
 }
@@ -239,7 +250,10 @@ void MainWindow::makeShortcuts() {
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, slot);
     };
-    add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { taskView_->setFocus(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] {
+        taskSearch_->setFocus(Qt::ShortcutFocusReason);
+        taskSearch_->selectAll();
+    });
     add(QKeySequence(Qt::Key_Delete), [this] { deleteSelectedTimings(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undo(); });
     add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { redo(); });
@@ -253,14 +267,33 @@ void MainWindow::reload() {
     calendar_->update();
 }
 
-void MainWindow::setChartsArea(QWidget* charts) {
+void MainWindow::setChartsArea(ChartsArea* charts) {
     QLayout* layout = chartsTab_->layout();
     while (QLayoutItem* item = layout->takeAt(0)) {
         delete item->widget();
         delete item;
     }
+    charts_ = charts;
     if (charts)
         layout->addWidget(charts);
+}
+
+bool MainWindow::showChart(ChartKind kind) {
+    if (!charts_)
+        return false;
+    charts_->showChart(kind);
+    tabs_->setCurrentWidget(chartsTab_);
+    return true;
+}
+
+void MainWindow::filterTasks() {
+    const QString wanted = taskSearch_->text().trimmed();
+    const int rows = taskModel_->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const QString name = taskModel_->index(row, 0).data(Qt::DisplayRole).toString();
+        taskView_->setRowHidden(row,
+                                !wanted.isEmpty() && !name.contains(wanted, Qt::CaseInsensitive));
+    }
 }
 
 QString MainWindow::summaryText() const {
@@ -377,6 +410,11 @@ bool MainWindow::redo() {
     return true;
 }
 
+ZRCDTask* MainWindow::addTask() {
+    taskSearch_->clear();
+    return taskList_->addTask();
+}
+
 void MainWindow::addTiming() {
     const int row = taskView_->currentIndex().row();
     ZRCDTask* task = row >= 0 ? taskList_->taskAtRow(static_cast<std::size_t>(row)) : nullptr;
@@ -391,7 +429,7 @@ void MainWindow::showTaskMenu(const QPoint& position) {
     const int row = index.isValid() ? index.row() : -1;
     ZRCDTask* task = row >= 0 ? taskList_->taskAtRow(static_cast<std::size_t>(row)) : nullptr;
     QMenu menu(this);
-    menu.addAction(tr("Add Task"), this, [this] { taskList_->addTask(); });
+    menu.addAction(tr("Add Task"), this, [this] { addTask(); });
     if (task) {
         menu.addAction(tr("Add Subtask"), this,
                        [this, row] { taskList_->addSubtaskToRow(static_cast<std::size_t>(row)); });

@@ -6,10 +6,12 @@
 #include "foundation/Clock.h"
 #include "foundation/MainLoop.h"
 #include "foundation/UserDefaults.h"
+#include "stats/ChartData.h"
 
 class QComboBox;
 class QDateTime;
 class QLabel;
+class QLineEdit;
 class QListView;
 class QSplitter;
 class QTabWidget;
@@ -20,17 +22,20 @@ namespace ravelong {
 class AddTimingDialog;
 class ApplicationDelegate;
 class CalendarGrid;
+class ChartsArea;
 class MenuBarTaskEditor;
 class StatisticsTaskList;
 class StatisticsTaskListModel;
 class TimedEntriesList;
 class TimedEntriesTableModel;
 class TimedEntryEditor;
+class ZRCDTask;
 class ZRDatePickerManager;
 
 // The main window, titled "Ravelong": the statistics task list on the left (check marks choose
-// the tasks the rest shows), and on the right the calendar with the interval selector above the
-// timed entries list with its summary line, beside a tab for the charts.
+// the tasks the rest shows; a search field above filters it by name), and on the right the
+// calendar with the interval selector above the timed entries list with its summary line, beside
+// a tab for the charts.
 //
 // Frame and splitter positions live in the preferences ("NSWindow Frame MainWindow" and
 // "ZRMainWindowSplitters") and are restored when the window is made. Closing only hides the
@@ -56,12 +61,17 @@ public:
     // Refetches both lists (after a save changed the records).
     void reload();
     // Puts the charts into their tab (the window takes ownership).
-    void setChartsArea(QWidget* charts);
+    void setChartsArea(ChartsArea* charts);
+    ChartsArea* chartsArea() const { return charts_; }
+    // Brings the charts tab to the front with the chart of that kind; false without charts.
+    bool showChart(ChartKind kind);
 
     // Deletes the selected timed entries; a refusal is shown. False when nothing was deleted.
     bool deleteSelectedTimings();
     bool undo();
     bool redo();
+    // Adds a task to the task list (clearing the search first, so that it shows).
+    ZRCDTask* addTask();
     // Opens the add-timing dialog for the highlighted task and waits for it.
     void addTiming();
     // Chooses one of the interval selector's presets (its index in the selector).
@@ -76,6 +86,8 @@ public:
     StatisticsTaskList& taskList() const { return *taskList_; }
     TimedEntriesList& timedEntries() const { return *timedEntries_; }
     QListView* taskView() const { return taskView_; }
+    // Filters the task list by name (Ctrl+F).
+    QLineEdit* taskSearchField() const { return taskSearch_; }
     QTableView* timingsView() const { return timingsView_; }
     CalendarGrid* calendar() const { return calendar_; }
     QComboBox* presetBox() const { return presets_; }
@@ -100,6 +112,7 @@ private:
     void showTaskMenu(const QPoint& position);
     void showRefusal(const QString& message);
     void updateSummary();
+    void filterTasks();
     void rangeChanged();
     void restoreFrame();
     void saveFrame();
@@ -111,6 +124,7 @@ private:
     StatisticsTaskListModel* taskModel_ = nullptr;
     TimedEntriesTableModel* timingsModel_ = nullptr;
     QListView* taskView_ = nullptr;
+    QLineEdit* taskSearch_ = nullptr;
     QComboBox* archiveFilter_ = nullptr;
     CalendarGrid* calendar_ = nullptr;
     QComboBox* presets_ = nullptr;
@@ -118,6 +132,7 @@ private:
     QLabel* summary_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QWidget* chartsTab_ = nullptr;
+    ChartsArea* charts_ = nullptr;
     QSplitter* sideSplitter_ = nullptr;
     QSplitter* contentSplitter_ = nullptr;
     QString lastMessage_;

@@ -27,6 +27,7 @@
 #include "menubar/ZRStatusItemView.h"
 #include "stats/ZRDatePickerManager.h"
 #include "ui/AddTimingDialog.h"
+#include "ui/ChartsArea.h"
 #include "ui/CsvWindows.h"
 #include "ui/DatabaseUpdateWindow.h"
 #include "ui/IdleServices.h"
@@ -674,6 +675,12 @@ void QtApplicationShell::showMainWindow() {
         mainWindow_ = new MainWindow(MainWindow::Services{*delegate_, *datePicker_, *taskEditor_,
                                                           UserDefaults::standard(),
                                                           MainLoop::current(), Clock::current()});
+        AppDelegate* delegate = delegate_;
+        mainWindow_->setChartsArea(new ChartsArea(ChartsArea::Services{
+            delegate_->managedObjectContext(), UserDefaults::standard(),
+            NotificationCenter::defaultCenter(), MainLoop::current(),
+            [delegate] { return delegate->storeStack().persistentStoreCoordinatorForBackground(); },
+            [delegate] { return delegate->roundingEnabled(); }}));
         connect(mainWindow_, &MainWindow::closed, this, [this] {
             if (delegate_ && delegate_->mainWindowIsOpen())
                 delegate_->closeMainWindow();

@@ -226,6 +226,7 @@ int RavelongProgram::run() {
                         case Kind::mainWindowPreset:
                         case Kind::addTiming:
                         case Kind::deleteTiming:
+                        case Kind::mainWindowChart:
                             done = mainWindowCommand(command);
                             break;
                     }
@@ -311,6 +312,10 @@ bool RavelongProgram::mainWindowCommand(const TestCommandChannel::Command& comma
         }
         case Kind::deleteTiming:
             return window->deleteTimingAtRow(command.number);
+        case Kind::mainWindowChart:
+            return window->showChart(command.argument == QLatin1String("bar")    ? ChartKind::bar
+                                     : command.argument == QLatin1String("line") ? ChartKind::line
+                                                                                 : ChartKind::pie);
         default:
             return false;
     }

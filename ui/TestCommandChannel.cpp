@@ -27,6 +27,10 @@ std::optional<TestCommandChannel::Command> TestCommandChannel::parse(const QStri
         return Command{Command::Kind::undo, {}};
     if (verb == QLatin1String("main-window-preset") && !rest.isEmpty())
         return Command{Command::Kind::mainWindowPreset, rest};
+    if (verb == QLatin1String("main-window-chart") &&
+        (rest == QLatin1String("pie") || rest == QLatin1String("bar") ||
+         rest == QLatin1String("line")))
+        return Command{Command::Kind::mainWindowChart, rest};
     if (verb == QLatin1String("delete-timing")) {
         bool ok = false;
         const int row = rest.toInt(&ok);

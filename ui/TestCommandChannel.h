@@ -18,6 +18,7 @@ namespace ravelong {
 //   add-task <name>          the panel's add control, then the name typed and Return
 //   add-subtask <parent> => <name>   "Add Subtask" on the parent's row, then the name
 //   rename-task <old> => <new>       a double click on the name, the new name and Return
+//   main-window-chart pie|bar|line   the main window's charts tab with that chart
 //   undo                     Ctrl+Z in the panel
 //   quit                     what "Quit Ravelong" in the tray menu does
 //
@@ -40,7 +41,8 @@ public:
             undo,
             mainWindowPreset,  // argument: the interval selector's entry
             addTiming,         // argument: task; second: "yyyy-MM-dd HH:mm <duration>"
-            deleteTiming       // number: the row of the timed entries list
+            deleteTiming,      // number: the row of the timed entries list
+            mainWindowChart    // argument: "pie", "bar" or "line"
         };
         Kind kind;
         QString argument;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main window in a real X session (Xvfb, trayer as the tray host, a private session bus): a
 # timer run from the panel leaves a timing; the icon's menu opens the main window; last week is
-# chosen, a timing is added by hand, the timer's timing deleted. After the quit the store holds
-# only the added timing. A picture of the main window goes to $E2E_SCREENSHOT_DIR (default
-# ./screenshots) as main-window.png.
+# chosen, a timing is added by hand, the timer's timing deleted; the store is read before and after
+# the deletion, and after the quit it holds only the added timing. Pictures of the main window go
+# to $E2E_SCREENSHOT_DIR (default ./screenshots): main-window.png and, with each chart in front,
+# main-window-pie.png, main-window-bar.png and main-window-line.png.
 #
 #   main-window.sh <ravelong> <ravelong-e2e-helper>
 set -euo pipefail
@@ -130,8 +131,31 @@ day=$(date -d "$(date +%F) -$(( $(date +%u) + 3 )) days" +%F)
 command "add-timing Write report => $day 10:00 1:00"
 command "main-window-preset All"
 screenshot "main-window.png"
+
+# The store itself, read beside the running program (SQLite's WAL lets a reader in): the task's
+# stopped timings and their lengths in seconds, shortest first.
+store=$(find "$XDG_DATA_HOME" -name RavelongDB.sqlite | head -n 1)
+[ -n "$store" ] || e2e_fail "no store under $XDG_DATA_HOME"
+stored_timings() {
+  sqlite3 -readonly "$store" "SELECT group_concat(CAST(round(length) AS INTEGER), ' ') FROM
+    (SELECT t.endDate - t.startDate AS length FROM ZRCDTiming t JOIN ZRCDTask k ON t.task = k.pk
+     WHERE k.taskName = 'Write report' ORDER BY length)"
+}
+before=$(stored_timings) || e2e_fail "could not read the store"
+set -- $before
+[ $# = 2 ] && [ "$2" = 3600 ] || e2e_fail "before the deletion the store holds \"$before\""
+
+# The charts tab with each chart, for a reviewer.
+for chart in pie bar line; do
+  command "main-window-chart $chart"
+  sleep 1
+  screenshot "main-window-$chart.png"
+done
+
 # Newest first: the timer's timing of today is the first row.
 command "delete-timing 0"
+after=$(stored_timings) || e2e_fail "could not read the store"
+[ "$after" = 3600 ] || e2e_fail "after deleting the timer's timing the store holds \"$after\""
 
 command "quit"
 e2e_wait_exit 30

@@ -4,6 +4,7 @@
 
 #include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
+#include "core/calendar/DayNumbers.h"
 #include "core/calendar/ZRCalendar.h"
 #include "core/totals/TaskRounding.h"
 #include "stats/BackgroundComputation.h"
@@ -34,7 +35,11 @@ protected:
             tasks.at(name)->setTaskIsSelected(true);
         settle();
     }
-    void range(ZRDate start, ZRDate end) { ZRUserDefaults2::setGeneralStartAndEndDate(start, end); }
+    // The range as the calendar stores it: calendar days.
+    void range(ZRDate start, ZRDate end) {
+        ZRUserDefaults2::setGeneralStartAndEndDate(date_additions::zrYearMonthDayFromZRDate(start),
+                                                   date_additions::zrYearMonthDayFromZRDate(end));
+    }
     // A timing of `hours` from a local wall-clock time in Berlin.
     void hours(const std::string& task, int y, int mo, int d, int h, double length) {
         const Instant start = berlinTime(y, mo, d, h);
@@ -372,11 +377,50 @@ TEST_F(ChartData, TheDataSourceRefreshesOnChangesAndDeliversOnlyTheNewestResult)
     EXPECT_EQ(redraws, 1);
     EXPECT_NEAR(source.pie().total, kHour, 1.0);
 
-    ZRUserDefaults2::setGeneralStartAndEndDate(dayNumber(2024, 3, 5), dayNumber(2024, 3, 31));
+    range(dayNumber(2024, 3, 5), dayNumber(2024, 3, 31));
     source.waitForBackgroundWork();
     loop.runPending();
     EXPECT_EQ(redraws, 2);
     EXPECT_TRUE(source.pie().slices.empty());
+}
+
+TEST_F(ChartData, AnInactiveSourceComputesNothingUntilItIsShownAgain) {
+    tree("A");
+    check({"A"});
+    range(dayNumber(2024, 3, 1), dayNumber(2024, 3, 31));
+    hours("A", 2024, 3, 4, 9, 1.0);
+    settle();
+    ChartDataSource source(
+        ChartKind::pie, *context, defaults, center, loop, [this] { return connection(); },
+        [] { return false; });
+    int redraws = 0;
+    source.setRedrawHandler([&] { ++redraws; });
+    source.refresh();
+    // Hidden before the result arrived: the running computation publishes nothing.
+    source.setActive(false);
+    source.waitForBackgroundWork();
+    loop.runPending();
+    EXPECT_EQ(redraws, 0);
+    EXPECT_TRUE(source.stale());
+
+    range(dayNumber(2024, 3, 5), dayNumber(2024, 3, 31));
+    source.waitForBackgroundWork();
+    loop.runPending();
+    EXPECT_EQ(redraws, 0);
+
+    // Shown again: one computation of the newest range.
+    source.setActive(true);
+    EXPECT_FALSE(source.stale());
+    source.waitForBackgroundWork();
+    loop.runPending();
+    EXPECT_EQ(redraws, 1);
+    EXPECT_TRUE(source.pie().slices.empty());
+    // Nothing changed while it was shown: hiding and showing computes nothing more.
+    source.setActive(false);
+    source.setActive(true);
+    source.waitForBackgroundWork();
+    loop.runPending();
+    EXPECT_EQ(redraws, 1);
 }
 
 TEST(ChartFileName, NamesTheChartAndTheRange) {

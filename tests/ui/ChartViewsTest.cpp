@@ -1,8 +1,11 @@
 #include <gmock/gmock.h>
 
+#include <QAreaSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,8 +14,11 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 #include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
@@ -24,6 +30,7 @@
 #include "ui/BarChartView.h"
 #include "ui/ChartExportSheet.h"
 #include "ui/ChartImageWriter.h"
+#include "ui/ChartsArea.h"
 #include "ui/LineChartView.h"
 #include "ui/PieChartView.h"
 #include "ui/QtText.h"
@@ -57,7 +64,7 @@ protected:
                 hours("Review", 2024, month, dayOfMonth, 17, 0.75);
         }
         settle();
-        ZRUserDefaults2::setGeneralStartAndEndDate(dayNumber(2024, 1, 1), dayNumber(2024, 2, 14));
+        ZRUserDefaults2::setGeneralStartAndEndDate(20240101, 20240214);
         defaults.setInteger(kZRLineChartAveragePeriod, 7);
     }
     void hours(const std::string& task, int y, int mo, int d, int h, double length) {
@@ -116,16 +123,29 @@ TEST_F(ChartViews, TheViewsDrawTheDataSetsTheirSourcesDeliver) {
 
     const BarChartData& bar = barSource->bar();
     EXPECT_EQ(bar.columns(), 45);
-    const auto sets = barView.series()->barSets();
-    ASSERT_EQ(sets.size(), 3);
-    for (int k = 0; k < 3; ++k) {
-        ASSERT_EQ(sets[k]->count(), 45);
-        for (int c = 0; c < 45; ++c) {
-            const auto& column = bar.values[static_cast<std::size_t>(c)];
+    ASSERT_EQ(barView.series()->barSets().size(), 3);  // the legend's entries
+    // Each segment is drawn on top of the ones below it, its height its time on the hour axis.
+    const QRectF plot = barView.chart()->plotArea();
+    const auto* hours = qobject_cast<QValueAxis*>(barView.chart()->axes(Qt::Vertical).first());
+    ASSERT_NE(hours, nullptr);
+    const double pixelsPerSecond = plot.height() / (hours->max() * kHour);
+    for (int c = 0; c < 45; ++c) {
+        const auto& column = bar.values[static_cast<std::size_t>(c)];
+        double bottom = plot.bottom();
+        for (int k = 0; k < 3; ++k) {
             const double seconds = static_cast<std::size_t>(k) < column.size()
                                        ? column[static_cast<std::size_t>(k)]
                                        : 0.0;
-            EXPECT_DOUBLE_EQ(sets[k]->at(c) * kHour, seconds) << k << "," << c;
+            const QRectF rect = barView.segmentRect(c, k);
+            if (seconds <= 0.0) {
+                EXPECT_TRUE(rect.isEmpty()) << k << "," << c;
+                continue;
+            }
+            EXPECT_NEAR(rect.height(), seconds * pixelsPerSecond, 0.01) << k << "," << c;
+            EXPECT_NEAR(rect.bottom(), bottom, 0.01) << k << "," << c;
+            EXPECT_GT(rect.center().x(), plot.left() + c * plot.width() / 45);
+            EXPECT_LT(rect.center().x(), plot.left() + (c + 1) * plot.width() / 45);
+            bottom = rect.top();
         }
     }
     EXPECT_EQ(barView.columnLabels().size(), 45);
@@ -153,26 +173,169 @@ TEST_F(ChartViews, HoveringAnEntryShowsItsTaskAndTime) {
     emit slice->hovered(false);
     EXPECT_TRUE(pieView.lastToolTip().isEmpty());
 
-    QBarSet* writing = barView.series()->barSets()[1];
     const int column = 1;  // 2 January: Writing has 0.5 + 2 h
-    emit writing->hovered(true, column);
+    barView.hoverAt(barView.segmentRect(column, 1).center());
     EXPECT_EQ(barView.lastToolTip(),
               qt("Writing: " + number_additions::getStringRepresentationOfSeconds_hm_roundNearest(
                                    barSource->bar().values[column][1])));
+    const QRectF design = barView.segmentRect(column, 0);
+    EXPECT_EQ(barView.segmentAt(design.center()), (std::pair{column, 0}));
+    // Above the column: nothing.
+    barView.hoverAt(QPointF(design.center().x(), barView.segmentRect(column, 1).top() - 3));
+    EXPECT_TRUE(barView.lastToolTip().isEmpty());
 }
 
 TEST_F(ChartViews, ANewRangeReplacesEveryViewsDataWhole) {
     showAll();
-    ZRUserDefaults2::setGeneralStartAndEndDate(dayNumber(2024, 2, 1), dayNumber(2024, 2, 3));
+    ZRUserDefaults2::setGeneralStartAndEndDate(20240201, 20240203);
     for (auto* s : {pieSource.get(), barSource.get(), lineSource.get()})
         deliver(*s);
-    EXPECT_EQ(barView.series()->barSets()[0]->count(), 3);
+    EXPECT_EQ(barView.columnLabels().size(), 3);
+    EXPECT_FALSE(barView.segmentRect(0, 0).isEmpty());
+    EXPECT_TRUE(barView.segmentRect(3, 0).isEmpty());
     EXPECT_EQ(lineView.dailySeries()->count(), 3);
     double total = 0.0;
     for (QPieSlice* slice : pieView.series()->slices())
         total += slice->value();
     EXPECT_DOUBLE_EQ(total, pieSource->pie().total);
     EXPECT_NEAR(total, barSource->bar().total, 1.0);
+}
+
+TEST_F(ChartViews, HighlightBandsShadeTheWeekendsBehindTheColumns) {
+    defaults.setString(kZRVerticalBarChartBackgroundHighlight, "highlight weekends");
+    showAll();
+    const BarChartData& bar = barSource->bar();
+    // 1 January 2024 is a Monday: the first weekend is columns 5 and 6, lines at 5 and 7.
+    ASSERT_GE(bar.limitLines.size(), 2u);
+    EXPECT_EQ(bar.limitLines[0], 5);
+    EXPECT_EQ(bar.limitLines[1], 7);
+    const auto& bands = barView.highlightBands();
+    ASSERT_EQ(bands.size(), (bar.limitLines.size() + 1) / 2);
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        EXPECT_EQ(bands[i].first, bar.limitLines[2 * i]);
+        EXPECT_EQ(bands[i].second,
+                  2 * i + 1 < bar.limitLines.size() ? bar.limitLines[2 * i + 1] : bar.columns());
+    }
+    const QRectF plot = barView.chart()->plotArea();
+    const double column = plot.width() / bar.columns();
+    const QList<QRectF> rects = barView.highlightRects();
+    ASSERT_EQ(rects.size(), static_cast<int>(bands.size()));
+    EXPECT_NEAR(rects[0].left(), plot.left() + 5 * column, 0.01);
+    EXPECT_NEAR(rects[0].width(), 2 * column, 0.01);
+    EXPECT_NEAR(rects[0].height(), plot.height(), 0.01);
+
+    // Drawn: high above the columns a weekend is darker than a weekday.
+    const QImage image = barView.chartView()->grab().toImage();
+    const QPoint offset = barView.chartView()->mapFromScene(QPointF(0, 0));
+    const int y = static_cast<int>(plot.top() + plot.height() * 0.03) + offset.y();
+    const auto at = [&](double columnCenter) {
+        return qGray(
+            image.pixel(static_cast<int>(plot.left() + columnCenter * column) + offset.x(), y));
+    };
+    EXPECT_LT(at(5.5), at(3.5));
+
+    // Without a highlight there is no band.
+    defaults.setString(kZRVerticalBarChartBackgroundHighlight, "");
+    deliver(*barSource);
+    EXPECT_TRUE(barView.highlightBands().empty());
+    EXPECT_TRUE(barView.highlightRects().isEmpty());
+}
+
+TEST_F(ChartViews, TheLineChartFillsTheAverageOnRequest) {
+    showAll();
+    ASSERT_NE(lineView.averageSeries(), nullptr);
+    EXPECT_EQ(qobject_cast<QAreaSeries*>(lineView.averageSeries()->parent()), nullptr);
+    EXPECT_NE(qobject_cast<QAreaSeries*>(lineView.dailySeries()->parent()), nullptr);
+    defaults.setBool(kZRLineChartFillAverage, true);
+    defaults.setBool(kZRLineChartNoFill, true);
+    lineView.setData(lineView.data());
+    ASSERT_NE(lineView.averageSeries(), nullptr);
+    EXPECT_NE(qobject_cast<QAreaSeries*>(lineView.averageSeries()->parent()), nullptr);
+    EXPECT_EQ(qobject_cast<QAreaSeries*>(lineView.dailySeries()->parent()), nullptr);
+    EXPECT_EQ(lineView.averagePoints(), weightedMovingAverage(lineSource->line().daily, 7));
+}
+
+// The charts area on the same store: its settings bars store each choice and the chart shown
+// follows it.
+class ChartsAreaTest : public ChartViews {
+protected:
+    ChartsArea area{ChartsArea::Services{*context, defaults, center, loop,
+                                         [this] { return connection(); }, [] { return false; }}};
+    void show(ChartKind kind) {
+        area.resize(900, 600);
+        area.show();
+        area.showChart(kind);
+        settleArea();
+    }
+    void settleArea() {
+        area.waitForBackgroundWork();
+        loop.runPending();
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(ChartsAreaTest, TheAverageChooserSetsThePeriodAndTheCustomFieldKeepsIt) {
+    show(ChartKind::line);
+    EXPECT_EQ(area.averageBox()->currentIndex(), 1);  // 7 days stored
+    const int days = area.lineView().data().days();
+    ASSERT_EQ(days, 45);
+    struct Case {
+        int item;
+        std::int64_t storedCustom;
+        std::int64_t period;
+    };
+    for (const Case& c :
+         {Case{0, 12, 0}, Case{2, 12, 30}, Case{3, 12, 12}, Case{3, 0, 0}, Case{1, 0, 7}}) {
+        SCOPED_TRACE(c.item);
+        defaults.setInteger(kZRLineChartCustomAveragePeriod, c.storedCustom);
+        area.chooseAveragePeriod(c.item);
+        EXPECT_EQ(defaults.integerForKey(kZRLineChartAveragePeriod), c.period);
+        EXPECT_EQ(area.lineView().averagePoints(),
+                  weightedMovingAverage(area.lineView().data().daily, c.period));
+        EXPECT_EQ(area.lineView().averageSeries() != nullptr, c.period > 0);
+        EXPECT_EQ(!area.fillAverageBox()->isHidden(), c.period > 0);
+    }
+    area.chooseAveragePeriod(3);
+    area.customAverageField()->setValue(3);
+    area.customAverageEdited();
+    EXPECT_EQ(defaults.integerForKey(kZRLineChartAveragePeriod), 3);
+    EXPECT_EQ(defaults.integerForKey(kZRLineChartCustomAveragePeriod), 3);
+    EXPECT_EQ(area.lineView().averagePoints(),
+              weightedMovingAverage(area.lineView().data().daily, 3));
+    // Typing in the field while another item is chosen changes nothing.
+    area.chooseAveragePeriod(2);
+    area.customAverageField()->setValue(9);
+    area.customAverageEdited();
+    EXPECT_EQ(defaults.integerForKey(kZRLineChartAveragePeriod), 30);
+    EXPECT_EQ(defaults.integerForKey(kZRLineChartCustomAveragePeriod), 3);
+}
+
+TEST_F(ChartsAreaTest, BarAndPieSettingsAreStoredAndRecomputeTheChart) {
+    show(ChartKind::bar);
+    EXPECT_EQ(area.barView().data().columns(), 45);
+    area.barPeriodBox()->setCurrentIndex(2);
+    emit area.barPeriodBox()->activated(2);
+    EXPECT_EQ(defaults.stringForKey(kZRVerticalBarChartMeasuringPeriod), "monthly");
+    settleArea();
+    EXPECT_EQ(area.barView().data().columns(), 2);
+    EXPECT_EQ(area.barView().data().period, BarPeriod::monthly);
+
+    area.setSettingsShown(true);
+    EXPECT_TRUE(defaults.boolForKey(kZRBarChartShowSettings));
+    EXPECT_FALSE(defaults.boolForKey(kZRPieChartShowSettings));
+
+    show(ChartKind::pie);
+    EXPECT_FALSE(area.settingsShown());
+    emit area.pieValueBox()->activated(2);
+    EXPECT_EQ(defaults.integerForKey(kZRPieChartViewOption), 2);
+    settleArea();
+    ASSERT_FALSE(area.pieView().data().slices.empty());
+    EXPECT_TRUE(area.pieView().data().slices[0].label.ends_with("%"))
+        << area.pieView().data().slices[0].label;
+    area.pieLegendBox()->setChecked(false);
+    EXPECT_TRUE(defaults.boolForKey(kZRPieChartHideLegend));
+    EXPECT_FALSE(area.pieView().legendShown());
+    EXPECT_EQ(area.exportButton()->text(), QStringLiteral("Export Chart…"));
 }
 
 std::string pdfText(const QString& path) {
@@ -248,8 +411,7 @@ TEST_F(ChartViews, KeepsAPictureOfEachChartForReview) {
 
 TEST_F(ChartViews, TheExportSheetStoresItsOptionsAndWritesTheChosenFile) {
     showAll();
-    ChartExportSheet sheet(barView, *context, ZRUserDefaults2::generalStartDate(),
-                           ZRUserDefaults2::generalEndDate());
+    ChartExportSheet sheet(barView, *context, dayNumber(2024, 1, 1), dayNumber(2024, 2, 14));
     EXPECT_EQ(sheet.title(), QStringLiteral("Exporting Bar Chart"));
     sheet.chooseJPG();
     sheet.jpgQualityChanged(55);

@@ -4,10 +4,15 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDir>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListView>
+#include <QPieSeries>
 #include <QSplitter>
+#include <QStackedBarSeries>
 #include <QTableView>
+#include <QTest>
 #include <QTimeEdit>
 
 #include "app/AppDelegate.h"
@@ -31,8 +36,13 @@
 #include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
 #include "ui/AddTimingDialog.h"
+#include "ui/BarChartView.h"
 #include "ui/CalendarGrid.h"
+#include "ui/ChartExportSheet.h"
+#include "ui/ChartsArea.h"
+#include "ui/LineChartView.h"
 #include "ui/MainWindow.h"
+#include "ui/PieChartView.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
 #include "ui/StatisticsTaskListModel.h"
@@ -42,16 +52,18 @@
 namespace ravelong {
 namespace {
 
+using ui_testing::runFor;
 using ui_testing::runUntil;
 
 constexpr int kAllPreset = 11;
+// Background reads share two cores with the rest of the machine: give them time.
+constexpr int kDeliveryMs = 15000;
 
 // The main window of the real shell and application delegate on a store in a temporary folder,
 // with two checked tasks and their timings yesterday.
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
-        NotificationCenter::setDefaultCenter(&center);
         shell.setDelegate(&delegate);
         shell.installTray();
         EXPECT_TRUE(delegate.applicationDidFinishLaunching());
@@ -70,10 +82,7 @@ protected:
         delegate.openMainWindow();
         window = shell.mainWindow();
     }
-    ~MainWindowTest() override {
-        delete window;
-        NotificationCenter::setDefaultCenter(nullptr);
-    }
+    ~MainWindowTest() override { delete window; }
 
     ManagedObjectContext& context() { return delegate.managedObjectContext(); }
     ZRCDTiming* timing(ZRCDTask* task, const QDateTime& start, int seconds) {
@@ -97,6 +106,11 @@ protected:
     FixedDeviceIdentity identity{{"0a1b2c3d4e5f", 1000, "Ada Lovelace", "ada", "Engine"}};
     ScopedDeviceIdentity scopedIdentity{identity};
     NotificationCenter center;
+    // Before the delegate, which keeps the default center it finds.
+    struct CenterScope {
+        explicit CenterScope(NotificationCenter& c) { NotificationCenter::setDefaultCenter(&c); }
+        ~CenterScope() { NotificationCenter::setDefaultCenter(nullptr); }
+    } centerScope{center};
     QtMainLoop loop;
     ScopedMainLoop scopedLoop{loop};
     LogCapture log;
@@ -221,6 +235,183 @@ TEST_F(MainWindowTest, DeletesTheSelectedTimingsAndAddsOneByHand) {
                   .data()
                   .toString(),
               "0:45:00");
+}
+
+TEST_F(MainWindowTest, UndoStepsOfTheWindowsEditsCarryTheirNames) {
+    window->choosePreset(kAllPreset);
+    ZRUndoManager& undo = *context().undoManager();
+    QAbstractItemModel* timings = window->timingsView()->model();
+    const QDateTime ten(yesterday, QTime(7, 0));
+
+    struct Step {
+        const char* name;
+        std::function<bool()> action;
+    };
+    const Step steps[] = {
+        {"Add Timing", [&] { return window->addTimingByHand("Write report", ten, "0:30"); }},
+        {"Modify Timing",
+         [&] {
+             return timings->setData(
+                 timings->index(rowOf(first), TimedEntriesTableModel::kDuration), "1:45");
+         }},
+        {"Delete Timing", [&] { return window->deleteTimingAtRow(rowOf(second)); }},
+        {"Delete Timings",
+         [&] {
+             window->timingsView()->selectAll();
+             return window->deleteSelectedTimings();
+         }},
+        {"Add Task", [&] { return window->taskList().addTask() != nullptr; }},
+        {"Add Subtask", [&] { return window->taskList().addSubtaskToRow(0) != nullptr; }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const std::size_t before = undo.undoCount();
+        ASSERT_TRUE(step.action());
+        EXPECT_EQ(undo.undoCount(), before + 1);
+        EXPECT_EQ(undo.undoActionName(), step.name);
+        EXPECT_FALSE(context().hasChanges());
+    }
+    EXPECT_EQ(timings->rowCount(), 0);
+    // The deletions are undone whole: both rows come back at once.
+    ASSERT_TRUE(window->undo());  // Add Subtask
+    ASSERT_TRUE(window->undo());  // Add Task
+    ASSERT_TRUE(window->undo());  // Delete Timings
+    EXPECT_EQ(timings->rowCount(), 2);
+}
+
+TEST_F(MainWindowTest, CtrlFGoesToTheTaskSearchWhichFiltersTheList) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->timingsView()->setFocus();
+    QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(window->taskSearchField()->hasFocus());
+
+    QListView* view = window->taskView();
+    const auto shownNames = [&] {
+        QStringList names;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            if (!view->isRowHidden(row))
+                names << view->model()->index(row, 0).data().toString();
+        return names;
+    };
+    QTest::keyClicks(window->taskSearchField(), "MAIL");
+    EXPECT_EQ(shownNames(), QStringList{"Read mail"});
+    window->taskSearchField()->clear();
+    EXPECT_EQ(shownNames().size(), 2);
+    // Adding a task clears the search, so the new row is in sight.
+    QTest::keyClicks(window->taskSearchField(), "report");
+    EXPECT_EQ(shownNames(), QStringList{"Write report"});
+    ASSERT_NE(window->addTask(), nullptr);
+    EXPECT_TRUE(window->taskSearchField()->text().isEmpty());
+    EXPECT_EQ(shownNames().size(), 3);
+}
+
+TEST_F(MainWindowTest, TheShownChartFollowsTheRangeAndHiddenChartsComputeNothing) {
+    ChartsArea* charts = window->chartsArea();
+    ASSERT_NE(charts, nullptr);
+    window->choosePreset(kAllPreset);
+    ChartDataSource& pie = charts->source(ChartKind::pie);
+    ChartDataSource& bar = charts->source(ChartKind::bar);
+    ChartDataSource& line = charts->source(ChartKind::line);
+    const auto delivered = [&](ChartDataSource& source, std::uint64_t after) {
+        return runUntil(
+            [&] {
+                charts->waitForBackgroundWork();
+                return source.redrawTrigger() > after;
+            },
+            kDeliveryMs);
+    };
+
+    // The timings tab is in front: no chart computes.
+    runFor(100);
+    EXPECT_EQ(pie.redrawTrigger() + bar.redrawTrigger() + line.redrawTrigger(), 0u);
+
+    // All time: the bar chart spans the data, one day.
+    ASSERT_TRUE(window->showChart(ChartKind::bar));
+    ASSERT_TRUE(delivered(bar, 0));
+    EXPECT_EQ(charts->barView().data().columns(), 1);
+    EXPECT_DOUBLE_EQ(charts->barView().data().total, 2 * 3600.0);
+    EXPECT_EQ(pie.redrawTrigger(), 0u);
+    EXPECT_TRUE(pie.stale());
+
+    // A new range reaches the chart shown.
+    std::uint64_t seen = bar.redrawTrigger();
+    ASSERT_TRUE(window->choosePresetNamed("Last 7 Days"));
+    ASSERT_TRUE(delivered(bar, seen));
+    EXPECT_EQ(charts->barView().data().columns(), 7);
+    EXPECT_EQ(charts->barView().series()->barSets().size(), 2);
+    const QString output = QStringLiteral(RAVELONG_UI_TEST_OUTPUT);
+    QDir().mkpath(output);
+    runFor(50);  // the axes are laid out on the next passes of the loop
+    EXPECT_TRUE(window->grab().save(output + "/main-window-bar.png"));
+
+    // The other charts catch up when shown.
+    ASSERT_TRUE(window->showChart(ChartKind::pie));
+    ASSERT_TRUE(delivered(pie, 0));
+    ASSERT_EQ(charts->pieView().series()->count(), 2);
+    EXPECT_EQ(charts->pieView().data().slices[0].shortName, "Write report");
+    EXPECT_DOUBLE_EQ(charts->pieView().data().total, 2 * 3600.0);
+    runFor(50);  // the axes are laid out on the next passes of the loop
+    EXPECT_TRUE(window->grab().save(output + "/main-window-pie.png"));
+    ASSERT_TRUE(window->showChart(ChartKind::line));
+    ASSERT_TRUE(delivered(line, 0));
+    EXPECT_EQ(charts->lineView().dailySeries()->count(), 7);
+    EXPECT_DOUBLE_EQ(charts->lineView().data().total, 2 * 3600.0);
+    runFor(50);  // the axes are laid out on the next passes of the loop
+    EXPECT_TRUE(window->grab().save(output + "/main-window-line.png"));
+
+    // Unchecking a task recomputes the chart shown without it.
+    seen = line.redrawTrigger();
+    QAbstractItemModel* tasks = window->taskView()->model();
+    const auto& rows = window->taskList().tasks();
+    const int readRow = static_cast<int>(std::find(rows.begin(), rows.end(), read) - rows.begin());
+    ASSERT_TRUE(tasks->setData(tasks->index(readRow, 0), Qt::Unchecked, Qt::CheckStateRole));
+    ASSERT_TRUE(delivered(line, seen));
+    EXPECT_DOUBLE_EQ(charts->lineView().data().total, 1.5 * 3600.0);
+
+    // The export sheet works on the chart shown.
+    ChartExportSheet* sheet = charts->exportChart();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->proposedFileName().startsWith("Ravelong Line Chart ("))
+        << sheet->proposedFileName().toStdString();
+    sheet->close();
+
+    // Closed, the window's charts compute nothing.
+    window->close();
+    seen = line.redrawTrigger();
+    window->choosePreset(kAllPreset);
+    runFor(100);
+    charts->waitForBackgroundWork();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(line.redrawTrigger(), seen);
+    EXPECT_TRUE(line.stale());
+}
+
+TEST_F(MainWindowTest, TheCalendarGreysTheDaysItDoesNotOffer) {
+    ZRDatePickerManager& picker = *shell.ensureDatePickerManager();
+    const QDate today = CalendarGrid::today();
+    const QDate offered(today.year(), today.month(), 5);
+    const QDate notOffered(today.year(), today.month(), 20);
+    ASSERT_TRUE(picker.rangeChooser().setOfferedDays(20010101, yearMonthDayOf(offered.addDays(5))));
+    ZRUserDefaults2::setGeneralStartAndEndDate(20010101, 20010102);  // nothing shaded in sight
+    CalendarGrid* calendar = window->calendar();
+    EXPECT_TRUE(calendar->dayIsOffered(offered));
+    EXPECT_FALSE(calendar->dayIsOffered(notOffered));
+    const QImage image = calendar->grab().toImage();
+    // The darkest pixel of the day's number: text, or greyed text.
+    const auto darkest = [&](QDate day) {
+        const QRect rect = calendar->dayRect(day);
+        int value = 255;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                value = std::min(value, qGray(image.pixel(x, y)));
+        return value;
+    };
+    ASSERT_FALSE(calendar->dayRect(offered).isEmpty());
+    EXPECT_LT(darkest(offered) + 40, darkest(notOffered));
+    // A click on a day not offered chooses nothing.
+    QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->dayRect(notOffered).center());
+    EXPECT_EQ(ZRUserDefaults2::generalStartDate(), 20010101);
 }
 
 TEST_F(MainWindowTest, DroppingATaskWithAModifierMergesOnlyAfterTheQuestion) {

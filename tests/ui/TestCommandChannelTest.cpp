@@ -54,14 +54,35 @@ TEST(TestCommandChannel, PanelCommandsSplitTheirTwoNamesAtTheArrow) {
     ASSERT_TRUE(remove);
     EXPECT_EQ(remove->kind, Kind::deleteTiming);
     EXPECT_EQ(remove->number, 3);
+    for (const char* kind : {"pie", "bar", "line"}) {
+        auto chart = TestCommandChannel::parse(QStringLiteral("main-window-chart ") + kind);
+        ASSERT_TRUE(chart) << kind;
+        EXPECT_EQ(chart->kind, Kind::mainWindowChart);
+        EXPECT_EQ(chart->argument, kind);
+    }
 }
 
 TEST(TestCommandChannel, AnythingElseIsNoCommand) {
-    for (const char* line :
-         {"", "click-task", "click-task   ", "quit now", "answer-alert", "answer-alert -1",
-          "answer-alert one", "delete-everything", "add-task", "add-subtask A", "add-subtask A =>",
-          "rename-task => B", "undo twice", "add-timing A", "main-window-preset", "delete-timing",
-          "delete-timing -1", "delete-timing first"}) {
+    for (const char* line : {"",
+                             "click-task",
+                             "click-task   ",
+                             "quit now",
+                             "answer-alert",
+                             "answer-alert -1",
+                             "answer-alert one",
+                             "delete-everything",
+                             "add-task",
+                             "add-subtask A",
+                             "add-subtask A =>",
+                             "rename-task => B",
+                             "undo twice",
+                             "add-timing A",
+                             "main-window-preset",
+                             "delete-timing",
+                             "delete-timing -1",
+                             "delete-timing first",
+                             "main-window-chart",
+                             "main-window-chart donut"}) {
         EXPECT_FALSE(TestCommandChannel::parse(line)) << line;
     }
 }
