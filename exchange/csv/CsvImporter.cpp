@@ -73,10 +73,14 @@ Result<CsvImporter::Outcome> CsvImporter::importFile(const std::filesystem::path
         return counts.error();
     }
     outcome.counts = counts.value();
-    store_repairs::fixTimingSetsAndTimings_inContext(*child);
-    task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(*child);
-    task_chain::fixTaskChain_inContext(*child);
-    child->processPendingChanges();
+    // The repairs look at every record of the store: a file whose rows are all there already
+    // leaves nothing of its own to repair.
+    if (child->hasChanges()) {
+        store_repairs::fixTimingSetsAndTimings_inContext(*child);
+        task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(*child);
+        task_chain::fixTaskChain_inContext(*child);
+        child->processPendingChanges();
+    }
 
     ManagedObjectContext& context = *main.value();
     {
