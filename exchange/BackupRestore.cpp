@@ -108,10 +108,14 @@ Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& conte
         integrity->stored = pass.rootId().value_or("");
         integrity->computed = whole.hex();
     }
-    store_repairs::fixTimingSetsAndTimings_inContext(context);
-    task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(context);
-    task_chain::fixTaskChain_inContext(context);
-    context.processPendingChanges();
+    // The repairs look at every record of the store: after a reading that changed nothing (an
+    // import of records the store has already) there is nothing of the file's to repair.
+    if (context.hasChanges()) {
+        store_repairs::fixTimingSetsAndTimings_inContext(context);
+        task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(context);
+        task_chain::fixTaskChain_inContext(context);
+        context.processPendingChanges();
+    }
     return Outcome{reader->counts(), reader->refusedTimings()};
 }
 

@@ -19,7 +19,13 @@ namespace ravelong {
 struct ChildChanges {
     struct AttributeChange {
         int propertyIndex;
-        Value original;  // as the child first saw it; unused for inserted records
+        Value original;  // as the child first saw it
+        Value value;
+    };
+    // A value of a record new in the child, when it differs from the value a record just made
+    // has (most records leave many attributes at that value; a bulk import makes many records).
+    struct AttributeValue {
+        int propertyIndex;
         Value value;
     };
     struct ToOneChange {
@@ -35,7 +41,8 @@ struct ChildChanges {
     };
     struct Record {
         ObjectID id;
-        std::vector<AttributeChange> attributes;
+        std::vector<AttributeChange> attributes;  // updated records
+        std::vector<AttributeValue> values;       // inserted records
         std::vector<ToOneChange> toOne;
         std::vector<ToManyChange> toMany;
     };

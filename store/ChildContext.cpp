@@ -63,12 +63,18 @@ std::unique_ptr<ManagedObjectContext> ManagedObjectContext::newChildContext() {
 ChildChanges ManagedObjectContext::collectChildChanges() const {
     ChildChanges changes;
     changes.inserted.reserve(insertedObjects_.size());
+    // A record as the parent makes it before taking the child's values, per entity.
+    std::vector<std::unique_ptr<ManagedObject>> fresh(model_->entities().size());
     for (ManagedObject* object : insertedObjects_) {
-        ChildChanges::Record record{object->objectID(), {}, {}, {}};
-        record.attributes.reserve(object->entity().properties.size());
+        ChildChanges::Record record{object->objectID(), {}, {}, {}, {}};
+        std::unique_ptr<ManagedObject>& blank = fresh[object->entity().index];
+        if (!blank)
+            blank = object->entity().create();
         for (const PropertyDescription& p : object->entity().properties) {
             if (p.kind == PropertyKind::Attribute) {
-                record.attributes.push_back({p.index, Value(), p.get(*object)});
+                Value value = p.get(*object);
+                if (value != p.get(*blank))
+                    record.values.push_back({p.index, std::move(value)});
             } else if (p.persisted && p.kind == PropertyKind::ToOne) {
                 record.toOne.push_back({p.index, idOf(p.get(*object))});
             } else if (p.persisted && p.kind == PropertyKind::ToMany) {
@@ -80,7 +86,7 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
     for (ManagedObject* object : updatedCandidates_) {
         if (!object->isUpdated())
             continue;
-        ChildChanges::Record record{object->objectID(), {}, {}, {}};
+        ChildChanges::Record record{object->objectID(), {}, {}, {}, {}};
         for (const auto& [index, original] : object->changes_->committed) {
             const PropertyDescription& p = object->entity().properties[index];
             if (p.kind == PropertyKind::Attribute) {
@@ -149,7 +155,7 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
         pendingInserted_.appendUnchecked(object);
         registerUndo([this, object] { deleteObject(object); });
         withoutUndo([&] {
-            for (const auto& change : record.attributes)
+            for (const auto& change : record.values)
                 object->changeTracked(change.propertyIndex, change.value);
         });
         records.emplace_back(object, &record);

@@ -86,10 +86,14 @@ Result<CsvImporter::Outcome> CsvImporter::importInto(const std::filesystem::path
     if (!counts.ok())
         return counts.error();
     outcome.counts = counts.value();
-    store_repairs::fixTimingSetsAndTimings_inContext(copy);
-    task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(copy);
-    task_chain::fixTaskChain_inContext(copy);
-    copy.processPendingChanges();
+    // The repairs look at every record of the store: a file whose rows are all there already
+    // leaves nothing of its own to repair.
+    if (copy.hasChanges()) {
+        store_repairs::fixTimingSetsAndTimings_inContext(copy);
+        task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(copy);
+        task_chain::fixTaskChain_inContext(copy);
+        copy.processPendingChanges();
+    }
     return outcome;
 }
 
