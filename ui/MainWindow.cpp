@@ -11,11 +11,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/PreferenceKeys.h"
@@ -209,6 +211,7 @@ QWidget* MainWindow::makeContent() {
     auto* scroll = new QScrollArea(top);
     scroll->setWidget(calendar_);
     scroll->setWidgetResizable(false);
+    calendarScroll_ = scroll;
     topLayout->addWidget(presets_);
     topLayout->addWidget(scroll, 1);
 
@@ -482,6 +485,15 @@ void MainWindow::saveFrame() {
                                  (sizesText(sideSplitter_->sizes()) + QLatin1Char(';') +
                                   sizesText(contentSplitter_->sizes()))
                                      .toStdString());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The calendar opens on its last month, this month, once the layout has given it its room.
+    QTimer::singleShot(0, this, [this] {
+        QScrollBar* bar = calendarScroll_->verticalScrollBar();
+        bar->setValue(bar->maximum());
+    });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

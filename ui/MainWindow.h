@@ -13,6 +13,7 @@ class QDateTime;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QScrollArea;
 class QSplitter;
 class QTabWidget;
 class QTableView;
@@ -101,6 +102,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* makeSidebar();
@@ -124,6 +126,7 @@ private:
     QLineEdit* taskSearch_ = nullptr;
     QComboBox* archiveFilter_ = nullptr;
     CalendarGrid* calendar_ = nullptr;
+    QScrollArea* calendarScroll_ = nullptr;
     QComboBox* presets_ = nullptr;
     QTableView* timingsView_ = nullptr;
     QLabel* summary_ = nullptr;

@@ -394,6 +394,11 @@ TEST_F(MainWindowTest, TheCalendarGreysTheDaysItDoesNotOffer) {
     ASSERT_TRUE(picker.rangeChooser().setOfferedDays(20010101, yearMonthDayOf(offered.addDays(5))));
     ZRUserDefaults2::setGeneralStartAndEndDate(20010101, 20010102);  // nothing shaded in sight
     CalendarGrid* calendar = window->calendar();
+    // Opened on this month.
+    ASSERT_TRUE(runUntil([&] {
+        return calendar->visibleRegion().contains(calendar->dayRect(today).center());
+    })) << calendar->visibleRegion().boundingRect().top()
+        << " " << calendar->dayRect(today).top();
     EXPECT_TRUE(calendar->dayIsOffered(offered));
     EXPECT_FALSE(calendar->dayIsOffered(notOffered));
     const QImage image = calendar->grab().toImage();
