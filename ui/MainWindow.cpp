@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
@@ -489,10 +488,12 @@ void MainWindow::saveFrame() {
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    // The calendar opens on its last month, this month, once the layout has given it its room.
+    // The calendar opens with today in sight, once the layout has given it its room.
     QTimer::singleShot(0, this, [this] {
-        QScrollBar* bar = calendarScroll_->verticalScrollBar();
-        bar->setValue(bar->maximum());
+        const QRect today = calendar_->dayRect(CalendarGrid::today());
+        if (!today.isEmpty())
+            calendarScroll_->ensureVisible(today.center().x(), today.center().y(), 0,
+                                           today.height() / 2 + 8);
     });
 }
 

@@ -136,8 +136,8 @@ TEST_F(MainWindowTest, ShowsTheTasksTimingsCalendarTotalsAndSummary) {
     QAbstractItemModel* timings = window->timingsView()->model();
     ASSERT_EQ(timings->rowCount(), 2);
     // Newest start first.
-    EXPECT_TRUE(
-        timings->index(0, TimedEntriesTableModel::kTask).data().toString().endsWith("Read mail"));
+    // The task's path, without the full name's leading mark.
+    EXPECT_EQ(timings->index(0, TimedEntriesTableModel::kTask).data().toString(), "Read mail");
     EXPECT_EQ(timings->index(1, TimedEntriesTableModel::kDuration).data().toString(), "1:30:00");
     EXPECT_TRUE(window->summaryText().startsWith("2 timings"))
         << window->summaryText().toStdString();
@@ -216,6 +216,7 @@ TEST_F(MainWindowTest, DeletesTheSelectedTimingsAndAddsOneByHand) {
 
     TimedEntryEditor editor(delegate, Clock::current());
     AddTimingDialog dialog(context(), editor, Clock::current(), write);
+    EXPECT_EQ(dialog.taskBox()->currentText(), "Write report");
     dialog.dayEdit()->setDate(yesterday);
     dialog.startEdit()->setTime(QTime(14, 0));
     dialog.durationEdit()->setText("half an hour");
@@ -386,7 +387,7 @@ TEST_F(MainWindowTest, TheShownChartFollowsTheRangeAndHiddenChartsComputeNothing
     EXPECT_TRUE(line.stale());
 }
 
-TEST_F(MainWindowTest, TheCalendarGreysTheDaysItDoesNotOffer) {
+TEST_F(MainWindowTest, TheCalendarOpensOnThisMonthAndGreysTheDaysItDoesNotOffer) {
     ZRDatePickerManager& picker = *shell.ensureDatePickerManager();
     const QDate today = CalendarGrid::today();
     const QDate offered(today.year(), today.month(), 5);
