@@ -61,7 +61,7 @@ AddTimingDialog::AddTimingDialog(ManagedObjectContext& context, TimedEntryEditor
         if (!task->childTasks().empty())
             continue;
         taskList_.push_back(task);
-        tasks_->addItem(qt(task->getFullTaskName()));
+        tasks_->addItem(shownTaskPath(task->getFullTaskName()));
         if (task == preselected)
             tasks_->setCurrentIndex(tasks_->count() - 1);
     }

@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
+#include <QFontMetricsF>
 #include <QGraphicsRectItem>
 #include <QGraphicsSceneHoverEvent>
 #include <QLegend>
@@ -10,6 +11,7 @@
 #include <QStackedBarSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "stats/ChartDataSource.h"
 #include "stats/ChartFormatters.h"
@@ -25,6 +27,10 @@ constexpr qreal kBandZValue = 0.5;
 constexpr qreal kColumnsZValue = 4.0;
 // The share of a column's width its bar takes.
 constexpr double kBarWidth = 0.8;
+// The column labels are drawn below the plot area, where the category axis (its own labels
+// transparent) keeps room for them; a label needs its width and this gap to the next.
+constexpr double kLabelBand = 40.0;
+constexpr double kLabelGap = 6.0;
 
 }  // namespace
 
@@ -40,9 +46,11 @@ public:
         plot_ = plot;
         update();
     }
-    QRectF boundingRect() const override { return plot_; }
+    // The plot area and the band of column labels below it.
+    QRectF boundingRect() const override { return plot_.adjusted(0, 0, 0, kLabelBand); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
         view_.paintColumns(*painter);
+        view_.paintLabels(*painter);
     }
 
 protected:
@@ -57,6 +65,7 @@ private:
 BarChartView::BarChartView(QWidget* parent) : ChartView(parent) {
     columnsItem_ = new ColumnsItem(*this, chart());
     connect(chart(), &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+        chooseLabelledColumns();
         columnsItem_->plotAreaChanged(plot);
         placeBands();
     });
@@ -231,6 +240,49 @@ void BarChartView::relabel() {
     if (xAxis) {
         xAxis->clear();
         xAxis->append(labels_);
+        // The axis would shorten labels that do not fit their column to "…"; it keeps the room
+        // and the grid, the columns item draws every label that fits.
+        xAxis->setLabelsColor(Qt::transparent);
+        labelFont_ = xAxis->labelsFont();
+    }
+    chooseLabelledColumns();
+}
+
+void BarChartView::chooseLabelledColumns() {
+    labelled_.clear();
+    const int columns = data_.columns();
+    if (columns <= 0)
+        return;
+    const double width = chart()->plotArea().width() / columns;
+    const QFontMetricsF metrics(labelFont_);
+    double widest = 0.0;
+    for (const QString& label : labels_)
+        for (const QString& line : label.split(QLatin1Char('\n')))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int every = width > 0.0
+                          ? std::max(1, static_cast<int>(std::ceil((widest + kLabelGap) / width)))
+                          : columns;
+    for (int c = 0; c < columns; c += every)
+        labelled_ << c;
+}
+
+void BarChartView::paintLabels(QPainter& painter) const {
+    const int columns = data_.columns();
+    const QRectF plot = chart()->plotArea();
+    if (columns <= 0 || plot.isEmpty())
+        return;
+    const double width = plot.width() / columns;
+    painter.setFont(labelFont_);
+    painter.setPen(chart()->axes(Qt::Vertical).isEmpty()
+                       ? QColor(Qt::black)
+                       : chart()->axes(Qt::Vertical).first()->labelsColor());
+    for (int c : labelled_) {
+        const double center = plot.left() + (c + 0.5) * width;
+        QString text = labels_[c];
+        text.remove(QChar(0x200B));
+        painter.drawText(
+            QRectF(center - kLabelBand * 2, plot.bottom() + 4, kLabelBand * 4, kLabelBand - 4),
+            Qt::AlignHCenter | Qt::AlignTop, text);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -33,8 +34,10 @@ public:
     void setData(const BarChartData& data);
     const BarChartData& data() const { return data_; }
     QStackedBarSeries* series() const { return series_; }
-    // The column labels shown, one per column.
+    // The column labels, one per column, and the columns whose label is drawn: as many as fit
+    // side by side, evenly spaced from the first.
     const QStringList& columnLabels() const { return labels_; }
+    const QList<int>& labelledColumns() const { return labelled_; }
     // The shaded bands as [first column, end column), and where they are drawn.
     const std::vector<std::pair<int, int>>& highlightBands() const { return bands_; }
     QList<QRectF> highlightRects() const;
@@ -55,12 +58,16 @@ private:
     class ColumnsItem;
 
     void relabel();
+    void chooseLabelledColumns();
     void placeBands();
     void paintColumns(QPainter& painter) const;
+    void paintLabels(QPainter& painter) const;
 
     BarChartData data_;
     QStackedBarSeries* series_ = nullptr;
     QStringList labels_;
+    QList<int> labelled_;
+    QFont labelFont_;
     std::vector<std::pair<int, int>> bands_;
     std::vector<QGraphicsRectItem*> bandItems_;
     ColumnsItem* columnsItem_ = nullptr;

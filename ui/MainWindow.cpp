@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/PreferenceKeys.h"
@@ -213,6 +214,7 @@ QWidget* MainWindow::makeContent() {
     auto* scroll = new QScrollArea(top);
     scroll->setWidget(calendar_);
     scroll->setWidgetResizable(false);
+    calendarScroll_ = scroll;
     topLayout->addWidget(presets_);
     topLayout->addWidget(scroll, 1);
 
@@ -486,6 +488,17 @@ void MainWindow::saveFrame() {
                                  (sizesText(sideSplitter_->sizes()) + QLatin1Char(';') +
                                   sizesText(contentSplitter_->sizes()))
                                      .toStdString());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The calendar opens with today in sight, once the layout has given it its room.
+    QTimer::singleShot(0, this, [this] {
+        const QRect today = calendar_->dayRect(CalendarGrid::today());
+        if (!today.isEmpty())
+            calendarScroll_->ensureVisible(today.center().x(), today.center().y(), 0,
+                                           today.height() / 2 + 8);
+    });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -13,6 +13,7 @@ class QDateTime;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QScrollArea;
 class QSplitter;
 class QTabWidget;
 class QTableView;
@@ -104,6 +105,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* makeSidebar();
@@ -127,6 +129,7 @@ private:
     QLineEdit* taskSearch_ = nullptr;
     QComboBox* archiveFilter_ = nullptr;
     CalendarGrid* calendar_ = nullptr;
+    QScrollArea* calendarScroll_ = nullptr;
     QComboBox* presets_ = nullptr;
     QTableView* timingsView_ = nullptr;
     QLabel* summary_ = nullptr;

@@ -88,7 +88,7 @@ QVariant TimedEntriesTableModel::data(const QModelIndex& index, int role) const 
             return qt(date_additions::getStringOfDuration_hhmmss(
                 role == Qt::EditRole ? values->duration : values->shownDuration));
         case kTask:
-            return qt(values->taskName);
+            return shownTaskPath(values->taskName);
         case kNote:
             return qt(values->note);
         default:

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLineSeries>
 #include <QPieSeries>
@@ -239,6 +240,39 @@ TEST_F(ChartViews, HighlightBandsShadeTheWeekendsBehindTheColumns) {
     deliver(*barSource);
     EXPECT_TRUE(barView.highlightBands().empty());
     EXPECT_TRUE(barView.highlightRects().isEmpty());
+}
+
+TEST_F(ChartViews, NarrowColumnsLabelEveryFewColumnsSoThatNoLabelIsCut) {
+    showAll();
+    const auto spacing = [&] {
+        const QList<int>& shown = barView.labelledColumns();
+        if (shown.isEmpty() || shown[0] != 0)
+            return -1;
+        const int every = shown.size() > 1 ? shown[1] - shown[0] : 45;
+        for (int i = 1; i < shown.size(); ++i)
+            if (shown[i] - shown[i - 1] != every)
+                return -1;
+        return shown.last() + every >= 45 ? every : -1;  // none left out at the end
+    };
+    const auto widestLabel = [&] {
+        const QFontMetricsF metrics(barView.chart()->axes(Qt::Horizontal).first()->labelsFont());
+        double widest = 0.0;
+        for (const QString& label : barView.columnLabels())
+            widest = std::max(widest, metrics.horizontalAdvance(label));
+        return widest;
+    };
+    // 45 days on 900 pixels: the labels need more than a column each.
+    const int every = spacing();
+    double column = barView.chart()->plotArea().width() / 45;
+    ASSERT_GT(every, 1);
+    EXPECT_GE(every * column, widestLabel());
+    EXPECT_LT((every - 1) * column, widestLabel() + 6.0);  // no sparser than needed
+    // Twice as wide: a label under every column.
+    barView.resize(1800, 560);
+    QCoreApplication::processEvents();
+    column = barView.chart()->plotArea().width() / 45;
+    ASSERT_GE(column, widestLabel() + 6.0);
+    EXPECT_EQ(spacing(), 1);
 }
 
 TEST_F(ChartViews, TheLineChartFillsTheAverageOnRequest) {

@@ -137,8 +137,8 @@ TEST_F(MainWindowTest, ShowsTheTasksTimingsCalendarTotalsAndSummary) {
     QAbstractItemModel* timings = window->timingsView()->model();
     ASSERT_EQ(timings->rowCount(), 2);
     // Newest start first.
-    EXPECT_TRUE(
-        timings->index(0, TimedEntriesTableModel::kTask).data().toString().endsWith("Read mail"));
+    // The task's path, without the full name's leading mark.
+    EXPECT_EQ(timings->index(0, TimedEntriesTableModel::kTask).data().toString(), "Read mail");
     EXPECT_EQ(timings->index(1, TimedEntriesTableModel::kDuration).data().toString(), "1:30:00");
     EXPECT_TRUE(window->summaryText().startsWith("2 timings"))
         << window->summaryText().toStdString();
@@ -217,6 +217,7 @@ TEST_F(MainWindowTest, DeletesTheSelectedTimingsAndAddsOneByHand) {
 
     TimedEntryEditor editor(delegate, Clock::current());
     AddTimingDialog dialog(context(), editor, Clock::current(), write);
+    EXPECT_EQ(dialog.taskBox()->currentText(), "Write report");
     dialog.dayEdit()->setDate(yesterday);
     dialog.startEdit()->setTime(QTime(14, 0));
     dialog.durationEdit()->setText("half an hour");
@@ -387,7 +388,7 @@ TEST_F(MainWindowTest, TheShownChartFollowsTheRangeAndHiddenChartsComputeNothing
     EXPECT_TRUE(line.stale());
 }
 
-TEST_F(MainWindowTest, TheCalendarGreysTheDaysItDoesNotOffer) {
+TEST_F(MainWindowTest, TheCalendarOpensOnThisMonthAndGreysTheDaysItDoesNotOffer) {
     ZRDatePickerManager& picker = *shell.ensureDatePickerManager();
     const QDate today = CalendarGrid::today();
     const QDate offered(today.year(), today.month(), 5);
@@ -395,6 +396,11 @@ TEST_F(MainWindowTest, TheCalendarGreysTheDaysItDoesNotOffer) {
     ASSERT_TRUE(picker.rangeChooser().setOfferedDays(20010101, yearMonthDayOf(offered.addDays(5))));
     ZRUserDefaults2::setGeneralStartAndEndDate(20010101, 20010102);  // nothing shaded in sight
     CalendarGrid* calendar = window->calendar();
+    // Opened on this month.
+    ASSERT_TRUE(runUntil([&] {
+        return calendar->visibleRegion().contains(calendar->dayRect(today).center());
+    })) << calendar->visibleRegion().boundingRect().top()
+        << " " << calendar->dayRect(today).top();
     EXPECT_TRUE(calendar->dayIsOffered(offered));
     EXPECT_FALSE(calendar->dayIsOffered(notOffered));
     const QImage image = calendar->grab().toImage();
