@@ -20,8 +20,8 @@
 #include "bench/HeavyUserGenerator.h"
 #include "exchange/BackupRestore.h"
 #include "exchange/BackupWriter.h"
-#include "foundation/Clock.h"
 #include "foundation/UserDefaults.h"
+#include "support/SettableClock.h"
 
 namespace ravelong::bench {
 

@@ -21,12 +21,12 @@
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDPreferences.h"
 #include "core/model/ZRCDTask.h"
-#include "foundation/Clock.h"
 #include "foundation/UserDefaults.h"
 #include "stats/ChartData.h"
 #include "stats/ChartRequestBuilder.h"
 #include "stats/ChartTexts.h"
 #include "store/BackgroundReader.h"
+#include "support/SettableClock.h"
 #include "ui/BarChartView.h"
 #include "ui/ChartImageWriter.h"
 

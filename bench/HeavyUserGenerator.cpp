@@ -21,8 +21,8 @@
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/model/ZRCDTimingSet.h"
-#include "foundation/Clock.h"
 #include "foundation/Uuid.h"
+#include "support/SettableClock.h"
 
 namespace ravelong::bench {
 

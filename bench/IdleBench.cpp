@@ -22,8 +22,8 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "menubar/IdlePanelController.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong::bench {
 

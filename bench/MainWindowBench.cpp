@@ -26,11 +26,11 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "menubar/StatisticsTaskList.h"
 #include "menubar/TimedEntriesList.h"
 #include "stats/ZRDatePickerManager.h"
 #include "store/BackgroundReader.h"
+#include "support/VirtualMainLoop.h"
 
 #ifdef RAVELONG_BENCH_HAS_UI
 #include <QApplication>

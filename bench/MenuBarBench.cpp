@@ -24,10 +24,10 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "menubar/MenuBarTaskEditor.h"
 #include "menubar/MenuBarTaskList.h"
 #include "menubar/ZRStatusItemView.h"
+#include "support/VirtualMainLoop.h"
 
 #ifdef RAVELONG_BENCH_HAS_UI
 #include <QApplication>

@@ -26,7 +26,7 @@
 #include "core/repairs/PreferencesRepairs.h"
 #include "core/repairs/TimingSetRepairs.h"
 #include "core/tree/TreeRepairs.h"
-#include "foundation/Clock.h"
+#include "support/SettableClock.h"
 
 namespace ravelong::bench {
 

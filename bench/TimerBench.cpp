@@ -27,8 +27,8 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ZRUndoManager.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong::bench {
 

@@ -29,9 +29,9 @@
 #include "core/totals/TaskTotals.h"
 #include "core/totals/TimingSetDayIndex.h"
 #include "core/totals/TimingSetTotals.h"
-#include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "store/ZRUndoManager.h"
+#include "support/SettableClock.h"
 
 namespace ravelong::bench {
 

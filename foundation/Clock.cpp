@@ -1,5 +1,6 @@
 #include "foundation/Clock.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace ravelong {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <atomic>
-
 #include "foundation/Instant.h"
 
 namespace ravelong {
@@ -22,18 +20,6 @@ public:
 class SystemClock final : public Clock {
 public:
     Instant now() const override;
-};
-
-// A clock that only moves when told to. Thread-safe.
-class SettableClock final : public Clock {
-public:
-    explicit SettableClock(Instant start = 0.0) : now_(start) {}
-    Instant now() const override { return now_.load(); }
-    void set(Instant instant) { now_.store(instant); }
-    void advance(double seconds) { now_.store(now_.load() + seconds); }
-
-private:
-    std::atomic<double> now_;
 };
 
 // Installs a clock as Clock::current() for the lifetime of this object.

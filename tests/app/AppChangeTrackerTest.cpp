@@ -13,8 +13,8 @@
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/totals/TaskRounding.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace ravelong {

@@ -9,12 +9,12 @@
 #include "app/StoreLayouts.h"
 #include "core/services/DeviceIdentity.h"
 #include "foundation/AlertPresenter.h"
-#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
 #include "store/SqliteDatabase.h"
 #include "support/FixedDeviceIdentity.h"
+#include "support/SettableClock.h"
 #include "support/TestSupport.h"
 
 // Helpers of the application-layer tests. Failures that are not what a test is about throw

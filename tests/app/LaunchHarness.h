@@ -8,8 +8,8 @@
 #include "app/CalendarIdentifier.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ZRUndoManager.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/RecordingApplicationShell.h"
 

@@ -7,7 +7,7 @@
 #include "app/AppDelegate.h"
 #include "app/CalendarIdentifier.h"
 #include "app/SavePathTexts.h"
-#include "foundation/VirtualMainLoop.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/app/LaunchHarness.h"
 
 namespace ravelong {

@@ -16,9 +16,9 @@
 #include "core/model/ZRCDTiming.h"
 #include "core/timer/ZRTimerControllerOSX.h"
 #include "core/totals/TotalsTexts.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/PersistentStore.h"
 #include "store/StoreError.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/app/LaunchHarness.h"
 
 namespace ravelong {

@@ -12,11 +12,11 @@
 #include "app/legacy/RavelongV1Model.h"
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTask.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/SqliteDatabase.h"
 #include "store/StoreError.h"
 #include "store/ZRUndoManager.h"
 #include "support/ScopedTmpfs.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace ravelong {

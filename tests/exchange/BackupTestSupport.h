@@ -14,10 +14,10 @@
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
 #include "support/FixedDeviceIdentity.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong::backup_testing {
 

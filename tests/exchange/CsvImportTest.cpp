@@ -14,8 +14,8 @@
 #include "exchange/csv/CsvImportRunner.h"
 #include "exchange/csv/CsvImporter.h"
 #include "exchange/csv/CsvTexts.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ZRUndoManager.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/exchange/CsvStoreEnvironment.h"
 
 namespace ravelong::csv {

@@ -8,10 +8,10 @@
 #include "core/calendar/ScopedUserCalendar.h"
 #include "core/services/DeviceIdentity.h"
 #include "foundation/AlertPresenter.h"
-#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "support/FixedDeviceIdentity.h"
+#include "support/SettableClock.h"
 #include "support/TestSupport.h"
 
 namespace ravelong::csv_testing {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "foundation/AtomicFile.h"
-#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/SettingsFileText.h"
 #include "foundation/UserDefaults.h"
+#include "support/SettableClock.h"
 #include "support/TestSupport.h"
 
 // The settings file as other programs and hostile hands leave it: nested without end, linked

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "support/SettableClock.h"
 #include "support/TestSupport.h"
 
 namespace ravelong {

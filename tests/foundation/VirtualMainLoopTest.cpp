@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/Log.h"
-#include "foundation/VirtualMainLoop.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong {
 namespace {

@@ -15,11 +15,11 @@
 #include "core/services/DeviceIdentity.h"
 #include "exchange/BackupFileCheck.h"
 #include "exchange/BackupRestore.h"
-#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "store/ManagedObjectContext.h"
 #include "support/FixedDeviceIdentity.h"
+#include "support/SettableClock.h"
 
 namespace ravelong::fuzzing {
 

@@ -14,7 +14,6 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "menubar/ZRStatusItemView.h"
 #include "store/ManagedObjectContext.h"
 #include "support/FixedDeviceIdentity.h"
@@ -24,6 +23,7 @@
 #include "support/RecordingIdleTimePanel.h"
 #include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong {
 

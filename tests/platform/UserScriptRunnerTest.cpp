@@ -9,9 +9,9 @@
 
 #include "foundation/AlertPresenter.h"
 #include "foundation/Clock.h"
-#include "foundation/VirtualMainLoop.h"
 #include "platform/UserScriptRunner.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong {
 namespace {

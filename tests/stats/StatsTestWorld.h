@@ -22,13 +22,13 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
 #include "store/ZRUndoManager.h"
 #include "support/FixedDeviceIdentity.h"
 #include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/core/timer/TimerTestFixture.h"
 
 namespace ravelong::stats_testing {

@@ -5,10 +5,10 @@
 #include <thread>
 
 #include "foundation/Clock.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/BackgroundReader.h"
 #include "store/ZRUndoManager.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/store/StoreTestSupport.h"
 
 namespace ravelong {

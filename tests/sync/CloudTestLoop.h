@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "foundation/Clock.h"
-#include "foundation/VirtualMainLoop.h"
+#include "support/VirtualMainLoop.h"
 #include "sync/SECloudFileSystem.h"
 
 namespace ravelong::testing {

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/Clock.h"
+#include "support/SettableClock.h"
 #include "ui/QtMainLoop.h"
 #include "ui/UiTestSupport.h"
 

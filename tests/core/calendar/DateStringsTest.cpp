@@ -6,7 +6,7 @@
 #include "core/calendar/TimeStrings.h"
 #include "core/calendar/TimeZones.h"
 #include "core/calendar/WeekdayNames.h"
-#include "foundation/Clock.h"
+#include "support/SettableClock.h"
 
 namespace ravelong {
 namespace {

@@ -4,7 +4,7 @@
 #include "core/calendar/NewDayHour.h"
 #include "core/calendar/PeriodDays.h"
 #include "core/calendar/ScopedUserCalendar.h"
-#include "foundation/Clock.h"
+#include "support/SettableClock.h"
 
 namespace ravelong {
 namespace {

@@ -10,7 +10,7 @@
 #include "core/durations/ZRDurationPickerDelegate.h"
 #include "core/durations/ZRDurationPickerTimePickers.h"
 #include "foundation/Clock.h"
-#include "foundation/VirtualMainLoop.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong {
 namespace {

@@ -15,11 +15,11 @@
 #include "core/services/UserScript.h"
 #include "foundation/Clock.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
 #include "support/FixedDeviceIdentity.h"
 #include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong::model_testing {
 

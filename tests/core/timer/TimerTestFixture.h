@@ -20,7 +20,6 @@
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "store/ManagedObjectContext.h"
 #include "support/FixedDeviceIdentity.h"
 #include "support/FixedIdleTimeSource.h"
@@ -31,6 +30,7 @@
 #include "support/RecordingTimingEditSession.h"
 #include "support/RecordingUserScript.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 
 namespace ravelong {
 

@@ -5,8 +5,8 @@
 #include "core/tree/TreeTexts.h"
 #include "foundation/Clock.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/VirtualMainLoop.h"
 #include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
 #include "tests/core/chain/ChainTestSupport.h"
 
 namespace ravelong {

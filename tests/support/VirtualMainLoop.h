@@ -6,9 +6,9 @@
 #include <mutex>
 #include <thread>
 
-#include "foundation/Clock.h"
 #include "foundation/MainLoop.h"
 #include "foundation/TimerQueue.h"
+#include "support/SettableClock.h"
 
 namespace ravelong {
 

@@ -1,4 +1,4 @@
-#include "foundation/VirtualMainLoop.h"
+#include "support/VirtualMainLoop.h"
 
 #include <algorithm>
 
