@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -38,5 +39,16 @@ const CliCommand* findCommand(std::string_view name);
 
 // The usage text: the commands and their summaries.
 void printUsage(std::ostream& out);
+
+// Whether the arguments ask for help ("--help" or "-h" anywhere).
+bool wantsHelp(const std::vector<std::string>& arguments);
+
+// A program that ravelong-cli hands commands to: beside it in the build tree, else in the
+// installed libexec folder; empty when there is none.
+std::filesystem::path companionProgram(std::string_view name);
+// Runs `program` with `arguments` in place of this process. Returns only when it could not
+// run, after saying why on `err`, with kExitFailure.
+int execCompanion(const std::filesystem::path& program, std::vector<std::string> arguments,
+                  std::ostream& out, std::ostream& err);
 
 }  // namespace ravelong::cli

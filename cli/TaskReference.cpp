@@ -1,7 +1,5 @@
 #include "cli/TaskReference.h"
 
-#include <algorithm>
-
 #include "scripting/ScriptTexts.h"
 
 namespace ravelong::cli {
@@ -31,11 +29,6 @@ Result<std::string> resolveTaskOverBus(RavelongBus& bus, const std::string& refe
         ids += " " + id;
     return Error{"ravelong-cli", 1,
                  "Several tasks are named \"" + reference + "\"; name one by its uuid:", ids};
-}
-
-bool wantsHelp(const std::vector<std::string>& arguments) {
-    return std::any_of(arguments.begin(), arguments.end(),
-                       [](const std::string& a) { return a == "--help" || a == "-h"; });
 }
 
 }  // namespace ravelong::cli

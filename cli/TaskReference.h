@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/CliCommand.h"
 #include "cli/RavelongBus.h"
 #include "foundation/Error.h"
 
@@ -11,8 +12,5 @@ namespace ravelong::cli {
 // else its exact name among the unarchived tasks. A name that no task or several tasks have is
 // an error that says so (and lists the candidates' uuids).
 Result<std::string> resolveTaskOverBus(RavelongBus& bus, const std::string& reference);
-
-// Whether the arguments ask for help ("--help" or "-h" anywhere).
-bool wantsHelp(const std::vector<std::string>& arguments);
 
 }  // namespace ravelong::cli

@@ -11,6 +11,20 @@ int main(int argc, char** argv) {
                   << ")\n";
         return cli::kExitSuccess;
     }
+#ifdef RAVELONG_CLI_FULL_PROGRAM
+    // This program holds only the commands that read the store, so that they start without
+    // loading D-Bus, XML and crypto libraries; the full program answers everything else,
+    // including the usage text that lists every command.
+    if (argc < 2 || !cli::findCommand(argv[1])) {
+        const std::filesystem::path full = cli::companionProgram(RAVELONG_CLI_FULL_PROGRAM);
+        if (full.empty()) {
+            std::cerr << "ravelong-cli: " << RAVELONG_CLI_FULL_PROGRAM
+                      << " is missing; only the reading commands work.\n";
+            return cli::kExitFailure;
+        }
+        return cli::execCompanion(full, {argv + 1, argv + argc}, std::cout, std::cerr);
+    }
+#endif
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         cli::printUsage(std::cout);
         return cli::kExitSuccess;

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/AppDelegate.h"
@@ -577,11 +578,34 @@ void QtApplicationShell::setRunningTimings(const std::vector<ZRCDTiming*>& timin
         sleepWatcher_->setHoldInhibitor(!timings.empty());
     if (ensureTrayBehaviour())
         statusView_->handleRunningTimingsChanged(timings);
-    reloadPanelIfShown();
+    // The task lists follow through runningStateChangedForTasks (the rows of a start or stop)
+    // and the task order notice (tasks added, deleted or archived, which list anew).
 }
 
-void QtApplicationShell::runningStateChangedForTasks(const std::vector<ZRCDTask*>&) {
-    reloadPanelIfShown();
+void QtApplicationShell::runningStateChangedForTasks(const std::vector<ZRCDTask*>& tasks) {
+    // A closed panel lists anew when it opens; reloading it now would only delay the answer to
+    // whoever started or stopped the timer (a click, a hot key, a script).
+    if (panel_ && !panel_->isVisible())
+        panelDirty_ = true;
+    if (panelDirty_ || !taskList_) {
+        reloadPanelIfShown();
+        return;
+    }
+    if (mainWindow_ && mainWindow_->isVisible())
+        mainWindow_->reload();
+    // Only the rows of the tasks and of their ancestors show the change: their run marks and
+    // totals.
+    std::vector<int> rows;
+    for (const ZRCDTask* task : tasks) {
+        // Three tiers at most; the bound also ends a parent loop a damaged store might hold.
+        for (int tier = 0; task && tier < 3; ++tier, task = task->parentTask())
+            if (const int row = taskList_->rowOfTask(task); row >= 0)
+                rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (!rows.empty())
+        taskList_->reloadConcernedRows(rows);
 }
 
 StatusItemTime* QtApplicationShell::statusItemTime() {

@@ -74,6 +74,29 @@ protected:
     testing::TemporaryDirectory home;
 };
 
+// ravelong-cli answers the reading commands itself, loading neither Qt nor libxml2 nor OpenSSL;
+// every other command, and the usage text, come from the full program it hands them to.
+TEST_F(CliReadingCommands, TheReadingProgramLoadsNoHeavyLibrariesAndHandsOtherCommandsOn) {
+    const auto libraries = testing::runInHome("/usr/bin/ldd", home.path(), {RAVELONG_CLI_PATH});
+    ASSERT_EQ(libraries.status, 0) << libraries.err;
+    EXPECT_THAT(libraries.out, HasSubstr("libsqlite3"));
+    for (const char* heavy : {"libQt6", "libxml2", "libcrypto"})
+        EXPECT_THAT(libraries.out, ::testing::Not(HasSubstr(heavy)));
+
+    const auto usage = cli({"--help"});
+    EXPECT_EQ(usage.status, 0) << usage.err;
+    for (const char* command : {"status", "report", "start", "backup", "import-csv", "note"})
+        EXPECT_THAT(usage.out, HasSubstr(std::string("\n  ") + command + " ")) << command;
+
+    const auto unknown = cli({"frobnicate"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_THAT(unknown.err, HasSubstr("unknown command \"frobnicate\""));
+
+    // Handed on, a command keeps its arguments and its exit status.
+    const auto wrong = cli({"backup", "a", "b", "c"});
+    EXPECT_EQ(wrong.status, 2) << wrong.out << wrong.err;
+}
+
 TEST_F(CliReadingCommands, TimingsListAPeriodOrATaskWithItsSubtasks) {
     importHistory();
     EXPECT_THAT(csvTimings({"2024-05-01", "2024-05-02"}),

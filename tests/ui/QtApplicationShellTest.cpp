@@ -9,11 +9,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <set>
 
 #include "app/AppDelegate.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "core/services/DeviceIdentity.h"
+#include "core/timer/ZRTimerControllerOSX.h"
 #include "foundation/AlertPresenter.h"
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
@@ -33,6 +35,7 @@
 #include "ui/PreferencesWindow.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
+#include "ui/TaskListItemModel.h"
 #include "ui/TaskPanel.h"
 #include "ui/TimersRunningWindow.h"
 #include "ui/UiTestSupport.h"
@@ -127,6 +130,64 @@ TEST_F(QtApplicationShellTest, APanelRowClickStartsAndStopsTheTasksTimer) {
     EXPECT_FALSE(shell.panel()->rows()[1].running);
 
     EXPECT_FALSE(shell.clickTaskNamed("No such task"));
+}
+
+// A start or stop from outside the panel (a script, a hot key) redraws the rows concerned of an
+// open panel instead of listing every task again; a closed panel lists anew when it opens.
+TEST_F(QtApplicationShellTest, AStartOrStopRedrawsItsRowsAndAClosedPanelListsAnewWhenShown) {
+    launch();
+    ZRCDTask* report = addTask("Write report");
+    ZRCDTask* project = addTask("Project");
+    ZRCDTask* draft =
+        ZRCDTask::createCoreDataTaskImportWithName("Draft", std::nullopt, project, 0, context());
+    ASSERT_NE(draft, nullptr);
+    ASSERT_TRUE(delegate.saveContext(context()));
+    shell.refreshTaskLists();
+    TaskPanel* panel = shell.panel();
+    ASSERT_TRUE(panel->isVisible());
+    const int reportRow = panel->rowNamed(QStringLiteral("Write report"));
+    const int projectRow = panel->rowNamed(QStringLiteral("Project"));
+    const int draftRow = panel->rowNamed(QStringLiteral("Draft"));
+    ASSERT_GE(reportRow, 0);
+    ASSERT_GE(projectRow, 0);
+    ASSERT_GE(draftRow, 0);
+
+    int resets = 0;
+    std::set<int> redrawn;
+    QObject::connect(panel->model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+    QObject::connect(panel->model(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         for (int row = from.row(); row <= to.row(); ++row)
+                             redrawn.insert(row);
+                     });
+    const auto running = [&](int row) {
+        return panel->rows()[static_cast<std::size_t>(row)].running;
+    };
+
+    // The subtask and its parent show the run; the other task is left alone.
+    ASSERT_TRUE(delegate.timerController()->toggleTask(draft, true));
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(redrawn, (std::set<int>{projectRow, draftRow}));
+    EXPECT_TRUE(running(draftRow));
+    EXPECT_TRUE(running(projectRow));
+    EXPECT_FALSE(running(reportRow));
+
+    // Closed, the panel is not listed again on a start or a stop...
+    panel->hide();
+    redrawn.clear();
+    ASSERT_TRUE(delegate.timerController()->toggleTask(draft, true));
+    ASSERT_TRUE(delegate.timerController()->toggleTask(report, true));
+    EXPECT_EQ(resets, 0);
+    EXPECT_TRUE(redrawn.empty());
+    EXPECT_EQ(runningTaskNames(), std::vector<std::string>{"Write report"});
+
+    // ...but when it opens, with the timers as they are now.
+    delegate.togglePanel();
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_EQ(resets, 1);
+    EXPECT_TRUE(running(panel->rowNamed(QStringLiteral("Write report"))));
+    EXPECT_FALSE(running(panel->rowNamed(QStringLiteral("Draft"))));
+    EXPECT_FALSE(running(panel->rowNamed(QStringLiteral("Project"))));
 }
 
 TEST_F(QtApplicationShellTest, AClickOnARowWhoseTaskIsGoneChangesNothing) {
