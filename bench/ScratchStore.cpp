@@ -25,7 +25,7 @@ ScratchStore::ScratchStore(const std::filesystem::path& source,
 
 ScratchStore::~ScratchStore() {
     std::error_code ec;
-    for (const char* suffix : {"", "-wal", "-shm", ".lock"})
+    for (const char* suffix : {"", "-wal", "-shm", ".lock", ".settings.json"})
         std::filesystem::remove(path_.string() + suffix, ec);
 }
 

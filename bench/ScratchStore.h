@@ -11,7 +11,7 @@
 namespace ravelong::bench {
 
 // A private copy of a store file (with its journal), for a benchmark that changes data; removed
-// with its side files when the object goes.
+// with its side files (and the settings file a benchmark kept beside it) when the object goes.
 class ScratchStore {
 public:
     ScratchStore(const std::filesystem::path& source, const std::filesystem::path& directory,
