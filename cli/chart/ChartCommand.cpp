@@ -12,10 +12,10 @@
 #include "cli/CliCommand.h"
 #include "cli/CliStore.h"
 #include "cli/chart/ChartCommandName.h"
-#include "core/calendar/CivilDays.h"
 #include "core/model/ZRCDExportPreferences.h"
 #include "core/totals/TaskRounding.h"
 #include "foundation/UserDefaults.h"
+#include "scripting/TimeReport.h"
 #include "stats/ChartData.h"
 #include "stats/ChartRequestBuilder.h"
 #include "ui/BarChartView.h"
@@ -29,21 +29,6 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: ravelong-cli chart --kind pie|bar|line --format pdf|png|jpeg [--from YYYY-MM-DD] "
     "[--to YYYY-MM-DD] [--width PIXELS] [--height PIXELS] OUT";
-
-std::optional<std::int64_t> parseDay(const std::string& text) {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    char dash1 = 0;
-    char dash2 = 0;
-    char rest = 0;
-    if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d%c", &year, &dash1, &month, &dash2, &day, &rest) !=
-            5 ||
-        dash1 != '-' || dash2 != '-' || month < 1 || month > 12 || day < 1 ||
-        day > civil::daysInMonth(year, month))
-        return std::nullopt;
-    return civil::daysFromCivil(year, month, day);
-}
 
 std::optional<int> parseSize(const std::string& text) {
     int value = 0;
@@ -90,7 +75,7 @@ int run(CliInvocation& invocation) {
                 if (!format)
                     return usageError(invocation, "unknown image format \"" + value + "\"");
             } else if (arg == "--from" || arg == "--to") {
-                const auto day = parseDay(value);
+                const auto day = time_report::dayFromText(value);
                 if (!day)
                     return usageError(invocation, "\"" + value + "\" is not a date (YYYY-MM-DD)");
                 (arg == "--from" ? from : to) = *day;
