@@ -5,6 +5,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliStore.h"
+#include "core/calendar/CivilDays.h"
 #include "core/calendar/ZRCalendar.h"
 #include "core/model/ZRCDExportPreferences.h"
 #include "core/model/ZRCDTask.h"
@@ -37,7 +38,7 @@ std::optional<ZRYearMonthDay> parseDay(const std::string& text) {
     int y = 0, m = 0, d = 0;
     char tail = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || m < 1 || m > 12 ||
-        d < 1 || d > 31 || y < 1)
+        d < 1 || y < 1 || d > civil::daysInMonth(y, m))
         return std::nullopt;
     return y * 10000 + m * 100 + d;
 }

@@ -95,6 +95,7 @@ TEST_F(CsvCli, RefusesBadInputWithoutChangingAnything) {
         {"import-csv missing.csv --preset toggl", 1, "could not be opened"},
         {"import-csv bad.csv --preset nonesuch", 1, "There is no preset"},
         {"export-csv --from 2024-05-02 --to 2024-05-01 out.csv", 2, "usage:"},
+        {"export-csv --from 2023-02-29 --to 2023-03-01 out.csv", 2, "usage:"},
         {"export-csv --from 2024-05-01 --to 2024-05-02 --tasks Nobody out.csv", 1,
          "there is no task \"Nobody\""},
     };
