@@ -97,8 +97,8 @@ struct WaylandIdleTime::Connection {
         auto* self = static_cast<Connection*>(data);
         // The first seat: a desktop with several seats gives each user session its own.
         if (!self->seat && std::strcmp(interface, wl_seat_interface.name) == 0) {
-            self->seat = static_cast<wl_seat*>(
-                wl_registry_bind(registry, name, &wl_seat_interface, 1));
+            self->seat =
+                static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
             self->seatName = name;
         } else if (!self->notifier &&
                    std::strcmp(interface, ext_idle_notifier_v1_interface.name) == 0) {
@@ -109,7 +109,8 @@ struct WaylandIdleTime::Connection {
     }
     static void globalRemove(void* data, wl_registry*, uint32_t name) {
         auto* self = static_cast<Connection*>(data);
-        if ((self->seat && name == self->seatName) || (self->notifier && name == self->notifierName))
+        if ((self->seat && name == self->seatName) ||
+            (self->notifier && name == self->notifierName))
             self->lost = true;
     }
     static void idled(void* data, ext_idle_notification_v1*) {

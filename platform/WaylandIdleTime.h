@@ -33,9 +33,9 @@ public:
     // $WAYLAND_DISPLAY, and nothing at all when that is unset) and asks for an idle notification
     // on the first seat. nullptr when no compositor answers in time, or it offers no
     // ext_idle_notifier_v1 or no seat. `clock` (default: the steady clock) times the events.
-    static std::unique_ptr<WaylandIdleTime> open(const std::string& displayName = {},
-                                                 std::chrono::milliseconds timeout = kDefaultTimeout,
-                                                 Clock clock = {});
+    static std::unique_ptr<WaylandIdleTime> open(
+        const std::string& displayName = {}, std::chrono::milliseconds timeout = kDefaultTimeout,
+        Clock clock = {});
     ~WaylandIdleTime();
     WaylandIdleTime(const WaylandIdleTime&) = delete;
     WaylandIdleTime& operator=(const WaylandIdleTime&) = delete;

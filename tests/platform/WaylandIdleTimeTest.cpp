@@ -86,10 +86,10 @@ TEST(WaylandIdleTime, OpensOnlyOnACompositorWithTheNotifierAndASeat) {
         WaylandTestCompositor::Offer offer;
         bool opens;
     };
-    for (const Case& c : {Case{{true, true}, true}, Case{{false, true}, false},
-                          Case{{true, false}, false}}) {
-        SCOPED_TRACE(::testing::Message() << "seat " << c.offer.seat << ", notifier "
-                                        << c.offer.idleNotifier);
+    for (const Case& c :
+         {Case{{true, true}, true}, Case{{false, true}, false}, Case{{true, false}, false}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "seat " << c.offer.seat << ", notifier " << c.offer.idleNotifier);
         WaylandTestCompositor compositor(c.offer);
         ASSERT_TRUE(compositor.isUp());
         EXPECT_EQ(WaylandIdleTime::open(compositor.socketPath()) != nullptr, c.opens);

@@ -58,9 +58,7 @@ struct WaylandTestCompositor::Server {
 
     static void getIdleNotification(wl_client* client, wl_resource* notifier, std::uint32_t id,
                                     std::uint32_t timeout, wl_resource*) {
-        static const struct ext_idle_notification_v1_interface implementation {
-            &destroyResource
-        };
+        static const struct ext_idle_notification_v1_interface implementation { &destroyResource };
         wl_resource* resource = wl_resource_create(client, &ext_idle_notification_v1_interface,
                                                    wl_resource_get_version(notifier), id);
         if (!resource) {
