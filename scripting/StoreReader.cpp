@@ -330,9 +330,11 @@ Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDat
     } unregister{handle};
     {
         auto statement = db_->prepare(
-            std::string("SELECT count(") + kAddAggregateFunction +
-            "(absDay, task, duration, roundedDuration, cachedRounding)) FROM ZRCDTimingSet" +
-            (longRange ? "" : " WHERE absDay BETWEEN ?1 AND ?2"));
+            // The function answers NULL, so the query gives no rows; as its condition rather
+            // than as a column it is still called with every row, without a result row to make.
+            std::string("SELECT 1 FROM ZRCDTimingSet WHERE ") +
+            (longRange ? "" : "absDay BETWEEN ?1 AND ?2 AND ") + kAddAggregateFunction +
+            "(absDay, task, duration, roundedDuration, cachedRounding)");
         if (!statement)
             return readError("day aggregates");
         if (!longRange) {
