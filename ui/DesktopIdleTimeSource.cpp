@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QSocketNotifier>
 
 #include "foundation/Log.h"
 #include "platform/XScreenSaverIdleTime.h"
@@ -22,36 +23,82 @@ constexpr int kCallTimeoutMs = 2000;
 
 DesktopIdleTimeSource::DesktopIdleTimeSource(QDBusConnection bus,
                                              std::unique_ptr<XScreenSaverIdleTime> x11,
+                                             std::unique_ptr<WaylandIdleTime> wayland,
                                              QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), x11_(std::move(x11)) {}
+    : QObject(parent), bus_(std::move(bus)), x11_(std::move(x11)), wayland_(std::move(wayland)) {
+    if (wayland_) {
+        // The compositor's events are read as they come, so the idle time is known at once
+        // when asked.
+        waylandNotifier_ = new QSocketNotifier(wayland_->fd(), QSocketNotifier::Read, this);
+        connect(waylandNotifier_, &QSocketNotifier::activated, this,
+                &DesktopIdleTimeSource::readWayland);
+    }
+}
 
 DesktopIdleTimeSource::~DesktopIdleTimeSource() = default;
 
 double DesktopIdleTimeSource::secondsSinceLastEvent(IdleEventKind) {
     const double known = seconds_;
     refresh();
-    return known;
+    // The local sources (the compositor's events, the X server) have answered within
+    // refresh(), and that answer is fresher than the one kept.
+    return refreshing_ ? known : seconds_;
 }
 
 void DesktopIdleTimeSource::refresh() {
     if (refreshing_)
         return;
     refreshing_ = true;
-    if (!mutterFailed_ && bus_.isConnected())
-        ask(Backend::mutter);
-    else if (!screenSaverFailed_ && bus_.isConnected())
-        ask(Backend::screenSaver);
-    else
-        ask(Backend::x11);
+    askFrom(Backend::mutter);
+}
+
+bool DesktopIdleTimeSource::usable(Backend backend) const {
+    switch (backend) {
+        case Backend::mutter:
+            return !mutterFailed_ && bus_.isConnected();
+        case Backend::wayland:
+            return wayland_ && !waylandFailed_;
+        case Backend::screenSaver:
+            return !screenSaverFailed_ && bus_.isConnected();
+        case Backend::x11:
+            return x11_ != nullptr;
+        case Backend::none:
+            break;
+    }
+    return false;
+}
+
+void DesktopIdleTimeSource::askFrom(Backend first) {
+    for (Backend backend :
+         {Backend::mutter, Backend::wayland, Backend::screenSaver, Backend::x11}) {
+        if (backend >= first && usable(backend)) {
+            ask(backend);
+            return;
+        }
+    }
+    refreshing_ = false;
+    answeredBy_ = Backend::none;
+}
+
+void DesktopIdleTimeSource::readWayland() {
+    if (wayland_ && !wayland_->dispatch()) {
+        logWarning("idle time",
+                   "the connection to the Wayland compositor's idle notifications was lost");
+        waylandNotifier_->setEnabled(false);
+        waylandFailed_ = true;
+    }
 }
 
 void DesktopIdleTimeSource::ask(Backend backend) {
-    if (backend == Backend::x11 || backend == Backend::none) {
-        std::optional<double> seconds = x11_ ? x11_->idleSeconds() : std::nullopt;
+    if (backend == Backend::x11 || backend == Backend::wayland) {
+        if (backend == Backend::wayland)
+            readWayland();  // events the socket notifier has not passed on yet
+        std::optional<double> seconds =
+            backend == Backend::x11 ? x11_->idleSeconds() : wayland_->idleSeconds();
         if (seconds)
-            answer(Backend::x11, *seconds);
+            answer(backend, *seconds);
         else
-            failed(Backend::x11);
+            failed(backend);
         return;
     }
     const bool mutter = backend == Backend::mutter;
@@ -96,11 +143,15 @@ void DesktopIdleTimeSource::failed(Backend backend) {
     switch (backend) {
         case Backend::mutter:
             mutterFailed_ = true;
-            ask(Backend::screenSaver);
+            askFrom(Backend::wayland);
+            return;
+        case Backend::wayland:
+            waylandFailed_ = true;
+            askFrom(Backend::screenSaver);
             return;
         case Backend::screenSaver:
             screenSaverFailed_ = true;
-            ask(Backend::x11);
+            askFrom(Backend::x11);
             return;
         default:
             refreshing_ = false;

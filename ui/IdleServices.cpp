@@ -10,6 +10,7 @@
 #include "menubar/HotKeyActions.h"
 #include "menubar/HotKeyController.h"
 #include "menubar/SleepWakeHandler.h"
+#include "platform/WaylandIdleTime.h"
 #include "platform/XScreenSaverIdleTime.h"
 #include "ui/AddNotePanelWindow.h"
 #include "ui/DesktopIdleTimeSource.h"
@@ -44,8 +45,11 @@ IdleServices::IdleServices(ApplicationDelegate& delegate, TrayHooks hooks, QObje
         if (addNote_)
             addNote_->hide();
     });
+    // The Wayland source is opened whenever there is a compositor, also for the X11 platform
+    // under Xwayland, where the X server sees only the input of X clients.
     idleSource_ = new DesktopIdleTimeSource(QDBusConnection::sessionBus(),
-                                            onX11() ? XScreenSaverIdleTime::open() : nullptr, this);
+                                            onX11() ? XScreenSaverIdleTime::open() : nullptr,
+                                            WaylandIdleTime::open(), this);
     idleSource_->refresh();
 }
 

@@ -1,7 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <random>
+#include <tuple>
 
 #include "core/model/ZRCDTimingSet.h"
 #include "core/totals/TaskRounding.h"
@@ -198,6 +201,66 @@ TEST_F(StoreReaderTest, ReportsMatchTheObjectGraphOnAGeneratedHistory) {
                        {today - 400, today - 300},
                        {today - 800, today},
                        time_report::kAllDays});
+}
+
+// The sums are checked against SQLite's own GROUP BY over the same rows, also for rows the
+// program would not write: sets without a task, days stored as a fraction or a text, a task
+// number far beyond the others, sets of one task with different caches.
+TEST_F(StoreReaderTest, SumsTheDayAggregatesOfARangeAsAGroupByWould) {
+    tree("A B");
+    timing("A", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 10));
+    timing("B", berlinTime(2024, 3, 13, 9), berlinTime(2024, 3, 13, 9, 30));
+    timing("B", berlinTime(2023, 1, 2, 9), berlinTime(2023, 1, 2, 9, 45));
+    settle();
+    const ZRDate day = dayNumber(2024, 3, 12);
+    {
+        auto db = SqliteDatabase::open(directory / "store.sqlite", SqliteDatabase::Mode::ReadWrite);
+        ASSERT_TRUE(db.ok());
+        const std::string insert =
+            "INSERT INTO ZRCDTimingSet (absDay, duration, roundedDuration, cachedRounding, task) "
+            "VALUES ";
+        const std::string d = std::to_string(day);
+        ASSERT_TRUE(db.value()->execute(
+            insert + "(" + d + ", 999, -1, -1, NULL), ('" + d + "', 777, -1, -1, 1), (" + d +
+            ".5, 5, -1, -1, (SELECT pk FROM ZRCDTask WHERE taskName = 'A')), (" + d +
+            ", 11, 900, 115, 5000000), (" + d + " + 1, 13, 900, 115, 5000000), (" + d +
+            " - 1, 17, 1800, 210, 5000000), (" + d + " + 1, 19, 300, 115, 2)"));
+    }
+    auto db = SqliteDatabase::open(directory / "store.sqlite", SqliteDatabase::Mode::ReadOnly);
+    ASSERT_TRUE(db.ok());
+    auto groupBy = db.value()->prepare(
+        "SELECT task, total(duration), total(roundedDuration), "
+        "min(cachedRounding) = max(cachedRounding) AND min(roundedDuration) >= 0, "
+        "min(cachedRounding) FROM ZRCDTimingSet WHERE absDay BETWEEN ?1 AND ?2 AND task IS NOT "
+        "NULL GROUP BY task");
+    ASSERT_TRUE(groupBy.ok());
+    StoreReader direct = reader();
+    const ZRDateRange ranges[] = {
+        {day, day},         {day - 1, day},         {day + 1, day + 1},
+        {day - 1, day + 1}, {day - 500, day + 500}, time_report::kAllDays};
+    for (const ZRDateRange& days : ranges) {
+        SCOPED_TRACE(::testing::Message() << days.first - day << "..." << days.last - day);
+        std::map<std::int64_t, std::tuple<double, double, std::optional<std::int16_t>>> expected;
+        groupBy.value().reset();
+        groupBy.value().bindInt(1, days.first);
+        groupBy.value().bindInt(2, days.last);
+        while (groupBy.value().step()) {
+            const Value plain = groupBy.value().column(1);
+            const Value rounded = groupBy.value().column(2);
+            std::optional<std::int16_t> code;
+            if (groupBy.value().columnInt(3) != 0)
+                code = static_cast<std::int16_t>(groupBy.value().columnInt(4));
+            expected[groupBy.value().columnInt(0)] = {std::get<double>(plain),
+                                                      std::get<double>(rounded), code};
+        }
+        ASSERT_FALSE(expected.empty());
+        auto sums = direct.aggregateSums(days.first, days.last);
+        ASSERT_TRUE(sums.ok());
+        std::map<std::int64_t, std::tuple<double, double, std::optional<std::int16_t>>> read;
+        for (const StoreReader::AggregateSums& sum : sums.value())
+            read[sum.task] = {sum.duration, sum.roundedDuration, sum.cachedRounding};
+        EXPECT_EQ(read, expected);
+    }
 }
 
 TEST_F(StoreReaderTest, RoundsByEachTasksRuleFromTheCacheAndLeavesStaleCachesToTheObjectGraph) {

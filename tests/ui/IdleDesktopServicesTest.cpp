@@ -6,9 +6,13 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
+#include <chrono>
+#include <memory>
 
 #include "PrivateBus.h"
 #include "UiTestSupport.h"
+#include "platform/WaylandIdleTime.h"
+#include "platform/WaylandTestCompositor.h"
 #include "ui/DesktopIdleTimeSource.h"
 #include "ui/LogindSleepWatcher.h"
 
@@ -98,20 +102,25 @@ TEST_F(DesktopIdleTimeSourceTest, AnswersAtOnceFromTheLastReplyAndRefreshesInThe
 }
 
 // Which monitor answers, by what the desktop offers.
-TEST_F(DesktopIdleTimeSourceTest, FallsBackFromMutterToTheScreenSaverAndSkipsBadAnswers) {
+TEST_F(DesktopIdleTimeSourceTest, FallsBackFromMutterToTheCompositorToTheScreenSaver) {
+    enum class Compositor { none, idle, gone };
     struct Case {
         bool mutter;
         bool brokenMutter;
+        Compositor compositor;
         bool screenSaver;
         DesktopIdleTimeSource::Backend backend;
         double seconds;
     };
     using Backend = DesktopIdleTimeSource::Backend;
     const Case cases[] = {
-        {true, false, true, Backend::mutter, 61.0},
-        {false, false, true, Backend::screenSaver, 42.25},
-        {false, true, true, Backend::screenSaver, 42.25},
-        {false, false, false, Backend::none, 0.0},
+        {true, false, Compositor::none, true, Backend::mutter, 61.0},
+        {false, false, Compositor::none, true, Backend::screenSaver, 42.25},
+        {false, true, Compositor::none, true, Backend::screenSaver, 42.25},
+        {false, false, Compositor::none, false, Backend::none, 0.0},
+        {true, false, Compositor::idle, true, Backend::mutter, 61.0},
+        {false, true, Compositor::idle, true, Backend::wayland, 10.0},
+        {false, false, Compositor::gone, true, Backend::screenSaver, 42.25},
     };
     int round = 0;
     for (const Case& c : cases) {
@@ -136,10 +145,47 @@ TEST_F(DesktopIdleTimeSourceTest, FallsBackFromMutterToTheScreenSaverAndSkipsBad
                                 QDBusConnection::ExportAllSlots);
             side.registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
         }
-        DesktopIdleTimeSource source(us, nullptr);
+        std::unique_ptr<WaylandIdleTime> wayland;
+        testing::WaylandTestCompositor compositor;
+        if (c.compositor != Compositor::none) {
+            ASSERT_TRUE(compositor.isUp());
+            const auto now = std::chrono::steady_clock::now();
+            wayland = WaylandIdleTime::open(compositor.socketPath(), std::chrono::seconds(10),
+                                            [now] { return now; });
+            ASSERT_NE(wayland, nullptr);
+            if (c.compositor == Compositor::gone)
+                compositor.stop();
+            else
+                compositor.sendIdled();
+        }
+        DesktopIdleTimeSource source(us, nullptr, std::move(wayland));
         EXPECT_DOUBLE_EQ(settledAnswer(source), c.seconds);
         EXPECT_EQ(source.backend(), c.backend);
     }
+}
+
+// The compositor's events are read from the main loop as they come, and a question is answered
+// from them at once.
+TEST_F(DesktopIdleTimeSourceTest, ReadsTheCompositorsEventsAsTheyCome) {
+    testing::WaylandTestCompositor compositor;
+    ASSERT_TRUE(compositor.isUp());
+    auto now = std::chrono::steady_clock::now();
+    auto wayland = WaylandIdleTime::open(compositor.socketPath(), std::chrono::seconds(10),
+                                         [&now] { return now; });
+    ASSERT_NE(wayland, nullptr);
+    WaylandIdleTime* events = wayland.get();
+    DesktopIdleTimeSource source(program, nullptr, std::move(wayland));
+
+    compositor.sendIdled();
+    EXPECT_TRUE(runUntil([&] { return events->isIdle(); }, 5000));  // nobody asked
+    now += std::chrono::seconds(50);
+    EXPECT_DOUBLE_EQ(settledAnswer(source), 60.0);
+    EXPECT_EQ(source.backend(), DesktopIdleTimeSource::Backend::wayland);
+
+    compositor.sendResumed();
+    EXPECT_TRUE(runUntil([&] { return !events->isIdle(); }, 5000));
+    EXPECT_EQ(source.secondsSinceLastEvent(IdleEventKind::keyDown), 0.0);
+    EXPECT_FALSE(source.isRefreshing());
 }
 
 // logind's side: hands out a pipe as the inhibitor and keeps the other end, so the test can see
