@@ -37,8 +37,8 @@ ZRPersistentStoreSyncDelegate::~ZRPersistentStoreSyncDelegate() {
 }
 
 bool ZRPersistentStoreSyncDelegate::readyToSync() const {
-    return service_ != SyncService::none && cloudFileSystem_ && cloudFileSystem_->isConnected() &&
-           activeMergeCount_ == 0;
+    return service_ != SyncService::none && cloudFileSystem_ && !waitingForNetworkConnection_ &&
+           cloudFileSystem_->isConnected() && activeMergeCount_ == 0;
 }
 
 void ZRPersistentStoreSyncDelegate::forceSyncWithMergeOptions(std::int64_t mergeOptions) {
@@ -71,6 +71,9 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
     if (status.ok()) {
         services_.groupDefaults.setDate(t::kZRLastSync, services_.clock.now());
         setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+    } else if (waitingForNetworkConnection_) {
+        info[std::string(t::kErrorKey)] = status.error();
+        setConnectionState(ConnectionState::of(service_, kStatusNetworkUnavailable).value);
     } else {
         info[std::string(t::kErrorKey)] = status.error();
         setConnectionState(ConnectionState::of(service_, isNetworkError(status.error())
@@ -92,6 +95,29 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
     waitingForIdle_.clear();
     for (auto& finished : waiting)
         finished();
+}
+
+void ZRPersistentStoreSyncDelegate::setNetworkReachable(bool reachable) {
+    if (service_ == SyncService::none || !services_.backendNeedsNetwork)
+        return;
+    if (!reachable) {
+        if (waitingForNetworkConnection_)
+            return;
+        waitingForNetworkConnection_ = true;
+        // A running merge ends by itself (with a network error, as a rule) and leaves the state
+        // to mergeEnded.
+        if (activeMergeCount_ == 0)
+            setConnectionState(ConnectionState::of(service_, kStatusNetworkUnavailable).value);
+        return;
+    }
+    if (!waitingForNetworkConnection_)
+        return;
+    waitingForNetworkConnection_ = false;
+    if (activeMergeCount_ > 0)
+        return;
+    setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+    if (readyToSync())
+        forceSyncWithMergeOptions(kSyncMergeOptions);
 }
 
 void ZRPersistentStoreSyncDelegate::waitForTerminatingMerge(std::function<void()> finished) {

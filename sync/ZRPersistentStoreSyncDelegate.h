@@ -36,6 +36,10 @@ public:
         std::function<void(std::int32_t state, bool animate)> setSyncState;
         // Shown at most once a day when another computer's clock disagrees with ours.
         std::function<void()> showSystemTimesNotSynchronousAlert;
+        // Whether the back-end is reached over the network (a cloud service, a folder on a
+        // network share). A folder on a local disk is not: its sync tool carries the files when
+        // the network is back, so merging goes on while offline.
+        bool backendNeedsNetwork = true;
     };
 
     ZRPersistentStoreSyncDelegate(Services services, SyncService service,
@@ -51,6 +55,12 @@ public:
     SECloudFileSystem* cloudFileSystem() const { return cloudFileSystem_.get(); }
     std::uint64_t activeMergeCount() const { return activeMergeCount_; }
     bool previousMergeEndedWithError() const { return previousMergeEndedWithError_; }
+
+    // The network went away or came back (NetworkManager's state). While it is away a back-end
+    // that needs it is not asked for merges and "ZRConnectionState" shows the outage (x04); when
+    // it is back the state is idle again and a merge runs at once for what waited.
+    void setNetworkReachable(bool reachable);
+    bool waitingForNetworkConnection() const { return waitingForNetworkConnection_; }
 
     // For quit: runs `finished` once no merge is running (at once when none is). The caller
     // shows the finishing-sync window meanwhile.
@@ -73,6 +83,7 @@ private:
     std::uint64_t activeMergeCount_ = 0;
     std::optional<std::uint64_t> pendingOptions_;
     bool previousMergeEndedWithError_ = false;
+    bool waitingForNetworkConnection_ = false;
     ClockWarningGate clockWarning_;
     std::vector<std::function<void()>> waitingForIdle_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
