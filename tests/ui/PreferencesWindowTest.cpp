@@ -132,8 +132,6 @@ TEST_F(PreferencesWindowTest, EachPaneShowsTheStoredValues) {
     ASSERT_TRUE(addNote->combination());
     EXPECT_EQ(addNote->combination()->keyCode, 0x6e);
     EXPECT_FALSE(window().hotKeysPane()->recorder(kZRToggleTimerHotKey)->combination());
-    EXPECT_EQ(control<QLabel>(kZRLastSync)->text(), "Never");
-    EXPECT_FALSE(control<QComboBox>("SyncService")->isEnabled());
 }
 
 TEST_F(PreferencesWindowTest, TheTimerPaneEditsWhereRoundingApplies) {
