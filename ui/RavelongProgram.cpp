@@ -368,14 +368,17 @@ void RavelongProgram::startSync() {
     Parts& parts = *parts_;
     AppDelegate* delegate = parts.delegate.get();
     QtApplicationShell* shell = parts.shell.get();
-    // The merge engine for a back-end: the one place that chooses it. This build has none yet,
-    // so a merge ends with an error that says so.
+    // The merge engine for a back-end: the one place that chooses it. It works on the delegate's
+    // main context and asks its questions through *parts_->sync (SyncAlerts). This build has
+    // none yet, so a merge ends with an error that says so.
     SyncSetup::MergerFactory makeMerger = [](SECloudFileSystem&) -> std::unique_ptr<SyncMerger> {
         return nullptr;
     };
     parts.sync = std::make_unique<SyncServices>(SyncServices::Options{
-        *delegate, parts.loop, Clock::current(), NotificationCenter::defaultCenter(),
-        UserDefaults::standard(), UserDefaults::group(), std::move(makeMerger), [delegate, shell] {
+        [delegate](std::int32_t state, bool animate) { delegate->setSyncStateTo(state, animate); },
+        parts.loop, Clock::current(), NotificationCenter::defaultCenter(), UserDefaults::standard(),
+        UserDefaults::group(), std::move(makeMerger),
+        [delegate, shell] {
             shell->closePanel();
             if (delegate->mainWindowIsOpen())
                 delegate->closeMainWindow();

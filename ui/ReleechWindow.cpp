@@ -13,7 +13,7 @@ ReleechWindow::ReleechWindow(QWidget* parent)
           QStringLiteral("releechWindow"),
           [](const QString& identifier) {
               return identifier == QLatin1String("releech") ? SyncAlerts::kReleechNow
-                                                             : SyncAlerts::kReleechLater;
+                                                            : SyncAlerts::kReleechLater;
           },
           parent) {
     setWindowTitle(qt(t::kReleechTitle));

@@ -1,13 +1,12 @@
 #include "ui/SyncIndicator.h"
 
-#include <QtMath>
-#include <algorithm>
-#include <cmath>
-
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QVariantAnimation>
+#include <QtMath>
+#include <algorithm>
+#include <cmath>
 
 namespace ravelong {
 

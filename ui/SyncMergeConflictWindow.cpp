@@ -17,7 +17,7 @@ SyncMergeConflictWindow::SyncMergeConflictWindow(QWidget* parent)
           QStringLiteral("mergeConflictWindow"),
           [](const QString& identifier) {
               return identifier == QLatin1String("useCloud") ? SyncAlerts::kUseCloud
-                                                              : SyncAlerts::kUseLocal;
+                                                             : SyncAlerts::kUseLocal;
           },
           parent),
       applyToAll_(new QCheckBox(qt(t::kApplyToAllConflicts), this)) {
@@ -49,8 +49,8 @@ bool SyncMergeConflictWindow::applyToAll() const {
 
 QSize SyncMergeConflictWindow::sizeHint() const {
     const int width = std::max(this->width(), minimumWidth());
-    const int messageWidth = width - layout()->contentsMargins().left() -
-                             layout()->contentsMargins().right();
+    const int messageWidth =
+        width - layout()->contentsMargins().left() - layout()->contentsMargins().right();
     return {width, messageLabel()->heightForWidth(messageWidth) + kExtraHeight};
 }
 

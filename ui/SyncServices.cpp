@@ -2,7 +2,6 @@
 
 #include <QNetworkInformation>
 
-#include "app/AppDelegate.h"
 #include "app/SavePathTexts.h"
 #include "foundation/Log.h"
 #include "platform/NetworkFolder.h"
@@ -21,18 +20,18 @@ namespace ravelong {
 namespace t = sync_texts;
 
 SyncServices::SyncServices(Options options) : options_(std::move(options)) {
-    AppDelegate& delegate = options_.delegate;
     ZRPersistentStoreSyncDelegate::Services driver{
         options_.loop,
         options_.clock,
         options_.notifications,
         options_.standardDefaults,
         options_.groupDefaults,
-        [&delegate](std::int32_t state, bool animate) { delegate.setSyncStateTo(state, animate); },
+        options_.setSyncState,
         [this] { showSystemTimesNotSynchronousAlert(); }};
-    setup_ = std::make_unique<SyncSetup>(SyncSetup::Services{
-        driver, options_.makeMerger,
-        [](const std::filesystem::path& folder) { return network_folder::isOnNetworkFileSystem(folder); }});
+    setup_ = std::make_unique<SyncSetup>(
+        SyncSetup::Services{driver, options_.makeMerger, [](const std::filesystem::path& folder) {
+                                return network_folder::isOnNetworkFileSystem(folder);
+                            }});
 }
 
 SyncServices::~SyncServices() {
@@ -52,9 +51,9 @@ void SyncServices::start() {
     activityObserver_ = options_.notifications.addObserver(
         std::string(t::kZRSyncActivityDidEnd), nullptr, [](const Notification& n) {
             const Error* error = n.value<Error>(std::string(t::kErrorKey));
-            milestone_report::line("sync-ended", error ? error->domain + " " +
-                                                             std::to_string(error->code)
-                                                       : std::string("ok"));
+            milestone_report::line(
+                "sync-ended",
+                error ? error->domain + " " + std::to_string(error->code) : std::string("ok"));
         });
     setup_->start();
     savedObserver_ = options_.notifications.addObserver(

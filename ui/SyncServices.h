@@ -10,7 +10,6 @@
 
 namespace ravelong {
 
-class AppDelegate;
 class FinishingSyncWindow;
 class SyncAlertWindow;
 
@@ -25,7 +24,8 @@ class SyncServices final : public QObject, public SyncAlerts {
 
 public:
     struct Options {
-        AppDelegate& delegate;
+        // The sync indicator (the application delegate's setSyncStateTo).
+        std::function<void(std::int32_t state, bool animate)> setSyncState;
         MainLoop& loop;
         const Clock& clock;
         NotificationCenter& notifications;

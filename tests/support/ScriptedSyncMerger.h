@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,20 @@ public:
         return true;
     }
     bool running() const { return !pending.empty(); }
+
+    // A merger that hands its merges to this one, for code that owns the merger it is given
+    // (the factory of SyncSetup).
+    std::unique_ptr<SyncMerger> makeHandle() {
+        struct Handle final : SyncMerger {
+            explicit Handle(ScriptedSyncMerger& to) : to(to) {}
+            void mergeWithOptions(std::uint64_t options,
+                                  std::function<void(Status)> done) override {
+                to.mergeWithOptions(options, std::move(done));
+            }
+            ScriptedSyncMerger& to;
+        };
+        return std::make_unique<Handle>(*this);
+    }
 
     std::vector<std::uint64_t> optionsSeen;
     std::vector<std::function<void(Status)>> pending;

@@ -33,30 +33,20 @@ protected:
     std::vector<std::optional<Error>> endErrors;
 
     std::unique_ptr<SyncSetup> make() {
-        notifications.addObserver(std::string(t::kZRSyncActivityDidEnd), nullptr,
-                                  [this](const Notification& n) {
-                                      const Error* e = n.value<Error>(std::string(t::kErrorKey));
-                                      endErrors.push_back(e ? std::optional<Error>(*e)
-                                                            : std::nullopt);
-                                  });
-        ZRPersistentStoreSyncDelegate::Services driver{t.loop, t.clock, notifications,
-                                                       standard, group, {}, {}};
-        // The merger is owned by the setup; it forwards to the test's scripted one.
-        struct Forward final : SyncMerger {
-            explicit Forward(SyncMerger& to) : to(to) {}
-            void mergeWithOptions(std::uint64_t o, std::function<void(Status)> done) override {
-                to.mergeWithOptions(o, std::move(done));
-            }
-            SyncMerger& to;
-        };
+        notifications.addObserver(
+            std::string(t::kZRSyncActivityDidEnd), nullptr, [this](const Notification& n) {
+                const Error* e = n.value<Error>(std::string(t::kErrorKey));
+                endErrors.push_back(e ? std::optional<Error>(*e) : std::nullopt);
+            });
+        ZRPersistentStoreSyncDelegate::Services driver{
+            t.loop, t.clock, notifications, standard, group, {}, {}};
         return std::make_unique<SyncSetup>(SyncSetup::Services{
             driver,
             [this](SECloudFileSystem& cloud) -> std::unique_ptr<SyncMerger> {
-                mergersMadeFor.push_back(
-                    dynamic_cast<LocalFolderCloudFileSystem&>(cloud).root());
+                mergersMadeFor.push_back(dynamic_cast<LocalFolderCloudFileSystem&>(cloud).root());
                 if (!withEngine)
                     return nullptr;
-                return std::make_unique<Forward>(merger);
+                return merger.makeHandle();
             },
             [this](const fs::path&) { return networkFolders; }});
     }
@@ -100,8 +90,8 @@ TEST_F(SyncSetupTest, LaunchMakesTheDriverForTheStoredChoiceAndClearsWhatACrashL
             standard.remove(key);
         std::optional<fs::path> chosen;
         if (c.folderName)
-            chosen = *c.folderName == "relative" ? fs::path("relative/folder")
-                                                  : folder / *c.folderName;
+            chosen =
+                *c.folderName == "relative" ? fs::path("relative/folder") : folder / *c.folderName;
         storeChoice(c.stored, chosen);
         auto setup = make();
         setup->start();
@@ -149,10 +139,8 @@ TEST_F(SyncSetupTest, AFolderThatCannotBeUsedIsRefusedAndChangesNothing) {
         fs::path path;
         int code;
     } cases[] = {
-        {"relative", "Documents/sync", kSEErrorInvalidPath},
-        {"empty", "", kSEErrorInvalidPath},
-        {"missing", folder / "missing", kSEErrorNoDirectory},
-        {"a file", file, kSEErrorNoDirectory},
+        {"relative", "Documents/sync", kSEErrorInvalidPath},  {"empty", "", kSEErrorInvalidPath},
+        {"missing", folder / "missing", kSEErrorNoDirectory}, {"a file", file, kSEErrorNoDirectory},
         {"read-only", readOnly, kSEErrorAuthorization},
     };
     auto setup = make();

@@ -36,23 +36,16 @@ protected:
     std::unique_ptr<SyncPane> pane;
 
     void makeSetup() {
-        ZRPersistentStoreSyncDelegate::Services driver{loop, clock, notifications, standard,
-                                                       group, {}, {}};
-        struct Forward final : SyncMerger {
-            explicit Forward(SyncMerger& to) : to(to) {}
-            void mergeWithOptions(std::uint64_t o, std::function<void(Status)> done) override {
-                to.mergeWithOptions(o, std::move(done));
-            }
-            SyncMerger& to;
-        };
+        ZRPersistentStoreSyncDelegate::Services driver{loop, clock, notifications, standard, group,
+                                                       {},   {}};
         setup = std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver, [this](SECloudFileSystem&) { return std::make_unique<Forward>(merger); }, {}});
+            driver, [this](SECloudFileSystem&) { return merger.makeHandle(); }, {}});
         setup->start();
     }
     SyncPane& makePane() {
-        pane = std::make_unique<SyncPane>(SyncPane::Services{
-            standard, group, notifications, loop, setup.get(),
-            [this](const QString&) { return folderAnswer; }});
+        pane = std::make_unique<SyncPane>(
+            SyncPane::Services{standard, group, notifications, loop, setup.get(),
+                               [this](const QString&) { return folderAnswer; }});
         return *pane;
     }
     void post(std::string_view name, UserInfo info = {}) {
@@ -211,8 +204,7 @@ TEST_F(SyncPaneTest, NotificationsFromAnotherThreadChangeThePaneOnTheMainThread)
     makeSetup();
     SyncPane& p = makePane();
     std::thread worker([&] {
-        post(t::kSEPersistentStoreSyncDidMakeProgressWithActivityNotification,
-             progress(300, 0.25));
+        post(t::kSEPersistentStoreSyncDidMakeProgressWithActivityNotification, progress(300, 0.25));
     });
     worker.join();
     EXPECT_NE(p.barValue(), 0.25);  // not yet: queued for the main thread

@@ -80,7 +80,8 @@ TEST(SyncWindows, EachAnswerGivesItsModalCode) {
 TEST(SyncWindows, TheConflictWindowFitsItsMessageAndRemembersApplyToAll) {
     SyncMergeConflictWindow window;
     window.resize(480, 120);
-    const std::string shortText = "A value has been changed since the last connection with the cloud.";
+    const std::string shortText =
+        "A value has been changed since the last connection with the cloud.";
     const std::string longText =
         "A task's name has been changed since the last connection with the cloud.\nCloud "
         "value: Writing <draft>\nLocal value: Writing & reading";
