@@ -30,45 +30,16 @@ unset WAYLAND_DISPLAY
 shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
 mkdir -p "$shots"
 
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for i in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || e2e_fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-
-screenshot() {
-  sleep 0.5
-  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
-    e2e_fail "could not take the screenshot $1"
-  echo "screenshot: $shots/$1"
-}
-# command <line>: sends a test command and waits for its acknowledgement.
-command() {
-  local done_before failed_before i
-  done_before=$(grep -cxF -- "command-done $1" "$out" || true)
-  failed_before=$(grep -cxF -- "command-failed $1" "$out" || true)
-  e2e_send "$1"
-  for i in $(seq 1 100); do
-    [ "$(grep -cxF -- "command-done $1" "$out" || true)" -gt "$done_before" ] && return 0
-    [ "$(grep -cxF -- "command-failed $1" "$out" || true)" -gt "$failed_before" ] &&
-      e2e_fail "the command \"$1\" failed"
-    sleep 0.1
-  done
-  e2e_fail "no answer to the command \"$1\""
-}
+e2e_start_xvfb
 
 e2e_start run "$program"
 e2e_wait_for "milestone repaired" 60
-# The panel stands in for the tray icon here: out of the way of the preferences.
-command "preferences Sync"
-command "sync-now"
+e2e_command "preferences Sync"
+e2e_command "sync-now"
 e2e_wait_for "sync-ended SEErrorDomain 2003" 20
-screenshot "sync-pane.png"
+e2e_screenshot "sync-pane.png"
 
-command "quit"
+e2e_command "quit"
 e2e_wait_exit 30
 [ "$exit_status" = 0 ] || e2e_fail "the program ended with status $exit_status"
 grep -q "\"RavelongSyncFolder\": *\"$synced\"" "$settings" ||

@@ -6,14 +6,11 @@
 #include <QStandardItemModel>
 #include <thread>
 
-#include "support/ScriptedSyncMerger.h"
-#include "support/SettableClock.h"
-#include "support/TestSupport.h"
-#include "support/VirtualMainLoop.h"
 #include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
 #include "ui/QtText.h"
 #include "ui/SyncPane.h"
+#include "ui/SyncTestWorld.h"
 #include "ui/UiTestSupport.h"
 
 namespace ravelong {
@@ -21,16 +18,8 @@ namespace {
 
 namespace t = sync_texts;
 
-class SyncPaneTest : public ::testing::Test {
+class SyncPaneTest : public ::testing::Test, protected testing::SyncTestWorld {
 protected:
-    SettableClock clock{800'000'000.0};
-    VirtualMainLoop loop{clock};
-    testing::TemporaryDirectory settings;
-    testing::TemporaryDirectory folder;
-    NotificationCenter notifications;
-    UserDefaults standard{settings / "standard.json"};
-    UserDefaults group{settings / "group.json"};
-    testing::ScriptedSyncMerger merger;
     std::unique_ptr<SyncSetup> setup;
     QString folderAnswer;  // what the folder dialog answers
     std::unique_ptr<SyncPane> pane;

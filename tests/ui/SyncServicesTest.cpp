@@ -1,31 +1,20 @@
 #include <gtest/gtest.h>
 
 #include "app/SavePathTexts.h"
-#include "support/ScriptedSyncMerger.h"
-#include "support/SettableClock.h"
-#include "support/TestSupport.h"
-#include "support/VirtualMainLoop.h"
 #include "sync/SyncTexts.h"
 #include "ui/FinishingSyncWindow.h"
 #include "ui/QtText.h"
 #include "ui/SyncAlertWindow.h"
 #include "ui/SyncServices.h"
+#include "ui/SyncTestWorld.h"
 
 namespace ravelong {
 namespace {
 
 namespace t = sync_texts;
 
-class SyncServicesTest : public ::testing::Test {
+class SyncServicesTest : public ::testing::Test, protected testing::SyncTestWorld {
 protected:
-    SettableClock clock{800'000'000.0};
-    VirtualMainLoop loop{clock};
-    testing::TemporaryDirectory settings;
-    testing::TemporaryDirectory folder;
-    NotificationCenter notifications;
-    UserDefaults standard{settings / "standard.json"};
-    UserDefaults group{settings / "group.json"};
-    testing::ScriptedSyncMerger merger;
     std::vector<std::pair<std::int32_t, bool>> indicator;
     int windowsClosed = 0;
     std::unique_ptr<SyncServices> sync;
@@ -36,8 +25,8 @@ protected:
         sync = std::make_unique<SyncServices>(SyncServices::Options{
             [this](std::int32_t state, bool animate) { indicator.emplace_back(state, animate); },
             loop, clock, notifications, standard, group,
-            [this](SECloudFileSystem&) { return merger.makeHandle(); },
-            [this] { ++windowsClosed; }, false});
+            [this](SECloudFileSystem&) { return merger.makeHandle(); }, [this] { ++windowsClosed; },
+            false});
         sync->start();
     }
 };
@@ -53,10 +42,10 @@ TEST_F(SyncServicesTest, QuitWaitsForTheRunningMergeBehindTheFinishingWindow) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->label(), qt(t::kSynchronizing));
     EXPECT_TRUE(window->isIndeterminate());
-    notifications.post(std::string(t::kSEPersistentStoreSyncDidMakeProgressWithActivityNotification),
-                       nullptr,
-                       {{std::string(t::kSESyncActivityKey), 300},
-                        {std::string(t::kSEProgressFractionKey), 0.75}});
+    notifications.post(
+        std::string(t::kSEPersistentStoreSyncDidMakeProgressWithActivityNotification), nullptr,
+        {{std::string(t::kSESyncActivityKey), 300},
+         {std::string(t::kSEProgressFractionKey), 0.75}});
     EXPECT_DOUBLE_EQ(window->barValue(), 0.75);
 
     // A save meanwhile starts nothing new.
