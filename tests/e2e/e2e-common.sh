@@ -91,7 +91,7 @@ e2e_start_xvfb() {
 
 # e2e_screenshot <file>: a picture of the whole X screen into $shots.
 e2e_screenshot() {
-  sleep 0.5
+  sleep 0.3
   xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
     e2e_fail "could not take the screenshot $1"
   echo "screenshot: $shots/$1"
