@@ -43,7 +43,8 @@ SyncService SyncSetup::service() const {
 }
 
 std::optional<fs::path> SyncSetup::folder() const {
-    const std::string stored = services_.driver.standardDefaults.stringForKey(t::kRavelongSyncFolder);
+    const std::string stored =
+        services_.driver.standardDefaults.stringForKey(t::kRavelongSyncFolder);
     if (stored.empty())
         return std::nullopt;
     return fs::path(stored);
@@ -51,7 +52,8 @@ std::optional<fs::path> SyncSetup::folder() const {
 
 void SyncSetup::setState(std::int64_t value) {
     UserDefaults& defaults = services_.driver.standardDefaults;
-    if (defaults.integerForKey(t::kZRConnectionState) != value || !defaults.exists(t::kZRConnectionState))
+    if (defaults.integerForKey(t::kZRConnectionState) != value ||
+        !defaults.exists(t::kZRConnectionState))
         defaults.setInteger(t::kZRConnectionState, value);
 }
 

@@ -295,9 +295,6 @@ TEST_F(PreferencesWindowTest, FollowsChangesMadeElsewhere) {
     ASSERT_TRUE(ZRCDPreferences::setNewDayTo(6, context()));
     center.post(std::string("ZRNewDayChanged"));
     EXPECT_EQ(control<QComboBox>("NewDay")->currentIndex(), 6);
-
-    defaults.setInteger(kZRConnectionState, 5);
-    EXPECT_FALSE(control<QLabel>(kZRConnectionState)->text().isEmpty());
 }
 
 TEST_F(PreferencesWindowTest, WithoutShortcutRegistrationTheCommandsAreOffered) {
