@@ -34,6 +34,8 @@ ZRPersistentStoreSyncDelegate::ZRPersistentStoreSyncDelegate(
 
 ZRPersistentStoreSyncDelegate::~ZRPersistentStoreSyncDelegate() {
     *alive_ = false;
+    if (retryTimer_ != 0)
+        services_.loop.cancel(retryTimer_);
 }
 
 bool ZRPersistentStoreSyncDelegate::readyToSync() const {
@@ -68,7 +70,9 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
     --activeMergeCount_;
     previousMergeEndedWithError_ = !status.ok();
     UserInfo info;
+    bool retry = false;
     if (status.ok()) {
+        retryCount_ = 0;
         services_.groupDefaults.setDate(t::kZRLastSync, services_.clock.now());
         setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
     } else if (waitingForNetworkConnection_) {
@@ -76,10 +80,11 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
         setConnectionState(ConnectionState::of(service_, kStatusNetworkUnavailable).value);
     } else {
         info[std::string(t::kErrorKey)] = status.error();
-        setConnectionState(ConnectionState::of(service_, isNetworkError(status.error())
-                                                             ? kStatusNetworkUnavailable
-                                                             : kStatusIdle)
-                               .value);
+        const bool network = isNetworkError(status.error());
+        retry = !network && !(status.error().domain == kSEErrorDomain &&
+                              status.error().code == kSEErrorUnsupported);
+        setConnectionState(
+            ConnectionState::of(service_, network ? kStatusNetworkUnavailable : kStatusIdle).value);
     }
     if (services_.setSyncState)
         services_.setSyncState(0, true);
@@ -90,6 +95,16 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
         pendingOptions_.reset();
         startMerge(options);
         return;
+    }
+    if (retry && !terminating_ && retryCount_ < kMaxRetries && retryTimer_ == 0) {
+        ++retryCount_;
+        retryTimer_ = services_.loop.runAfter(kRetrySeconds, [this, alive = alive_] {
+            if (!*alive)
+                return;
+            retryTimer_ = 0;
+            if (!terminating_ && readyToSync())
+                forceSyncWithMergeOptions(kSyncMergeOptions);
+        });
     }
     auto waiting = std::move(waitingForIdle_);
     waitingForIdle_.clear();
@@ -122,7 +137,12 @@ void ZRPersistentStoreSyncDelegate::setNetworkReachable(bool reachable) {
 
 void ZRPersistentStoreSyncDelegate::waitForTerminatingMerge(std::function<void()> finished) {
     // At quit only the running merge is waited for; a queued one would start work we then drop.
+    terminating_ = true;
     pendingOptions_.reset();
+    if (retryTimer_ != 0) {
+        services_.loop.cancel(retryTimer_);
+        retryTimer_ = 0;
+    }
     if (activeMergeCount_ == 0) {
         finished();
         return;

@@ -71,6 +71,14 @@ public:
     void checkRemoteTime(Instant remoteNow);
     static constexpr double kClockToleranceSeconds = 120.0;
 
+    // A merge that failed for another reason than the network (a file the sync tool was still
+    // writing, a busy store) is tried again kRetrySeconds later, at most kMaxRetries times in a
+    // row; the pane says "trying again in a few seconds". An error of a merge that cannot work
+    // at all (kSEErrorUnsupported) is not retried.
+    static constexpr double kRetrySeconds = 10.0;
+    static constexpr int kMaxRetries = 3;
+    int retryCount() const { return retryCount_; }
+
 private:
     void startMerge(std::uint64_t options);
     void mergeEnded(Status status);
@@ -84,6 +92,9 @@ private:
     std::optional<std::uint64_t> pendingOptions_;
     bool previousMergeEndedWithError_ = false;
     bool waitingForNetworkConnection_ = false;
+    bool terminating_ = false;
+    int retryCount_ = 0;
+    MainLoop::TimerId retryTimer_ = 0;
     ClockWarningGate clockWarning_;
     std::vector<std::function<void()>> waitingForIdle_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -151,6 +151,45 @@ TEST_F(SyncDelegateTest, ABackEndThatNeedsTheNetworkWaitsForItAndSyncsWhenItIsBa
     EXPECT_EQ(merger.optionsSeen.size(), 3u);
 }
 
+TEST_F(SyncDelegateTest, AFailedMergeIsTriedAgainAFewTimesUnlessItCannotWorkAtAll) {
+    using D = ZRPersistentStoreSyncDelegate;
+    auto sync = make(SyncService::folder, folder.path());
+    sync->forceSyncWithMergeOptions(32);
+    for (int attempt = 1; attempt <= D::kMaxRetries; ++attempt) {
+        SCOPED_TRACE(attempt);
+        merger.finish(makeSEError(kSEErrorDamagedFile, "a file the sync tool was writing"));
+        t.loop.advance(D::kRetrySeconds - 0.5);
+        EXPECT_TRUE(merger.pending.empty());
+        t.loop.advance(1.0);
+        ASSERT_EQ(merger.pending.size(), 1u);
+    }
+    merger.finish(makeSEError(kSEErrorDamagedFile, "still"));
+    t.loop.advance(D::kRetrySeconds * 10);
+    EXPECT_TRUE(merger.pending.empty());  // given up until the next request
+    EXPECT_EQ(merger.optionsSeen.size(), 1u + D::kMaxRetries);
+
+    // A success starts the count again.
+    sync->forceSyncWithMergeOptions(32);
+    merger.finish();
+    EXPECT_EQ(sync->retryCount(), 0);
+
+    // Nothing to retry for: no engine, or the network (which has its own wait).
+    for (int code : {kSEErrorUnsupported, kSEErrorNoConnection}) {
+        const std::size_t before = merger.optionsSeen.size();
+        sync->forceSyncWithMergeOptions(32);
+        merger.finish(makeSEError(code, "no"));
+        t.loop.advance(D::kRetrySeconds * 2);
+        EXPECT_EQ(merger.optionsSeen.size(), before + 1) << code;
+    }
+
+    // Quitting drops a retry that waits.
+    sync->forceSyncWithMergeOptions(32);
+    merger.finish(makeSEError(kSEErrorDamagedFile, "bad"));
+    sync->waitForTerminatingMerge([] {});
+    t.loop.advance(D::kRetrySeconds * 2);
+    EXPECT_TRUE(merger.pending.empty());
+}
+
 TEST_F(SyncDelegateTest, ClocksThatDisagreeWarnAtMostOnceADay) {
     auto sync = make(SyncService::folder, folder.path());
     t.clock.set(800'000'000.0);
