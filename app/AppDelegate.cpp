@@ -97,6 +97,11 @@ void AppDelegate::setSyncRequester(SyncRequester* sync) {
     maintenance_->setSyncRequester(sync);
 }
 
+void AppDelegate::setSyncStateTo(std::int32_t state, bool animate) {
+    state_.syncIndicatorState = state;
+    shell_.setSyncIndicatorState(state, animate);
+}
+
 void AppDelegate::setLegacyUpgrade(LegacyUpgrade* upgrade) {
     launchSequence_->setLegacyUpgrade(upgrade);
 }

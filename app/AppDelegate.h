@@ -103,6 +103,9 @@ public:
     bool roundingEnabled() const;
     bool automaticUIUpdate() const;
     std::int32_t syncIndicatorState() const { return state_.syncIndicatorState; }
+    // Keeps the sync indicator's state (0 hidden, 1 spinning, other values shown still) and
+    // shows it in the panel and the main window; what the sync driver calls.
+    void setSyncStateTo(std::int32_t state, bool animate);
 
     ZRTimerControllerOSX* timerController() const { return timerController_.get(); }
     StoreStack& storeStack() { return storeStack_; }

@@ -25,7 +25,6 @@ namespace ravelong {
 
 namespace {
 
-constexpr std::int64_t kSyncMergeOptions = 32;
 constexpr double kMaintenanceTolerance = 60.0;
 
 }  // namespace

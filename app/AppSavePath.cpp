@@ -13,6 +13,7 @@
 #include "foundation/AlertPresenter.h"
 #include "foundation/Log.h"
 #include "foundation/MainLoop.h"
+#include "foundation/NotificationCenter.h"
 #include "store/ManagedObjectContext.h"
 #include "store/StoreError.h"
 
@@ -104,6 +105,7 @@ bool AppSavePath::saveContext(ManagedObjectContext& context, bool andProcessObje
     waitingToldToUser_ = false;
     if (automaticUIUpdate_)
         updateUI_inContext(context);
+    services_.notifications.post(std::string(kRavelongChangesSaved));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,10 @@ public:
     // The window that explains the restricted mode (a calendar that is not Gregorian).
     virtual void showRestrictedModeWindow(const std::string& text) = 0;
     virtual void closeRestrictedModeWindow() = 0;
+
+    // The sync indicator of the panel (while it is shown) and of the main window (while it is
+    // open): 0 hidden, 1 spinning, any other value shown still.
+    virtual void setSyncIndicatorState(std::int32_t state, bool animate) = 0;
 
     // --- Services for the timer controller (nullptr when absent) ---
 

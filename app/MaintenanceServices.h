@@ -16,6 +16,10 @@ public:
     virtual void backupForce(bool force) = 0;
 };
 
+// The merge options of every sync the program asks for (the maintenance tick, "Sync Now",
+// saves, the network coming back).
+inline constexpr std::int64_t kSyncMergeOptions = 32;
+
 // The synchronisation between computers.
 class SyncRequester {
 public:

@@ -8,6 +8,8 @@
 namespace ravelong {
 
 inline constexpr std::string_view kZRTaskNameDidChange = "ZRTaskNameDidChange";
+// Posted after every save of the save path that wrote changes (synchronisation follows it).
+inline constexpr std::string_view kRavelongChangesSaved = "RavelongChangesSaved";
 inline constexpr std::string_view kZRRedrawDatePicker = "ZRRedrawDatePicker";
 inline constexpr std::string_view kZRRedrawDataDisplay = "ZRRedrawDataDisplay";
 inline constexpr std::string_view kZRTaskColorChangedNotification =

@@ -1,5 +1,8 @@
 #include "sync/SyncStatusDisplay.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "sync/SECloudFileSystem.h"
 #include "sync/SyncTexts.h"
 
@@ -52,6 +55,9 @@ SyncPaneDisplay displayForConnectionState(std::int64_t value) {
             break;
         case 104:
         case 204:
+        // The synced folder on a network share that is not reachable: the same outage, and the
+        // folder stays chosen (shown as "Not connected" it would read as a lost set-up).
+        case 504:
             d.label = std::string(t::kNetworkUnavailable);
             d.barValue = 1.0;
             d.theme = kThemeWarning;
@@ -108,6 +114,48 @@ SyncPaneDisplay displayForActivityEnd(const std::optional<Error>& error) {
         d.forceSyncEnabled = true;
     }
     return d;
+}
+
+std::optional<SyncProgress> progressForActivity(const UserInfo& userInfo, bool dropboxSelected) {
+    const auto activity = numberIn(userInfo, std::string(t::kSESyncActivityKey));
+    if (!activity)
+        return std::nullopt;
+    SyncProgress progress;
+    if (*activity == kActivityMerging) {
+        if (!userInfo.contains(std::string(t::kSEActivityPhaseKey)))
+            return std::nullopt;
+    } else if (*activity == kActivityConnecting) {
+        if (!dropboxSelected)
+            return std::nullopt;
+        progress.label = std::string(t::kConnecting);
+    } else {
+        return std::nullopt;
+    }
+    // A missing or unreadable fraction reads as no progress yet; a value out of range is held
+    // to the bar's range.
+    const double fraction =
+        numberIn(userInfo, std::string(t::kSEProgressFractionKey)).value_or(0.0);
+    progress.fraction = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
+    progress.startStallTimer = progress.fraction < 1.0;
+    return progress;
+}
+
+std::optional<double> numberIn(const UserInfo& userInfo, const std::string& key) {
+    const auto found = userInfo.find(key);
+    if (found == userInfo.end())
+        return std::nullopt;
+    const std::any& value = found->second;
+    if (const auto* d = std::any_cast<double>(&value))
+        return *d;
+    if (const auto* f = std::any_cast<float>(&value))
+        return *f;
+    if (const auto* i = std::any_cast<int>(&value))
+        return *i;
+    if (const auto* l = std::any_cast<std::int64_t>(&value))
+        return static_cast<double>(*l);
+    if (const auto* u = std::any_cast<std::uint64_t>(&value))
+        return static_cast<double>(*u);
+    return std::nullopt;
 }
 
 std::string terminatingMergeLabel(std::int64_t service) {

@@ -6,6 +6,7 @@
 
 #include "foundation/Error.h"
 #include "foundation/Instant.h"
+#include "foundation/NotificationCenter.h"
 
 namespace ravelong {
 
@@ -53,6 +54,28 @@ SyncPaneDisplay displayForConnectionState(std::int64_t value);
 
 // The pane at the end of a sync activity, from the error that ended it (none on success).
 SyncPaneDisplay displayForActivityEnd(const std::optional<Error>& error);
+
+// Activity codes of the engine's progress notification that the pane shows.
+inline constexpr int kActivityConnecting = 100, kActivityMerging = 300;
+
+// What one progress notification of the engine does to the pane's bar.
+struct SyncProgress {
+    double fraction = 0.0;             // 0.0 ... 1.0
+    std::optional<std::string> label;  // set while connecting to Dropbox
+    // Below 1.0 a stalled phase turns the bar indeterminate after kStallSeconds.
+    bool startStallTimer = false;
+    bool operator==(const SyncProgress&) const = default;
+};
+inline constexpr double kStallSeconds = 6.0;
+
+// The bar's change for a progress notification's user info, or nullopt when the pane ignores
+// it: a merge (300) without a phase, a connection (100) unless Dropbox is the chosen service,
+// any other activity, or no activity at all. Numbers may arrive as any arithmetic type.
+std::optional<SyncProgress> progressForActivity(const UserInfo& userInfo, bool dropboxSelected);
+
+// The number under `key` of a notification's user info, whatever arithmetic type it was put in
+// as; nullopt when absent or not a number.
+std::optional<double> numberIn(const UserInfo& userInfo, const std::string& key);
 
 // The label of the finishing-sync window shown at quit, by service.
 std::string terminatingMergeLabel(std::int64_t service);

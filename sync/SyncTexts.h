@@ -15,6 +15,8 @@ inline constexpr std::string_view kSEPersistentStoreSyncDidMakeProgressWithActiv
 inline constexpr std::string_view kSESyncActivityKey = "SESyncActivityKey";
 inline constexpr std::string_view kSEProgressFractionKey = "SEProgressFractionKey";
 inline constexpr std::string_view kSEActivityPhaseKey = "SEActivityPhaseKey";
+// The synced folder of service 5 (standard defaults): an absolute path.
+inline constexpr std::string_view kRavelongSyncFolder = "RavelongSyncFolder";
 
 // Status line of the synchronisation pane.
 inline constexpr std::string_view kConnected = "Connected";
@@ -26,6 +28,61 @@ inline constexpr std::string_view kNotConnected = "Not connected";
 inline constexpr std::string_view kResynching = "Resynching";
 inline constexpr std::string_view kUnableToSync = "Unable to sync, trying again in a few seconds.";
 inline constexpr std::string_view kConnectedLastSync = "Connected - Last sync: %@";
+
+// Refusals of a folder chosen for synchronisation.
+inline constexpr std::string_view kFolderNotAbsolute = "Choose a folder by its full path.";
+inline constexpr std::string_view kFolderMissing = "The folder %@ does not exist.";
+inline constexpr std::string_view kFolderNotWritable =
+    "Ravelong cannot write to the folder %@. Choose a folder you can change.";
+inline constexpr std::string_view kFolderBusy =
+    "Another folder is being connected. Try again in a moment.";
+inline constexpr std::string_view kNoSyncEngine =
+    "This build of Ravelong cannot merge data between computers yet.";
+
+// The windows that ask the user about synchronisation.
+inline constexpr std::string_view kMergeConflictTitle = "Synchronisation Conflict";
+inline constexpr std::string_view kUseCloud = "Use Cloud";
+inline constexpr std::string_view kUseLocal = "Use Local";
+inline constexpr std::string_view kApplyToAllConflicts = "Do this for all conflicts";
+inline constexpr std::string_view kCloudDataTitle = "Data Found in the Sync Folder";
+inline constexpr std::string_view kCloudDataMessage =
+    "The sync folder already holds Ravelong data from another computer.";
+inline constexpr std::string_view kCloudDataInformative =
+    "Continue merges it with the data of this computer. Delete removes the data in the sync "
+    "folder and starts it again from this computer.";
+inline constexpr std::string_view kContinue = "Continue";
+inline constexpr std::string_view kDeleteCloudData = "Delete Data in the Folder";
+inline constexpr std::string_view kReleechTitle = "Synchronise Again";
+inline constexpr std::string_view kReleechMessage =
+    "The data in the sync folder was started again from another computer.";
+inline constexpr std::string_view kReleechInformative =
+    "Download it and merge this computer's changes into it now? Until then this computer does "
+    "not synchronise.";
+inline constexpr std::string_view kReleechNow = "Synchronise Now";
+inline constexpr std::string_view kNotNow = "Not Now";
+inline constexpr std::string_view kSyncAlertTitle = "Synchronisation";
+inline constexpr std::string_view kOK = "OK";
+inline constexpr std::string_view kClocksTitle = "Clocks Differ";
+inline constexpr std::string_view kClocksMessage =
+    "The clock of this computer and the clock of another computer you synchronise with differ "
+    "by more than two minutes.";
+inline constexpr std::string_view kClocksInformative =
+    "Timings started on one computer and stopped on the other would get wrong durations. Set "
+    "both clocks to the network time (for example with systemd-timesyncd or chrony).";
+
+// The help of the synchronisation pane.
+inline constexpr std::string_view kSyncHelpTitle = "Synchronising with a Folder";
+inline constexpr std::string_view kSyncHelpMessage =
+    "Ravelong keeps several computers in step through a folder that you already synchronise "
+    "between them.";
+inline constexpr std::string_view kSyncHelpInformative =
+    "1. Make a folder that a sync tool keeps equal on every computer: a Syncthing folder, a "
+    "folder of the Nextcloud or ownCloud desktop client, or a folder on a network share.\n"
+    "2. On each computer choose \"A synced folder\" here and pick that folder (its path may "
+    "differ between computers).\n"
+    "3. Ravelong writes its changes into the folder a few seconds after you make them and reads "
+    "the other computers' changes; \"Sync Now\" does it at once.\n\n"
+    "Use one folder for Ravelong alone. Keep the computers' clocks set by the network.";
 
 // Label of the window shown while a last merge finishes at quit.
 inline constexpr std::string_view kSynchronizingWithICloud = "Synchronizing with iCloud...";

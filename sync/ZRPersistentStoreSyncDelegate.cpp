@@ -34,11 +34,13 @@ ZRPersistentStoreSyncDelegate::ZRPersistentStoreSyncDelegate(
 
 ZRPersistentStoreSyncDelegate::~ZRPersistentStoreSyncDelegate() {
     *alive_ = false;
+    if (retryTimer_ != 0)
+        services_.loop.cancel(retryTimer_);
 }
 
 bool ZRPersistentStoreSyncDelegate::readyToSync() const {
-    return service_ != SyncService::none && cloudFileSystem_ && cloudFileSystem_->isConnected() &&
-           activeMergeCount_ == 0;
+    return service_ != SyncService::none && cloudFileSystem_ && !waitingForNetworkConnection_ &&
+           cloudFileSystem_->isConnected() && activeMergeCount_ == 0;
 }
 
 void ZRPersistentStoreSyncDelegate::forceSyncWithMergeOptions(std::int64_t mergeOptions) {
@@ -68,15 +70,21 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
     --activeMergeCount_;
     previousMergeEndedWithError_ = !status.ok();
     UserInfo info;
+    bool retry = false;
     if (status.ok()) {
+        retryCount_ = 0;
         services_.groupDefaults.setDate(t::kZRLastSync, services_.clock.now());
         setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+    } else if (waitingForNetworkConnection_) {
+        info[std::string(t::kErrorKey)] = status.error();
+        setConnectionState(ConnectionState::of(service_, kStatusNetworkUnavailable).value);
     } else {
         info[std::string(t::kErrorKey)] = status.error();
-        setConnectionState(ConnectionState::of(service_, isNetworkError(status.error())
-                                                             ? kStatusNetworkUnavailable
-                                                             : kStatusIdle)
-                               .value);
+        const bool network = isNetworkError(status.error());
+        retry = !network && !(status.error().domain == kSEErrorDomain &&
+                              status.error().code == kSEErrorUnsupported);
+        setConnectionState(
+            ConnectionState::of(service_, network ? kStatusNetworkUnavailable : kStatusIdle).value);
     }
     if (services_.setSyncState)
         services_.setSyncState(0, true);
@@ -88,15 +96,53 @@ void ZRPersistentStoreSyncDelegate::mergeEnded(Status status) {
         startMerge(options);
         return;
     }
+    if (retry && !terminating_ && retryCount_ < kMaxRetries && retryTimer_ == 0) {
+        ++retryCount_;
+        retryTimer_ = services_.loop.runAfter(kRetrySeconds, [this, alive = alive_] {
+            if (!*alive)
+                return;
+            retryTimer_ = 0;
+            if (!terminating_ && readyToSync())
+                forceSyncWithMergeOptions(kSyncMergeOptions);
+        });
+    }
     auto waiting = std::move(waitingForIdle_);
     waitingForIdle_.clear();
     for (auto& finished : waiting)
         finished();
 }
 
+void ZRPersistentStoreSyncDelegate::setNetworkReachable(bool reachable) {
+    if (service_ == SyncService::none || !services_.backendNeedsNetwork)
+        return;
+    if (!reachable) {
+        if (waitingForNetworkConnection_)
+            return;
+        waitingForNetworkConnection_ = true;
+        // A running merge ends by itself (with a network error, as a rule) and leaves the state
+        // to mergeEnded.
+        if (activeMergeCount_ == 0)
+            setConnectionState(ConnectionState::of(service_, kStatusNetworkUnavailable).value);
+        return;
+    }
+    if (!waitingForNetworkConnection_)
+        return;
+    waitingForNetworkConnection_ = false;
+    if (activeMergeCount_ > 0)
+        return;
+    setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+    if (readyToSync())
+        forceSyncWithMergeOptions(kSyncMergeOptions);
+}
+
 void ZRPersistentStoreSyncDelegate::waitForTerminatingMerge(std::function<void()> finished) {
     // At quit only the running merge is waited for; a queued one would start work we then drop.
+    terminating_ = true;
     pendingOptions_.reset();
+    if (retryTimer_ != 0) {
+        services_.loop.cancel(retryTimer_);
+        retryTimer_ = 0;
+    }
     if (activeMergeCount_ == 0) {
         finished();
         return;

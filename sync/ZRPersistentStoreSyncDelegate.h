@@ -36,6 +36,10 @@ public:
         std::function<void(std::int32_t state, bool animate)> setSyncState;
         // Shown at most once a day when another computer's clock disagrees with ours.
         std::function<void()> showSystemTimesNotSynchronousAlert;
+        // Whether the back-end is reached over the network (a cloud service, a folder on a
+        // network share). A folder on a local disk is not: its sync tool carries the files when
+        // the network is back, so merging goes on while offline.
+        bool backendNeedsNetwork = true;
     };
 
     ZRPersistentStoreSyncDelegate(Services services, SyncService service,
@@ -52,6 +56,12 @@ public:
     std::uint64_t activeMergeCount() const { return activeMergeCount_; }
     bool previousMergeEndedWithError() const { return previousMergeEndedWithError_; }
 
+    // The network went away or came back (NetworkManager's state). While it is away a back-end
+    // that needs it is not asked for merges and "ZRConnectionState" shows the outage (x04); when
+    // it is back the state is idle again and a merge runs at once for what waited.
+    void setNetworkReachable(bool reachable);
+    bool waitingForNetworkConnection() const { return waitingForNetworkConnection_; }
+
     // For quit: runs `finished` once no merge is running (at once when none is). The caller
     // shows the finishing-sync window meanwhile.
     void waitForTerminatingMerge(std::function<void()> finished);
@@ -60,6 +70,14 @@ public:
     // more than kClockToleranceSeconds asks for the clock warning (at most once a day).
     void checkRemoteTime(Instant remoteNow);
     static constexpr double kClockToleranceSeconds = 120.0;
+
+    // A merge that failed for another reason than the network (a file the sync tool was still
+    // writing, a busy store) is tried again kRetrySeconds later, at most kMaxRetries times in a
+    // row; the pane says "trying again in a few seconds". An error of a merge that cannot work
+    // at all (kSEErrorUnsupported) is not retried.
+    static constexpr double kRetrySeconds = 10.0;
+    static constexpr int kMaxRetries = 3;
+    int retryCount() const { return retryCount_; }
 
 private:
     void startMerge(std::uint64_t options);
@@ -73,6 +91,10 @@ private:
     std::uint64_t activeMergeCount_ = 0;
     std::optional<std::uint64_t> pendingOptions_;
     bool previousMergeEndedWithError_ = false;
+    bool waitingForNetworkConnection_ = false;
+    bool terminating_ = false;
+    int retryCount_ = 0;
+    MainLoop::TimerId retryTimer_ = 0;
     ClockWarningGate clockWarning_;
     std::vector<std::function<void()>> waitingForIdle_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
@@ -35,6 +36,7 @@
 #include "ui/ChartsArea.h"
 #include "ui/QtText.h"
 #include "ui/StatisticsTaskListModel.h"
+#include "ui/SyncIndicator.h"
 #include "ui/TaskEditDialog.h"
 #include "ui/TimedEntriesTableModel.h"
 #include "ui/UiTexts.h"
@@ -237,7 +239,11 @@ QWidget* MainWindow::makeContent() {
     summary_ = new QLabel(timings);
     summary_->setObjectName(QStringLiteral("summaryLine"));
     timingsLayout->addWidget(timingsView_, 1);
-    timingsLayout->addWidget(summary_);
+    auto* summaryRow = new QHBoxLayout;
+    summaryRow->addWidget(summary_, 1);
+    syncIndicator_ = new SyncIndicator(timings);
+    summaryRow->addWidget(syncIndicator_);
+    timingsLayout->addLayout(summaryRow);
     tabs_->addTab(timings, tr("Timings"));
     chartsTab_ = new QWidget(tabs_);
     new QVBoxLayout(chartsTab_);

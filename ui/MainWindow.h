@@ -20,6 +20,8 @@ class QTableView;
 
 namespace ravelong {
 
+class SyncIndicator;
+
 class AddTimingDialog;
 class ApplicationDelegate;
 class CalendarGrid;
@@ -94,6 +96,7 @@ public:
     QComboBox* presetBox() const { return presets_; }
     QComboBox* archiveFilterBox() const { return archiveFilter_; }
     QString summaryText() const;
+    SyncIndicator* syncIndicator() const { return syncIndicator_; }
     // The last refusal shown, empty when none.
     QString lastMessage() const { return lastMessage_; }
 
@@ -133,6 +136,7 @@ private:
     QComboBox* presets_ = nullptr;
     QTableView* timingsView_ = nullptr;
     QLabel* summary_ = nullptr;
+    SyncIndicator* syncIndicator_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QWidget* chartsTab_ = nullptr;
     ChartsArea* charts_ = nullptr;

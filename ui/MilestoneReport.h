@@ -15,6 +15,7 @@ namespace ravelong {
 //   alert <message text>            an alert is shown (line breaks become blanks)
 //   command-done <command line>     a test command (TestCommandChannel) was carried out
 //   command-failed <command line>   a test command could not be carried out
+//   sync-ended ok                   a sync ended well; or with "<error domain> <code>"
 //
 // Seconds count from the start of the process as the kernel records it (/proc/self/stat, see
 // platform/ProcessUptime.h), so they include loading the program. Main thread only.

@@ -11,6 +11,7 @@
 #include "menubar/GlobalHotKeyService.h"
 #include "ui/BackupsPane.h"
 #include "ui/PreferencesWindow.h"
+#include "ui/SyncPane.h"
 
 namespace ravelong {
 
@@ -42,9 +43,12 @@ bool PreferencesOpener::show() {
         }
         HotKeysPane::Options hotKeys;
         hotKeys.registrationAvailable = services_.hotKeys && services_.hotKeys->isAvailable();
+        auto* sync = new SyncPane(SyncPane::Services{
+            UserDefaults::standard(), UserDefaults::group(), NotificationCenter::defaultCenter(),
+            MainLoop::current(), services_.sync});
         window_ = new PreferencesWindow(PreferencesWindow::Services{
             *controller_, UserDefaults::standard(), NotificationCenter::defaultCenter(),
-            services_.sound, hotKeys, backups});
+            services_.sound, hotKeys, backups, sync});
         window_->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(window_, &QObject::destroyed, [this] { controller_.reset(); });
     }

@@ -11,6 +11,7 @@ namespace ravelong {
 class AlertSound;
 class AppDelegate;
 class GlobalHotKeyService;
+class SyncSetup;
 class ZRAutomaticBackup;
 class ZRPreferenceController;
 
@@ -25,6 +26,7 @@ public:
         ZRAutomaticBackup* backup = nullptr;  // no Backups pane without it
         AlertSound* sound = nullptr;
         GlobalHotKeyService* hotKeys = nullptr;  // nullptr: shortcuts cannot be registered
+        SyncSetup* sync = nullptr;               // nullptr: the Sync pane only shows the state
     };
 
     explicit PreferencesOpener(Services services);

@@ -48,7 +48,8 @@ PreferencesWindow::PreferencesWindow(Services services, QWidget* parent)
       defaults_(services.defaults),
       notifications_(services.notifications),
       view_(std::make_unique<View>(*this)),
-      backups_(services.backupsPane) {
+      backups_(services.backupsPane),
+      sync_(services.syncPane) {
     setWindowTitle(tr("Ravelong Preferences"));
     auto refuse = [this](const QString& message) { this->refuse(message); };
     tabs_ = new QTabWidget(this);
@@ -56,14 +57,14 @@ PreferencesWindow::PreferencesWindow(Services services, QWidget* parent)
     timer_ = new TimerPane(controller_, defaults_, refuse, tabs_);
     idle_ = new IdlePane(controller_, defaults_, refuse, tabs_);
     hotKeys_ = new HotKeysPane(defaults_, services.sound, std::move(services.hotKeys), tabs_);
-    sync_ = new SyncPane(defaults_, tabs_);
     tabs_->addTab(general_, tr("General"));
     tabs_->addTab(timer_, tr("Timer"));
     tabs_->addTab(idle_, tr("Idle and sleep"));
     tabs_->addTab(hotKeys_, tr("Hot keys"));
     if (backups_)
         tabs_->addTab(backups_, tr("Backups"));
-    tabs_->addTab(sync_, tr("Sync"));
+    if (sync_)
+        tabs_->addTab(sync_, tr("Sync"));
 
     message_ = new QLabel(this);
     message_->setObjectName(QStringLiteral("PreferencesMessage"));
@@ -94,7 +95,8 @@ void PreferencesWindow::refresh() {
     general_->refresh();
     timer_->refresh();
     idle_->refresh();
-    sync_->refresh();
+    if (sync_)
+        sync_->refresh();
     if (backups_)
         backups_->refresh();
     controller_.reloadCoreDataPreferences();
@@ -106,10 +108,14 @@ void PreferencesWindow::showHotKeyLabel() {
         static_cast<int>(defaults_.integerForKey(kZRShowAddNoteToTiming, 0))));
 }
 
-void PreferencesWindow::showPane(const QString& title) {
-    for (int i = 0; i < tabs_->count(); ++i)
-        if (tabs_->tabText(i) == title)
+bool PreferencesWindow::showPane(const QString& title) {
+    for (int i = 0; i < tabs_->count(); ++i) {
+        if (tabs_->tabText(i) == title) {
             tabs_->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
 }
 
 QString PreferencesWindow::message() const {

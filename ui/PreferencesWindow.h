@@ -41,6 +41,8 @@ public:
         HotKeysPane::Options hotKeys;
         // The Backups pane, taken over by the window (nullptr: no Backups pane).
         BackupsPane* backupsPane = nullptr;
+        // The Sync pane, taken over by the window (nullptr: no Sync pane).
+        SyncPane* syncPane = nullptr;
     };
 
     explicit PreferencesWindow(Services services, QWidget* parent = nullptr);
@@ -49,7 +51,8 @@ public:
     // Shows the stored values again (also done on every show).
     void refresh();
     // Brings the pane with this title to the front ("General", "Timer", ...).
-    void showPane(const QString& title);
+    // False when there is no such pane.
+    bool showPane(const QString& title);
 
     // The last refusal shown ("" when none since the window was made).
     QString message() const;
@@ -74,6 +77,7 @@ private:
     NotificationCenter& notifications_;
     std::unique_ptr<View> view_;
     BackupsPane* backups_;
+    SyncPane* sync_;
     NotificationCenter::ObserverId newDayObserver_ = 0;
     std::uint64_t addNoteObserver_ = 0;
 
@@ -82,7 +86,6 @@ private:
     TimerPane* timer_;
     IdlePane* idle_;
     HotKeysPane* hotKeys_;
-    SyncPane* sync_;
     QLabel* message_;
 };
 

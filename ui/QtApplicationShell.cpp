@@ -40,6 +40,7 @@
 #include "ui/QtAlertPresenter.h"
 #include "ui/RestrictedModeWindow.h"
 #include "ui/StatusNotifierItem.h"
+#include "ui/SyncIndicator.h"
 #include "ui/TaskPanel.h"
 #include "ui/TimersRunningWindow.h"
 #include "ui/TrayItem.h"
@@ -181,10 +182,16 @@ void QtApplicationShell::handleQuitRequest() {
     if (reply != TerminateReply::TerminateNow)
         return;  // cancelled, or a window asks the user first and will ask again
     quitDecided_ = true;
-    if (delegate_)
-        delegate_->applicationWillTerminate();
-    emit quitting();
-    QCoreApplication::quit();
+    auto finishQuit = [this] {
+        if (delegate_)
+            delegate_->applicationWillTerminate();
+        emit quitting();
+        QCoreApplication::quit();
+    };
+    if (quitWait_)
+        quitWait_(finishQuit);
+    else
+        finishQuit();
 }
 
 void QtApplicationShell::terminateImmediately() {
@@ -274,7 +281,12 @@ void QtApplicationShell::makeTrayOrWindow() {
     });
     connect(panel_, &TaskPanel::addTimingRequested, this, &QtApplicationShell::openAddTimingDialog);
     ensureTaskList();
-    connect(panel_, &TaskPanel::shown, this, [] { milestone_report::milestone("panel-shown"); });
+    connect(panel_, &TaskPanel::shown, this, [this] {
+        // The indicator was not told while the panel was hidden.
+        if (delegate_ && panel_)
+            panel_->syncIndicator()->setSyncStateTo(delegate_->syncIndicatorState(), false);
+        milestone_report::milestone("panel-shown");
+    });
 
     if (trayAvailable) {
         menu_ = std::make_unique<TrayMenu>(
@@ -679,12 +691,19 @@ void QtApplicationShell::showPreferencesWindow() {
     if (!delegate_ || released_)
         return;
     if (!preferences_) {
-        preferences_ = std::make_unique<PreferencesOpener>(
-            PreferencesOpener::Services{*delegate_, automaticBackup_, &sound_,
-                                        idleServices_ ? idleServices_->hotKeyService() : nullptr});
+        preferences_ = std::make_unique<PreferencesOpener>(PreferencesOpener::Services{
+            *delegate_, automaticBackup_, &sound_,
+            idleServices_ ? idleServices_->hotKeyService() : nullptr, syncSetup_});
     }
     if (!preferences_->show())
         sound_.playSound(kFunkSound);
+}
+
+void QtApplicationShell::setSyncIndicatorState(std::int32_t state, bool animate) {
+    if (panel_ && panel_->isVisible())
+        panel_->syncIndicator()->setSyncStateTo(state, animate);
+    if (mainWindow_ && mainWindow_->isVisible())
+        mainWindow_->syncIndicator()->setSyncStateTo(state, animate);
 }
 
 PreferencesWindow* QtApplicationShell::preferencesWindow() const {
@@ -720,6 +739,8 @@ void QtApplicationShell::showMainWindow() {
     } else {
         mainWindow_->reload();
     }
+    if (delegate_)
+        mainWindow_->syncIndicator()->setSyncStateTo(delegate_->syncIndicatorState(), false);
     mainWindow_->show();
     mainWindow_->raise();
     mainWindow_->activateWindow();

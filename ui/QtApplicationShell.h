@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,7 @@ class ZRDatePickerManager;
 class MenuBarTaskEditor;
 class MenuBarTaskList;
 class RestrictedModeWindow;
+class SyncSetup;
 class PreferencesOpener;
 class PreferencesWindow;
 class TaskPanel;
@@ -62,6 +64,13 @@ public:
     void setSleepWatcher(LogindSleepWatcher* watcher) { sleepWatcher_ = watcher; }
     // The automatic backup the preferences' Backups pane works with; optional.
     void setAutomaticBackup(ZRAutomaticBackup* backup) { automaticBackup_ = backup; }
+    // The synchronisation the preferences' Sync pane works with; optional.
+    void setSyncSetup(SyncSetup* setup) { syncSetup_ = setup; }
+    // Runs before the decided quit goes on (the last save, the end of the loop): gets the rest
+    // of the quit to call once it is done waiting. Empty: the quit goes on at once.
+    void setQuitWait(std::function<void(std::function<void()>)> wait) {
+        quitWait_ = std::move(wait);
+    }
     // Opens the preferences window (once the store is open).
     void showPreferencesWindow();
     // The preferences window while it is open, for tests.
@@ -148,6 +157,7 @@ public:
     void closeDatabaseUpdateWindow() override;
     void showRestrictedModeWindow(const std::string& text) override;
     void closeRestrictedModeWindow() override;
+    void setSyncIndicatorState(std::int32_t state, bool animate) override;
 
     AlertSound* alertSound() override { return &sound_; }
     AddNotePanel* addNotePanel() override;
@@ -201,6 +211,8 @@ private:
     std::unique_ptr<StackMenuActions> menuActions_;
     QPointer<TaskPanel> panel_;
     ZRAutomaticBackup* automaticBackup_ = nullptr;
+    SyncSetup* syncSetup_ = nullptr;
+    std::function<void(std::function<void()>)> quitWait_;
     std::unique_ptr<PreferencesOpener> preferences_;
     std::unique_ptr<MenuBarTaskList> taskList_;
     std::unique_ptr<MenuBarTaskEditor> taskEditor_;

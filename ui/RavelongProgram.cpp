@@ -23,6 +23,7 @@
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/UserDefaults.h"
 #include "foundation/Version.h"
 #include "platform/LinuxDeviceIdentity.h"
 #include "platform/SessionAutostart.h"
@@ -33,12 +34,15 @@
 #include "ui/MainWindow.h"
 #include "ui/MilestoneReport.h"
 #include "ui/NotificationBridge.h"
+#include "ui/PreferencesWindow.h"
 #include "ui/QtAlertPresenter.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
 #include "ui/ScriptingAdaptor.h"
 #include "ui/SignalWatcher.h"
 #include "ui/SingleInstance.h"
+#include "ui/SyncPane.h"
+#include "ui/SyncServices.h"
 #include "ui/SystemClockWatcher.h"
 #include "ui/TaskPanel.h"
 #include "ui/TestCommandChannel.h"
@@ -63,6 +67,7 @@ struct RavelongProgram::Parts {
     std::unique_ptr<ZRAutomaticBackup> backup;    // used by the delegate: outlives it
     std::unique_ptr<LegacyStoreUpgrade> upgrade;  // the same
     std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<SyncServices> sync;  // works with the delegate: goes before it
     std::unique_ptr<NotificationBridge> bridge;
     std::unique_ptr<TrayHostWaiter> trayWaiter;
     std::unique_ptr<TestCommandChannel> commands;
@@ -90,6 +95,12 @@ RavelongProgram::~RavelongProgram() {
         // The panel's list reads the delegate's store: it goes first.
         if (parts_->shell)
             parts_->shell->releaseTaskList();
+        if (parts_->sync) {
+            parts_->delegate->setSyncRequester(nullptr);
+            parts_->shell->setSyncSetup(nullptr);
+            parts_->shell->setQuitWait({});
+            parts_->sync.reset();
+        }
         parts_->delegate.reset();
         parts_->shell.reset();
         MainLoop::setCurrent(nullptr);
@@ -229,6 +240,10 @@ int RavelongProgram::run() {
                         case Kind::mainWindowChart:
                             done = mainWindowCommand(command);
                             break;
+                        case Kind::preferences:
+                        case Kind::syncNow:
+                            done = preferencesCommand(command);
+                            break;
                     }
                     TestCommandChannel::acknowledge(line, done);
                 });
@@ -258,6 +273,7 @@ int RavelongProgram::run() {
         parts.scriptingAdaptor = std::make_unique<ScriptingAdaptor>(*parts.scripting);
         parts.scriptingAdaptor->exportOn(QDBusConnection::sessionBus());
     }
+    startSync();
     parts.shell->launchFinished();
     if (sessionEndPending_) {
         sessionEndPending_ = false;
@@ -321,6 +337,22 @@ bool RavelongProgram::mainWindowCommand(const TestCommandChannel::Command& comma
     }
 }
 
+bool RavelongProgram::preferencesCommand(const TestCommandChannel::Command& command) {
+    using Kind = TestCommandChannel::Command::Kind;
+    if (command.kind == Kind::preferences)
+        parts_->shell->showPreferencesWindow();
+    PreferencesWindow* window = parts_->shell->preferencesWindow();
+    if (!window || !window->isVisible())
+        return false;
+    if (command.kind == Kind::preferences)
+        return window->showPane(command.argument);
+    SyncPane* pane = window->syncPane();
+    if (!pane || !pane->forceSyncEnabled())
+        return false;
+    pane->forceSync();
+    return true;
+}
+
 void RavelongProgram::closeStoreForExit() {
     // The loop has ended: applicationWillTerminate has run (the last save, the settings written),
     // and nothing saves any more. The store files are closed properly now, but the records are
@@ -332,7 +364,37 @@ void RavelongProgram::closeStoreForExit() {
     (void)contexts.legacy.release();
 }
 
+void RavelongProgram::startSync() {
+    Parts& parts = *parts_;
+    AppDelegate* delegate = parts.delegate.get();
+    QtApplicationShell* shell = parts.shell.get();
+    // The merge engine for a back-end: the one place that chooses it. It works on the delegate's
+    // main context and asks its questions through *parts_->sync (SyncAlerts). This build has
+    // none yet, so a merge ends with an error that says so.
+    SyncSetup::MergerFactory makeMerger = [](SECloudFileSystem&) -> std::unique_ptr<SyncMerger> {
+        return nullptr;
+    };
+    parts.sync = std::make_unique<SyncServices>(SyncServices::Options{
+        [delegate](std::int32_t state, bool animate) { delegate->setSyncStateTo(state, animate); },
+        parts.loop, Clock::current(), NotificationCenter::defaultCenter(), UserDefaults::standard(),
+        UserDefaults::group(), std::move(makeMerger),
+        [delegate, shell] {
+            shell->closePanel();
+            if (delegate->mainWindowIsOpen())
+                delegate->closeMainWindow();
+        }});
+    parts.sync->start();
+    delegate->setSyncRequester(&parts.sync->setup());
+    shell->setSyncSetup(&parts.sync->setup());
+    shell->setQuitWait([sync = parts.sync.get()](std::function<void()> rest) {
+        sync->waitForTerminatingMerge(std::move(rest));
+    });
+}
+
 void RavelongProgram::sessionEnding() {
+    if (parts_->sync)
+        // Nothing waits at the end of a session: no merge starts any more.
+        parts_->sync->setup().waitForTerminatingMerge([] {});
     if (!launched_) {
         // The launch goes on to its end (an alert of the launch answers as Escape would), and
         // the shutdown follows it.

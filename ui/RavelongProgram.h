@@ -44,6 +44,8 @@ protected:
 private:
     struct Parts;
     void sessionEnding();
+    // After the launch: synchronisation from the stored choice, with its triggers.
+    void startSync();
     // The locale or the machine's time zone changed: the user's calendar is read again.
     void calendarSettingsChanged();
     // After the event loop: closes the store files and leaves the records to the process exit.
@@ -51,6 +53,7 @@ private:
     // A test command that works the task panel; false when it could not be carried out.
     bool panelCommand(const TestCommandChannel::Command& command);
     bool mainWindowCommand(const TestCommandChannel::Command& command);
+    bool preferencesCommand(const TestCommandChannel::Command& command);
 
     QApplication& application_;
     std::unique_ptr<Parts> parts_;

@@ -2,65 +2,381 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QThread>
+#include <algorithm>
+#include <cmath>
 
+#include "app/AppStrings.h"
+#include "app/MaintenanceServices.h"
 #include "app/PreferenceKeys.h"
 #include "foundation/Instant.h"
-#include "sync/SyncStatusDisplay.h"
+#include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
 #include "ui/QtText.h"
+#include "ui/SyncAlertWindow.h"
 
 namespace ravelong {
 
-SyncPane::SyncPane(UserDefaults& defaults, QWidget* parent) : QWidget(parent), defaults_(defaults) {
+namespace t = sync_texts;
+
+namespace {
+
+constexpr int kBarSteps = 1000;
+
+// The bar's colour for each theme: the connected look, the plain (busy or idle) look and the
+// warning look.
+QColor themeColour(int theme, const QPalette& palette) {
+    switch (theme) {
+        case kThemeConnected:
+            return QColor(0x3a, 0x9a, 0x4a);
+        case kThemeWarning:
+            return QColor(0xd8, 0x8a, 0x1c);
+        default:
+            return palette.color(QPalette::Highlight);
+    }
+}
+
+QString dateText(Instant instant) {
+    const double unix = unixTimeFromInstant(instant);
+    return QLocale().toString(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(unix * 1000.0)),
+                              QLocale::ShortFormat);
+}
+
+}  // namespace
+
+SyncPane::SyncPane(Services services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
     service_ = new QComboBox(this);
     service_->setObjectName(QStringLiteral("SyncService"));
-    // The entries of the chooser, in the order of kChooserNone...kChooserFolder.
+    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. The two cloud
+    // services are listed so that their place is known, and cannot be chosen yet.
     service_->addItems(
-        {tr("None"), tr("iCloud (coming)"), tr("Dropbox (coming)"), tr("A folder (coming)")});
-    service_->setEnabled(false);
-    state_ = new QLabel(this);
-    state_->setObjectName(qt(kZRConnectionState));
+        {tr("None"), tr("iCloud (coming)"), tr("Dropbox (coming)"), tr("A synced folder")});
+    if (auto* model = qobject_cast<QStandardItemModel*>(service_->model()))
+        for (int item : {kChooserICloud, kChooserDropbox})
+            model->item(item)->setEnabled(false);
+    folder_ = new QLabel(this);
+    folder_->setObjectName(QStringLiteral("SyncFolder"));
+    folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folder_->setWordWrap(true);
+    chooseFolder_ = new QPushButton(tr("Choose..."), this);
+    chooseFolder_->setObjectName(QStringLiteral("SyncChooseFolder"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("SyncStatus"));
+    status_->setWordWrap(true);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("SyncProgress"));
+    bar_->setRange(0, kBarSteps);
+    bar_->setTextVisible(false);
+    syncNow_ = new QPushButton(tr("Sync Now"), this);
+    syncNow_->setObjectName(QStringLiteral("SyncNow"));
+    help_ = new QPushButton(QStringLiteral("?"), this);
+    help_->setObjectName(QStringLiteral("SyncHelp"));
+    help_->setToolTip(tr("How to set up synchronisation"));
+    help_->setFixedWidth(help_->sizeHint().height());
     lastSync_ = new QLabel(this);
     lastSync_->setObjectName(qt(kZRLastSync));
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("SyncMessage"));
+    message_->setWordWrap(true);
+    message_->setStyleSheet(QStringLiteral("color: palette(highlight);"));
+    message_->hide();
 
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folder_, 1);
+    folderRow->addWidget(chooseFolder_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(help_);
+    buttons->addStretch(1);
+    buttons->addWidget(syncNow_);
     auto* form = new QFormLayout(this);
-    auto* coming = new QLabel(
-        tr("Synchronisation with your other devices is coming in a later version. The settings "
-           "below are shown as stored."),
-        this);
-    coming->setWordWrap(true);
-    form->addRow(coming);
     form->addRow(tr("Synchronise with:"), service_);
-    form->addRow(tr("State:"), state_);
+    form->addRow(tr("Folder:"), folderRow);
+    form->addRow(status_);
+    form->addRow(bar_);
     form->addRow(tr("Last sync:"), lastSync_);
+    form->addRow(buttons);
+    form->addRow(message_);
 
-    for (std::string_view key : {kZRConnectionState, kZRLastSync})
-        observers_.push_back(
-            defaults_.addObserver(std::string(key), [this](const std::string&) { refresh(); }));
+    connect(service_, &QComboBox::activated, this, &SyncPane::syncMethodChanged);
+    connect(chooseFolder_, &QPushButton::clicked, this, &SyncPane::chooseFolder);
+    connect(syncNow_, &QPushButton::clicked, this, &SyncPane::forceSync);
+    connect(help_, &QPushButton::clicked, this, &SyncPane::getHelp);
+
+    standardObservers_.push_back(services_.standardDefaults.addObserver(
+        std::string(t::kZRConnectionState),
+        [this](const std::string&) { onMainThread([this] { connectionStateChanged(); }); }));
+    standardObservers_.push_back(services_.standardDefaults.addObserver(
+        std::string(t::kRavelongSyncFolder),
+        [this](const std::string&) { onMainThread([this] { connectionStateChanged(); }); }));
+    groupObservers_.push_back(services_.groupDefaults.addObserver(
+        std::string(t::kZRLastSync),
+        [this](const std::string&) { onMainThread([this] { lastSyncChanged(false); }); }));
+    NotificationCenter& center = services_.notifications;
+    notificationObservers_.push_back(center.addObserver(
+        std::string(t::kSEPersistentStoreSyncDidMakeProgressWithActivityNotification), nullptr,
+        [this](const Notification& n) {
+            onMainThread([this, info = n.userInfo] { mergeMadeProgress(info); });
+        }));
+    notificationObservers_.push_back(center.addObserver(
+        std::string(t::kZRSyncActivityDidBegin), nullptr,
+        [this](const Notification&) { onMainThread([this] { activityBegan(); }); }));
+    notificationObservers_.push_back(center.addObserver(
+        std::string(t::kZRSyncActivityDidEnd), nullptr, [this](const Notification& n) {
+            std::optional<Error> error;
+            if (const Error* e = n.value<Error>(std::string(t::kErrorKey)))
+                error = *e;
+            onMainThread([this, error] { activityEnded(error); });
+        }));
     refresh();
 }
 
 SyncPane::~SyncPane() {
-    for (UserDefaults::ObserverId id : observers_)
-        defaults_.removeObserver(id);
+    stopStallTimer();
+    for (auto id : standardObservers_)
+        services_.standardDefaults.removeObserver(id);
+    for (auto id : groupObservers_)
+        services_.groupDefaults.removeObserver(id);
+    for (auto id : notificationObservers_)
+        services_.notifications.removeObserver(id);
+}
+
+void SyncPane::onMainThread(std::function<void()> work) {
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
 void SyncPane::refresh() {
-    const std::int64_t state = defaults_.integerForKey(kZRConnectionState, 0);
-    const SyncPaneDisplay display = displayForConnectionState(state);
-    service_->setCurrentIndex(display.chooserItem.value_or(kChooserNone));
-    state_->setText(qt(display.label.value_or(std::string(sync_texts::kNotConnected))));
-    if (defaults_.exists(kZRLastSync)) {
-        const double unix = unixTimeFromInstant(defaults_.dateForKey(kZRLastSync));
-        lastSync_->setText(
-            QLocale().toString(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(unix * 1000.0)),
-                               QLocale::ShortFormat));
-    } else {
-        lastSync_->setText(tr("Never"));
+    connectionStateChanged();
+}
+
+void SyncPane::connectionStateChanged() {
+    const std::int64_t state = services_.standardDefaults.integerForKey(t::kZRConnectionState, 0);
+    const std::string folder = services_.standardDefaults.stringForKey(t::kRavelongSyncFolder);
+    folder_->setText(folder.empty() ? tr("No folder chosen") : qt(folder));
+    const bool changeable = services_.setup != nullptr;
+    chooseFolder_->setEnabled(changeable && state != 2);
+    apply(displayForConnectionState(state));
+    if (!changeable) {
+        service_->setEnabled(false);
+        syncNow_->setEnabled(false);
     }
+    lastSyncChanged(true);
+}
+
+void SyncPane::lastSyncChanged(bool force) {
+    const bool exists = services_.groupDefaults.exists(t::kZRLastSync);
+    const Instant date = services_.groupDefaults.dateForKey(t::kZRLastSync, 0.0);
+    lastSync_->setText(exists ? dateText(date) : tr("Never"));
+    if (!force && date == lastShownSync_)
+        return;
+    if (!exists)
+        return;
+    lastShownSync_ = date;
+    const std::int64_t state = services_.standardDefaults.integerForKey(t::kZRConnectionState, 0);
+    if (state == 100 || state == 200)
+        status_->setText(qt(formatText(t::kConnectedLastSync, {dateText(date).toStdString()})));
+}
+
+void SyncPane::apply(const SyncPaneDisplay& display) {
+    if (display.chooserItem)
+        service_->setCurrentIndex(*display.chooserItem);
+    if (display.label)
+        status_->setText(qt(*display.label));
+    else if (status_->text().isEmpty())
+        // The idle state of a service leaves the line to the last sync; until there is one,
+        // it says what holds.
+        status_->setText(qt(t::kConnected));
+    if (display.theme)
+        setTheme(*display.theme);
+    if (display.indeterminate) {
+        setIndeterminate(true);
+    } else {
+        stopStallTimer();
+        setIndeterminate(false);
+    }
+    if (display.barValue)
+        setBar(*display.barValue);
+    if (display.forceSyncEnabled)
+        syncNow_->setEnabled(*display.forceSyncEnabled);
+    if (display.chooserEnabled)
+        service_->setEnabled(*display.chooserEnabled);
+}
+
+void SyncPane::mergeMadeProgress(const UserInfo& userInfo) {
+    const std::optional<SyncProgress> progress =
+        progressForActivity(userInfo, service_->currentIndex() == kChooserDropbox);
+    if (!progress)
+        return;
+    if (progress->label)
+        status_->setText(qt(*progress->label));
+    stopStallTimer();
+    setIndeterminate(false);
+    setBar(progress->fraction);
+    if (progress->startStallTimer)
+        stallTimer_ = services_.loop.runAfter(kStallSeconds, [this] {
+            stallTimer_ = 0;
+            setIndeterminate(true);
+        });
+}
+
+void SyncPane::activityBegan() {
+    setBar(0.0);
+}
+
+void SyncPane::activityEnded(const std::optional<Error>& error) {
+    stopStallTimer();
+    setIndeterminate(false);
+    const SyncPaneDisplay display = displayForActivityEnd(error);
+    if (display.label)
+        status_->setText(qt(*display.label));
+    if (display.theme)
+        setTheme(*display.theme);
+    setBar(display.barValue.value_or(1.0));
+    if (display.forceSyncEnabled && services_.setup)
+        syncNow_->setEnabled(*display.forceSyncEnabled);
+    // The reason stays readable beside the short status line.
+    if (error && !error->description.empty())
+        status_->setToolTip(qt(error->description));
+    else
+        status_->setToolTip(QString());
+}
+
+void SyncPane::setBar(double value) {
+    if (bar_->maximum() == 0)
+        return;
+    bar_->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * kBarSteps)));
+}
+
+void SyncPane::setIndeterminate(bool on) {
+    // A bar with an empty range is Qt's busy (indeterminate, animating) bar.
+    if (on)
+        bar_->setRange(0, 0);
+    else if (bar_->maximum() == 0)
+        bar_->setRange(0, kBarSteps);
+}
+
+void SyncPane::stopStallTimer() {
+    if (stallTimer_ != 0) {
+        services_.loop.cancel(stallTimer_);
+        stallTimer_ = 0;
+    }
+}
+
+void SyncPane::setTheme(int theme) {
+    theme_ = theme;
+    bar_->setProperty("theme", theme);
+    QPalette palette = bar_->palette();
+    palette.setColor(QPalette::Highlight, themeColour(theme, this->palette()));
+    bar_->setPalette(palette);
+}
+
+void SyncPane::showMessage(const QString& text) {
+    message_->setText(text);
+    message_->setVisible(!text.isEmpty());
+}
+
+void SyncPane::syncMethodChanged(int item) {
+    if (!services_.setup)
+        return;
+    showMessage(QString());
+    switch (item) {
+        case kChooserNone:
+            services_.setup->disconnect();
+            break;
+        case kChooserFolder:
+            chooseFolder();
+            break;
+        default:
+            break;
+    }
+    // The chooser shows what holds, not what was clicked: a cancelled folder dialog or a
+    // service that is not offered leave the state as it was.
+    connectionStateChanged();
+}
+
+void SyncPane::chooseFolder() {
+    if (!services_.setup)
+        return;
+    const QString current = qt(services_.standardDefaults.stringForKey(t::kRavelongSyncFolder));
+    const QString chosen =
+        services_.askForFolder
+            ? services_.askForFolder(current)
+            : QFileDialog::getExistingDirectory(this, tr("Choose the synced folder"), current);
+    if (chosen.isEmpty())
+        return;
+    connectFolder(chosen);
+}
+
+void SyncPane::connectFolder(const QString& folder) {
+    showMessage(QString());
+    QPointer<SyncPane> pane(this);
+    services_.setup->chooseFolder(folder.toStdString(), [pane](Status status) {
+        if (!pane)
+            return;
+        pane->showMessage(status ? QString() : qt(status.error().description));
+        pane->connectionStateChanged();
+    });
+    connectionStateChanged();
+}
+
+void SyncPane::forceSync() {
+    if (services_.setup)
+        services_.setup->forceSyncWithMergeOptions(kSyncMergeOptions);
+}
+
+void SyncPane::getHelp() {
+    auto* help = new SyncAlertWindow(qt(t::kSyncHelpMessage), qt(t::kSyncHelpInformative), this);
+    help->setObjectName(QStringLiteral("syncHelpWindow"));
+    help->setWindowTitle(qt(t::kSyncHelpTitle));
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->setModal(false);
+    help->show();
+}
+
+int SyncPane::chooserItem() const {
+    return service_->currentIndex();
+}
+
+QString SyncPane::statusText() const {
+    return status_->text();
+}
+
+QString SyncPane::folderText() const {
+    return folder_->text();
+}
+
+QString SyncPane::message() const {
+    return message_->text();
+}
+
+double SyncPane::barValue() const {
+    if (bar_->maximum() == 0)
+        return -1.0;
+    return static_cast<double>(bar_->value()) / kBarSteps;
+}
+
+bool SyncPane::isIndeterminate() const {
+    return bar_->maximum() == 0;
+}
+
+bool SyncPane::forceSyncEnabled() const {
+    return syncNow_->isEnabled();
+}
+
+bool SyncPane::chooserEnabled() const {
+    return service_->isEnabled();
 }
 
 }  // namespace ravelong

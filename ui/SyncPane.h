@@ -1,35 +1,103 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <vector>
 
+#include "foundation/MainLoop.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
+#include "sync/SyncStatusDisplay.h"
 
 class QComboBox;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 
 namespace ravelong {
 
-// The Sync pane of the preferences window. Synchronisation with other devices is not offered on
-// this platform yet: the pane shows the stored connection state and the time of the last sync,
-// read-only, and a disabled service chooser saying that the services are coming. Follows changes
-// of the two settings. Main thread.
+class SyncSetup;
+
+// The Sync pane of the preferences window: the service chooser (none, iCloud and Dropbox, which
+// are not offered yet, and a synced folder), the folder, the status line and bar that follow
+// "ZRConnectionState", "ZRLastSync" and the sync activity, "Sync Now" and the help.
+//
+// Choosing the synced folder (or "Choose...") asks for a folder and connects it through the
+// SyncSetup; choosing "None" disconnects. A folder that cannot be used is explained in the
+// pane's message line and changes nothing. Notifications may arrive on any thread; the pane
+// changes only on the main thread. Main thread; the services must outlive the pane.
 class SyncPane final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SyncPane(UserDefaults& defaults, QWidget* parent = nullptr);
+    struct Services {
+        UserDefaults& standardDefaults;  // "ZRConnectionState", the folder
+        UserDefaults& groupDefaults;     // "ZRLastSync"
+        NotificationCenter& notifications;
+        MainLoop& loop;  // the 6-second timer of a stalled phase
+        // nullptr: the state is shown and cannot be changed.
+        SyncSetup* setup = nullptr;
+        // Asks for a folder, starting in `current`; "" when cancelled. Empty: a folder dialog.
+        std::function<QString(const QString& current)> askForFolder;
+    };
+
+    explicit SyncPane(Services services, QWidget* parent = nullptr);
     ~SyncPane() override;
 
+    // Shows the stored state again (connectionStateChanged).
     void refresh();
 
+    // What the pane shows, for tests.
+    int chooserItem() const;
+    QString statusText() const;
+    QString folderText() const;
+    QString message() const;
+    double barValue() const;  // -1 while indeterminate
+    bool isIndeterminate() const;
+    int theme() const { return theme_; }
+    bool forceSyncEnabled() const;
+    bool chooserEnabled() const;
+    bool stallTimerPending() const { return stallTimer_ != 0; }
+
+    // The controls' actions, as a click reaches them.
+    void syncMethodChanged(int item);
+    void chooseFolder();
+    void forceSync();
+    void getHelp();
+
 private:
-    UserDefaults& defaults_;
-    std::vector<UserDefaults::ObserverId> observers_;
+    void connectionStateChanged();
+    void lastSyncChanged(bool force);
+    void apply(const SyncPaneDisplay& display);
+    void mergeMadeProgress(const UserInfo& userInfo);
+    void activityBegan();
+    void activityEnded(const std::optional<Error>& error);
+    void setBar(double value);
+    void setIndeterminate(bool on);
+    void stopStallTimer();
+    void setTheme(int theme);
+    void showMessage(const QString& text);
+    void connectFolder(const QString& folder);
+    // Runs `work` on the pane's thread, at once when called there, dropped once the pane is gone.
+    void onMainThread(std::function<void()> work);
+
+    Services services_;
+    std::vector<UserDefaults::ObserverId> standardObservers_;
+    std::vector<UserDefaults::ObserverId> groupObservers_;
+    std::vector<NotificationCenter::ObserverId> notificationObservers_;
+    MainLoop::TimerId stallTimer_ = 0;
+    double lastShownSync_ = 0.0;
+    int theme_ = kThemeBusy;
 
     QComboBox* service_;
-    QLabel* state_;
+    QLabel* folder_;
+    QPushButton* chooseFolder_;
+    QLabel* status_;
+    QProgressBar* bar_;
+    QPushButton* syncNow_;
+    QPushButton* help_;
     QLabel* lastSync_;
+    QLabel* message_;
 };
 
 }  // namespace ravelong

@@ -23,6 +23,7 @@
 #include "menubar/MenuBarTaskList.h"
 #include "store/ZRUndoManager.h"
 #include "ui/QtText.h"
+#include "ui/SyncIndicator.h"
 #include "ui/TaskEditDialog.h"
 #include "ui/TaskListItemModel.h"
 #include "ui/TaskRowDelegate.h"
@@ -91,7 +92,14 @@ TaskPanel::TaskPanel(Kind kind, QWidget* parent)
     layout->addWidget(search_);
     layout->addLayout(heading);
     layout->addWidget(view_, 1);
-    layout->addWidget(add_, 0, Qt::AlignLeft);
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(0, 0, 0, 0);
+    footer->addWidget(add_, 0, Qt::AlignLeft);
+    footer->addStretch(1);
+    syncIndicator_ = new SyncIndicator(this);
+    footer->addWidget(syncIndicator_);
+    footer->addSpacing(4);
+    layout->addLayout(footer);
 
     search_->installEventFilter(this);
     view_->installEventFilter(this);

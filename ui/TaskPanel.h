@@ -16,6 +16,8 @@ class QPushButton;
 
 namespace ravelong {
 
+class SyncIndicator;
+
 class MenuBarTaskEditor;
 class MenuBarTaskList;
 class TaskListItemModel;
@@ -75,6 +77,7 @@ public:
     QListView* view() const { return view_; }
     QLineEdit* searchField() const { return search_; }
     QPushButton* addButton() const { return add_; }
+    SyncIndicator* syncIndicator() const { return syncIndicator_; }
     TaskListItemModel* model() const { return model_.get(); }
     // The context menu of a row (built afresh), for tests and the right click.
     std::unique_ptr<QMenu> contextMenuForRow(int row);
@@ -111,6 +114,7 @@ private:
     QLabel* totalHeading_;
     QListView* view_;
     QPushButton* add_;
+    SyncIndicator* syncIndicator_ = nullptr;
     bool editing_ = false;
 };
 

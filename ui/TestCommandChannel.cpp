@@ -25,6 +25,10 @@ std::optional<TestCommandChannel::Command> TestCommandChannel::parse(const QStri
         return Command{Command::Kind::addTask, rest};
     if (verb == QLatin1String("undo") && rest.isEmpty())
         return Command{Command::Kind::undo, {}};
+    if (verb == QLatin1String("preferences") && !rest.isEmpty())
+        return Command{Command::Kind::preferences, rest};
+    if (verb == QLatin1String("sync-now") && rest.isEmpty())
+        return Command{Command::Kind::syncNow, {}};
     if (verb == QLatin1String("main-window-preset") && !rest.isEmpty())
         return Command{Command::Kind::mainWindowPreset, rest};
     if (verb == QLatin1String("main-window-chart") &&

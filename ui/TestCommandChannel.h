@@ -20,6 +20,8 @@ namespace ravelong {
 //   rename-task <old> => <new>       a double click on the name, the new name and Return
 //   main-window-chart pie|bar|line   the main window's charts tab with that chart
 //   undo                     Ctrl+Z in the panel
+//   preferences <pane>       "Preferences..." in the tray menu, then the pane's tab ("Sync")
+//   sync-now                 "Sync Now" in the Sync pane of the open preferences
 //   quit                     what "Quit Ravelong" in the tray menu does
 //
 // Each is carried out by the same slot the mouse would reach. Lines are read as they arrive,
@@ -42,7 +44,9 @@ public:
             mainWindowPreset,  // argument: the interval selector's entry
             addTiming,         // argument: task; second: "yyyy-MM-dd HH:mm <duration>"
             deleteTiming,      // number: the row of the timed entries list
-            mainWindowChart    // argument: "pie", "bar" or "line"
+            mainWindowChart,   // argument: "pie", "bar" or "line"
+            preferences,       // argument: the pane's title
+            syncNow
         };
         Kind kind;
         QString argument;

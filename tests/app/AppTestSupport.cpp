@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/SavePathTexts.h"
 #include "support/FixedDeviceIdentity.h"
 
 namespace ravelong::app_testing {
@@ -38,8 +39,12 @@ AppEnvironment::AppEnvironment()
       scopedIdentity_(identity_),
       log_(LogCapture::Output::silent) {
     NotificationCenter::setDefaultCenter(&center_);
-    center_.addObserver("", nullptr,
-                        [this](const Notification& note) { posted_.push_back(note.name); });
+    center_.addObserver("", nullptr, [this](const Notification& note) {
+        if (note.name == kRavelongChangesSaved)
+            ++savesPosted_;
+        else
+            posted_.push_back(note.name);
+    });
 }
 
 AppEnvironment::~AppEnvironment() {

@@ -39,9 +39,14 @@ public:
     SettableClock& clock() { return clock_; }
     LogCapture& log() { return log_; }
 
-    // The names posted since the environment was made, in order.
+    // The names posted since the environment was made, in order; "RavelongChangesSaved", which
+    // follows every save, is counted apart.
     const std::vector<std::string>& posted() const { return posted_; }
-    void clearPosted() { posted_.clear(); }
+    int savesPosted() const { return savesPosted_; }
+    void clearPosted() {
+        posted_.clear();
+        savesPosted_ = 0;
+    }
 
 private:
     testing::TemporaryDirectory folder_;
@@ -56,6 +61,7 @@ private:
     ScopedDeviceIdentity scopedIdentity_;
     LogCapture log_;
     std::vector<std::string> posted_;
+    int savesPosted_ = 0;
 };
 
 // The exact bytes of a file ("" when it cannot be read).

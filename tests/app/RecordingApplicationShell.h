@@ -102,6 +102,10 @@ public:
         calls.push_back("showRestrictedModeWindow " + text);
     }
     void closeRestrictedModeWindow() override { calls.push_back("closeRestrictedModeWindow"); }
+    void setSyncIndicatorState(std::int32_t state, bool animate) override {
+        calls.push_back("setSyncIndicatorState " + std::to_string(state) +
+                        (animate ? " animated" : ""));
+    }
 
     AlertSound* alertSound() override { return &sound; }
     AddNotePanel* addNotePanel() override { return nullptr; }

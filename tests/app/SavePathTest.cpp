@@ -164,6 +164,26 @@ TEST_F(SavePath, AnUnrelatedSaveOrNoChangePostsNothing) {
     EXPECT_THAT(shell.calls, IsEmpty());
 }
 
+TEST_F(SavePath, EverySaveThatWritesChangesIsAnnouncedOnceForSynchronisation) {
+    ZRCDOrigin* origin = *reading->origins().begin();
+    origin->setDevice("Difference Engine");
+    ASSERT_TRUE(save());
+    EXPECT_EQ(env.savesPosted(), 1);
+    ASSERT_TRUE(save());  // nothing to save
+    EXPECT_EQ(env.savesPosted(), 1);
+    delegate->disableAutomaticUIUpdate();  // bulk changes still reach the other computers
+    reading->setTaskName("Reading aloud");
+    ASSERT_TRUE(save());
+    EXPECT_EQ(env.savesPosted(), 2);
+    delegate->enableAutomaticUIUpdate();
+
+    context().persistentStore()->failSaveAfterStatements(0);
+    reading->setTaskName("Never written");
+    EXPECT_FALSE(save());
+    EXPECT_EQ(env.savesPosted(), 2);
+    EXPECT_THROW(loop.runPending(), ImmediateTermination);
+}
+
 TEST_F(SavePath, WithoutAutomaticUpdatesNothingIsPostedUntilTheyComeBack) {
     delegate->disableAutomaticUIUpdate();
     reading->setTaskName("Reading aloud");

@@ -75,3 +75,39 @@ e2e_wait_exit() {
   exit_status=$?
   set -e
 }
+
+# e2e_start_xvfb: starts a private X server (1024x768) and exports its DISPLAY; sets xvfb_pid.
+e2e_start_xvfb() {
+  local i
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for i in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || e2e_fail "Xvfb did not start"
+  export DISPLAY=":$(head -n 1 "$work/display")"
+}
+
+# e2e_screenshot <file>: a picture of the whole X screen into $shots.
+e2e_screenshot() {
+  sleep 0.3
+  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
+    e2e_fail "could not take the screenshot $1"
+  echo "screenshot: $shots/$1"
+}
+
+# e2e_command <line>: sends a test command and waits for its acknowledgement.
+e2e_command() {
+  local done_before failed_before i
+  done_before=$(grep -cxF -- "command-done $1" "$out" || true)
+  failed_before=$(grep -cxF -- "command-failed $1" "$out" || true)
+  e2e_send "$1"
+  for i in $(seq 1 100); do
+    [ "$(grep -cxF -- "command-done $1" "$out" || true)" -gt "$done_before" ] && return 0
+    [ "$(grep -cxF -- "command-failed $1" "$out" || true)" -gt "$failed_before" ] &&
+      e2e_fail "the command \"$1\" failed"
+    sleep 0.1
+  done
+  e2e_fail "no answer to the command \"$1\""
+}

@@ -27,14 +27,7 @@ unset WAYLAND_DISPLAY
 shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
 mkdir -p "$shots"
 
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for i in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || e2e_fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
+e2e_start_xvfb
 
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
   >"$work/trayer.log" 2>&1 &
@@ -54,26 +47,6 @@ docked_icon() {
 geometry() {  # x y width height of a window, on screen
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
                            /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
-}
-screenshot() {
-  sleep 0.3
-  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
-    e2e_fail "could not take the screenshot $1"
-  echo "screenshot: $shots/$1"
-}
-# command <line>: sends a test command and waits for its acknowledgement.
-command() {
-  local done_before failed_before i
-  done_before=$(grep -cxF -- "command-done $1" "$out" || true)
-  failed_before=$(grep -cxF -- "command-failed $1" "$out" || true)
-  e2e_send "$1"
-  for i in $(seq 1 100); do
-    [ "$(grep -cxF -- "command-done $1" "$out" || true)" -gt "$done_before" ] && return 0
-    [ "$(grep -cxF -- "command-failed $1" "$out" || true)" -gt "$failed_before" ] &&
-      e2e_fail "the command \"$1\" failed"
-    sleep 0.1
-  done
-  e2e_fail "no answer to the command \"$1\""
 }
 
 icon=""
@@ -105,10 +78,10 @@ main_window() {
   return 1
 }
 
-command "click-task Write report"
+e2e_command "click-task Write report"
 # Timers stopped within 10 seconds leave no timing behind.
 sleep 11
-command "click-task Write report"
+e2e_command "click-task Write report"
 
 # The icon's menu ends with "Show Main Window", "Show Tasks", "Preferences…" and "Quit Ravelong".
 window=""
@@ -125,12 +98,12 @@ for attempt in 1 2 3; do
 done
 [ -n "$window" ] || e2e_fail "the main window did not open from the tray menu"
 
-command "main-window-preset Last Week"
+e2e_command "main-window-preset Last Week"
 # A day of last week whatever day the week starts on: three days before this week's Monday.
 day=$(date -d "$(date +%F) -$(( $(date +%u) + 3 )) days" +%F)
-command "add-timing Write report => $day 10:00 1:00"
-command "main-window-preset All"
-screenshot "main-window.png"
+e2e_command "add-timing Write report => $day 10:00 1:00"
+e2e_command "main-window-preset All"
+e2e_screenshot "main-window.png"
 
 # The store itself, read beside the running program (SQLite's WAL lets a reader in): the task's
 # stopped timings and their lengths in seconds, shortest first.
@@ -147,17 +120,17 @@ set -- $before
 
 # The charts tab with each chart, for a reviewer.
 for chart in pie bar line; do
-  command "main-window-chart $chart"
+  e2e_command "main-window-chart $chart"
   sleep 1
-  screenshot "main-window-$chart.png"
+  e2e_screenshot "main-window-$chart.png"
 done
 
 # Newest first: the timer's timing of today is the first row.
-command "delete-timing 0"
+e2e_command "delete-timing 0"
 after=$(stored_timings) || e2e_fail "could not read the store"
 [ "$after" = 3600 ] || e2e_fail "after deleting the timer's timing the store holds \"$after\""
 
-command "quit"
+e2e_command "quit"
 e2e_wait_exit 30
 [ "$exit_status" = 0 ] || e2e_fail "the program ended with status $exit_status"
 

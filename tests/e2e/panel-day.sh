@@ -28,14 +28,7 @@ unset WAYLAND_DISPLAY
 shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
 mkdir -p "$shots"
 
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for i in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || e2e_fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
+e2e_start_xvfb
 
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
   >"$work/trayer.log" 2>&1 &
@@ -55,26 +48,6 @@ docked_icon() {
 geometry() {  # x y width height of a window, on screen
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
                            /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
-}
-screenshot() {
-  sleep 0.3
-  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
-    e2e_fail "could not take the screenshot $1"
-  echo "screenshot: $shots/$1"
-}
-# command <line>: sends a test command and waits for its acknowledgement.
-command() {
-  local done_before failed_before i
-  done_before=$(grep -cxF -- "command-done $1" "$out" || true)
-  failed_before=$(grep -cxF -- "command-failed $1" "$out" || true)
-  e2e_send "$1"
-  for i in $(seq 1 100); do
-    [ "$(grep -cxF -- "command-done $1" "$out" || true)" -gt "$done_before" ] && return 0
-    [ "$(grep -cxF -- "command-failed $1" "$out" || true)" -gt "$failed_before" ] &&
-      e2e_fail "the command \"$1\" failed"
-    sleep 0.1
-  done
-  e2e_fail "no answer to the command \"$1\""
 }
 
 icon=""
@@ -130,19 +103,19 @@ sleep 0.5
 xdotool type --delay 20 "Write report"
 xdotool key Return
 sleep 0.5
-screenshot "panel-new-task.png"
+e2e_screenshot "panel-new-task.png"
 
 # The rest by command, in the panel the user has open.
-command "add-subtask Write report => Draft"
-command "click-task Draft"
-screenshot "panel-running.png"
+e2e_command "add-subtask Write report => Draft"
+e2e_command "click-task Draft"
+e2e_screenshot "panel-running.png"
 # Timers stopped within 10 seconds leave no timing behind.
 sleep 11
-command "click-task Draft"
-command "rename-task Draft => Outline"
-screenshot "panel-renamed.png"
-command "undo"
-screenshot "panel-after-undo.png"
+e2e_command "click-task Draft"
+e2e_command "rename-task Draft => Outline"
+e2e_screenshot "panel-renamed.png"
+e2e_command "undo"
+e2e_screenshot "panel-after-undo.png"
 
 # Escape closes the panel.
 xdotool key Escape
@@ -152,10 +125,10 @@ sleep 0.5
 # The icon's menu (right click), then away with it.
 xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
 sleep 0.8
-screenshot "tray-menu.png"
+e2e_screenshot "tray-menu.png"
 xdotool key Escape
 
-command "quit"
+e2e_command "quit"
 e2e_wait_exit 30
 [ "$exit_status" = 0 ] || e2e_fail "the program ended with status $exit_status"
 

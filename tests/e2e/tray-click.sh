@@ -29,14 +29,7 @@ printf '{\n  "ZRShowTasks": 2,\n  "ZRDidQuit": true,\n  "ZRNoTrayNoticeShown": t
   >"$XDG_CONFIG_HOME/ravelong/settings.json"
 
 # The X server picks a free display and tells which.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for i in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || e2e_fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
+e2e_start_xvfb
 
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
   >"$work/trayer.log" 2>&1 &

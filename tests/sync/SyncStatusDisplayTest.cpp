@@ -45,7 +45,8 @@ TEST(SyncPane, EveryConnectionStateShowsItsRowOfTheTable) {
         {2, 0, &t::kDisconnecting, kThemeBusy, true, false, false},
         {0, 0, &t::kNotConnected, kThemeBusy, false, false, true},
         {103, 0, &t::kNotConnected, kThemeBusy, false, false, true},
-        {504, 0, &t::kNotConnected, kThemeBusy, false, false, true},
+        {504, 3, &t::kNetworkUnavailable, kThemeWarning, false, true, true},
+        {501, 0, &t::kNotConnected, kThemeBusy, false, false, true},
         {201, 0, &t::kNotConnected, kThemeBusy, false, false, true},
     };
     for (const auto& c : cases) {
@@ -93,6 +94,44 @@ TEST(SyncPane, TheEndOfAnActivityIsClassifiedByItsError) {
         EXPECT_EQ(d.forceSyncEnabled, c.forceSync);
         EXPECT_EQ(d.barValue, 1.0);
         EXPECT_FALSE(d.indeterminate);
+    }
+}
+
+TEST(SyncPane, ProgressMovesTheBarOnlyForMergesWithAPhaseAndDropboxConnections) {
+    auto info = [](std::any activity, std::optional<std::any> fraction, bool phase) {
+        UserInfo u{{std::string(t::kSESyncActivityKey), std::move(activity)}};
+        if (fraction)
+            u[std::string(t::kSEProgressFractionKey)] = *fraction;
+        if (phase)
+            u[std::string(t::kSEActivityPhaseKey)] = std::string("download");
+        return u;
+    };
+    struct Case {
+        const char* what;
+        UserInfo userInfo;
+        bool dropbox;
+        std::optional<SyncProgress> expected;
+    } cases[] = {
+        {"merge half way", info(300, 0.5, true), false, SyncProgress{0.5, std::nullopt, true}},
+        {"merge done", info(std::int64_t{300}, 1.0, true), false,
+         SyncProgress{1.0, std::nullopt, false}},
+        {"merge without a phase", info(300, 0.5, false), false, std::nullopt},
+        {"connecting to dropbox", info(100, 0.25, false), true,
+         SyncProgress{0.25, std::string(t::kConnecting), true}},
+        {"connecting elsewhere", info(100, 0.25, false), false, std::nullopt},
+        {"another activity", info(200, 0.5, true), true, std::nullopt},
+        {"no activity", UserInfo{}, true, std::nullopt},
+        {"activity of the wrong type", info(std::string("300"), 0.5, true), false, std::nullopt},
+        {"fraction above the range", info(300, 7.0, true), false,
+         SyncProgress{1.0, std::nullopt, false}},
+        {"fraction not a number", info(300, std::string("x"), true), false,
+         SyncProgress{0.0, std::nullopt, true}},
+        {"fraction missing", info(300, std::nullopt, true), false,
+         SyncProgress{0.0, std::nullopt, true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(progressForActivity(c.userInfo, c.dropbox), c.expected);
     }
 }
 

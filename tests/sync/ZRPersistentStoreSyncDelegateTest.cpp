@@ -2,6 +2,7 @@
 
 #include <any>
 
+#include "support/ScriptedSyncMerger.h"
 #include "support/TestSupport.h"
 #include "sync/CloudTestLoop.h"
 #include "sync/LocalFolderCloudFileSystem.h"
@@ -13,22 +14,6 @@ namespace {
 
 namespace t = sync_texts;
 
-// An engine whose merges end when the test says so.
-class ScriptedMerger final : public SyncMerger {
-public:
-    void mergeWithOptions(std::uint64_t options, std::function<void(Status)> done) override {
-        optionsSeen.push_back(options);
-        pending.push_back(std::move(done));
-    }
-    void finish(Status status = Status()) {
-        auto done = std::move(pending.front());
-        pending.erase(pending.begin());
-        done(status);
-    }
-    std::vector<std::uint64_t> optionsSeen;
-    std::vector<std::function<void(Status)>> pending;
-};
-
 class SyncDelegateTest : public ::testing::Test {
 protected:
     testing::CloudTestLoop t;
@@ -37,7 +22,7 @@ protected:
     NotificationCenter notifications;
     UserDefaults standard{settings / "standard.json"};
     UserDefaults group{settings / "group.json"};
-    ScriptedMerger merger;
+    testing::ScriptedSyncMerger merger;
     std::vector<std::int32_t> indicator;
     std::vector<std::string> posted;
     std::vector<std::optional<Error>> endErrors;
@@ -141,6 +126,68 @@ TEST_F(SyncDelegateTest, NoServiceOrAnUnreachableFolderIsNotReady) {
     EXPECT_TRUE(merger.pending.empty());
     auto unmounted = make(SyncService::folder, folder / "unmounted");
     EXPECT_FALSE(unmounted->readyToSync());
+}
+
+TEST_F(SyncDelegateTest, ABackEndThatNeedsTheNetworkWaitsForItAndSyncsWhenItIsBack) {
+    auto sync = make(SyncService::folder, folder.path());
+    sync->setNetworkReachable(false);
+    EXPECT_EQ(state(), 504);
+    EXPECT_FALSE(sync->readyToSync());
+    sync->setNetworkReachable(false);  // told twice: nothing more
+    EXPECT_EQ(state(), 504);
+    sync->setNetworkReachable(true);
+    EXPECT_EQ(state(), 502);  // the merge that waited runs at once
+    ASSERT_EQ(merger.optionsSeen, std::vector<std::uint64_t>{32});
+    merger.finish();
+    EXPECT_EQ(state(), 500);
+
+    // Offline during a merge: the merge's end shows the outage, whatever its error.
+    sync->forceSyncWithMergeOptions(32);
+    sync->setNetworkReachable(false);
+    EXPECT_EQ(state(), 502);
+    merger.finish(makeSEError(kSEErrorDamagedFile, "bad"));
+    EXPECT_EQ(state(), 504);
+    sync->setNetworkReachable(true);
+    EXPECT_EQ(merger.optionsSeen.size(), 3u);
+}
+
+TEST_F(SyncDelegateTest, AFailedMergeIsTriedAgainAFewTimesUnlessItCannotWorkAtAll) {
+    using D = ZRPersistentStoreSyncDelegate;
+    auto sync = make(SyncService::folder, folder.path());
+    sync->forceSyncWithMergeOptions(32);
+    for (int attempt = 1; attempt <= D::kMaxRetries; ++attempt) {
+        SCOPED_TRACE(attempt);
+        merger.finish(makeSEError(kSEErrorDamagedFile, "a file the sync tool was writing"));
+        t.loop.advance(D::kRetrySeconds - 0.5);
+        EXPECT_TRUE(merger.pending.empty());
+        t.loop.advance(1.0);
+        ASSERT_EQ(merger.pending.size(), 1u);
+    }
+    merger.finish(makeSEError(kSEErrorDamagedFile, "still"));
+    t.loop.advance(D::kRetrySeconds * 10);
+    EXPECT_TRUE(merger.pending.empty());  // given up until the next request
+    EXPECT_EQ(merger.optionsSeen.size(), 1u + D::kMaxRetries);
+
+    // A success starts the count again.
+    sync->forceSyncWithMergeOptions(32);
+    merger.finish();
+    EXPECT_EQ(sync->retryCount(), 0);
+
+    // Nothing to retry for: no engine, or the network (which has its own wait).
+    for (int code : {kSEErrorUnsupported, kSEErrorNoConnection}) {
+        const std::size_t before = merger.optionsSeen.size();
+        sync->forceSyncWithMergeOptions(32);
+        merger.finish(makeSEError(code, "no"));
+        t.loop.advance(D::kRetrySeconds * 2);
+        EXPECT_EQ(merger.optionsSeen.size(), before + 1) << code;
+    }
+
+    // Quitting drops a retry that waits.
+    sync->forceSyncWithMergeOptions(32);
+    merger.finish(makeSEError(kSEErrorDamagedFile, "bad"));
+    sync->waitForTerminatingMerge([] {});
+    t.loop.advance(D::kRetrySeconds * 2);
+    EXPECT_TRUE(merger.pending.empty());
 }
 
 TEST_F(SyncDelegateTest, ClocksThatDisagreeWarnAtMostOnceADay) {

@@ -132,8 +132,6 @@ TEST_F(PreferencesWindowTest, EachPaneShowsTheStoredValues) {
     ASSERT_TRUE(addNote->combination());
     EXPECT_EQ(addNote->combination()->keyCode, 0x6e);
     EXPECT_FALSE(window().hotKeysPane()->recorder(kZRToggleTimerHotKey)->combination());
-    EXPECT_EQ(control<QLabel>(kZRLastSync)->text(), "Never");
-    EXPECT_FALSE(control<QComboBox>("SyncService")->isEnabled());
 }
 
 TEST_F(PreferencesWindowTest, TheTimerPaneEditsWhereRoundingApplies) {
@@ -297,9 +295,6 @@ TEST_F(PreferencesWindowTest, FollowsChangesMadeElsewhere) {
     ASSERT_TRUE(ZRCDPreferences::setNewDayTo(6, context()));
     center.post(std::string("ZRNewDayChanged"));
     EXPECT_EQ(control<QComboBox>("NewDay")->currentIndex(), 6);
-
-    defaults.setInteger(kZRConnectionState, 5);
-    EXPECT_FALSE(control<QLabel>(kZRConnectionState)->text().isEmpty());
 }
 
 TEST_F(PreferencesWindowTest, WithoutShortcutRegistrationTheCommandsAreOffered) {

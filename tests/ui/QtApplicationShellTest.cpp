@@ -35,6 +35,7 @@
 #include "ui/PreferencesWindow.h"
 #include "ui/QtApplicationShell.h"
 #include "ui/QtMainLoop.h"
+#include "ui/SyncIndicator.h"
 #include "ui/TaskListItemModel.h"
 #include "ui/TaskPanel.h"
 #include "ui/TimersRunningWindow.h"
@@ -360,6 +361,35 @@ TEST_F(QtApplicationShellTest, QuittingWithATimerRunningAsksAndKeepingItQuits) {
     shell.requestQuit();
     runUntil([] { return false; }, 50);
     EXPECT_EQ(quits, 1);
+}
+
+TEST_F(QtApplicationShellTest, TheSyncIndicatorFollowsTheDelegateInThePanelAndTheMainWindow) {
+    launch();
+    ASSERT_TRUE(shell.panel()->isVisible());
+    delegate.setSyncStateTo(1, false);
+    EXPECT_EQ(delegate.syncIndicatorState(), 1);
+    EXPECT_TRUE(shell.panel()->syncIndicator()->isSpinning());
+    // A window opened later shows the state it missed, at once.
+    shell.showMainWindow();
+    ASSERT_NE(shell.mainWindow(), nullptr);
+    EXPECT_TRUE(shell.mainWindow()->syncIndicator()->isSpinning());
+    delegate.setSyncStateTo(0, false);
+    EXPECT_FALSE(shell.panel()->syncIndicator()->isVisible());
+    EXPECT_FALSE(shell.mainWindow()->syncIndicator()->isVisible());
+}
+
+TEST_F(QtApplicationShellTest, AQuitGoesOnOnlyOnceTheSyncWaitLetsIt) {
+    launch();
+    std::function<void()> rest;
+    shell.setQuitWait([&](std::function<void()> goOn) { rest = std::move(goOn); });
+    delegate.quitApplication();
+    ASSERT_TRUE(runUntil([&] { return static_cast<bool>(rest); }));
+    runUntil([] { return false; }, 50);
+    EXPECT_EQ(quits, 0);
+    EXPECT_FALSE(settings.boolForKey("ZRDidQuit"));
+    rest();
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(settings.boolForKey("ZRDidQuit"));
 }
 
 TEST_F(QtApplicationShellTest, ShutdownStopsTimersUnlessTimingGoesOnWhileAsleep) {

@@ -60,6 +60,11 @@ TEST(TestCommandChannel, PanelCommandsSplitTheirTwoNamesAtTheArrow) {
         EXPECT_EQ(chart->kind, Kind::mainWindowChart);
         EXPECT_EQ(chart->argument, kind);
     }
+    auto preferences = TestCommandChannel::parse("preferences Sync");
+    ASSERT_TRUE(preferences);
+    EXPECT_EQ(preferences->kind, Kind::preferences);
+    EXPECT_EQ(preferences->argument, "Sync");
+    EXPECT_EQ(TestCommandChannel::parse("sync-now")->kind, Kind::syncNow);
 }
 
 TEST(TestCommandChannel, AnythingElseIsNoCommand) {
@@ -82,7 +87,9 @@ TEST(TestCommandChannel, AnythingElseIsNoCommand) {
                              "delete-timing -1",
                              "delete-timing first",
                              "main-window-chart",
-                             "main-window-chart donut"}) {
+                             "main-window-chart donut",
+                             "preferences",
+                             "sync-now please"}) {
         EXPECT_FALSE(TestCommandChannel::parse(line)) << line;
     }
 }
