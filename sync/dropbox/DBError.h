@@ -1,12 +1,11 @@
 #pragma once
 
 #include <initializer_list>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "foundation/Error.h"
 #include "sync/dropbox/DBHttpTransport.h"
@@ -16,15 +15,15 @@ namespace ravelong {
 // Why a Dropbox call failed, decoded from the transfer and the reply.
 struct DBError {
     enum class Kind {
-        connection,     // no reply: refused, dropped, timed out
-        cancelled,      // stopped by us (at quit)
-        authorization,  // 401/403: the token is missing, expired or revoked
-        badRequest,     // 400: the server could not take what we sent
-        rateLimited,    // 429, once retrying gave up
-        server,         // 5xx, once retrying gave up
-        route,          // 409: the route's own error union (tags)
-        malformedReply, // a reply we cannot read (not JSON, too large, too deep, missing fields)
-        local,          // a local file could not be read or written
+        connection,      // no reply: refused, dropped, timed out
+        cancelled,       // stopped by us (at quit)
+        authorization,   // 401/403: the token is missing, expired or revoked
+        badRequest,      // 400: the server could not take what we sent
+        rateLimited,     // 429, once retrying gave up
+        server,          // 5xx, once retrying gave up
+        route,           // 409: the route's own error union (tags)
+        malformedReply,  // a reply we cannot read (not JSON, too large, too deep, missing fields)
+        local,           // a local file could not be read or written
     };
 
     Kind kind = Kind::connection;

@@ -40,7 +40,7 @@ struct DBHttpRequest {
 struct DBHttpResponse {
     enum class Failure { none, connection, timeout, tooLarge, file, cancelled };
 
-    long status = 0;  // 0 when no reply arrived
+    long status = 0;                             // 0 when no reply arrived
     std::map<std::string, std::string> headers;  // names in lower case
     std::string body;
     Failure failure = Failure::none;

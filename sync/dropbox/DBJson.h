@@ -1,10 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "foundation/Error.h"
 
@@ -28,7 +27,6 @@ int nestingDepth(std::string_view text, int limit);
 std::string headerSafe(const nlohmann::json& value);
 
 // The member's value when the object holds one of the wanted type, else the fallback.
-std::string stringMember(const nlohmann::json& object, const char* name,
-                         std::string fallback = {});
+std::string stringMember(const nlohmann::json& object, const char* name, std::string fallback = {});
 
 }  // namespace ravelong::dropbox_json

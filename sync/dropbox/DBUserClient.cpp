@@ -1,12 +1,12 @@
 #include "sync/dropbox/DBUserClient.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <fstream>
 #include <system_error>
-
-#include <unistd.h>
 
 #include "sync/SECloudFileSystem.h"
 #include "sync/dropbox/DBContentHash.h"
@@ -297,9 +297,9 @@ std::optional<DBListFolderResult> parseListing(const json& value) {
 }
 
 template <class T>
-std::function<void(DBResult<json>)> expecting(
-    std::function<std::optional<T>(const json&)> parse, std::string what,
-    std::function<void(DBResult<T>)> completion) {
+std::function<void(DBResult<json>)> expecting(std::function<std::optional<T>(const json&)> parse,
+                                              std::string what,
+                                              std::function<void(DBResult<T>)> completion) {
     return [parse = std::move(parse), what = std::move(what),
             completion = std::move(completion)](DBResult<json> result) {
         if (!result.ok())
@@ -430,8 +430,8 @@ DBHttpTransport::RequestId DBUserClient::listFolderLongpoll(const std::string& c
 void DBUserClient::createFolderV2(const std::string& path, Callback<DBMetadata> completion) {
     rpcJson(Host::api, "files/create_folder_v2", json{{"path", path}, {"autorename", false}}, {},
             expecting<DBMetadata>(
-                [](const json& v) { return metadataMember(v, DBMetadata::Kind::folder); },
-                "folder", std::move(completion)));
+                [](const json& v) { return metadataMember(v, DBMetadata::Kind::folder); }, "folder",
+                std::move(completion)));
 }
 
 void DBUserClient::deleteV2(const std::string& path, Callback<DBMetadata> completion) {
@@ -471,9 +471,8 @@ void DBUserClient::uploadSessionAppendV2(const DBUploadSessionCursor& cursor, st
          });
 }
 
-void DBUserClient::uploadSessionFinish(const DBUploadSessionCursor& cursor,
-                                       const std::string& path, std::string bytes,
-                                       Callback<DBMetadata> completion) {
+void DBUserClient::uploadSessionFinish(const DBUploadSessionCursor& cursor, const std::string& path,
+                                       std::string bytes, Callback<DBMetadata> completion) {
     rpcJson(Host::content, "files/upload_session/finish",
             json{{"cursor", cursorArgument(cursor)}, {"commit", commitArgument(path)}},
             std::move(bytes),
@@ -489,40 +488,40 @@ void DBUserClient::uploadSessionFinishBatchV2(
     for (const auto& [cursor, path] : entries)
         list.push_back(json{{"cursor", cursorArgument(cursor)}, {"commit", commitArgument(path)}});
     std::size_t count = entries.size();
-    rpcJson(
-        Host::api, "files/upload_session/finish_batch_v2", json{{"entries", list}}, {},
-        expecting<std::vector<DBResult<DBMetadata>>>(
-            [count](const json& v) -> std::optional<std::vector<DBResult<DBMetadata>>> {
-                if (!v.is_object() || !v.contains("entries") || !v["entries"].is_array() ||
-                    v["entries"].size() != count)
-                    return std::nullopt;
-                std::vector<DBResult<DBMetadata>> out;
-                for (const auto& entry : v["entries"]) {
-                    std::string tag = dropbox_json::stringMember(entry, ".tag");
-                    if (tag == "failure" && entry.contains("failure")) {
-                        DBError e;
-                        e.kind = DBError::Kind::route;
-                        e.tags = DBError::unionTags(entry["failure"]);
-                        e.summary = "upload failed: " + entry["failure"].dump(-1, ' ', true);
-                        out.emplace_back(std::move(e));
-                        continue;
-                    }
-                    auto m = tag == "success" ? parseMetadata(entry, DBMetadata::Kind::file)
-                                              : std::nullopt;
-                    if (!m)
+    rpcJson(Host::api, "files/upload_session/finish_batch_v2", json{{"entries", list}}, {},
+            expecting<std::vector<DBResult<DBMetadata>>>(
+                [count](const json& v) -> std::optional<std::vector<DBResult<DBMetadata>>> {
+                    if (!v.is_object() || !v.contains("entries") || !v["entries"].is_array() ||
+                        v["entries"].size() != count)
                         return std::nullopt;
-                    out.emplace_back(std::move(*m));
-                }
-                return out;
-            },
-            "batch upload result", std::move(completion)));
+                    std::vector<DBResult<DBMetadata>> out;
+                    for (const auto& entry : v["entries"]) {
+                        std::string tag = dropbox_json::stringMember(entry, ".tag");
+                        if (tag == "failure" && entry.contains("failure")) {
+                            DBError e;
+                            e.kind = DBError::Kind::route;
+                            e.tags = DBError::unionTags(entry["failure"]);
+                            e.summary = "upload failed: " + entry["failure"].dump(-1, ' ', true);
+                            out.emplace_back(std::move(e));
+                            continue;
+                        }
+                        auto m = tag == "success" ? parseMetadata(entry, DBMetadata::Kind::file)
+                                                  : std::nullopt;
+                        if (!m)
+                            return std::nullopt;
+                        out.emplace_back(std::move(*m));
+                    }
+                    return out;
+                },
+                "batch upload result", std::move(completion)));
 }
 
 void DBUserClient::uploadToSession(std::shared_ptr<FileUpload> up,
                                    Callback<DBUploadSessionCursor> completion) {
     std::size_t chunk = std::max<std::size_t>(options_.uploadChunkBytes, 1);
     std::uint64_t offset = up->cursor.offset;
-    std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, up->size - offset));
+    std::size_t length =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk, up->size - offset));
     bool last = offset + length >= up->size;
     auto bytes = readChunk(up->localFile, offset, length);
     if (!bytes.ok()) {
@@ -693,15 +692,14 @@ void DBUserClient::download(const std::string& path, const fs::path& localFile,
             std::error_code sizeError;
             auto size = fs::file_size(temporary, sizeError);
             if (sizeError || size != m->size)
-                return fail(DBError::malformed("The download of " + path +
-                                               " arrived incomplete."));
+                return fail(DBError::malformed("The download of " + path + " arrived incomplete."));
             if (!m->contentHash.empty()) {
                 auto hash = dropbox_content_hash::ofFile(temporary);
                 if (!hash.ok())
                     return fail(DBError::localFile(hash.error().description));
                 if (hash.value() != m->contentHash)
-                    return fail(DBError::malformed("The download of " + path +
-                                                   " arrived damaged."));
+                    return fail(
+                        DBError::malformed("The download of " + path + " arrived damaged."));
             }
             std::error_code renameError;
             fs::rename(temporary, localFile, renameError);

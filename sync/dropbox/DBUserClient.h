@@ -5,14 +5,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "sync/dropbox/DBError.h"
 #include "sync/dropbox/DBHttpTransport.h"
@@ -125,7 +124,8 @@ public:
     void getCurrentAccount(Callback<std::string> completion);
     void getMetadata(const std::string& path, Callback<DBMetadata> completion);
     // list_folder with media info, deleted entries and explicit shared members left out.
-    void listFolder(const std::string& path, bool recursive, Callback<DBListFolderResult> completion);
+    void listFolder(const std::string& path, bool recursive,
+                    Callback<DBListFolderResult> completion);
     void listFolderContinue(const std::string& cursor, Callback<DBListFolderResult> completion);
     // list_folder followed by list_folder/continue until the last page.
     void listFolderAllPages(const std::string& path, bool recursive,
@@ -185,8 +185,8 @@ private:
               RawCompletion completion, std::filesystem::path responseFile = {});
     void perform(std::shared_ptr<Call> call);
     void finished(std::shared_ptr<Call> call, DBHttpResponse response);
-    void rpcJson(Host host, const std::string& route, const nlohmann::json& arg,
-                 std::string body, std::function<void(DBResult<nlohmann::json>)> completion);
+    void rpcJson(Host host, const std::string& route, const nlohmann::json& arg, std::string body,
+                 std::function<void(DBResult<nlohmann::json>)> completion);
     struct FileUpload;
     // Sends a whole local file into a new upload session and closes it.
     void uploadToSession(std::shared_ptr<FileUpload> upload,

@@ -161,9 +161,8 @@ void SEDropboxV2CloudFileSystem::fileExistsAtPath(const std::string& path,
     if (!early.ok() || full.empty()) {
         // The root always exists; Dropbox gives no metadata for it.
         bool root = early.ok();
-        deliver([completion = std::move(completion), early, root] {
-            completion(root, root, early);
-        });
+        deliver(
+            [completion = std::move(completion), early, root] { completion(root, root, early); });
         return;
     }
     c->getMetadata(full, [completion = std::move(completion)](DBResult<DBMetadata> r) {
@@ -311,10 +310,10 @@ void SEDropboxV2CloudFileSystem::removeItemsAtPaths(const std::vector<std::strin
         std::string full = fullDropboxPathForPath(paths[i]);
         if (leavesRoot(paths[i]) || full == root) {
             // The sync folder itself is never removed through the engine.
-            Status refused = leavesRoot(paths[i])
-                                 ? invalidPath(paths[i])
-                                 : makeSEError(kSEErrorInvalidPath,
-                                               "The sync folder itself is never removed.");
+            Status refused =
+                leavesRoot(paths[i])
+                    ? invalidPath(paths[i])
+                    : makeSEError(kSEErrorInvalidPath, "The sync folder itself is never removed.");
             deliver([gather, i, refused] { gather->done(i, refused); });
             continue;
         }
@@ -429,11 +428,11 @@ void SEDropboxV2CloudFileSystem::log(const std::string& message, const char* fun
 void SEDropboxV2CloudFileSystem::monitorCloudFileChanges() {
     monitorTimer_ = 0;
     auto retryLater = [this] {
-        monitorTimer_ = mainLoop().runAfter(monitorRetrySeconds,
-                                            [this, alive = std::weak_ptr<int>(alive_)] {
-                                                if (alive.lock())
-                                                    monitorCloudFileChanges();
-                                            });
+        monitorTimer_ =
+            mainLoop().runAfter(monitorRetrySeconds, [this, alive = std::weak_ptr<int>(alive_)] {
+                if (alive.lock())
+                    monitorCloudFileChanges();
+            });
     };
     auto* c = client();
     if (!c) {
@@ -510,11 +509,10 @@ void SEDropboxV2CloudFileSystem::longPollWithCursor(const std::string& cursor) {
                 monitorCloudFileChanges();
                 return;
             }
-            monitorTimer_ =
-                mainLoop().runAfter(wait, [this, alive = std::weak_ptr<int>(alive_)] {
-                    if (alive.lock())
-                        monitorCloudFileChanges();
-                });
+            monitorTimer_ = mainLoop().runAfter(wait, [this, alive = std::weak_ptr<int>(alive_)] {
+                if (alive.lock())
+                    monitorCloudFileChanges();
+            });
         });
 }
 

@@ -50,9 +50,9 @@ protected:
 
 TEST_F(DBUserClientTest, RateLimitedCallsWaitForRetryAfterThenSucceed) {
     t.server.addFile("/a.txt", "x");
-    FakeReply busy = FakeReply::json(429, {{"error_summary", "too_many_requests/"},
-                                           {"error", {{"reason", {{".tag", "too_many_requests"}},
-                                                      {"retry_after", 7}}}}});
+    FakeReply busy = FakeReply::json(
+        429, {{"error_summary", "too_many_requests/"},
+              {"error", {{"reason", {{".tag", "too_many_requests"}}, {"retry_after", 7}}}}});
     busy.headers.emplace_back("Retry-After", "7");
     t.server.failNext("files/get_metadata", busy);
 
@@ -82,10 +82,16 @@ TEST_F(DBUserClientTest, TransientFailuresAreRetriedWithBoundedBackOffThenReport
         int expectedCode;
     } cases[] = {
         {"503 twice", FakeReply{503, {}, "upstream busy"}, 2, true, 0},
-        {"dropped connection", [] { FakeReply r; r.drop = true; return r; }(), 1, true, 0},
+        {"dropped connection",
+         [] {
+             FakeReply r;
+             r.drop = true;
+             return r;
+         }(),
+         1, true, 0},
         {"500 every time", FakeReply{500, {}, "boom"}, 10, false, kSEErrorNoConnection},
-        {"429 every time", FakeReply::json(429, {{"error", {{"reason", "too_many_requests"}}}}),
-         10, false, kSEErrorNoConnection},
+        {"429 every time", FakeReply::json(429, {{"error", {{"reason", "too_many_requests"}}}}), 10,
+         false, kSEErrorNoConnection},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -113,8 +119,7 @@ TEST_F(DBUserClientTest, RouteErrorsAreDecodedAndNotRetried) {
     EXPECT_TRUE(missing.error().hasTags({"path", "not_found"}));
     EXPECT_EQ(t.server.requestCount("files/get_metadata"), 1);
 
-    auto gone =
-        wait<DBMetadata>([&](auto done) { client->deleteV2("/never/was", done); });
+    auto gone = wait<DBMetadata>([&](auto done) { client->deleteV2("/never/was", done); });
     ASSERT_FALSE(gone.ok());
     EXPECT_TRUE(gone.error().hasTags({"path_lookup", "not_found"}));
 
@@ -133,7 +138,8 @@ TEST_F(DBUserClientTest, UnreadableRepliesFailCleanly) {
     } cases[] = {
         {"not JSON", FakeReply{200, {{"Content-Type", "application/json"}}, "{\"name\": "}},
         {"deeply nested", FakeReply{200, {{"Content-Type", "application/json"}}, deep}},
-        {"huge", FakeReply{200, {{"Content-Type", "application/json"}},
+        {"huge", FakeReply{200,
+                           {{"Content-Type", "application/json"}},
                            "[\"" + std::string(33u << 20, 'x') + "\"]"}},
         {"wrong shape", FakeReply::json(200, {{".tag", "file"}, {"name", 5}})},
         {"unknown tag", FakeReply::json(200, {{".tag", "symlink"}, {"name", "a"}})},
@@ -262,10 +268,7 @@ TEST_F(DBUserClientTest, DamagedDownloadsLeaveTheLocalFileAsItWas) {
         {"cut short", [](FakeReply& r) { r.truncateAt = 100; }},
         {"a byte changed", [](FakeReply& r) { r.body[10] = 'X'; }},
         {"shorter body announced as whole", [](FakeReply& r) { r.body.resize(4000); }},
-        {"no result header",
-         [](FakeReply& r) {
-             r.headers.erase(r.headers.begin() + 1);
-         }},
+        {"no result header", [](FakeReply& r) { r.headers.erase(r.headers.begin() + 1); }},
     };
     options.maxAttempts = 1;
     rebuild();

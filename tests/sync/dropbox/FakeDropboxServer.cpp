@@ -13,6 +13,8 @@
 #include <stdexcept>
 
 #include "sync/dropbox/DBContentHash.h"
+#include "sync/dropbox/DBLoopbackRedirect.h"
+#include "sync/dropbox/DBOAuthFlow.h"
 
 namespace ravelong::testing {
 
@@ -31,7 +33,9 @@ std::string parentOf(const std::string& path) {
     return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
 }
 
-std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string nameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
 
 void sleepFor(double seconds) {
     if (seconds > 0)
@@ -51,14 +55,22 @@ bool sendAll(int fd, const std::string& bytes) {
 
 const char* reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 400: return "Bad Request";
-        case 401: return "Unauthorized";
-        case 409: return "Conflict";
-        case 429: return "Too Many Requests";
-        case 500: return "Internal Server Error";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 409:
+            return "Conflict";
+        case 429:
+            return "Too Many Requests";
+        case 500:
+            return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
@@ -199,8 +211,7 @@ void FakeDropboxServer::failNext(const std::string& route, FakeReply reply, int 
         faults_[route].push_back(reply);
 }
 
-void FakeDropboxServer::alterNext(const std::string& route,
-                                  std::function<void(FakeReply&)> alter) {
+void FakeDropboxServer::alterNext(const std::string& route, std::function<void(FakeReply&)> alter) {
     std::lock_guard lock(mutex_);
     alterations_[route] = std::move(alter);
 }
@@ -292,8 +303,8 @@ void FakeDropboxServer::serve(int fd) {
             --concurrent_;
             if (reply.drop)
                 break;
-            std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                              reason(reply.status) + "\r\n";
+            std::string out =
+                "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) + "\r\n";
             for (const auto& [name, value] : reply.headers)
                 out += name + ": " + value + "\r\n";
             out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
@@ -313,7 +324,55 @@ closed:
     ::close(fd);
 }
 
+void FakeDropboxServer::issueCode(const std::string& code, const std::string& challenge) {
+    std::lock_guard lock(mutex_);
+    codes_[code] = challenge;
+}
+
+std::string FakeDropboxServer::accessToken() const {
+    std::lock_guard lock(mutex_);
+    return token_;
+}
+
+FakeReply FakeDropboxServer::oauthToken(const Request& request) {
+    std::lock_guard lock(mutex_);
+    ++counts_["oauth2/token"];
+    std::map<std::string, std::string> form;
+    std::string target = "/?" + request.body;
+    for (const char* key :
+         {"grant_type", "code", "client_id", "code_verifier", "refresh_token", "redirect_uri"})
+        if (auto value = DBLoopbackRedirect::queryValue(target, key))
+            form[key] = *value;
+    auto invalidGrant = [] {
+        return FakeReply::json(400, {{"error", "invalid_grant"},
+                                     {"error_description", "code doesn't exist or has expired"}});
+    };
+    if (request.headers.count("content-type") == 0 ||
+        request.headers.at("content-type") != "application/x-www-form-urlencoded" ||
+        form["client_id"] != appKey)
+        return FakeReply{400, {}, "bad token request"};
+    if (form["grant_type"] == "authorization_code") {
+        auto it = codes_.find(form["code"]);
+        if (it == codes_.end() ||
+            DBOAuthFlow::codeChallengeFor(form["code_verifier"]) != it->second)
+            return invalidGrant();
+        codes_.erase(it);
+        return FakeReply::json(200, {{"access_token", token_},
+                                     {"refresh_token", refreshToken},
+                                     {"expires_in", 14400},
+                                     {"token_type", "bearer"},
+                                     {"account_id", accountId}});
+    }
+    if (form["grant_type"] == "refresh_token" && form["refresh_token"] == refreshToken) {
+        token_ = "fresh-" + std::to_string(nextId_++);
+        return FakeReply::json(200, {{"access_token", token_}, {"expires_in", 14400}});
+    }
+    return invalidGrant();
+}
+
 FakeReply FakeDropboxServer::handle(const Request& request) {
+    if (request.route == "/oauth2/token")
+        return oauthToken(request);
     std::string argText;
     {
         std::lock_guard lock(mutex_);
@@ -389,10 +448,10 @@ std::optional<FakeReply> FakeDropboxServer::commit(const std::string& path,
                            ? arg.value("mode", json("add")).get<std::string>()
                            : "update";
     if (it != tree_.end() && (it->second.folder || (mode == "add" && it->second.bytes != bytes)))
-        return FakeReply::json(409, {{"error_summary", "path/conflict/file/.."},
-                                     {"error",
-                                      {{".tag", "path"},
-                                       {"reason", {{".tag", "conflict"}, {"conflict", "file"}}}}}});
+        return FakeReply::json(
+            409, {{"error_summary", "path/conflict/file/.."},
+                  {"error",
+                   {{".tag", "path"}, {"reason", {{".tag", "conflict"}, {"conflict", "file"}}}}}});
     std::uint64_t used = 0;
     for (auto& [k, node] : tree_)
         if (k != key)
@@ -480,9 +539,8 @@ FakeReply FakeDropboxServer::route(const std::string& name, const json& arg,
             return FakeReply::routeError({"reset"});
         std::uint64_t seen = std::stoull(cursor.substr(4));
         double timeout = arg.value("timeout", 30.0);
-        bool changes = changedSignal_.wait_for(
-            lock, std::chrono::duration<double>(timeout),
-            [&] { return stop_ || revision_ > seen; });
+        bool changes = changedSignal_.wait_for(lock, std::chrono::duration<double>(timeout),
+                                               [&] { return stop_ || revision_ > seen; });
         json result{{"changes", changes && !stop_}};
         if (longpollBackoff)
             result["backoff"] = *longpollBackoff;
@@ -507,7 +565,8 @@ FakeReply FakeDropboxServer::route(const std::string& name, const json& arg,
             return notFound("path_lookup");
         json m = metadata(it->second);
         for (auto i = tree_.begin(); i != tree_.end();)
-            i = i->first == key || i->first.rfind(key + "/", 0) == 0 ? tree_.erase(i) : std::next(i);
+            i = i->first == key || i->first.rfind(key + "/", 0) == 0 ? tree_.erase(i)
+                                                                     : std::next(i);
         changed();
         return FakeReply::json(200, {{"metadata", m}});
     }
@@ -560,16 +619,18 @@ FakeReply FakeDropboxServer::route(const std::string& name, const json& arg,
         for (const auto& entry : arg["entries"]) {
             auto [id, error] = sessionOf(entry.value("cursor", json::object()));
             if (id.empty() || !sessions_[id].second) {
-                results.push_back({{".tag", "failure"},
-                                   {"failure", {{".tag", "lookup_failed"},
-                                                {"lookup_failed", {{".tag", "not_closed"}}}}}});
+                results.push_back(
+                    {{".tag", "failure"},
+                     {"failure",
+                      {{".tag", "lookup_failed"}, {"lookup_failed", {{".tag", "not_closed"}}}}}});
                 continue;
             }
             json m;
             json commitArg = entry.value("commit", json::object());
             auto bytes = sessions_[id].first;
             sessions_.erase(id);
-            if (auto failure = commit(commitArg.value("path", std::string()), bytes, commitArg, m)) {
+            if (auto failure =
+                    commit(commitArg.value("path", std::string()), bytes, commitArg, m)) {
                 auto body = json::parse(failure->body);
                 results.push_back({{".tag", "failure"}, {"failure", body["error"]}});
                 continue;

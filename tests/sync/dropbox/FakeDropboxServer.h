@@ -6,12 +6,11 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "sync/dropbox/DBUserClient.h"
 
@@ -52,6 +51,13 @@ public:
     void setExpiredToken(std::string token);  // answered 401 expired_access_token
     std::string accountId = "dbid:AAH4f99T0taONIb-OurWxbNQ6ywGRopQngc";
 
+    // The token endpoint (/oauth2/token): a code issued for a PKCE challenge is exchanged once,
+    // for the current access token and refreshToken; a refresh makes a new access token current.
+    void issueCode(const std::string& code, const std::string& challenge);
+    std::string appKey = "fake-app-key";
+    std::string refreshToken = "fake-refresh";
+    std::string accessToken() const;
+
     void addFile(const std::string& path, const std::string& bytes);
     void addFolder(const std::string& path);
     std::optional<std::string> fileContents(const std::string& path) const;
@@ -91,6 +97,7 @@ private:
     void acceptLoop();
     void serve(int fd);
     FakeReply handle(const Request& request);
+    FakeReply oauthToken(const Request& request);
     FakeReply route(const std::string& name, const nlohmann::json& arg, const Request& request);
     nlohmann::json metadata(const Node& node) const;
     std::optional<FakeReply> commit(const std::string& path, const std::string& bytes,
@@ -118,6 +125,7 @@ private:
     std::map<std::string, std::vector<std::string>> argHeaders_;
     std::map<std::string, std::vector<nlohmann::json>> pendingPages_;
     std::map<std::string, std::pair<std::string, bool>> sessions_;  // bytes, closed
+    std::map<std::string, std::string> codes_;                      // code -> challenge
     std::uint64_t nextId_ = 1;
     std::atomic<int> concurrent_{0};
     std::atomic<int> mostConcurrent_{0};

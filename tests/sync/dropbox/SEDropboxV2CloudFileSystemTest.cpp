@@ -52,8 +52,8 @@ protected:
     }
 
     Status status(const std::function<void(SECloudFileSystem::Completion)>& start) {
-        return t.await<Status>([&](auto done) { start(done); }).value_or(
-            makeSEError(-99, "no completion"));
+        return t.await<Status>([&](auto done) { start(done); })
+            .value_or(makeSEError(-99, "no completion"));
     }
     struct Exists {
         bool exists, isDirectory;
@@ -75,8 +75,9 @@ protected:
     Listing list(const std::string& path) {
         return t
             .await<Listing>([&](auto done) {
-                dropbox.contentsOfDirectoryAtPath(
-                    path, [done](auto items, Status s) { done(Listing{std::move(items), s}); });
+                dropbox.contentsOfDirectoryAtPath(path, [done](auto items, Status s) {
+                    done(Listing{std::move(items), s});
+                });
             })
             .value_or(Listing{std::nullopt, makeSEError(-99, "no completion")});
     }
@@ -201,7 +202,8 @@ TEST_F(DropboxFileSystemTest, ListingsSkipConflictCopiesAndTheFolderItselfAcross
 
 TEST_F(DropboxFileSystemTest, FilesRoundTripThroughPartitionedFolders) {
     dropbox.partitionDataFilesBetweenSubdirectories = true;
-    ASSERT_TRUE(status([&](auto done) { dropbox.createDirectoryAtPath("events/data", done); }).ok());
+    ASSERT_TRUE(
+        status([&](auto done) { dropbox.createDirectoryAtPath("events/data", done); }).ok());
     writeFile(local / "up", "event one");
     std::string path = "events/data/" + name32;
     ASSERT_TRUE(status([&](auto done) { dropbox.uploadLocalFile(local / "up", path, done); }).ok());
@@ -283,10 +285,12 @@ TEST_F(DropboxFileSystemTest, RemoteChangesReachTheDelegateUnlessWeAreBusy) {
     // A background fetch in progress hides the change from the delegate.
     delegate.fetching = true;
     int polls = t.server.requestCount("files/list_folder/longpoll");
-    ASSERT_TRUE(t.pumpUntil([&] { return t.server.requestCount("files/list_folder/longpoll") > polls; }));
+    ASSERT_TRUE(
+        t.pumpUntil([&] { return t.server.requestCount("files/list_folder/longpoll") > polls; }));
     t.server.addFile("/Sync/events/other.json", "x");
     polls = t.server.requestCount("files/list_folder/longpoll");
-    ASSERT_TRUE(t.pumpUntil([&] { return t.server.requestCount("files/list_folder/longpoll") > polls; }));
+    ASSERT_TRUE(
+        t.pumpUntil([&] { return t.server.requestCount("files/list_folder/longpoll") > polls; }));
     EXPECT_EQ(delegate.changes, 1);
 }
 
