@@ -26,9 +26,10 @@ int hexValue(char c) {
 }
 
 void reply(int fd, const char* status, const std::string& text) {
-    std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Ravelong</title>"
-                       "</head><body><p>" +
-                       text + "</p></body></html>";
+    std::string page =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Ravelong</title>"
+        "</head><body><p>" +
+        text + "</p></body></html>";
     std::string out = std::string("HTTP/1.1 ") + status +
                       "\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n"
                       "Content-Length: " +
@@ -74,7 +75,8 @@ std::optional<std::string> DBLoopbackRedirect::queryValue(const std::string& tar
                     value.push_back(' ');
                 } else if (raw[i] == '%' && i + 2 < raw.size() + 0 && hexValue(raw[i + 1]) >= 0 &&
                            hexValue(raw[i + 2]) >= 0) {
-                    value.push_back(static_cast<char>(hexValue(raw[i + 1]) * 16 + hexValue(raw[i + 2])));
+                    value.push_back(
+                        static_cast<char>(hexValue(raw[i + 1]) * 16 + hexValue(raw[i + 2])));
                     i += 2;
                 } else {
                     value.push_back(raw[i]);
@@ -142,16 +144,17 @@ void DBLoopbackRedirect::serve() {
         auto error = queryValue(target, "error");
         if (!state || *state != state_) {
             // Not our sign-in (a stray or forged request): keep waiting for the real one.
-            reply(fd, "400 Bad Request", "This sign-in reply does not belong to Ravelong's request.");
+            reply(fd, "400 Bad Request",
+                  "This sign-in reply does not belong to Ravelong's request.");
             ::close(fd);
             continue;
         }
         Result<std::string> outcome =
-            code && !code->empty()
-                ? Result<std::string>(*code)
-                : Result<std::string>(makeSEError(
-                      kSEErrorAuthorization,
-                      "Dropbox did not grant access" + (error ? " (" + *error + ")." : std::string("."))));
+            code && !code->empty() ? Result<std::string>(*code)
+                                   : Result<std::string>(makeSEError(
+                                         kSEErrorAuthorization,
+                                         "Dropbox did not grant access" +
+                                             (error ? " (" + *error + ")." : std::string("."))));
         reply(fd, "200 OK",
               outcome.ok() ? "Ravelong is linked to Dropbox. You can close this window."
                            : "Ravelong was not linked to Dropbox. You can close this window.");

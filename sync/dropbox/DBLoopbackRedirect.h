@@ -34,7 +34,8 @@ public:
     std::string redirectURI() const;
 
     // The value of a query parameter of a request target ("/?code=a&state=b"), percent-decoded.
-    static std::optional<std::string> queryValue(const std::string& target, const std::string& name);
+    static std::optional<std::string> queryValue(const std::string& target,
+                                                 const std::string& name);
 
 private:
     void serve();

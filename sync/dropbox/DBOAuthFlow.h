@@ -40,8 +40,7 @@ public:
     const std::string& state() const { return state_; }
 
     void exchangeCode(const std::string& code, DBUserClient::Callback<DBOAuthTokens> completion);
-    void refresh(const std::string& refreshToken,
-                 DBUserClient::Callback<DBOAuthTokens> completion);
+    void refresh(const std::string& refreshToken, DBUserClient::Callback<DBOAuthTokens> completion);
 
     // PKCE's S256 challenge of a verifier: base64url(SHA-256(verifier)) without padding.
     static std::string codeChallengeFor(std::string_view verifier);

@@ -23,9 +23,9 @@ std::optional<DBOAuthTokenSource::Stored> DBOAuthTokenSource::stored() const {
 }
 
 Status DBOAuthTokenSource::keep(const Stored& tokens) {
-    return store_.save(nlohmann::json{{"access_token", tokens.accessToken},
-                                      {"refresh_token", tokens.refreshToken}}
-                           .dump());
+    return store_.save(
+        nlohmann::json{{"access_token", tokens.accessToken}, {"refresh_token", tokens.refreshToken}}
+            .dump());
 }
 
 std::optional<std::string> DBOAuthTokenSource::accessToken() const {
@@ -39,7 +39,9 @@ Status DBOAuthTokenSource::link(const DBOAuthTokens& tokens) {
     return keep(Stored{tokens.accessToken, tokens.refreshToken});
 }
 
-Status DBOAuthTokenSource::unlink() { return store_.erase(); }
+Status DBOAuthTokenSource::unlink() {
+    return store_.erase();
+}
 
 void DBOAuthTokenSource::refreshAccessToken(std::function<void(bool)> completion) {
     auto s = stored();
@@ -57,9 +59,8 @@ void DBOAuthTokenSource::refreshAccessToken(std::function<void(bool)> completion
         bool ok = r.ok();
         if (ok) {
             // The server may rotate the refresh token; keep the newest.
-            Stored fresh{r.value().accessToken, r.value().refreshToken.empty()
-                                                    ? refreshToken
-                                                    : r.value().refreshToken};
+            Stored fresh{r.value().accessToken,
+                         r.value().refreshToken.empty() ? refreshToken : r.value().refreshToken};
             ok = keep(fresh).ok();
         }
         auto waiting = std::move(waiting_);

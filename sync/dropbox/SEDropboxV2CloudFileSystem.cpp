@@ -16,13 +16,14 @@ std::string asciiLower(std::string text) {
     return text;
 }
 
-// Byte offset just past the first `count` UTF-8 characters, and how many characters there are.
+// How many UTF-8 characters a name holds (not bytes: the partitioning counts characters).
 std::size_t characterCount(const std::string& text) {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
 }
 
+// The byte length of the first `count` characters.
 std::size_t bytesOfFirstCharacters(const std::string& text, std::size_t count) {
     std::size_t i = 0;
     for (std::size_t seen = 0; i < text.size(); ++i) {
@@ -275,7 +276,6 @@ struct Gather {
     std::vector<Status> outcomes;
     std::size_t left = 0;
     SECloudFileSystem::Completion completion;
-    std::function<void()> finally;
 
     void done(std::size_t i, Status status) {
         outcomes[i] = std::move(status);
@@ -285,8 +285,6 @@ struct Gather {
         for (const auto& s : outcomes)
             if (!s.ok())
                 last = s;
-        if (finally)
-            finally();
         completion(last);
     }
 };
