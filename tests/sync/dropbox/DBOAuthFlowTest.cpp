@@ -95,8 +95,8 @@ TEST_F(DBOAuthFlowTest, TheLoopbackRedirectCarriesTheCodeIntoALinkedAccount) {
     EXPECT_EQ(tokens->value().accountId, t.server.accountId);
 
     // A code works once.
-    auto again = t.await<DBResult<DBOAuthTokens>>(
-        [&](auto done) { flow.exchangeCode("the-code", done); });
+    auto again =
+        t.await<DBResult<DBOAuthTokens>>([&](auto done) { flow.exchangeCode("the-code", done); });
     ASSERT_TRUE(again);
     ASSERT_FALSE(again->ok());
     EXPECT_EQ(again->error().toSEError().code, kSEErrorAuthorization);
@@ -139,8 +139,8 @@ TEST_F(DBOAuthFlowTest, ExpiredTokensAreRefreshedThroughTheSecretStore) {
     // When the fresh token cannot be kept, the refresh counts as failed.
     t.server.setExpiredToken(*tokens.accessToken());
     store.failSaving = true;
-    auto refused = t.await<DBResult<std::string>>(
-        [&](auto done) { client.getCurrentAccount(done); });
+    auto refused =
+        t.await<DBResult<std::string>>([&](auto done) { client.getCurrentAccount(done); });
     ASSERT_TRUE(refused);
     ASSERT_FALSE(refused->ok());
     EXPECT_EQ(refused->error().toSEError().code, kSEErrorAuthorization);
