@@ -79,12 +79,13 @@ DBError DBError::fromResponse(const DBHttpResponse& response) {
             e.retryAfterSeconds = seconds;
     }
     long s = response.status;
-    e.kind = s == 401 || s == 403 ? Kind::authorization
-             : s == 400           ? Kind::badRequest
-             : s == 429           ? Kind::rateLimited
-             : s >= 500           ? Kind::server
-             : s == 409           ? Kind::route
-                                  : Kind::malformedReply;
+    e.kind = s == 507               ? Kind::route
+             : s == 401 || s == 403 ? Kind::authorization
+             : s == 400             ? Kind::badRequest
+             : s == 429             ? Kind::rateLimited
+             : s >= 500             ? Kind::server
+             : s == 409             ? Kind::route
+                                    : Kind::malformedReply;
     // Error bodies are JSON when the server says so, plain text otherwise (400 always is).
     bool json = response.header("content-type").find("json") != std::string::npos;
     if (json) {
@@ -107,6 +108,9 @@ DBError DBError::fromResponse(const DBHttpResponse& response) {
     } else {
         e.summary = response.body.substr(0, 300);
     }
+    // 507 is a full account, not a passing fault: it is reported, not retried.
+    if (s == 507 && e.tags.empty())
+        e.tags = {"insufficient_space"};
     if (e.kind == Kind::route && e.tags.empty())
         return malformed("The server's error reply names no error.");
     if (e.summary.empty())

@@ -193,7 +193,12 @@ void SEDropboxV2CloudFileSystem::createDirectoryAtPath(const std::string& path,
     }
     client()->createFolderV2(fullDropboxPathForPath(path),
                              [completion = std::move(completion)](DBResult<DBMetadata> r) {
-                                 completion(r.ok() ? Status() : Status(r.error().toSEError()));
+                                 // A folder already there is what the caller asked for: the engine
+                                 // creates its folders before every write, as it would with mkdir
+                                 // -p.
+                                 if (r.ok() || r.error().hasTags({"path", "conflict", "folder"}))
+                                     return completion(Status());
+                                 completion(r.error().toSEError());
                              });
 }
 

@@ -136,6 +136,12 @@ TEST(DropboxErrors, RepliesDecodeIntoKindsTagsAndEngineCodes) {
          {},
          kSEErrorUnknown,
          {}},
+        {"storage full",
+         reply(507, "Insufficient Storage", "text/plain"),
+         DBError::Kind::route,
+         {"insufficient_space"},
+         kSEErrorUnknown,
+         {}},
         {"dropped", dropped, DBError::Kind::connection, {}, kSEErrorNoConnection, {}},
     };
     for (const auto& c : cases) {

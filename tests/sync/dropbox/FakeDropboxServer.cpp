@@ -211,6 +211,11 @@ void FakeDropboxServer::failNext(const std::string& route, FakeReply reply, int 
         faults_[route].push_back(reply);
 }
 
+void FakeDropboxServer::clearFaults() {
+    std::lock_guard lock(mutex_);
+    faults_.clear();
+}
+
 void FakeDropboxServer::alterNext(const std::string& route, std::function<void(FakeReply&)> alter) {
     std::lock_guard lock(mutex_);
     alterations_[route] = std::move(alter);

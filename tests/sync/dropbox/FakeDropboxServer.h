@@ -66,6 +66,7 @@ public:
 
     // The next `times` requests to a route ("files/upload") get this reply instead.
     void failNext(const std::string& route, FakeReply reply, int times = 1);
+    void clearFaults();
     // The next reply of a route is changed by `alter` after the route made it.
     void alterNext(const std::string& route, std::function<void(FakeReply&)> alter);
     // Added before every reply.

@@ -204,6 +204,11 @@ TEST_F(DropboxFileSystemTest, FilesRoundTripThroughPartitionedFolders) {
     dropbox.partitionDataFilesBetweenSubdirectories = true;
     ASSERT_TRUE(
         status([&](auto done) { dropbox.createDirectoryAtPath("events/data", done); }).ok());
+    // Creating a folder that is already there succeeds; a file in the way does not.
+    EXPECT_TRUE(
+        status([&](auto done) { dropbox.createDirectoryAtPath("events/data", done); }).ok());
+    t.server.addFile("/Sync/taken", "file");
+    EXPECT_FALSE(status([&](auto done) { dropbox.createDirectoryAtPath("taken", done); }).ok());
     writeFile(local / "up", "event one");
     std::string path = "events/data/" + name32;
     ASSERT_TRUE(status([&](auto done) { dropbox.uploadLocalFile(local / "up", path, done); }).ok());
