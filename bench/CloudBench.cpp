@@ -28,7 +28,8 @@ public:
 };
 
 // Runs an operation on a real event loop until its completion quits the loop.
-Status runToCompletion(EventLoop& loop, const std::function<void(SECloudFileSystem::Completion)>& start) {
+Status runToCompletion(EventLoop& loop,
+                       const std::function<void(SECloudFileSystem::Completion)>& start) {
     Status result;
     start([&](Status status) {
         result = status;
@@ -48,7 +49,8 @@ int cloudSuite() {
     dropbox.setRelativePathToRootInDropbox("Sync");
     dropbox.partitionDataFilesBetweenSubdirectories = true;
 
-    fs::path folder = fs::temp_directory_path() / ("ravelong-cloud-bench-" + std::to_string(::getpid()));
+    fs::path folder =
+        fs::temp_directory_path() / ("ravelong-cloud-bench-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::vector<fs::path> locals;
     std::vector<std::string> paths;
@@ -56,14 +58,17 @@ int cloudSuite() {
         char name[33];
         std::snprintf(name, sizeof name, "%08x%024d", i * 2654435761u, i);
         locals.push_back(folder / name);
-        std::ofstream(locals.back()) << R"({"kind":"insert","entity":"ZRCDTiming","values":{"start":)"
-                                     << 600000000 + i * 3600 << R"(,"note":"event )" << i << "\"}}";
+        std::ofstream(locals.back())
+            << R"({"kind":"insert","entity":"ZRCDTiming","values":{"start":)"
+            << 600000000 + i * 3600 << R"(,"note":"event )" << i << "\"}}";
         paths.push_back(std::string("events/data/") + name);
     }
 
     Status uploaded;
-    double seconds = secondsFor(
-        [&] { uploaded = runToCompletion(loop, [&](auto done) { dropbox.uploadLocalFiles(locals, paths, done); }); });
+    double seconds = secondsFor([&] {
+        uploaded = runToCompletion(
+            loop, [&](auto done) { dropbox.uploadLocalFiles(locals, paths, done); });
+    });
     fs::remove_all(folder);
     if (!uploaded.ok() || server.fileCount() != 1000) {
         std::cerr << "upload failed: " << (uploaded.ok() ? "" : uploaded.error().description)
