@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include "sync/SECloudFileSystem.h"
+#include "sync/dropbox/DBLoopbackRedirect.h"
+#include "sync/dropbox/DBOAuthFlow.h"
+#include "sync/dropbox/DBOAuthTokenSource.h"
+#include "sync/dropbox/DropboxTestLoop.h"
+
+namespace ravelong {
+namespace {
+
+using testing::DropboxTestLoop;
+
+class MemorySecretStore final : public DBSecretStore {
+public:
+    std::optional<std::string> secret;
+    bool failSaving = false;
+    std::optional<std::string> load() const override { return secret; }
+    Status save(const std::string& s) override {
+        if (failSaving)
+            return makeSEError(kSEErrorUnknown, "the keyring is locked");
+        secret = s;
+        return Status();
+    }
+    Status erase() override {
+        secret.reset();
+        return Status();
+    }
+};
+
+class DBOAuthFlowTest : public ::testing::Test {
+protected:
+    DropboxTestLoop t;
+    DBHttpTransport transport{t.loop};
+    std::string base = "http://127.0.0.1:" + std::to_string(t.server.port());
+    DBOAuthFlow flow{transport, t.server.appKey, "https://www.dropbox.com/oauth2/authorize",
+                     base + "/oauth2/token"};
+
+    static std::string parameter(const std::string& url, const std::string& name) {
+        return DBLoopbackRedirect::queryValue(url, name).value_or("<none>");
+    }
+};
+
+TEST_F(DBOAuthFlowTest, ChallengesFollowS256AndEachSignInIsFresh) {
+    // The worked example of the PKCE standard.
+    EXPECT_EQ(DBOAuthFlow::codeChallengeFor("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+              "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+    std::string first = flow.authorizationURL("http://127.0.0.1:5000/");
+    EXPECT_EQ(first.rfind("https://www.dropbox.com/oauth2/authorize?", 0), 0u);
+    EXPECT_EQ(parameter(first, "client_id"), t.server.appKey);
+    EXPECT_EQ(parameter(first, "response_type"), "code");
+    EXPECT_EQ(parameter(first, "token_access_type"), "offline");
+    EXPECT_EQ(parameter(first, "code_challenge_method"), "S256");
+    EXPECT_EQ(parameter(first, "redirect_uri"), "http://127.0.0.1:5000/");
+    EXPECT_EQ(parameter(first, "state"), flow.state());
+    EXPECT_EQ(parameter(first, "code_challenge").size(), 43u);
+    EXPECT_EQ(flow.authorizationURL("http://127.0.0.1:5000/"), first);
+    flow.restart();
+    std::string second = flow.authorizationURL();
+    EXPECT_NE(parameter(first, "code_challenge"), parameter(second, "code_challenge"));
+    EXPECT_NE(parameter(first, "state"), parameter(second, "state"));
+    EXPECT_EQ(parameter(second, "redirect_uri"), "<none>");
+}
+
+TEST_F(DBOAuthFlowTest, TheLoopbackRedirectCarriesTheCodeIntoALinkedAccount) {
+    std::optional<Result<std::string>> code;
+    std::optional<DBLoopbackRedirect> real;
+    real.emplace(t.loop, flow.state());
+    ASSERT_TRUE(real->open([&](auto r) { code.emplace(std::move(r)); }).ok());
+    std::string url = flow.authorizationURL(real->redirectURI());
+    EXPECT_EQ(parameter(url, "redirect_uri"), real->redirectURI());
+    t.server.issueCode("the-code", parameter(url, "code_challenge"));
+
+    // The browser arrives: first a request with a foreign state, which is turned away.
+    auto visit = [&](const std::string& query) {
+        DBHttpRequest r;
+        r.method = "GET";
+        r.url = real->redirectURI() + query;
+        return t.await<DBHttpResponse>([&](auto done) { transport.send(r, done); });
+    };
+    auto foreign = visit("?code=evil&state=not-ours");
+    ASSERT_TRUE(foreign);
+    EXPECT_EQ(foreign->status, 400);
+    auto page = visit("?code=the-code&state=" + flow.state());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    ASSERT_TRUE(t.pumpUntil([&] { return code.has_value(); }));
+    ASSERT_TRUE(code->ok());
+    EXPECT_EQ(code->value(), "the-code");
+
+    auto tokens = t.await<DBResult<DBOAuthTokens>>(
+        [&](auto done) { flow.exchangeCode(code->value(), done); });
+    ASSERT_TRUE(tokens && tokens->ok()) << (tokens ? tokens->error().summary : "");
+    EXPECT_EQ(tokens->value().refreshToken, t.server.refreshToken);
+    EXPECT_EQ(tokens->value().accountId, t.server.accountId);
+
+    // A code works once.
+    auto again =
+        t.await<DBResult<DBOAuthTokens>>([&](auto done) { flow.exchangeCode("the-code", done); });
+    ASSERT_TRUE(again);
+    ASSERT_FALSE(again->ok());
+    EXPECT_EQ(again->error().toSEError().code, kSEErrorAuthorization);
+}
+
+TEST_F(DBOAuthFlowTest, ARefusedSignInEndsInAnAuthorisationError) {
+    DBLoopbackRedirect redirect(t.loop, flow.state());
+    std::optional<Result<std::string>> code;
+    ASSERT_TRUE(redirect.open([&](auto r) { code.emplace(std::move(r)); }).ok());
+    DBHttpRequest r;
+    r.method = "GET";
+    r.url = redirect.redirectURI() + "?error=access_denied&state=" + flow.state();
+    auto page = t.await<DBHttpResponse>([&](auto done) { transport.send(r, done); });
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    ASSERT_TRUE(t.pumpUntil([&] { return code.has_value(); }));
+    ASSERT_FALSE(code->ok());
+    EXPECT_EQ(code->error().code, kSEErrorAuthorization);
+}
+
+TEST_F(DBOAuthFlowTest, ExpiredTokensAreRefreshedThroughTheSecretStore) {
+    MemorySecretStore store;
+    DBOAuthTokenSource tokens(flow, store);
+    EXPECT_FALSE(tokens.accessToken());
+    ASSERT_TRUE(tokens.link({"stale", t.server.refreshToken, 14400, t.server.accountId}).ok());
+    t.server.setExpiredToken("stale");
+
+    DBUserClient client(transport, tokens, t.server.clientOptions());
+    // Two calls meet the expired token together and share one refresh.
+    std::optional<DBResult<std::string>> a, b;
+    client.getCurrentAccount([&](auto r) { a.emplace(std::move(r)); });
+    client.getCurrentAccount([&](auto r) { b.emplace(std::move(r)); });
+    ASSERT_TRUE(t.pumpUntil([&] { return a && b; }));
+    ASSERT_TRUE(a->ok()) << a->error().summary;
+    ASSERT_TRUE(b->ok()) << b->error().summary;
+    EXPECT_EQ(tokens.accessToken(), t.server.accessToken());
+    EXPECT_NE(store.secret->find(t.server.refreshToken), std::string::npos);
+    EXPECT_LE(t.server.requestCount("oauth2/token"), 2);
+
+    // When the fresh token cannot be kept, the refresh counts as failed.
+    t.server.setExpiredToken(*tokens.accessToken());
+    store.failSaving = true;
+    auto refused =
+        t.await<DBResult<std::string>>([&](auto done) { client.getCurrentAccount(done); });
+    ASSERT_TRUE(refused);
+    ASSERT_FALSE(refused->ok());
+    EXPECT_EQ(refused->error().toSEError().code, kSEErrorAuthorization);
+
+    ASSERT_TRUE(tokens.unlink().ok());
+    EXPECT_FALSE(tokens.accessToken());
+}
+
+}  // namespace
+}  // namespace ravelong

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "support/SettableClock.h"
+#include "support/VirtualMainLoop.h"
+#include "sync/dropbox/DBUserClient.h"
+#include "sync/dropbox/FakeDropboxServer.h"
+
+namespace ravelong::testing {
+
+// A token held in memory for the tests; refreshing hands out `fresh` when it is set.
+class MemoryTokenSource final : public DBAccessTokenSource {
+public:
+    std::optional<std::string> token = "fake-token";
+    std::optional<std::string> fresh;
+    int refreshes = 0;
+
+    std::optional<std::string> accessToken() const override { return token; }
+    void refreshAccessToken(std::function<void(bool)> completion) override {
+        ++refreshes;
+        if (fresh)
+            token = fresh;
+        completion(fresh.has_value());
+    }
+};
+
+// The fake server, a virtual main loop and a way to wait for replies that arrive from the
+// transport's thread in real time.
+struct DropboxTestLoop {
+    SettableClock clock{1000.0};
+    VirtualMainLoop loop{clock};
+    FakeDropboxServer server;
+
+    // Runs the loop until done() holds or ten real seconds pass. Virtual time moves
+    // `virtualStep` seconds a round, so that retry delays pass without real waiting.
+    bool pumpUntil(const std::function<bool()>& done, double virtualStep = 0) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            loop.runPending();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (virtualStep > 0)
+                loop.advance(virtualStep);
+        }
+        return false;
+    }
+
+    // Starts an operation, runs it to its completion and returns what the completion got.
+    template <class T, class Start>
+    std::optional<T> await(Start start, double virtualStep = 0.5) {
+        std::optional<T> got;
+        start([&](T value) { got.emplace(std::move(value)); });
+        pumpUntil([&] { return got.has_value(); }, virtualStep);
+        return got;
+    }
+};
+
+}  // namespace ravelong::testing

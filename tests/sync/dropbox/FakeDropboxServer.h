@@ -1,0 +1,135 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sync/dropbox/DBUserClient.h"
+
+namespace ravelong::testing {
+
+// A reply the fake sends instead of (or after altering) the one its routes would give.
+struct FakeReply {
+    int status = 200;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    double delaySeconds = 0;  // wait before answering
+    bool drop = false;        // close the connection without answering
+    // Announce the whole body but send only this many bytes, then close.
+    std::optional<std::size_t> truncateAt;
+
+    static FakeReply json(int status, const nlohmann::json& body);
+    // A 409 with a route error union built from tags: {"path", "not_found"}.
+    static FakeReply routeError(const std::vector<std::string>& tags);
+};
+
+// An in-process stand-in for the Dropbox HTTP API v2 on 127.0.0.1 (a free port): a file tree in
+// memory behind the routes the client uses, with their error unions, plus injected faults (any
+// status, delays, dropped connections, truncated bodies) and an added latency per request.
+// Each connection is served on a thread of its own, so parallel requests overlap as they would.
+class FakeDropboxServer {
+public:
+    FakeDropboxServer();
+    ~FakeDropboxServer();
+    FakeDropboxServer(const FakeDropboxServer&) = delete;
+    FakeDropboxServer& operator=(const FakeDropboxServer&) = delete;
+
+    int port() const { return port_; }
+    // Client options pointing all three hosts here, with timeouts fit for tests.
+    DBClientOptions clientOptions() const;
+
+    // The token requests must carry; anything else is answered 401.
+    void setAccessToken(std::string token);
+    void setExpiredToken(std::string token);  // answered 401 expired_access_token
+    std::string accountId = "dbid:AAH4f99T0taONIb-OurWxbNQ6ywGRopQngc";
+
+    // The token endpoint (/oauth2/token): a code issued for a PKCE challenge is exchanged once,
+    // for the current access token and refreshToken; a refresh makes a new access token current.
+    void issueCode(const std::string& code, const std::string& challenge);
+    std::string appKey = "fake-app-key";
+    std::string refreshToken = "fake-refresh";
+    std::string accessToken() const;
+
+    void addFile(const std::string& path, const std::string& bytes);
+    void addFolder(const std::string& path);
+    std::optional<std::string> fileContents(const std::string& path) const;
+    bool folderExists(const std::string& path) const;
+    std::size_t fileCount() const;
+
+    // The next `times` requests to a route ("files/upload") get this reply instead.
+    void failNext(const std::string& route, FakeReply reply, int times = 1);
+    void clearFaults();
+    // The next reply of a route is changed by `alter` after the route made it.
+    void alterNext(const std::string& route, std::function<void(FakeReply&)> alter);
+    // Added before every reply.
+    std::atomic<double> latencySeconds{0};
+    // Entries per list_folder page.
+    std::atomic<std::size_t> listPageSize{2000};
+    // Bytes the account may hold; uploads beyond it fail with insufficient_space.
+    std::atomic<std::uint64_t> quotaBytes{UINT64_MAX};
+    // Sent with every long poll result when set.
+    std::optional<double> longpollBackoff;
+
+    // How many requests reached a route, and the Dropbox-API-Arg headers it received.
+    int requestCount(const std::string& route) const;
+    std::vector<std::string> apiArgHeaders(const std::string& route) const;
+    // The most requests that were being served at one moment.
+    int mostConcurrent() const { return mostConcurrent_; }
+
+private:
+    struct Node {
+        std::string display;
+        bool folder = false;
+        std::string bytes;
+    };
+    struct Request {
+        std::string method, route, body;
+        std::map<std::string, std::string> headers;
+    };
+
+    void acceptLoop();
+    void serve(int fd);
+    FakeReply handle(const Request& request);
+    FakeReply oauthToken(const Request& request);
+    FakeReply route(const std::string& name, const nlohmann::json& arg, const Request& request);
+    nlohmann::json metadata(const Node& node) const;
+    std::optional<FakeReply> commit(const std::string& path, const std::string& bytes,
+                                    const nlohmann::json& arg, nlohmann::json& metadataOut);
+    void makeParents(const std::string& path);
+    void changed();
+
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread acceptThread_;
+    std::mutex threadsMutex_;
+    std::vector<std::thread> threads_;
+    std::vector<int> connections_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changedSignal_;
+    std::map<std::string, Node> tree_;  // by lower-case path
+    std::uint64_t revision_ = 1;
+    std::string token_ = "fake-token";
+    std::string expiredToken_;
+    std::map<std::string, std::vector<FakeReply>> faults_;
+    std::map<std::string, std::function<void(FakeReply&)>> alterations_;
+    std::map<std::string, int> counts_;
+    std::map<std::string, std::vector<std::string>> argHeaders_;
+    std::map<std::string, std::vector<nlohmann::json>> pendingPages_;
+    std::map<std::string, std::pair<std::string, bool>> sessions_;  // bytes, closed
+    std::map<std::string, std::string> codes_;                      // code -> challenge
+    std::uint64_t nextId_ = 1;
+    std::atomic<int> concurrent_{0};
+    std::atomic<int> mostConcurrent_{0};
+};
+
+}  // namespace ravelong::testing
