@@ -431,10 +431,9 @@ Status ManagedObjectContext::saveAndRelease() {
     if (!parent_)
         return save();
     processPendingChanges();
-    if (!hasChanges()) {
-        reset();
+    // Nothing goes to the parent: the records are freed with the child, wherever that happens.
+    if (!hasChanges())
         return Status::success();
-    }
     // The changes name records by ObjectID only: they outlive the records they were read from.
     ChildChanges changes = collectChildChanges();
     reset();

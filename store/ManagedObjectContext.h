@@ -117,9 +117,9 @@ public:
     // written and the unsaved changes stay in place.
     Status save();
     // For a child whose work is done (an import read on it): saves into the parent as save()
-    // does, but forgets its own records before the parent makes its copies of them, so that a
-    // large import is never held twice over. The child is left empty (every pointer to its
-    // records dangles) and gives no did-save report. A root context simply saves.
+    // does, but forgets its records before the parent makes copies of them, so that a large
+    // import is never held twice over; then the child is empty (pointers to its records dangle).
+    // No did-save report. Without changes it keeps its records. A root context simply saves.
     Status saveAndRelease();
     // Forgets every unsaved change: inserted records are dropped, deleted ones come back and
     // changed values return to their saved state. Clears the undo stack.
