@@ -108,10 +108,11 @@ Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& conte
         integrity->stored = pass.rootId().value_or("");
         integrity->computed = whole.hex();
     }
-    // The repairs look at every record of the store: after a reading that changed nothing (an
-    // import of records the store has already) there is nothing of the file's to repair.
+    // The day aggregates are put right for what the reading made (the rest of the store was
+    // sound); a reading that changed nothing (an import of records the store has already) leaves
+    // nothing of the file's to repair.
     if (context.hasChanges()) {
-        store_repairs::fixTimingSetsAndTimings_inContext(context);
+        store_repairs::fixTimingSetsAndTimingsOfChanges_inContext(context);
         task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(context);
         task_chain::fixTaskChain_inContext(context);
         context.processPendingChanges();
@@ -131,7 +132,8 @@ Status commit(ManagedObjectContext& privateContext, ManagedObjectContext& mainCo
             undo->disableUndoRegistration();
         }
     }
-    Status pushed = privateContext.save();
+    // The private context is thrown away after the push: it lets go of its records first.
+    Status pushed = privateContext.saveAndRelease();
     if (pushed) {
         mainContext.processPendingChanges();
         pushed = mainContext.save();

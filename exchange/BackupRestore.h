@@ -56,7 +56,8 @@ Result<Outcome> readInto(const BackupFileInfo& file, ManagedObjectContext& conte
 // Pushes a finished private context into the main context and saves the store, in one step as
 // far as the store file goes: should the save fail, the main context forgets the pushed changes
 // (and any other unsaved ones) and the store file stays as it was. An import is one undo step
-// ("Import Ravelong Data"); a restore clears the undo history. Main thread.
+// ("Import Ravelong Data"); a restore clears the undo history. Main thread. The private context
+// is left empty: it forgets its records before the main context takes them.
 Status commit(ManagedObjectContext& privateContext, ManagedObjectContext& mainContext, Mode mode);
 
 struct Options {

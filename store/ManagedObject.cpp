@@ -136,7 +136,10 @@ void ManagedObject::addTracked(int propertyIndex, ManagedObject* member) {
     if (!entity_->properties[propertyIndex].toMany(*this).insert(member))
         return;
     noteChange(propertyIndex, nullptr);
-    if (changes_) {
+    // The differences since the last save are kept for records the store (or parent) has: the
+    // save writes them and rollback reverts them. A record not saved yet is written whole, and
+    // for a large import its differences would be a copy of every set it holds.
+    if (changes_ && persisted_) {
         ToManyDiff& diff = diffFor(propertyIndex);
         if (!diff.removed.erase(member))
             diff.added.insert(member);
@@ -151,7 +154,7 @@ void ManagedObject::removeTracked(int propertyIndex, ManagedObject* member) {
     if (!entity_->properties[propertyIndex].toMany(*this).erase(member))
         return;
     noteChange(propertyIndex, nullptr);
-    if (changes_) {
+    if (changes_ && persisted_) {
         ToManyDiff& diff = diffFor(propertyIndex);
         if (!diff.added.erase(member))
             diff.removed.insert(member);

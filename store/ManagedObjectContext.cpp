@@ -400,19 +400,7 @@ Status ManagedObjectContext::save() {
         return Status::success();
     ChangeSet changes = currentChanges();
     if (parent_) {
-        ChildChanges payload = collectChildChanges();
-        ManagedObjectContext* parent = parent_;
-        if (MainLoop::current().isMainThread()) {
-            parent->mergeChildChanges(payload);
-        } else {
-            // The parent lives on the main thread; wait until it has taken our changes.
-            std::promise<void> merged;
-            MainLoop::current().runOnMainThread([&] {
-                parent->mergeChildChanges(payload);
-                merged.set_value();
-            });
-            merged.get_future().wait();
-        }
+        pushIntoParent(collectChildChanges());
     } else if (store_) {
         Status written = store_->save(changes);
         if (!written)
@@ -421,6 +409,35 @@ Status ManagedObjectContext::save() {
     clearAllChanges();
     if (didSave_)
         didSave_(changes);
+    return Status::success();
+}
+
+void ManagedObjectContext::pushIntoParent(const ChildChanges& changes) {
+    ManagedObjectContext* parent = parent_;
+    if (MainLoop::current().isMainThread()) {
+        parent->mergeChildChanges(changes);
+        return;
+    }
+    // The parent lives on the main thread; wait until it has taken our changes.
+    std::promise<void> merged;
+    MainLoop::current().runOnMainThread([&] {
+        parent->mergeChildChanges(changes);
+        merged.set_value();
+    });
+    merged.get_future().wait();
+}
+
+Status ManagedObjectContext::saveAndRelease() {
+    if (!parent_)
+        return save();
+    processPendingChanges();
+    // Nothing goes to the parent: the records are freed with the child, wherever that happens.
+    if (!hasChanges())
+        return Status::success();
+    // The changes name records by ObjectID only: they outlive the records they were read from.
+    ChildChanges changes = collectChildChanges();
+    reset();
+    pushIntoParent(changes);
     return Status::success();
 }
 

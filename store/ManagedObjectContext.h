@@ -116,6 +116,11 @@ public:
     // Writes the changes to the store (root) or into the parent (child). On failure nothing is
     // written and the unsaved changes stay in place.
     Status save();
+    // For a child whose work is done (an import read on it): saves into the parent as save()
+    // does, but forgets its records before the parent makes copies of them, so that a large
+    // import is never held twice over; then the child is empty (pointers to its records dangle).
+    // No did-save report. Without changes it keeps its records. A root context simply saves.
+    Status saveAndRelease();
     // Forgets every unsaved change: inserted records are dropped, deleted ones come back and
     // changed values return to their saved state. Clears the undo stack.
     void rollback();
@@ -167,6 +172,8 @@ private:
     ChangeSet currentChanges() const;
     ChildChanges collectChildChanges() const;
     void mergeChildChanges(const ChildChanges& changes);
+    // Hands `changes` to the parent on the parent's thread and waits until it has taken them.
+    void pushIntoParent(const ChildChanges& changes);
 
     const ManagedObjectModel* model_;
     std::shared_ptr<PersistentStore> store_;

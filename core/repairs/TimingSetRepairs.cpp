@@ -40,12 +40,11 @@ std::vector<ZRCDTimingSet*> setsByDay(const ManagedObjectContext& context) {
     return sets;
 }
 
-}  // namespace
-
-bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context) {
+// Gives each timing its day assignment again; timings without a task go to "Recovered Task".
+bool fixTimings(const std::vector<ZRCDTiming*>& timings, ManagedObjectContext& context) {
     bool changed = false;
     std::vector<ZRCDTiming*> withoutTask;
-    for (ZRCDTiming* timing : ZRCDTiming::getAllTimings_inContext(context)) {
+    for (ZRCDTiming* timing : timings) {
         if (!timing->task()) {
             withoutTask.push_back(timing);
             continue;
@@ -60,15 +59,15 @@ bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context) {
             timing->setTask(recovered);  // which assigns its days
         changed = true;
     }
-    if (fixAllTimingSets_inContext(context))
-        changed = true;
     return changed;
 }
 
-bool fixAllTimingSets_inContext(ManagedObjectContext& context) {
+// Deletes the aggregates without task or timings and recalculates the others.
+bool recalculateSets(const std::vector<ZRCDTimingSet*>& sets, ManagedObjectContext& context) {
     bool changed = false;
-    std::vector<ZRCDTimingSet*> sets = setsByDay(context);
     for (ZRCDTimingSet* set : sets) {
+        if (set->isDeleted())
+            continue;
         if (!set->task() || set->timings().empty()) {
             context.deleteObject(set);
             changed = true;
@@ -79,9 +78,12 @@ bool fixAllTimingSets_inContext(ManagedObjectContext& context) {
         if (!(StoredTotals(*set) == before))
             changed = true;
     }
-    if (changed)
-        sets = setsByDay(context);
+    return changed;
+}
 
+// Runs fixGroupOfTimingSetsOnSameAbsDay on each run of one day number in `sets` (sorted by day).
+bool fixGroupsByDay(const std::vector<ZRCDTimingSet*>& sets, ManagedObjectContext& context) {
+    bool changed = false;
     std::size_t begin = 0;
     std::vector<ZRCDTimingSet*> group;
     while (begin < sets.size()) {
@@ -95,6 +97,57 @@ bool fixAllTimingSets_inContext(ManagedObjectContext& context) {
         begin = end;
     }
     return changed;
+}
+
+}  // namespace
+
+bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context) {
+    bool changed = fixTimings(ZRCDTiming::getAllTimings_inContext(context), context);
+    if (fixAllTimingSets_inContext(context))
+        changed = true;
+    return changed;
+}
+
+bool fixTimingSetsAndTimingsOfChanges_inContext(ManagedObjectContext& context) {
+    std::vector<ZRCDTiming*> timings;
+    for (const auto& objects : {context.insertedObjects(), context.updatedObjects()})
+        for (ManagedObject* object : objects)
+            if (&object->entity() == &ZRCDTiming::entityDescription() && !object->isDeleted())
+                timings.push_back(static_cast<ZRCDTiming*>(object));
+    bool changed = fixTimings(timings, context);
+
+    // The aggregates the changes reached, then every aggregate of their days: two of one task
+    // and day may be an old one and a new one.
+    std::vector<ZRCDTimingSet*> touched;
+    for (const auto& objects : {context.insertedObjects(), context.updatedObjects()})
+        for (ManagedObject* object : objects)
+            if (&object->entity() == &ZRCDTimingSet::entityDescription())
+                touched.push_back(static_cast<ZRCDTimingSet*>(object));
+    if (recalculateSets(touched, context))
+        changed = true;
+    std::vector<std::int32_t> days;
+    days.reserve(touched.size());
+    for (const ZRCDTimingSet* set : touched)
+        days.push_back(set->absDay());
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    std::vector<ZRCDTimingSet*> sets;
+    for (std::int32_t day : days) {
+        for (ZRCDTimingSet* set : context.objectsWithValue<ZRCDTimingSet>(ZRCDTimingSet::kAbsDay,
+                                                                          Value(std::int64_t{day})))
+            sets.push_back(set);
+    }
+    if (fixGroupsByDay(sets, context))
+        changed = true;
+    return changed;
+}
+
+bool fixAllTimingSets_inContext(ManagedObjectContext& context) {
+    std::vector<ZRCDTimingSet*> sets = setsByDay(context);
+    const bool changed = recalculateSets(sets, context);
+    if (changed)
+        sets = setsByDay(context);
+    return fixGroupsByDay(sets, context) || changed;
 }
 
 bool fixGroupOfTimingSetsOnSameAbsDay(const std::vector<ZRCDTimingSet*>& group,

@@ -23,6 +23,12 @@ namespace store_repairs {
 // top of the list), where the user can look at them and move or delete them.
 bool fixTimingSetsAndTimings_inContext(ManagedObjectContext& context);
 
+// fixTimingSetsAndTimings_inContext for the timings the context has made or changed since its
+// last save, and for the days they touch: the aggregates of those days alone are recalculated and
+// grouped. For a private context after an import into a store that was sound: the rest of the
+// store is not read. Returns whether it changed anything.
+bool fixTimingSetsAndTimingsOfChanges_inContext(ManagedObjectContext& context);
+
 // Deletes the aggregates without task or without timings, recalculates the others (a changed
 // stored value counts as a change), then runs fixGroupOfTimingSetsOnSameAbsDay on every group of
 // aggregates of one day number.

@@ -70,26 +70,26 @@ Result<CsvImporter::Outcome> CsvImporter::importInto(const std::filesystem::path
                                                      const std::function<void()>& progress) const {
     if (const std::string_view status = checkSelectedTokens(mapping); !status.empty())
         return importError(std::string(status));
-    // One mapping of the file serves both passes, so they read the same bytes.
     auto mapped = CsvMappedFile::open(file);
     if (!mapped.ok())
         return mapped.error();
+    // One reading validates the file and makes its records: should the file not validate after
+    // all, what was made is thrown away with `copy`.
     Outcome outcome;
     ZRGenericCSVValidatorDelegate validator(mapping, calendar_, now);
-    outcome.validation = validator.validateBytes(mapped->bytes());
+    ZRGenericCSVParserDelegate importer(copy, now);
+    outcome.validation = validator.validateBytes(mapped->bytes(), [&](const CsvImportRow& row) {
+        if (importer.importRow(row) && progress)
+            progress();
+    });
     if (!outcome.validation.validates)
         return importError(std::string(kCSVDoesNotMatch),
                            describeValidationFailure(outcome.validation));
-
-    ZRGenericCSVParserDelegate importer(mapping, calendar_, copy, now);
-    auto counts = importer.importBytes(mapped->bytes(), progress);
-    if (!counts.ok())
-        return counts.error();
-    outcome.counts = counts.value();
-    // The repairs look at every record of the store: a file whose rows are all there already
-    // leaves nothing of its own to repair.
+    outcome.counts = importer.counts();
+    // The day aggregates are put right for what the import made (the rest of the store was
+    // sound); a file whose rows are all there already leaves nothing of its own to repair.
     if (copy.hasChanges()) {
-        store_repairs::fixTimingSetsAndTimings_inContext(copy);
+        store_repairs::fixTimingSetsAndTimingsOfChanges_inContext(copy);
         task_tree_repairs::fixParentTaskTimingsAndArchive_inContext(copy);
         task_chain::fixTaskChain_inContext(copy);
         copy.processPendingChanges();
@@ -104,7 +104,8 @@ Status CsvImporter::commit(ManagedObjectContext& copy) {
     ManagedObjectContext& context = *main.value();
     {
         NamedUndoGroup group(context, kCSVDataImportUndoName);
-        Status pushed = copy.save();
+        // The copy is thrown away after the push: it lets go of its records first.
+        Status pushed = copy.saveAndRelease();
         if (!pushed.ok())
             return pushed;
         group.close();

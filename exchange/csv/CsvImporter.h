@@ -19,10 +19,11 @@ namespace ravelong::csv {
 
 // The generic import of a delimiter-separated file into the user's store, all or nothing.
 //
-// validate() checks the whole file. importFile() validates it again (the file may have changed),
-// refuses a file that does not validate, and then works on a private copy of the main context:
-// tasks and timings are made there, the repairs of day aggregates, parent timings and the task
-// chain run there, and only then are the changes pushed into the main context as one undo step
+// validate() checks the whole file. importFile() validates it again (the file may have changed)
+// on a private copy of the main context, making the tasks and timings of the good rows there in
+// the same reading, and refuses a file that does not validate (the copy is thrown away). The
+// repairs of day aggregates, parent timings and the task chain run on the copy, and only then are
+// the changes pushed into the main context as one undo step
 // "CSV Data Import" and the main context is saved. Any failure before the push changes nothing;
 // a failed save of the main context undoes the step. Main thread, except importInto.
 //
@@ -45,15 +46,17 @@ public:
     Result<Outcome> importFile(const std::filesystem::path& file, const CsvImportMapping& mapping,
                                const std::function<void()>& progress = {});
 
-    // The first part of an import, for any thread: validates the file again and makes its tasks
-    // and timings in `copy` (a private context of the stack, used by this thread alone), with the
-    // repairs. Nothing reaches the main context. `now` is the instant the import started (the
-    // clock is read on the main thread); `progress` runs on this thread once per imported row.
+    // The first part of an import, for any thread: validates the file again and, in the same
+    // reading, makes the tasks and timings of its good rows in `copy` (a private context of the
+    // stack, used by this thread alone), with the repairs. On an Error throw `copy` away. Nothing
+    // reaches the main context. `now` is the instant the import started (the clock is read on the
+    // main thread); `progress` runs on this thread once per imported row.
     Result<Outcome> importInto(const std::filesystem::path& file, const CsvImportMapping& mapping,
                                ManagedObjectContext& copy, Instant now,
                                const std::function<void()>& progress = {}) const;
     // The second part, on the main thread: pushes `copy` into the main context as one undo step
-    // "CSV Data Import" and saves; on a failed save the step is undone. All or nothing.
+    // "CSV Data Import" and saves; on a failed save the step is undone. All or nothing. `copy`
+    // is left empty: it forgets its records before the main context takes them.
     Status commit(ManagedObjectContext& copy);
 
     StoreStack& stack() const { return stack_; }

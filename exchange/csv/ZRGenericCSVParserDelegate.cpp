@@ -2,17 +2,13 @@
 
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
-#include "exchange/CHCSVParser.h"
 #include "exchange/csv/CsvRowInterpreter.h"
 #include "exchange/csv/CsvTexts.h"
-#include "exchange/csv/ZRGenericCSVValidatorDelegate.h"
 
 namespace ravelong::csv {
 
-ZRGenericCSVParserDelegate::ZRGenericCSVParserDelegate(const CsvImportMapping& mapping,
-                                                       ZRCalendar calendar,
-                                                       ManagedObjectContext& context, Instant now)
-    : mapping_(mapping), calendar_(std::move(calendar)), context_(context), now_(now) {}
+ZRGenericCSVParserDelegate::ZRGenericCSVParserDelegate(ManagedObjectContext& context, Instant now)
+    : context_(context), now_(now) {}
 
 ZRCDTask* ZRGenericCSVParserDelegate::taskFor(std::string_view name, ZRCDTask* parent) {
     // The store's lookups scan every task; a file names the same few tasks over and over.
@@ -51,46 +47,26 @@ bool ZRGenericCSVParserDelegate::isDuplicate(ZRCDTask* task, Instant start, Inst
     return !it->second.emplace(start, end).second;
 }
 
-Result<CsvImportCounts> ZRGenericCSVParserDelegate::importBytes(
-    std::string_view bytes, const std::function<void()>& progress) {
-    auto parser =
-        CHCSVParser::initWithBytes(bytes, mapping_.encoding, mapping_.delimiterCharacter());
-    if (!parser.ok())
-        return parser.error();
-    CHCSVParser& reader = *parser.value();
-    reader.setSanitizesFields(true);
-    reader.setMaximumFieldLength(ZRGenericCSVValidatorDelegate::kLongestCell);
-    CsvRowInterpreter interpreter(mapping_, calendar_);
-    std::vector<std::string> cells;
-    CsvImportRow row;
-    while (reader.readRecord(cells)) {
-        if (reader.currentRecord() <= static_cast<std::uint64_t>(mapping_.headerRows))
-            continue;
-        interpreter.interpret(cells, reader.currentRecord(), row);
-        if (!row.counts || !row.start || !row.end || row.task.empty())
-            continue;
-        ZRCDTask* task = taskFor(row.task, nullptr);
-        if (task && !row.subtask1.empty())
-            task = taskFor(row.subtask1, task);
-        if (task && !row.subtask2.empty())
-            task = taskFor(row.subtask2, task);
-        if (!task) {
-            ++counts_.numberOfRowsRefused;
-        } else if (isDuplicate(task, *row.start, *row.end)) {
-            ++counts_.numberOfRowsSkippedAsDuplicates;
-        } else if (ZRCDTiming::createCoreDataTimingWithStartDate(row.start, row.end, task,
-                                                                 row.notes, kCsvImportOriginType,
-                                                                 std::nullopt, context_)) {
-            ++counts_.numberOfTimingsImported;
-        } else {
-            ++counts_.numberOfRowsRefused;
-        }
-        if (progress)
-            progress();
+bool ZRGenericCSVParserDelegate::importRow(const CsvImportRow& row) {
+    if (!row.counts || !row.start || !row.end || row.task.empty())
+        return false;
+    ZRCDTask* task = taskFor(row.task, nullptr);
+    if (task && !row.subtask1.empty())
+        task = taskFor(row.subtask1, task);
+    if (task && !row.subtask2.empty())
+        task = taskFor(row.subtask2, task);
+    if (!task) {
+        ++counts_.numberOfRowsRefused;
+    } else if (isDuplicate(task, *row.start, *row.end)) {
+        ++counts_.numberOfRowsSkippedAsDuplicates;
+    } else if (ZRCDTiming::createCoreDataTimingWithStartDate(row.start, row.end, task, row.notes,
+                                                             kCsvImportOriginType, std::nullopt,
+                                                             context_)) {
+        ++counts_.numberOfTimingsImported;
+    } else {
+        ++counts_.numberOfRowsRefused;
     }
-    if (reader.error())
-        return *reader.error();
-    return counts_;
+    return true;
 }
 
 }  // namespace ravelong::csv

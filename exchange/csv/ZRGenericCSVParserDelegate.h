@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -9,9 +8,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/calendar/ZRCalendar.h"
-#include "exchange/csv/CsvImportMapping.h"
-#include "foundation/Error.h"
 #include "foundation/Instant.h"
 
 namespace ravelong {
@@ -20,6 +16,8 @@ class ZRCDTask;
 }  // namespace ravelong
 
 namespace ravelong::csv {
+
+struct CsvImportRow;
 
 struct CsvImportCounts {
     std::uint64_t numberOfTasksCreated = 0;
@@ -31,25 +29,23 @@ struct CsvImportCounts {
     std::uint64_t numberOfRowsRefused = 0;
 };
 
-// The import pass: reads the file again and, for every row that counts, finds or creates its
-// tasks among the imported ones (origin type 2; names compared exactly) and creates its timing
-// (origin type 2) in `context`. Nothing is saved here. Stops at the first reader error, which is
-// returned; the caller then discards the context.
+// The import of the rows the validation pass finds good: for each, finds or creates its tasks
+// among the imported ones (origin type 2; names compared exactly) and creates its timing (origin
+// type 2) in `context`. Nothing is saved here; should the file turn out not to validate, the
+// caller discards the context.
 class ZRGenericCSVParserDelegate {
 public:
-    ZRGenericCSVParserDelegate(const CsvImportMapping& mapping, ZRCalendar calendar,
-                               ManagedObjectContext& context, Instant now);
+    ZRGenericCSVParserDelegate(ManagedObjectContext& context, Instant now);
 
-    // `progress` is called after each row that was not dropped.
-    Result<CsvImportCounts> importBytes(std::string_view bytes,
-                                        const std::function<void()>& progress = {});
+    // Takes one row that counts. False when the row names no task or lacks a start or an end
+    // (it is dropped, and counted nowhere).
+    bool importRow(const CsvImportRow& row);
+    const CsvImportCounts& counts() const { return counts_; }
 
 private:
     ZRCDTask* taskFor(std::string_view name, ZRCDTask* parent);
     bool isDuplicate(ZRCDTask* task, Instant start, Instant end);
 
-    CsvImportMapping mapping_;
-    ZRCalendar calendar_;
     ManagedObjectContext& context_;
     Instant now_;
     CsvImportCounts counts_;

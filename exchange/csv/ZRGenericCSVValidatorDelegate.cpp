@@ -24,7 +24,8 @@ CsvValidation ZRGenericCSVValidatorDelegate::validateFile(const std::filesystem:
     return validateBytes(file->bytes());
 }
 
-CsvValidation ZRGenericCSVValidatorDelegate::validateBytes(std::string_view bytes) {
+CsvValidation ZRGenericCSVValidatorDelegate::validateBytes(
+    std::string_view bytes, const std::function<void(const CsvImportRow&)>& eachGoodRow) {
     CsvValidation result;
     auto parser =
         CHCSVParser::initWithBytes(bytes, mapping_.encoding, mapping_.delimiterCharacter());
@@ -48,6 +49,8 @@ CsvValidation ZRGenericCSVValidatorDelegate::validateBytes(std::string_view byte
         if (row.counts) {
             ++result.rowsSeen;
             ++result.numberOfGoodRows;
+            if (eachGoodRow && result.numberOfSkippedRows <= kMostSkippedRows)
+                eachGoodRow(row);
             continue;
         }
         if (row.allCellsEmpty)
@@ -74,7 +77,7 @@ CsvValidation ZRGenericCSVValidatorDelegate::validateBytes(std::string_view byte
         return result;
     }
     result.validates =
-        !(result.numberOfSkippedRows > 20 ||
+        !(result.numberOfSkippedRows > kMostSkippedRows ||
           (result.numberOfSkippedRows > 0 && result.numberOfSkippedRows >= result.rowsSeen / 2));
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,7 +43,13 @@ public:
                                   Instant now);
 
     CsvValidation validateFile(const std::filesystem::path& path);
-    CsvValidation validateBytes(std::string_view bytes);
+    // With `eachGoodRow`, an import that validates as it reads: it is called with every row that
+    // counts, in file order, as long as the file can still validate.
+    CsvValidation validateBytes(std::string_view bytes,
+                                const std::function<void(const CsvImportRow&)>& eachGoodRow = {});
+
+    // More failing rows than this and the file does not validate.
+    static constexpr std::uint64_t kMostSkippedRows = 20;
 
     // Longest cell accepted (bytes of UTF-8); longer ones stop the validation with an error.
     static constexpr std::size_t kLongestCell = 1024 * 1024;

@@ -247,6 +247,40 @@ TEST(CsvImport, IsOneUndoStepAndChangesNothingWhenTheFileFails) {
     EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context), 0u);
 }
 
+// The import reads the file once, validating as it goes: a row the validation lists as failing
+// (a date before 1970 or more than a year ahead, a cell that cannot be read) makes no timing,
+// while the rows around it do.
+TEST(CsvImport, RowsTheValidationListsAsFailingMakeNoTimings) {
+    CsvStoreEnvironment env;
+    ManagedObjectContext& context = env.context();
+    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
+    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+    int progress = 0;
+    auto done = importer.importFile(env.writeFile("mixed.csv",
+                                                  "Writing,2024-05-01,09:00,10:00\n"
+                                                  "Writing,1969-12-31,09:00,10:00\n"
+                                                  "Writing,2024-05-02,09:00,10:00\n"
+                                                  "Writing,2030-01-01,09:00,10:00\n"
+                                                  "Writing,2024-05-03,9h,10:00\n"
+                                                  "Reading,2024-05-03,09:00,10:00\n"
+                                                  "Reading,2024-05-04,09:00,10:00\n"
+                                                  "Reading,2024-05-05,09:00,10:00\n"),
+                                    m, [&] { ++progress; });
+    ASSERT_TRUE(done.ok()) << done.error().description << done.error().failureReason;
+    EXPECT_EQ(done->validation.numberOfGoodRows, 5u);
+    EXPECT_EQ(done->validation.numberOfSkippedRows, 3u);
+    EXPECT_EQ(done->counts.numberOfTimingsImported, 5u);
+    EXPECT_EQ(progress, 5);
+    std::vector<int> days;  // yyyymmdd of each timing's start
+    const ZRCalendar calendar = ZRCalendar::zrCalendar();
+    for (ZRCDTiming* timing : ZRCDTiming::getAllTimings_inContext(context)) {
+        const DateComponents start = calendar.components(timing->startDate().value_or(0.0));
+        days.push_back(static_cast<int>(start.year) * 10000 + start.month * 100 + start.day);
+    }
+    std::sort(days.begin(), days.end());
+    EXPECT_EQ(days, (std::vector<int>{20240501, 20240502, 20240503, 20240504, 20240505}));
+}
+
 // `count` rows on distinct days and hours of 2024, so that none repeats another.
 std::string distinctRows(int count) {
     std::string text;

@@ -177,7 +177,12 @@ TEST_F(ChildContext, AnAttributeTheParentChangedKeepsTheParentsValueARelationshi
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
 }
 
-TEST_F(ChildContext, InsertsDeletesAndEveryKindOfLinkArriveInTheParent) {
+// Pushed by save(), or by saveAndRelease(), which leaves the child empty before the parent takes
+// the changes in.
+class ChildContextPush : public ChildContext, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ChildContextPush, InsertsDeletesAndEveryKindOfLinkArriveInTheParent) {
+    const bool release = GetParam();
     TestTask* a = makeTask(parent(), "A");
     TestTask* b = makeTask(parent(), "B");
     TestTask* c = makeTask(parent(), "C");
@@ -210,9 +215,15 @@ TEST_F(ChildContext, InsertsDeletesAndEveryKindOfLinkArriveInTheParent) {
     freshTiming->setFirstDay(set);
     freshTiming->setLabel(corigin);
     child->deleteObject(in(timing));
-    ASSERT_TRUE(child->save().ok());
+    const std::string freshUuid = *fresh->uuid();
+    ASSERT_TRUE((release ? child->saveAndRelease() : child->save()).ok());
+    EXPECT_FALSE(child->hasChanges());
+    if (release) {
+        for (const EntityDescription* entity : child->model().entities())
+            EXPECT_TRUE(child->registeredObjects(*entity).empty()) << entity->name;
+    }
 
-    TestTask* arrived = findByUuid<TestTask>(parent(), *fresh->uuid());
+    TestTask* arrived = findByUuid<TestTask>(parent(), freshUuid);
     ASSERT_NE(arrived, nullptr);
     EXPECT_NE(arrived->objectID(), parentInsert->objectID());
     EXPECT_EQ(a->next(), c);
@@ -242,12 +253,16 @@ TEST_F(ChildContext, InsertsDeletesAndEveryKindOfLinkArriveInTheParent) {
     EXPECT_EQ(copy.value()->count<TestTask>(), 6u);
     EXPECT_EQ(copy.value()->count<TestEntry>(), 1u);
     EXPECT_THAT(graphProblems(*copy.value()), IsEmpty());
-    auto* reloaded = findByUuid<TestTask>(*copy.value(), *fresh->uuid());
+    auto* reloaded = findByUuid<TestTask>(*copy.value(), freshUuid);
     ASSERT_NE(reloaded, nullptr);
     EXPECT_EQ(reloaded->labels().size(), 1u);
     EXPECT_EQ(reloaded->parent()->name(), "A");
     EXPECT_EQ(reloaded->parent()->next()->name(), "C");
+    ASSERT_EQ(reloaded->entries().size(), 1u);
+    EXPECT_EQ((*reloaded->entries().begin())->days().size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(SaveOrRelease, ChildContextPush, ::testing::Bool());
 
 TEST_F(ChildContext, ChangesToRecordsTheParentDeletedMeanwhileAreDropped) {
     TestTask* task = makeTask(parent(), "Task");

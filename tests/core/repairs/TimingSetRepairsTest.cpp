@@ -110,5 +110,46 @@ TEST_F(TimingSetRepairs, TimingAssignedToTheWrongDaysIsMovedToItsOwn) {
     EXPECT_TRUE(wrong->isDeleted());
 }
 
+// After an import the days the import reached are put right as the whole repair would put them;
+// the days it did not reach are not read.
+TEST_F(TimingSetRepairs, TheRepairOfChangesPutsRightTheDaysTheChangesReachedAndOnlyThose) {
+    ZRCDTask* task = newTask("Design");
+    stoppedTiming(task, berlin(2024, 3, 4, 9, 0), berlin(2024, 3, 4, 10, 0));
+    ZRCDTiming* elsewhere =
+        stoppedTiming(task, berlin(2024, 3, 6, 9, 0), berlin(2024, 3, 6, 10, 0));
+    elsewhere->firstTimingSet()->setDuration(1.0);  // stale, on a day nothing below touches
+    ASSERT_TRUE(context.save().ok());
+    EXPECT_FALSE(store_repairs::fixTimingSetsAndTimingsOfChanges_inContext(context));
+
+    // As an import leaves them: a second aggregate of an old day, a new day with a stale total,
+    // and a new aggregate with no timing.
+    ZRCDTiming* sameDay =
+        stoppedTiming(task, berlin(2024, 3, 4, 11, 0), berlin(2024, 3, 4, 11, 30));
+    splitIntoDuplicate(sameDay);
+    ZRCDTiming* newDay = stoppedTiming(task, berlin(2024, 3, 8, 22, 0), berlin(2024, 3, 9, 1, 0));
+    newDay->firstTimingSet()->setDuration(5.0);
+    auto* empty = context.insertNewObject<ZRCDTimingSet>();
+    empty->setTask(task);
+    empty->setAbsDay(dayNumber(2024, 3, 10));
+
+    EXPECT_TRUE(store_repairs::fixTimingSetsAndTimingsOfChanges_inContext(context));
+    std::vector<std::pair<ZRDate, double>> totals;
+    for (ZRCDTimingSet* set : setsOf(task))
+        totals.emplace_back(set->absDay(), set->durationExcludingRunningTimings());
+    const std::vector<std::pair<ZRDate, double>> expected = {{dayNumber(2024, 3, 4), 5400.0},
+                                                             {dayNumber(2024, 3, 6), 1.0},
+                                                             {dayNumber(2024, 3, 8), 7200.0},
+                                                             {dayNumber(2024, 3, 9), 3600.0}};
+    EXPECT_EQ(totals, expected);
+    EXPECT_EQ(sameDay->firstTimingSet()->timings().size(), 2u);
+    EXPECT_TRUE(empty->isDeleted());
+
+    // The whole repair agrees on the days the changes reached, and mends the stale one.
+    EXPECT_TRUE(store_repairs::fixTimingSetsAndTimings_inContext(context));
+    EXPECT_DOUBLE_EQ(elsewhere->firstTimingSet()->durationExcludingRunningTimings(), 3600.0);
+    EXPECT_EQ(setsOf(task).size(), 4u);
+    EXPECT_DOUBLE_EQ(sameDay->firstTimingSet()->durationExcludingRunningTimings(), 5400.0);
+}
+
 }  // namespace
 }  // namespace ravelong
