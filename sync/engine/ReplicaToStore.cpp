@@ -44,6 +44,16 @@ std::optional<std::optional<std::string>> requiredParent(const RecordId& id,
     return std::optional<std::string>(found->second.get<std::string>());
 }
 
+// Whether the replica holds the event that made the record: a record known only from a later
+// change of some of its properties (the first event is still on its way) cannot be made yet.
+bool madeIn(const SyncReplica& replica, const RecordId& id) {
+    const SyncReplica::Record* record = replica.record(id);
+    if (!record)
+        return false;
+    const char* identity = id.first == "ZRCDOrigin" ? "uid" : "uuid";
+    return record->properties.contains(identity);
+}
+
 enum class Fate { Put, Remove, Hold };
 
 class Planner {
@@ -74,6 +84,10 @@ private:
         }
         if (!live)
             return Fate::Remove;
+        if (!madeIn(replica_, id) &&
+            !synced_records::findRecord(context_, *synced_records::entityNamed(id.first),
+                                        id.second))
+            return Fate::Hold;
         const Values values = valuesOf(replica_, id);
         auto parent = requiredParent(id, values);
         if (!parent)
@@ -81,8 +95,8 @@ private:
         if (!*parent)
             return id.first == kTimingEntity ? Fate::Hold : Fate::Put;
         RecordId parentId{kTaskEntity, **parent};
-        const SyncReplica::Record* record = replica_.record(parentId);
-        if (!record || record->properties.empty())
+        if (!madeIn(replica_, parentId) &&
+            !synced_records::findRecord(context_, ZRCDTask::entityDescription(), parentId.second))
             return Fate::Hold;  // not arrived yet
         if (!replica_.isLive(parentId)) {
             revived_.insert(parentId);

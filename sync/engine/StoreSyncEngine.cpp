@@ -1,11 +1,13 @@
 #include "sync/engine/StoreSyncEngine.h"
 
-#include "core/chain/ChainRepair.h"
 #include "core/model/UndoSuppression.h"
 #include "core/repairs/DuplicateTaskRepairs.h"
 #include "core/repairs/OriginRepairs.h"
 #include "foundation/Log.h"
+#include <cstdio>
+#include <cstdlib>
 #include "store/ManagedObjectContext.h"
+#include "sync/engine/ChainMending.h"
 #include "sync/engine/ReplicaToStore.h"
 
 namespace ravelong {
@@ -67,6 +69,7 @@ void StoreSyncEngine::saved(const ChangeSet& changes) {
 }
 
 void StoreSyncEngine::publishLocal(nlohmann::json changes) {
+    if (getenv("DEBUGSYNC")) fprintf(stderr, "%s publishes %s\n", services_.deviceId.c_str(), changes.dump().substr(0, 600).c_str());
     SyncEvent event{replica_.nextKey(), std::move(changes)};
     auto touched = replica_.apply(event);
     if (!touched.ok()) {
@@ -160,11 +163,10 @@ Status StoreSyncEngine::writePending() {
     auto child = context.newChildContext();
     replica_to_store::Outcome outcome = replica_to_store::write(replica_, ids, *child);
     if (outcome.written > 0) {
-        // Two computers can each add a task at one place of the chain, or make a task the
-        // other's parent; the records are sound one by one but the chain needs mending.
+        // Records sound one by one can still make duplicates or a chain that needs mending.
         store_repairs::consolidateOrigins_inContext(*child);
         store_repairs::fixDuplicateTaskIDs_inContext(*child);
-        task_chain::fixTaskChain_inContext(*child);
+        mendChainAfterMerge(replica_, *child);
     }
     {
         ScopedUndoRegistrationOff undoOff(context);

@@ -1,6 +1,9 @@
 #include "sync/engine/SyncTestComputer.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <stdexcept>
 
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTimingSet.h"
@@ -119,6 +122,21 @@ void DelayedFolderCloud::downloadFromPath(const std::string& path, const fs::pat
                                           Completion completion) {
     if (!offline(completion))
         folder_.downloadFromPath(path, localFile, std::move(completion));
+}
+
+MemoryDirectory::MemoryDirectory() {
+    std::error_code ec;
+    fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
+                                                     : fs::temp_directory_path();
+    std::string pattern = (base / "ravelong-sync-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
+    path_ = pattern;
+}
+
+MemoryDirectory::~MemoryDirectory() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
 }
 
 SyncTestWorld::SyncTestWorld() : cloudFolder(directory / "cloud") {

@@ -86,6 +86,22 @@ private:
     std::map<std::string, Instant> visibleFrom_;
 };
 
+// A fresh folder in memory (/dev/shm) when the machine has one, else in the temp folder, removed
+// with everything in it: the stores and the engine's state sync their files to disk, which in
+// memory costs nothing.
+class MemoryDirectory {
+public:
+    MemoryDirectory();
+    ~MemoryDirectory();
+    MemoryDirectory(const MemoryDirectory&) = delete;
+    MemoryDirectory& operator=(const MemoryDirectory&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // What every computer of a test shares: the virtual clock and loop, the calendar, and the cloud
 // folder.
 struct SyncTestWorld {
@@ -96,7 +112,7 @@ struct SyncTestWorld {
     ScopedClock scopedClock{clock};
     ScopedMainLoop scopedLoop{loop};
     ScopedUserCalendar calendar{"Europe/Berlin", "en_US"};
-    testing::TemporaryDirectory directory;
+    MemoryDirectory directory;
     std::filesystem::path cloudFolder;
     std::mt19937 random{1};
     double maximumArrivalDelay = 0;  // seconds a file may take to reach another computer
