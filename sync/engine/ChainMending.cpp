@@ -36,9 +36,8 @@ bool breakParentCycles(const std::map<std::string, ZRCDTask*>& byUuid) {
             continue;  // reached the top: no cycle
         // The walk met `last` again: the cycle is from `last` to the end of the path.
         auto from = std::find(path.begin(), path.end(), last);
-        ZRCDTask* smallest = *std::min_element(from, path.end(), [](ZRCDTask* a, ZRCDTask* b) {
-            return *a->uuid() < *b->uuid();
-        });
+        ZRCDTask* smallest = *std::min_element(
+            from, path.end(), [](ZRCDTask* a, ZRCDTask* b) { return *a->uuid() < *b->uuid(); });
         smallest->setParentTask(nullptr);
         changed = true;
     }

@@ -123,7 +123,8 @@ nlohmann::json ChangeCapture::changesOf(const ChangeSet& saved,
     return batch.changes;
 }
 
-nlohmann::json ChangeCapture::differences(const ManagedObjectContext& context) {
+nlohmann::json ChangeCapture::differences(const ManagedObjectContext& context,
+                                          const std::set<SyncReplica::RecordId>& awaited) {
     Batch batch;
     learn(context);
     for (const EntityDescription* entity : synced_records::syncedEntities()) {
@@ -131,7 +132,7 @@ nlohmann::json ChangeCapture::differences(const ManagedObjectContext& context) {
             diff(*object, batch);
     }
     for (const auto& [id, record] : replica_.records()) {
-        if (batch.done.contains(id) || !replica_.isLive(id))
+        if (batch.done.contains(id) || awaited.contains(id) || !replica_.isLive(id))
             continue;
         const EntityDescription* entity = synced_records::entityNamed(id.first);
         if (!entity || synced_records::findRecord(context, *entity, id.second))

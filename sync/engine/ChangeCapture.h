@@ -33,8 +33,10 @@ public:
     // The changes of one save of `context`; an empty array when nothing differs.
     nlohmann::json changesOf(const ChangeSet& saved, const ManagedObjectContext& context);
     // Every difference between `context` and the replica: records the replica lacks or holds
-    // other values for, and deletions of the replica's live records the context lacks.
-    nlohmann::json differences(const ManagedObjectContext& context);
+    // other values for, and deletions of the replica's live records the context lacks, except
+    // those in `awaited` (records the engine has not written into the store yet, or holds back).
+    nlohmann::json differences(const ManagedObjectContext& context,
+                               const std::set<SyncReplica::RecordId>& awaited);
 
     // The records named in `changes`.
     static std::set<SyncReplica::RecordId> recordsOf(const nlohmann::json& changes);

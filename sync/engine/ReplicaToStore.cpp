@@ -31,8 +31,7 @@ Values valuesOf(const SyncReplica& replica, const RecordId& id) {
 
 // The parent a record cannot do without: a timing's task (a timing without one counts nowhere)
 // and a task's parent task when it has one.
-std::optional<std::optional<std::string>> requiredParent(const RecordId& id,
-                                                         const Values& values) {
+std::optional<std::optional<std::string>> requiredParent(const RecordId& id, const Values& values) {
     const char* key = id.first == kTimingEntity ? "task"
                       : id.first == kTaskEntity ? "parentTask"
                                                 : nullptr;
@@ -194,8 +193,8 @@ void writeRelationships(ManagedObject& object, const Values& values,
         for (const auto& name : found->second) {
             if (!name.is_string())
                 continue;
-            if (ManagedObject* member = synced_records::findRecord(context, *p->destination,
-                                                                   name.get<std::string>()))
+            if (ManagedObject* member =
+                    synced_records::findRecord(context, *p->destination, name.get<std::string>()))
                 members.push_back(member);
         }
         ObjectSet& current = p->toMany(object);
@@ -310,8 +309,8 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
     // The aggregates of the touched days, rebuilt from their timings.
     for (std::int32_t day : days) {
         std::vector<ZRCDTimingSet*> group;
-        for (ZRCDTimingSet* set :
-             context.objectsWithValue<ZRCDTimingSet>(ZRCDTimingSet::kAbsDay, Value(std::int64_t{day}))) {
+        for (ZRCDTimingSet* set : context.objectsWithValue<ZRCDTimingSet>(
+                 ZRCDTimingSet::kAbsDay, Value(std::int64_t{day}))) {
             if (!set->task() || set->timings().empty()) {
                 context.deleteObject(set);
                 continue;

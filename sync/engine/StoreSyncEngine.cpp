@@ -4,8 +4,6 @@
 #include "core/repairs/DuplicateTaskRepairs.h"
 #include "core/repairs/OriginRepairs.h"
 #include "foundation/Log.h"
-#include <cstdio>
-#include <cstdlib>
 #include "store/ManagedObjectContext.h"
 #include "sync/engine/ChainMending.h"
 #include "sync/engine/ReplicaToStore.h"
@@ -58,8 +56,8 @@ StoreSyncEngine::~StoreSyncEngine() {
 
 void StoreSyncEngine::persist(const SyncEngineState::Commit& commit) {
     if (Status written = state_->commit(replica_, commit); !written.ok())
-        logError(kLogOperation, "The synchronisation state could not be saved: " +
-                                    written.error().description);
+        logError(kLogOperation,
+                 "The synchronisation state could not be saved: " + written.error().description);
 }
 
 void StoreSyncEngine::saved(const ChangeSet& changes) {
@@ -69,7 +67,6 @@ void StoreSyncEngine::saved(const ChangeSet& changes) {
 }
 
 void StoreSyncEngine::publishLocal(nlohmann::json changes) {
-    if (getenv("DEBUGSYNC")) fprintf(stderr, "%s publishes %s\n", services_.deviceId.c_str(), changes.dump().substr(0, 600).c_str());
     SyncEvent event{replica_.nextKey(), std::move(changes)};
     auto touched = replica_.apply(event);
     if (!touched.ok()) {
@@ -87,8 +84,7 @@ void StoreSyncEngine::mergeWithOptions(std::uint64_t, std::function<void(Status)
     auto merge = std::make_shared<Merge>();
     merge->done = std::move(done);
     if (!state_) {
-        services_.loop.runOnMainThread(
-            [merge, status = stateStatus_] { merge->done(status); });
+        services_.loop.runOnMainThread([merge, status = stateStatus_] { merge->done(status); });
         return;
     }
     upload(merge, [this, alive = alive_](std::shared_ptr<Merge> merge) {
@@ -143,7 +139,9 @@ void StoreSyncEngine::pulled(std::shared_ptr<Merge> merge, SyncEventLog::PullRep
         merge->firstFailure = written;
     if (!reconciledThisRun_ && merge->firstFailure.ok()) {
         reconciledThisRun_ = true;
-        nlohmann::json differences = capture_.differences(services_.context);
+        std::set<SyncReplica::RecordId> awaited = pending_;
+        awaited.insert(heldBack_.begin(), heldBack_.end());
+        nlohmann::json differences = capture_.differences(services_.context, awaited);
         if (!differences.empty())
             publishLocal(std::move(differences));
     }

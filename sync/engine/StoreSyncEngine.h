@@ -49,10 +49,10 @@ public:
     struct Services {
         MainLoop& loop;
         const Clock& clock;
-        ManagedObjectContext& context;        // the main context
-        std::function<Status()> save;         // the program's save path for that context
+        ManagedObjectContext& context;  // the main context
+        std::function<Status()> save;   // the program's save path for that context
         SECloudFileSystem& cloud;
-        std::filesystem::path stateFolder;    // private to this computer
+        std::filesystem::path stateFolder;  // private to this computer
         std::string deviceId;
     };
 

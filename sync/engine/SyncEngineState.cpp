@@ -173,14 +173,15 @@ Status SyncEngineState::commit(const SyncReplica& replica, const Commit& commit)
         (void)db_->execute("ROLLBACK");
         return status;
     };
-    auto putRecord = db_->prepare(
-        "INSERT OR REPLACE INTO records (entity, uuid, body) VALUES (?, ?, ?)");
+    auto putRecord =
+        db_->prepare("INSERT OR REPLACE INTO records (entity, uuid, body) VALUES (?, ?, ?)");
     auto putApplied = db_->prepare("INSERT OR IGNORE INTO applied (lamport, device) VALUES (?, ?)");
-    auto putOutbox = db_->prepare(
-        "INSERT OR REPLACE INTO outbox (lamport, device, event) VALUES (?, ?, ?)");
+    auto putOutbox =
+        db_->prepare("INSERT OR REPLACE INTO outbox (lamport, device, event) VALUES (?, ?, ?)");
     auto dropOutbox = db_->prepare("DELETE FROM outbox WHERE lamport = ? AND device = ?");
     auto putSeen = db_->prepare("INSERT OR IGNORE INTO seen (name) VALUES (?)");
-    auto putMark = db_->prepare("INSERT OR IGNORE INTO marks (kind, entity, uuid) VALUES (?, ?, ?)");
+    auto putMark =
+        db_->prepare("INSERT OR IGNORE INTO marks (kind, entity, uuid) VALUES (?, ?, ?)");
     for (auto* statement : {&putRecord, &putApplied, &putOutbox, &dropOutbox, &putSeen, &putMark}) {
         if (!statement->ok())
             return fail(statement->error());

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/chain/ChainTreeChanges.h"
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTimingSet.h"
-#include "core/chain/ChainTreeChanges.h"
 #include "store/StoreError.h"
 #include "sync/SyncEventFile.h"
 #include "sync/engine/SyncEngineState.h"
@@ -251,11 +251,11 @@ TEST_F(StoreSyncEngineTest, AValueOfTheWrongTypeInAnEventIsNotWritten) {
     settle({&a, &b});
     ZRCDTiming* timing = b.context().fetchAll<ZRCDTiming>().front();
     const auto start = timing->startDate();
-    SyncEvent hostile{{1000, "device-z"},
-                      nlohmann::json::array({{{"entity", "ZRCDTiming"},
-                                              {"uuid", *timing->uuid()},
-                                              {"set", {{"startDate", "yesterday"},
-                                                       {"note", "kept"}}}}})};
+    SyncEvent hostile{
+        {1000, "device-z"},
+        nlohmann::json::array({{{"entity", "ZRCDTiming"},
+                                {"uuid", *timing->uuid()},
+                                {"set", {{"startDate", "yesterday"}, {"note", "kept"}}}}})};
     testing::writeFile(world.cloudFolder / "events" / sync_event_file::fileNameFor(hostile.key),
                        sync_event_file::encode(hostile));
 

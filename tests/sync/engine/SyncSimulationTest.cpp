@@ -53,15 +53,27 @@ public:
         }
     }
 
-    // Everyone online and merged, round after round, until a round sends nothing new.
+    // Everyone online, timers stopped (the aggregates of a running timing grow with the clock
+    // until the program's minute tick), and merged round after round until a round sends
+    // nothing new.
     void settle() {
         for (auto& c : computers_) {
             c->start();
             c->cloud().online = true;
         }
+        for (int pass = 0; pass < 2; ++pass) {
+            for (auto& c : computers_) {
+                stopTimers(*c);
+                auto merged = c->merge();
+                ASSERT_TRUE(merged.has_value() && merged->ok()) << c->name();
+            }
+        }
+        // Whatever is on its way arrives; from now on files arrive at once.
+        world_.clock.advance(world_.maximumArrivalDelay + 1);
+        world_.maximumArrivalDelay = 0;
         std::size_t before = 0;
         for (int round = 0; round < 12; ++round) {
-            world_.clock.advance(world_.maximumArrivalDelay + 1);
+            world_.clock.advance(60);
             for (auto& c : computers_) {
                 auto merged = c->merge();
                 ASSERT_TRUE(merged.has_value());
@@ -100,8 +112,9 @@ private:
 
     template <class T>
     T* any(const std::vector<T*>& items) {
-        return items.empty() ? nullptr : items[static_cast<std::size_t>(
-                                             pick(0, static_cast<int>(items.size()) - 1))];
+        return items.empty()
+                   ? nullptr
+                   : items[static_cast<std::size_t>(pick(0, static_cast<int>(items.size()) - 1))];
     }
 
     std::vector<ZRCDTask*> leaves(SyncTestComputer& c) {
@@ -111,6 +124,15 @@ private:
                 out.push_back(t);
         }
         return out;
+    }
+
+    void stopTimers(SyncTestComputer& c) {
+        for (ZRCDTiming* timing : ZRCDTiming::getRunningTimings_inContext(c.context())) {
+            std::string uuid = *timing->uuid();
+            if (!c.as([&] { return timing_stop::stopThisTimingNow(*timing); }))
+                deleted_.insert(uuid);
+        }
+        EXPECT_TRUE(c.save().ok());
     }
 
     void forgetTimingsOf(ZRCDTask* task) {

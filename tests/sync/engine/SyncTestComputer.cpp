@@ -46,7 +46,7 @@ MainLoop::TimerId GatedMainLoop::runRepeating(double intervalSeconds, double tol
 }
 
 DelayedFolderCloud::DelayedFolderCloud(MainLoop& loop, const Clock& clock, fs::path root,
-                                       std::mt19937* random, double maximumDelay)
+                                       std::mt19937* random, const double* maximumDelay)
     : SECloudFileSystem(loop),
       folder_(loop, std::move(root)),
       clock_(clock),
@@ -92,8 +92,8 @@ void DelayedFolderCloud::contentsOfDirectoryAtPath(const std::string& path,
                 std::vector<SECloudItem> arrived;
                 for (auto& item : *items) {
                     auto [known, added] = visibleFrom_.try_emplace(item.path, 0.0);
-                    if (added && maximumDelay_ > 0) {
-                        std::uniform_real_distribution<double> delay(0, maximumDelay_);
+                    if (added && *maximumDelay_ > 0) {
+                        std::uniform_real_distribution<double> delay(0, *maximumDelay_);
                         known->second = clock_.now() + delay(*random_);
                     }
                     if (known->second <= clock_.now())
@@ -126,8 +126,8 @@ void DelayedFolderCloud::downloadFromPath(const std::string& path, const fs::pat
 
 MemoryDirectory::MemoryDirectory() {
     std::error_code ec;
-    fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
-                                                     : fs::temp_directory_path();
+    fs::path base =
+        fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string pattern = (base / "ravelong-sync-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary directory");
@@ -162,16 +162,16 @@ void SyncTestComputer::start() {
         return;
     loop_ = std::make_unique<GatedMainLoop>(world_.loop);
     cloud_ = std::make_unique<DelayedFolderCloud>(*loop_, world_.clock, world_.cloudFolder,
-                                                  &world_.random, world_.maximumArrivalDelay);
+                                                  &world_.random, &world_.maximumArrivalDelay);
     auto opened = PersistentStore::open(storePath(), ravelongModel());
     EXPECT_TRUE(opened.ok()) << name_;
     store_ = opened.value();
     auto made = ManagedObjectContext::openMainContext(store_);
     EXPECT_TRUE(made.ok()) << name_;
     context_ = std::move(made.value());
-    engine_ = std::make_unique<StoreSyncEngine>(StoreSyncEngine::Services{
-        *loop_, world_.clock, *context_, [this] { return saveHook(); }, *cloud_, stateFolder(),
-        "device-" + name_});
+    engine_ = std::make_unique<StoreSyncEngine>(
+        StoreSyncEngine::Services{*loop_, world_.clock, *context_, [this] { return saveHook(); },
+                                  *cloud_, stateFolder(), "device-" + name_});
     EXPECT_TRUE(engine_->stateStatus().ok()) << name_;
 }
 
@@ -239,10 +239,9 @@ StoreSnapshot StoreSnapshot::of(const ManagedObjectContext& context) {
     for (ZRCDTask* t = head; t && walked.insert(t).second; t = t->nextTask())
         s.chain.push_back(uuidOf(t));
     for (ZRCDTiming* timing : context.fetchAll<ZRCDTiming>()) {
-        s.timings[timing->uuid().value_or("?")] = {timing->startDate().value_or(-1),
-                                                   timing->endDate().value_or(-1),
-                                                   uuidOf(timing->task()),
-                                                   timing->note().value_or("")};
+        s.timings[timing->uuid().value_or("?")] = {
+            timing->startDate().value_or(-1), timing->endDate().value_or(-1),
+            uuidOf(timing->task()), timing->note().value_or("")};
     }
     for (ZRCDTimingSet* set : context.fetchAll<ZRCDTimingSet>())
         s.aggregates[{uuidOf(set->task()), set->absDay()}] += set->duration();

@@ -60,7 +60,7 @@ private:
 class DelayedFolderCloud final : public SECloudFileSystem {
 public:
     DelayedFolderCloud(MainLoop& loop, const Clock& clock, std::filesystem::path root,
-                       std::mt19937* random, double maximumDelay);
+                       std::mt19937* random, const double* maximumDelay);
 
     bool online = true;
 
@@ -82,7 +82,7 @@ private:
     LocalFolderCloudFileSystem folder_;
     const Clock& clock_;
     std::mt19937* random_;
-    double maximumDelay_;
+    const double* maximumDelay_;
     std::map<std::string, Instant> visibleFrom_;
 };
 
