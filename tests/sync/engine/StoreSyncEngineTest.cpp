@@ -71,6 +71,61 @@ TEST_F(StoreSyncEngineTest, ASecondComputerGetsTasksTimingsAndAggregatesOfTheFir
     EXPECT_FALSE(b.context().hasChanges());
 }
 
+TEST_F(StoreSyncEngineTest, AStoreFilledBeforeSyncWasSetUpIsSentWholeOnce) {
+    SyncTestComputer a(world, "a");
+    a.crash();
+    {
+        // A year of work without synchronisation.
+        auto file = PersistentStore::open(a.storePath(), ravelongModel());
+        ASSERT_TRUE(file.ok());
+        auto context = ManagedObjectContext::openMainContext(file.value());
+        ASSERT_TRUE(context.ok());
+        FixedDeviceIdentity device({"udid-a", 1000, "User", "user", "a"});
+        ScopedDeviceIdentity identity{device};
+        for (int i = 0; i < 3; ++i) {
+            ZRCDTask* task = ZRCDTask::createCoreDataTaskImportWithName(
+                "Old " + std::to_string(i), world.clock.now(), nullptr, 0, **context);
+            Instant start = world.clock.now() - (i + 2) * 24 * kHour;
+            ASSERT_NE(ZRCDTiming::createCoreDataTimingWithStartDate(
+                          start, start + kHour, task, std::nullopt, 0, std::nullopt, **context),
+                      nullptr);
+        }
+        ASSERT_TRUE(context.value()->save().ok());
+    }
+    a.start();
+    SyncTestComputer b(world, "b");
+    settle({&a, &b});
+    StoreSnapshot sa = StoreSnapshot::of(a.context()), sb = StoreSnapshot::of(b.context());
+    EXPECT_EQ(sb.tasks.size(), 3u);
+    EXPECT_EQ(sb.tasks, sa.tasks);
+    EXPECT_EQ(sb.timings, sa.timings);
+    EXPECT_EQ(sb.chain, sa.chain);
+    EXPECT_EQ(sb.aggregates, sb.rebuiltAggregates);
+
+    // Sent once: a restart of a sends nothing more.
+    std::size_t files = eventFilesIn(world.cloudFolder);
+    a.crash();
+    a.start();
+    ASSERT_TRUE(a.merge()->ok());
+    EXPECT_EQ(eventFilesIn(world.cloudFolder), files);
+}
+
+TEST_F(StoreSyncEngineTest, TasksAddedAtOnePlaceOnTwoComputersEndInOneSoundChain) {
+    SyncTestComputer a(world, "a"), b(world, "b"), c(world, "c");
+    a.addTask("First");
+    a.addTask("Second");
+    settle({&a, &b, &c});
+    a.addTask("From a");
+    b.addTask("From b");
+    c.addTask("From c");
+    settle({&a, &b, &c});
+    StoreSnapshot sa = StoreSnapshot::of(a.context());
+    EXPECT_EQ(sa.tasks.size(), 5u);
+    EXPECT_EQ(sa.chain.size(), 5u) << "every task in one chain";
+    for (SyncTestComputer* other : {&b, &c})
+        EXPECT_EQ(StoreSnapshot::of(other->context()).chain, sa.chain) << other->name();
+}
+
 TEST_F(StoreSyncEngineTest, ConcurrentEditsOfOneTaskKeepBothPropertiesAndAgreeOnTheSameOne) {
     SyncTestComputer a(world, "a"), b(world, "b");
     a.addTask("Report");
