@@ -156,9 +156,14 @@ void collectDays(const ZRCDTiming& timing, std::set<std::int32_t>& days) {
         days.insert(set->absDay());
 }
 
-void writeAttributes(ManagedObject& object, const Values& values) {
+// The record's name comes from the replica's record, never from a value in it: an event that
+// names one uuid and sets another must not make a second record each time it is written.
+void writeAttributes(ManagedObject& object, const RecordId& id, const Values& values) {
+    const PropertyDescription* uuid = object.entity().property("uuid");
+    if (uuid && !uuid->isRelationship() && !sameValue(uuid->get(object), Value(id.second)))
+        object.setValueForKey(uuid->name, Value(id.second));
     for (const PropertyDescription* p : synced_records::syncedProperties(object.entity())) {
-        if (p->isRelationship())
+        if (p->isRelationship() || p == uuid)
             continue;
         auto found = values.find(p->name);
         if (found == values.end())
@@ -232,10 +237,17 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
             if (fate != Fate::Put)
                 continue;
             ManagedObject* object = synced_records::findRecord(context, *entity, id.second);
-            if (!object)
+            const bool inserted = !object;
+            if (inserted)
                 object = context.insertNewObject(*entity);
             Values values = valuesOf(replica, id);
-            writeAttributes(*object, values);
+            writeAttributes(*object, id, values);
+            if (synced_records::syncIdOf(*object) != id.second) {
+                // An origin whose values name another origin than its record: not written.
+                if (inserted)
+                    context.deleteObject(object);
+                continue;
+            }
             put.emplace_back(object, std::move(values));
         }
     }

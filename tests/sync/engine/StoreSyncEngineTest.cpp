@@ -319,6 +319,44 @@ TEST_F(StoreSyncEngineTest, AValueOfTheWrongTypeInAnEventIsNotWritten) {
     EXPECT_EQ(timing->note(), std::optional<std::string>("kept"));
 }
 
+TEST_F(StoreSyncEngineTest, AnEventSettingAnotherUuidThanItsRecordsMakesNoSecondRecord) {
+    SyncTestComputer a(world, "a"), b(world, "b");
+    a.addTask("Named");
+    settle({&a, &b});
+    std::string uuid = *b.context().fetchAll<ZRCDTask>().front()->uuid();
+    for (std::uint64_t lamport : {1000u, 1001u}) {
+        SyncEvent hostile{
+            {lamport, "device-z"},
+            nlohmann::json::array({{{"entity", "ZRCDTask"},
+                                    {"uuid", uuid},
+                                    {"set", {{"uuid", "OTHER"}, {"taskName", "Renamed"}}}}})};
+        testing::writeFile(world.cloudFolder / "events" / sync_event_file::fileNameFor(hostile.key),
+                           sync_event_file::encode(hostile));
+        ASSERT_TRUE(b.merge()->ok());
+    }
+    auto tasks = b.context().fetchAll<ZRCDTask>();
+    ASSERT_EQ(tasks.size(), 1u);
+    EXPECT_EQ(tasks.front()->uuid(), std::optional<std::string>(uuid));
+    EXPECT_EQ(tasks.front()->taskName(), std::optional<std::string>("Renamed"));
+}
+
+TEST_F(StoreSyncEngineTest, AnEngineWhoseStateCannotBeReadRefusesToMergeAndTouchesNothing) {
+    SyncTestComputer a(world, "a");
+    a.addTask("Mine");
+    a.crash();
+    fs::remove_all(a.stateFolder());
+    fs::create_directories(a.stateFolder());
+    testing::writeFile(a.stateFolder() / SyncEngineState::kFileName, "garbage, not a state");
+    a.start(false);
+    EXPECT_FALSE(a.engine().stateStatus().ok());
+    auto merged = a.merge();
+    ASSERT_TRUE(merged.has_value());
+    EXPECT_FALSE(merged->ok());
+    EXPECT_EQ(merged->error().description, a.engine().stateStatus().error().description);
+    EXPECT_FALSE(fs::exists(world.cloudFolder / "events"));
+    EXPECT_EQ(a.context().fetchAll<ZRCDTask>().size(), 1u);
+}
+
 TEST_F(StoreSyncEngineTest, AStateFolderOfAnotherProgramIsRefusedWithAClearError) {
     fs::path folder = world.directory / "foreign";
     fs::create_directories(folder);

@@ -125,8 +125,9 @@ public:
     SyncTestComputer(SyncTestWorld& world, std::string name);
     ~SyncTestComputer();
 
-    // Opens the store and starts the engine (again, after a crash).
-    void start();
+    // Opens the store and starts the engine (again, after a crash); expects the engine's state
+    // to open unless told otherwise.
+    void start(bool stateMustOpen = true);
     // Stops everything at once, unsaved changes and the running merge included.
     void crash();
     bool running() const { return engine_ != nullptr; }
