@@ -4,7 +4,9 @@
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTimingSet.h"
 #include "store/StoreError.h"
+#include "support/TestSupport.h"
 #include "sync/SyncEventFile.h"
+#include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/SyncEngineState.h"
 #include "sync/engine/SyncTestComputer.h"
 

@@ -6,6 +6,7 @@
 #include "core/chain/ChainTreeChanges.h"
 #include "core/timer/TimingStop.h"
 #include "core/tree/TaskTreeEditing.h"
+#include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/SyncTestComputer.h"
 
 namespace ravelong::sync_testing {
