@@ -5,8 +5,8 @@
 
 #include "core/calendar/ScopedUserCalendar.h"
 #include "foundation/Clock.h"
+#include "support/TestSupport.h"
 #include "support/VirtualMainLoop.h"
-#include "sync/engine/MemoryDirectory.h"
 
 namespace ravelong::sync_testing {
 
@@ -20,7 +20,8 @@ struct SyncTestWorld {
     ScopedClock scopedClock{clock};
     ScopedMainLoop scopedLoop{loop};
     ScopedUserCalendar calendar{"Europe/Berlin", "en_US"};
-    MemoryDirectory directory;
+    // The stores and the engine's state sync their files to disk often; in memory that is free.
+    testing::TemporaryDirectory directory{testing::TemporaryDirectory::inMemoryWhereAvailable()};
     std::filesystem::path cloudFolder;
     std::mt19937 random{1};
     double maximumArrivalDelay = 0;  // seconds a file may take to reach another computer
