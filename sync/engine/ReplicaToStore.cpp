@@ -151,11 +151,6 @@ bool sameValue(const Value& a, const Value& b) {
     return x && y && *x == *y;
 }
 
-void collectDays(const ZRCDTiming& timing, std::set<std::int32_t>& days) {
-    for (ZRCDTimingSet* set : timing.timingSets())
-        days.insert(set->absDay());
-}
-
 // The record's name comes from the replica's record, never from a value in it: an event that
 // names one uuid and sets another must not make a second record each time it is written.
 void writeAttributes(ManagedObject& object, const RecordId& id, const Values& values) {
@@ -224,7 +219,6 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
     // Records to write, in the order of the synced entities (origins and tasks before timings).
     std::map<RecordId, Fate> fates = planner.fates();
     std::vector<std::pair<ManagedObject*, Values>> put;
-    std::set<std::int32_t> days;
     std::set<ZRCDTask*> timedTasks;
     for (const EntityDescription* entity : synced_records::syncedEntities()) {
         for (const auto& [id, fate] : fates) {
@@ -254,7 +248,6 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
     for (auto& [object, values] : put) {
         if (&object->entity() == &ZRCDTiming::entityDescription()) {
             auto* timing = static_cast<ZRCDTiming*>(object);
-            collectDays(*timing, days);
             if (timing->task())
                 timedTasks.insert(timing->task());
         }
@@ -263,7 +256,6 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
             ++outcome.written;
         if (&object->entity() == &ZRCDTiming::entityDescription()) {
             auto* timing = static_cast<ZRCDTiming*>(object);
-            collectDays(*timing, days);
             if (timing->task())
                 timedTasks.insert(timing->task());
         }
@@ -281,7 +273,6 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
         if (&object->entity() != &ZRCDTiming::entityDescription())
             continue;
         auto* timing = static_cast<ZRCDTiming*>(object);
-        collectDays(*timing, days);
         if (timing->task())
             timedTasks.insert(timing->task());
         ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context);
@@ -293,10 +284,8 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
         if (&object->entity() == &ZRCDTask::entityDescription()) {
             auto* task = static_cast<ZRCDTask*>(object);
             timedTasks.erase(task);
-            for (ZRCDTimingSet* set : task->timingSets().toVector()) {
-                days.insert(set->absDay());
+            for (ZRCDTimingSet* set : task->timingSets().toVector())
                 context.deleteObject(set);
-            }
         }
         context.deleteObject(object);
         ++outcome.written;
@@ -318,19 +307,37 @@ Outcome write(const SyncReplica& replica, const std::set<RecordId>& ids,
         if (value && !sameValue(updatedDate->get(*task), *value))
             task->setValueForKey(updatedDate->name, *value);
     }
-    // The aggregates of the touched days, rebuilt from their timings.
-    for (std::int32_t day : days) {
-        std::vector<ZRCDTimingSet*> group;
-        for (ZRCDTimingSet* set : context.objectsWithValue<ZRCDTimingSet>(
-                 ZRCDTimingSet::kAbsDay, Value(std::int64_t{day}))) {
-            if (!set->task() || set->timings().empty()) {
-                context.deleteObject(set);
-                continue;
-            }
-            set->recalculateDuration();
-            group.push_back(set);
+    // The aggregates of the written timings, rebuilt from their timings, with several of one
+    // task and day merged into one. (Those the timings left were recalculated or deleted as they
+    // left them.) Found through the timings' tasks, not the day, so that no index over every
+    // aggregate of the store is built.
+    std::map<ZRCDTask*, std::set<std::int32_t>> taskDays;
+    for (const auto& [object, values] : put) {
+        if (&object->entity() != &ZRCDTiming::entityDescription() || object->isDeleted())
+            continue;
+        for (ZRCDTimingSet* set : static_cast<ZRCDTiming*>(object)->timingSets()) {
+            if (set->task())
+                taskDays[set->task()].insert(set->absDay());
         }
-        store_repairs::fixGroupOfTimingSetsOnSameAbsDay(group, context);
+    }
+    for (const auto& [task, wanted] : taskDays) {
+        std::map<std::int32_t, std::vector<ZRCDTimingSet*>> byDay;
+        for (ZRCDTimingSet* set : task->timingSets()) {
+            if (wanted.contains(set->absDay()))
+                byDay[set->absDay()].push_back(set);
+        }
+        for (auto& [day, sets] : byDay) {
+            std::vector<ZRCDTimingSet*> group;
+            for (ZRCDTimingSet* set : sets) {
+                if (set->timings().empty()) {
+                    context.deleteObject(set);
+                    continue;
+                }
+                set->recalculateDuration();
+                group.push_back(set);
+            }
+            store_repairs::fixGroupOfTimingSetsOnSameAbsDay(group, context);
+        }
     }
     return outcome;
 }

@@ -18,7 +18,7 @@ class ManagedObjectContext;
 // computer deleted a task while another timed it) comes back, so that no tracked time is lost;
 // the next save sends it again as a live record. A link to a record that is missing (the next
 // task of the chain) is left empty for the repairs. Timings are written with their day
-// aggregates kept in step, and the aggregates of every day they touched are rebuilt.
+// aggregates kept in step, and the aggregates they are in are rebuilt from their timings.
 namespace replica_to_store {
 
 struct Outcome {
