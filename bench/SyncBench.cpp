@@ -48,9 +48,9 @@ struct Computer {
             return made.error();
         context = std::move(made.value());
         cloud = std::make_unique<LocalFolderCloudFileSystem>(loop, cloudFolder);
-        engine = std::make_unique<StoreSyncEngine>(StoreSyncEngine::Services{
-            loop, clock, *context, [this] { return context->save(); }, *cloud,
-            folder / "sync-state", device});
+        engine = std::make_unique<StoreSyncEngine>(
+            StoreSyncEngine::Services{loop, clock, *context, [this] { return context->save(); },
+                                      *cloud, folder / "sync-state", device});
         return engine->stateStatus();
     }
 
@@ -96,7 +96,8 @@ int runSyncSuite() {
     // A computer starting its engine and merging for the first time.
     auto firstMerge = [&](Computer& computer, const char* name) {
         return timingOf([&] {
-            status = computer.open(loop, clock, root / name, cloudFolder, std::string("device-") + name);
+            status =
+                computer.open(loop, clock, root / name, cloudFolder, std::string("device-") + name);
             if (status.ok())
                 status = computer.merge(loop);
         });
