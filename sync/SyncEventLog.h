@@ -37,6 +37,15 @@ public:
     // retryUploads().
     void publish(nlohmann::json changes, std::function<void(Status)> completion);
     void retryUploads(std::function<void(Status)> completion);
+    // Queues an event already applied to the replica (kept by the caller across restarts) for
+    // the next upload.
+    void enqueue(SyncEvent event) { unsent_.push_back(std::move(event)); }
+    const std::vector<SyncEvent>& unsent() const { return unsent_; }
+
+    // The names of the files already read or written (so that a restart does not read them
+    // again); the caller keeps them across restarts.
+    const std::set<std::string>& seenNames() const { return seenNames_; }
+    void restoreSeenNames(std::set<std::string> names) { seenNames_ = std::move(names); }
 
     void pull(std::function<void(PullReport, Status)> completion);
 

@@ -55,6 +55,19 @@ Result<std::set<SyncReplica::RecordId>> SyncReplica::apply(const SyncEvent& even
     return touched;
 }
 
+void SyncReplica::restoreRecord(RecordId id, Record record) {
+    for (const auto& [name, property] : record.properties)
+        lamport_ = std::max(lamport_, property.key.lamport);
+    if (record.deletedAt)
+        lamport_ = std::max(lamport_, record.deletedAt->lamport);
+    records_[std::move(id)] = std::move(record);
+}
+
+void SyncReplica::restoreApplied(const SyncOrderingKey& key) {
+    lamport_ = std::max(lamport_, key.lamport);
+    applied_.insert(key);
+}
+
 std::map<SyncReplica::RecordId, std::map<std::string, nlohmann::json>> SyncReplica::liveValues()
     const {
     std::map<RecordId, std::map<std::string, nlohmann::json>> out;

@@ -47,6 +47,20 @@ public:
     SyncOrderingKey nextKey();
 
     const std::map<RecordId, Record>& records() const { return records_; }
+    const Record* record(const RecordId& id) const {
+        auto found = records_.find(id);
+        return found == records_.end() ? nullptr : &found->second;
+    }
+    // Whether a record has values and is not deleted.
+    bool isLive(const RecordId& id) const {
+        const Record* found = record(id);
+        return found && !found->properties.empty() && !found->isDeleted();
+    }
+    const std::set<SyncOrderingKey>& appliedKeys() const { return applied_; }
+
+    // Puts back a record and the applied events as they were saved; the clock follows them.
+    void restoreRecord(RecordId id, Record record);
+    void restoreApplied(const SyncOrderingKey& key);
     // The live records' property values only (what a store would hold).
     std::map<RecordId, std::map<std::string, nlohmann::json>> liveValues() const;
 

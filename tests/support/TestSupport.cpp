@@ -10,13 +10,18 @@
 
 namespace ravelong::testing {
 
-TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "ravelong-test-XXXXXX").string();
+TemporaryDirectory::TemporaryDirectory(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "ravelong-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
     path_ = pattern;
+}
+
+std::filesystem::path TemporaryDirectory::inMemoryWhereAvailable() {
+    std::error_code ec;
+    return std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
+                                                         : std::filesystem::temp_directory_path();
 }
 
 TemporaryDirectory::~TemporaryDirectory() {

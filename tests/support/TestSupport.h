@@ -8,7 +8,12 @@ namespace ravelong::testing {
 // A fresh directory under the system temp folder, removed with everything in it on destruction.
 class TemporaryDirectory {
 public:
-    TemporaryDirectory();
+    TemporaryDirectory() : TemporaryDirectory(std::filesystem::temp_directory_path()) {}
+    // In `parent` instead (inMemoryWhereAvailable(): for tests whose files are synced to disk
+    // again and again).
+    explicit TemporaryDirectory(const std::filesystem::path& parent);
+    // /dev/shm when the machine has it, else the system temp folder.
+    static std::filesystem::path inMemoryWhereAvailable();
     ~TemporaryDirectory();
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;

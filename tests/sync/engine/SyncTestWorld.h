@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <random>
+
+#include "core/calendar/ScopedUserCalendar.h"
+#include "foundation/Clock.h"
+#include "support/TestSupport.h"
+#include "support/VirtualMainLoop.h"
+
+namespace ravelong::sync_testing {
+
+// What every computer of a test shares: the virtual clock and loop, the calendar, and the cloud
+// folder.
+struct SyncTestWorld {
+    SyncTestWorld();
+
+    SettableClock clock{757'000'000.0};  // 2024-12-28, a Saturday
+    VirtualMainLoop loop{clock};
+    ScopedClock scopedClock{clock};
+    ScopedMainLoop scopedLoop{loop};
+    ScopedUserCalendar calendar{"Europe/Berlin", "en_US"};
+    // The stores and the engine's state sync their files to disk often; in memory that is free.
+    testing::TemporaryDirectory directory{testing::TemporaryDirectory::inMemoryWhereAvailable()};
+    std::filesystem::path cloudFolder;
+    std::mt19937 random{1};
+    double maximumArrivalDelay = 0;  // seconds a file may take to reach another computer
+};
+
+}  // namespace ravelong::sync_testing
