@@ -29,6 +29,8 @@
 #include "platform/SessionAutostart.h"
 #include "platform/UserScriptRunner.h"
 #include "scripting/ZRScriptApplication.h"
+#include "sync/engine/StoreSyncEngine.h"
+#include "sync/engine/SyncDeviceId.h"
 #include "ui/LogindShutdownWatcher.h"
 #include "ui/LogindSleepWatcher.h"
 #include "ui/MainWindow.h"
@@ -369,10 +371,20 @@ void RavelongProgram::startSync() {
     AppDelegate* delegate = parts.delegate.get();
     QtApplicationShell* shell = parts.shell.get();
     // The merge engine for a back-end: the one place that chooses it. It works on the delegate's
-    // main context and asks its questions through *parts_->sync (SyncAlerts). This build has
-    // none yet, so a merge ends with an error that says so.
-    SyncSetup::MergerFactory makeMerger = [](SECloudFileSystem&) -> std::unique_ptr<SyncMerger> {
-        return nullptr;
+    // main context, saves through the save path and keeps its state beside the store.
+    SyncSetup::MergerFactory makeMerger =
+        [delegate, &loop = parts.loop](SECloudFileSystem& cloud) -> std::unique_ptr<SyncMerger> {
+        const std::filesystem::path stateFolder =
+            delegate->storeStack().locations().applicationFilesDirectory() / "sync-state";
+        ManagedObjectContext& context = delegate->managedObjectContext();
+        return std::make_unique<StoreSyncEngine>(StoreSyncEngine::Services{
+            loop, Clock::current(), context,
+            [delegate, &context]() -> Status {
+                if (delegate->saveContext(context))
+                    return Status();
+                return makeSEError(kSEErrorUnknown, "The merged changes could not be saved.");
+            },
+            cloud, stateFolder, syncDeviceIdIn(stateFolder)});
     };
     parts.sync = std::make_unique<SyncServices>(SyncServices::Options{
         [delegate](std::int32_t state, bool animate) { delegate->setSyncStateTo(state, animate); },
