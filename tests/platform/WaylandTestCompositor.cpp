@@ -35,6 +35,7 @@ struct WaylandTestCompositor::Server {
     wl_global* notifier = nullptr;
     std::vector<Notification> notifications;
     int wake = -1;
+    wl_event_source* wakeSource = nullptr;
     std::mutex mutex;
     std::deque<std::pair<std::function<void()>, std::promise<void>>> work;
     std::thread thread;
@@ -131,14 +132,17 @@ WaylandTestCompositor::WaylandTestCompositor(Offer offer) : server_(std::make_un
     if (offer.idleNotifier)
         s.notifier = wl_global_create(s.display, &ext_idle_notifier_v1_interface, 1, &s,
                                       &Server::bindNotifier);
-    wl_event_loop_add_fd(wl_display_get_event_loop(s.display), s.wake, WL_EVENT_READABLE,
-                         &Server::doWork, &s);
+    s.wakeSource = wl_event_loop_add_fd(wl_display_get_event_loop(s.display), s.wake,
+                                        WL_EVENT_READABLE, &Server::doWork, &s);
     s.running = true;
     s.thread = std::thread([display = s.display] { wl_display_run(display); });
 }
 
 WaylandTestCompositor::~WaylandTestCompositor() {
     stop();
+    // The display's loop does not free the sources still registered with it.
+    if (server_->wakeSource)
+        wl_event_source_remove(server_->wakeSource);
     if (server_->display)
         wl_display_destroy(server_->display);
     if (server_->wake >= 0)
