@@ -111,13 +111,15 @@ DBHttpTransport::DBHttpTransport(MainLoop& loop, long maxConnectionsPerHost)
 }
 
 DBHttpTransport::~DBHttpTransport() {
-    alive_.reset();
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
         curl_multi_wakeup(multi_);
     }
     worker_.join();
+    // Only now: the worker reads the token for every reply it posts. Replies already posted
+    // find it gone and are dropped.
+    alive_.reset();
 }
 
 DBHttpTransport::RequestId DBHttpTransport::send(DBHttpRequest request, Completion completion) {
