@@ -238,7 +238,7 @@ private:
     int lastDice_ = 0;
 };
 
-// The seeds of the normal run; RAVELONG_SYNC_SIM_SEEDS=N runs N more (seeds 1000 on).
+// Seeds every test run plays; RAVELONG_SYNC_SIM_SEEDS=N adds N more, numbered from 1000.
 std::vector<unsigned> seeds() {
     std::vector<unsigned> list = {1, 2, 3, 4};
     if (const char* extra = std::getenv("RAVELONG_SYNC_SIM_SEEDS")) {
