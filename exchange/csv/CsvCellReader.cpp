@@ -11,33 +11,40 @@ namespace {
 
 constexpr double kMillisecondsPerDay = 86400000.0;
 
+}  // namespace
+
 // Formatters read in GMT: a cell gives a wall-clock day and time, which the calendar then places
 // in its zone. That keeps the day of a date cell from moving with the zone's offset.
-std::unique_ptr<icu::SimpleDateFormat> makeFormat(const std::string& pattern,
-                                                  const std::string& localeId) {
+CsvCellReader::Format CsvCellReader::makeFormat(const std::string& pattern,
+                                                const std::string& localeId) {
     if (pattern.size() < 2)
-        return nullptr;
+        return {};
     UErrorCode status = U_ZERO_ERROR;
     auto format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern),
                                                           icu::Locale(localeId.c_str()), status);
     if (U_FAILURE(status))
-        return nullptr;
+        return {};
     format->setLenient(false);
     format->adoptTimeZone(icu::TimeZone::createTimeZone("GMT"));
-    return format;
+    return Format{std::move(format), NumericDatePattern::compile(pattern)};
 }
 
-std::optional<double> parseWith(const icu::SimpleDateFormat* format, std::string_view cell) {
-    if (!format || cell.empty() || cell.size() > 200)
+std::optional<double> CsvCellReader::Format::parse(std::string_view cell) const {
+    if (!icu || cell.empty() || cell.size() > 200)
         return std::nullopt;
+    if (numeric)
+        if (auto quick = numeric->parse(cell))
+            return quick;
     const icu::UnicodeString text = icu::UnicodeString::fromUTF8(
         icu::StringPiece(cell.data(), static_cast<int32_t>(cell.size())));
     icu::ParsePosition position(0);
-    const UDate date = format->parse(text, position);
+    const UDate date = icu->parse(text, position);
     if (position.getErrorIndex() >= 0 || position.getIndex() != text.length())
         return std::nullopt;
     return date;
 }
+
+namespace {
 
 void replaceAll(std::string& text, std::string_view from, std::string_view to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
@@ -72,14 +79,14 @@ CsvCellReader::CsvCellReader(const CsvImportMapping& mapping, ZRCalendar calenda
 CsvCellReader::~CsvCellReader() = default;
 
 std::optional<std::int64_t> CsvCellReader::day(std::string_view cell) const {
-    const auto ms = parseWith(date_.get(), cell);
+    const auto ms = date_.parse(cell);
     if (!ms)
         return std::nullopt;
     return static_cast<std::int64_t>(std::floor(*ms / kMillisecondsPerDay));
 }
 
 std::optional<std::int32_t> CsvCellReader::timeOfDay(std::string_view cell) const {
-    const auto ms = parseWith(time_.get(), cell);
+    const auto ms = time_.parse(cell);
     if (!ms)
         return std::nullopt;
     const double inDay = *ms - std::floor(*ms / kMillisecondsPerDay) * kMillisecondsPerDay;
@@ -88,9 +95,9 @@ std::optional<std::int32_t> CsvCellReader::timeOfDay(std::string_view cell) cons
 
 std::optional<std::pair<std::int64_t, std::int32_t>> CsvCellReader::dateAndTime(
     std::string_view cell) {
-    auto ms = parseWith(timeDateFirst_ ? timeDate_.get() : dateTime_.get(), cell);
+    auto ms = (timeDateFirst_ ? timeDate_ : dateTime_).parse(cell);
     if (!ms) {
-        ms = parseWith(timeDateFirst_ ? dateTime_.get() : timeDate_.get(), cell);
+        ms = (timeDateFirst_ ? dateTime_ : timeDate_).parse(cell);
         if (!ms)
             return std::nullopt;
         timeDateFirst_ = !timeDateFirst_;

@@ -11,6 +11,7 @@
 #include "core/calendar/ZRCalendar.h"
 #include "core/durations/ZRDurationFormatter.h"
 #include "exchange/csv/CsvImportMapping.h"
+#include "exchange/csv/NumericDatePattern.h"
 #include "foundation/Instant.h"
 
 namespace ravelong::csv {
@@ -43,10 +44,20 @@ public:
 private:
     ZRCalendar calendar_;
     ZRDurationFormatter durations_;
-    std::unique_ptr<icu::SimpleDateFormat> date_;
-    std::unique_ptr<icu::SimpleDateFormat> time_;
-    std::unique_ptr<icu::SimpleDateFormat> dateTime_;
-    std::unique_ptr<icu::SimpleDateFormat> timeDate_;
+    // ICU's parser of a pattern, and the quick reading of its numeric cells where it has one.
+    struct Format {
+        std::unique_ptr<icu::SimpleDateFormat> icu;
+        std::optional<NumericDatePattern> numeric;
+
+        explicit operator bool() const { return icu != nullptr; }
+        std::optional<double> parse(std::string_view cell) const;
+    };
+    static Format makeFormat(const std::string& pattern, const std::string& localeId);
+
+    Format date_;
+    Format time_;
+    Format dateTime_;
+    Format timeDate_;
     bool timeDateFirst_ = false;  // the order that read the last date-and-time cell
     std::string am_, pm_;
 };

@@ -6,7 +6,8 @@ namespace ravelong {
 
 const CKValue* CKRecord::field(const std::string& key) const {
     for (const auto& [name, value] : fields)
-        if (name == key) return &value;
+        if (name == key)
+            return &value;
     return nullptr;
 }
 
@@ -20,7 +21,8 @@ void CKRecord::setField(const std::string& key, CKValue value) {
 }
 
 bool CKError::isPartialFailureOnlyOf(std::initializer_list<int> codes) const {
-    if (code != CKErrorCode::partialFailure || partialErrors.empty()) return false;
+    if (code != CKErrorCode::partialFailure || partialErrors.empty())
+        return false;
     return std::all_of(partialErrors.begin(), partialErrors.end(), [&](const CKItemError& item) {
         return std::find(codes.begin(), codes.end(), item.code) != codes.end();
     });

@@ -185,10 +185,10 @@ public:
     using ZoneCompletion = std::function<void(std::optional<CKRecordZone>, CKError)>;
     // The records found, in no particular order; missing ones are partial errors of unknownItem.
     using RecordsCompletion = std::function<void(std::vector<CKRecord>, CKError)>;
-    using ModifyCompletion = std::function<void(std::vector<CKRecord> saved,
-                                                std::vector<CKRecordID> deleted, CKError)>;
-    using QueryCompletion = std::function<void(std::vector<CKRecord>,
-                                               std::optional<CKQueryCursor>, CKError)>;
+    using ModifyCompletion =
+        std::function<void(std::vector<CKRecord> saved, std::vector<CKRecordID> deleted, CKError)>;
+    using QueryCompletion =
+        std::function<void(std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError)>;
     using ChangesCompletion = std::function<void(CKZoneChanges, CKError)>;
     using UserCompletion = std::function<void(std::optional<CKRecordID>, CKError)>;
 
