@@ -272,8 +272,7 @@ void InMemoryCloudKitDatabase::fetchRecordZone(const CKRecordZoneID& zoneID,
         [completion] { completion(std::nullopt, closed()); });
 }
 
-void InMemoryCloudKitDatabase::saveRecordZone(const CKRecordZoneID& zoneID,
-                                              Completion completion) {
+void InMemoryCloudKitDatabase::saveRecordZone(const CKRecordZoneID& zoneID, Completion completion) {
     later(
         [this, zoneID, completion] {
             if (auto injected = injectedFailure())
@@ -360,8 +359,8 @@ void InMemoryCloudKitDatabase::modifyRecords(const std::vector<CKRecord>& record
                                   failure(CKErrorCode::limitExceeded,
                                           "At most 400 records can be modified in one request."));
             if (scope_ != Scope::publicScope && !userName_)
-                return completion({}, {},
-                                  failure(CKErrorCode::notAuthenticated, "No account is signed in."));
+                return completion(
+                    {}, {}, failure(CKErrorCode::notAuthenticated, "No account is signed in."));
             std::vector<CKRecord> saved;
             std::vector<CKRecordID> deleted;
             std::vector<CKItemError> failed;
@@ -392,8 +391,8 @@ void InMemoryCloudKitDatabase::modifyRecords(const std::vector<CKRecord>& record
                     (!record.shareRootRecordID ||
                      (!zone->records.contains(record.shareRootRecordID->recordName) &&
                       !rootInBatch(*record.shareRootRecordID)))) {
-                    failed.push_back({id, CKErrorCode::invalidArguments,
-                                      "A share needs its root record."});
+                    failed.push_back(
+                        {id, CKErrorCode::invalidArguments, "A share needs its root record."});
                     continue;
                 }
                 CKRecord stored = record;
@@ -497,8 +496,7 @@ void InMemoryCloudKitDatabase::performQuery(
     QueryCompletion completion) {
     ++calls_.queries;
     QueryState state{query, zoneID, resultsLimit == 0 ? 100 : resultsLimit, 0};
-    later([this, state, desiredKeys,
-           completion] { runQuery(state, desiredKeys, completion); },
+    later([this, state, desiredKeys, completion] { runQuery(state, desiredKeys, completion); },
           [completion] { completion({}, std::nullopt, closed()); });
 }
 
@@ -575,7 +573,7 @@ void InMemoryCloudKitDatabase::fetchUserRecordID(UserCompletion completion) {
                 return completion(std::nullopt, *injected);
             if (!userName_)
                 return completion(std::nullopt, failure(CKErrorCode::notAuthenticated,
-                                                         "No account is signed in."));
+                                                        "No account is signed in."));
             completion(CKRecordID{*userName_, CKRecordZoneID{}}, CKError{});
         },
         [completion] { completion(std::nullopt, closed()); });
@@ -603,8 +601,7 @@ void InMemoryCloudKitDatabase::saveSubscription(const CKQuerySubscription& subsc
         [completion] { completion(closed()); });
 }
 
-void InMemoryCloudKitDatabase::acceptShare(const CKShareMetadata& metadata,
-                                           Completion completion) {
+void InMemoryCloudKitDatabase::acceptShare(const CKShareMetadata& metadata, Completion completion) {
     later(
         [this, metadata, completion] {
             if (auto injected = injectedFailure())

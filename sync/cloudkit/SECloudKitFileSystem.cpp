@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
 #include <type_traits>
-
-#include <nlohmann/json.hpp>
 
 #include "foundation/AtomicFile.h"
 #include "foundation/Log.h"
@@ -40,8 +39,8 @@ Status toStatus(const CKError& error) {
     for (const auto& item : error.partialErrors) {
         if (!reason.empty())
             reason += "; ";
-        reason += item.recordID.recordName + ": " + std::to_string(item.code) + " " +
-                  item.description;
+        reason +=
+            item.recordID.recordName + ": " + std::to_string(item.code) + " " + item.description;
     }
     return Error{kCKErrorDomain, error.code, error.description, reason};
 }
@@ -143,11 +142,11 @@ CKRecord recordFromJson(const json& j) {
         else if (value.contains("double"))
             record.setField(key, value.at("double").get<double>());
         else if (value.contains("reference"))
-            record.setField(key, CKReference{{value.at("reference").get<std::string>(),
-                                              zoneFromJson(value.at("zone"))},
-                                             value.at("deleteSelf").get<bool>()
-                                                 ? CKReference::Action::deleteSelf
-                                                 : CKReference::Action::none});
+            record.setField(
+                key, CKReference{
+                         {value.at("reference").get<std::string>(), zoneFromJson(value.at("zone"))},
+                         value.at("deleteSelf").get<bool>() ? CKReference::Action::deleteSelf
+                                                            : CKReference::Action::none});
         else
             throw std::runtime_error("unknown field kind");
     }
@@ -255,8 +254,7 @@ std::string SECloudKitFileSystem::zoneNameForSchema(int schemaVersion) {
 }
 
 fs::path SECloudKitFileSystem::cacheFileForZone(const CKRecordZoneID& zoneID) {
-    return cacheHome() / "ravelong" /
-           (md5Hex(zoneToJson(zoneID).dump()) + ".secloudkitcache.v2");
+    return cacheHome() / "ravelong" / (md5Hex(zoneToJson(zoneID).dump()) + ".secloudkitcache.v2");
 }
 
 void SECloudKitFileSystem::setUpDatabase() {
@@ -369,25 +367,23 @@ void SECloudKitFileSystem::setUpSteps(Completion completion) {
 
 void SECloudKitFileSystem::setUpZone(std::function<void(Status)> next) {
     auto database = database_;
-    database->fetchRecordZone(
-        *zoneID_, [this, database, next](std::optional<CKRecordZone>, CKError error) {
-            if (error.ok())
-                return next(Status());
-            if (error.code != CKErrorCode::zoneNotFound &&
-                error.code != CKErrorCode::userDeletedZone) {
-                log("Error fetching zone: " + error.description, "setupCloud", __LINE__);
-                return next(toStatus(error));
-            }
-            database->saveRecordZone(*zoneID_,
-                                     [next](CKError saved) { next(toStatus(saved)); });
-        });
+    database->fetchRecordZone(*zoneID_, whileAlive([this, database, next](
+                                                       std::optional<CKRecordZone>, CKError error) {
+        if (error.ok())
+            return next(Status());
+        if (error.code != CKErrorCode::zoneNotFound && error.code != CKErrorCode::userDeletedZone) {
+            log("Error fetching zone: " + error.description, "setupCloud", __LINE__);
+            return next(toStatus(error));
+        }
+        database->saveRecordZone(*zoneID_, [next](CKError saved) { next(toStatus(saved)); });
+    }));
 }
 
 void SECloudKitFileSystem::setUpShare(std::function<void(Status)> next) {
     auto database = database_;
     database->fetchRecords(
         {*shareRecordID_}, std::nullopt,
-        [this, database, next](std::vector<CKRecord> found, CKError error) {
+        whileAlive([this, database, next](std::vector<CKRecord> found, CKError error) {
             auto available = [this, next](CKRecord share) {
                 share_ = std::move(share);
                 if (delegate)
@@ -409,18 +405,19 @@ void SECloudKitFileSystem::setUpShare(std::function<void(Status)> next) {
                 delegate->cloudKitFileSystemWillSaveNewShare(*this, share);
             database->modifyRecords(
                 {root, share}, {},
-                [this, available, next](std::vector<CKRecord> saved, std::vector<CKRecordID>,
-                                        CKError error) {
+                whileAlive([this, available, next](std::vector<CKRecord> saved,
+                                                   std::vector<CKRecordID>, CKError error) {
                     // The root node may be there already (a share deleted and made again):
                     // what matters is that the share itself was saved.
                     for (auto& record : saved)
                         if (record.recordID == *shareRecordID_)
                             return available(std::move(record));
-                    next(toStatus(error.ok() ? CKError{CKErrorCode::internalError,
-                                                       "The share was not saved.", {}, 0}
-                                             : error));
-                });
-        });
+                    next(toStatus(
+                        error.ok()
+                            ? CKError{CKErrorCode::internalError, "The share was not saved.", {}, 0}
+                            : error));
+                }));
+        }));
 }
 
 void SECloudKitFileSystem::setUpRoot(std::function<void(Status)> next) {
@@ -428,7 +425,7 @@ void SECloudKitFileSystem::setUpRoot(std::function<void(Status)> next) {
     CKRecordID rootID = nodeRecordID(root_);
     database->fetchRecords(
         {rootID}, kNodeKeys,
-        [this, database, next](std::vector<CKRecord> found, CKError error) {
+        whileAlive([this, database, next](std::vector<CKRecord> found, CKError error) {
             if (error.ok() && !found.empty())
                 return next(Status());
             if (!error.ok() && error.code != CKErrorCode::partialFailure &&
@@ -437,7 +434,7 @@ void SECloudKitFileSystem::setUpRoot(std::function<void(Status)> next) {
             database->modifyRecords({directoryNode(root_)}, {},
                                     [next](std::vector<CKRecord>, std::vector<CKRecordID>,
                                            CKError saved) { next(toStatus(saved)); });
-        });
+        }));
 }
 
 // ---- Names and items ----
@@ -556,10 +553,7 @@ void SECloudKitFileSystem::prime(bool fromScratch, Completion completion) {
     auto database = database_;
     database->fetchRecordZoneChanges(
         *zoneID_, cache_->serverChangeToken, kNodeKeys,
-        [this, alive = std::weak_ptr<int>(alive_), database, completion](CKZoneChanges changes,
-                                                                         CKError error) {
-            if (!alive.lock())
-                return completion(makeSEError(kSEErrorUnknown, "Cancelled."));
+        whileAlive([this, database, completion](CKZoneChanges changes, CKError error) {
             if (error.code == CKErrorCode::changeTokenExpired) {
                 log("Change token expired. Fetching everything again.", "primeForActivity",
                     __LINE__);
@@ -586,7 +580,7 @@ void SECloudKitFileSystem::prime(bool fromScratch, Completion completion) {
                 return prime(false, completion);
             }
             completion(Status());
-        });
+        }));
 }
 
 void SECloudKitFileSystem::loadCache() {
@@ -641,16 +635,16 @@ void SECloudKitFileSystem::fileExistsAtPath(const std::string& path, ExistsCompl
     if (!requireDatabase(completion))
         return;
     enqueue([this, path, completion = std::move(completion)](std::function<void()> done) {
-        database_->fetchRecords(
-            {nodeRecordID(fullPath(path))}, kNodeKeys,
-            [done, completion](std::vector<CKRecord> found, CKError error) {
-                done();
-                if (error.isPartialFailureOnlyOf({CKErrorCode::unknownItem}))
-                    return completion(false, false, Status());
-                if (!error.ok() || found.empty())
-                    return completion(false, false, toStatus(error));
-                completion(true, numberField(found.front(), "isDirectory") != 0, Status());
-            });
+        database_->fetchRecords({nodeRecordID(fullPath(path))}, kNodeKeys,
+                                [done, completion](std::vector<CKRecord> found, CKError error) {
+                                    done();
+                                    if (error.isPartialFailureOnlyOf({CKErrorCode::unknownItem}))
+                                        return completion(false, false, Status());
+                                    if (!error.ok() || found.empty())
+                                        return completion(false, false, toStatus(error));
+                                    completion(true, numberField(found.front(), "isDirectory") != 0,
+                                               Status());
+                                });
     });
 }
 
@@ -685,7 +679,7 @@ void SECloudKitFileSystem::listDirectory(const std::string& full, ListingComplet
                   "path",
                   true};
     queryAll(std::move(query), std::vector<std::string>{"isDirectory", "fileSize"},
-             [this, completion](std::vector<CKRecord> records, CKError error) {
+             whileAlive([this, completion](std::vector<CKRecord> records, CKError error) {
                  if (!error.ok())
                      return completion(std::nullopt, toStatus(error));
                  std::vector<SECloudItem> items;
@@ -693,7 +687,7 @@ void SECloudKitFileSystem::listDirectory(const std::string& full, ListingComplet
                      if (auto childPath = fullPathOfRecordName(record.recordID.recordName))
                          items.push_back(itemFor(record, *childPath));
                  completion(std::move(items), Status());
-             });
+             }));
 }
 
 void SECloudKitFileSystem::queryAll(
@@ -754,8 +748,9 @@ void SECloudKitFileSystem::hashOfDirectoryWithCompletion(HashCompletion completi
 void SECloudKitFileSystem::fetchUserIdentityWithCompletion(IdentityCompletion completion) {
     auto database = container_ ? container_(Scope::privateScope) : nullptr;
     if (!database)
-        return deliver(
-            [completion = std::move(completion)] { completion(std::nullopt, noConnectionError()); });
+        return deliver([completion = std::move(completion)] {
+            completion(std::nullopt, noConnectionError());
+        });
     database->fetchUserRecordID([database, completion = std::move(completion)](
                                     std::optional<CKRecordID> user, CKError error) {
         if (error.code == CKErrorCode::notAuthenticated)
@@ -826,8 +821,8 @@ void SECloudKitFileSystem::uploadBatch(const std::vector<fs::path>& localFiles,
         auto size = fs::file_size(localFiles[i], ec);
         if (ec)
             return deliver([completion, file = localFiles[i], ec] {
-                completion(makeSEError(kSEErrorUnknown, "Cannot read " + file.string() + ": " +
-                                                            ec.message()));
+                completion(makeSEError(kSEErrorUnknown,
+                                       "Cannot read " + file.string() + ": " + ec.message()));
             });
         if (schema_ != 1 && schema_ != 2) {
             log("Invalid schema", "uploadLocalFiles", __LINE__);
@@ -839,7 +834,8 @@ void SECloudKitFileSystem::uploadBatch(const std::vector<fs::path>& localFiles,
         node.recordID = nodeRecordID(full);
         node.setField("isDirectory", std::int64_t{0});
         if (auto parent = parentFullPath(full)) {
-            node.setField("directory", CKReference{nodeRecordID(*parent), CKReference::Action::none});
+            node.setField("directory",
+                          CKReference{nodeRecordID(*parent), CKReference::Action::none});
             if (shareRecordID_)
                 node.parent = nodeRecordID(*parent);
         }
@@ -861,16 +857,17 @@ void SECloudKitFileSystem::uploadBatch(const std::vector<fs::path>& localFiles,
         return deliver([completion] { completion(Status()); });
     database_->modifyRecords(
         records, {},
-        [this, completion](std::vector<CKRecord>, std::vector<CKRecordID>, CKError error) {
-            if (error.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) {
-                log("Some records failed to upload due to existing items. Usually due to "
-                    "out-of-date query caching on CloudKit. Will self correct. Ignoring: " +
-                        toStatus(error).error().failureReason,
-                    "uploadLocalFiles", __LINE__);
-                return completion(Status());
-            }
-            completion(toStatus(error));
-        });
+        whileAlive(
+            [this, completion](std::vector<CKRecord>, std::vector<CKRecordID>, CKError error) {
+                if (error.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) {
+                    log("Some records failed to upload due to existing items. Usually due to "
+                        "out-of-date query caching on CloudKit. Will self correct. Ignoring: " +
+                            toStatus(error).error().failureReason,
+                        "uploadLocalFiles", __LINE__);
+                    return completion(Status());
+                }
+                completion(toStatus(error));
+            }));
 }
 
 void SECloudKitFileSystem::downloadFromPath(const std::string& path, const fs::path& localFile,
@@ -895,8 +892,8 @@ void SECloudKitFileSystem::downloadFromPaths(const std::vector<std::string>& pat
                                        : nodeRecordID(fullPath(path)));
         database_->fetchRecords(
             ids, std::vector<std::string>{"data"},
-            [this, ids, localFiles, done, completion](std::vector<CKRecord> found,
-                                                      CKError error) {
+            whileAlive([this, ids, localFiles, done, completion](std::vector<CKRecord> found,
+                                                                 CKError error) {
                 auto finish = [done, completion](Status status) {
                     done();
                     completion(status);
@@ -911,9 +908,9 @@ void SECloudKitFileSystem::downloadFromPaths(const std::vector<std::string>& pat
                     if (record == found.end()) {
                         // Normally reported in the partial failure; never a silent success.
                         if (error.ok())
-                            copied = makeSEError(kSEErrorUnknown,
-                                                 "The contents of " + ids[i].recordName +
-                                                     " did not come back.");
+                            copied = makeSEError(
+                                kSEErrorUnknown,
+                                "The contents of " + ids[i].recordName + " did not come back.");
                         continue;
                     }
                     const CKValue* data = record->field("data");
@@ -931,15 +928,15 @@ void SECloudKitFileSystem::downloadFromPaths(const std::vector<std::string>& pat
                     fs::copy_file(asset->fileURL, localFiles[i],
                                   fs::copy_options::overwrite_existing, ec);
                     if (ec)
-                        copied = makeSEError(kSEErrorUnknown, "Cannot write " +
-                                                                  localFiles[i].string() + ": " +
-                                                                  ec.message());
+                        copied =
+                            makeSEError(kSEErrorUnknown, "Cannot write " + localFiles[i].string() +
+                                                             ": " + ec.message());
                 }
                 if (error.ok())
                     return finish(copied);
-                performRepairsIfNecessaryForError(
-                    error, [finish, error] { finish(toStatus(error)); });
-            });
+                performRepairsIfNecessaryForError(error,
+                                                  [finish, error] { finish(toStatus(error)); });
+            }));
     });
 }
 
@@ -965,10 +962,8 @@ void SECloudKitFileSystem::performRepairsIfNecessaryForError(const CKError& erro
         names += (names.empty() ? "" : ", ") + id.recordName;
     log("Located some items in CloudKit without data. Removing: " + names,
         "performRepairsIfNecessaryForError", __LINE__);
-    database_->modifyRecords({}, broken,
-                             [done](std::vector<CKRecord>, std::vector<CKRecordID>, CKError) {
-                                 done();
-                             });
+    database_->modifyRecords(
+        {}, broken, [done](std::vector<CKRecord>, std::vector<CKRecordID>, CKError) { done(); });
 }
 
 // ---- Removing ----
@@ -1007,8 +1002,8 @@ void SECloudKitFileSystem::nodesForFullPaths(
 
 void SECloudKitFileSystem::collectNodes(std::vector<std::string> fullPaths,
                                         std::function<void(std::vector<Node>, Status)> completion) {
-    nodesForFullPaths(fullPaths, [this, alive = std::weak_ptr<int>(alive_),
-                                  completion](std::vector<CKRecord> records, Status status) {
+    nodesForFullPaths(fullPaths, [this, alive = std::weak_ptr<int>(alive_), completion](
+                                     std::vector<CKRecord> records, Status status) {
         if (!status.ok() || !alive.lock())
             return completion({}, status);
         std::vector<Node> nodes;
@@ -1025,8 +1020,7 @@ void SECloudKitFileSystem::collectNodes(std::vector<std::string> fullPaths,
             steps.push_back([this, below, full = *full](auto next) {
                 listDirectory(full, [this, below, next](auto items, Status listed) {
                     if (!listed.ok())
-                        return next(listed.error().code == kSEErrorNoDirectory ? Status()
-                                                                               : listed);
+                        return next(listed.error().code == kSEErrorNoDirectory ? Status() : listed);
                     std::vector<std::string> children;
                     for (const auto& item : *items)
                         children.push_back(fullPath(item.path));
@@ -1092,17 +1086,18 @@ void SECloudKitFileSystem::deleteNodes(std::vector<Node> nodes, Completion compl
         steps.push_back([this, batch](auto next) {
             database_->modifyRecords(
                 {}, batch,
-                [this, next](std::vector<CKRecord>, std::vector<CKRecordID>, CKError error) {
-                    if (error.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) {
-                        log("Some records failed to be removed. Usually due to out-of-date "
-                            "query caching or other devices removing items. Will self correct. "
-                            "Ignoring: " +
-                                toStatus(error).error().failureReason,
-                            "removeItemsAtPaths", __LINE__);
-                        return next(Status());
-                    }
-                    next(toStatus(error));
-                });
+                whileAlive(
+                    [this, next](std::vector<CKRecord>, std::vector<CKRecordID>, CKError error) {
+                        if (error.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) {
+                            log("Some records failed to be removed. Usually due to out-of-date "
+                                "query caching or other devices removing items. Will self correct. "
+                                "Ignoring: " +
+                                    toStatus(error).error().failureReason,
+                                "removeItemsAtPaths", __LINE__);
+                            return next(Status());
+                        }
+                        next(toStatus(error));
+                    }));
         });
     }
     runSteps(std::move(steps), std::move(completion));
@@ -1112,21 +1107,21 @@ void SECloudKitFileSystem::removeAllItemsWithCompletion(Completion completion) {
     if (!requireDatabase(completion))
         return;
     enqueue([this, completion = std::move(completion)](std::function<void()> done) {
-        queryAll(CKQuery{nodeType(), {}, {}, true}, std::vector<std::string>{"isDirectory"},
-                 [this, done, completion](std::vector<CKRecord> records, CKError error) {
-                     if (!error.ok()) {
-                         done();
-                         return completion(toStatus(error));
-                     }
-                     std::vector<Node> nodes;
-                     for (const auto& record : records)
-                         nodes.push_back(
-                             {record.recordID, numberField(record, "isDirectory") != 0});
-                     deleteNodes(std::move(nodes), [done, completion](Status status) {
-                         done();
-                         completion(status);
-                     });
-                 });
+        queryAll(
+            CKQuery{nodeType(), {}, {}, true}, std::vector<std::string>{"isDirectory"},
+            whileAlive([this, done, completion](std::vector<CKRecord> records, CKError error) {
+                if (!error.ok()) {
+                    done();
+                    return completion(toStatus(error));
+                }
+                std::vector<Node> nodes;
+                for (const auto& record : records)
+                    nodes.push_back({record.recordID, numberField(record, "isDirectory") != 0});
+                deleteNodes(std::move(nodes), [done, completion](Status status) {
+                    done();
+                    completion(status);
+                });
+            }));
     });
 }
 
@@ -1181,8 +1176,8 @@ bool SECloudKitFileSystem::respondsTo(SEOptionalOperation operation) const {
 void SECloudKitFileSystem::log(const std::string& message, const char* function, int line) const {
     if (loggingLevel == 0)
         return;
-    int size = std::snprintf(nullptr, 0, "  %-60s  <<<  %-70s line %d", message.c_str(), function,
-                             line);
+    int size =
+        std::snprintf(nullptr, 0, "  %-60s  <<<  %-70s line %d", message.c_str(), function, line);
     std::string text(static_cast<std::size_t>(std::max(size, 0)) + 1, '\0');
     std::snprintf(text.data(), text.size(), "  %-60s  <<<  %-70s line %d", message.c_str(),
                   function, line);

@@ -27,8 +27,7 @@ public:
 
 // The databases of one CloudKit container, by scope; nullptr when the container cannot be
 // reached (no account configured). Asked again on every connect().
-using CloudKitContainer =
-    std::function<std::shared_ptr<CloudKitDatabase>(CloudKitDatabase::Scope)>;
+using CloudKitContainer = std::function<std::shared_ptr<CloudKitDatabase>(CloudKitDatabase::Scope)>;
 
 // The synchronisation back-end on a CloudKit container. Every file and directory of the engine's
 // tree is one node record; file contents travel as assets (schema 1: in a separate data record
@@ -40,6 +39,7 @@ using CloudKitContainer =
 // Operations run one at a time, after the set-up (zone, share, root node). CloudKit failures
 // reach the caller in kCKErrorDomain with CloudKit's code; without a database every operation
 // fails with kSEErrorNoConnection. Call from the main thread; completions run on the main loop.
+// Destroying the file system abandons the operations in flight: their completions do not run.
 class SECloudKitFileSystem final : public SECloudFileSystem {
 public:
     static constexpr const char* kApplicationIdentifier = "io.github.ravelong.Ravelong";
@@ -63,11 +63,9 @@ public:
     // Nodes in the zone named sharingIdentifier owned by shareOwnerName (kCKCurrentUserOwnerName:
     // the user's own zone, shared with others; anyone else: a zone shared with the user), schema
     // 2, with a share record of the same name; the cache is loaded.
-    static std::unique_ptr<SECloudKitFileSystem> withSharing(MainLoop& loop,
-                                                             CloudKitContainer container,
-                                                             std::string ubiquityContainerIdentifier,
-                                                             std::string sharingIdentifier,
-                                                             std::string shareOwnerName);
+    static std::unique_ptr<SECloudKitFileSystem> withSharing(
+        MainLoop& loop, CloudKitContainer container, std::string ubiquityContainerIdentifier,
+        std::string sharingIdentifier, std::string shareOwnerName);
     // Accepts an invitation so that the owner's zone can be reached through the shared scope.
     static void acceptInvitationToShare(MainLoop& loop, const CloudKitContainer& container,
                                         const CKShareMetadata& metadata, Completion completion);
@@ -151,6 +149,14 @@ private:
     void runSteps(std::vector<Step> steps, Completion completion);
     template <class Done>
     bool requireDatabase(Done& completion);
+    // A database callback that uses this object, made to do nothing once the object is gone.
+    template <class F>
+    auto whileAlive(F f) {
+        return [alive = std::weak_ptr<int>(alive_), f = std::move(f)](auto&&... args) mutable {
+            if (alive.lock())
+                f(std::forward<decltype(args)>(args)...);
+        };
+    }
 
     void setUpSteps(Completion completion);
     void setUpZone(std::function<void(Status)> next);

@@ -42,9 +42,8 @@ struct Computer {
     }
     // What the controller does before each sync: prime the back-end, then pull.
     SyncEventLog::PullReport pull() {
-        EXPECT_TRUE(t.await<Status>([&](auto done) {
-                         cloud->primeForActivityWithCompletion(done);
-                     }).ok());
+        EXPECT_TRUE(
+            t.await<Status>([&](auto done) { cloud->primeForActivityWithCompletion(done); }).ok());
         auto got = t.await<std::pair<SyncEventLog::PullReport, Status>>([&](auto done) {
             log->pull([done](SyncEventLog::PullReport r, Status s) { done({std::move(r), s}); });
         });

@@ -54,9 +54,11 @@ struct CloudKitTestLoop : CloudTestLoop {
                                                      const std::vector<CKRecord>& save,
                                                      const std::vector<CKRecordID>& remove = {}) {
         return await<std::pair<std::vector<CKRecord>, CKError>>([&](auto done) {
-            d.modifyRecords(save, remove,
-                            [done](std::vector<CKRecord> saved, std::vector<CKRecordID>,
-                                   CKError e) { done({std::move(saved), e}); });
+            d.modifyRecords(
+                save, remove,
+                [done](std::vector<CKRecord> saved, std::vector<CKRecordID>, CKError e) {
+                    done({std::move(saved), e});
+                });
         });
     }
     std::pair<std::vector<CKRecord>, CKError> fetch(
@@ -71,8 +73,9 @@ struct CloudKitTestLoop : CloudTestLoop {
     std::pair<CKZoneChanges, CKError> changes(CloudKitDatabase& d, const CKRecordZoneID& zone,
                                               std::optional<CKServerChangeToken> since) {
         return await<std::pair<CKZoneChanges, CKError>>([&](auto done) {
-            d.fetchRecordZoneChanges(zone, since, std::nullopt,
-                                     [done](CKZoneChanges c, CKError e) { done({std::move(c), e}); });
+            d.fetchRecordZoneChanges(zone, since, std::nullopt, [done](CKZoneChanges c, CKError e) {
+                done({std::move(c), e});
+            });
         });
     }
 };

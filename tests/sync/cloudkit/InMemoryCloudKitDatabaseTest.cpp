@@ -158,17 +158,27 @@ TEST_F(InMemoryCloudKitDatabaseTest, QueriesFilterSortAndPageWithCursors) {
     } cases[] = {
         {"all", {}, true, 25, "n100"},
         {"all, descending", {}, false, 25, "n124"},
-        {"fileSize > 2", {{"fileSize", CKQueryFilter::Comparator::greaterThan, std::int64_t{2}}},
-         true, 10, "n103"},
+        {"fileSize > 2",
+         {{"fileSize", CKQueryFilter::Comparator::greaterThan, std::int64_t{2}}},
+         true,
+         10,
+         "n103"},
         {"directory = A",
-         {{"directory", CKQueryFilter::Comparator::equals, CKReference{{"A", kZone}}}}, true, 10,
+         {{"directory", CKQueryFilter::Comparator::equals, CKReference{{"A", kZone}}}},
+         true,
+         10,
          "n100"},
         {"directory = B and fileSize > 3",
          {{"directory", CKQueryFilter::Comparator::equals, CKReference{{"B", kZone}}},
           {"fileSize", CKQueryFilter::Comparator::greaterThan, std::int64_t{3}}},
-         false, 3, "n124"},
-        {"path = n107", {{"path", CKQueryFilter::Comparator::equals, std::string("n107")}}, true,
-         1, "n107"},
+         false,
+         3,
+         "n124"},
+        {"path = n107",
+         {{"path", CKQueryFilter::Comparator::equals, std::string("n107")}},
+         true,
+         1,
+         "n107"},
     };
     for (const auto& c : cases) {
         CKQuery query{"Node", c.filters, "path", c.ascending};
@@ -274,10 +284,10 @@ TEST_F(InMemoryCloudKitDatabaseTest, AnAcceptedShareOpensTheOwnersZoneToTheParti
     ASSERT_TRUE(accept().ok());
     EXPECT_TRUE(t.fetchZone(*bobShared, asSeenByBob).ok());
     ASSERT_TRUE(t.modify(*bobShared, {[&] {
-                             CKRecord r = node("from-bob");
-                             r.recordID.zoneID = asSeenByBob;
-                             return r;
-                         }()})
+                     CKRecord r = node("from-bob");
+                     r.recordID.zoneID = asSeenByBob;
+                     return r;
+                 }()})
                     .second.ok());
     EXPECT_TRUE(t.container->records("alice", kZone.zoneName).contains("from-bob"));
 }

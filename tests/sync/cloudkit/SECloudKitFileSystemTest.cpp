@@ -60,7 +60,7 @@ protected:
         auto shared = t.database(Scope::sharedScope);
         auto pub = publicDb;
         return [privateDb, shared, pub](Scope scope) -> std::shared_ptr<CloudKitDatabase> {
-            return scope == Scope::privateScope ? privateDb
+            return scope == Scope::privateScope  ? privateDb
                    : scope == Scope::sharedScope ? shared
                                                  : pub;
         };
@@ -92,9 +92,9 @@ TEST_P(CloudKitSchemaTest, RecordLayoutOfAFile) {
     EXPECT_EQ(zoneName(schema),
               "io.github.ravelong.Ravelong.sync.zone.schema" + std::to_string(schema));
     ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
-    ASSERT_TRUE(
-        t.status([&](auto done) { fs->uploadLocalFile(local("a", "12345"), "/events/a.json", done); })
-            .ok());
+    ASSERT_TRUE(t.status([&](auto done) {
+                     fs->uploadLocalFile(local("a", "12345"), "/events/a.json", done);
+                 }).ok());
 
     auto records = stored(schema);
     const std::string nodeName = schema == 1 ? "/events/a.json" : "SEFileSystemNode_/events/a.json";
@@ -254,9 +254,9 @@ TEST_P(CloudKitSchemaTest, ADownloadOfANodeWithoutDataRemovesTheNode) {
     EXPECT_TRUE(log.contains("cloudkit", "Located some items in CloudKit without data. Removing"));
 
     // A failure of another kind says nothing about the node: it stays.
-    t.db->failRecords({fs->nodeRecordID("/events/b").recordName,
-                       fs->dataRecordID("/events/b").recordName},
-                      CKErrorCode::serviceUnavailable);
+    t.db->failRecords(
+        {fs->nodeRecordID("/events/b").recordName, fs->dataRecordID("/events/b").recordName},
+        CKErrorCode::serviceUnavailable);
     EXPECT_FALSE(t.status([&](auto done) {
                       fs->downloadFromPath("events/b", files / "b2.out", done);
                   }).ok());
@@ -281,10 +281,12 @@ TEST_F(CloudKitFileSystemTest, SetUpMakesAMissingOrUserDeletedZoneAndFailsOnOthe
                           }).ok());
          },
          0},
-        {"zone deleted by the user",
-         [&] { t.container->userDeletesZone("alice", zoneName(2)); }, 0},
+        {"zone deleted by the user", [&] { t.container->userDeletesZone("alice", zoneName(2)); },
+         0},
         {"network down",
-         [&] { t.db->failNextCalls({CKErrorCode::networkUnavailable, "offline", {}, 0}); },
+         [&] {
+             t.db->failNextCalls({CKErrorCode::networkUnavailable, "offline", {}, 0});
+         },
          CKErrorCode::networkUnavailable},
     };
     auto fs = privateFs(2);
@@ -343,9 +345,9 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
     EXPECT_EQ(std::get<std::int64_t>(*share.field("isSyncShare")), 1);
     EXPECT_EQ(std::get<std::int64_t>(*share.field("publicPermission")), 1);
     EXPECT_EQ(std::get<std::string>(*share.field("title")), "Ravelong");
-    ASSERT_TRUE(
-        t.status([&](auto done) { owner->uploadLocalFile(local("a", "from alice"), "a", done); })
-            .ok());
+    ASSERT_TRUE(t.status([&](auto done) {
+                     owner->uploadLocalFile(local("a", "from alice"), "a", done);
+                 }).ok());
     EXPECT_EQ(records.size() + 1, t.container->records("alice", "team-sync").size());
     EXPECT_EQ(t.container->records("alice", "team-sync").at("SEFileSystemNode_/a").parent,
               std::optional(CKRecordID{"SEFileSystemNode_/", *owner->recordZoneID()}));
@@ -356,8 +358,8 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
     CloudKitContainer bob = [&](Scope s) -> std::shared_ptr<CloudKitDatabase> {
         return s == Scope::sharedScope ? bobShared : bobPrivate;
     };
-    auto participant = SECloudKitFileSystem::withSharing(t.loop, bob, "iCloud.test", "team-sync",
-                                                         "alice");
+    auto participant =
+        SECloudKitFileSystem::withSharing(t.loop, bob, "iCloud.test", "team-sync", "alice");
     EXPECT_EQ(participant->databaseScope(), Scope::sharedScope);
     Status refused = t.status([&](auto done) { participant->connect(done); });
     ASSERT_FALSE(refused.ok());
@@ -388,8 +390,7 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
 TEST_F(CloudKitFileSystemTest, ServerRecordChangedIsIgnoredOnUploadAndRemovalOnly) {
     auto fs = privateFs(2);
     fs->loggingLevel = 1;
-    ASSERT_TRUE(
-        t.status([&](auto done) { fs->uploadLocalFile(local("a", "1"), "a", done); }).ok());
+    ASSERT_TRUE(t.status([&](auto done) { fs->uploadLocalFile(local("a", "1"), "a", done); }).ok());
     ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
     struct Case {
         const char* what;
@@ -495,8 +496,8 @@ TEST_F(CloudKitFileSystemTest, TheCacheIsKeptBetweenRunsAndADamagedOneIsRebuilt)
     for (const char* damage : {"{not json", "{\"recordsByFullPath\": 5}", ""}) {
         writeFile(file, damage);
         LogCapture log;
-        auto fs = SECloudKitFileSystem::withPrivateDatabase(t.loop, container(t.db), "iCloud.test",
-                                                            2);
+        auto fs =
+            SECloudKitFileSystem::withPrivateDatabase(t.loop, container(t.db), "iCloud.test", 2);
         fs->loggingLevel = 1;
         EXPECT_FALSE(fs->cache().has_value()) << damage;
         EXPECT_FALSE(sfs::exists(file)) << damage;
@@ -537,6 +538,19 @@ TEST_F(CloudKitFileSystemTest, LoggingNeedsALevelAndKeepsTheLineFormat) {
         EXPECT_TRUE(std::regex_match(r.message, format)) << r.message;
 }
 
+TEST_F(CloudKitFileSystemTest, DestroyingTheFileSystemAbandonsItsOperations) {
+    auto fs = privateFs(2);
+    t.db->delay = 1;
+    int completions = 0;
+    fs->uploadLocalFile(local("a", "1"), "a", [&](Status) { ++completions; });
+    fs->primeForActivityWithCompletion([&](Status) { ++completions; });
+    t.loop.advance(0.5);  // the upload is with the server
+    fs.reset();
+    t.loop.advance(5);
+    EXPECT_EQ(completions, 0);
+    EXPECT_TRUE(stored(2).contains("SEFileSystemNode_/a")) << "what reached the server stays";
+}
+
 // ---- The rest of the protocol ----
 
 TEST_F(CloudKitFileSystemTest, IdentityHashAndSubscription) {
@@ -544,8 +558,9 @@ TEST_F(CloudKitFileSystemTest, IdentityHashAndSubscription) {
     auto identity = [&](SECloudKitFileSystem& f) {
         return t.run(
             [&](auto done) {
-                f.fetchUserIdentityWithCompletion(
-                    [done](std::optional<std::string> id, Status s) { done({id, s}); });
+                f.fetchUserIdentityWithCompletion([done](std::optional<std::string> id, Status s) {
+                    done({id, s});
+                });
             },
             std::pair<std::optional<std::string>, Status>{});
     };
