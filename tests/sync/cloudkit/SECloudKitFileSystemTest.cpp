@@ -551,6 +551,25 @@ TEST_F(CloudKitFileSystemTest, DestroyingTheFileSystemAbandonsItsOperations) {
     EXPECT_TRUE(stored(2).contains("SEFileSystemNode_/a")) << "what reached the server stays";
 }
 
+TEST_F(CloudKitFileSystemTest, RemovingEverythingKeepsTheRootAndDeletingTheZoneNeedsASetUp) {
+    auto fs = privateFs(1);
+    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
+    ASSERT_TRUE(
+        t.status([&](auto done) { fs->uploadLocalFile(local("a", "1"), "events/a", done); }).ok());
+    ASSERT_TRUE(t.status([&](auto done) { fs->removeAllItemsWithCompletion(done); }).ok());
+    auto left = stored(1);
+    ASSERT_EQ(left.size(), 1u) << "the node and data records go, the root stays";
+    EXPECT_TRUE(left.contains("/"));
+
+    ASSERT_TRUE(t.status([&](auto done) { fs->deleteAllRecordsWithCompletion(done); }).ok());
+    EXPECT_EQ(t.fetchZone(*t.db, *fs->recordZoneID()).code, CKErrorCode::zoneNotFound);
+    Status gone = t.status([&](auto done) { fs->createDirectoryAtPath("events", done); });
+    ASSERT_FALSE(gone.ok());
+    EXPECT_EQ(gone.error().code, CKErrorCode::partialFailure);
+    ASSERT_TRUE(t.status([&](auto done) { fs->connect(done); }).ok());
+    EXPECT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
+}
+
 // ---- The rest of the protocol ----
 
 TEST_F(CloudKitFileSystemTest, IdentityHashAndSubscription) {
