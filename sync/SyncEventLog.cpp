@@ -6,7 +6,6 @@
 #include <optional>
 #include <sstream>
 
-#include "foundation/AtomicFile.h"
 #include "foundation/Clock.h"
 #include "foundation/Uuid.h"
 
@@ -15,6 +14,19 @@ namespace ravelong {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Files staged for upload live in the private scratch folder only until the upload copies them:
+// the outbox in the engine's state is what survives a crash, so they need no flushing to disk.
+Status writeScratchFile(const fs::path& file, std::string_view bytes) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        return makeSEError(kSEErrorUnknown, "Cannot write " + file.string() + ".");
+    return Status();
+}
 
 std::string readAll(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -48,8 +60,8 @@ void SyncEventLog::retryUploads(std::function<void(Status)> completion) {
         std::string name = sync_event_file::fileNameFor(event.key);
         locals.push_back(folder / name);
         paths.push_back(std::string(kEventsDirectory) + "/" + name);
-        if (auto written = writeFileAtomically(
-                locals.back(), sync_event_file::encode(event, Clock::current().now()));
+        if (auto written = writeScratchFile(locals.back(),
+                                            sync_event_file::encode(event, Clock::current().now()));
             !written.ok()) {
             cloud_.mainLoop().runOnMainThread(
                 [completion = std::move(completion), written] { completion(written); });
@@ -337,7 +349,7 @@ void SyncEventLog::acknowledge(std::function<void()> next) {
     const nlohmann::json payload = {{"device", replica_.deviceId()}, {"applied", applied}};
     const std::string name = replica_.deviceId() + kAcknowledgementExtension;
     const fs::path local = scratch_ / ("ack-" + makeUuid()) / name;
-    if (auto written = writeFileAtomically(
+    if (auto written = writeScratchFile(
             local, sync_event_file::pack(sync_event_file::kAcknowledgementMagic, payload));
         !written.ok())
         return next();
@@ -432,7 +444,7 @@ void SyncEventLog::writeBaseline(std::set<SyncOrderingKey> covered, std::functio
         {"device", key.deviceId}, {"lamport", key.lamport}, {"records", std::move(records)}};
     const std::string name = sync_event_file::fileNameFor(key, kBaselineExtension);
     const fs::path local = scratch_ / ("base-" + makeUuid()) / name;
-    if (auto written = writeFileAtomically(
+    if (auto written = writeScratchFile(
             local, sync_event_file::pack(sync_event_file::kBaselineMagic, payload));
         !written.ok())
         return next();

@@ -12,6 +12,7 @@
 #include "sync/engine/ChainMending.h"
 #include "sync/engine/InitialMergeConflicts.h"
 #include "sync/engine/ReplicaToStore.h"
+#include "sync/engine/SyncedRecords.h"
 
 namespace ravelong {
 
@@ -52,6 +53,11 @@ StoreSyncEngine::StoreSyncEngine(Services services)
     pending_ = std::move(loaded->pending);
     heldBack_ = std::move(loaded->heldBack);
     capture_.learn(services_.context);
+    // The look-ups by name that merges make: the context builds its index of each entity's
+    // names on the first one and keeps it up to date from then on, so the work is done once
+    // here rather than in the first merge, whose cost should follow its events.
+    for (const EntityDescription* entity : synced_records::syncedEntities())
+        (void)synced_records::findRecord(services_.context, *entity, std::string());
     services_.context.setDidSaveHandler([this](const ChangeSet& changes) { saved(changes); });
 }
 
