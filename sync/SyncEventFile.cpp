@@ -62,7 +62,7 @@ std::string pack(const char (&magic)[9], const nlohmann::json& payload) {
     uLongf compressedSize = compressBound(plain.size());
     std::string compressed(compressedSize, '\0');
     compress2(reinterpret_cast<Bytef*>(compressed.data()), &compressedSize,
-              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), Z_BEST_COMPRESSION);
+              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), Z_DEFAULT_COMPRESSION);
     compressed.resize(compressedSize);
 
     std::string covered;
