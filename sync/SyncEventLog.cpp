@@ -160,8 +160,10 @@ void SyncEventLog::pullEvents(std::function<void(PullReport, Status)> completion
                                                    Status listed) mutable {
             if (!listed.ok()) {
                 // No events folder yet: nobody has published anything.
-                if (listed.error().code == kSEErrorNoDirectory)
+                if (listed.error().code == kSEErrorNoDirectory) {
+                    listedEvents_.clear();
                     return completion(PullReport{}, Status());
+                }
                 return completion(PullReport{}, listed);
             }
             std::optional<std::pair<double, double>> appearedBetween;

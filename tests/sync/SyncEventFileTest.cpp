@@ -150,6 +150,27 @@ TEST(SyncEventFile, ThePublicationStampTravelsAndOnlyATimeIsTakenForOne) {
     EXPECT_TRUE(ef::decodeFile(fileWithPayload(payload)).ok());
 }
 
+TEST(SyncEventFile, OnlyNamesOfTheFilesOwnFormNameAKey) {
+    struct Case {
+        std::string name;
+        std::string extension;
+        std::optional<SyncOrderingKey> key;
+    } cases[] = {
+        {ef::fileNameFor({42, "device-a"}), ".event", SyncOrderingKey{42, "device-a"}},
+        {ef::fileNameFor({7, "B_2"}, ".baseline"), ".baseline", SyncOrderingKey{7, "B_2"}},
+        {ef::fileNameFor({7, "B_2"}, ".baseline"), ".event", std::nullopt},
+        {"00000000000000000042-device-a.sync-conflict-20240101-x.event", ".event", std::nullopt},
+        {"00000000000000000042-device-a (conflicted copy).event", ".event", std::nullopt},
+        {"0000000000000000004x-device-a.event", ".event", std::nullopt},
+        {"00000000000000000042-.event", ".event", std::nullopt},
+        {"00000000000000000042-../../x.event", ".event", std::nullopt},
+        {"42-device-a.event", ".event", std::nullopt},
+        {"", ".event", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ef::keyOfFileName(c.name, c.extension), c.key) << c.name;
+}
+
 TEST(SyncEventFile, FileNamesSortInTheGlobalOrder) {
     std::vector<SyncOrderingKey> keys = {{10, "B"}, {9, "Z"}, {10, "A"}, {100, "A"}, {1, "C"}};
     std::vector<std::string> names;
