@@ -20,6 +20,43 @@ namespace {
 
 constexpr const char* kLogOperation = "Synchronisation";
 
+// The merge wrote the replica's values into `child`, a copy of `main` made with the user's
+// unsaved edits: those edits are put back, so that pushing the child does not undo them (they
+// are later than anything the replica holds and go out with their save).
+void keepUnsavedEdits(const ManagedObjectContext& main, ManagedObjectContext& child) {
+    for (ManagedObject* edited : main.updatedObjects()) {
+        if (!synced_records::isSynced(edited->entity()))
+            continue;
+        auto id = synced_records::recordIdOf(*edited);
+        ManagedObject* copy =
+            id ? synced_records::findRecord(child, edited->entity(), id->second) : nullptr;
+        if (!copy)
+            continue;
+        for (const std::string& key : edited->changedKeys()) {
+            const PropertyDescription* property = edited->entity().property(key);
+            if (!property || property->kind == PropertyKind::ToMany)
+                continue;
+            Value value = edited->valueForKey(key);
+            if (property->kind == PropertyKind::ToOne) {
+                // The same record, as the child holds it.
+                auto* target = std::get_if<ManagedObject*>(&value);
+                if (target && *target) {
+                    auto targetId = synced_records::recordIdOf(**target);
+                    ManagedObject* mapped = targetId
+                                                ? synced_records::findRecord(
+                                                      child, (*target)->entity(), targetId->second)
+                                                : nullptr;
+                    if (!mapped)
+                        continue;  // not in the child: the merge's value stays
+                    value = Value(mapped);
+                }
+            }
+            if (copy->valueForKey(key) != value)
+                copy->setValueForKey(key, value);
+        }
+    }
+}
+
 }  // namespace
 
 struct StoreSyncEngine::Merge {
@@ -239,6 +276,8 @@ Status StoreSyncEngine::writePending() {
     {
         ScopedUndoRegistrationOff undoOff(context);
         outcome = replica_to_store::write(replica_, ids, target);
+        if (child)
+            keepUnsavedEdits(context, *child);
         if (outcome.written > 0) {
             // Records sound one by one can still make duplicates or a chain that needs mending.
             store_repairs::consolidateOrigins_inContext(target);
