@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,12 +26,30 @@ namespace ravelong {
 class SyncEventLog {
 public:
     static constexpr const char* kEventsDirectory = "events";
+    // A baseline: every record of one computer's replica, which replaces the event files that
+    // every computer has applied. "<lamport, 20 digits>-<device id>.baseline".
+    static constexpr const char* kBaselinesDirectory = "baselines";
+    static constexpr const char* kBaselineExtension = ".baseline";
+    // "<device id>.ack": the event files present that the device has applied.
+    static constexpr const char* kDevicesDirectory = "devices";
+    static constexpr const char* kAcknowledgementExtension = ".ack";
+    static constexpr std::size_t kDefaultCompactionThreshold = 500;
 
     struct PullReport {
         std::set<SyncReplica::RecordId> touched;  // records changed by newly applied events
         std::size_t applied = 0;
         std::vector<Error> skipped;  // one per unusable file, with its name in the description
+        // For each file that appeared since a listing made at most kFreshListingSeconds before
+        // this one, by how much its publication stamp lies outside the time it can have been
+        // published in by our clock (between the two listings): positive when ahead of our
+        // clock, negative when behind (a sync tool may also just have carried it late), zero
+        // when the clocks can agree.
+        std::vector<double> clockSkews;
+        // With collectCloudValues(): for each property the pulled events set, the value of the
+        // latest of them (deletions aside), whatever this computer's own events hold.
+        std::map<SyncReplica::RecordId, std::map<std::string, nlohmann::json>> cloudValues;
     };
+    static constexpr double kFreshListingSeconds = 300.0;
 
     SyncEventLog(SECloudFileSystem& cloud, SyncReplica& replica, std::filesystem::path scratch);
 
@@ -48,24 +69,54 @@ public:
     void restoreSeenNames(std::set<std::string> names) { seenNames_ = std::move(names); }
 
     void pull(std::function<void(PullReport, Status)> completion);
+    // Once this many event files are applied by every computer that wrote one, a pull writes a
+    // baseline in their place.
+    void setCompactionThreshold(std::size_t files) {
+        compactionThreshold_ = std::max<std::size_t>(files, 1);
+    }
+    // Whether pulls report the values the events set (costly: for a first merge only).
+    void collectCloudValues(bool collect) { collectCloudValues_ = collect; }
 
     std::size_t pendingUploads() const { return unsent_.size(); }
 
 private:
+    struct Fetched {
+        std::string name;
+        Status status;
+        std::optional<std::string> bytes;  // the file as it landed
+    };
     struct Downloads {
         std::filesystem::path folder;
-        std::vector<std::string> names, paths;
+        std::vector<std::string> paths;
         std::vector<std::filesystem::path> locals;
-        std::vector<Status> statuses;
-        std::function<void(PullReport, Status)> completion;
+        std::vector<Fetched> fetched;
+        std::function<void(std::vector<Fetched>)> done;
     };
-    void downloadNext(std::shared_ptr<Downloads> batch);
+    void fetchFiles(const std::string& directory, std::vector<std::string> names,
+                    std::function<void(std::vector<Fetched>)> done);
+    void downloadNext(std::shared_ptr<Downloads> batch, std::size_t i);
+    void pullEvents(std::function<void(PullReport, Status)> completion);
+    void applyEvents(std::vector<Fetched> fetched,
+                     std::optional<std::pair<double, double>> appearedBetween,
+                     std::function<void(PullReport, Status)> completion);
+    void readBaselines(std::function<void(PullReport)> next);
+    void takeInBaseline(const std::string& name, const std::string& bytes, PullReport& report);
+    // The keys of the listed event files this computer has applied.
+    std::set<SyncOrderingKey> appliedOfListed() const;
+    void acknowledge(std::function<void()> next);
+    void compact(std::function<void()> next);
+    void writeBaseline(std::set<SyncOrderingKey> covered, std::function<void()> next);
 
     SECloudFileSystem& cloud_;
     SyncReplica& replica_;
     std::filesystem::path scratch_;
     std::vector<SyncEvent> unsent_;
     std::set<std::string> seenNames_;
+    std::optional<double> lastListingAt_;                      // our clock, this run only
+    std::vector<std::string> listedEvents_, listedBaselines_;  // by the last pull
+    std::optional<std::set<SyncOrderingKey>> lastAcknowledged_;
+    std::size_t compactionThreshold_ = kDefaultCompactionThreshold;
+    bool collectCloudValues_ = false;
 };
 
 }  // namespace ravelong

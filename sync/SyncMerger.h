@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
+#include "foundation/Clock.h"
 #include "foundation/Error.h"
+#include "sync/SyncAlerts.h"
 
 namespace ravelong {
 
@@ -14,6 +17,15 @@ class SyncMerger {
 public:
     virtual ~SyncMerger() = default;
     virtual void mergeWithOptions(std::uint64_t mergeOptions, std::function<void(Status)> done) = 0;
+
+    // Asked, during the first merge of a computer that already held data, for each property of
+    // one record that differs between this computer and the cloud (the text describes it); an
+    // engine without an answerer lets the ordering key decide.
+    using ConflictQuestion = std::function<SyncAlerts::ConflictAnswer(const std::string& message)>;
+    virtual void setConflictQuestion(ConflictQuestion) {}
+    // Told, with the time another computer's clock showed when it published something we just
+    // read, so the driver can warn about clocks that disagree.
+    virtual void setRemoteTimeObserver(std::function<void(Instant remoteNow)>) {}
 };
 
 }  // namespace ravelong

@@ -68,6 +68,71 @@ void SyncReplica::restoreApplied(const SyncOrderingKey& key) {
     applied_.insert(key);
 }
 
+bool SyncReplica::mergeRecord(const RecordId& id, const Record& other) {
+    Record& record = records_[id];
+    bool changed = false;
+    for (const auto& [name, property] : other.properties) {
+        lamport_ = std::max(lamport_, property.key.lamport);
+        auto found = record.properties.find(name);
+        if (found == record.properties.end() || found->second.key < property.key) {
+            record.properties[name] = property;
+            changed = true;
+        }
+    }
+    if (other.deletedAt) {
+        lamport_ = std::max(lamport_, other.deletedAt->lamport);
+        if (!record.deletedAt || *record.deletedAt < *other.deletedAt) {
+            record.deletedAt = other.deletedAt;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+namespace {
+
+nlohmann::json keyJson(const SyncOrderingKey& key) {
+    return nlohmann::json::array({key.lamport, key.deviceId});
+}
+
+std::optional<SyncOrderingKey> keyFrom(const nlohmann::json& j) {
+    if (!j.is_array() || j.size() != 2 || !j[0].is_number_unsigned() || !j[1].is_string())
+        return std::nullopt;
+    return SyncOrderingKey{j[0].get<std::uint64_t>(), j[1].get<std::string>()};
+}
+
+}  // namespace
+
+nlohmann::json SyncReplica::recordToJson(const Record& record) {
+    nlohmann::json properties = nlohmann::json::object();
+    for (const auto& [name, property] : record.properties)
+        properties[name] = {property.value, property.key.lamport, property.key.deviceId};
+    nlohmann::json body = {{"p", properties}};
+    if (record.deletedAt)
+        body["d"] = keyJson(*record.deletedAt);
+    return body;
+}
+
+std::optional<SyncReplica::Record> SyncReplica::recordFromJson(const nlohmann::json& body) {
+    if (!body.is_object() || !body.contains("p") || !body["p"].is_object())
+        return std::nullopt;
+    Record record;
+    for (const auto& [name, entry] : body["p"].items()) {
+        if (!entry.is_array() || entry.size() != 3)
+            return std::nullopt;
+        auto key = keyFrom(nlohmann::json::array({entry[1], entry[2]}));
+        if (!key)
+            return std::nullopt;
+        record.properties[name] = Property{entry[0], *key};
+    }
+    if (body.contains("d")) {
+        record.deletedAt = keyFrom(body["d"]);
+        if (!record.deletedAt)
+            return std::nullopt;
+    }
+    return record;
+}
+
 std::map<SyncReplica::RecordId, std::map<std::string, nlohmann::json>> SyncReplica::liveValues()
     const {
     std::map<RecordId, std::map<std::string, nlohmann::json>> out;

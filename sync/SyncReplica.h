@@ -37,6 +37,7 @@ public:
     using RecordId = std::pair<std::string, std::string>;  // entity, uuid
 
     explicit SyncReplica(std::string deviceId);
+    const std::string& deviceId() const { return deviceId_; }
 
     // Applies an event whole, or (for a change of the wrong shape) not at all and says why.
     // Returns the records it touched.
@@ -61,6 +62,16 @@ public:
     // Puts back a record and the applied events as they were saved; the clock follows them.
     void restoreRecord(RecordId id, Record record);
     void restoreApplied(const SyncOrderingKey& key);
+    // Takes in a record as another replica holds it (from a baseline): each property keeps the
+    // value of the greater key, and so does the deletion; the result is the same as having
+    // applied the events behind both. True when anything here changed.
+    bool mergeRecord(const RecordId& id, const Record& other);
+
+    // A record with its values and keys as JSON, and back (nullopt for a malformed one):
+    //     {"p": {"name": [value, lamport, "device"], ...}, "d": [lamport, "device"]}
+    static nlohmann::json recordToJson(const Record& record);
+    static std::optional<Record> recordFromJson(const nlohmann::json& body);
+
     // The live records' property values only (what a store would hold).
     std::map<RecordId, std::map<std::string, nlohmann::json>> liveValues() const;
 

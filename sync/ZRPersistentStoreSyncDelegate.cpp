@@ -30,6 +30,26 @@ ZRPersistentStoreSyncDelegate::ZRPersistentStoreSyncDelegate(
       cloudFileSystem_(std::move(cloudFileSystem)),
       merger_(merger) {
     setConnectionState(ConnectionState::of(service_, kStatusIdle).value);
+    // The merger may outlive this driver (its owner frees it first or last): the hooks check.
+    merger_.setRemoteTimeObserver([this, alive = alive_](Instant remoteNow) {
+        if (*alive)
+            checkRemoteTime(remoteNow);
+    });
+    if (services_.alerts) {
+        merger_.setConflictQuestion([this, alive = alive_](const std::string& message) {
+            return *alive ? askMergeConflict(message) : SyncAlerts::ConflictAnswer{};
+        });
+    }
+}
+
+SyncAlerts::ConflictAnswer ZRPersistentStoreSyncDelegate::askMergeConflict(
+    const std::string& message) {
+    if (conflictAnswerForAll_)
+        return {*conflictAnswerForAll_, true};
+    SyncAlerts::ConflictAnswer answer = services_.alerts->askMergeConflict(message);
+    if (answer.applyToAll)
+        conflictAnswerForAll_ = answer.code;
+    return answer;
 }
 
 ZRPersistentStoreSyncDelegate::~ZRPersistentStoreSyncDelegate() {
@@ -56,6 +76,7 @@ void ZRPersistentStoreSyncDelegate::forceSyncWithMergeOptions(std::int64_t merge
 
 void ZRPersistentStoreSyncDelegate::startMerge(std::uint64_t options) {
     ++activeMergeCount_;
+    conflictAnswerForAll_.reset();
     setConnectionState(ConnectionState::of(service_, kStatusConnecting).value);
     if (services_.setSyncState)
         services_.setSyncState(1, true);

@@ -11,6 +11,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
 #include "sync/SECloudFileSystem.h"
+#include "sync/SyncAlerts.h"
 #include "sync/SyncMerger.h"
 #include "sync/SyncStatusDisplay.h"
 
@@ -40,6 +41,9 @@ public:
         // network share). A folder on a local disk is not: its sync tool carries the files when
         // the network is back, so merging goes on while offline.
         bool backendNeedsNetwork = true;
+        // Asks the merge-conflict question of a first merge; without it the ordering key
+        // decides.
+        SyncAlerts* alerts = nullptr;
     };
 
     ZRPersistentStoreSyncDelegate(Services services, SyncService service,
@@ -83,6 +87,7 @@ private:
     void startMerge(std::uint64_t options);
     void mergeEnded(Status status);
     void setConnectionState(std::int64_t value);
+    SyncAlerts::ConflictAnswer askMergeConflict(const std::string& message);
 
     Services services_;
     SyncService service_;
@@ -94,6 +99,8 @@ private:
     bool waitingForNetworkConnection_ = false;
     bool terminating_ = false;
     int retryCount_ = 0;
+    // The answer the user gave "for all conflicts" in the running merge.
+    std::optional<int> conflictAnswerForAll_;
     MainLoop::TimerId retryTimer_ = 0;
     ClockWarningGate clockWarning_;
     std::vector<std::function<void()>> waitingForIdle_;

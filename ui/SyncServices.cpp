@@ -28,6 +28,7 @@ SyncServices::SyncServices(Options options) : options_(std::move(options)) {
         options_.groupDefaults,
         options_.setSyncState,
         [this] { showSystemTimesNotSynchronousAlert(); }};
+    driver.alerts = this;
     setup_ = std::make_unique<SyncSetup>(
         SyncSetup::Services{driver, options_.makeMerger, [](const std::filesystem::path& folder) {
                                 return network_folder::isOnNetworkFileSystem(folder);

@@ -62,6 +62,15 @@ public:
     StoreSyncEngine& operator=(const StoreSyncEngine&) = delete;
 
     void mergeWithOptions(std::uint64_t mergeOptions, std::function<void(Status)> done) override;
+    void setConflictQuestion(ConflictQuestion question) override {
+        conflictQuestion_ = std::move(question);
+    }
+    void setRemoteTimeObserver(std::function<void(Instant)> observer) override {
+        remoteTimeObserver_ = std::move(observer);
+    }
+
+    // See SyncEventLog::setCompactionThreshold.
+    void setCompactionThreshold(std::size_t files) { log_.setCompactionThreshold(files); }
 
     // Why the engine cannot work (its state folder could not be opened or read); ok otherwise.
     const Status& stateStatus() const { return stateStatus_; }
@@ -78,6 +87,9 @@ private:
     void upload(std::shared_ptr<Merge> merge, std::function<void(std::shared_ptr<Merge>)> next);
     void pulled(std::shared_ptr<Merge> merge, SyncEventLog::PullReport report, Status status);
     Status writePending();
+    // In a first merge: asks about each property this computer and the cloud hold differently
+    // and sends this computer's value where the answer keeps it.
+    void askAboutConflicts(const SyncEventLog::PullReport& report);
     void finish(std::shared_ptr<Merge> merge, Status status);
     // Writes to the state folder; a failure is logged (the next start compares store and
     // replica again).
@@ -92,6 +104,8 @@ private:
     std::set<SyncReplica::RecordId> pending_;
     std::set<SyncReplica::RecordId> heldBack_;
     bool reconciledThisRun_ = false;
+    ConflictQuestion conflictQuestion_;
+    std::function<void(Instant)> remoteTimeObserver_;
     std::vector<Error> lastSkipped_;
     Instant lastMergeEnded_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -28,45 +28,15 @@ Error stateError(const std::string& what) {
     return makeSEError(kSEErrorDamagedFile, "The synchronisation state " + what);
 }
 
-nlohmann::json keyJson(const SyncOrderingKey& key) {
-    return nlohmann::json::array({key.lamport, key.deviceId});
-}
-
-std::optional<SyncOrderingKey> keyFrom(const nlohmann::json& j) {
-    if (!j.is_array() || j.size() != 2 || !j[0].is_number_unsigned() || !j[1].is_string())
-        return std::nullopt;
-    return SyncOrderingKey{j[0].get<std::uint64_t>(), j[1].get<std::string>()};
-}
-
 std::string bodyOf(const SyncReplica::Record& record) {
-    nlohmann::json properties = nlohmann::json::object();
-    for (const auto& [name, property] : record.properties)
-        properties[name] = {property.value, property.key.lamport, property.key.deviceId};
-    nlohmann::json body = {{"p", properties}};
-    if (record.deletedAt)
-        body["d"] = keyJson(*record.deletedAt);
-    return body.dump();
+    return SyncReplica::recordToJson(record).dump();
 }
 
 std::optional<SyncReplica::Record> recordFrom(const std::string& text) {
     auto body = nlohmann::json::parse(text, nullptr, false);
-    if (!body.is_object() || !body.contains("p") || !body["p"].is_object())
+    if (body.is_discarded())
         return std::nullopt;
-    SyncReplica::Record record;
-    for (const auto& [name, entry] : body["p"].items()) {
-        if (!entry.is_array() || entry.size() != 3)
-            return std::nullopt;
-        auto key = keyFrom(nlohmann::json::array({entry[1], entry[2]}));
-        if (!key)
-            return std::nullopt;
-        record.properties[name] = SyncReplica::Property{entry[0], *key};
-    }
-    if (body.contains("d")) {
-        record.deletedAt = keyFrom(body["d"]);
-        if (!record.deletedAt)
-            return std::nullopt;
-    }
-    return record;
+    return SyncReplica::recordFromJson(body);
 }
 
 std::string text(const Value& value) {

@@ -28,6 +28,12 @@ public:
         return true;
     }
     bool running() const { return !pending.empty(); }
+    void setConflictQuestion(ConflictQuestion question) override {
+        conflictQuestion = std::move(question);
+    }
+    void setRemoteTimeObserver(std::function<void(Instant)> observer) override {
+        remoteTimeObserver = std::move(observer);
+    }
 
     // A merger that hands its merges to this one, for code that owns the merger it is given
     // (the factory of SyncSetup).
@@ -38,6 +44,12 @@ public:
                                   std::function<void(Status)> done) override {
                 to.mergeWithOptions(options, std::move(done));
             }
+            void setConflictQuestion(ConflictQuestion question) override {
+                to.setConflictQuestion(std::move(question));
+            }
+            void setRemoteTimeObserver(std::function<void(Instant)> observer) override {
+                to.setRemoteTimeObserver(std::move(observer));
+            }
             ScriptedSyncMerger& to;
         };
         return std::make_unique<Handle>(*this);
@@ -45,6 +57,9 @@ public:
 
     std::vector<std::uint64_t> optionsSeen;
     std::vector<std::function<void(Status)>> pending;
+    // What the driver handed over.
+    ConflictQuestion conflictQuestion;
+    std::function<void(Instant)> remoteTimeObserver;
 };
 
 }  // namespace ravelong::testing

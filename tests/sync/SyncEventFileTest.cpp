@@ -97,6 +97,80 @@ TEST(SyncEventFile, ASizeClaimPastWhatTheDataCanHoldIsRefusedEvenWithAValidCheck
     }
 }
 
+// A well-formed event file around any payload.
+std::string fileWithPayload(const nlohmann::json& payload) {
+    std::string plain = payload.dump();
+    uLongf size = compressBound(plain.size());
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 9);
+    packed.resize(size);
+    std::string covered;
+    for (int i = 0; i < 8; ++i)
+        covered.push_back(static_cast<char>((plain.size() >> (8 * i)) & 0xff));
+    covered += packed;
+    std::string out = withVersion(std::string("RVLGEVT1") + std::string(8, '\0'), 1);
+    auto crc = crc32(0, reinterpret_cast<const Bytef*>(covered.data()), covered.size());
+    for (int i = 0; i < 4; ++i)
+        out[12 + i] = static_cast<char>((crc >> (8 * i)) & 0xff);
+    return out + covered;
+}
+
+TEST(SyncEventFile, ThePublicationStampTravelsAndOnlyATimeIsTakenForOne) {
+    const SyncEvent e = sampleEvent();
+    auto stamped = ef::decodeFile(ef::encode(e, 786'500'123.5));
+    ASSERT_TRUE(stamped.ok()) << stamped.error().description;
+    EXPECT_EQ(stamped->event, e);
+    EXPECT_EQ(stamped->publishedAt, std::optional<double>(786'500'123.5));
+    auto unstamped = ef::decodeFile(ef::encode(e));
+    ASSERT_TRUE(unstamped.ok());
+    EXPECT_FALSE(unstamped->publishedAt.has_value());
+
+    nlohmann::json payload = {{"device", "DEVICE-A"}, {"lamport", 3}, {"changes", e.changes}};
+    struct Case {
+        const char* label;
+        nlohmann::json published;
+        bool usable;
+    } cases[] = {
+        {"whole seconds", 786'500'000, true},
+        {"text", "786500000", false},
+        {"null", nullptr, false},
+        {"list", nlohmann::json::array({1}), false},
+    };
+    for (const Case& c : cases) {
+        payload["published"] = c.published;
+        auto decoded = ef::decodeFile(fileWithPayload(payload), "x.event");
+        EXPECT_EQ(decoded.ok(), c.usable) << c.label;
+        if (!c.usable && !decoded.ok()) {
+            EXPECT_EQ(decoded.error().code, kSEErrorDamagedFile) << c.label;
+        }
+    }
+    // The helper makes files the decoder takes: without the stamp, the same payload is usable.
+    payload.erase("published");
+    EXPECT_TRUE(ef::decodeFile(fileWithPayload(payload)).ok());
+}
+
+TEST(SyncEventFile, OnlyNamesOfTheFilesOwnFormNameAKey) {
+    struct Case {
+        std::string name;
+        std::string extension;
+        std::optional<SyncOrderingKey> key;
+    } cases[] = {
+        {ef::fileNameFor({42, "device-a"}), ".event", SyncOrderingKey{42, "device-a"}},
+        {ef::fileNameFor({7, "B_2"}, ".baseline"), ".baseline", SyncOrderingKey{7, "B_2"}},
+        {ef::fileNameFor({7, "B_2"}, ".baseline"), ".event", std::nullopt},
+        {"00000000000000000042-device-a.sync-conflict-20240101-x.event", ".event", std::nullopt},
+        {"00000000000000000042-device-a (conflicted copy).event", ".event", std::nullopt},
+        {"0000000000000000004x-device-a.event", ".event", std::nullopt},
+        {"00000000000000000042-.event", ".event", std::nullopt},
+        {"00000000000000000042-../../x.event", ".event", std::nullopt},
+        {"42-device-a.event", ".event", std::nullopt},
+        {"", ".event", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ef::keyOfFileName(c.name, c.extension), c.key) << c.name;
+}
+
 TEST(SyncEventFile, FileNamesSortInTheGlobalOrder) {
     std::vector<SyncOrderingKey> keys = {{10, "B"}, {9, "Z"}, {10, "A"}, {100, "A"}, {1, "C"}};
     std::vector<std::string> names;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <random>
 
 #include "sync/SECloudFileSystem.h"
@@ -155,6 +156,69 @@ TEST(SyncReplica, ComputersConvergeWhateverOrderEventsArriveIn) {
             ASSERT_TRUE(fresh.apply(e).ok());
         EXPECT_EQ(fresh.records(), replicas[0].records());
     }
+}
+
+// A baseline is a replica's records: taking one in must give what applying its events gives,
+// whatever else either side applied, in either order, and also after a JSON round trip.
+TEST(SyncReplica, TakingInAnotherReplicasRecordsEqualsApplyingItsEvents) {
+    for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        // Events of two computers with distinct keys, in no particular order.
+        std::vector<std::uint64_t> lamports(200);
+        std::iota(lamports.begin(), lamports.end(), 1);
+        std::shuffle(lamports.begin(), lamports.end(), random);
+        std::vector<SyncEvent> events;
+        for (std::uint64_t lamport : lamports) {
+            std::string uuid = "T" + std::to_string(random() % 10);
+            json change = random() % 5 == 0 ? del(uuid)
+                                            : set(uuid, {{random() % 2 ? "note" : "start",
+                                                          static_cast<int>(random() % 1000)}});
+            events.push_back(event(lamport, random() % 2 ? "A" : "B", json::array({change})));
+        }
+        // The baseline's writer applied the first part; the reader applied a mixture.
+        std::vector<SyncEvent> baselineEvents(events.begin(), events.begin() + 120);
+        SyncReplica all("X"), baselineWriter("W"), reader("R");
+        for (const auto& e : events)
+            ASSERT_TRUE(all.apply(e).ok());
+        for (const auto& e : baselineEvents)
+            ASSERT_TRUE(baselineWriter.apply(e).ok());
+        for (std::size_t i = 60; i < events.size(); ++i)
+            ASSERT_TRUE(reader.apply(events[i]).ok());
+
+        std::size_t changed = 0;
+        for (const auto& [id, record] : baselineWriter.records()) {
+            auto travelled = SyncReplica::recordFromJson(SyncReplica::recordToJson(record));
+            ASSERT_TRUE(travelled.has_value());
+            ASSERT_EQ(*travelled, record);
+            changed += reader.mergeRecord(id, *travelled) ? 1 : 0;
+        }
+        EXPECT_GT(changed, 0u) << "the reader lacked the first sixty events";
+        EXPECT_EQ(reader.records(), all.records());
+        // Taking it in again changes nothing.
+        for (const auto& [id, record] : baselineWriter.records())
+            EXPECT_FALSE(reader.mergeRecord(id, record));
+        // A later key for this computer follows every key the records hold.
+        EXPECT_GT(reader.nextKey().lamport, 200u);
+    }
+}
+
+TEST(SyncReplica, MalformedRecordsAreRefused) {
+    const json cases[] = {
+        json::array(),
+        json::object(),
+        {{"p", json::array()}},
+        {{"p", {{"note", json::array({"x", 1u})}}}},
+        {{"p", {{"note", json::array({"x", -1, "A"})}}}},
+        {{"p", {{"note", json::array({"x", 1u, 2})}}}},
+        {{"p", json::object()}, {"d", json::array({1u})}},
+        {{"p", json::object()}, {"d", "yesterday"}},
+    };
+    for (const json& body : cases)
+        EXPECT_FALSE(SyncReplica::recordFromJson(body).has_value()) << body.dump();
+    EXPECT_TRUE(SyncReplica::recordFromJson(
+                    {{"p", {{"note", json::array({"x", 1u, "A"})}}}, {"d", json::array({3u, "A"})}})
+                    .has_value());
 }
 
 }  // namespace

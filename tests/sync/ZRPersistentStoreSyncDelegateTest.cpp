@@ -204,5 +204,71 @@ TEST_F(SyncDelegateTest, ClocksThatDisagreeWarnAtMostOnceADay) {
     EXPECT_EQ(clockAlerts, 2);
 }
 
+// The engine reports a remote time through the hook the driver installs.
+TEST_F(SyncDelegateTest, TheEnginesRemoteTimesReachTheClockCheck) {
+    auto sync = make(SyncService::folder, folder.path());
+    ASSERT_TRUE(merger.remoteTimeObserver);
+    t.clock.set(800'000'000.0);
+    merger.remoteTimeObserver(800'000'000.0 + 60);
+    EXPECT_EQ(clockAlerts, 0);
+    merger.remoteTimeObserver(800'000'000.0 + 600);
+    EXPECT_EQ(clockAlerts, 1);
+    sync.reset();
+    merger.remoteTimeObserver(800'000'000.0 + 600 + 86401);  // the driver is gone: nothing
+    EXPECT_EQ(clockAlerts, 1);
+}
+
+class CountingAlerts final : public SyncAlerts {
+public:
+    std::vector<ConflictAnswer> script;
+    std::vector<std::string> asked;
+    ConflictAnswer askMergeConflict(const std::string& message) override {
+        asked.push_back(message);
+        return asked.size() <= script.size() ? script[asked.size() - 1] : ConflictAnswer{};
+    }
+    int askCloudDataAvailable() override { return kCloudDataOther; }
+    int askReleech() override { return kReleechLater; }
+    void showAlert(const std::string&, const std::string&) override {}
+};
+
+TEST_F(SyncDelegateTest, AnAnswerForAllConflictsHoldsForTheRestOfItsMergeOnly) {
+    CountingAlerts alerts;
+    alerts.script = {{SyncAlerts::kUseCloud, false},
+                     {SyncAlerts::kUseLocal, true},
+                     {SyncAlerts::kUseCloud, false}};
+    EXPECT_FALSE(merger.conflictQuestion) << "no question before a driver";
+    ZRPersistentStoreSyncDelegate::Services services{t.loop, t.clock, notifications, standard,
+                                                     group,  {},      [] {}};
+    services.alerts = &alerts;
+    auto sync = std::make_unique<ZRPersistentStoreSyncDelegate>(
+        services, SyncService::folder,
+        std::make_unique<LocalFolderCloudFileSystem>(t.loop, folder.path()), merger);
+    ASSERT_TRUE(merger.conflictQuestion);
+
+    sync->forceSyncWithMergeOptions(32);
+    struct Step {
+        const char* message;
+        int code;
+        bool forAll;
+        std::size_t askedSoFar;
+    } steps[] = {
+        {"first", SyncAlerts::kUseCloud, false, 1},
+        {"second", SyncAlerts::kUseLocal, true, 2},
+        {"third", SyncAlerts::kUseLocal, true, 2},  // answered for all: not shown
+    };
+    for (const Step& step : steps) {
+        auto answer = merger.conflictQuestion(step.message);
+        EXPECT_EQ(answer.code, step.code) << step.message;
+        EXPECT_EQ(answer.applyToAll, step.forAll) << step.message;
+        EXPECT_EQ(alerts.asked.size(), step.askedSoFar) << step.message;
+    }
+    merger.finish();
+    // The next merge asks again.
+    sync->forceSyncWithMergeOptions(32);
+    EXPECT_EQ(merger.conflictQuestion("fourth").code, SyncAlerts::kUseCloud);
+    EXPECT_EQ(alerts.asked, (std::vector<std::string>{"first", "second", "fourth"}));
+    merger.finish();
+}
+
 }  // namespace
 }  // namespace ravelong

@@ -244,6 +244,65 @@ TEST_F(StoreSyncEngineTest, AFailedSaveLeavesTheStoreFileAsItWasAndTheNextMergeF
     EXPECT_EQ(StoreSnapshot::of(b.context()).timings, StoreSnapshot::of(a.context()).timings);
 }
 
+// A merge writes into the main context itself when it holds no unsaved changes, and through a
+// child context when it does: either way a failed save leaves the store file as it was, and an
+// unsaved edit of the user is neither lost nor undone.
+TEST_F(StoreSyncEngineTest, AMergeKeepsAnUnsavedEditWhetherItsSaveWorksOrNot) {
+    struct Case {
+        const char* label;
+        bool unsavedEdit;
+        bool saveFails;
+    } cases[] = {
+        {"clean context, save works", false, false},
+        {"clean context, save fails", false, true},
+        {"unsaved edit, save works", true, false},
+        {"unsaved edit, save fails", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SyncTestWorld caseWorld;
+        SyncTestComputer a(caseWorld, "a"), b(caseWorld, "b");
+        ZRCDTask* shared = a.addTask("Shared");
+        ASSERT_TRUE(a.merge()->ok());
+        ASSERT_TRUE(b.merge()->ok());
+        a.addTiming(shared, caseWorld.clock.now() - kHour, caseWorld.clock.now());
+        ASSERT_TRUE(a.merge()->ok());
+
+        ZRCDTask* mine = b.context().fetchAll<ZRCDTask>().front();
+        if (c.unsavedEdit) {
+            b.as([&] {
+                mine->setTaskName(std::string("Renamed, not saved"));
+                return 0;
+            });
+        }
+        if (c.saveFails) {
+            b.saveHook = [] {
+                return Status(Error{kStoreErrorDomain, static_cast<int>(StoreErrorCode::DiskFull),
+                                    "The disk is full.", ""});
+            };
+        }
+        auto merged = b.merge();
+        ASSERT_TRUE(merged.has_value());
+        EXPECT_EQ(merged->ok(), !c.saveFails);
+        EXPECT_EQ(mine->taskName(),
+                  std::optional<std::string>(c.unsavedEdit ? "Renamed, not saved" : "Shared"));
+        if (!c.saveFails) {
+            EXPECT_EQ(StoreSnapshot::of(b.context()).timings,
+                      StoreSnapshot::of(a.context()).timings);
+        } else if (!c.unsavedEdit) {
+            EXPECT_FALSE(b.context().hasChanges());
+            EXPECT_TRUE(b.context().fetchAll<ZRCDTiming>().empty());
+        }
+        // The store file holds the pulled timing only if the save worked.
+        b.crash();
+        auto file = PersistentStore::open(b.storePath(), ravelongModel());
+        ASSERT_TRUE(file.ok());
+        auto fresh = ManagedObjectContext::openMainContext(file.value());
+        ASSERT_TRUE(fresh.ok());
+        EXPECT_EQ(fresh.value()->fetchAll<ZRCDTiming>().size(), c.saveFails ? 0u : 1u);
+    }
+}
+
 // A crash at every step of a merge, one step further each time: the restarted computer's
 // next merge ends with the same store as the other's, and sends nothing twice that matters.
 TEST(StoreSyncEngineCrashTest, ACrashAtAnyStepOfAMergeIsFinishedByTheNextMerge) {

@@ -24,6 +24,8 @@ public:
     Simulation(unsigned seed, int computers) : rng_(seed) {
         world_.random.seed(seed);
         world_.maximumArrivalDelay = 900;
+        // Low, so that history is compacted while files arrive late and computers crash.
+        world_.compactionThreshold = 12;
         for (int i = 0; i < computers; ++i)
             computers_.push_back(
                 std::make_unique<SyncTestComputer>(world_, std::string(1, char('a' + i))));
@@ -86,6 +88,17 @@ public:
             before = now;
         }
         FAIL() << "the computers never stopped sending events";
+    }
+
+    // A computer that was never there joins (after compactions, from the baselines).
+    void join() {
+        computers_.push_back(std::make_unique<SyncTestComputer>(
+            world_, std::string(1, char('a' + computers_.size()))));
+    }
+
+    bool compacted() const {
+        return fs::exists(world_.cloudFolder / "baselines") &&
+               !fs::is_empty(world_.cloudFolder / "baselines");
     }
 
     void check() {
@@ -256,6 +269,11 @@ TEST(SyncSimulation, ComputersEndWithTheSameStoreWithoutLosingTime) {
         simulation.run(150);
         if (::testing::Test::HasFatalFailure())
             return;
+        simulation.settle();
+        if (::testing::Test::HasFatalFailure())
+            return;
+        EXPECT_TRUE(simulation.compacted());
+        simulation.join();
         simulation.settle();
         if (::testing::Test::HasFatalFailure())
             return;

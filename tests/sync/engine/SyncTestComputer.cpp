@@ -37,6 +37,8 @@ void SyncTestComputer::start(bool stateMustOpen) {
     engine_ = std::make_unique<StoreSyncEngine>(
         StoreSyncEngine::Services{*loop_, world_.clock, *context_, [this] { return saveHook(); },
                                   *cloud_, stateFolder(), "device-" + name_});
+    if (world_.compactionThreshold > 0)
+        engine_->setCompactionThreshold(world_.compactionThreshold);
     if (stateMustOpen) {
         EXPECT_TRUE(engine_->stateStatus().ok()) << name_;
     }

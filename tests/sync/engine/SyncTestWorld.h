@@ -24,7 +24,8 @@ struct SyncTestWorld {
     testing::TemporaryDirectory directory{testing::TemporaryDirectory::inMemoryWhereAvailable()};
     std::filesystem::path cloudFolder;
     std::mt19937 random{1};
-    double maximumArrivalDelay = 0;  // seconds a file may take to reach another computer
+    double maximumArrivalDelay = 0;       // seconds a file may take to reach another computer
+    std::size_t compactionThreshold = 0;  // the engine's own when 0
 };
 
 }  // namespace ravelong::sync_testing
