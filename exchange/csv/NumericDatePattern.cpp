@@ -72,13 +72,26 @@ std::optional<NumericDatePattern> NumericDatePattern::compile(std::string_view p
         const std::size_t count = run - at;
         Field field;
         switch (c) {
-            case 'y': field = Field::year; break;
-            case 'M': field = Field::month; break;
-            case 'd': field = Field::day; break;
-            case 'H': field = Field::hour; break;
-            case 'm': field = Field::minute; break;
-            case 's': field = Field::second; break;
-            default: return std::nullopt;
+            case 'y':
+                field = Field::year;
+                break;
+            case 'M':
+                field = Field::month;
+                break;
+            case 'd':
+                field = Field::day;
+                break;
+            case 'H':
+                field = Field::hour;
+                break;
+            case 'm':
+                field = Field::minute;
+                break;
+            case 's':
+                field = Field::second;
+                break;
+            default:
+                return std::nullopt;
         }
         Part part{field, 0, 0, {}};
         part.fixedWidth = count > 1;
@@ -135,13 +148,26 @@ std::optional<double> NumericDatePattern::parse(std::string_view cell) const {
             return std::nullopt;  // a field twice: ICU decides
         slot = true;
         switch (part.field) {
-            case Field::year: year = value; break;
-            case Field::month: month = static_cast<int>(value); break;
-            case Field::day: day = static_cast<int>(value); break;
-            case Field::hour: hour = static_cast<int>(value); break;
-            case Field::minute: minute = static_cast<int>(value); break;
-            case Field::second: second = static_cast<int>(value); break;
-            case Field::literal: break;
+            case Field::year:
+                year = value;
+                break;
+            case Field::month:
+                month = static_cast<int>(value);
+                break;
+            case Field::day:
+                day = static_cast<int>(value);
+                break;
+            case Field::hour:
+                hour = static_cast<int>(value);
+                break;
+            case Field::minute:
+                minute = static_cast<int>(value);
+                break;
+            case Field::second:
+                second = static_cast<int>(value);
+                break;
+            case Field::literal:
+                break;
         }
     }
     if (at != cell.size())

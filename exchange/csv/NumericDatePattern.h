@@ -13,10 +13,10 @@ namespace ravelong::csv {
 // of everything else, costs several times more per cell.
 //
 // compile() accepts only the fields y, yyyy, M, MM, d, dd, H, HH, m, mm, s and ss, and literal
-// text (quoted or not) without letters. parse() answers what ICU's strict parser answers for the cells
-// it accepts: four-digit years from 1583 on (before that ICU's calendar is Julian), two digits for
-// the doubled fields and one or two for single ones, values in range, days the month has. For
-// any other cell it answers nullopt, and the caller asks ICU.
+// text (quoted or not) without letters. parse() answers what ICU's strict parser answers for the
+// cells it accepts: four-digit years from 1583 on (before that ICU's calendar is Julian), two
+// digits for the doubled fields and one or two for single ones, values in range, days the month
+// has. For any other cell it answers nullopt, and the caller asks ICU.
 class NumericDatePattern {
 public:
     static std::optional<NumericDatePattern> compile(std::string_view pattern);

@@ -146,14 +146,34 @@ void StoreSyncEngine::mergeWithOptions(std::uint64_t, std::function<void(Status)
         services_.loop.runOnMainThread([merge, status = stateStatus_] { merge->done(status); });
         return;
     }
-    upload(merge, [this, alive = alive_](std::shared_ptr<Merge> merge) {
-        if (!merge->firstFailure.ok())
-            return finish(merge, Status());
-        log_.pull([this, alive, merge](SyncEventLog::PullReport report, Status status) {
-            if (*alive)
-                pulled(merge, std::move(report), status);
+    auto uploadAndPull = [this, alive = alive_, merge] {
+        if (!*alive)
+            return;
+        upload(merge, [this, alive](std::shared_ptr<Merge> merge) {
+            if (!merge->firstFailure.ok())
+                return finish(merge, Status());
+            log_.pull([this, alive, merge](SyncEventLog::PullReport report, Status status) {
+                if (*alive)
+                    pulled(merge, std::move(report), status);
+            });
         });
-    });
+    };
+    // A back-end that keeps a picture of the cloud (the iCloud back-end's cache of its record
+    // zone) brings it up to date first: without it the pull would not see what other
+    // computers wrote since.
+    SECloudFileSystem& cloud = services_.cloud;
+    if (!cloud.respondsTo(SEOptionalOperation::primeForActivity))
+        return uploadAndPull();
+    cloud.primeForActivityWithCompletion(
+        [this, alive = alive_, merge, uploadAndPull](Status primed) {
+            if (!*alive)
+                return;
+            if (!primed.ok()) {
+                merge->firstFailure = primed;
+                return finish(merge, Status());
+            }
+            uploadAndPull();
+        });
 }
 
 void StoreSyncEngine::upload(std::shared_ptr<Merge> merge,

@@ -41,10 +41,10 @@ std::string icuFormat(const icu::SimpleDateFormat& format, double milliseconds) 
 // wrote itself for random instants from 1583 to 9999, and the same cells with one character
 // changed (a digit, a separator, one digit more or less).
 TEST(NumericDatePattern, ReadsWhatItAcceptsExactlyAsIcuDoes) {
-    const std::string patterns[] = {"yyyy-MM-dd",          "dd.MM.yyyy",       "M/d/yyyy",
-                                    "yyyy-MM-dd HH:mm:ss", "d.M.yyyy H:mm",    "HH:mm",
-                                    "H:mm:ss",             "yyyyMMdd'T'HHmmss", "yyyy-MM-dd'T'HH:mm",
-                                    "dd/MM/yyyy HH:mm",    "y-M-d"};
+    const std::string patterns[] = {
+        "yyyy-MM-dd", "dd.MM.yyyy", "M/d/yyyy",          "yyyy-MM-dd HH:mm:ss", "d.M.yyyy H:mm",
+        "HH:mm",      "H:mm:ss",    "yyyyMMdd'T'HHmmss", "yyyy-MM-dd'T'HH:mm",  "dd/MM/yyyy HH:mm",
+        "y-M-d"};
     std::mt19937_64 random(20261207);
     std::uniform_real_distribution<double> instants(-12212553600000.0, 253402300799000.0);
     const std::string changes = "0159/:-. T";
@@ -62,9 +62,17 @@ TEST(NumericDatePattern, ReadsWhatItAcceptsExactlyAsIcuDoes) {
                 const std::size_t at = where(random);
                 const char change = changes[random() % changes.size()];
                 switch (random() % 3) {
-                    case 0: cell.insert(at, 1, change); break;
-                    case 1: if (at < cell.size()) cell.erase(at, 1); break;
-                    default: if (at < cell.size()) cell[at] = change; break;
+                    case 0:
+                        cell.insert(at, 1, change);
+                        break;
+                    case 1:
+                        if (at < cell.size())
+                            cell.erase(at, 1);
+                        break;
+                    default:
+                        if (at < cell.size())
+                            cell[at] = change;
+                        break;
                 }
             }
             SCOPED_TRACE(cell);
@@ -81,9 +89,9 @@ TEST(NumericDatePattern, ReadsWhatItAcceptsExactlyAsIcuDoes) {
 // Patterns that need more than numbers are left to ICU, and so are the cells the quick reading
 // cannot be sure of.
 TEST(NumericDatePattern, LeavesToIcuWhatItCannotBeSureOf) {
-    for (const char* pattern : {"yy-MM-dd", "MMM d, yyyy", "h:mm a", "yyyyMd", "Md", "yMMdd", "EEE dd.MM.yyyy",
-                                "yyyy-MM-dd HH:mm:ss.SSS", "dd 'of' MM yyyy 'unterminated", "",
-                                "dd1MM"})
+    for (const char* pattern :
+         {"yy-MM-dd", "MMM d, yyyy", "h:mm a", "yyyyMd", "Md", "yMMdd", "EEE dd.MM.yyyy",
+          "yyyy-MM-dd HH:mm:ss.SSS", "dd 'of' MM yyyy 'unterminated", "", "dd1MM"})
         EXPECT_FALSE(NumericDatePattern::compile(pattern).has_value()) << pattern;
 
     const auto iso = NumericDatePattern::compile("yyyy-MM-dd");

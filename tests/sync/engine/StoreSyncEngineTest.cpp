@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
+
 #include "core/chain/ChainTreeChanges.h"
 #include "core/model/RavelongModel.h"
 #include "core/model/ZRCDTimingSet.h"
 #include "store/StoreError.h"
 #include "support/TestSupport.h"
 #include "sync/SyncEventFile.h"
+#include "sync/cloudkit/InMemoryCloudKitDatabase.h"
+#include "sync/cloudkit/SECloudKitFileSystem.h"
 #include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/SyncEngineState.h"
 #include "sync/engine/SyncTestComputer.h"
@@ -71,6 +76,46 @@ TEST_F(StoreSyncEngineTest, ASecondComputerGetsTasksTimingsAndAggregatesOfTheFir
     EXPECT_EQ(eventFilesIn(world.cloudFolder), files);
     EXPECT_FALSE(a.context().hasChanges());
     EXPECT_FALSE(b.context().hasChanges());
+}
+
+// Two computers on one iCloud account (the in-memory service): each merge brings the back-end's
+// cache of the record zone up to date before it lists, also after a restart has loaded a cache
+// written by an earlier run.
+TEST(StoreSyncEngineCloudKitTest, ComputersOnOneAccountTakeInEachOthersWork) {
+    SyncTestWorld world;
+    auto container = std::make_shared<InMemoryCloudKitContainer>();
+    std::map<std::string, testing::TemporaryDirectory> caches;
+    world.makeCloud = [&](MainLoop& loop, const std::string& name) {
+        auto database = std::make_shared<InMemoryCloudKitDatabase>(
+            loop, container, CloudKitDatabase::Scope::privateScope, "alice");
+        // Each computer keeps its cache in its own folder.
+        setenv("XDG_CACHE_HOME", caches[name].path().c_str(), 1);
+        std::unique_ptr<SECloudFileSystem> cloud = SECloudKitFileSystem::withPrivateDatabase(
+            loop, [database](CloudKitDatabase::Scope) { return database; }, "iCloud.test", 2);
+        unsetenv("XDG_CACHE_HOME");
+        return cloud;
+    };
+    SyncTestComputer a(world, "a"), b(world, "b");
+    const Instant start = world.clock.now() - 30 * kHour;
+    a.addTiming(a.addTask("Client"), start, start + 2 * kHour);
+    for (SyncTestComputer* c : {&a, &b, &a}) {
+        auto merged = c->merge();
+        ASSERT_TRUE(merged.has_value() && merged->ok()) << c->name();
+    }
+    b.crash();
+    a.addTask("Second client");
+    ASSERT_TRUE(a.merge()->ok());
+    b.start();
+    b.addTask("Third client");
+    for (SyncTestComputer* c : {&b, &a}) {
+        auto merged = c->merge();
+        ASSERT_TRUE(merged.has_value() && merged->ok()) << c->name();
+    }
+    const StoreSnapshot sa = StoreSnapshot::of(a.context()), sb = StoreSnapshot::of(b.context());
+    EXPECT_EQ(sa.tasks.size(), 3u);
+    EXPECT_EQ(sb.tasks, sa.tasks);
+    EXPECT_EQ(sb.timings, sa.timings);
+    EXPECT_EQ(sb.timings.size(), 1u);
 }
 
 TEST_F(StoreSyncEngineTest, AStoreFilledBeforeSyncWasSetUpIsSentWholeOnce) {

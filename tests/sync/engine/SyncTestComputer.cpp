@@ -26,8 +26,15 @@ void SyncTestComputer::start(bool stateMustOpen) {
     if (engine_)
         return;
     loop_ = std::make_unique<GatedMainLoop>(world_.loop);
-    cloud_ = std::make_unique<DelayedFolderCloud>(*loop_, world_.clock, world_.cloudFolder,
-                                                  &world_.random, &world_.maximumArrivalDelay);
+    if (world_.makeCloud) {
+        cloud_ = world_.makeCloud(*loop_, name_);
+        folderCloud_ = nullptr;
+    } else {
+        auto folder = std::make_unique<DelayedFolderCloud>(
+            *loop_, world_.clock, world_.cloudFolder, &world_.random, &world_.maximumArrivalDelay);
+        folderCloud_ = folder.get();
+        cloud_ = std::move(folder);
+    }
     auto opened = PersistentStore::open(storePath(), ravelongModel());
     EXPECT_TRUE(opened.ok()) << name_;
     store_ = opened.value();
@@ -50,6 +57,7 @@ void SyncTestComputer::crash() {
     engine_.reset();
     context_.reset();
     store_.reset();
+    folderCloud_ = nullptr;
     cloud_.reset();
     // The closed loop stays until the shared loop has dropped what was queued through it.
     world_.loop.runOnMainThread([loop = std::shared_ptr<GatedMainLoop>(std::move(loop_))] {});

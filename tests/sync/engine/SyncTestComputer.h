@@ -43,7 +43,8 @@ public:
 
     ManagedObjectContext& context() { return *context_; }
     StoreSyncEngine& engine() { return *engine_; }
-    DelayedFolderCloud& cloud() { return *cloud_; }
+    // The shared folder as this computer sees it (not with the world's makeCloud).
+    DelayedFolderCloud& cloud() { return *folderCloud_; }
     const std::string& name() const { return name_; }
     std::filesystem::path storePath() const { return folder_ / "store.sqlite"; }
     std::filesystem::path stateFolder() const { return folder_ / "sync-state"; }
@@ -68,7 +69,8 @@ private:
     std::filesystem::path folder_;
     FixedDeviceIdentity identity_;
     std::unique_ptr<GatedMainLoop> loop_;
-    std::unique_ptr<DelayedFolderCloud> cloud_;
+    std::unique_ptr<SECloudFileSystem> cloud_;
+    DelayedFolderCloud* folderCloud_ = nullptr;
     std::shared_ptr<PersistentStore> store_;
     std::unique_ptr<ManagedObjectContext> context_;
     std::unique_ptr<StoreSyncEngine> engine_;

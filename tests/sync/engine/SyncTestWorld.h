@@ -1,12 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <random>
 
 #include "core/calendar/ScopedUserCalendar.h"
 #include "foundation/Clock.h"
 #include "support/TestSupport.h"
 #include "support/VirtualMainLoop.h"
+#include "sync/SECloudFileSystem.h"
 
 namespace ravelong::sync_testing {
 
@@ -26,6 +29,8 @@ struct SyncTestWorld {
     std::mt19937 random{1};
     double maximumArrivalDelay = 0;       // seconds a file may take to reach another computer
     std::size_t compactionThreshold = 0;  // the engine's own when 0
+    // Another cloud than the shared folder, made for each computer (by its name) when it starts.
+    std::function<std::unique_ptr<SECloudFileSystem>(MainLoop&, const std::string&)> makeCloud;
 };
 
 }  // namespace ravelong::sync_testing
