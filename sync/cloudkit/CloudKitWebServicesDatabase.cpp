@@ -110,9 +110,9 @@ CloudKitWebServicesDatabase::CloudKitWebServicesDatabase(DBHttpTransport& transp
     : transport_(transport), tokens_(webAuthTokenStore), config_(std::move(config)) {
     assetFolder_ = config_.assetFolder;
     if (assetFolder_.empty()) {
-        assetFolder_ = fs::temp_directory_path() /
-                       ("ravelong-cloudkit-" + std::to_string(::getpid()) + "-" +
-                        std::to_string(folderCounter++));
+        assetFolder_ =
+            fs::temp_directory_path() / ("ravelong-cloudkit-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(folderCounter++));
         ownsAssetFolder_ = true;
     }
 }
@@ -234,11 +234,10 @@ void CloudKitWebServicesDatabase::finished(std::shared_ptr<Call> c, DBHttpRespon
         }
     }
     if (cloudkit_json::isRetryable(e.code) && c->attempt < config_.maxAttempts) {
-        double delay =
-            e.retryAfterSeconds > 0
-                ? std::min(e.retryAfterSeconds, config_.maxRetryAfterSeconds)
-                : std::min(config_.firstRetrySeconds * std::pow(2.0, c->attempt - 1),
-                           config_.maxRetrySeconds);
+        double delay = e.retryAfterSeconds > 0
+                           ? std::min(e.retryAfterSeconds, config_.maxRetryAfterSeconds)
+                           : std::min(config_.firstRetrySeconds * std::pow(2.0, c->attempt - 1),
+                                      config_.maxRetrySeconds);
         c->timer = loop().runAfter(delay, [alive = std::weak_ptr<int>(alive_), this, c] {
             if (alive.lock())
                 perform(c);
@@ -262,10 +261,11 @@ void CloudKitWebServicesDatabase::request(const std::string& operation, json bod
             return completion(json(), std::move(e));
         auto parsed = dropbox_json::parseReply(response.body, config_.maxReplyBytes);
         if (!parsed.ok() || !parsed.value().is_object())
-            return completion(json(), makeError(CKErrorCode::internalError,
-                                                "CloudKit sent a reply the program cannot read" +
-                                                    (parsed.ok() ? std::string(".")
-                                                                 : ": " + parsed.error().description)));
+            return completion(json(),
+                              makeError(CKErrorCode::internalError,
+                                        "CloudKit sent a reply the program cannot read" +
+                                            (parsed.ok() ? std::string(".")
+                                                         : ": " + parsed.error().description)));
         completion(std::move(parsed.value()), CKError());
     };
     send(c);
@@ -337,8 +337,7 @@ void CloudKitWebServicesDatabase::recordsOfReply(const json& entries, const CKRe
             return bytes && (size < 0 || bytes->size() == static_cast<std::uint64_t>(size)) &&
                    cloudkit_json::checksumMatches(checksum, *bytes);
         };
-        c->done = [fetch, index, file, name = asset.fieldName, finish](DBHttpResponse,
-                                                                         CKError e) {
+        c->done = [fetch, index, file, name = asset.fieldName, finish](DBHttpResponse, CKError e) {
             if (!e.ok() && !fetch->failure)
                 fetch->failure = std::move(e);
             else if (e.ok())
@@ -363,9 +362,8 @@ void CloudKitWebServicesDatabase::fetchRecordZone(const CKRecordZoneID& zoneID,
                     return completion(std::nullopt, std::move(e));
                 const json& zones = arrayMember(reply, "zones");
                 if (zones.empty())
-                    return completion(std::nullopt,
-                                      makeError(CKErrorCode::internalError,
-                                                "CloudKit's reply names no zone."));
+                    return completion(std::nullopt, makeError(CKErrorCode::internalError,
+                                                              "CloudKit's reply names no zone."));
                 if (auto item = cloudkit_json::parseItemError(zones[0], {}))
                     return completion(std::nullopt, makeError(item->code, item->description));
                 auto found = cloudkit_json::parseZoneID(
@@ -447,34 +445,31 @@ void CloudKitWebServicesDatabase::fetchRecords(
     for (const auto& [zone, ids] : byZone) {
         for (std::size_t from = 0; from < ids.size(); from += config_.maxRecordsPerRequest) {
             json names = json::array();
-            for (std::size_t i = from; i < std::min(ids.size(), from + config_.maxRecordsPerRequest);
-                 ++i)
+            for (std::size_t i = from;
+                 i < std::min(ids.size(), from + config_.maxRecordsPerRequest); ++i)
                 names.push_back({{"recordName", ids[i].recordName}});
             json body = {{"records", names}, {"zoneID", cloudkit_json::zoneID(zone)}};
             if (desiredKeys)
                 body["desiredKeys"] = keysJson(desiredKeys);
             ++lookup->running;
-            request("records/lookup", body,
-                    [this, lookup, zone, finish](json reply, CKError e) {
-                        auto done = [lookup, finish](std::vector<CKRecord> records,
-                                                     CKError e) {
-                            if (e.code != CKErrorCode::none &&
-                                e.code != CKErrorCode::partialFailure) {
-                                if (!lookup->failure)
-                                    lookup->failure = std::move(e);
-                            } else {
-                                std::move(records.begin(), records.end(),
-                                          std::back_inserter(lookup->records));
-                                std::move(e.partialErrors.begin(), e.partialErrors.end(),
-                                          std::back_inserter(lookup->itemErrors));
-                            }
-                            if (--lookup->running == 0)
-                                finish();
-                        };
-                        if (!e.ok())
-                            return done({}, std::move(e));
-                        recordsOfReply(arrayMember(reply, "records"), zone, done);
-                    });
+            request("records/lookup", body, [this, lookup, zone, finish](json reply, CKError e) {
+                auto done = [lookup, finish](std::vector<CKRecord> records, CKError e) {
+                    if (e.code != CKErrorCode::none && e.code != CKErrorCode::partialFailure) {
+                        if (!lookup->failure)
+                            lookup->failure = std::move(e);
+                    } else {
+                        std::move(records.begin(), records.end(),
+                                  std::back_inserter(lookup->records));
+                        std::move(e.partialErrors.begin(), e.partialErrors.end(),
+                                  std::back_inserter(lookup->itemErrors));
+                    }
+                    if (--lookup->running == 0)
+                        finish();
+                };
+                if (!e.ok())
+                    return done({}, std::move(e));
+                recordsOfReply(arrayMember(reply, "records"), zone, done);
+            });
         }
     }
     if (lookup->running == 0)
@@ -556,9 +551,9 @@ void CloudKitWebServicesDatabase::modifyChunk(std::shared_ptr<Modify> m, std::si
                     auto bytes = readFile(it->second->fileURL);
                     wanted.erase(it);
                     if (!bytes) {
-                        uploads->failure = makeError(
-                            CKErrorCode::invalidArguments,
-                            "The file of record " + record + " cannot be read.");
+                        uploads->failure =
+                            makeError(CKErrorCode::invalidArguments,
+                                      "The file of record " + record + " cannot be read.");
                         break;
                     }
                     auto c = std::make_shared<Call>();
@@ -567,7 +562,7 @@ void CloudKitWebServicesDatabase::modifyChunk(std::shared_ptr<Modify> m, std::si
                     c->contentType = "application/octet-stream";
                     c->body = std::move(*bytes);
                     c->done = [uploads, record, field, allDone](DBHttpResponse response,
-                                                                 CKError e) {
+                                                                CKError e) {
                         json receipt;
                         if (e.ok()) {
                             auto parsed = dropbox_json::parseReply(response.body);
@@ -687,13 +682,13 @@ void CloudKitWebServicesDatabase::queryPage(json body, QueryCompletion completio
                     body["continuationMarker"] = marker;
                     cursor = CKQueryCursor{body.dump()};
                 }
-                recordsOfReply(arrayMember(reply, "records"), zone,
-                               [cursor, completion](std::vector<CKRecord> records, CKError e) {
-                                   if (e.code != CKErrorCode::none &&
-                                       e.code != CKErrorCode::partialFailure)
-                                       return completion({}, std::nullopt, std::move(e));
-                                   completion(std::move(records), cursor, std::move(e));
-                               });
+                recordsOfReply(
+                    arrayMember(reply, "records"), zone,
+                    [cursor, completion](std::vector<CKRecord> records, CKError e) {
+                        if (e.code != CKErrorCode::none && e.code != CKErrorCode::partialFailure)
+                            return completion({}, std::nullopt, std::move(e));
+                        completion(std::move(records), cursor, std::move(e));
+                    });
             });
 }
 
@@ -733,42 +728,42 @@ void CloudKitWebServicesDatabase::fetchRecordZoneChanges(
         zone["syncToken"] = since->opaque;
     if (desiredKeys)
         zone["desiredKeys"] = keysJson(desiredKeys);
-    request("changes/zone", {{"zones", json::array({zone})}},
-            [this, zoneID, completion = std::move(completion)](json reply, CKError e) {
-                if (!e.ok())
-                    return completion({}, std::move(e));
-                const json& zones = arrayMember(reply, "zones");
-                if (zones.empty() || !zones[0].is_object())
-                    return completion({}, makeError(CKErrorCode::internalError,
-                                                    "CloudKit's reply names no zone."));
-                if (auto item = cloudkit_json::parseItemError(zones[0], zoneID))
-                    return completion({}, makeError(item->code, item->description));
-                CKZoneChanges changes;
-                changes.serverChangeToken.opaque =
-                    dropbox_json::stringMember(zones[0], "syncToken");
-                changes.moreComing = zones[0].value("moreComing", false);
-                if (changes.serverChangeToken.opaque.empty())
-                    return completion({}, makeError(CKErrorCode::internalError,
-                                                    "CloudKit's reply carries no change token."));
-                json changed = json::array();
-                for (const auto& entry : arrayMember(zones[0], "records")) {
-                    if (entry.is_object() && entry.value("deleted", false))
-                        changes.deletedRecords.push_back(
-                            {{dropbox_json::stringMember(entry, "recordName"), zoneID},
-                             dropbox_json::stringMember(entry, "recordType")});
-                    else
-                        changed.push_back(entry);
-                }
-                recordsOfReply(changed, zoneID,
-                               [changes = std::move(changes), completion](
-                                   std::vector<CKRecord> records, CKError e) mutable {
-                                   // A change that cannot be read must not be skipped over.
-                                   if (!e.ok())
-                                       return completion({}, std::move(e));
-                                   changes.changedRecords = std::move(records);
-                                   completion(std::move(changes), CKError());
-                               });
-            });
+    request(
+        "changes/zone", {{"zones", json::array({zone})}},
+        [this, zoneID, completion = std::move(completion)](json reply, CKError e) {
+            if (!e.ok())
+                return completion({}, std::move(e));
+            const json& zones = arrayMember(reply, "zones");
+            if (zones.empty() || !zones[0].is_object())
+                return completion(
+                    {}, makeError(CKErrorCode::internalError, "CloudKit's reply names no zone."));
+            if (auto item = cloudkit_json::parseItemError(zones[0], zoneID))
+                return completion({}, makeError(item->code, item->description));
+            CKZoneChanges changes;
+            changes.serverChangeToken.opaque = dropbox_json::stringMember(zones[0], "syncToken");
+            changes.moreComing = zones[0].value("moreComing", false);
+            if (changes.serverChangeToken.opaque.empty())
+                return completion({}, makeError(CKErrorCode::internalError,
+                                                "CloudKit's reply carries no change token."));
+            json changed = json::array();
+            for (const auto& entry : arrayMember(zones[0], "records")) {
+                if (entry.is_object() && entry.value("deleted", false))
+                    changes.deletedRecords.push_back(
+                        {{dropbox_json::stringMember(entry, "recordName"), zoneID},
+                         dropbox_json::stringMember(entry, "recordType")});
+                else
+                    changed.push_back(entry);
+            }
+            recordsOfReply(changed, zoneID,
+                           [changes = std::move(changes), completion](std::vector<CKRecord> records,
+                                                                      CKError e) mutable {
+                               // A change that cannot be read must not be skipped over.
+                               if (!e.ok())
+                                   return completion({}, std::move(e));
+                               changes.changedRecords = std::move(records);
+                               completion(std::move(changes), CKError());
+                           });
+        });
 }
 
 // ----- users, subscriptions, shares -----
@@ -795,12 +790,12 @@ void CloudKitWebServicesDatabase::saveSubscription(const CKQuerySubscription& su
     json firesOn = json::array({"update", "delete"});
     if (subscription.firesOnRecordCreation)
         firesOn.insert(firesOn.begin(), "create");
-    json body = {{"subscriptionID", subscription.subscriptionID},
-                 {"subscriptionType", "query"},
-                 {"query", cloudkit_json::query(query, zone)},
-                 {"firesOn", firesOn},
-                 {"notificationInfo",
-                  {{"shouldSendContentAvailable", subscription.silentNotification}}}};
+    json body = {
+        {"subscriptionID", subscription.subscriptionID},
+        {"subscriptionType", "query"},
+        {"query", cloudkit_json::query(query, zone)},
+        {"firesOn", firesOn},
+        {"notificationInfo", {{"shouldSendContentAvailable", subscription.silentNotification}}}};
     if (subscription.zoneID)
         body["zoneID"] = cloudkit_json::zoneID(*subscription.zoneID);
     json op = {{"operationType", "create"}, {"subscription", body}};

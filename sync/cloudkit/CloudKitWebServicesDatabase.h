@@ -19,7 +19,7 @@ namespace ravelong {
 
 struct CloudKitWebServicesConfig {
     std::string baseURL = "https://api.apple-cloudkit.com";
-    std::string containerIdentifier;  // "iCloud.…"
+    std::string containerIdentifier;          // "iCloud.…"
     std::string environment = "development";  // or "production"
     // The container's API token, made in the service's dashboard.
     std::string apiToken;
@@ -85,8 +85,7 @@ public:
                                 const std::optional<std::vector<std::string>>& desiredKeys,
                                 ChangesCompletion completion) override;
     void fetchUserRecordID(UserCompletion completion) override;
-    void saveSubscription(const CKQuerySubscription& subscription,
-                          Completion completion) override;
+    void saveSubscription(const CKQuerySubscription& subscription, Completion completion) override;
     void acceptShare(const CKShareMetadata& metadata, Completion completion) override;
 
 private:

@@ -189,8 +189,8 @@ json query(const CKQuery& q, const CKRecordZoneID& zone) {
     if (!filters.empty())
         out["filterBy"] = filters;
     if (!q.sortFieldName.empty())
-        out["sortBy"] = json::array({{{"fieldName", q.sortFieldName},
-                                      {"ascending", q.sortAscending}}});
+        out["sortBy"] =
+            json::array({{{"fieldName", q.sortFieldName}, {"ascending", q.sortAscending}}});
     return out;
 }
 
@@ -276,8 +276,7 @@ std::string sha1(std::string_view bytes) {
 
 std::string checksumOf(std::string_view bytes) {
     std::string raw = "\x01" + sha1(bytes);
-    return base64::encode(
-        std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
+    return base64::encode(std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
 }
 
 bool checksumMatches(const std::string& fileChecksum, std::string_view bytes) {

@@ -33,8 +33,8 @@ nlohmann::json recordForSave(const CKRecord& record, const nlohmann::json& recei
 struct AssetDownload {
     std::string fieldName;
     std::string downloadURL;
-    std::int64_t size = -1;     // -1 when the reply does not say
-    std::string fileChecksum;   // base64, "" when the reply does not say
+    std::int64_t size = -1;    // -1 when the reply does not say
+    std::string fileChecksum;  // base64, "" when the reply does not say
 };
 
 // A record of a reply. Asset fields come back with an empty CKAsset and are listed in
@@ -51,8 +51,7 @@ int errorCodeFor(std::string_view serverErrorCode, long httpStatus = 0);
 bool isRetryable(int code);
 
 // An error entry of a reply (an object with serverErrorCode), nullopt for anything else.
-std::optional<CKItemError> parseItemError(const nlohmann::json& value,
-                                          const CKRecordZoneID& zone);
+std::optional<CKItemError> parseItemError(const nlohmann::json& value, const CKRecordZoneID& zone);
 
 // Whether bytes match the checksum the service announced: "" matches anything; a checksum
 // of our form (a 0x01 byte then the SHA-1 of the bytes, in base64) is compared; any other form

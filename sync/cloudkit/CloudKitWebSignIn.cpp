@@ -18,8 +18,9 @@ namespace {
 
 void answer(int fd, const char* status, const char* text) {
     std::string page =
-        std::string("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Ravelong</title>"
-                    "</head><body><p>") +
+        std::string(
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Ravelong</title>"
+            "</head><body><p>") +
         text + "</p></body></html>";
     std::string out = std::string("HTTP/1.1 ") + status +
                       "\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n"
@@ -87,21 +88,21 @@ std::optional<std::string> CloudKitWebSignIn::tokenFromText(const std::string& t
 
 void CloudKitWebSignIn::start(Completion completion) {
     completion_ = std::move(completion);
-    database_.fetchUserRecordID([this, alive = std::weak_ptr<int>(alive_)](
-                                    std::optional<CKRecordID>, CKError e) {
-        if (!alive.lock())
-            return;
-        if (e.ok())
-            return finish(Status());
-        if (e.code != CKErrorCode::notAuthenticated || database_.signInURL().empty())
-            return finish(errorOf(e));
-        waiting_ = true;
-        // Where the port cannot be opened or the browser does not start, the user can still
-        // open the page and paste the token.
-        if (listenFd_ < 0)
-            (void)listen();
-        (void)openURL_(database_.signInURL());
-    });
+    database_.fetchUserRecordID(
+        [this, alive = std::weak_ptr<int>(alive_)](std::optional<CKRecordID>, CKError e) {
+            if (!alive.lock())
+                return;
+            if (e.ok())
+                return finish(Status());
+            if (e.code != CKErrorCode::notAuthenticated || database_.signInURL().empty())
+                return finish(errorOf(e));
+            waiting_ = true;
+            // Where the port cannot be opened or the browser does not start, the user can still
+            // open the page and paste the token.
+            if (listenFd_ < 0)
+                (void)listen();
+            (void)openURL_(database_.signInURL());
+        });
 }
 
 void CloudKitWebSignIn::paste(const std::string& text) {
