@@ -334,6 +334,7 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
         return reply;
     };
     std::string webToken;
+    std::optional<FakeReply> transfer;  // the reply of an asset upload or download
     {
         std::lock_guard lock(mutex_);
         ++counts_[routeName];
@@ -355,26 +356,28 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
                             {"wrappingKey", "fake-key"},
                             {"referenceChecksum", "fake-ref"}};
             pendingUploads_.erase(pending);
-            return alter(FakeReply::json(200, {{"singleFile", receipt}}));
-        }
-        if (routeName == "assets/download") {
+            transfer = FakeReply::json(200, {{"singleFile", receipt}});
+        } else if (routeName == "assets/download") {
             auto it = assets_.find(parts[2]);
             if (request.method != "GET" || it == assets_.end())
                 return error(404, "NOT_FOUND");
-            FakeReply reply{200, {{"Content-Type", "application/octet-stream"}}, it->second};
-            return alter(reply);
+            transfer = FakeReply{200, {{"Content-Type", "application/octet-stream"}}, it->second};
+        } else {
+            if (parts.size() < 7 || parts[2] != containerIdentifier ||
+                (parts[3] != "development" && parts[3] != "production"))
+                return error(404, "NOT_FOUND");
+            if (DBLoopbackRedirect::queryValue(request.query, "ckAPIToken") != apiToken)
+                return error(401, "AUTHENTICATION_FAILED");
+            webToken = DBLoopbackRedirect::queryValue(request.query, "ckWebAuthToken").value_or("");
+            bool needsUser = parts[4] != "public" || routeName == "users/caller" ||
+                             routeName == "records/accept";
+            if (needsUser && !webTokens_.count(webToken))
+                return error(421, "AUTHENTICATION_REQUIRED", {{"redirectURL", signInPage}});
         }
-        if (parts.size() < 7 || parts[2] != containerIdentifier ||
-            (parts[3] != "development" && parts[3] != "production"))
-            return error(404, "NOT_FOUND");
-        if (DBLoopbackRedirect::queryValue(request.query, "ckAPIToken") != apiToken)
-            return error(401, "AUTHENTICATION_FAILED");
-        webToken = DBLoopbackRedirect::queryValue(request.query, "ckWebAuthToken").value_or("");
-        bool needsUser =
-            parts[4] != "public" || routeName == "users/caller" || routeName == "records/accept";
-        if (needsUser && !webTokens_.count(webToken))
-            return error(421, "AUTHENTICATION_REQUIRED", {{"redirectURL", signInPage}});
     }
+    // Outside the lock: an alteration may call back into the server.
+    if (transfer)
+        return alter(*transfer);
     json body;
     if (request.method == "POST") {
         body = json::parse(request.body, nullptr, false);
@@ -424,12 +427,13 @@ json FakeCloudKitServer::replyRecord(const Entry& entry,
                 {"deleted", true}};
     json out = entry.record;
     json fields = json::object();
-    for (auto& [name, field] : entry.record.value("fields", json::object()).items()) {
+    const json stored = entry.record.value("fields", json::object());
+    for (auto& [name, field] : stored.items()) {
         if (keys && !keys->count(name))
             continue;
         fields[name] = field;
         if (text(field, "type") == "ASSETID") {
-            std::string receipt = text(field["value"], "receipt");
+            std::string receipt = text(field.value("value", json()), "receipt");
             auto bytes = assets_.find(receipt);
             fields[name]["value"] = {
                 {"downloadURL", baseURL() + "/assets/download/" + receipt + "/${f}"},
@@ -552,8 +556,10 @@ FakeReply FakeCloudKitServer::modify(Zone& z, const json& body) {
             }
         }
         bool badAsset = false;
-        for (auto& [field, value] : record.value("fields", json::object()).items())
-            if (text(value, "type") == "ASSETID" && !assets_.count(text(value["value"], "receipt")))
+        const json fields = record.value("fields", json::object());
+        for (auto& [field, value] : fields.items())
+            if (text(value, "type") == "ASSETID" &&
+                !assets_.count(text(value.value("value", json()), "receipt")))
                 badAsset = true;
         if (badAsset) {
             results.push_back(itemError(name, "BAD_REQUEST"));
@@ -587,7 +593,8 @@ FakeReply FakeCloudKitServer::query(const Zone& z, const json& body) {
             json fields = entry.record.value("fields", json::object());
             std::string field = text(f, "fieldName");
             auto c = fields.contains(field)
-                         ? compare(fields[field]["value"], f["fieldValue"]["value"])
+                         ? compare(fields[field]["value"],
+                                   f.value("fieldValue", json::object()).value("value", json()))
                          : std::nullopt;
             bool equals = text(f, "comparator") == "EQUALS";
             all = all && c && (equals ? *c == 0 : *c > 0);
@@ -599,9 +606,12 @@ FakeReply FakeCloudKitServer::query(const Zone& z, const json& body) {
         std::string field = text(s, "fieldName");
         bool ascending = s.value("ascending", true);
         std::stable_sort(matches.begin(), matches.end(), [&](const Entry* a, const Entry* b) {
-            auto c =
-                compare(a->record["fields"].value(field, json::object()).value("value", json()),
-                        b->record["fields"].value(field, json::object()).value("value", json()));
+            auto c = compare(a->record.value("fields", json::object())
+                                 .value(field, json::object())
+                                 .value("value", json()),
+                             b->record.value("fields", json::object())
+                                 .value(field, json::object())
+                                 .value("value", json()));
             return c && (ascending ? *c < 0 : *c > 0);
         });
     }
