@@ -430,6 +430,29 @@ TEST_F(CloudKitWebServicesDatabaseTest, FailedUploadsSaveNothing) {
     auto [saved, deleted, error] = save({unreadable});
     EXPECT_EQ(error.code, CKErrorCode::invalidArguments);
     EXPECT_FALSE(t.server.record("gone"));
+
+    // A full account refuses the records whose files went over, one by one.
+    t.server.quotaBytes = 6;
+    auto [saved2, deleted2, error2] =
+        save({fileRecord("small", "1234"), fileRecord("big", "5678")});
+    ASSERT_TRUE(error2.isPartialFailureOnlyOf({CKErrorCode::quotaExceeded})) << error2.code;
+    ASSERT_EQ(saved2.size(), 1u);
+    EXPECT_EQ(saved2[0].recordID.recordName, "small");
+    EXPECT_EQ(error2.partialErrors[0].recordID.recordName, "big");
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, ADatabaseDestroyedMidRequestCompletesNothing) {
+    t.server.latencySeconds = 0.2;
+    int completions = 0;
+    t.database->modifyRecords({fileRecord("late", "bytes")}, {},
+                              [&](auto, auto, CKError) { ++completions; });
+    t.database.reset();
+    for (int i = 0; i < 60; ++i) {  // long enough for the reply to arrive
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        t.loop.runPending();
+        t.loop.advance(0.5);
+    }
+    EXPECT_EQ(completions, 0);
 }
 
 TEST_F(CloudKitWebServicesDatabaseTest, RenewedWebAuthTokensAreKept) {

@@ -412,10 +412,24 @@ FakeCloudKitServer::Zone* FakeCloudKitServer::zone(const std::string& database,
     return it == zones.end() ? nullptr : &it->second;
 }
 
+std::uint64_t FakeCloudKitServer::assetBytesOf(const json& record) const {
+    std::uint64_t total = 0;
+    const json fields = record.value("fields", json::object());
+    for (const auto& [name, field] : fields.items())
+        if (text(field, "type") == "ASSETID") {
+            auto bytes = assets_.find(text(field.value("value", json()), "receipt"));
+            total += bytes == assets_.end() ? 0 : bytes->second.size();
+        }
+    return total;
+}
+
 std::uint64_t FakeCloudKitServer::storedBytes() const {
     std::uint64_t total = 0;
-    for (const auto& [receipt, bytes] : assets_)
-        total += bytes.size();
+    for (const auto& [database, zones] : databases_)
+        for (const auto& [zoneName, z] : zones)
+            for (const auto& [recordName, entry] : z.records)
+                if (!entry.deleted)
+                    total += assetBytesOf(entry.record);
     return total;
 }
 
@@ -565,7 +579,7 @@ FakeReply FakeCloudKitServer::modify(Zone& z, const json& body) {
             results.push_back(itemError(name, "BAD_REQUEST"));
             continue;
         }
-        if (storedBytes() > quotaBytes) {
+        if (storedBytes() + assetBytesOf(record) > quotaBytes) {
             results.push_back(itemError(name, "QUOTA_EXCEEDED"));
             continue;
         }

@@ -72,7 +72,7 @@ public:
 
     std::atomic<double> latencySeconds{0};
     std::atomic<std::size_t> changesPageSize{200};
-    // Asset bytes the account may hold; saves beyond fail with QUOTA_EXCEEDED.
+    // Asset bytes the account's records may hold; a save beyond fails with QUOTA_EXCEEDED.
     std::atomic<std::uint64_t> quotaBytes{UINT64_MAX};
 
     int requestCount(const std::string& route) const;
@@ -109,7 +109,9 @@ private:
     nlohmann::json replyRecord(const Entry& entry,
                                const std::optional<std::set<std::string>>& keys) const;
     Zone* zone(const std::string& database, const nlohmann::json& zoneID);
+    // Bytes of the assets live records hold, and of the assets of one record.
     std::uint64_t storedBytes() const;
+    std::uint64_t assetBytesOf(const nlohmann::json& record) const;
 
     int listenFd_ = -1;
     int port_ = 0;
