@@ -1,0 +1,83 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/Clock.h"
+#include "sync/CloudTestLoop.h"
+#include "sync/cloudkit/InMemoryCloudKitDatabase.h"
+
+namespace ravelong::testing {
+
+// An in-memory container on a virtual main loop (installed as the clock records are dated by),
+// with one private database signed in as "alice", and helpers that run a database call to its
+// completion, checking that the completion ran once and not inside the call.
+struct CloudKitTestLoop : CloudTestLoop {
+    ScopedClock scopedClock{clock};
+    std::shared_ptr<InMemoryCloudKitContainer> container =
+        std::make_shared<InMemoryCloudKitContainer>();
+    std::shared_ptr<InMemoryCloudKitDatabase> db = database(CloudKitDatabase::Scope::privateScope);
+
+    std::shared_ptr<InMemoryCloudKitDatabase> database(CloudKitDatabase::Scope scope,
+                                                       std::optional<std::string> user = "alice") {
+        return std::make_shared<InMemoryCloudKitDatabase>(loop, container, scope, std::move(user));
+    }
+
+    template <class T, class Start>
+    T await(Start start) {
+        std::optional<T> got;
+        int calls = 0;
+        start([&](T value) {
+            ++calls;
+            got.emplace(std::move(value));
+        });
+        EXPECT_EQ(calls, 0) << "completed inside the call";
+        loop.runPending();
+        EXPECT_EQ(calls, 1);
+        return got ? std::move(*got) : T{};
+    }
+
+    CKError fetchZone(CloudKitDatabase& d, const CKRecordZoneID& zone) {
+        return await<CKError>([&](auto done) {
+            d.fetchRecordZone(zone, [done](std::optional<CKRecordZone>, CKError e) { done(e); });
+        });
+    }
+    CKError saveZone(CloudKitDatabase& d, const CKRecordZoneID& zone) {
+        return await<CKError>([&](auto done) { d.saveRecordZone(zone, done); });
+    }
+    std::pair<std::vector<CKRecord>, CKError> modify(CloudKitDatabase& d,
+                                                     const std::vector<CKRecord>& save,
+                                                     const std::vector<CKRecordID>& remove = {}) {
+        return await<std::pair<std::vector<CKRecord>, CKError>>([&](auto done) {
+            d.modifyRecords(
+                save, remove,
+                [done](std::vector<CKRecord> saved, std::vector<CKRecordID>, CKError e) {
+                    done({std::move(saved), e});
+                });
+        });
+    }
+    std::pair<std::vector<CKRecord>, CKError> fetch(
+        CloudKitDatabase& d, const std::vector<CKRecordID>& ids,
+        std::optional<std::vector<std::string>> keys = std::nullopt) {
+        return await<std::pair<std::vector<CKRecord>, CKError>>([&](auto done) {
+            d.fetchRecords(ids, keys, [done](std::vector<CKRecord> found, CKError e) {
+                done({std::move(found), e});
+            });
+        });
+    }
+    std::pair<CKZoneChanges, CKError> changes(CloudKitDatabase& d, const CKRecordZoneID& zone,
+                                              std::optional<CKServerChangeToken> since) {
+        return await<std::pair<CKZoneChanges, CKError>>([&](auto done) {
+            d.fetchRecordZoneChanges(zone, since, std::nullopt, [done](CKZoneChanges c, CKError e) {
+                done({std::move(c), e});
+            });
+        });
+    }
+};
+
+}  // namespace ravelong::testing
