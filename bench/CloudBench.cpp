@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -16,6 +17,7 @@
 #include "foundation/EventLoop.h"
 #include "sync/cloudkit/CloudKitWebServicesDatabase.h"
 #include "sync/cloudkit/FakeCloudKitServer.h"
+#include "sync/cloudkit/SECloudKitFileSystem.h"
 #include "sync/dropbox/FakeDropboxServer.h"
 #include "sync/dropbox/SEDropboxV2CloudFileSystem.h"
 
@@ -64,57 +66,52 @@ std::vector<fs::path> writeEventFiles(const fs::path& folder, int count) {
     return files;
 }
 
-// The CloudKit upload as the back-end makes it: one file-node record with the file as its asset
-// per file, saved in batches of 30, several batches in flight at once.
+// The CloudKit upload through the iCloud back-end on the web services database: a first sync's
+// files saved as file-node records with their assets, in the back-end's batches of 30.
 int cloudKitUpload(EventLoop& loop) {
     testing::FakeCloudKitServer server;
     server.latencySeconds = 0.020;
     server.acceptWebAuthToken("bench-web-token");
     FixedWebToken token;
-    DBHttpTransport transport(loop);
-    CloudKitWebServicesDatabase database(transport, token, server.config());
+    DBHttpTransport transport(loop, CloudKitWebServicesDatabase::kConnectionsPerHost);
+    auto database =
+        std::make_shared<CloudKitWebServicesDatabase>(transport, token, server.config());
 
     fs::path folder =
         fs::temp_directory_path() / ("ravelong-cloudkit-bench-" + std::to_string(::getpid()));
-    std::vector<fs::path> files = writeEventFiles(folder, 1000);
-    std::vector<std::vector<CKRecord>> batches;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (i % 30 == 0)
-            batches.emplace_back();
-        CKRecord r;
-        r.recordType = "FileNode";
-        r.recordID = {files[i].filename().string(), {}};
-        r.setField("name", files[i].filename().string());
-        r.setField("size", static_cast<std::int64_t>(fs::file_size(files[i])));
-        r.setField("parent", CKReference{{"events-data", {}}, CKReference::Action::none});
-        r.setField("contents", CKAsset{files[i]});
-        batches.back().push_back(std::move(r));
-    }
-    constexpr std::size_t inFlight = 4;
-    std::size_t next = 0, running = 0, saved = 0;
-    std::string failure;
-    std::function<void()> startMore = [&] {
-        while (running < inFlight && next < batches.size() && failure.empty()) {
-            ++running;
-            database.modifyRecords(batches[next++], {}, [&](auto records, auto, CKError e) {
-                --running;
-                saved += records.size();
-                if (!e.ok() && failure.empty())
-                    failure = e.description;
-                startMore();
-                if (running == 0)
-                    loop.quit();
-            });
-        }
-    };
-    double seconds = secondsFor([&] {
-        startMore();
-        loop.run();
-    });
+    std::vector<fs::path> files = writeEventFiles(folder / "files", 1000);
+    std::vector<std::string> paths;
+    for (const auto& file : files)
+        paths.push_back("events/data/" + file.filename().string());
+    // The back-end keeps its cache of the zone under $XDG_CACHE_HOME: keep it out of the user's.
+    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+    std::optional<std::string> savedCacheHome = cacheHome ? std::optional(cacheHome) : std::nullopt;
+    ::setenv("XDG_CACHE_HOME", (folder / "cache").c_str(), 1);
+    auto icloud = SECloudKitFileSystem::withPrivateDatabase(
+        loop, [database](CloudKitDatabase::Scope) { return database; }, server.containerIdentifier,
+        2);
+    Status ready = runToCompletion(loop, [&](auto done) { icloud->connect(done); });
+    if (ready.ok())
+        ready = runToCompletion(
+            loop, [&](auto done) { icloud->createDirectoryAtPath("events/data", done); });
+    Status uploaded = ready;
+    double seconds = 0;
+    if (ready.ok())
+        seconds = secondsFor([&] {
+            uploaded = runToCompletion(
+                loop, [&](auto done) { icloud->uploadLocalFiles(files, paths, done); });
+        });
+    icloud.reset();
+    if (savedCacheHome)
+        ::setenv("XDG_CACHE_HOME", savedCacheHome->c_str(), 1);
+    else
+        ::unsetenv("XDG_CACHE_HOME");
     fs::remove_all(folder);
-    if (!failure.empty() || saved != 1000 || server.recordCount() != 1000) {
-        std::cerr << "CloudKit upload failed: " << failure << " (" << server.recordCount()
-                  << " records arrived)\n";
+    std::size_t stored = server.recordCount(SECloudKitFileSystem::zoneNameForSchema(2));
+    if (!uploaded.ok() || stored < 1000) {
+        std::cerr << "CloudKit upload failed: "
+                  << (uploaded.ok() ? "" : uploaded.error().description) << " (" << stored
+                  << " records in the zone)\n";
         return 1;
     }
     printFigure("cloudkit_upload_1000_files_s", seconds, "s");

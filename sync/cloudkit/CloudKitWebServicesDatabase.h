@@ -54,6 +54,10 @@ struct CloudKitWebServicesConfig {
 // signInURL() then holds the page where the user signs in (see CloudKitWebSignIn).
 class CloudKitWebServicesDatabase final : public CloudKitDatabase {
 public:
+    // Connections to one host the transport should allow: the files of a batch of 30 records
+    // are uploaded together, one request each, before the batch's records are saved.
+    static constexpr long kConnectionsPerHost = 16;
+
     CloudKitWebServicesDatabase(DBHttpTransport& transport, DBSecretStore& webAuthTokenStore,
                                 CloudKitWebServicesConfig config);
     ~CloudKitWebServicesDatabase() override;
