@@ -697,8 +697,10 @@ void CloudKitWebServicesDatabase::performQuery(
     const std::optional<std::vector<std::string>>& desiredKeys, std::size_t resultsLimit,
     QueryCompletion completion) {
     json body = {{"zoneID", cloudkit_json::zoneID(zoneID)},
-                 {"query", cloudkit_json::query(query, zoneID)},
-                 {"resultsLimit", resultsLimit}};
+                 {"query", cloudkit_json::query(query, zoneID)}};
+    // 0 asks for as many as the service gives in a page, which is its default.
+    if (resultsLimit > 0)
+        body["resultsLimit"] = resultsLimit;
     if (desiredKeys)
         body["desiredKeys"] = keysJson(desiredKeys);
     queryPage(std::move(body), std::move(completion));

@@ -630,16 +630,20 @@ FakeReply FakeCloudKitServer::query(const Zone& z, const json& body) {
         });
     }
     std::size_t from = std::stoul(body.value("continuationMarker", std::string("0")));
-    std::size_t limit = body.value("resultsLimit", std::size_t{200});
+    // The service's default page, and its refusal of an empty one.
+    long long limit = body.value("resultsLimit", 200LL);
+    if (limit < 1)
+        return error(400, "BAD_REQUEST");
     std::optional<std::set<std::string>> keys;
     if (body.contains("desiredKeys"))
         keys = body["desiredKeys"].get<std::set<std::string>>();
     json records = json::array();
-    for (std::size_t i = from; i < matches.size() && i < from + limit; ++i)
+    std::size_t end = from + static_cast<std::size_t>(limit);
+    for (std::size_t i = from; i < matches.size() && i < end; ++i)
         records.push_back(replyRecord(*matches[i], keys));
     json reply = {{"records", records}};
-    if (from + limit < matches.size())
-        reply["continuationMarker"] = std::to_string(from + limit);
+    if (end < matches.size())
+        reply["continuationMarker"] = std::to_string(end);
     return FakeReply::json(200, reply);
 }
 
