@@ -1,9 +1,11 @@
-// Figures of the Dropbox back-end against the in-process fake server, which adds 20 ms to every
-// request as a stand-in for the distance to the real service: a first sync's worth of small event
-// files uploaded in one batch, and the listing of a folder of 10,000 files.
+// Figures of the Dropbox back-end and of the CloudKit web services database against the
+// in-process fake servers, which add 20 ms to every request as a stand-in for the distance to the
+// real services: a first sync's worth of small event files uploaded, and the listing of a folder
+// of 10,000 files.
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +15,9 @@
 
 #include "bench/BenchSuite.h"
 #include "foundation/EventLoop.h"
+#include "sync/cloudkit/CloudKitWebServicesDatabase.h"
+#include "sync/cloudkit/FakeCloudKitServer.h"
+#include "sync/cloudkit/SECloudKitFileSystem.h"
 #include "sync/dropbox/FakeDropboxServer.h"
 #include "sync/dropbox/SEDropboxV2CloudFileSystem.h"
 
@@ -39,6 +44,80 @@ Status runToCompletion(EventLoop& loop,
     return result;
 }
 
+class FixedWebToken final : public DBSecretStore {
+public:
+    std::optional<std::string> load() const override { return "bench-web-token"; }
+    Status save(const std::string&) override { return Status(); }
+    Status erase() override { return Status(); }
+};
+
+// Writes the small event files of a first sync into a fresh folder.
+std::vector<fs::path> writeEventFiles(const fs::path& folder, int count) {
+    fs::create_directories(folder);
+    std::vector<fs::path> files;
+    for (int i = 0; i < count; ++i) {
+        char name[33];
+        std::snprintf(name, sizeof name, "%08x%024d", i * 2654435761u, i);
+        files.push_back(folder / name);
+        std::ofstream(files.back())
+            << R"({"kind":"insert","entity":"ZRCDTiming","values":{"start":)"
+            << 600000000 + i * 3600 << R"(,"note":"event )" << i << "\"}}";
+    }
+    return files;
+}
+
+// The CloudKit upload through the iCloud back-end on the web services database: a first sync's
+// files saved as file-node records with their assets, in the back-end's batches of 30.
+int cloudKitUpload(EventLoop& loop) {
+    testing::FakeCloudKitServer server;
+    server.latencySeconds = 0.020;
+    server.acceptWebAuthToken("bench-web-token");
+    FixedWebToken token;
+    DBHttpTransport transport(loop, CloudKitWebServicesDatabase::kConnectionsPerHost);
+    auto database =
+        std::make_shared<CloudKitWebServicesDatabase>(transport, token, server.config());
+
+    fs::path folder =
+        fs::temp_directory_path() / ("ravelong-cloudkit-bench-" + std::to_string(::getpid()));
+    std::vector<fs::path> files = writeEventFiles(folder / "files", 1000);
+    std::vector<std::string> paths;
+    for (const auto& file : files)
+        paths.push_back("events/data/" + file.filename().string());
+    // The back-end keeps its cache of the zone under $XDG_CACHE_HOME: keep it out of the user's.
+    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+    std::optional<std::string> savedCacheHome = cacheHome ? std::optional(cacheHome) : std::nullopt;
+    ::setenv("XDG_CACHE_HOME", (folder / "cache").c_str(), 1);
+    auto icloud = SECloudKitFileSystem::withPrivateDatabase(
+        loop, [database](CloudKitDatabase::Scope) { return database; }, server.containerIdentifier,
+        2);
+    Status ready = runToCompletion(loop, [&](auto done) { icloud->connect(done); });
+    if (ready.ok())
+        ready = runToCompletion(
+            loop, [&](auto done) { icloud->createDirectoryAtPath("events/data", done); });
+    Status uploaded = ready;
+    double seconds = 0;
+    if (ready.ok())
+        seconds = secondsFor([&] {
+            uploaded = runToCompletion(
+                loop, [&](auto done) { icloud->uploadLocalFiles(files, paths, done); });
+        });
+    icloud.reset();
+    if (savedCacheHome)
+        ::setenv("XDG_CACHE_HOME", savedCacheHome->c_str(), 1);
+    else
+        ::unsetenv("XDG_CACHE_HOME");
+    fs::remove_all(folder);
+    std::size_t stored = server.recordCount(SECloudKitFileSystem::zoneNameForSchema(2));
+    if (!uploaded.ok() || stored < 1000) {
+        std::cerr << "CloudKit upload failed: "
+                  << (uploaded.ok() ? "" : uploaded.error().description) << " (" << stored
+                  << " records in the zone)\n";
+        return 1;
+    }
+    printFigure("cloudkit_upload_1000_files_s", seconds, "s");
+    return 0;
+}
+
 int cloudSuite() {
     EventLoop loop;
     testing::FakeDropboxServer server;
@@ -51,18 +130,10 @@ int cloudSuite() {
 
     fs::path folder =
         fs::temp_directory_path() / ("ravelong-cloud-bench-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    std::vector<fs::path> locals;
+    std::vector<fs::path> locals = writeEventFiles(folder, 1000);
     std::vector<std::string> paths;
-    for (int i = 0; i < 1000; ++i) {
-        char name[33];
-        std::snprintf(name, sizeof name, "%08x%024d", i * 2654435761u, i);
-        locals.push_back(folder / name);
-        std::ofstream(locals.back())
-            << R"({"kind":"insert","entity":"ZRCDTiming","values":{"start":)"
-            << 600000000 + i * 3600 << R"(,"note":"event )" << i << "\"}}";
-        paths.push_back(std::string("events/data/") + name);
-    }
+    for (const auto& local : locals)
+        paths.push_back("events/data/" + local.filename().string());
 
     Status uploaded;
     double seconds = secondsFor([&] {
@@ -94,7 +165,7 @@ int cloudSuite() {
         return 1;
     }
     printFigure("dropbox_list_10000_files_ms", listSeconds * 1000, "ms");
-    return 0;
+    return cloudKitUpload(loop);
 }
 
 }  // namespace
