@@ -17,7 +17,14 @@ const SecretSchema* schema() {
         SECRET_SCHEMA_NONE,
         {{SecretServiceStore::kServiceAttribute, SECRET_SCHEMA_ATTRIBUTE_STRING},
          {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &s;
 }
 
@@ -66,10 +73,9 @@ std::optional<std::string> SecretServiceStore::load() const {
 
 Status SecretServiceStore::save(const std::string& secret) {
     GError* error = nullptr;
-    const gboolean stored =
-        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label_.c_str(),
-                                   secret.c_str(), nullptr, &error, kServiceAttribute,
-                                   service_.c_str(), nullptr);
+    const gboolean stored = secret_password_store_sync(
+        schema(), SECRET_COLLECTION_DEFAULT, label_.c_str(), secret.c_str(), nullptr, &error,
+        kServiceAttribute, service_.c_str(), nullptr);
     if (error || !stored) {
         // What is kept there now is not known any more.
         cached_.reset();

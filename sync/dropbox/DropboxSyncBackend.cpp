@@ -14,8 +14,8 @@ namespace t = sync_texts;
 namespace {
 
 std::string trimmed(const std::string& text) {
-    auto begin = std::find_if_not(text.begin(), text.end(),
-                                  [](unsigned char c) { return std::isspace(c); });
+    auto begin =
+        std::find_if_not(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); });
     auto end = std::find_if_not(text.rbegin(), text.rend(), [](unsigned char c) {
                    return std::isspace(c);
                }).base();
@@ -29,8 +29,8 @@ DropboxSyncBackend::DropboxSyncBackend(Services services)
       authTransport_(services_.loop),
       flow_(authTransport_, appKey(), services_.authorizeURL, services_.tokenURL),
       tokens_(flow_, services_.secrets),
-      clients_(std::make_unique<DBClientsManager>(services_.loop, tokens_,
-                                                  services_.clientOptions)) {}
+      clients_(
+          std::make_unique<DBClientsManager>(services_.loop, tokens_, services_.clientOptions)) {}
 
 DropboxSyncBackend::~DropboxSyncBackend() {
     alive_.reset();
@@ -47,9 +47,8 @@ Status DropboxSyncBackend::setAppKey(const std::string& entered) {
         return Status();
     if (isLinked() || isLinking())
         return makeSEError(kSEErrorAuthorization, std::string(t::kDropboxKeyWhileLinked));
-    if (key.size() > 64 || !std::all_of(key.begin(), key.end(), [](unsigned char c) {
-            return std::isalnum(c) != 0;
-        }))
+    if (key.size() > 64 ||
+        !std::all_of(key.begin(), key.end(), [](unsigned char c) { return std::isalnum(c) != 0; }))
         return makeSEError(kSEErrorInvalidPath, std::string(t::kDropboxBadAppKey));
     if (key.empty())
         services_.standardDefaults.remove(t::kRavelongDropboxAppKey);
@@ -77,22 +76,22 @@ Result<std::string> DropboxSyncBackend::beginLink(LinkCompletion done) {
     if (services_.useLoopbackRedirect) {
         redirect_ = std::make_unique<DBLoopbackRedirect>(services_.loop, flow_.state(),
                                                          services_.redirectPort);
-        Status opened = redirect_->open([this, generation = linkGeneration_,
-                                         alive = std::weak_ptr<int>(alive_)](
-                                            Result<std::string> code) {
-            if (!alive.lock() || generation != linkGeneration_)
-                return;
-            // The redirect is let go from the loop, not from inside its own call.
-            services_.loop.runOnMainThread(
-                [this, alive, generation, code = std::move(code)]() mutable {
-                    if (!alive.lock() || generation != linkGeneration_)
-                        return;
-                    redirect_.reset();
-                    if (!code.ok())
-                        return endLink(code.error());
-                    exchange(code.value());
-                });
-        });
+        Status opened =
+            redirect_->open([this, generation = linkGeneration_,
+                             alive = std::weak_ptr<int>(alive_)](Result<std::string> code) {
+                if (!alive.lock() || generation != linkGeneration_)
+                    return;
+                // The redirect is let go from the loop, not from inside its own call.
+                services_.loop.runOnMainThread(
+                    [this, alive, generation, code = std::move(code)]() mutable {
+                        if (!alive.lock() || generation != linkGeneration_)
+                            return;
+                        redirect_.reset();
+                        if (!code.ok())
+                            return endLink(code.error());
+                        exchange(code.value());
+                    });
+            });
         // Dropbox sends the browser only to the address registered with the app: on another
         // port the page would end in an error instead of showing a code to paste.
         if (opened.ok() && services_.redirectPort != 0 &&
@@ -176,8 +175,7 @@ std::unique_ptr<SECloudFileSystem> DropboxSyncBackend::makeCloudFileSystem() {
     dropbox->setRelativePathToRootInDropbox(kRootFolder);
     dropbox->partitionDataFilesBetweenSubdirectories = true;
     dropbox->delegate = this;
-    return std::make_unique<SEZipCloudFileSystem>(std::move(dropbox),
-                                                  services_.temporaryDirectory);
+    return std::make_unique<SEZipCloudFileSystem>(std::move(dropbox), services_.temporaryDirectory);
 }
 
 void DropboxSyncBackend::forget() {

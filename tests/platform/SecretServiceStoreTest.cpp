@@ -1,7 +1,7 @@
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <libsecret/secret.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -44,8 +44,8 @@ public:
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0)
             return;
-        bus_ = spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, env, -1,
-                     out[1]);
+        bus_ =
+            spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, env, -1, out[1]);
         ::close(out[1]);
         char buffer[512] = {};
         ssize_t n = 0;
@@ -63,8 +63,9 @@ public:
         int in[2];
         if (::pipe2(in, O_CLOEXEC) != 0)
             return;
-        keyring_ = spawn({"gnome-keyring-daemon", "--unlock", "--foreground", "--components=secrets"},
-                         env, in[0], -1);
+        keyring_ =
+            spawn({"gnome-keyring-daemon", "--unlock", "--foreground", "--components=secrets"}, env,
+                  in[0], -1);
         ::close(in[0]);
         const std::string password = "test-password";
         (void)!::write(in[1], password.data(), password.size());
@@ -122,9 +123,9 @@ private:
         bool owned = false;
         for (int i = 0; i < 200 && !owned; ++i) {
             GVariant* reply = g_dbus_connection_call_sync(
-                connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
-                G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+                connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
+                G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
             if (reply) {
                 gboolean has = FALSE;
                 g_variant_get(reply, "(b)", &has);
@@ -147,11 +148,18 @@ private:
 
 // Looks an item up as any libsecret client would, by the schema and attribute the program uses.
 std::optional<std::string> lookUp(const char* schemaName, const std::string& service) {
-    const SecretSchema schema = {schemaName,
-                                 SECRET_SCHEMA_NONE,
-                                 {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                  {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    const SecretSchema schema = {
+        schemaName,
+        SECRET_SCHEMA_NONE,
+        {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     gchar* secret =
         secret_password_lookup_sync(&schema, nullptr, nullptr, "service", service.c_str(), nullptr);
     if (!secret)
@@ -163,9 +171,10 @@ std::optional<std::string> lookUp(const char* schemaName, const std::string& ser
 
 std::size_t itemsFor(const std::string& service) {
     GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
-    GList* items = secret_service_search_sync(nullptr, nullptr, attributes,
-                                              SECRET_SEARCH_ALL, nullptr, nullptr);
+    g_hash_table_insert(attributes, const_cast<char*>("service"),
+                        const_cast<char*>(service.c_str()));
+    GList* items = secret_service_search_sync(nullptr, nullptr, attributes, SECRET_SEARCH_ALL,
+                                              nullptr, nullptr);
     g_hash_table_unref(attributes);
     const std::size_t count = g_list_length(items);
     g_list_free_full(items, g_object_unref);
@@ -189,11 +198,12 @@ protected:
 PrivateKeyring* SecretServiceStoreTest::keyring_ = nullptr;
 
 TEST_F(SecretServiceStoreTest, TheDropboxSignInIsNamedAfterTheProgram) {
-    EXPECT_EQ(SecretServiceStore::dropboxServiceName(), "io.github.ravelong.Ravelong.dropbox.authv2");
+    EXPECT_EQ(SecretServiceStore::dropboxServiceName(),
+              "io.github.ravelong.Ravelong.dropbox.authv2");
     SecretServiceStore store(SecretServiceStore::dropboxServiceName(), "Ravelong: Dropbox");
     ASSERT_TRUE(store.save("{\"access_token\":\"t\"}").ok());
     EXPECT_EQ(lookUp("io.github.ravelong.Ravelong", SecretServiceStore::dropboxServiceName()),
-                 "{\"access_token\":\"t\"}");
+              "{\"access_token\":\"t\"}");
     // Another program's item under the same attribute is not ours, and ours is not its.
     EXPECT_EQ(lookUp("org.example.Other", SecretServiceStore::dropboxServiceName()), std::nullopt);
     ASSERT_TRUE(store.erase().ok());
@@ -208,7 +218,8 @@ TEST_F(SecretServiceStoreTest, SecretsOutliveTheObjectAndAreReplacedAndRemovedWh
     } steps[] = {
         {"first sign-in", "first", "first", 1},
         {"a refreshed token replaces it", "second", "second", 1},
-        {"text that is not plain ASCII", "jeton \xc3\xa9t\xc3\xa9 \xe2\x82\xac", "jeton \xc3\xa9t\xc3\xa9 \xe2\x82\xac", 1},
+        {"text that is not plain ASCII", "jeton \xc3\xa9t\xc3\xa9 \xe2\x82\xac",
+         "jeton \xc3\xa9t\xc3\xa9 \xe2\x82\xac", 1},
         {"unlinking removes it", std::nullopt, std::nullopt, 0},
         {"unlinking twice is no failure", std::nullopt, std::nullopt, 0},
         {"a later sign-in", "third", "third", 1},
@@ -245,7 +256,8 @@ TEST_F(SecretServiceStoreTest, ServicesAreKeptApart) {
 TEST_F(SecretServiceStoreTest, ALockedKeyringRefusesWithAClearError) {
     SecretServiceStore store("io.github.ravelong.Ravelong.test.locked", "locked");
     ASSERT_TRUE(store.save("kept").ok());
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_LOAD_COLLECTIONS, nullptr, nullptr);
+    SecretService* service =
+        secret_service_get_sync(SECRET_SERVICE_LOAD_COLLECTIONS, nullptr, nullptr);
     ASSERT_NE(service, nullptr);
     GList* collections = secret_service_get_collections(service);
     ASSERT_NE(collections, nullptr);
@@ -255,7 +267,8 @@ TEST_F(SecretServiceStoreTest, ALockedKeyringRefusesWithAClearError) {
     ASSERT_GT(locked, 0);
 
     // Unlocking needs the user, and there is nobody to ask here.
-    Status refused = SecretServiceStore("io.github.ravelong.Ravelong.test.locked", "locked").save("new");
+    Status refused =
+        SecretServiceStore("io.github.ravelong.Ravelong.test.locked", "locked").save("new");
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().code, kSEErrorAuthorization);
     EXPECT_NE(refused.error().description.find("keyring"), std::string::npos);

@@ -55,7 +55,9 @@ TEST_F(DropboxSyncBackendTest, EverySignInPathLinksTheAccountWithTheTokensOnlyIn
         std::function<void(DropboxSyncBackend&, const FakeBrowser::Visit&)> user;
     } cases[] = {
         {"the browser comes back by itself", true, true,
-         [](DropboxSyncBackend&, const FakeBrowser::Visit& v) { EXPECT_EQ(v.redirectStatus, 200); }},
+         [](DropboxSyncBackend&, const FakeBrowser::Visit& v) {
+             EXPECT_EQ(v.redirectStatus, 200);
+         }},
         {"no loopback: the code is pasted", false, false,
          [](DropboxSyncBackend& b, const FakeBrowser::Visit& v) {
              EXPECT_FALSE(v.back.has_value());
@@ -112,8 +114,7 @@ TEST_F(DropboxSyncBackendTest, ASignInThatDoesNotFinishLeavesTheEarlierLinkAlone
              EXPECT_TRUE(b.finishLinkWithCode("made-up-code").ok());
          },
          kSEErrorAuthorization},
-        {"the user cancels",
-         [&](DropboxSyncBackend& b, const std::string&) { b.cancelLink(); },
+        {"the user cancels", [&](DropboxSyncBackend& b, const std::string&) { b.cancelLink(); },
          kSEErrorLinkCancelled},
         {"a newer sign-in takes over",
          [&](DropboxSyncBackend& b, const std::string&) {
@@ -260,7 +261,7 @@ protected:
             driver,
             [this](SECloudFileSystem& cloud) -> std::unique_ptr<SyncMerger> {
                 mergersMadeFor.push_back(dynamic_cast<SEZipCloudFileSystem*>(&cloud) ? "zip"
-                                                                                      : "plain");
+                                                                                     : "plain");
                 return merger.makeHandle();
             },
             {}});
@@ -338,7 +339,8 @@ TEST_F(DropboxSyncSetupTest, ChangesMadeElsewhereAskForAMerge) {
     ASSERT_TRUE(merger.finish());
     ASSERT_FALSE(merger.running());
     // The watch is waiting on the server; another computer writes an event.
-    ASSERT_TRUE(t.pumpUntil([&] { return t.server.requestCount("files/list_folder/longpoll") > 0; }));
+    ASSERT_TRUE(
+        t.pumpUntil([&] { return t.server.requestCount("files/list_folder/longpoll") > 0; }));
     t.server.addFile("/Ravelong/events/other.json.synczip", "PK");
     ASSERT_TRUE(t.pumpUntil([&] { return merger.running(); }));
     EXPECT_EQ(merger.optionsSeen.back(), 32u);
