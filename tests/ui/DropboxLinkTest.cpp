@@ -121,7 +121,8 @@ TEST_F(DropboxLinkTest, LinkingInThePaneConnectsDropboxAndUnlinkingRemovesTheTok
 
     // The picture of the linked pane, for a reviewer.
     ui_testing::runFor(100);
-    const std::filesystem::path file = ui_testing::saveScreenshot(p.grab(), "sync-pane-dropbox.png");
+    const std::filesystem::path file =
+        ui_testing::saveScreenshot(p.grab(), "sync-pane-dropbox.png");
     ASSERT_FALSE(file.empty());
     std::cout << "screenshot (" << QGuiApplication::platformName().toStdString()
               << "): " << file.string() << "\n";
