@@ -2,16 +2,19 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QThread>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +24,7 @@
 #include "foundation/Instant.h"
 #include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
+#include "sync/dropbox/DropboxSyncBackend.h"
 #include "ui/QtText.h"
 #include "ui/SyncAlertWindow.h"
 
@@ -57,13 +61,16 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
     service_ = new QComboBox(this);
     service_->setObjectName(QStringLiteral("SyncService"));
-    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. The two cloud
-    // services are listed so that their place is known, and cannot be chosen yet.
-    service_->addItems(
-        {tr("None"), tr("iCloud (coming)"), tr("Dropbox (coming)"), tr("A synced folder")});
-    if (auto* model = qobject_cast<QStandardItemModel*>(service_->model()))
-        for (int item : {kChooserICloud, kChooserDropbox})
-            model->item(item)->setEnabled(false);
+    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. iCloud is
+    // listed so that its place is known, and cannot be chosen yet.
+    const bool dropboxOffered = dropbox() != nullptr;
+    service_->addItems({tr("None"), tr("iCloud (coming)"),
+                        dropboxOffered ? tr("Dropbox") : tr("Dropbox (coming)"),
+                        tr("A synced folder")});
+    if (auto* model = qobject_cast<QStandardItemModel*>(service_->model())) {
+        model->item(kChooserICloud)->setEnabled(false);
+        model->item(kChooserDropbox)->setEnabled(dropboxOffered);
+    }
     folder_ = new QLabel(this);
     folder_->setObjectName(QStringLiteral("SyncFolder"));
     folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -91,6 +98,33 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     message_->setStyleSheet(QStringLiteral("color: palette(highlight);"));
     message_->hide();
 
+    appKey_ = new QLineEdit(this);
+    appKey_->setObjectName(QStringLiteral("DropboxAppKey"));
+    appKey_->setPlaceholderText(tr("The app key of your Dropbox app"));
+    link_ = new QPushButton(tr("Link..."), this);
+    link_->setObjectName(QStringLiteral("DropboxLink"));
+    unlink_ = new QPushButton(tr("Unlink"), this);
+    unlink_->setObjectName(QStringLiteral("DropboxUnlink"));
+    account_ = new QLabel(this);
+    account_->setObjectName(QStringLiteral("DropboxAccount"));
+    account_->setWordWrap(true);
+    account_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
+    account_->setOpenExternalLinks(false);
+    codeRow_ = new QWidget(this);
+    code_ = new QLineEdit(codeRow_);
+    code_->setObjectName(QStringLiteral("DropboxCode"));
+    code_->setPlaceholderText(tr("Code, or the address the browser shows"));
+    useCode_ = new QPushButton(tr("Use Code"), codeRow_);
+    useCode_->setObjectName(QStringLiteral("DropboxUseCode"));
+    cancelLink_ = new QPushButton(tr("Cancel"), codeRow_);
+    cancelLink_->setObjectName(QStringLiteral("DropboxCancel"));
+    auto* codeLayout = new QHBoxLayout(codeRow_);
+    codeLayout->setContentsMargins(0, 0, 0, 0);
+    codeLayout->addWidget(code_, 1);
+    codeLayout->addWidget(useCode_);
+    codeLayout->addWidget(cancelLink_);
+    codeRow_->hide();
+
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(folder_, 1);
     folderRow->addWidget(chooseFolder_);
@@ -101,6 +135,18 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     auto* form = new QFormLayout(this);
     form->addRow(tr("Synchronise with:"), service_);
     form->addRow(tr("Folder:"), folderRow);
+    if (dropboxOffered) {
+        auto* keyRow = new QHBoxLayout;
+        keyRow->addWidget(appKey_, 1);
+        keyRow->addWidget(link_);
+        keyRow->addWidget(unlink_);
+        form->addRow(tr("Dropbox app key:"), keyRow);
+        form->addRow(tr("Dropbox:"), account_);
+        form->addRow(codeRow_);
+    } else {
+        for (QWidget* w : std::initializer_list<QWidget*>{appKey_, link_, unlink_, account_})
+            w->hide();
+    }
     form->addRow(status_);
     form->addRow(bar_);
     form->addRow(tr("Last sync:"), lastSync_);
@@ -111,6 +157,11 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     connect(chooseFolder_, &QPushButton::clicked, this, &SyncPane::chooseFolder);
     connect(syncNow_, &QPushButton::clicked, this, &SyncPane::forceSync);
     connect(help_, &QPushButton::clicked, this, &SyncPane::getHelp);
+    connect(link_, &QPushButton::clicked, this, &SyncPane::linkDropbox);
+    connect(unlink_, &QPushButton::clicked, this, &SyncPane::unlinkDropbox);
+    connect(useCode_, &QPushButton::clicked, this, [this] { useDropboxCode(code_->text()); });
+    connect(code_, &QLineEdit::returnPressed, this, [this] { useDropboxCode(code_->text()); });
+    connect(cancelLink_, &QPushButton::clicked, this, &SyncPane::cancelDropboxLink);
 
     standardObservers_.push_back(services_.standardDefaults.addObserver(
         std::string(t::kZRConnectionState),
@@ -141,6 +192,9 @@ SyncPane::SyncPane(Services services, QWidget* parent)
 }
 
 SyncPane::~SyncPane() {
+    // A sign-in of this pane ends with it: nothing would show its outcome.
+    if (DropboxSyncBackend* backend = dropbox(); backend && backend->isLinking())
+        backend->cancelLink();
     stopStallTimer();
     for (auto id : standardObservers_)
         services_.standardDefaults.removeObserver(id);
@@ -167,6 +221,7 @@ void SyncPane::connectionStateChanged() {
     folder_->setText(folder.empty() ? tr("No folder chosen") : qt(folder));
     const bool changeable = services_.setup != nullptr;
     chooseFolder_->setEnabled(changeable && state != 2);
+    showDropbox();
     apply(displayForConnectionState(state));
     if (!changeable) {
         service_->setEnabled(false);
@@ -298,6 +353,9 @@ void SyncPane::syncMethodChanged(int item) {
         case kChooserFolder:
             chooseFolder();
             break;
+        case kChooserDropbox:
+            chooseDropbox();
+            break;
         default:
             break;
     }
@@ -319,16 +377,165 @@ void SyncPane::chooseFolder() {
     connectFolder(chosen);
 }
 
-void SyncPane::connectFolder(const QString& folder) {
-    showMessage(QString());
-    QPointer<SyncPane> pane(this);
-    services_.setup->chooseFolder(folder.toStdString(), [pane](Status status) {
+std::function<void(Status)> SyncPane::choiceDone() {
+    return [pane = QPointer<SyncPane>(this)](Status status) {
         if (!pane)
             return;
         pane->showMessage(status ? QString() : qt(status.error().description));
         pane->connectionStateChanged();
-    });
+    };
+}
+
+void SyncPane::connectFolder(const QString& folder) {
+    showMessage(QString());
+    services_.setup->chooseFolder(folder.toStdString(), choiceDone());
     connectionStateChanged();
+}
+
+DropboxSyncBackend* SyncPane::dropbox() const {
+    if (!services_.setup)
+        return nullptr;
+    return dynamic_cast<DropboxSyncBackend*>(services_.setup->backend(SyncService::dropbox));
+}
+
+void SyncPane::showDropbox() {
+    DropboxSyncBackend* backend = dropbox();
+    if (!backend)
+        return;
+    const bool linked = backend->isLinked();
+    const bool linking = backend->isLinking();
+    if (!appKey_->hasFocus())
+        appKey_->setText(qt(backend->appKey()));
+    appKey_->setEnabled(!linked && !linking);
+    link_->setVisible(!linked);
+    link_->setEnabled(!linking);
+    unlink_->setVisible(linked);
+    codeRow_->setVisible(linking);
+    if (linking)
+        return;  // the sign-in's own instructions stay
+    account_->setText(linked ? tr("Linked. Ravelong keeps its files in the folder \"%1\" of your "
+                                  "app's Dropbox folder.")
+                                   .arg(qt(std::string(DropboxSyncBackend::kRootFolder).substr(1)))
+                             : tr("Not linked"));
+}
+
+void SyncPane::chooseDropbox() {
+    DropboxSyncBackend* backend = dropbox();
+    if (!backend)
+        return;
+    if (backend->isLinked()) {
+        services_.setup->chooseService(SyncService::dropbox, choiceDone());
+        return;
+    }
+    linkDropbox();
+}
+
+void SyncPane::linkDropbox() {
+    DropboxSyncBackend* backend = dropbox();
+    if (!backend)
+        return;
+    showMessage(QString());
+    if (Status key = backend->setAppKey(appKey_->text().toStdString()); !key) {
+        showMessage(qt(key.error().description));
+        appKey_->setFocus();
+        return;
+    }
+    Result<std::string> url = backend->beginLink([pane = QPointer<SyncPane>(this)](Status status) {
+        if (pane)
+            pane->dropboxLinkEnded(std::move(status));
+    });
+    if (!url.ok()) {
+        showMessage(qt(url.error().description));
+        appKey_->setFocus();
+        return;
+    }
+    const QString address = qt(url.value());
+    const bool opened = services_.openBrowser
+                            ? services_.openBrowser(address)
+                            : QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
+    QString text = backend->waitsForRedirect()
+                       ? tr("Sign in to Dropbox in your browser and allow Ravelong; it comes back "
+                            "here by itself. If the browser cannot reach Ravelong, paste the "
+                            "address it shows below.")
+                       : tr("Sign in to Dropbox in your browser, allow Ravelong and paste the "
+                            "code Dropbox shows below.");
+    if (!opened)
+        text = tr("No browser could be opened. Open this address yourself:") +
+               QStringLiteral("<br><a href=\"%1\">%1</a><br>").arg(address.toHtmlEscaped()) + text;
+    account_->setTextFormat(opened ? Qt::PlainText : Qt::RichText);
+    account_->setText(text);
+    code_->clear();
+    showDropbox();
+    code_->setFocus();
+}
+
+void SyncPane::useDropboxCode(const QString& pasted) {
+    DropboxSyncBackend* backend = dropbox();
+    if (!backend)
+        return;
+    if (Status used = backend->finishLinkWithCode(pasted.toStdString()); !used) {
+        showMessage(qt(used.error().description));
+        return;
+    }
+    showMessage(QString());
+    useCode_->setEnabled(false);
+}
+
+void SyncPane::cancelDropboxLink() {
+    if (DropboxSyncBackend* backend = dropbox())
+        backend->cancelLink();
+}
+
+void SyncPane::dropboxLinkEnded(Status status) {
+    useCode_->setEnabled(true);
+    code_->clear();
+    account_->setTextFormat(Qt::PlainText);
+    if (!status) {
+        // A cancelled sign-in needs no explanation; the state stays what it was.
+        showMessage(status.error().code == kSEErrorLinkCancelled ? QString()
+                                                                 : qt(status.error().description));
+        connectionStateChanged();
+        return;
+    }
+    showMessage(QString());
+    services_.setup->chooseService(SyncService::dropbox, choiceDone());
+    connectionStateChanged();
+}
+
+void SyncPane::unlinkDropbox() {
+    DropboxSyncBackend* backend = dropbox();
+    if (!backend)
+        return;
+    showMessage(QString());
+    auto removeTokens = [pane = QPointer<SyncPane>(this), backend] {
+        Status removed = backend->unlink();
+        if (!pane)
+            return;
+        pane->showMessage(removed ? QString() : qt(removed.error().description));
+        pane->connectionStateChanged();
+    };
+    if (services_.setup->service() == SyncService::dropbox)
+        services_.setup->disconnect(removeTokens);
+    else
+        removeTokens();
+    connectionStateChanged();
+}
+
+QString SyncPane::dropboxAccountText() const {
+    return account_->text();
+}
+
+bool SyncPane::dropboxLinkVisible() const {
+    return !link_->isHidden();
+}
+
+bool SyncPane::dropboxCodeVisible() const {
+    return !codeRow_->isHidden();
+}
+
+bool SyncPane::chooserItemEnabled(int item) const {
+    auto* model = qobject_cast<QStandardItemModel*>(service_->model());
+    return model && model->item(item) && model->item(item)->isEnabled();
 }
 
 void SyncPane::forceSync() {

@@ -11,21 +11,27 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
 namespace ravelong {
 
+class DropboxSyncBackend;
 class SyncSetup;
 
-// The Sync pane of the preferences window: the service chooser (none, iCloud and Dropbox, which
-// are not offered yet, and a synced folder), the folder, the status line and bar that follow
-// "ZRConnectionState", "ZRLastSync" and the sync activity, "Sync Now" and the help.
+// The Sync pane of the preferences window: the service chooser (none, iCloud, which is not
+// offered yet, Dropbox and a synced folder), the folder, the Dropbox app key and account, the
+// status line and bar that follow "ZRConnectionState", "ZRLastSync" and the sync activity,
+// "Sync Now" and the help.
 //
 // Choosing the synced folder (or "Choose...") asks for a folder and connects it through the
-// SyncSetup; choosing "None" disconnects. A folder that cannot be used is explained in the
-// pane's message line and changes nothing. Notifications may arrive on any thread; the pane
-// changes only on the main thread. Main thread; the services must outlive the pane.
+// SyncSetup; choosing "None" disconnects. Choosing Dropbox (or "Link...") links the account
+// first when none is: the sign-in page opens in the browser, which comes back by itself or
+// leaves a code to paste into the pane. "Unlink" leaves Dropbox and removes the tokens. What
+// cannot be done is explained in the pane's message line and changes nothing. Notifications may
+// arrive on any thread; the pane changes only on the main thread. Main thread; the services must
+// outlive the pane.
 class SyncPane final : public QWidget {
     Q_OBJECT
 
@@ -39,6 +45,8 @@ public:
         SyncSetup* setup = nullptr;
         // Asks for a folder, starting in `current`; "" when cancelled. Empty: a folder dialog.
         std::function<QString(const QString& current)> askForFolder;
+        // Opens a page in the user's browser; false when it could not. Empty: QDesktopServices.
+        std::function<bool(const QString& url)> openBrowser;
     };
 
     explicit SyncPane(Services services, QWidget* parent = nullptr);
@@ -58,12 +66,20 @@ public:
     bool forceSyncEnabled() const;
     bool chooserEnabled() const;
     bool stallTimerPending() const { return stallTimer_ != 0; }
+    QString dropboxAccountText() const;
+    bool dropboxLinkVisible() const;  // "Link..." (else "Unlink")
+    bool dropboxCodeVisible() const;  // the pasted-code row of a sign-in
+    bool chooserItemEnabled(int item) const;
 
     // The controls' actions, as a click reaches them.
     void syncMethodChanged(int item);
     void chooseFolder();
     void forceSync();
     void getHelp();
+    void linkDropbox();
+    void useDropboxCode(const QString& pasted);
+    void cancelDropboxLink();
+    void unlinkDropbox();
 
 private:
     void connectionStateChanged();
@@ -78,6 +94,12 @@ private:
     void setTheme(int theme);
     void showMessage(const QString& text);
     void connectFolder(const QString& folder);
+    void chooseDropbox();
+    void dropboxLinkEnded(Status status);
+    void showDropbox();
+    // Answers an asynchronous choice of the SyncSetup: its error in the message line.
+    std::function<void(Status)> choiceDone();
+    DropboxSyncBackend* dropbox() const;
     // Runs `work` on the pane's thread, at once when called there, dropped once the pane is gone.
     void onMainThread(std::function<void()> work);
 
@@ -98,6 +120,14 @@ private:
     QPushButton* help_;
     QLabel* lastSync_;
     QLabel* message_;
+    QLineEdit* appKey_;
+    QPushButton* link_;
+    QPushButton* unlink_;
+    QLabel* account_;
+    QWidget* codeRow_;
+    QLineEdit* code_;
+    QPushButton* useCode_;
+    QPushButton* cancelLink_;
 };
 
 }  // namespace ravelong

@@ -5,7 +5,9 @@
 #include "app/SavePathTexts.h"
 #include "foundation/Log.h"
 #include "platform/NetworkFolder.h"
+#include "platform/SecretServiceStore.h"
 #include "sync/SyncTexts.h"
+#include "sync/dropbox/DropboxSyncBackend.h"
 #include "ui/CloudDataAvailableWindow.h"
 #include "ui/FinishingSyncWindow.h"
 #include "ui/MilestoneReport.h"
@@ -33,6 +35,14 @@ SyncServices::SyncServices(Options options) : options_(std::move(options)) {
         SyncSetup::Services{driver, options_.makeMerger, [](const std::filesystem::path& folder) {
                                 return network_folder::isOnNetworkFileSystem(folder);
                             }});
+    DBSecretStore* secrets = options_.dropboxSecrets;
+    if (!secrets) {
+        ownSecrets_ = std::make_unique<SecretServiceStore>(SecretServiceStore::dropboxServiceName(),
+                                                           "Ravelong: Dropbox account");
+        secrets = ownSecrets_.get();
+    }
+    setup_->addBackend(std::make_unique<DropboxSyncBackend>(
+        DropboxSyncBackend::Services{options_.loop, options_.standardDefaults, *secrets}));
 }
 
 SyncServices::~SyncServices() {

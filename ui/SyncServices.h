@@ -10,10 +10,12 @@
 
 namespace ravelong {
 
+class DBSecretStore;
 class FinishingSyncWindow;
 class SyncAlertWindow;
 
-// Synchronisation in the running program: the SyncSetup with its driver, and what connects it
+// Synchronisation in the running program: the SyncSetup with its driver and the services it
+// offers (a synced folder; Dropbox, its sign-in kept in the Secret Service), and what connects it
 // to the rest: the sync indicator (through the application delegate), a merge shortly after
 // every save that wrote changes, the network's state from NetworkManager (QNetworkInformation;
 // without a backend the network counts as there), the window that warns about clocks that
@@ -37,6 +39,8 @@ public:
         std::function<void()> closeWindows;
         // Follow NetworkManager (false in tests, which call networkReachabilityChanged).
         bool followNetwork = true;
+        // Where the Dropbox sign-in is kept; nullptr: the desktop's Secret Service.
+        DBSecretStore* dropboxSecrets = nullptr;
     };
 
     explicit SyncServices(Options options);
@@ -68,6 +72,7 @@ private:
     void followNetwork();
 
     Options options_;
+    std::unique_ptr<DBSecretStore> ownSecrets_;
     std::unique_ptr<SyncSetup> setup_;
     NotificationCenter::ObserverId savedObserver_ = 0;
     NotificationCenter::ObserverId progressObserver_ = 0;

@@ -91,7 +91,7 @@ TEST_F(SyncPaneTest, ThePaneShowsTheStoredStateRowByRow) {
     }
 }
 
-TEST_F(SyncPaneTest, ICloudAndDropboxAreListedButCannotBeChosen) {
+TEST_F(SyncPaneTest, ServicesWithoutABackEndAreListedButCannotBeChosen) {
     makeSetup();
     SyncPane& p = makePane();
     auto* chooser = p.findChild<QComboBox*>("SyncService");
