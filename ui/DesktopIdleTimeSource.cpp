@@ -76,8 +76,15 @@ void DesktopIdleTimeSource::askFrom(Backend first) {
             return;
         }
     }
+    nothingKnown();
+}
+
+void DesktopIdleTimeSource::nothingKnown() {
+    // The last answer came from a source that is gone: repeated, it would say the user has
+    // stayed away ever since.
     refreshing_ = false;
     answeredBy_ = Backend::none;
+    seconds_ = 0.0;
 }
 
 void DesktopIdleTimeSource::readWayland() {
@@ -154,8 +161,7 @@ void DesktopIdleTimeSource::failed(Backend backend) {
             askFrom(Backend::x11);
             return;
         default:
-            refreshing_ = false;
-            answeredBy_ = Backend::none;
+            nothingKnown();
             return;
     }
 }

@@ -62,6 +62,8 @@ private:
     void readWayland();
     void answer(Backend backend, double seconds);
     void failed(Backend backend);
+    // No source answered this question: 0 from now on, until one does.
+    void nothingKnown();
 
     QDBusConnection bus_;
     std::unique_ptr<XScreenSaverIdleTime> x11_;

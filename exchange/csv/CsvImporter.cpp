@@ -102,6 +102,9 @@ Status CsvImporter::commit(ManagedObjectContext& copy) {
     if (!main.ok())
         return main.error();
     ManagedObjectContext& context = *main.value();
+    // A file of rows the store holds already brings nothing, and its group leaves no undo step:
+    // the step on top of the stack is then the user's own.
+    const bool bringsChanges = copy.hasChanges();
     {
         NamedUndoGroup group(context, kCSVDataImportUndoName);
         // The copy is thrown away after the push: it lets go of its records first.
@@ -112,7 +115,8 @@ Status CsvImporter::commit(ManagedObjectContext& copy) {
     }
     Status saved = context.save();
     if (!saved.ok()) {
-        if (ZRUndoManager* undo = context.undoManager(); undo && undo->canUndo())
+        ZRUndoManager* undo = context.undoManager();
+        if (bringsChanges && undo && undo->canUndo())
             undo->undo();
         return saved;
     }

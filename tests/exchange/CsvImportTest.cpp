@@ -247,6 +247,34 @@ TEST(CsvImport, IsOneUndoStepAndChangesNothingWhenTheFileFails) {
     EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context), 0u);
 }
 
+// A store that cannot be written after the push takes back the import, and only the import: a
+// change the user made before it stays for the save path's next attempt, also when the file
+// brought nothing new and so made no undo step of its own.
+TEST(CsvImport, AFailedSaveTakesBackTheImportAndNothingElse) {
+    for (const bool alreadyImported : {false, true}) {
+        SCOPED_TRACE(alreadyImported ? "rows the store holds already" : "new rows");
+        CsvStoreEnvironment env;
+        ManagedObjectContext& context = env.context();
+        const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
+        CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+        const auto file = env.writeFile("good.csv", rows(9, 1));
+        if (alreadyImported) {
+            ASSERT_TRUE(importer.importFile(file, m).ok());
+        }
+        const std::size_t before = importedTimings(context);
+        ZRCDTask* mine = ZRCDTask::createCoreDataTaskWithName("Mine", false, context);
+        ASSERT_TRUE(context.save().ok());
+        mine->setTaskName("Mine, renamed");  // unsaved, an undo step of its own
+        context.processPendingChanges();
+
+        context.persistentStore()->failSaveAfterStatements(0);
+        EXPECT_FALSE(importer.importFile(file, m).ok());
+        EXPECT_EQ(importedTimings(context), before);
+        EXPECT_EQ(mine->taskName(), "Mine, renamed");
+        EXPECT_TRUE(context.hasChanges());
+    }
+}
+
 // The import reads the file once, validating as it goes: a row the validation lists as failing
 // (a date before 1970 or more than a year ahead, a cell that cannot be read) makes no timing,
 // while the rows around it do.

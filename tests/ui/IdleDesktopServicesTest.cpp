@@ -188,6 +188,50 @@ TEST_F(DesktopIdleTimeSourceTest, ReadsTheCompositorsEventsAsTheyCome) {
     EXPECT_FALSE(source.isRefreshing());
 }
 
+// A monitor that answered while the user was away and then went (the compositor ended, GNOME
+// Shell restarted) leaves nothing that knows the idle time: the answer is 0 again, not the last
+// one repeated for the rest of the session as if the user never came back.
+TEST_F(DesktopIdleTimeSourceTest, ForgetsTheLastAnswerOnceNoMonitorIsLeft) {
+    int round = 0;
+    for (const bool mutterGoes : {false, true}) {
+        SCOPED_TRACE(mutterGoes ? "Mutter's monitor went" : "the compositor went");
+        PrivateBus own;
+        ASSERT_TRUE(own.isUp());
+        QDBusConnection side = own.connect(QStringLiteral("lostDesktop%1").arg(round));
+        QDBusConnection us = own.connect(QStringLiteral("lostProgram%1").arg(round++));
+        FakeMutterMonitor mutter;
+        mutter.milliseconds = 600'000;
+        testing::WaylandTestCompositor compositor;
+        auto now = std::chrono::steady_clock::now();
+        std::unique_ptr<WaylandIdleTime> wayland;
+        if (mutterGoes) {
+            ASSERT_TRUE(side.registerObject(QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"),
+                                            &mutter, QDBusConnection::ExportAllSlots));
+            ASSERT_TRUE(side.registerService(QStringLiteral("org.gnome.Mutter.IdleMonitor")));
+        } else {
+            ASSERT_TRUE(compositor.isUp());
+            wayland = WaylandIdleTime::open(compositor.socketPath(), std::chrono::seconds(10),
+                                            [&now] { return now; });
+            ASSERT_NE(wayland, nullptr);
+            WaylandIdleTime* events = wayland.get();
+            compositor.sendIdled();
+            ASSERT_TRUE(runUntil([&] { return events->dispatch() && events->isIdle(); }, 5000));
+            now += std::chrono::seconds(590);
+        }
+        DesktopIdleTimeSource source(us, nullptr, std::move(wayland));
+        EXPECT_DOUBLE_EQ(settledAnswer(source), 600.0);
+        ASSERT_TRUE(runUntil([&] { return !source.isRefreshing(); }, 5000));
+
+        if (mutterGoes)
+            side.unregisterObject(QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"));
+        else
+            compositor.stop();
+        EXPECT_EQ(settledAnswer(source), 0.0);
+        EXPECT_EQ(source.backend(), DesktopIdleTimeSource::Backend::none);
+        EXPECT_EQ(source.secondsSinceLastEvent(IdleEventKind::keyDown), 0.0);
+    }
+}
+
 // logind's side: hands out a pipe as the inhibitor and keeps the other end, so the test can see
 // when the program lets go of it.
 class FakeLogind final : public QObject {
