@@ -79,7 +79,9 @@ TEST_P(CloudKitEventLogTest, TwoComputersConvergeThroughOneCloudKitAccount) {
     EXPECT_EQ(b.pull().applied, 0u);
     auto zone = t.container->records("alice", SECloudKitFileSystem::zoneNameForSchema(2));
     EXPECT_TRUE(zone.contains("SEFileSystemNode_/events"));
-    EXPECT_EQ(zone.size(), 2u + 3u) << "root, events and one node per event";
+    EXPECT_TRUE(zone.contains("SEFileSystemNode_/devices"));
+    EXPECT_EQ(zone.size(), 3u + 3u + 2u)
+        << "root, events and devices, one node per event, each computer's acknowledgement";
 }
 
 TEST_P(CloudKitEventLogTest, AnUnreachableServiceLosesNoEvent) {
