@@ -1,0 +1,449 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "sync/cloudkit/CloudKitWebServicesJson.h"
+#include "sync/cloudkit/CloudKitWebTestLoop.h"
+#include "sync/dropbox/DBLoopbackRedirect.h"
+
+namespace ravelong {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using testing::CloudKitWebTestLoop;
+using testing::FakeCloudKitServer;
+using testing::FakeReply;
+
+using Saved = std::tuple<std::vector<CKRecord>, std::vector<CKRecordID>, CKError>;
+using Fetched = std::tuple<std::vector<CKRecord>, CKError>;
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class CloudKitWebServicesDatabaseTest : public ::testing::Test {
+protected:
+    CloudKitWebTestLoop t;
+    CloudKitWebServicesDatabase& db = *t.database;
+    fs::path folder = fs::temp_directory_path() /
+                      ("ravelong-ckweb-test-" + std::to_string(::getpid()) + "-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+
+    void SetUp() override { fs::create_directories(folder); }
+    void TearDown() override { fs::remove_all(folder); }
+
+    CKRecord fileRecord(const std::string& name, const std::string& bytes,
+                        CKRecordZoneID zone = {}) {
+        fs::path file = folder / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        CKRecord r;
+        r.recordType = "FileNode";
+        r.recordID = {name, zone};
+        r.setField("name", name);
+        r.setField("size", static_cast<std::int64_t>(bytes.size()));
+        r.setField("contents", CKAsset{file});
+        return r;
+    }
+
+    Saved save(std::vector<CKRecord> records, std::vector<CKRecordID> deletions = {}) {
+        auto got = t.await<std::vector<CKRecord>, std::vector<CKRecordID>, CKError>(
+            [&](auto done) { db.modifyRecords(records, deletions, done); });
+        EXPECT_TRUE(got.has_value()) << "the save did not complete once, on the loop";
+        return got.value_or(Saved{});
+    }
+
+    Fetched fetch(std::vector<CKRecordID> ids) {
+        auto got = t.await<std::vector<CKRecord>, CKError>(
+            [&](auto done) { db.fetchRecords(ids, std::nullopt, done); });
+        EXPECT_TRUE(got.has_value()) << "the fetch did not complete once, on the loop";
+        return got.value_or(Fetched{});
+    }
+
+    CKZoneChanges changes(const std::optional<CKServerChangeToken>& since, CKError* error,
+                          CKRecordZoneID zone = {}) {
+        auto got = t.await<CKZoneChanges, CKError>(
+            [&](auto done) { db.fetchRecordZoneChanges(zone, since, std::nullopt, done); });
+        EXPECT_TRUE(got.has_value());
+        *error = got ? std::get<1>(*got) : CKError{CKErrorCode::internalError};
+        return got ? std::get<0>(*got) : CKZoneChanges{};
+    }
+};
+
+TEST_F(CloudKitWebServicesDatabaseTest, RecordsWithAssetsGoUpAndComeBackWhole) {
+    CKRecord r = fileRecord("events-1", "{\"kind\":\"insert\"}");
+    r.setField("ratio", 0.25);
+    r.parent = CKRecordID{"folder", {}};
+    r.setField("folder", CKReference{{"folder", {}}, CKReference::Action::deleteSelf});
+    auto [saved, deleted, error] = save({r});
+    ASSERT_TRUE(error.ok()) << error.description;
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_FALSE(saved[0].recordChangeTag.empty());
+    EXPECT_EQ(t.server.assetBytes("events-1", "contents"), "{\"kind\":\"insert\"}");
+
+    auto [records, fetchError] = fetch({r.recordID});
+    ASSERT_TRUE(fetchError.ok()) << fetchError.description;
+    ASSERT_EQ(records.size(), 1u);
+    const CKRecord& back = records[0];
+    EXPECT_EQ(back.recordType, "FileNode");
+    EXPECT_EQ(back.recordChangeTag, saved[0].recordChangeTag);
+    EXPECT_EQ(back.parent, r.parent);
+    for (const char* key : {"name", "size", "ratio", "folder"}) {
+        ASSERT_NE(back.field(key), nullptr) << key;
+        EXPECT_EQ(*back.field(key), *r.field(key)) << key;
+    }
+    auto asset = std::get_if<CKAsset>(back.field("contents"));
+    ASSERT_NE(asset, nullptr);
+    EXPECT_EQ(slurp(asset->fileURL), "{\"kind\":\"insert\"}");
+    EXPECT_GT(back.modificationDate, 0);
+    // The tokens travel in the address; the web auth token is the stored one.
+    auto query = t.server.queries().front();
+    EXPECT_EQ(DBLoopbackRedirect::queryValue(query, "ckAPIToken"), "fake-api-token");
+    EXPECT_EQ(DBLoopbackRedirect::queryValue(query, "ckWebAuthToken"), "web-token-1");
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, ChangeTagsDecideWhetherASaveReplaces) {
+    CKRecord r = fileRecord("a", "1");
+    auto first = std::get<0>(save({r}));
+    ASSERT_EQ(first.size(), 1u);
+    struct Case {
+        const char* name;
+        std::string tag;
+        int expected;
+    } cases[] = {
+        {"a new record that exists already", "", CKErrorCode::serverRecordChanged},
+        {"a stale tag", "t-stale", CKErrorCode::serverRecordChanged},
+        {"the server's tag", first[0].recordChangeTag, CKErrorCode::none},
+    };
+    for (const auto& c : cases) {
+        CKRecord attempt = r;
+        attempt.recordChangeTag = c.tag;
+        attempt.setField("name", std::string("changed"));
+        auto [saved, deleted, error] = save({attempt});
+        if (c.expected == CKErrorCode::none) {
+            EXPECT_TRUE(error.ok()) << c.name << ": " << error.description;
+            EXPECT_EQ(saved.size(), 1u) << c.name;
+        } else {
+            EXPECT_TRUE(error.isPartialFailureOnlyOf({c.expected})) << c.name << ": " << error.code;
+            EXPECT_TRUE(saved.empty()) << c.name;
+        }
+    }
+    EXPECT_EQ(t.server.record("a")->at("fields").at("name").at("value"), "changed");
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, LargeSavesAreSplitAndSentTogether) {
+    t.server.latencySeconds = 0.05;
+    std::vector<CKRecord> records;
+    for (int i = 0; i < 450; ++i) {
+        CKRecord r;
+        r.recordType = "Event";
+        r.recordID = {"e" + std::to_string(i), {}};
+        r.setField("n", static_cast<std::int64_t>(i));
+        records.push_back(r);
+    }
+    auto [saved, deleted, error] = save(records);
+    ASSERT_TRUE(error.ok()) << error.description;
+    EXPECT_EQ(saved.size(), 450u);
+    EXPECT_EQ(t.server.recordCount(), 450u);
+    auto bodies = t.server.bodies("records/modify");
+    ASSERT_EQ(bodies.size(), 3u);
+    for (const auto& body : bodies)
+        EXPECT_LE(body["operations"].size(), 200u);
+    EXPECT_GE(t.server.mostConcurrent(), 2);
+
+    // Deletions travel in the same requests; a missing record is the only failure.
+    std::vector<CKRecordID> gone = {{"e1", {}}, {"e2", {}}, {"never-there", {}}};
+    auto [saved2, deleted2, error2] = save({}, gone);
+    EXPECT_EQ(deleted2.size(), 2u);
+    ASSERT_TRUE(error2.isPartialFailureOnlyOf({CKErrorCode::unknownItem})) << error2.code;
+    EXPECT_EQ(error2.partialErrors[0].recordID.recordName, "never-there");
+    EXPECT_EQ(t.server.recordCount(), 448u);
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, ARequestThatFailsWholeFailsOnlyItsRecords) {
+    std::vector<CKRecord> records;
+    for (int i = 0; i < 250; ++i) {
+        CKRecord r;
+        r.recordType = "Event";
+        r.recordID = {"e" + std::to_string(i), {}};
+        records.push_back(r);
+    }
+    t.server.failNext("records/modify", FakeCloudKitServer::error(413, "QUOTA_EXCEEDED"));
+    auto [saved, deleted, error] = save(records);
+    ASSERT_EQ(error.code, CKErrorCode::partialFailure);
+    EXPECT_TRUE(error.isPartialFailureOnlyOf({CKErrorCode::quotaExceeded}));
+    EXPECT_EQ(saved.size() + error.partialErrors.size(), 250u);
+    EXPECT_EQ(t.server.recordCount(), saved.size());
+
+    // When every request fails, the call fails as a whole.
+    t.server.failNext("records/modify", FakeCloudKitServer::error(413, "QUOTA_EXCEEDED"));
+    auto [saved2, deleted2, error2] = save({records[0]});
+    EXPECT_EQ(error2.code, CKErrorCode::quotaExceeded);
+    EXPECT_TRUE(saved2.empty());
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, MissingRecordsArePartialErrors) {
+    save({fileRecord("here", "x")});
+    auto [records, error] = fetch({{"here", {}}, {"missing", {}}});
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].recordID.recordName, "here");
+    ASSERT_TRUE(error.isPartialFailureOnlyOf({CKErrorCode::unknownItem}));
+    EXPECT_EQ(error.partialErrors[0].recordID.recordName, "missing");
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, ZonesAreCreatedFoundAndDeleted) {
+    CKRecordZoneID zone{"Sync", kCKCurrentUserOwnerName};
+    auto lookup = [&] {
+        auto got = t.await<std::optional<CKRecordZone>, CKError>(
+            [&](auto done) { db.fetchRecordZone(zone, done); });
+        return got ? std::get<1>(*got).code : -1;
+    };
+    auto status = [&](bool create) {
+        auto got = t.await<CKError>([&](auto done) {
+            create ? db.saveRecordZone(zone, done) : db.deleteRecordZone(zone, done);
+        });
+        return got ? std::get<0>(*got).code : -1;
+    };
+    EXPECT_EQ(lookup(), CKErrorCode::zoneNotFound);
+    EXPECT_EQ(status(true), CKErrorCode::none);
+    EXPECT_EQ(lookup(), CKErrorCode::none);
+    EXPECT_TRUE(t.server.zoneExists("Sync"));
+    save({fileRecord("in-zone", "z", zone)});
+    EXPECT_EQ(t.server.recordCount("Sync"), 1u);
+    EXPECT_EQ(status(false), CKErrorCode::none);
+    EXPECT_EQ(lookup(), CKErrorCode::zoneNotFound);
+    EXPECT_EQ(status(false), CKErrorCode::zoneNotFound);
+    CKError error;
+    changes(std::nullopt, &error, zone);
+    EXPECT_EQ(error.code, CKErrorCode::zoneNotFound);
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, TheChangeFeedComesInPagesAndResumesFromItsToken) {
+    t.server.changesPageSize = 3;
+    std::vector<CKRecord> records;
+    for (int i = 0; i < 5; ++i)
+        records.push_back(fileRecord("f" + std::to_string(i), "bytes " + std::to_string(i)));
+    save(records);
+    CKError error;
+    auto page1 = changes(std::nullopt, &error);
+    ASSERT_TRUE(error.ok()) << error.description;
+    EXPECT_EQ(page1.changedRecords.size(), 3u);
+    EXPECT_TRUE(page1.moreComing);
+    auto page2 = changes(page1.serverChangeToken, &error);
+    ASSERT_TRUE(error.ok());
+    EXPECT_EQ(page2.changedRecords.size(), 2u);
+    EXPECT_FALSE(page2.moreComing);
+    for (const auto& r : page2.changedRecords) {
+        auto asset = std::get_if<CKAsset>(r.field("contents"));
+        ASSERT_NE(asset, nullptr);
+        EXPECT_EQ(slurp(asset->fileURL), "bytes " + r.recordID.recordName.substr(1));
+    }
+
+    save({}, {{"f0", {}}});
+    auto page3 = changes(page2.serverChangeToken, &error);
+    ASSERT_TRUE(error.ok());
+    EXPECT_TRUE(page3.changedRecords.empty());
+    ASSERT_EQ(page3.deletedRecords.size(), 1u);
+    EXPECT_EQ(page3.deletedRecords[0].recordID.recordName, "f0");
+    EXPECT_EQ(page3.deletedRecords[0].recordType, "FileNode");
+    auto quiet = changes(page3.serverChangeToken, &error);
+    EXPECT_TRUE(error.ok());
+    EXPECT_TRUE(quiet.changedRecords.empty() && quiet.deletedRecords.empty());
+
+    t.server.expireChangeTokens();
+    changes(page3.serverChangeToken, &error);
+    EXPECT_EQ(error.code, CKErrorCode::changeTokenExpired);
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, QueriesFilterSortAndContinueWithACursor) {
+    std::vector<CKRecord> records;
+    for (int i = 0; i < 7; ++i) {
+        CKRecord r;
+        r.recordType = "Event";
+        r.recordID = {"q" + std::to_string(i), {}};
+        r.setField("n", static_cast<std::int64_t>(i));
+        r.setField("kind", std::string(i % 2 ? "odd" : "even"));
+        records.push_back(r);
+    }
+    save(records);
+    CKQuery query{"Event",
+                  {{"n", CKQueryFilter::Comparator::greaterThan, std::int64_t{1}},
+                   {"kind", CKQueryFilter::Comparator::equals, std::string("odd")}},
+                  "n",
+                  false};
+    std::vector<std::int64_t> seen;
+    using Page = std::tuple<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>;
+    auto collect = [&](const Page& page) {
+        EXPECT_TRUE(std::get<2>(page).ok());
+        for (const auto& r : std::get<0>(page))
+            seen.push_back(std::get<std::int64_t>(*r.field("n")));
+        return std::get<1>(page);
+    };
+    auto first = t.await<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>(
+        [&](auto done) { db.performQuery(query, CKRecordZoneID{}, std::nullopt, 1, done); });
+    ASSERT_TRUE(first);
+    auto cursor = collect(*first);
+    while (cursor) {
+        auto next = t.await<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>(
+            [&](auto done) { db.performQuery(*cursor, std::nullopt, done); });
+        ASSERT_TRUE(next);
+        cursor = collect(*next);
+    }
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{5, 3}));
+
+    auto damaged = t.await<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>(
+        [&](auto done) { db.performQuery(CKQueryCursor{"not a cursor"}, std::nullopt, done); });
+    ASSERT_TRUE(damaged);
+    EXPECT_EQ(std::get<2>(*damaged).code, CKErrorCode::invalidArguments);
+}
+
+// Faults of the service or the network, each on the user route, with what the caller sees and
+// how many requests the client made.
+TEST_F(CloudKitWebServicesDatabaseTest, FaultsEndInTheRightErrorAfterBoundedRetries) {
+    auto deep = std::string(100000, '[') + std::string(100000, ']');
+    FakeReply dropped;
+    dropped.drop = true;
+    FakeReply huge = FakeReply::json(200, {{"userRecordName", std::string(40u << 20, 'x')}});
+    struct Case {
+        const char* name;
+        std::vector<FakeReply> faults;
+        int expected;
+        int requests;
+        double retryAfter = 0;
+    } cases[] = {
+        {"sign-in needed",
+         {FakeCloudKitServer::error(421, "AUTHENTICATION_REQUIRED")},
+         CKErrorCode::notAuthenticated,
+         1},
+        {"token refused",
+         {FakeCloudKitServer::error(401, "AUTHENTICATION_FAILED")},
+         CKErrorCode::notAuthenticated,
+         1},
+        {"unavailable once",
+         {FakeCloudKitServer::error(503, "TRY_AGAIN_LATER", {{"retryAfter", 3}})},
+         CKErrorCode::none,
+         2},
+        {"throttled throughout",
+         std::vector<FakeReply>(6,
+                                FakeCloudKitServer::error(429, "THROTTLED", {{"retryAfter", 2}})),
+         CKErrorCode::requestRateLimited, 5, 2},
+        {"dropped twice", {dropped, dropped}, CKErrorCode::none, 3},
+        {"bare 500 once", {FakeReply{500, {}, "oops"}}, CKErrorCode::none, 2},
+        {"malformed", {FakeReply{200, {}, "{\"userRecordName\": "}}, CKErrorCode::internalError, 1},
+        {"deeply nested", {FakeReply{200, {}, deep}}, CKErrorCode::internalError, 1},
+        {"huge", {huge}, CKErrorCode::serverRejectedRequest, 1},
+        {"no user", {FakeReply::json(200, json::object())}, CKErrorCode::internalError, 1},
+        {"access denied",
+         {FakeCloudKitServer::error(403, "ACCESS_DENIED")},
+         CKErrorCode::permissionFailure,
+         1},
+    };
+    for (const auto& c : cases) {
+        CloudKitWebTestLoop fresh;
+        for (const auto& f : c.faults)
+            fresh.server.failNext("users/caller", f);
+        auto got = fresh.await<std::optional<CKRecordID>, CKError>(
+            [&](auto done) { fresh.database->fetchUserRecordID(done); });
+        ASSERT_TRUE(got) << c.name;
+        const CKError& e = std::get<1>(*got);
+        EXPECT_EQ(e.code, c.expected) << c.name << ": " << e.description;
+        EXPECT_EQ(fresh.server.requestCount("users/caller"), c.requests) << c.name;
+        EXPECT_EQ(e.retryAfterSeconds, c.retryAfter) << c.name;
+        if (c.expected == CKErrorCode::none) {
+            EXPECT_EQ(std::get<0>(*got)->recordName, fresh.server.userRecordName) << c.name;
+        }
+        // No error text gives the tokens away.
+        EXPECT_EQ(e.description.find("web-token-1"), std::string::npos) << c.name;
+        EXPECT_EQ(e.description.find("fake-api-token"), std::string::npos) << c.name;
+    }
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, DamagedDownloadsAreFetchedAgainOrRefused) {
+    save({fileRecord("doc", "the real contents")});
+    auto truncate = [](FakeReply& r) { r.truncateAt = 4; };
+    auto corrupt = [](FakeReply& r) { r.body[0] ^= 1; };
+    auto shorten = [](FakeReply& r) { r.body.pop_back(); };
+    struct Case {
+        const char* name;
+        std::function<void(FakeReply&)> alter;
+        bool always;
+    } cases[] = {
+        {"truncated once", truncate, false},
+        {"corrupted once", corrupt, false},
+        {"short once", shorten, false},
+        {"corrupted always", corrupt, true},
+    };
+    for (const auto& c : cases) {
+        int before = t.server.requestCount("assets/download");
+        if (c.always)
+            t.server.failNext("assets/download", FakeReply{200, {}, "the real contentz"}, 5);
+        else
+            t.server.alterNext("assets/download", c.alter);
+        auto [records, error] = fetch({{"doc", {}}});
+        int requests = t.server.requestCount("assets/download") - before;
+        if (c.always) {
+            EXPECT_EQ(error.code, CKErrorCode::networkFailure) << c.name;
+            EXPECT_TRUE(records.empty()) << c.name;
+            EXPECT_EQ(requests, 5) << c.name;
+        } else {
+            ASSERT_TRUE(error.ok()) << c.name << ": " << error.description;
+            ASSERT_EQ(records.size(), 1u) << c.name;
+            EXPECT_EQ(slurp(std::get<CKAsset>(*records[0].field("contents")).fileURL),
+                      "the real contents")
+                << c.name;
+            EXPECT_EQ(requests, 2) << c.name;
+        }
+    }
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, FailedUploadsSaveNothing) {
+    struct Case {
+        const char* name;
+        std::string route;
+        FakeReply reply;
+        int expected;
+    } cases[] = {
+        {"no upload address", "assets/upload", FakeReply::json(200, {{"tokens", json::array()}}),
+         CKErrorCode::internalError},
+        {"upload refused", "assets/put", FakeCloudKitServer::error(400, "BAD_REQUEST"),
+         CKErrorCode::invalidArguments},
+        {"no receipt", "assets/put", FakeReply::json(200, {{"other", 1}}),
+         CKErrorCode::internalError},
+        {"quota", "assets/upload", FakeCloudKitServer::error(413, "QUOTA_EXCEEDED"),
+         CKErrorCode::quotaExceeded},
+    };
+    for (const auto& c : cases) {
+        t.server.failNext(c.route, c.reply);
+        auto [saved, deleted, error] = save({fileRecord("up", "data")});
+        EXPECT_EQ(error.code, c.expected) << c.name << ": " << error.description;
+        EXPECT_TRUE(saved.empty()) << c.name;
+        EXPECT_FALSE(t.server.record("up")) << c.name;
+    }
+    // A file that cannot be read fails its save, not the program.
+    CKRecord unreadable = fileRecord("gone", "x");
+    fs::remove(folder / "gone");
+    auto [saved, deleted, error] = save({unreadable});
+    EXPECT_EQ(error.code, CKErrorCode::invalidArguments);
+    EXPECT_FALSE(t.server.record("gone"));
+}
+
+TEST_F(CloudKitWebServicesDatabaseTest, RenewedWebAuthTokensAreKept) {
+    t.server.renewTokens = true;
+    auto got =
+        t.await<std::optional<CKRecordID>, CKError>([&](auto done) { db.fetchUserRecordID(done); });
+    ASSERT_TRUE(got && std::get<1>(*got).ok());
+    EXPECT_FALSE(t.server.lastRenewedToken().empty());
+    EXPECT_EQ(t.tokens.token, t.server.lastRenewedToken());
+    // The next request carries the renewed token.
+    std::string renewed = t.server.lastRenewedToken();
+    t.await<std::optional<CKRecordID>, CKError>([&](auto done) { db.fetchUserRecordID(done); });
+    EXPECT_EQ(DBLoopbackRedirect::queryValue(t.server.queries().back(), "ckWebAuthToken"), renewed);
+}
+
+}  // namespace
+}  // namespace ravelong

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <tuple>
+
+#include "support/SettableClock.h"
+#include "support/VirtualMainLoop.h"
+#include "sync/SECloudFileSystem.h"
+#include "sync/cloudkit/CloudKitWebServicesDatabase.h"
+#include "sync/cloudkit/FakeCloudKitServer.h"
+
+namespace ravelong::testing {
+
+// The web auth token kept in memory, as the desktop's secret store keeps it in the program.
+class MemoryWebTokenStore final : public DBSecretStore {
+public:
+    std::optional<std::string> token;
+    int saves = 0;
+    std::optional<std::string> load() const override { return token; }
+    Status save(const std::string& value) override {
+        ++saves;
+        token = value;
+        return Status();
+    }
+    Status erase() override {
+        token.reset();
+        return Status();
+    }
+};
+
+// The fake service, a virtual main loop, the transport and a signed-in database talking to the
+// fake; replies arrive from the transport's thread in real time.
+struct CloudKitWebTestLoop {
+    SettableClock clock{1000.0};
+    VirtualMainLoop loop{clock};
+    FakeCloudKitServer server;
+    MemoryWebTokenStore tokens;
+    DBHttpTransport transport{loop, 16};
+    std::optional<CloudKitWebServicesDatabase> database;
+
+    explicit CloudKitWebTestLoop(bool signedIn = true) {
+        if (signedIn) {
+            server.acceptWebAuthToken("web-token-1");
+            tokens.token = "web-token-1";
+        }
+        database.emplace(transport, tokens, server.config());
+    }
+
+    // Runs the loop until done() holds or ten real seconds pass. Virtual time moves
+    // `virtualStep` seconds a round, so that retry delays pass without real waiting.
+    bool pumpUntil(const std::function<bool()>& done, double virtualStep = 0.5) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            loop.runPending();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            loop.advance(virtualStep);
+        }
+        return false;
+    }
+
+    // Starts an operation, runs it to its completion and returns the completion's arguments.
+    template <class... Args, class Start>
+    std::optional<std::tuple<std::decay_t<Args>...>> await(Start start) {
+        std::optional<std::tuple<std::decay_t<Args>...>> got;
+        int calls = 0;
+        start([&](Args... values) {
+            ++calls;
+            got.emplace(std::move(values)...);
+        });
+        bool early = calls != 0;
+        pumpUntil([&] { return got.has_value(); });
+        if (early)
+            got.reset();  // a completion inside the starting call is a fault
+        return got;
+    }
+};
+
+}  // namespace ravelong::testing

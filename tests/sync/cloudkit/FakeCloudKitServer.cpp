@@ -1,0 +1,667 @@
+#include "sync/cloudkit/FakeCloudKitServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+
+#include "sync/cloudkit/CloudKitWebServicesJson.h"
+#include "sync/dropbox/DBLoopbackRedirect.h"
+
+namespace ravelong::testing {
+
+using json = nlohmann::json;
+
+namespace {
+
+std::string text(const json& object, const char* name) {
+    if (!object.is_object())
+        return {};
+    auto it = object.find(name);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+json itemError(const std::string& recordName, const std::string& code) {
+    return {{"recordName", recordName}, {"serverErrorCode", code}, {"reason", code}};
+}
+
+// Compares two field values of the same type; nullopt when they cannot be compared.
+std::optional<int> compare(const json& a, const json& b) {
+    if (a.is_number() && b.is_number()) {
+        double x = a.get<double>(), y = b.get<double>();
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if (a.is_string() && b.is_string())
+        return a.get<std::string>().compare(b.get<std::string>()) < 0   ? -1
+               : a.get<std::string>().compare(b.get<std::string>()) > 0 ? 1
+                                                                        : 0;
+    if (a.is_object() && b.is_object())
+        return text(a, "recordName") == text(b, "recordName") ? 0 : 1;
+    return std::nullopt;
+}
+
+bool sendAll(int fd, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+FakeCloudKitServer::FakeCloudKitServer() {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, 128) != 0)
+        throw std::runtime_error("the fake CloudKit server cannot listen");
+    socklen_t length = sizeof address;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
+FakeCloudKitServer::~FakeCloudKitServer() {
+    stop_ = true;
+    ::shutdown(listenFd_, SHUT_RDWR);
+    acceptThread_.join();
+    ::close(listenFd_);
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(threadsMutex_);
+        for (int fd : connections_)
+            ::shutdown(fd, SHUT_RDWR);
+        threads.swap(threads_);
+    }
+    for (auto& t : threads)
+        t.join();
+}
+
+std::string FakeCloudKitServer::baseURL() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
+
+CloudKitWebServicesConfig FakeCloudKitServer::config(CloudKitDatabase::Scope scope) const {
+    CloudKitWebServicesConfig c;
+    c.baseURL = baseURL();
+    c.containerIdentifier = containerIdentifier;
+    c.apiToken = apiToken;
+    c.scope = scope;
+    c.connectTimeoutSeconds = 5;
+    c.requestTimeoutSeconds = 10;
+    c.stallSeconds = 10;
+    return c;
+}
+
+void FakeCloudKitServer::acceptWebAuthToken(const std::string& token) {
+    std::lock_guard lock(mutex_);
+    webTokens_.insert(token);
+}
+
+void FakeCloudKitServer::revokeWebAuthTokens() {
+    std::lock_guard lock(mutex_);
+    webTokens_.clear();
+}
+
+std::string FakeCloudKitServer::lastRenewedToken() const {
+    std::lock_guard lock(mutex_);
+    return lastRenewed_;
+}
+
+std::size_t FakeCloudKitServer::recordCount(const std::string& zoneName) const {
+    std::lock_guard lock(mutex_);
+    auto db = databases_.find("private");
+    if (db == databases_.end() || !db->second.count(zoneName))
+        return 0;
+    const auto& records = db->second.at(zoneName).records;
+    return static_cast<std::size_t>(
+        std::count_if(records.begin(), records.end(), [](auto& e) { return !e.second.deleted; }));
+}
+
+std::optional<json> FakeCloudKitServer::record(const std::string& recordName,
+                                               const std::string& zoneName) const {
+    std::lock_guard lock(mutex_);
+    auto db = databases_.find("private");
+    if (db == databases_.end() || !db->second.count(zoneName))
+        return std::nullopt;
+    const auto& records = db->second.at(zoneName).records;
+    auto it = records.find(recordName);
+    if (it == records.end() || it->second.deleted)
+        return std::nullopt;
+    return it->second.record;
+}
+
+void FakeCloudKitServer::putRecord(const json& record, const std::string& zoneName) {
+    std::lock_guard lock(mutex_);
+    auto& z = databases_["private"][zoneName];
+    Entry& e = z.records[text(record, "recordName")];
+    e.record = record;
+    e.recordType = text(record, "recordType");
+    e.deleted = false;
+    e.sequence = sequence_++;
+    e.record["recordChangeTag"] = "t" + std::to_string(e.sequence);
+    e.record["modified"] = {{"timestamp", 1700000000000 + static_cast<std::int64_t>(e.sequence)}};
+}
+
+std::optional<std::string> FakeCloudKitServer::assetBytes(const std::string& recordName,
+                                                          const std::string& field,
+                                                          const std::string& zoneName) const {
+    auto r = record(recordName, zoneName);
+    if (!r || !(*r)["fields"].contains(field))
+        return std::nullopt;
+    std::lock_guard lock(mutex_);
+    auto it = assets_.find(text((*r)["fields"][field]["value"], "receipt"));
+    return it == assets_.end() ? std::nullopt : std::optional(it->second);
+}
+
+void FakeCloudKitServer::expireChangeTokens() {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+}
+
+bool FakeCloudKitServer::zoneExists(const std::string& zoneName) const {
+    std::lock_guard lock(mutex_);
+    auto db = databases_.find("private");
+    return zoneName == kCKDefaultZoneName ||
+           (db != databases_.end() && db->second.count(zoneName) > 0);
+}
+
+std::vector<json> FakeCloudKitServer::subscriptions() const {
+    std::lock_guard lock(mutex_);
+    return subscriptions_;
+}
+
+void FakeCloudKitServer::failNext(const std::string& route, FakeReply reply, int times) {
+    std::lock_guard lock(mutex_);
+    for (int i = 0; i < times; ++i)
+        faults_[route].push_back(reply);
+}
+
+void FakeCloudKitServer::alterNext(const std::string& route,
+                                   std::function<void(FakeReply&)> alter) {
+    std::lock_guard lock(mutex_);
+    alterations_[route] = std::move(alter);
+}
+
+FakeReply FakeCloudKitServer::error(int status, const std::string& code, json extra) {
+    json body = {{"uuid", "fake-uuid"}, {"serverErrorCode", code}, {"reason", code}};
+    body.update(extra);
+    return FakeReply::json(status, body);
+}
+
+int FakeCloudKitServer::requestCount(const std::string& route) const {
+    std::lock_guard lock(mutex_);
+    auto it = counts_.find(route);
+    return it == counts_.end() ? 0 : it->second;
+}
+
+std::vector<json> FakeCloudKitServer::bodies(const std::string& route) const {
+    std::lock_guard lock(mutex_);
+    auto it = bodies_.find(route);
+    return it == bodies_.end() ? std::vector<json>{} : it->second;
+}
+
+std::vector<std::string> FakeCloudKitServer::queries() const {
+    std::lock_guard lock(mutex_);
+    return queries_;
+}
+
+// ----- HTTP -----
+
+void FakeCloudKitServer::acceptLoop() {
+    while (!stop_) {
+        int fd = ::accept(listenFd_, nullptr, nullptr);
+        if (fd < 0) {
+            if (stop_)
+                return;
+            continue;
+        }
+        int yes = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        std::lock_guard lock(threadsMutex_);
+        connections_.push_back(fd);
+        threads_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void FakeCloudKitServer::serve(int fd) {
+    std::string buffer;
+    char chunk[65536];
+    auto readMore = [&] {
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n > 0)
+            buffer.append(chunk, static_cast<std::size_t>(n));
+        return n > 0;
+    };
+    bool open = true;
+    while (open && !stop_) {
+        std::size_t end;
+        while (open && (end = buffer.find("\r\n\r\n")) == std::string::npos)
+            open = readMore();
+        if (!open)
+            break;
+        Request request;
+        std::string head = buffer.substr(0, end);
+        buffer.erase(0, end + 4);
+        std::size_t lineEnd = std::min(head.find("\r\n"), head.size());
+        std::string line = head.substr(0, lineEnd);
+        auto space1 = line.find(' ');
+        auto space2 = line.find(' ', space1 + 1);
+        request.method = line.substr(0, space1);
+        std::string target = line.substr(space1 + 1, space2 - space1 - 1);
+        auto question = target.find('?');
+        request.path = target.substr(0, question);
+        request.query = question == std::string::npos ? "" : target.substr(question);
+        for (std::size_t at = lineEnd + 2; at < head.size();) {
+            std::size_t next = std::min(head.find("\r\n", at), head.size());
+            std::string header = head.substr(at, next - at);
+            if (auto colon = header.find(':'); colon != std::string::npos) {
+                std::string name = header.substr(0, colon);
+                std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+                request.headers[name] = header.substr(header.find_first_not_of(' ', colon + 1));
+            }
+            at = next + 2;
+        }
+        std::size_t length = request.headers.count("content-length")
+                                 ? std::stoul(request.headers["content-length"])
+                                 : 0;
+        while (open && buffer.size() < length)
+            open = readMore();
+        if (!open)
+            break;
+        request.body = buffer.substr(0, length);
+        buffer.erase(0, length);
+
+        int now = ++concurrent_;
+        for (int most = mostConcurrent_;
+             now > most && !mostConcurrent_.compare_exchange_weak(most, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double>(latencySeconds.load()));
+        FakeReply reply = handle(request);
+        std::this_thread::sleep_for(std::chrono::duration<double>(reply.delaySeconds));
+        --concurrent_;
+        if (reply.drop)
+            break;
+        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\n";
+        for (const auto& [name, value] : reply.headers)
+            out += name + ": " + value + "\r\n";
+        out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
+        if (reply.truncateAt) {
+            sendAll(fd, out + reply.body.substr(0, *reply.truncateAt));
+            break;
+        }
+        open = sendAll(fd, out + reply.body);
+    }
+    std::lock_guard lock(threadsMutex_);
+    connections_.erase(std::find(connections_.begin(), connections_.end(), fd));
+    ::close(fd);
+}
+
+FakeReply FakeCloudKitServer::handle(const Request& request) {
+    // "/database/1/<container>/<environment>/<database>/<operation...>" or "/assets/..."
+    std::vector<std::string> parts;
+    for (std::size_t at = 1; at <= request.path.size();) {
+        std::size_t slash = std::min(request.path.find('/', at), request.path.size());
+        parts.push_back(request.path.substr(at, slash - at));
+        at = slash + 1;
+    }
+    std::string routeName;
+    if (parts.size() >= 3 && parts[0] == "assets")
+        routeName = "assets/" + parts[1];
+    else if (parts.size() >= 7 && parts[0] == "database")
+        routeName = parts[5] + "/" + parts[6];
+    auto alter = [&](FakeReply reply) {
+        std::lock_guard lock(mutex_);
+        auto a = alterations_.find(routeName);
+        if (a != alterations_.end()) {
+            auto f = std::move(a->second);
+            alterations_.erase(a);
+            f(reply);
+        }
+        return reply;
+    };
+    std::string webToken;
+    {
+        std::lock_guard lock(mutex_);
+        ++counts_[routeName];
+        queries_.push_back(request.query);
+        auto faults = faults_.find(routeName);
+        if (faults != faults_.end() && !faults->second.empty()) {
+            FakeReply reply = faults->second.front();
+            faults->second.erase(faults->second.begin());
+            return reply;
+        }
+        if (routeName == "assets/put") {
+            auto pending = pendingUploads_.find(parts[2]);
+            if (request.method != "POST" || pending == pendingUploads_.end())
+                return error(404, "NOT_FOUND");
+            assets_[pending->second] = request.body;
+            json receipt = {{"receipt", pending->second},
+                            {"size", request.body.size()},
+                            {"fileChecksum", cloudkit_json::checksumOf(request.body)},
+                            {"wrappingKey", "fake-key"},
+                            {"referenceChecksum", "fake-ref"}};
+            pendingUploads_.erase(pending);
+            return alter(FakeReply::json(200, {{"singleFile", receipt}}));
+        }
+        if (routeName == "assets/download") {
+            auto it = assets_.find(parts[2]);
+            if (request.method != "GET" || it == assets_.end())
+                return error(404, "NOT_FOUND");
+            FakeReply reply{200, {{"Content-Type", "application/octet-stream"}}, it->second};
+            return alter(reply);
+        }
+        if (parts.size() < 7 || parts[2] != containerIdentifier ||
+            (parts[3] != "development" && parts[3] != "production"))
+            return error(404, "NOT_FOUND");
+        if (DBLoopbackRedirect::queryValue(request.query, "ckAPIToken") != apiToken)
+            return error(401, "AUTHENTICATION_FAILED");
+        webToken = DBLoopbackRedirect::queryValue(request.query, "ckWebAuthToken").value_or("");
+        bool needsUser =
+            parts[4] != "public" || routeName == "users/caller" || routeName == "records/accept";
+        if (needsUser && !webTokens_.count(webToken))
+            return error(421, "AUTHENTICATION_REQUIRED", {{"redirectURL", signInPage}});
+    }
+    json body;
+    if (request.method == "POST") {
+        body = json::parse(request.body, nullptr, false);
+        auto type = request.headers.find("content-type");
+        if (!body.is_object() || type == request.headers.end() ||
+            type->second != "application/json")
+            return error(400, "BAD_REQUEST");
+        std::lock_guard lock(mutex_);
+        bodies_[routeName].push_back(body);
+    }
+    FakeReply reply = route(parts[4], routeName, body, webToken);
+    if (renewTokens && !webToken.empty() && reply.status == 200) {
+        std::lock_guard lock(mutex_);
+        lastRenewed_ = "renewed-" + std::to_string(nextId_++);
+        webTokens_.insert(lastRenewed_);
+        reply.headers.emplace_back("X-Apple-CloudKit-Web-Auth-Token", lastRenewed_);
+    }
+    return alter(reply);
+}
+
+// ----- routes -----
+
+FakeCloudKitServer::Zone* FakeCloudKitServer::zone(const std::string& database,
+                                                   const json& zoneID) {
+    std::string name = text(zoneID, "zoneName");
+    if (name.empty())
+        name = kCKDefaultZoneName;
+    auto& zones = databases_[database];
+    auto it = zones.find(name);
+    if (it == zones.end() && name == kCKDefaultZoneName)
+        it = zones.emplace(name, Zone{generation_, {}}).first;
+    return it == zones.end() ? nullptr : &it->second;
+}
+
+std::uint64_t FakeCloudKitServer::storedBytes() const {
+    std::uint64_t total = 0;
+    for (const auto& [receipt, bytes] : assets_)
+        total += bytes.size();
+    return total;
+}
+
+json FakeCloudKitServer::replyRecord(const Entry& entry,
+                                     const std::optional<std::set<std::string>>& keys) const {
+    if (entry.deleted)
+        return {{"recordName", text(entry.record, "recordName")},
+                {"recordType", entry.recordType},
+                {"deleted", true}};
+    json out = entry.record;
+    json fields = json::object();
+    for (auto& [name, field] : entry.record.value("fields", json::object()).items()) {
+        if (keys && !keys->count(name))
+            continue;
+        fields[name] = field;
+        if (text(field, "type") == "ASSETID") {
+            std::string receipt = text(field["value"], "receipt");
+            auto bytes = assets_.find(receipt);
+            fields[name]["value"] = {
+                {"downloadURL", baseURL() + "/assets/download/" + receipt + "/${f}"},
+                {"size", bytes == assets_.end() ? 0 : bytes->second.size()},
+                {"fileChecksum", cloudkit_json::checksumOf(
+                                     bytes == assets_.end() ? std::string() : bytes->second)}};
+        }
+    }
+    out["fields"] = fields;
+    return out;
+}
+
+FakeReply FakeCloudKitServer::route(const std::string& database, const std::string& operation,
+                                    const json& body, const std::string& webToken) {
+    std::lock_guard lock(mutex_);
+    if (operation == "users/caller")
+        return FakeReply::json(200, {{"userRecordName", userRecordName}});
+    if (operation == "zones/lookup" || operation == "zones/modify") {
+        json results = json::array();
+        bool lookup = operation == "zones/lookup";
+        for (const auto& item : body.value(lookup ? "zones" : "operations", json::array())) {
+            json id = lookup ? item : item.value("zone", json::object()).value("zoneID", json());
+            std::string name = text(id, "zoneName");
+            auto& zones = databases_[database];
+            std::string op = text(item, "operationType");
+            if (!lookup && op == "create") {
+                if (!zones.count(name))
+                    zones[name] = Zone{generation_, {}};
+            } else if (!lookup && op == "delete") {
+                if (!zones.erase(name)) {
+                    results.push_back({{"zoneID", id}, {"serverErrorCode", "ZONE_NOT_FOUND"}});
+                    continue;
+                }
+            } else if (!zone(database, id)) {
+                results.push_back({{"zoneID", id}, {"serverErrorCode", "ZONE_NOT_FOUND"}});
+                continue;
+            }
+            results.push_back({{"zoneID", id}, {"syncToken", "z"}});
+        }
+        return FakeReply::json(200, {{"zones", results}});
+    }
+    if (operation == "subscriptions/modify") {
+        json results = json::array();
+        for (const auto& op : body.value("operations", json::array())) {
+            subscriptions_.push_back(op.value("subscription", json::object()));
+            results.push_back(subscriptions_.back());
+        }
+        return FakeReply::json(200, {{"subscriptions", results}});
+    }
+    if (operation == "records/accept")
+        return FakeReply::json(200, {{"results", json::array({{{"accepted", true}}})}});
+    if (operation == "assets/upload") {
+        json tokens = json::array();
+        for (const auto& t : body.value("tokens", json::array())) {
+            std::string id = std::to_string(nextId_++);
+            pendingUploads_[id] = "receipt-" + id;
+            tokens.push_back({{"recordName", text(t, "recordName")},
+                              {"fieldName", text(t, "fieldName")},
+                              {"url", baseURL() + "/assets/put/" + id}});
+        }
+        return FakeReply::json(200, {{"tokens", tokens}});
+    }
+    if (operation == "changes/zone")
+        return changes(database, body);
+    Zone* z = zone(database, body.value("zoneID", json::object()));
+    if (!z)
+        return error(404, "ZONE_NOT_FOUND");
+    if (operation == "records/modify")
+        return modify(*z, body);
+    if (operation == "records/query")
+        return query(*z, body);
+    if (operation == "records/lookup") {
+        std::optional<std::set<std::string>> keys;
+        if (body.contains("desiredKeys"))
+            keys = body["desiredKeys"].get<std::set<std::string>>();
+        json results = json::array();
+        for (const auto& r : body.value("records", json::array())) {
+            auto it = z->records.find(text(r, "recordName"));
+            if (it == z->records.end() || it->second.deleted)
+                results.push_back(itemError(text(r, "recordName"), "NOT_FOUND"));
+            else
+                results.push_back(replyRecord(it->second, keys));
+        }
+        return FakeReply::json(200, {{"records", results}});
+    }
+    (void)webToken;
+    return error(404, "NOT_FOUND");
+}
+
+FakeReply FakeCloudKitServer::modify(Zone& z, const json& body) {
+    json results = json::array();
+    for (const auto& op : body.value("operations", json::array())) {
+        std::string type = text(op, "operationType");
+        json record = op.value("record", json::object());
+        std::string name = text(record, "recordName");
+        auto it = z.records.find(name);
+        bool exists = it != z.records.end() && !it->second.deleted;
+        if (type == "forceDelete" || type == "delete") {
+            if (!exists) {
+                results.push_back(itemError(name, "NOT_FOUND"));
+                continue;
+            }
+            it->second.deleted = true;
+            it->second.sequence = sequence_++;
+            results.push_back({{"recordName", name}, {"deleted", true}});
+            continue;
+        }
+        if (type == "create" && exists) {
+            results.push_back(itemError(name, "EXISTS"));
+            continue;
+        }
+        if (type == "replace" || type == "update") {
+            if (!exists) {
+                results.push_back(itemError(name, "NOT_FOUND"));
+                continue;
+            }
+            if (text(record, "recordChangeTag") != text(it->second.record, "recordChangeTag")) {
+                results.push_back(itemError(name, "CONFLICT"));
+                continue;
+            }
+        }
+        bool badAsset = false;
+        for (auto& [field, value] : record.value("fields", json::object()).items())
+            if (text(value, "type") == "ASSETID" && !assets_.count(text(value["value"], "receipt")))
+                badAsset = true;
+        if (badAsset) {
+            results.push_back(itemError(name, "BAD_REQUEST"));
+            continue;
+        }
+        if (storedBytes() > quotaBytes) {
+            results.push_back(itemError(name, "QUOTA_EXCEEDED"));
+            continue;
+        }
+        Entry& e = z.records[name];
+        e.record = record;
+        e.recordType = text(record, "recordType");
+        e.deleted = false;
+        e.sequence = sequence_++;
+        e.record["recordChangeTag"] = "t" + std::to_string(e.sequence);
+        e.record["modified"] = {
+            {"timestamp", 1700000000000 + static_cast<std::int64_t>(e.sequence)}};
+        results.push_back(e.record);
+    }
+    return FakeReply::json(200, {{"records", results}});
+}
+
+FakeReply FakeCloudKitServer::query(const Zone& z, const json& body) {
+    json q = body.value("query", json::object());
+    std::vector<const Entry*> matches;
+    for (const auto& [name, entry] : z.records) {
+        if (entry.deleted || entry.recordType != text(q, "recordType"))
+            continue;
+        bool all = true;
+        for (const auto& f : q.value("filterBy", json::array())) {
+            json fields = entry.record.value("fields", json::object());
+            std::string field = text(f, "fieldName");
+            auto c = fields.contains(field)
+                         ? compare(fields[field]["value"], f["fieldValue"]["value"])
+                         : std::nullopt;
+            bool equals = text(f, "comparator") == "EQUALS";
+            all = all && c && (equals ? *c == 0 : *c > 0);
+        }
+        if (all)
+            matches.push_back(&entry);
+    }
+    for (const auto& s : q.value("sortBy", json::array())) {
+        std::string field = text(s, "fieldName");
+        bool ascending = s.value("ascending", true);
+        std::stable_sort(matches.begin(), matches.end(), [&](const Entry* a, const Entry* b) {
+            auto c =
+                compare(a->record["fields"].value(field, json::object()).value("value", json()),
+                        b->record["fields"].value(field, json::object()).value("value", json()));
+            return c && (ascending ? *c < 0 : *c > 0);
+        });
+    }
+    std::size_t from = std::stoul(body.value("continuationMarker", std::string("0")));
+    std::size_t limit = body.value("resultsLimit", std::size_t{200});
+    std::optional<std::set<std::string>> keys;
+    if (body.contains("desiredKeys"))
+        keys = body["desiredKeys"].get<std::set<std::string>>();
+    json records = json::array();
+    for (std::size_t i = from; i < matches.size() && i < from + limit; ++i)
+        records.push_back(replyRecord(*matches[i], keys));
+    json reply = {{"records", records}};
+    if (from + limit < matches.size())
+        reply["continuationMarker"] = std::to_string(from + limit);
+    return FakeReply::json(200, reply);
+}
+
+FakeReply FakeCloudKitServer::changes(const std::string& database, const json& body) {
+    json results = json::array();
+    for (const auto& request : body.value("zones", json::array())) {
+        json id = request.value("zoneID", json::object());
+        Zone* z = zone(database, id);
+        if (!z) {
+            results.push_back({{"zoneID", id}, {"serverErrorCode", "ZONE_NOT_FOUND"}});
+            continue;
+        }
+        std::uint64_t since = 0;
+        std::string token = text(request, "syncToken");
+        if (!token.empty()) {
+            auto colon = token.find(':');
+            if (colon == std::string::npos || std::stoull(token.substr(0, colon)) != generation_) {
+                results.push_back({{"zoneID", id}, {"serverErrorCode", "CHANGE_TOKEN_EXPIRED"}});
+                continue;
+            }
+            since = std::stoull(token.substr(colon + 1));
+        }
+        std::vector<const Entry*> changed;
+        for (const auto& [n, entry] : z->records)
+            if (entry.sequence > since)
+                changed.push_back(&entry);
+        std::sort(changed.begin(), changed.end(),
+                  [](const Entry* a, const Entry* b) { return a->sequence < b->sequence; });
+        std::optional<std::set<std::string>> keys;
+        if (request.contains("desiredKeys"))
+            keys = request["desiredKeys"].get<std::set<std::string>>();
+        json records = json::array();
+        std::uint64_t upTo = changed.empty() ? std::max(since, sequence_ - 1) : since;
+        bool more = changed.size() > changesPageSize;
+        for (std::size_t i = 0; i < changed.size() && i < changesPageSize; ++i) {
+            records.push_back(replyRecord(*changed[i], keys));
+            upTo = changed[i]->sequence;
+        }
+        if (!more && !changed.empty())
+            upTo = std::max(upTo, sequence_ - 1);
+        results.push_back({{"zoneID", id},
+                           {"moreComing", more},
+                           {"syncToken", std::to_string(generation_) + ":" + std::to_string(upTo)},
+                           {"records", records}});
+    }
+    return FakeReply::json(200, {{"zones", results}});
+}
+
+}  // namespace ravelong::testing
