@@ -1,10 +1,6 @@
 #include "sync/SyncSetup.h"
 
-#include <unistd.h>
-
-#include "app/AppStrings.h"
 #include "foundation/Log.h"
-#include "sync/LocalFolderCloudFileSystem.h"
 #include "sync/SyncTexts.h"
 
 namespace ravelong {
@@ -31,23 +27,46 @@ private:
 
 }  // namespace
 
-SyncSetup::SyncSetup(Services services) : services_(std::move(services)) {}
+SyncSetup::SyncSetup(Services services) : services_(std::move(services)) {
+    backends_.push_back(std::make_unique<FolderSyncBackend>(
+        services_.driver.loop, services_.driver.standardDefaults, services_.isNetworkFolder));
+}
 
 SyncSetup::~SyncSetup() {
     *alive_ = false;
     cancelSaveTimer();
+    // The driver's back-end refers to its factory: it goes first.
+    merger_.reset();
+    driver_.reset();
+    connecting_.reset();
+}
+
+void SyncSetup::addBackend(std::unique_ptr<SyncBackendFactory> backend) {
+    for (auto& existing : backends_)
+        if (existing->service() == backend->service()) {
+            existing = std::move(backend);
+            return;
+        }
+    backends_.push_back(std::move(backend));
+}
+
+SyncBackendFactory* SyncSetup::backend(SyncService service) const {
+    for (const auto& b : backends_)
+        if (b->service() == service)
+            return b.get();
+    return nullptr;
+}
+
+FolderSyncBackend& SyncSetup::folderBackend() const {
+    return static_cast<FolderSyncBackend&>(*backend(SyncService::folder));
 }
 
 SyncService SyncSetup::service() const {
-    return driver_ ? SyncService::folder : SyncService::none;
+    return driver_ && installed_ ? installed_->service() : SyncService::none;
 }
 
 std::optional<fs::path> SyncSetup::folder() const {
-    const std::string stored =
-        services_.driver.standardDefaults.stringForKey(t::kRavelongSyncFolder);
-    if (stored.empty())
-        return std::nullopt;
-    return fs::path(stored);
+    return folderBackend().storedFolder();
 }
 
 void SyncSetup::setState(std::int64_t value) {
@@ -60,33 +79,42 @@ void SyncSetup::setState(std::int64_t value) {
 void SyncSetup::start() {
     const ConnectionState stored{
         services_.driver.standardDefaults.integerForKey(t::kZRConnectionState, 0)};
-    const std::optional<fs::path> chosen = folder();
-    if (stored.service() == static_cast<std::int64_t>(SyncService::folder) && chosen &&
-        chosen->is_absolute()) {
+    SyncBackendFactory* chosen =
+        stored.service() > 0 ? backend(static_cast<SyncService>(stored.service())) : nullptr;
+    if (chosen && chosen->isConfigured()) {
         install(*chosen);
         if (!driver_->cloudFileSystem()->isConnected()) {
-            logInfo("SyncSetup", "the sync folder " + chosen->string() + " is not available now");
-            setState(ConnectionState::of(SyncService::folder, 4).value);
+            logInfo("SyncSetup", "the chosen sync service cannot be reached now");
+            setState(ConnectionState::of(chosen->service(), 4).value);
         }
         return;
     }
     // Nothing usable is chosen (or a disconnection was cut short): none, and no folder left
     // behind that a later choice could be confused with.
-    if (chosen)
-        services_.driver.standardDefaults.remove(t::kRavelongSyncFolder);
+    if (folder())
+        folderBackend().forget();
     setState(0);
 }
 
-Status SyncSetup::checkFolder(const fs::path& folder) const {
-    if (folder.empty() || !folder.is_absolute())
-        return makeSEError(kSEErrorInvalidPath, std::string(t::kFolderNotAbsolute));
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec))
-        return makeSEError(kSEErrorNoDirectory, formatText(t::kFolderMissing, {folder.string()}));
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return makeSEError(kSEErrorAuthorization,
-                           formatText(t::kFolderNotWritable, {folder.string()}));
-    return Status();
+void SyncSetup::chooseService(SyncService service, std::function<void(Status)> done) {
+    auto finish = [this, done = std::move(done)](Status status) {
+        services_.driver.loop.runOnMainThread([done, status = std::move(status)] {
+            if (done)
+                done(status);
+        });
+    };
+    if (connecting_)
+        return finish(makeSEError(kSEErrorUnknown, std::string(t::kFolderBusy)));
+    SyncBackendFactory* chosen = backend(service);
+    if (!chosen)
+        return finish(makeSEError(kSEErrorUnsupported, std::string(t::kServiceNotOffered)));
+    if (!chosen->isConfigured())
+        return finish(chosen->whyNotConfigured());
+    if (driver_ && installed_ == chosen) {
+        forceSyncWithMergeOptions(kSyncMergeOptions);
+        return finish(Status());
+    }
+    switchTo(*chosen, {}, std::move(finish));
 }
 
 void SyncSetup::chooseFolder(const fs::path& chosen, std::function<void(Status)> done) {
@@ -98,58 +126,84 @@ void SyncSetup::chooseFolder(const fs::path& chosen, std::function<void(Status)>
     };
     if (connecting_)
         return finish(makeSEError(kSEErrorUnknown, std::string(t::kFolderBusy)));
-    fs::path folder = chosen.lexically_normal();
-    if (folder.has_filename() == false && folder.has_parent_path() && folder != folder.root_path())
-        folder = folder.parent_path();  // "/a/b/" is "/a/b"
-    if (Status checked = checkFolder(folder); !checked)
-        return finish(checked);
-    if (driver_ && this->folder() == folder) {
+    Result<fs::path> folder = FolderSyncBackend::checkedFolder(chosen);
+    if (!folder.ok())
+        return finish(folder.error());
+    if (driver_ && installed_ == &folderBackend() && this->folder() == folder.value()) {
         forceSyncWithMergeOptions(kSyncMergeOptions);
         return finish(Status());
     }
-    if (!driver_)
-        return connectFolder(std::move(folder), std::move(finish));
-    disconnect([this, alive = alive_, folder, finish]() mutable {
-        if (*alive)
-            connectFolder(std::move(folder), std::move(finish));
+    switchTo(
+        folderBackend(), [this, folder = folder.value()] { folderBackend().propose(folder); },
+        std::move(finish));
+}
+
+void SyncSetup::switchTo(SyncBackendFactory& backend, std::function<void()> prepare,
+                         std::function<void(Status)> done) {
+    if (!driver_) {
+        if (prepare)
+            prepare();
+        return connectService(backend, std::move(done));
+    }
+    disconnect([this, alive = alive_, &backend, prepare = std::move(prepare),
+                done = std::move(done)]() mutable {
+        if (!*alive)
+            return;
+        if (prepare)
+            prepare();
+        connectService(backend, std::move(done));
     });
 }
 
-void SyncSetup::connectFolder(fs::path folder, std::function<void(Status)> done) {
-    setState(ConnectionState::of(SyncService::folder, 2).value);
-    connecting_ = std::make_unique<LocalFolderCloudFileSystem>(services_.driver.loop, folder);
-    connecting_->connect([this, alive = alive_, folder, done = std::move(done)](Status status) {
+void SyncSetup::connectService(SyncBackendFactory& backend, std::function<void(Status)> done) {
+    setState(ConnectionState::of(backend.service(), 2).value);
+    connecting_ = backend.makeCloudFileSystem();
+    if (!connecting_) {
+        backend.forget();
+        setState(0);
+        done(backend.whyNotConfigured());
+        return;
+    }
+    connecting_->connect([this, alive = alive_, &backend, done = std::move(done)](Status status) {
         if (!*alive)
             return;
         connecting_.reset();
         if (!status) {
+            backend.forget();
             setState(0);
             done(status);
             return;
         }
-        UserDefaults& defaults = services_.driver.standardDefaults;
-        defaults.setString(t::kRavelongSyncFolder, folder.string());
-        install(folder);
+        backend.keepChoice();
+        install(backend);
         // The choice must survive a crash before the next regular write of the settings.
-        (void)defaults.synchronize();  // failures are logged there
+        (void)services_.driver.standardDefaults.synchronize();  // failures are logged there
         forceSyncWithMergeOptions(kSyncMergeOptions);
         done(Status());
     });
 }
 
-void SyncSetup::install(const fs::path& folder) {
+void SyncSetup::install(SyncBackendFactory& backend) {
     merger_.reset();
     driver_.reset();
+    installed_ = nullptr;
+    std::unique_ptr<SECloudFileSystem> cloud = backend.makeCloudFileSystem();
+    if (!cloud)
+        return;
     ZRPersistentStoreSyncDelegate::Services driverServices = services_.driver;
-    driverServices.backendNeedsNetwork =
-        services_.isNetworkFolder && services_.isNetworkFolder(folder);
-    auto cloud = std::make_unique<LocalFolderCloudFileSystem>(services_.driver.loop, folder);
+    driverServices.backendNeedsNetwork = backend.needsNetwork();
     if (services_.makeMerger)
         merger_ = services_.makeMerger(*cloud);
     if (!merger_)
         merger_ = std::make_unique<MissingSyncEngine>(services_.driver.loop);
-    driver_ = std::make_unique<ZRPersistentStoreSyncDelegate>(driverServices, SyncService::folder,
+    driver_ = std::make_unique<ZRPersistentStoreSyncDelegate>(driverServices, backend.service(),
                                                               std::move(cloud), *merger_);
+    installed_ = &backend;
+    backend.installed(*driver_->cloudFileSystem(), [this, alive = alive_] {
+        // Changes made on another computer: merge them, unless a merge for them is due anyway.
+        if (*alive && driver_ && !quitting_ && !driver_->waitingForNetworkConnection())
+            driver_->forceSyncWithMergeOptions(kSyncMergeOptions);
+    });
     if (!networkReachable_)
         driver_->setNetworkReachable(false);
 }
@@ -163,7 +217,8 @@ void SyncSetup::disconnect(std::function<void()> done) {
                 return;
             merger_.reset();
             driver_.reset();
-            services_.driver.standardDefaults.remove(t::kRavelongSyncFolder);
+            (installed_ ? *installed_ : static_cast<SyncBackendFactory&>(folderBackend())).forget();
+            installed_ = nullptr;
             setState(0);
             (void)services_.driver.standardDefaults.synchronize();
             if (done)

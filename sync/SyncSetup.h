@@ -4,17 +4,20 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/MaintenanceServices.h"
+#include "sync/FolderSyncBackend.h"
+#include "sync/SyncBackendFactory.h"
 #include "sync/SyncMerger.h"
 #include "sync/ZRPersistentStoreSyncDelegate.h"
 
 namespace ravelong {
 
 // Which service the program synchronises with, kept in the settings, and the one driver
-// (ZRPersistentStoreSyncDelegate) working with it. The synced folder (service 5) is the service
-// that can be chosen today: its path is the standard default "RavelongSyncFolder", and the
-// service is the hundreds of "ZRConnectionState".
+// (ZRPersistentStoreSyncDelegate) working with it. Each service the program offers has a
+// SyncBackendFactory: the synced folder (service 5) is always there; others (Dropbox) are added
+// with addBackend(). The service is the hundreds of "ZRConnectionState".
 //
 // The merge engine is made by `makeMerger` for the back-end of the chosen service, the one place
 // that knows the engine; a factory that gives nullptr leaves a driver whose merges all end with
@@ -23,7 +26,8 @@ namespace ravelong {
 //
 // It is the program's SyncRequester (the maintenance tick asks it), and it carries the other
 // triggers: a merge kSaveSyncDelay seconds after local changes were saved (one for a burst of
-// saves) and one when the network comes back. Main thread only.
+// saves), one when the network comes back and one when the back-end hears of changes made
+// elsewhere. Main thread only.
 class SyncSetup final : public SyncRequester {
 public:
     using MergerFactory = std::function<std::unique_ptr<SyncMerger>(SECloudFileSystem&)>;
@@ -43,19 +47,31 @@ public:
     SyncSetup(const SyncSetup&) = delete;
     SyncSetup& operator=(const SyncSetup&) = delete;
 
+    // Offers another service (before start()). The factory lives as long as the SyncSetup.
+    void addBackend(std::unique_ptr<SyncBackendFactory> backend);
+    // The factory of a service; nullptr when it is not offered.
+    SyncBackendFactory* backend(SyncService service) const;
+
     // At launch: makes the driver for the stored choice. Any state left by a previous run (a
     // merge or a disconnection cut short by a crash) is replaced, so nothing reads as busy for
-    // ever. A synced folder that is missing now (a share not mounted) stays chosen and shows
-    // the outage until it is back. A service this build does not offer reads as none.
+    // ever. A chosen service that cannot be reached now (a share not mounted) stays chosen and
+    // shows the outage until it is back. A service this build does not offer, or one whose
+    // settings are gone (an account unlinked meanwhile), reads as none.
     void start();
 
+    // Chooses a service whose settings are complete (for the folder: chooseFolder): leaves the
+    // previous service, connects ("Connecting..."), stores the choice and starts the first
+    // merge. Choosing the service in use merges at once. `done` runs once, on the main loop;
+    // with an Error (the previous state kept when the service was not ready; none when its
+    // connection failed) when it cannot be used.
+    void chooseService(SyncService service, std::function<void(Status)> done);
+
     // Chooses a synced folder: checks it (an absolute path to a folder this user can write),
-    // leaves the previous service, connects ("Connecting..."), stores the choice and starts the
-    // first merge. `done` runs once, on the main loop; with an Error (nothing stored, the state
-    // back to none) when the folder cannot be used.
+    // then as chooseService. A folder that cannot be used changes nothing.
     void chooseFolder(const std::filesystem::path& folder, std::function<void(Status)> done);
     // Leaves the service: "Disconnecting..." while a running merge finishes, then none; the
-    // folder setting is removed. `done` runs once, on the main loop.
+    // service forgets its choice (the folder setting is removed; an account stays linked).
+    // `done` runs once, on the main loop.
     void disconnect(std::function<void()> done = {});
 
     SyncService service() const;
@@ -76,13 +92,19 @@ public:
     void waitForTerminatingMerge(std::function<void()> finished);
 
 private:
-    Status checkFolder(const std::filesystem::path& folder) const;
-    void connectFolder(std::filesystem::path folder, std::function<void(Status)> done);
-    void install(const std::filesystem::path& folder);
+    // Leaves the service in use (when another is chosen), runs `prepare` and connects.
+    void switchTo(SyncBackendFactory& backend, std::function<void()> prepare,
+                  std::function<void(Status)> done);
+    void connectService(SyncBackendFactory& backend, std::function<void(Status)> done);
+    void install(SyncBackendFactory& backend);
     void setState(std::int64_t value);
     void cancelSaveTimer();
+    FolderSyncBackend& folderBackend() const;
 
     Services services_;
+    // Declared before the driver: every back-end the driver holds refers to its factory.
+    std::vector<std::unique_ptr<SyncBackendFactory>> backends_;
+    SyncBackendFactory* installed_ = nullptr;
     // The merger works through the driver's back-end: it is declared after the driver, so it
     // goes first.
     std::unique_ptr<ZRPersistentStoreSyncDelegate> driver_;

@@ -17,6 +17,8 @@ inline constexpr std::string_view kSEProgressFractionKey = "SEProgressFractionKe
 inline constexpr std::string_view kSEActivityPhaseKey = "SEActivityPhaseKey";
 // The synced folder of service 5 (standard defaults): an absolute path.
 inline constexpr std::string_view kRavelongSyncFolder = "RavelongSyncFolder";
+// The app key of the user's own Dropbox app (standard defaults).
+inline constexpr std::string_view kRavelongDropboxAppKey = "RavelongDropboxAppKey";
 
 // Status line of the synchronisation pane.
 inline constexpr std::string_view kConnected = "Connected";
@@ -35,7 +37,21 @@ inline constexpr std::string_view kFolderMissing = "The folder %@ does not exist
 inline constexpr std::string_view kFolderNotWritable =
     "Ravelong cannot write to the folder %@. Choose a folder you can change.";
 inline constexpr std::string_view kFolderBusy =
-    "Another folder is being connected. Try again in a moment.";
+    "Another choice is being connected. Try again in a moment.";
+inline constexpr std::string_view kServiceNotOffered =
+    "This build of Ravelong cannot synchronise with that service yet.";
+inline constexpr std::string_view kDropboxNoAppKey =
+    "Create a Dropbox app and enter its app key first.";
+inline constexpr std::string_view kDropboxBadAppKey =
+    "A Dropbox app key holds only letters and digits. Copy it from your app's settings page.";
+inline constexpr std::string_view kDropboxKeyWhileLinked =
+    "Unlink the Dropbox account before you enter another app key.";
+inline constexpr std::string_view kDropboxNotLinked = "Link a Dropbox account first.";
+inline constexpr std::string_view kDropboxLinkCancelled = "Linking with Dropbox was cancelled.";
+inline constexpr std::string_view kDropboxNoCode = "Paste the code that Dropbox showed you.";
+inline constexpr std::string_view kDropboxForeignCode =
+    "The pasted address belongs to another sign-in. Click \"Link...\" again.";
+inline constexpr std::string_view kDropboxNotLinking = "Click \"Link...\" first.";
 inline constexpr std::string_view kNoSyncEngine =
     "This build of Ravelong cannot merge data between computers yet.";
 

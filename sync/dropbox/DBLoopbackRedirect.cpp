@@ -39,8 +39,8 @@ void reply(int fd, const char* status, const std::string& text) {
 
 }  // namespace
 
-DBLoopbackRedirect::DBLoopbackRedirect(MainLoop& loop, std::string expectedState)
-    : loop_(loop), state_(std::move(expectedState)) {}
+DBLoopbackRedirect::DBLoopbackRedirect(MainLoop& loop, std::string expectedState, int preferredPort)
+    : loop_(loop), state_(std::move(expectedState)), preferredPort_(preferredPort) {}
 
 DBLoopbackRedirect::~DBLoopbackRedirect() {
     alive_.reset();
@@ -92,13 +92,23 @@ std::optional<std::string> DBLoopbackRedirect::queryValue(const std::string& tar
 Status DBLoopbackRedirect::open(Completion completion) {
     completion_ = std::move(completion);
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    auto bindTo = [this](int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        return ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    };
+    if (listenFd_ >= 0 && preferredPort_ != 0) {
+        // The registered port again soon after the last sign-in, whose connection may linger.
+        int on = 1;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    }
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listenFd_ < 0 ||
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 4) != 0 ||
+    const bool bound =
+        listenFd_ >= 0 && ((preferredPort_ != 0 && bindTo(preferredPort_)) || bindTo(0));
+    if (!bound || ::listen(listenFd_, 4) != 0 ||
         ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return makeSEError(kSEErrorNoConnection,
                            std::string("Cannot wait for the browser: ") + std::strerror(errno));

@@ -23,7 +23,9 @@ class DBLoopbackRedirect {
 public:
     using Completion = std::function<void(Result<std::string> code)>;
 
-    DBLoopbackRedirect(MainLoop& loop, std::string expectedState);
+    // `preferredPort`: the port tried first (an app registers its redirect address with the
+    // service, port included); a free one when it is taken or 0.
+    DBLoopbackRedirect(MainLoop& loop, std::string expectedState, int preferredPort = 0);
     ~DBLoopbackRedirect();
     DBLoopbackRedirect(const DBLoopbackRedirect&) = delete;
     DBLoopbackRedirect& operator=(const DBLoopbackRedirect&) = delete;
@@ -44,6 +46,7 @@ private:
     std::string state_;
     Completion completion_;
     int listenFd_ = -1;
+    int preferredPort_ = 0;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -34,6 +34,10 @@ public:
 
     // Starts a new sign-in: a fresh verifier and state (the constructor starts the first).
     void restart();
+    // The app key of the following sign-ins and refreshes (the user may enter another one
+    // before linking).
+    void setAppKey(std::string appKey) { appKey_ = std::move(appKey); }
+    const std::string& appKey() const { return appKey_; }
     // The page of the current sign-in. Without a redirect the page shows the code for the user
     // to paste.
     std::string authorizationURL(const std::optional<std::string>& redirectURI = std::nullopt);

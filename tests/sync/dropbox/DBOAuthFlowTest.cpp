@@ -5,28 +5,14 @@
 #include "sync/dropbox/DBOAuthFlow.h"
 #include "sync/dropbox/DBOAuthTokenSource.h"
 #include "sync/dropbox/DropboxTestLoop.h"
+#include "sync/dropbox/MemorySecretStore.h"
 
 namespace ravelong {
 namespace {
 
 using testing::DropboxTestLoop;
 
-class MemorySecretStore final : public DBSecretStore {
-public:
-    std::optional<std::string> secret;
-    bool failSaving = false;
-    std::optional<std::string> load() const override { return secret; }
-    Status save(const std::string& s) override {
-        if (failSaving)
-            return makeSEError(kSEErrorUnknown, "the keyring is locked");
-        secret = s;
-        return Status();
-    }
-    Status erase() override {
-        secret.reset();
-        return Status();
-    }
-};
+using testing::MemorySecretStore;
 
 class DBOAuthFlowTest : public ::testing::Test {
 protected:
@@ -100,6 +86,23 @@ TEST_F(DBOAuthFlowTest, TheLoopbackRedirectCarriesTheCodeIntoALinkedAccount) {
     ASSERT_TRUE(again);
     ASSERT_FALSE(again->ok());
     EXPECT_EQ(again->error().toSEError().code, kSEErrorAuthorization);
+}
+
+TEST_F(DBOAuthFlowTest, TheRedirectListensOnTheRegisteredPortWhileItIsFree) {
+    // A port of the system's choosing, free again once its first listener is gone.
+    int registered = 0;
+    {
+        DBLoopbackRedirect probe(t.loop, "s");
+        ASSERT_TRUE(probe.open([](auto) {}).ok());
+        registered = std::stoi(probe.redirectURI().substr(std::string("http://127.0.0.1:").size()));
+    }
+    DBLoopbackRedirect first(t.loop, "s", registered);
+    ASSERT_TRUE(first.open([](auto) {}).ok());
+    EXPECT_EQ(first.redirectURI(), "http://127.0.0.1:" + std::to_string(registered) + "/");
+    // Taken: the second waits elsewhere rather than not at all.
+    DBLoopbackRedirect second(t.loop, "s", registered);
+    ASSERT_TRUE(second.open([](auto) {}).ok());
+    EXPECT_NE(second.redirectURI(), first.redirectURI());
 }
 
 TEST_F(DBOAuthFlowTest, ARefusedSignInEndsInAnAuthorisationError) {

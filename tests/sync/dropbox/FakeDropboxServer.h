@@ -54,7 +54,7 @@ public:
     // The token endpoint (/oauth2/token): a code issued for a PKCE challenge is exchanged once,
     // for the current access token and refreshToken; a refresh makes a new access token current.
     void issueCode(const std::string& code, const std::string& challenge);
-    std::string appKey = "fake-app-key";
+    std::string appKey = "fakeappkey0123";  // letters and digits, as Dropbox makes them
     std::string refreshToken = "fake-refresh";
     std::string accessToken() const;
 
