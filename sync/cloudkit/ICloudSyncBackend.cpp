@@ -26,7 +26,8 @@ std::string withoutSurroundingSpace(const std::string& text) {
 // Both settings end up in the service's addresses: only characters that need no escaping.
 bool isContainerIdentifier(const std::string& id) {
     const std::string prefix = "iCloud.";
-    return id.size() > prefix.size() && id.size() <= 255 && id.compare(0, prefix.size(), prefix) == 0 &&
+    return id.size() > prefix.size() && id.size() <= 255 &&
+           id.compare(0, prefix.size(), prefix) == 0 &&
            std::all_of(id.begin(), id.end(), [](unsigned char c) {
                return std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_';
            });
@@ -34,8 +35,9 @@ bool isContainerIdentifier(const std::string& id) {
 
 bool isAPIToken(const std::string& token) {
     return !token.empty() && token.size() <= 256 &&
-           std::all_of(token.begin(), token.end(),
-                       [](unsigned char c) { return std::isalnum(c) != 0 || c == '-' || c == '_'; });
+           std::all_of(token.begin(), token.end(), [](unsigned char c) {
+               return std::isalnum(c) != 0 || c == '-' || c == '_';
+           });
 }
 
 }  // namespace
@@ -130,13 +132,15 @@ CloudKitWebServicesConfig ICloudSyncBackend::config() const {
 void ICloudSyncBackend::signIn(SignInCompletion done) {
     cancelSignIn();
     if (!hasContainer()) {
-        services_.loop.runOnMainThread(
-            [done = std::move(done)] { done(makeSEError(kSEErrorAuthorization, std::string(t::kICloudNoContainer))); });
+        services_.loop.runOnMainThread([done = std::move(done)] {
+            done(makeSEError(kSEErrorAuthorization, std::string(t::kICloudNoContainer)));
+        });
         return;
     }
     signInDone_ = std::move(done);
     pending_ = std::make_unique<PendingToken>();
-    pendingDatabase_ = std::make_unique<CloudKitWebServicesDatabase>(transport_, *pending_, config());
+    pendingDatabase_ =
+        std::make_unique<CloudKitWebServicesDatabase>(transport_, *pending_, config());
     signIn_ = std::make_unique<CloudKitWebSignIn>(services_.loop, *pendingDatabase_, *pending_,
                                                   services_.openURL, services_.signInPort);
     signIn_->start([this, sign = signIn_.get(), alive = std::weak_ptr<int>(alive_)](Status status) {
@@ -171,7 +175,8 @@ void ICloudSyncBackend::endSignIn(Status status) {
     auto done = std::move(signInDone_);
     signInDone_ = nullptr;
     // The sign-in may be the caller: it is let go from the loop.
-    retired_.push_back(Attempt{std::move(pending_), std::move(pendingDatabase_), std::move(signIn_)});
+    retired_.push_back(
+        Attempt{std::move(pending_), std::move(pendingDatabase_), std::move(signIn_)});
     services_.loop.runOnMainThread([this, alive = std::weak_ptr<int>(alive_)] {
         if (alive.lock())
             retired_.clear();
@@ -204,8 +209,9 @@ Error ICloudSyncBackend::whyNotConfigured() const {
 std::unique_ptr<SECloudFileSystem> ICloudSyncBackend::makeCloudFileSystem() {
     if (!isConfigured())
         return nullptr;
-    CloudKitContainer container = [this, config = config()](CloudKitDatabase::Scope scope)
-        -> std::shared_ptr<CloudKitDatabase> {
+    CloudKitContainer container =
+        [this,
+         config = config()](CloudKitDatabase::Scope scope) -> std::shared_ptr<CloudKitDatabase> {
         // This program keeps its zone in the private database only; without a token there is
         // no account to reach (signed out meanwhile).
         if (scope != CloudKitDatabase::Scope::privateScope || !isSignedIn())
@@ -214,7 +220,8 @@ std::unique_ptr<SECloudFileSystem> ICloudSyncBackend::makeCloudFileSystem() {
     };
     auto cloudKit = SECloudKitFileSystem::withPrivateDatabase(
         services_.loop, std::move(container), containerIdentifier(), kSchemaVersion);
-    return std::make_unique<SEZipCloudFileSystem>(std::move(cloudKit), services_.temporaryDirectory);
+    return std::make_unique<SEZipCloudFileSystem>(std::move(cloudKit),
+                                                  services_.temporaryDirectory);
 }
 
 }  // namespace ravelong

@@ -424,7 +424,8 @@ json FakeCloudKitServer::replyRecord(const Entry& entry,
                 {"deleted", true}};
     json out = entry.record;
     json fields = json::object();
-    for (auto& [name, field] : entry.record.value("fields", json::object()).items()) {
+    const json stored = entry.record.value("fields", json::object());  // outlives the loop
+    for (auto& [name, field] : stored.items()) {
         if (keys && !keys->count(name))
             continue;
         fields[name] = field;
@@ -552,7 +553,8 @@ FakeReply FakeCloudKitServer::modify(Zone& z, const json& body) {
             }
         }
         bool badAsset = false;
-        for (auto& [field, value] : record.value("fields", json::object()).items())
+        const json fields = record.value("fields", json::object());  // outlives the loop
+        for (auto& [field, value] : fields.items())
             if (text(value, "type") == "ASSETID" && !assets_.count(text(value["value"], "receipt")))
                 badAsset = true;
         if (badAsset) {
