@@ -21,6 +21,8 @@
 #include "foundation/Instant.h"
 #include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
+#include "sync/cloudkit/ICloudSyncBackend.h"
+#include "ui/ICloudAccountBox.h"
 #include "ui/QtText.h"
 #include "ui/SyncAlertWindow.h"
 
@@ -57,13 +59,17 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
     service_ = new QComboBox(this);
     service_->setObjectName(QStringLiteral("SyncService"));
-    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. The two cloud
-    // services are listed so that their place is known, and cannot be chosen yet.
-    service_->addItems(
-        {tr("None"), tr("iCloud (coming)"), tr("Dropbox (coming)"), tr("A synced folder")});
+    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. A service
+    // this build does not offer is listed so that its place is known, and cannot be chosen.
+    service_->addItems({tr("None"), tr("iCloud"), tr("Dropbox (coming)"), tr("A synced folder")});
     if (auto* model = qobject_cast<QStandardItemModel*>(service_->model()))
-        for (int item : {kChooserICloud, kChooserDropbox})
-            model->item(item)->setEnabled(false);
+        for (auto [item, offered] : {std::pair{kChooserICloud, icloudBackend() != nullptr},
+                                     std::pair{kChooserDropbox, false}})
+            model->item(item)->setEnabled(offered);
+    if (ICloudSyncBackend* icloud = icloudBackend()) {
+        icloud_ = new ICloudAccountBox(*icloud, this);
+        connect(icloud_, &ICloudAccountBox::accountChanged, this, &SyncPane::icloudAccountChanged);
+    }
     folder_ = new QLabel(this);
     folder_->setObjectName(QStringLiteral("SyncFolder"));
     folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -101,6 +107,8 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     auto* form = new QFormLayout(this);
     form->addRow(tr("Synchronise with:"), service_);
     form->addRow(tr("Folder:"), folderRow);
+    if (icloud_)
+        form->addRow(icloud_);
     form->addRow(status_);
     form->addRow(bar_);
     form->addRow(tr("Last sync:"), lastSync_);
@@ -298,6 +306,9 @@ void SyncPane::syncMethodChanged(int item) {
         case kChooserFolder:
             chooseFolder();
             break;
+        case kChooserICloud:
+            chooseService(SyncService::iCloud);
+            break;
         default:
             break;
     }
@@ -328,6 +339,30 @@ void SyncPane::connectFolder(const QString& folder) {
         pane->showMessage(status ? QString() : qt(status.error().description));
         pane->connectionStateChanged();
     });
+    connectionStateChanged();
+}
+
+void SyncPane::chooseService(SyncService service) {
+    QPointer<SyncPane> pane(this);
+    services_.setup->chooseService(service, [pane](Status status) {
+        if (!pane)
+            return;
+        pane->showMessage(status ? QString() : qt(status.error().description));
+        pane->connectionStateChanged();
+    });
+}
+
+ICloudSyncBackend* SyncPane::icloudBackend() const {
+    if (!services_.setup)
+        return nullptr;
+    return dynamic_cast<ICloudSyncBackend*>(services_.setup->backend(SyncService::iCloud));
+}
+
+void SyncPane::icloudAccountChanged() {
+    // Without its sign-in iCloud cannot be reached: the program stops synchronising with it.
+    ICloudSyncBackend* icloud = icloudBackend();
+    if (icloud && !icloud->isSignedIn() && services_.setup->service() == SyncService::iCloud)
+        services_.setup->disconnect();
     connectionStateChanged();
 }
 

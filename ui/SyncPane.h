@@ -16,14 +16,19 @@ class QPushButton;
 
 namespace ravelong {
 
+class ICloudAccountBox;
+class ICloudSyncBackend;
 class SyncSetup;
 
-// The Sync pane of the preferences window: the service chooser (none, iCloud and Dropbox, which
-// are not offered yet, and a synced folder), the folder, the status line and bar that follow
-// "ZRConnectionState", "ZRLastSync" and the sync activity, "Sync Now" and the help.
+// The Sync pane of the preferences window: the service chooser (none, iCloud, Dropbox, which is
+// not offered yet, and a synced folder), the folder, the iCloud account (when the SyncSetup
+// offers iCloud), the status line and bar that follow "ZRConnectionState", "ZRLastSync" and the
+// sync activity, "Sync Now" and the help.
 //
 // Choosing the synced folder (or "Choose...") asks for a folder and connects it through the
-// SyncSetup; choosing "None" disconnects. A folder that cannot be used is explained in the
+// SyncSetup; choosing iCloud connects it once the user has signed in (else the message line says
+// what is missing); signing out of iCloud while it is in use leaves it; choosing "None"
+// disconnects. A folder that cannot be used is explained in the
 // pane's message line and changes nothing. Notifications may arrive on any thread; the pane
 // changes only on the main thread. Main thread; the services must outlive the pane.
 class SyncPane final : public QWidget {
@@ -62,6 +67,7 @@ public:
     // The controls' actions, as a click reaches them.
     void syncMethodChanged(int item);
     void chooseFolder();
+    void chooseService(SyncService service);
     void forceSync();
     void getHelp();
 
@@ -78,6 +84,8 @@ private:
     void setTheme(int theme);
     void showMessage(const QString& text);
     void connectFolder(const QString& folder);
+    ICloudSyncBackend* icloudBackend() const;
+    void icloudAccountChanged();
     // Runs `work` on the pane's thread, at once when called there, dropped once the pane is gone.
     void onMainThread(std::function<void()> work);
 
@@ -98,6 +106,7 @@ private:
     QPushButton* help_;
     QLabel* lastSync_;
     QLabel* message_;
+    ICloudAccountBox* icloud_ = nullptr;
 };
 
 }  // namespace ravelong

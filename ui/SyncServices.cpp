@@ -1,11 +1,15 @@
 #include "ui/SyncServices.h"
 
+#include <QDesktopServices>
 #include <QNetworkInformation>
+#include <QUrl>
 
 #include "app/SavePathTexts.h"
 #include "foundation/Log.h"
 #include "platform/NetworkFolder.h"
+#include "platform/SecretServiceStore.h"
 #include "sync/SyncTexts.h"
+#include "sync/cloudkit/ICloudSyncBackend.h"
 #include "ui/CloudDataAvailableWindow.h"
 #include "ui/FinishingSyncWindow.h"
 #include "ui/MilestoneReport.h"
@@ -32,6 +36,12 @@ SyncServices::SyncServices(Options options) : options_(std::move(options)) {
         SyncSetup::Services{driver, options_.makeMerger, [](const std::filesystem::path& folder) {
                                 return network_folder::isOnNetworkFileSystem(folder);
                             }});
+    icloudToken_ = std::make_unique<SecretServiceStore>(SecretServiceStore::iCloudServiceName(),
+                                                        "Ravelong: iCloud");
+    setup_->addBackend(std::make_unique<ICloudSyncBackend>(ICloudSyncBackend::Services{
+        options_.loop, options_.standardDefaults, *icloudToken_, [](const std::string& url) {
+            return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+        }}));
 }
 
 SyncServices::~SyncServices() {

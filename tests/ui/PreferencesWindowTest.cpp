@@ -23,6 +23,7 @@
 #include "ui/PreferencesWindow.h"
 #include "ui/ShortcutRecorder.h"
 #include "ui/TimerPane.h"
+#include "ui/UiTestSupport.h"
 
 namespace ravelong {
 namespace {
@@ -313,16 +314,8 @@ TEST_F(PreferencesWindowTest, GeneralPaneScreenshot) {
     window().resize(560, 520);
     window().show();
     window().showPane("General");
-    const QPixmap picture = window().grab();
-    ASSERT_FALSE(picture.isNull());
-    const char* configured = std::getenv("E2E_SCREENSHOT_DIR");
-    const std::filesystem::path folder =
-        configured && *configured
-            ? std::filesystem::path(configured)
-            : std::filesystem::path(RAVELONG_UI_TEST_OUTPUT).parent_path() / "screenshots";
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path file = folder / "preferences.png";
-    ASSERT_TRUE(picture.save(QString::fromStdString(file.string()), "PNG"));
+    const std::filesystem::path file = ui_testing::saveScreenshot(window(), "preferences.png");
+    ASSERT_FALSE(file.empty());
     EXPECT_GT(std::filesystem::file_size(file), 0u);
 }
 

@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPixmap>
+#include <QWidget>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -22,6 +26,22 @@ inline bool runUntil(const std::function<bool()>& done, int milliseconds = 2000)
 // Runs the event loop for a while, whatever happens.
 inline void runFor(int milliseconds) {
     runUntil([] { return false; }, milliseconds);
+}
+
+// Saves a picture of `widget` as `name` (a PNG) for a reviewer: in $E2E_SCREENSHOT_DIR, or in
+// "screenshots" beside the chart pictures. Answers the file, or "" when it could not be written.
+inline std::filesystem::path saveScreenshot(QWidget& widget, const std::string& name) {
+    const QPixmap picture = widget.grab();
+    const char* configured = std::getenv("E2E_SCREENSHOT_DIR");
+    const std::filesystem::path folder =
+        configured && *configured
+            ? std::filesystem::path(configured)
+            : std::filesystem::path(RAVELONG_UI_TEST_OUTPUT).parent_path() / "screenshots";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / name;
+    if (picture.isNull() || !picture.save(QString::fromStdString(file.string()), "PNG"))
+        return {};
+    return file;
 }
 
 }  // namespace ravelong::ui_testing
