@@ -42,6 +42,10 @@ std::string SecretServiceStore::dropboxServiceName() {
     return std::string(kSchemaName) + ".dropbox.authv2";
 }
 
+std::string SecretServiceStore::iCloudServiceName() {
+    return std::string(kSchemaName) + ".icloud.webauth";
+}
+
 SecretServiceStore::SecretServiceStore(std::string serviceName, std::string label)
     : service_(std::move(serviceName)), label_(std::move(label)) {}
 

@@ -25,6 +25,8 @@ public:
 
     // The service name of the Dropbox sign-in: the program's identifier + ".dropbox.authv2".
     static std::string dropboxServiceName();
+    // The service name of the iCloud web sign-in: the program's identifier + ".icloud.webauth".
+    static std::string iCloudServiceName();
 
     SecretServiceStore(std::string serviceName, std::string label);
 

@@ -9,6 +9,9 @@
 
 namespace ravelong {
 
+// A sign-in to a service's account that the user (or a newer sign-in) broke off.
+inline constexpr int kSEErrorLinkCancelled = 2101;
+
 // One service the program can synchronise with, as SyncSetup sees it: where its settings are,
 // how to make its back-end and what leaving it forgets. SyncSetup holds one per service it
 // offers; a service without one reads as none. Main thread only.

@@ -19,6 +19,11 @@ inline constexpr std::string_view kSEActivityPhaseKey = "SEActivityPhaseKey";
 inline constexpr std::string_view kRavelongSyncFolder = "RavelongSyncFolder";
 // The app key of the user's own Dropbox app (standard defaults).
 inline constexpr std::string_view kRavelongDropboxAppKey = "RavelongDropboxAppKey";
+// The CloudKit container the user made for iCloud (standard defaults): its identifier, the API
+// token of its web services and the environment ("development" or "production").
+inline constexpr std::string_view kRavelongICloudContainer = "RavelongICloudContainer";
+inline constexpr std::string_view kRavelongICloudAPIToken = "RavelongICloudAPIToken";
+inline constexpr std::string_view kRavelongICloudEnvironment = "RavelongICloudEnvironment";
 
 // Status line of the synchronisation pane.
 inline constexpr std::string_view kConnected = "Connected";
@@ -52,6 +57,21 @@ inline constexpr std::string_view kDropboxNoCode = "Paste the code that Dropbox 
 inline constexpr std::string_view kDropboxForeignCode =
     "The pasted address belongs to another sign-in. Click \"Link...\" again.";
 inline constexpr std::string_view kDropboxNotLinking = "Click \"Link...\" first.";
+inline constexpr std::string_view kICloudNoContainer =
+    "Enter the identifier of your CloudKit container and its API token first.";
+inline constexpr std::string_view kICloudBadContainer =
+    "A container identifier starts with \"iCloud.\" and holds only letters, digits, dots, "
+    "hyphens and underscores.";
+inline constexpr std::string_view kICloudBadAPIToken =
+    "An API token holds only letters, digits, hyphens and underscores. Copy it from the "
+    "container's dashboard.";
+inline constexpr std::string_view kICloudBadEnvironment =
+    "The environment is either \"development\" or \"production\".";
+inline constexpr std::string_view kICloudSettingsWhileSignedIn =
+    "Sign out of iCloud before you change the container.";
+inline constexpr std::string_view kICloudNotSignedIn = "Sign in to iCloud first.";
+inline constexpr std::string_view kICloudSignInCancelled = "Signing in to iCloud was cancelled.";
+inline constexpr std::string_view kICloudNotSigningIn = "Click \"Sign In...\" first.";
 inline constexpr std::string_view kNoSyncEngine =
     "This build of Ravelong cannot merge data between computers yet.";
 

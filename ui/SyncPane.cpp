@@ -24,7 +24,9 @@
 #include "foundation/Instant.h"
 #include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
+#include "sync/cloudkit/ICloudSyncBackend.h"
 #include "sync/dropbox/DropboxSyncBackend.h"
+#include "ui/ICloudAccountBox.h"
 #include "ui/QtText.h"
 #include "ui/SyncAlertWindow.h"
 
@@ -61,15 +63,19 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
     service_ = new QComboBox(this);
     service_->setObjectName(QStringLiteral("SyncService"));
-    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. iCloud is
-    // listed so that its place is known, and cannot be chosen yet.
+    // The entries of the chooser, in the order of kChooserNone...kChooserFolder. A service
+    // this build does not offer is listed so that its place is known, and cannot be chosen.
     const bool dropboxOffered = dropbox() != nullptr;
-    service_->addItems({tr("None"), tr("iCloud (coming)"),
+    service_->addItems({tr("None"), icloudBackend() ? tr("iCloud") : tr("iCloud (coming)"),
                         dropboxOffered ? tr("Dropbox") : tr("Dropbox (coming)"),
                         tr("A synced folder")});
     if (auto* model = qobject_cast<QStandardItemModel*>(service_->model())) {
-        model->item(kChooserICloud)->setEnabled(false);
+        model->item(kChooserICloud)->setEnabled(icloudBackend() != nullptr);
         model->item(kChooserDropbox)->setEnabled(dropboxOffered);
+    }
+    if (ICloudSyncBackend* icloud = icloudBackend()) {
+        icloud_ = new ICloudAccountBox(*icloud, this);
+        connect(icloud_, &ICloudAccountBox::accountChanged, this, &SyncPane::icloudAccountChanged);
     }
     folder_ = new QLabel(this);
     folder_->setObjectName(QStringLiteral("SyncFolder"));
@@ -135,6 +141,8 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     auto* form = new QFormLayout(this);
     form->addRow(tr("Synchronise with:"), service_);
     form->addRow(tr("Folder:"), folderRow);
+    if (icloud_)
+        form->addRow(icloud_);
     if (dropboxOffered) {
         auto* keyRow = new QHBoxLayout;
         keyRow->addWidget(appKey_, 1);
@@ -356,6 +364,9 @@ void SyncPane::syncMethodChanged(int item) {
         case kChooserDropbox:
             chooseDropbox();
             break;
+        case kChooserICloud:
+            chooseService(SyncService::iCloud);
+            break;
         default:
             break;
     }
@@ -536,6 +547,26 @@ bool SyncPane::dropboxCodeVisible() const {
 bool SyncPane::chooserItemEnabled(int item) const {
     auto* model = qobject_cast<QStandardItemModel*>(service_->model());
     return model && model->item(item) && model->item(item)->isEnabled();
+}
+
+void SyncPane::chooseService(SyncService service) {
+    showMessage(QString());
+    services_.setup->chooseService(service, choiceDone());
+    connectionStateChanged();
+}
+
+ICloudSyncBackend* SyncPane::icloudBackend() const {
+    if (!services_.setup)
+        return nullptr;
+    return dynamic_cast<ICloudSyncBackend*>(services_.setup->backend(SyncService::iCloud));
+}
+
+void SyncPane::icloudAccountChanged() {
+    // Without its sign-in iCloud cannot be reached: the program stops synchronising with it.
+    ICloudSyncBackend* icloud = icloudBackend();
+    if (icloud && !icloud->isSignedIn() && services_.setup->service() == SyncService::iCloud)
+        services_.setup->disconnect();
+    connectionStateChanged();
 }
 
 void SyncPane::forceSync() {

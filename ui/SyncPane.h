@@ -18,20 +18,24 @@ class QPushButton;
 namespace ravelong {
 
 class DropboxSyncBackend;
+class ICloudAccountBox;
+class ICloudSyncBackend;
 class SyncSetup;
 
-// The Sync pane of the preferences window: the service chooser (none, iCloud, which is not
-// offered yet, Dropbox and a synced folder), the folder, the Dropbox app key and account, the
-// status line and bar that follow "ZRConnectionState", "ZRLastSync" and the sync activity,
-// "Sync Now" and the help.
+// The Sync pane of the preferences window: the service chooser (none, iCloud, Dropbox and a
+// synced folder; a service this build does not offer is listed and cannot be chosen), the
+// folder, the iCloud account (ICloudAccountBox), the Dropbox app key and account, the status line
+// and bar that follow "ZRConnectionState", "ZRLastSync" and the sync activity, "Sync Now" and the
+// help.
 //
 // Choosing the synced folder (or "Choose...") asks for a folder and connects it through the
-// SyncSetup; choosing "None" disconnects. Choosing Dropbox (or "Link...") links the account
-// first when none is: the sign-in page opens in the browser, which comes back by itself or
-// leaves a code to paste into the pane. "Unlink" leaves Dropbox and removes the tokens. What
-// cannot be done is explained in the pane's message line and changes nothing. Notifications may
-// arrive on any thread; the pane changes only on the main thread. Main thread; the services must
-// outlive the pane.
+// SyncSetup; choosing "None" disconnects. Choosing iCloud connects it once the user has signed in
+// (else the message line says what is missing); signing out of iCloud while it is in use leaves
+// it. Choosing Dropbox (or "Link...") links the account first when none is: the sign-in page
+// opens in the browser, which comes back by itself or leaves a code to paste into the pane.
+// "Unlink" leaves Dropbox and removes the tokens. What cannot be done is explained in the pane's
+// message line and changes nothing. Notifications may arrive on any thread; the pane changes
+// only on the main thread. Main thread; the services must outlive the pane.
 class SyncPane final : public QWidget {
     Q_OBJECT
 
@@ -74,6 +78,7 @@ public:
     // The controls' actions, as a click reaches them.
     void syncMethodChanged(int item);
     void chooseFolder();
+    void chooseService(SyncService service);
     void forceSync();
     void getHelp();
     void linkDropbox();
@@ -100,6 +105,8 @@ private:
     // Answers an asynchronous choice of the SyncSetup: its error in the message line.
     std::function<void(Status)> choiceDone();
     DropboxSyncBackend* dropbox() const;
+    ICloudSyncBackend* icloudBackend() const;
+    void icloudAccountChanged();
     // Runs `work` on the pane's thread, at once when called there, dropped once the pane is gone.
     void onMainThread(std::function<void()> work);
 
@@ -128,6 +135,7 @@ private:
     QLineEdit* code_;
     QPushButton* useCode_;
     QPushButton* cancelLink_;
+    ICloudAccountBox* icloud_ = nullptr;
 };
 
 }  // namespace ravelong

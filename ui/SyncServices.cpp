@@ -1,12 +1,15 @@
 #include "ui/SyncServices.h"
 
+#include <QDesktopServices>
 #include <QNetworkInformation>
+#include <QUrl>
 
 #include "app/SavePathTexts.h"
 #include "foundation/Log.h"
 #include "platform/NetworkFolder.h"
 #include "platform/SecretServiceStore.h"
 #include "sync/SyncTexts.h"
+#include "sync/cloudkit/ICloudSyncBackend.h"
 #include "sync/dropbox/DropboxSyncBackend.h"
 #include "ui/CloudDataAvailableWindow.h"
 #include "ui/FinishingSyncWindow.h"
@@ -43,6 +46,12 @@ SyncServices::SyncServices(Options options) : options_(std::move(options)) {
     }
     setup_->addBackend(std::make_unique<DropboxSyncBackend>(
         DropboxSyncBackend::Services{options_.loop, options_.standardDefaults, *secrets}));
+    icloudToken_ = std::make_unique<SecretServiceStore>(SecretServiceStore::iCloudServiceName(),
+                                                        "Ravelong: iCloud");
+    setup_->addBackend(std::make_unique<ICloudSyncBackend>(ICloudSyncBackend::Services{
+        options_.loop, options_.standardDefaults, *icloudToken_, [](const std::string& url) {
+            return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+        }}));
 }
 
 SyncServices::~SyncServices() {

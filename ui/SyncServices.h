@@ -20,7 +20,8 @@ class SyncAlertWindow;
 // every save that wrote changes, the network's state from NetworkManager (QNetworkInformation;
 // without a backend the network counts as there), the window that warns about clocks that
 // differ, the questions of the engine (SyncAlerts) and the window shown at quit while the last
-// merge finishes. Main thread only.
+// merge finishes. It offers iCloud beside the synced folder, its sign-in token kept in the
+// Secret Service and its sign-in page opened in the user's browser. Main thread only.
 class SyncServices final : public QObject, public SyncAlerts {
     Q_OBJECT
 
@@ -73,6 +74,8 @@ private:
 
     Options options_;
     std::unique_ptr<DBSecretStore> ownSecrets_;
+    // The iCloud sign-in's token; declared before the SyncSetup, whose back-end keeps it.
+    std::unique_ptr<DBSecretStore> icloudToken_;
     std::unique_ptr<SyncSetup> setup_;
     NotificationCenter::ObserverId savedObserver_ = 0;
     NotificationCenter::ObserverId progressObserver_ = 0;

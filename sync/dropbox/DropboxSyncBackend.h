@@ -17,9 +17,6 @@
 
 namespace ravelong {
 
-// A sign-in that the user (or a newer sign-in) broke off.
-inline constexpr int kSEErrorLinkCancelled = 2101;
-
 // Dropbox (service 2): the user's own Dropbox app (its app key is the standard default
 // "RavelongDropboxAppKey"), the account linked through the browser, the tokens in the secret
 // store and nowhere else. The engine's files live under kRootFolder of the app's Dropbox area,

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QString>
+#include <QWidget>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
