@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "support/TestSupport.h"
+#include "sync/SEZipCloudFileSystem.h"
+#include "sync/SyncEventLog.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
 #include "sync/cloudkit/SECloudKitFileSystem.h"
 
@@ -83,6 +85,44 @@ TEST_F(CloudKitWebServicesBackEndTest, FilesUploadedOnOneComputerReachAnother) {
     ASSERT_TRUE(downloaded.ok()) << downloaded.error().description;
     EXPECT_EQ(testing::readFile(copies[0]), "contents of a.json");
     EXPECT_EQ(testing::readFile(copies[1]), "contents of c.json");
+}
+
+// The program's way: the event log over the zipped back-end. An event one computer publishes is
+// pulled and applied by the other.
+TEST_F(CloudKitWebServicesBackEndTest, EventsTravelThroughTheZippedBackEnd) {
+    struct Side {
+        std::unique_ptr<Computer> computer;
+        TemporaryDirectory scratch;
+        std::unique_ptr<SEZipCloudFileSystem> zipped;
+        std::unique_ptr<SyncReplica> replica;
+        std::unique_ptr<SyncEventLog> log;
+    };
+    auto side = [&](const std::string& device) {
+        auto s = std::make_unique<Side>();
+        s->computer = computer();
+        SECloudKitFileSystem* icloud = s->computer->icloud.get();
+        s->zipped = std::make_unique<SEZipCloudFileSystem>(std::move(s->computer->icloud),
+                                                           s->scratch.path());
+        s->replica = std::make_unique<SyncReplica>(device);
+        s->log = std::make_unique<SyncEventLog>(*s->zipped, *s->replica, s->scratch.path());
+        EXPECT_TRUE(run([&](auto done) { icloud->connect(done); }).ok());
+        return s;
+    };
+    auto alice = side("alice"), bob = side("bob");
+    const nlohmann::json change = nlohmann::json::array(
+        {{{"entity", "ZRCDTiming"}, {"uuid", "T1"}, {"set", {{"note", "from alice"}}}}});
+    Status published = run([&](auto done) { alice->log->publish(change, done); });
+    ASSERT_TRUE(published.ok()) << published.error().description;
+
+    ASSERT_TRUE(run([&](auto done) { bob->zipped->primeForActivityWithCompletion(done); }).ok());
+    auto pulled = t.await<SyncEventLog::PullReport, Status>([&](auto done) {
+        bob->log->pull([done](SyncEventLog::PullReport r, Status s) { done(std::move(r), s); });
+    });
+    ASSERT_TRUE(pulled.has_value());
+    ASSERT_TRUE(std::get<1>(*pulled).ok()) << std::get<1>(*pulled).error().description;
+    EXPECT_EQ(std::get<0>(*pulled).applied, 1u);
+    const SyncReplica::RecordId timing{"ZRCDTiming", "T1"};
+    EXPECT_EQ(bob->replica->liveValues()[timing].at("note"), "from alice");
 }
 
 TEST_F(CloudKitWebServicesBackEndTest, ASignInThatLapsedFailsTheUploadAndKeepsTheFiles) {
