@@ -366,24 +366,31 @@ void SECloudKitFileSystem::setUpSteps(Completion completion) {
 }
 
 void SECloudKitFileSystem::setUpZone(std::function<void(Status)> next) {
-    auto database = database_;
-    database->fetchRecordZone(*zoneID_, whileAlive([this, database, next](
-                                                       std::optional<CKRecordZone>, CKError error) {
-        if (error.ok())
-            return next(Status());
-        if (error.code != CKErrorCode::zoneNotFound && error.code != CKErrorCode::userDeletedZone) {
-            log("Error fetching zone: " + error.description, "setupCloud", __LINE__);
-            return next(toStatus(error));
-        }
-        database->saveRecordZone(*zoneID_, [next](CKError saved) { next(toStatus(saved)); });
-    }));
+    // Callbacks name the database weakly: a call still pending when the file system goes must
+    // not keep the database (which holds the call) alive for ever.
+    std::weak_ptr<CloudKitDatabase> weakDatabase = database_;
+    database_->fetchRecordZone(
+        *zoneID_,
+        whileAlive([this, weakDatabase, next](std::optional<CKRecordZone>, CKError error) {
+            if (error.ok())
+                return next(Status());
+            if (error.code != CKErrorCode::zoneNotFound &&
+                error.code != CKErrorCode::userDeletedZone) {
+                log("Error fetching zone: " + error.description, "setupCloud", __LINE__);
+                return next(toStatus(error));
+            }
+            auto database = weakDatabase.lock();
+            if (!database)
+                return next(noConnectionError());
+            database->saveRecordZone(*zoneID_, [next](CKError saved) { next(toStatus(saved)); });
+        }));
 }
 
 void SECloudKitFileSystem::setUpShare(std::function<void(Status)> next) {
-    auto database = database_;
-    database->fetchRecords(
+    std::weak_ptr<CloudKitDatabase> weakDatabase = database_;
+    database_->fetchRecords(
         {*shareRecordID_}, std::nullopt,
-        whileAlive([this, database, next](std::vector<CKRecord> found, CKError error) {
+        whileAlive([this, weakDatabase, next](std::vector<CKRecord> found, CKError error) {
             auto available = [this, next](CKRecord share) {
                 share_ = std::move(share);
                 if (delegate)
@@ -403,6 +410,9 @@ void SECloudKitFileSystem::setUpShare(std::function<void(Status)> next) {
             share.setField("publicPermission", std::int64_t{1});
             if (delegate)
                 delegate->cloudKitFileSystemWillSaveNewShare(*this, share);
+            auto database = weakDatabase.lock();
+            if (!database)
+                return next(noConnectionError());
             database->modifyRecords(
                 {root, share}, {},
                 whileAlive([this, available, next](std::vector<CKRecord> saved,
@@ -421,16 +431,19 @@ void SECloudKitFileSystem::setUpShare(std::function<void(Status)> next) {
 }
 
 void SECloudKitFileSystem::setUpRoot(std::function<void(Status)> next) {
-    auto database = database_;
+    std::weak_ptr<CloudKitDatabase> weakDatabase = database_;
     CKRecordID rootID = nodeRecordID(root_);
-    database->fetchRecords(
+    database_->fetchRecords(
         {rootID}, kNodeKeys,
-        whileAlive([this, database, next](std::vector<CKRecord> found, CKError error) {
+        whileAlive([this, weakDatabase, next](std::vector<CKRecord> found, CKError error) {
             if (error.ok() && !found.empty())
                 return next(Status());
             if (!error.ok() && error.code != CKErrorCode::partialFailure &&
                 error.code != CKErrorCode::unknownItem)
                 return next(toStatus(error));
+            auto database = weakDatabase.lock();
+            if (!database)
+                return next(noConnectionError());
             database->modifyRecords({directoryNode(root_)}, {},
                                     [next](std::vector<CKRecord>, std::vector<CKRecordID>,
                                            CKError saved) { next(toStatus(saved)); });
@@ -550,10 +563,9 @@ void SECloudKitFileSystem::prime(bool fromScratch, Completion completion) {
     }
     if (fromScratch || !cache_ || !cache_->serverChangeToken)
         cache_ = Cache{};
-    auto database = database_;
-    database->fetchRecordZoneChanges(
+    database_->fetchRecordZoneChanges(
         *zoneID_, cache_->serverChangeToken, kNodeKeys,
-        whileAlive([this, database, completion](CKZoneChanges changes, CKError error) {
+        whileAlive([this, completion](CKZoneChanges changes, CKError error) {
             if (error.code == CKErrorCode::changeTokenExpired) {
                 log("Change token expired. Fetching everything again.", "primeForActivity",
                     __LINE__);
@@ -697,7 +709,7 @@ void SECloudKitFileSystem::queryAll(
         std::vector<CKRecord> records;
         std::optional<std::vector<std::string>> keys;
         std::function<void(std::vector<CKRecord>, CKError)> completion;
-        std::shared_ptr<CloudKitDatabase> database;
+        std::weak_ptr<CloudKitDatabase> database;
         // Holds the pages only weakly: the pending query's callback keeps them alive.
         std::function<void(std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError)> page;
     };
@@ -717,7 +729,12 @@ void SECloudKitFileSystem::queryAll(
             auto done = std::move(p->completion);
             return done(error.ok() ? std::move(p->records) : std::vector<CKRecord>{}, error);
         }
-        p->database->performQuery(*cursor, p->keys, [p](auto r, auto c, CKError e) {
+        auto database = p->database.lock();
+        if (!database) {
+            auto done = std::move(p->completion);
+            return done({}, CKError{CKErrorCode::networkFailure, "No iCloud connection", {}, 0});
+        }
+        database->performQuery(*cursor, p->keys, [p](auto r, auto c, CKError e) {
             p->page(std::move(r), std::move(c), std::move(e));
         });
     };
