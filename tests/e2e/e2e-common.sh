@@ -111,3 +111,84 @@ e2e_command() {
   done
   e2e_fail "no answer to the command \"$1\""
 }
+
+# e2e_trap_cleanup: on exit, the program, the tray host and the X server are stopped and the
+# work folder removed (kept with E2E_KEEP set).
+e2e_cleanup() {
+  [ -n "${program_pid:-}" ] && kill -KILL "$program_pid" 2>/dev/null || true
+  [ -n "${trayer_pid:-}" ] && kill "$trayer_pid" 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"
+}
+e2e_trap_cleanup() {
+  xvfb_pid="" trayer_pid=""
+  trap e2e_cleanup EXIT
+}
+
+# e2e_geometry <window>: x y width height of a window, on screen.
+e2e_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+                           /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+
+# e2e_start_tray_host: trayer as the tray host at the top right of the screen; sets trayer_pid
+# and tray_window.
+e2e_start_tray_host() {
+  local i
+  trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
+    >"$work/trayer.log" 2>&1 &
+  trayer_pid=$!
+  tray_window=""
+  for i in $(seq 1 100); do
+    tray_window=$(xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}')
+    [ -n "$tray_window" ] && break
+    sleep 0.1
+  done
+  [ -n "$tray_window" ] || e2e_fail "trayer did not start"
+  # The tray host needs a moment after its window appears before it takes icons.
+  sleep 0.5
+}
+
+# The icon: a window of ours somewhere below the tray host's panel window.
+e2e_docked_icon() {
+  xwininfo -tree -id "$tray_window" 2>/dev/null | awk '/\("ravelong" "Ravelong"\)/ {print $1; exit}'
+}
+
+# e2e_start_docked <program>: starts the program until its icon docks in the tray (three tries,
+# each with a bounded wait) and its start-up repairs are done; sets icon and its geometry
+# icon_x icon_y icon_w icon_h.
+e2e_start_docked() {
+  local program=$1 attempt i
+  icon=""
+  for attempt in 1 2 3; do
+    e2e_start "attempt$attempt" "$program"
+    e2e_wait_for "milestone tray-shown" 60
+    for i in $(seq 1 100); do
+      icon=$(e2e_docked_icon)
+      [ -n "$icon" ] && break
+      sleep 0.1
+    done
+    [ -n "$icon" ] && break
+    echo "attempt $attempt: the icon did not dock; starting again" >&2
+    kill -TERM "$program_pid"
+    e2e_wait_exit 30
+  done
+  [ -n "$icon" ] || e2e_fail "the tray icon never docked"
+  e2e_wait_for "milestone repaired" 60
+  read -r icon_x icon_y icon_w icon_h < <(e2e_geometry "$icon")
+}
+
+# e2e_find_window <min width> <min height>: finds a visible window named "Ravelong" at least
+# that large; sets found_window and its geometry px py pw ph; fails when there is none.
+e2e_find_window() {
+  local w
+  found_window=""
+  for w in $(xdotool search --onlyvisible --name '^Ravelong$' 2>/dev/null); do
+    read -r px py pw ph < <(e2e_geometry "$w")
+    if [ "$pw" -ge "$1" ] && [ "$ph" -ge "$2" ]; then
+      found_window=$w
+      return 0
+    fi
+  done
+  return 1
+}

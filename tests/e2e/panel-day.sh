@@ -15,14 +15,7 @@ helper=$2
 . "$(dirname "$0")/e2e-common.sh"
 
 e2e_make_home
-xvfb_pid="" trayer_pid=""
-cleanup() {
-  [ -n "${program_pid:-}" ] && kill -KILL "$program_pid" 2>/dev/null || true
-  [ -n "$trayer_pid" ] && kill "$trayer_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_trap_cleanup
 export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
 unset WAYLAND_DISPLAY
 shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
@@ -30,56 +23,14 @@ mkdir -p "$shots"
 
 e2e_start_xvfb
 
-trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
-  >"$work/trayer.log" 2>&1 &
-trayer_pid=$!
-tray_window=""
-for i in $(seq 1 100); do
-  tray_window=$(xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}')
-  [ -n "$tray_window" ] && break
-  sleep 0.1
-done
-[ -n "$tray_window" ] || e2e_fail "trayer did not start"
-sleep 0.5
-
-docked_icon() {
-  xwininfo -tree -id "$tray_window" 2>/dev/null | awk '/\("ravelong" "Ravelong"\)/ {print $1; exit}'
-}
-geometry() {  # x y width height of a window, on screen
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-                           /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
-}
-
-icon=""
-for attempt in 1 2 3; do
-  e2e_start "attempt$attempt" "$program"
-  e2e_wait_for "milestone tray-shown" 60
-  for i in $(seq 1 100); do
-    icon=$(docked_icon)
-    [ -n "$icon" ] && break
-    sleep 0.1
-  done
-  [ -n "$icon" ] && break
-  echo "attempt $attempt: the icon did not dock; starting again" >&2
-  kill -TERM "$program_pid"
-  e2e_wait_exit 30
-done
-[ -n "$icon" ] || e2e_fail "the tray icon never docked"
-e2e_wait_for "milestone repaired" 60
-read -r icon_x icon_y icon_w icon_h < <(geometry "$icon")
+e2e_start_tray_host
+e2e_start_docked "$program"
 
 # A new user may find the panel open already (the first start shows it); otherwise a click on
 # the icon opens it.
 find_panel() {
   panel=""
-  for w in $(xdotool search --onlyvisible --name '^Ravelong$' 2>/dev/null); do
-    read -r px py pw ph < <(geometry "$w")
-    if [ "$pw" -ge 200 ] && [ "$ph" -ge 200 ]; then
-      panel=$w
-      return 0
-    fi
-  done
-  return 1
+  e2e_find_window 200 200 && panel=$found_window
 }
 sleep 0.5
 if ! find_panel; then

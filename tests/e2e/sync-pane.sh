@@ -29,13 +29,7 @@ for name in a b; do
   printf '{"ZRConnectionState": 500, "RavelongSyncFolder": "%s"}\n' "$synced" >"$settings"
 done
 
-xvfb_pid=""
-cleanup() {
-  [ -n "${program_pid:-}" ] && kill -KILL "$program_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_trap_cleanup
 export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
 unset WAYLAND_DISPLAY
 shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}

@@ -13,14 +13,7 @@ program=$1
 . "$(dirname "$0")/e2e-common.sh"
 
 e2e_make_home
-xvfb_pid="" trayer_pid=""
-cleanup() {
-  [ -n "${program_pid:-}" ] && kill -KILL "$program_pid" 2>/dev/null || true
-  [ -n "$trayer_pid" ] && kill "$trayer_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "${E2E_KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_trap_cleanup
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
 
@@ -31,45 +24,8 @@ printf '{\n  "ZRShowTasks": 2,\n  "ZRDidQuit": true,\n  "ZRNoTrayNoticeShown": t
 # The X server picks a free display and tells which.
 e2e_start_xvfb
 
-trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
-  >"$work/trayer.log" 2>&1 &
-trayer_pid=$!
-tray_window=""
-for i in $(seq 1 100); do
-  tray_window=$(xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}')
-  [ -n "$tray_window" ] && break
-  sleep 0.1
-done
-[ -n "$tray_window" ] || e2e_fail "trayer did not start"
-sleep 0.5
-
-# The icon: a window of ours somewhere below trayer's panel window.
-docked_icon() {
-  xwininfo -tree -id "$tray_window" 2>/dev/null | awk '/\("ravelong" "Ravelong"\)/ {print $1; exit}'
-}
-
-icon=""
-for attempt in 1 2 3; do
-  e2e_start "attempt$attempt" "$program"
-  e2e_wait_for "milestone tray-shown" 60
-  for i in $(seq 1 100); do
-    icon=$(docked_icon)
-    [ -n "$icon" ] && break
-    sleep 0.1
-  done
-  [ -n "$icon" ] && break
-  echo "attempt $attempt: the icon did not dock; starting again" >&2
-  kill -TERM "$program_pid"
-  e2e_wait_exit 30
-done
-[ -n "$icon" ] || e2e_fail "the tray icon never docked"
-e2e_wait_for "milestone repaired" 60
-
-geometry() {  # x y width height of a window, on screen
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-                           /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
-}
-read -r icon_x icon_y icon_w icon_h < <(geometry "$icon")
+e2e_start_tray_host
+e2e_start_docked "$program"
 
 opened=""
 for attempt in 1 2 3; do
@@ -84,27 +40,15 @@ done
 [ -n "$opened" ] || e2e_fail "a click on the tray icon did not open the panel"
 
 # The panel is on screen, as a window of its own size, just under the tray icon.
-panel=""
-for w in $(xdotool search --onlyvisible --name '^Ravelong$' 2>/dev/null); do
-  read -r x y width height < <(geometry "$w")
-  if [ "$width" -ge 100 ] && [ "$height" -ge 100 ]; then
-    panel=$w
-    break
-  fi
-done
-[ -n "$panel" ] || e2e_fail "no panel window is visible"
+e2e_find_window 100 100 || e2e_fail "no panel window is visible"
+y=$py
 [ "$y" -ge $((icon_y + icon_h - 2)) ] || e2e_fail "the panel (y $y) is not under the icon"
 [ "$y" -le $((icon_y + icon_h + 40)) ] || e2e_fail "the panel (y $y) is far from the icon"
 
 # A picture of the screen with the panel open, for a reviewer to look at.
 shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
 mkdir -p "$shots"
-sleep 0.3
-if xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/tray-panel.png" 2>/dev/null; then
-  echo "screenshot: $shots/tray-panel.png"
-else
-  e2e_fail "could not take a screenshot of the open panel"
-fi
+e2e_screenshot "tray-panel.png"
 
 # A right click opens the stack menu; a picture of it too.
 menu_shown=""
@@ -120,12 +64,7 @@ for attempt in 1 2 3; do
   echo "right click $attempt: no menu yet; clicking again" >&2
 done
 [ -n "$menu_shown" ] || e2e_fail "a right click on the tray icon did not open the stack menu"
-sleep 0.3
-if xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/tray-stack-menu.png" 2>/dev/null; then
-  echo "screenshot: $shots/tray-stack-menu.png"
-else
-  e2e_fail "could not take a screenshot of the stack menu"
-fi
+e2e_screenshot "tray-stack-menu.png"
 xdotool key Escape
 
 kill -TERM "$program_pid"
