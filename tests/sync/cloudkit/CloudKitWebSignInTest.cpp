@@ -11,10 +11,10 @@ using testing::CloudKitWebTestLoop;
 // The browser's side: a GET of an address, as the sign-in page's redirect makes it.
 long browse(CloudKitWebTestLoop& t, const std::string& url) {
     std::optional<long> status;
-    DBHttpRequest r;
+    HttpRequest r;
     r.method = "GET";
     r.url = url;
-    t.transport.send(r, [&](DBHttpResponse response) { status = response.status; });
+    t.transport.send(r, [&](HttpResponse response) { status = response.status; });
     t.pumpUntil([&] { return status.has_value(); });
     return status.value_or(-1);
 }

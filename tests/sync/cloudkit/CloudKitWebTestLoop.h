@@ -39,7 +39,7 @@ struct CloudKitWebTestLoop {
     VirtualMainLoop loop{clock};
     FakeCloudKitServer server;
     MemoryWebTokenStore tokens;
-    DBHttpTransport transport{loop, 16};
+    HttpTransport transport{loop, 16};
     std::optional<CloudKitWebServicesDatabase> database;
 
     explicit CloudKitWebTestLoop(bool signedIn = true) {

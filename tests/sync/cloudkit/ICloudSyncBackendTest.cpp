@@ -21,10 +21,10 @@ using testing::CloudKitWebTestLoop;
 // The browser's side: a GET of an address, as the sign-in page's redirect makes it.
 long browse(CloudKitWebTestLoop& loop, const std::string& url) {
     std::optional<long> status;
-    DBHttpRequest r;
+    HttpRequest r;
     r.method = "GET";
     r.url = url;
-    loop.transport.send(r, [&](DBHttpResponse response) { status = response.status; });
+    loop.transport.send(r, [&](HttpResponse response) { status = response.status; });
     loop.pumpUntil([&] { return status.has_value(); });
     return status.value_or(-1);
 }
