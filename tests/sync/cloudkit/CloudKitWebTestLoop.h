@@ -64,6 +64,18 @@ struct CloudKitWebTestLoop {
         return false;
     }
 
+    // The browser's side: a GET of an address, as the sign-in page's redirect makes it; the
+    // reply's status, -1 when none came.
+    long browse(const std::string& url) {
+        std::optional<long> status;
+        HttpRequest r;
+        r.method = "GET";
+        r.url = url;
+        transport.send(r, [&](HttpResponse response) { status = response.status; });
+        pumpUntil([&] { return status.has_value(); });
+        return status.value_or(-1);
+    }
+
     // Starts an operation, runs it to its completion and returns the completion's arguments.
     template <class... Args, class Start>
     std::optional<std::tuple<std::decay_t<Args>...>> await(Start start) {

@@ -23,7 +23,7 @@ protected:
                      base + "/oauth2/token"};
 
     static std::string parameter(const std::string& url, const std::string& name) {
-        return DBLoopbackRedirect::queryValue(url, name).value_or("<none>");
+        return LoopbackListener::queryValue(url, name).value_or("<none>");
     }
 };
 
