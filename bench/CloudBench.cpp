@@ -78,7 +78,7 @@ int cloudKitUpload(EventLoop& loop) {
     server.latencySeconds = 0.020;
     server.acceptWebAuthToken("bench-web-token");
     FixedWebToken token;
-    DBHttpTransport transport(loop, CloudKitWebServicesDatabase::kConnectionsPerHost);
+    HttpTransport transport(loop, CloudKitWebServicesDatabase::kConnectionsPerHost);
     auto database =
         std::make_shared<CloudKitWebServicesDatabase>(transport, token, server.config());
 

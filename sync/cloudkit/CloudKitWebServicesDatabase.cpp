@@ -79,10 +79,10 @@ struct CloudKitWebServicesDatabase::Call {
     fs::path responseFile;
     // Checks a downloaded file; false makes the transfer count as damaged and be tried again.
     std::function<bool()> verify;
-    std::function<void(DBHttpResponse, CKError)> done;
+    std::function<void(HttpResponse, CKError)> done;
     int attempt = 0;
     bool inFlight = false;
-    DBHttpTransport::RequestId request = 0;
+    HttpTransport::RequestId request = 0;
     MainLoop::TimerId timer = 0;
 };
 
@@ -104,7 +104,7 @@ struct CloudKitWebServicesDatabase::Modify {
     ModifyCompletion completion;
 };
 
-CloudKitWebServicesDatabase::CloudKitWebServicesDatabase(DBHttpTransport& transport,
+CloudKitWebServicesDatabase::CloudKitWebServicesDatabase(HttpTransport& transport,
                                                          DBSecretStore& webAuthTokenStore,
                                                          CloudKitWebServicesConfig config)
     : transport_(transport), tokens_(webAuthTokenStore), config_(std::move(config)) {
@@ -160,7 +160,7 @@ void CloudKitWebServicesDatabase::send(std::shared_ptr<Call> c) {
 void CloudKitWebServicesDatabase::perform(std::shared_ptr<Call> c) {
     c->timer = 0;
     ++c->attempt;
-    DBHttpRequest r;
+    HttpRequest r;
     r.method = c->method;
     r.url = c->url;
     if (c->authenticated) {
@@ -185,11 +185,11 @@ void CloudKitWebServicesDatabase::perform(std::shared_ptr<Call> c) {
         });
 }
 
-void CloudKitWebServicesDatabase::finished(std::shared_ptr<Call> c, DBHttpResponse response) {
+void CloudKitWebServicesDatabase::finished(std::shared_ptr<Call> c, HttpResponse response) {
     c->inFlight = false;
     CKError e;
     if (!response.received()) {
-        using F = DBHttpResponse::Failure;
+        using F = HttpResponse::Failure;
         e = response.failure == F::tooLarge
                 ? makeError(CKErrorCode::serverRejectedRequest,
                             "CloudKit sent a reply larger than the program accepts.")
@@ -256,7 +256,7 @@ void CloudKitWebServicesDatabase::request(const std::string& operation, json bod
         c->method = "GET";
     else
         c->body = body.dump();
-    c->done = [this, completion = std::move(completion)](DBHttpResponse response, CKError e) {
+    c->done = [this, completion = std::move(completion)](HttpResponse response, CKError e) {
         if (!e.ok())
             return completion(json(), std::move(e));
         auto parsed = dropbox_json::parseReply(response.body, config_.maxReplyBytes);
@@ -337,7 +337,7 @@ void CloudKitWebServicesDatabase::recordsOfReply(const json& entries, const CKRe
             return bytes && (size < 0 || bytes->size() == static_cast<std::uint64_t>(size)) &&
                    cloudkit_json::checksumMatches(checksum, *bytes);
         };
-        c->done = [fetch, index, file, name = asset.fieldName, finish](DBHttpResponse, CKError e) {
+        c->done = [fetch, index, file, name = asset.fieldName, finish](HttpResponse, CKError e) {
             if (!e.ok() && !fetch->failure)
                 fetch->failure = std::move(e);
             else if (e.ok())
@@ -561,8 +561,7 @@ void CloudKitWebServicesDatabase::modifyChunk(std::shared_ptr<Modify> m, std::si
                     c->authenticated = false;
                     c->contentType = "application/octet-stream";
                     c->body = std::move(*bytes);
-                    c->done = [uploads, record, field, allDone](DBHttpResponse response,
-                                                                CKError e) {
+                    c->done = [uploads, record, field, allDone](HttpResponse response, CKError e) {
                         json receipt;
                         if (e.ok()) {
                             auto parsed = dropbox_json::parseReply(response.body);

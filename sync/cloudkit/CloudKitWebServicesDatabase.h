@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "sync/cloudkit/CloudKitDatabase.h"
-#include "sync/dropbox/DBHttpTransport.h"
 #include "sync/dropbox/DBOAuthTokenSource.h"
+#include "sync/http/HttpTransport.h"
 
 namespace ravelong {
 
@@ -58,7 +58,7 @@ public:
     // are uploaded together, one request each, before the batch's records are saved.
     static constexpr long kConnectionsPerHost = 16;
 
-    CloudKitWebServicesDatabase(DBHttpTransport& transport, DBSecretStore& webAuthTokenStore,
+    CloudKitWebServicesDatabase(HttpTransport& transport, DBSecretStore& webAuthTokenStore,
                                 CloudKitWebServicesConfig config);
     ~CloudKitWebServicesDatabase() override;
     CloudKitWebServicesDatabase(const CloudKitWebServicesDatabase&) = delete;
@@ -103,7 +103,7 @@ private:
     void request(const std::string& operation, nlohmann::json body, JsonCompletion completion,
                  bool publicScope = false);
     void perform(std::shared_ptr<Call> call);
-    void finished(std::shared_ptr<Call> call, DBHttpResponse response);
+    void finished(std::shared_ptr<Call> call, HttpResponse response);
     void complete(std::shared_ptr<Call> call, nlohmann::json reply, CKError error);
     // Completes on the main loop, never inside the call that started the operation.
     void later(std::function<void()> work);
@@ -121,7 +121,7 @@ private:
                      CKError error);
     void queryPage(nlohmann::json body, QueryCompletion completion);
 
-    DBHttpTransport& transport_;
+    HttpTransport& transport_;
     DBSecretStore& tokens_;
     CloudKitWebServicesConfig config_;
     std::filesystem::path assetFolder_;

@@ -1,33 +1,11 @@
 #include "sync/cloudkit/CloudKitWebSignIn.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "sync/SECloudFileSystem.h"
-#include "sync/dropbox/DBLoopbackRedirect.h"
+#include "sync/http/LoopbackListener.h"
 
 namespace ravelong {
 
 namespace {
-
-void answer(int fd, const char* status, const char* text) {
-    std::string page =
-        std::string(
-            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Ravelong</title>"
-            "</head><body><p>") +
-        text + "</p></body></html>";
-    std::string out = std::string("HTTP/1.1 ") + status +
-                      "\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n"
-                      "Content-Length: " +
-                      std::to_string(page.size()) + "\r\n\r\n" + page;
-    (void)::send(fd, out.data(), out.size(), MSG_NOSIGNAL);
-}
 
 std::string trimmed(const std::string& text) {
     auto first = text.find_first_not_of(" \t\r\n");
@@ -52,11 +30,6 @@ CloudKitWebSignIn::CloudKitWebSignIn(MainLoop& loop, CloudKitWebServicesDatabase
 
 CloudKitWebSignIn::~CloudKitWebSignIn() {
     alive_.reset();
-    stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    if (listenFd_ >= 0)
-        ::close(listenFd_);
 }
 
 std::string CloudKitWebSignIn::redirectURI() const {
@@ -72,7 +45,7 @@ std::optional<std::string> CloudKitWebSignIn::tokenFromText(const std::string& t
         // A fragment (#…) is not part of the query.
         if (auto hash = target.find('#'); hash != std::string::npos)
             target = target.substr(0, hash);
-        auto token = DBLoopbackRedirect::queryValue(target, "ckWebAuthToken");
+        auto token = LoopbackListener::queryValue(target, "ckWebAuthToken");
         if (!token || token->empty())
             return std::nullopt;
         return token;
@@ -99,7 +72,7 @@ void CloudKitWebSignIn::start(Completion completion) {
             waiting_ = true;
             // Where the port cannot be opened or the browser does not start, the user can still
             // open the page and paste the token.
-            if (listenFd_ < 0)
+            if (!listening())
                 (void)listen();
             (void)openURL_(database_.signInURL());
         });
@@ -138,72 +111,23 @@ void CloudKitWebSignIn::finish(Status status) {
 }
 
 Status CloudKitWebSignIn::listen() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    if (listenFd_ >= 0)
-        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
-    socklen_t length = sizeof address;
-    if (listenFd_ < 0 ||
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 4) != 0 ||
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        Error e = makeSEError(kSEErrorNoConnection,
-                              std::string("Cannot wait for the browser: ") + std::strerror(errno));
-        if (listenFd_ >= 0)
-            ::close(listenFd_);
-        listenFd_ = -1;
-        return e;
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { serve(); });
-    return Status();
-}
-
-void CloudKitWebSignIn::serve() {
-    while (!stop_) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-            continue;
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        std::string request;
-        char buffer[4096];
-        for (int rounds = 0; rounds < 50 && request.find("\r\n") == std::string::npos &&
-                             request.size() < 16384 && !stop_;
-             ++rounds) {
-            pollfd c{fd, POLLIN, 0};
-            if (::poll(&c, 1, 100) <= 0)
-                continue;
-            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            request.append(buffer, static_cast<std::size_t>(n));
-        }
-        auto first = request.find(' ');
-        auto second = first == std::string::npos ? first : request.find(' ', first + 1);
-        std::optional<std::string> token;
-        if (request.compare(0, 4, "GET ") == 0 && second != std::string::npos)
-            token = DBLoopbackRedirect::queryValue(request.substr(first + 1, second - first - 1),
-                                                   "ckWebAuthToken");
-        if (!token || token->empty()) {
-            // Not the sign-in's return (a favicon, a stray request): keep waiting.
-            answer(fd, "400 Bad Request", "This is not an iCloud sign-in reply.");
-            ::close(fd);
-            continue;
-        }
-        answer(fd, "200 OK", "Ravelong has your iCloud sign-in. You can close this window.");
-        ::close(fd);
-        loop_.runOnMainThread([alive = std::weak_ptr<int>(alive_), this, t = *token] {
-            if (alive.lock())
-                received(t);
-        });
-        return;
-    }
+    listener_ = std::make_unique<LoopbackListener>(loop_);
+    auto inspect = [](const std::string& target) -> std::optional<LoopbackListener::Accepted> {
+        auto token = LoopbackListener::queryValue(target, "ckWebAuthToken");
+        // Not the sign-in's return (a favicon, a stray request): keep waiting.
+        if (!token || token->empty())
+            return std::nullopt;
+        return LoopbackListener::Accepted{
+            "Ravelong has your iCloud sign-in. You can close this window.", *token};
+    };
+    Status opened = listener_->open(port_, false, "This is not an iCloud sign-in reply.",
+                                    std::move(inspect), [this](Result<std::string> token) {
+                                        if (token.ok())
+                                            received(token.value());
+                                    });
+    if (opened.ok())
+        port_ = listener_->port();
+    return opened;
 }
 
 }  // namespace ravelong

@@ -1,15 +1,14 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "foundation/Error.h"
 #include "foundation/MainLoop.h"
 #include "sync/cloudkit/CloudKitWebServicesDatabase.h"
+#include "sync/http/LoopbackListener.h"
 
 namespace ravelong {
 
@@ -43,7 +42,7 @@ public:
     // Text the user pasted: the token itself or the whole address the browser ended at.
     void paste(const std::string& text);
     // Whether the loopback address is listening (else only pasting can finish the sign-in).
-    bool listening() const { return listenFd_ >= 0; }
+    bool listening() const { return listener_ && listener_->listening(); }
     std::string redirectURI() const;
 
     // The token in pasted text or a request target; nullopt when there is none.
@@ -51,7 +50,6 @@ public:
 
 private:
     Status listen();
-    void serve();
     void received(const std::string& token);
     void finish(Status status);
 
@@ -62,9 +60,7 @@ private:
     int port_;
     Completion completion_;
     bool waiting_ = false;  // the sign-in page is open, a token is awaited
-    int listenFd_ = -1;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::unique_ptr<LoopbackListener> listener_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

@@ -93,7 +93,7 @@ private:
     void endSignIn(Status status);
 
     Services services_;
-    DBHttpTransport transport_;
+    HttpTransport transport_;
     // The running sign-in: the token it brought is held aside and checked through a database
     // of its own until the service accepts it.
     std::unique_ptr<PendingToken> pending_;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sync/dropbox/DBHttpTransport.h"
 #include "sync/dropbox/DBUserClient.h"
+#include "sync/http/HttpTransport.h"
 
 namespace ravelong {
 
@@ -14,13 +14,13 @@ public:
 
     // The client while an account is linked (the token source holds a token), else nullptr.
     DBUserClient* authorizedClient();
-    DBHttpTransport& transport() { return transport_; }
+    HttpTransport& transport() { return transport_; }
 
     // Ends every transfer at quit; their completions report a cancellation.
     void cancelAll();
 
 private:
-    DBHttpTransport transport_;
+    HttpTransport transport_;
     DBAccessTokenSource& tokens_;
     DBUserClient client_;
 };

@@ -49,23 +49,23 @@ DBError DBError::localFile(std::string what) {
     return e;
 }
 
-DBError DBError::fromResponse(const DBHttpResponse& response) {
+DBError DBError::fromResponse(const HttpResponse& response) {
     DBError e;
     e.httpStatus = response.status;
     switch (response.failure) {
-        case DBHttpResponse::Failure::none:
+        case HttpResponse::Failure::none:
             break;
-        case DBHttpResponse::Failure::cancelled:
+        case HttpResponse::Failure::cancelled:
             e.kind = Kind::cancelled;
             e.summary = "The transfer was cancelled.";
             return e;
-        case DBHttpResponse::Failure::tooLarge:
+        case HttpResponse::Failure::tooLarge:
             return malformed("The server's reply is too large.");
-        case DBHttpResponse::Failure::file:
+        case HttpResponse::Failure::file:
             return localFile(response.failureMessage.empty() ? "A local file could not be written."
                                                              : response.failureMessage);
-        case DBHttpResponse::Failure::connection:
-        case DBHttpResponse::Failure::timeout:
+        case HttpResponse::Failure::connection:
+        case HttpResponse::Failure::timeout:
             e.kind = Kind::connection;
             e.summary = response.failureMessage;
             return e;

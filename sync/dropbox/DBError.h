@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "foundation/Error.h"
-#include "sync/dropbox/DBHttpTransport.h"
+#include "sync/http/HttpTransport.h"
 
 namespace ravelong {
 
@@ -40,7 +40,7 @@ struct DBError {
     Error toSEError() const;
 
     // Decodes a reply that is not a success, or a transfer that failed.
-    static DBError fromResponse(const DBHttpResponse& response);
+    static DBError fromResponse(const HttpResponse& response);
     static DBError malformed(std::string what);
     static DBError localFile(std::string what);
     // The tags of a union value: {".tag": "a", "a": {".tag": "b"}} gives {"a", "b"}.

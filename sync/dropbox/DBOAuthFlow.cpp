@@ -30,7 +30,7 @@ std::string base64url(const unsigned char* bytes, std::size_t length) {
 
 }  // namespace
 
-DBOAuthFlow::DBOAuthFlow(DBHttpTransport& transport, std::string appKey, std::string authorizeURL,
+DBOAuthFlow::DBOAuthFlow(HttpTransport& transport, std::string appKey, std::string authorizeURL,
                          std::string tokenURL)
     : transport_(transport),
       appKey_(std::move(appKey)),
@@ -102,13 +102,13 @@ void DBOAuthFlow::refresh(const std::string& refreshToken,
 }
 
 void DBOAuthFlow::post(std::string form, DBUserClient::Callback<DBOAuthTokens> completion) {
-    DBHttpRequest request;
+    HttpRequest request;
     request.url = tokenURL_;
     request.body = std::move(form);
     request.headers.push_back("Content-Type: application/x-www-form-urlencoded");
     request.timeoutSeconds = 60;
     request.maxResponseBytes = 1u << 20;
-    transport_.send(std::move(request), [completion = std::move(completion)](DBHttpResponse r) {
+    transport_.send(std::move(request), [completion = std::move(completion)](HttpResponse r) {
         if (!r.received() || r.status != 200) {
             DBError e = DBError::fromResponse(r);
             // The token endpoint answers a bad or used code with 400 invalid_grant: that is

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "sync/dropbox/DBHttpTransport.h"
 #include "sync/dropbox/DBUserClient.h"
+#include "sync/http/HttpTransport.h"
 
 namespace ravelong {
 
@@ -28,7 +28,7 @@ struct DBOAuthTokens {
 // loop.
 class DBOAuthFlow {
 public:
-    DBOAuthFlow(DBHttpTransport& transport, std::string appKey,
+    DBOAuthFlow(HttpTransport& transport, std::string appKey,
                 std::string authorizeURL = "https://www.dropbox.com/oauth2/authorize",
                 std::string tokenURL = "https://api.dropboxapi.com/oauth2/token");
 
@@ -55,7 +55,7 @@ public:
 private:
     void post(std::string form, DBUserClient::Callback<DBOAuthTokens> completion);
 
-    DBHttpTransport& transport_;
+    HttpTransport& transport_;
     std::string appKey_;
     std::string authorizeURL_;
     std::string tokenURL_;

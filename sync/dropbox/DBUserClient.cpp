@@ -75,7 +75,7 @@ struct DBUserClient::Call {
     bool refreshed = false;
     bool cancelled = false;
     bool inFlight = false;
-    DBHttpTransport::RequestId request = 0;
+    HttpTransport::RequestId request = 0;
     MainLoop::TimerId timer = 0;
 };
 
@@ -94,7 +94,7 @@ struct DBUserClient::BatchUpload {
     BatchCallback completion;
 };
 
-DBUserClient::DBUserClient(DBHttpTransport& transport, DBAccessTokenSource& tokens,
+DBUserClient::DBUserClient(HttpTransport& transport, DBAccessTokenSource& tokens,
                            DBClientOptions options)
     : transport_(transport), tokens_(tokens), options_(std::move(options)) {}
 
@@ -143,7 +143,7 @@ void DBUserClient::call(Host host, const std::string& route, const json& arg, st
 void DBUserClient::perform(std::shared_ptr<Call> c) {
     c->timer = 0;
     ++c->attempt;
-    DBHttpRequest r;
+    HttpRequest r;
     r.connectTimeoutSeconds = options_.connectTimeoutSeconds;
     r.timeoutSeconds = c->timeoutSeconds;
     r.stallSeconds = options_.stallSeconds;
@@ -185,7 +185,7 @@ void DBUserClient::perform(std::shared_ptr<Call> c) {
         });
 }
 
-void DBUserClient::finished(std::shared_ptr<Call> c, DBHttpResponse response) {
+void DBUserClient::finished(std::shared_ptr<Call> c, HttpResponse response) {
     c->inFlight = false;
     if (c->cancelled) {
         calls_.erase(c);
@@ -234,7 +234,7 @@ void DBUserClient::finished(std::shared_ptr<Call> c, DBHttpResponse response) {
 void DBUserClient::rpcJson(Host host, const std::string& route, const json& arg, std::string body,
                            std::function<void(DBResult<json>)> completion) {
     call(host, route, arg, std::move(body),
-         [completion = std::move(completion)](DBResult<DBHttpResponse> result) {
+         [completion = std::move(completion)](DBResult<HttpResponse> result) {
              if (!result.ok())
                  return completion(result.error());
              auto parsed = dropbox_json::parseReply(result.value().body);
@@ -395,9 +395,9 @@ void DBUserClient::listFolderGetLatestCursor(const std::string& path, bool recur
                 "cursor", std::move(completion)));
 }
 
-DBHttpTransport::RequestId DBUserClient::listFolderLongpoll(const std::string& cursor,
-                                                            int timeoutSeconds,
-                                                            Callback<DBLongpollResult> completion) {
+HttpTransport::RequestId DBUserClient::listFolderLongpoll(const std::string& cursor,
+                                                          int timeoutSeconds,
+                                                          Callback<DBLongpollResult> completion) {
     auto c = std::make_shared<Call>();
     c->host = Host::notify;
     c->route = "files/list_folder/longpoll";
@@ -405,7 +405,7 @@ DBHttpTransport::RequestId DBUserClient::listFolderLongpoll(const std::string& c
     c->retry = false;
     // The server adds up to 90 seconds of its own to the wait.
     c->timeoutSeconds = timeoutSeconds + 120;
-    c->completion = [completion = std::move(completion)](DBResult<DBHttpResponse> result) {
+    c->completion = [completion = std::move(completion)](DBResult<HttpResponse> result) {
         if (!result.ok())
             return completion(result.error());
         auto parsed = dropbox_json::parseReply(result.value().body);
@@ -464,7 +464,7 @@ void DBUserClient::uploadSessionAppendV2(const DBUploadSessionCursor& cursor, st
                                          bool close, Callback<DBNothing> completion) {
     call(Host::content, "files/upload_session/append_v2",
          json{{"cursor", cursorArgument(cursor)}, {"close", close}}, std::move(bytes),
-         [completion = std::move(completion)](DBResult<DBHttpResponse> result) {
+         [completion = std::move(completion)](DBResult<HttpResponse> result) {
              if (!result.ok())
                  return completion(result.error());
              completion(DBNothing{});
@@ -674,7 +674,7 @@ void DBUserClient::download(const std::string& path, const fs::path& localFile,
     call(
         Host::content, "files/download", json{{"path", path}}, {},
         [localFile, temporary, path,
-         completion = std::move(completion)](DBResult<DBHttpResponse> result) {
+         completion = std::move(completion)](DBResult<HttpResponse> result) {
             std::error_code ignored;
             auto fail = [&](DBError e) {
                 fs::remove(temporary, ignored);

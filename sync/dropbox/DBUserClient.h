@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "sync/dropbox/DBError.h"
-#include "sync/dropbox/DBHttpTransport.h"
+#include "sync/http/HttpTransport.h"
 
 namespace ravelong {
 
@@ -111,7 +111,7 @@ public:
     template <class T>
     using Callback = std::function<void(DBResult<T>)>;
 
-    DBUserClient(DBHttpTransport& transport, DBAccessTokenSource& tokens,
+    DBUserClient(HttpTransport& transport, DBAccessTokenSource& tokens,
                  DBClientOptions options = {});
     ~DBUserClient();
     DBUserClient(const DBUserClient&) = delete;
@@ -134,8 +134,8 @@ public:
                                    Callback<std::string> completion);
     // Waits up to timeoutSeconds (30 to 480) for a change after the cursor. Not retried. The id
     // lets the caller cancel the wait.
-    DBHttpTransport::RequestId listFolderLongpoll(const std::string& cursor, int timeoutSeconds,
-                                                  Callback<DBLongpollResult> completion);
+    HttpTransport::RequestId listFolderLongpoll(const std::string& cursor, int timeoutSeconds,
+                                                Callback<DBLongpollResult> completion);
     void createFolderV2(const std::string& path, Callback<DBMetadata> completion);
     void deleteV2(const std::string& path, Callback<DBMetadata> completion);
 
@@ -179,12 +179,12 @@ public:
 private:
     enum class Host { api, content, notify };
     struct Call;
-    using RawCompletion = std::function<void(DBResult<DBHttpResponse>)>;
+    using RawCompletion = std::function<void(DBResult<HttpResponse>)>;
 
     void call(Host host, const std::string& route, const nlohmann::json& arg, std::string body,
               RawCompletion completion, std::filesystem::path responseFile = {});
     void perform(std::shared_ptr<Call> call);
-    void finished(std::shared_ptr<Call> call, DBHttpResponse response);
+    void finished(std::shared_ptr<Call> call, HttpResponse response);
     void rpcJson(Host host, const std::string& route, const nlohmann::json& arg, std::string body,
                  std::function<void(DBResult<nlohmann::json>)> completion);
     struct FileUpload;
@@ -195,7 +195,7 @@ private:
     void uploadNextOfBatch(std::shared_ptr<BatchUpload> batch);
     void finishBatches(std::shared_ptr<BatchUpload> batch, std::size_t from);
 
-    DBHttpTransport& transport_;
+    HttpTransport& transport_;
     DBAccessTokenSource& tokens_;
     DBClientOptions options_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -116,10 +116,10 @@ Status DropboxSyncBackend::finishLinkWithCode(const std::string& pasted) {
     std::string code = trimmed(pasted);
     // The whole address of the redirect, copied from a browser that could not reach it.
     if (code.find('?') != std::string::npos) {
-        auto state = DBLoopbackRedirect::queryValue(code, "state");
+        auto state = LoopbackListener::queryValue(code, "state");
         if (state && *state != flow_.state())
             return makeSEError(kSEErrorAuthorization, std::string(t::kDropboxForeignCode));
-        code = DBLoopbackRedirect::queryValue(code, "code").value_or("");
+        code = LoopbackListener::queryValue(code, "code").value_or("");
     }
     if (code.empty() || code.size() > 1024)
         return makeSEError(kSEErrorAuthorization, std::string(t::kDropboxNoCode));

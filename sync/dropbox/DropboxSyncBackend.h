@@ -92,7 +92,7 @@ private:
     void dropboxCloudFileSystemDidDetectRemoteFileChanges(SEDropboxV2CloudFileSystem&) override;
 
     Services services_;
-    DBHttpTransport authTransport_;
+    HttpTransport authTransport_;
     DBOAuthFlow flow_;
     DBOAuthTokenSource tokens_;
     std::unique_ptr<DBClientsManager> clients_;

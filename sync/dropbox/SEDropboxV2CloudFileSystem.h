@@ -102,7 +102,7 @@ private:
     int uploadBatches_ = 0;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     MainLoop::TimerId monitorTimer_ = 0;
-    DBHttpTransport::RequestId longPoll_ = 0;
+    HttpTransport::RequestId longPoll_ = 0;
     bool monitoring_ = false;
 };
 

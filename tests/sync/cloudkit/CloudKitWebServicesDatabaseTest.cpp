@@ -6,7 +6,7 @@
 
 #include "sync/cloudkit/CloudKitWebServicesJson.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
-#include "sync/dropbox/DBLoopbackRedirect.h"
+#include "sync/http/LoopbackListener.h"
 
 namespace ravelong {
 namespace {
@@ -103,8 +103,8 @@ TEST_F(CloudKitWebServicesDatabaseTest, RecordsWithAssetsGoUpAndComeBackWhole) {
     EXPECT_GT(back.modificationDate, 0);
     // The tokens travel in the address; the web auth token is the stored one.
     auto query = t.server.queries().front();
-    EXPECT_EQ(DBLoopbackRedirect::queryValue(query, "ckAPIToken"), "fake-api-token");
-    EXPECT_EQ(DBLoopbackRedirect::queryValue(query, "ckWebAuthToken"), "web-token-1");
+    EXPECT_EQ(LoopbackListener::queryValue(query, "ckAPIToken"), "fake-api-token");
+    EXPECT_EQ(LoopbackListener::queryValue(query, "ckWebAuthToken"), "web-token-1");
 }
 
 TEST_F(CloudKitWebServicesDatabaseTest, ChangeTagsDecideWhetherASaveReplaces) {
@@ -465,7 +465,7 @@ TEST_F(CloudKitWebServicesDatabaseTest, RenewedWebAuthTokensAreKept) {
     // The next request carries the renewed token.
     std::string renewed = t.server.lastRenewedToken();
     t.await<std::optional<CKRecordID>, CKError>([&](auto done) { db.fetchUserRecordID(done); });
-    EXPECT_EQ(DBLoopbackRedirect::queryValue(t.server.queries().back(), "ckWebAuthToken"), renewed);
+    EXPECT_EQ(LoopbackListener::queryValue(t.server.queries().back(), "ckWebAuthToken"), renewed);
 }
 
 }  // namespace

@@ -8,17 +8,6 @@ namespace {
 
 using testing::CloudKitWebTestLoop;
 
-// The browser's side: a GET of an address, as the sign-in page's redirect makes it.
-long browse(CloudKitWebTestLoop& t, const std::string& url) {
-    std::optional<long> status;
-    DBHttpRequest r;
-    r.method = "GET";
-    r.url = url;
-    t.transport.send(r, [&](DBHttpResponse response) { status = response.status; });
-    t.pumpUntil([&] { return status.has_value(); });
-    return status.value_or(-1);
-}
-
 TEST(CloudKitWebSignIn, TheTokenArrivesFromTheBrowserOrIsPasted) {
     enum class Via { browser, paste, pasteURL };
     struct Case {
@@ -51,9 +40,8 @@ TEST(CloudKitWebSignIn, TheTokenArrivesFromTheBrowserOrIsPasted) {
         ASSERT_TRUE(signIn.listening()) << c.name;
         if (c.via == Via::browser) {
             // A stray request (the page's icon) does not end the wait.
-            EXPECT_EQ(browse(t, signIn.redirectURI() + "favicon.ico"), 400) << c.name;
-            EXPECT_EQ(browse(t, signIn.redirectURI() + "?ckWebAuthToken=" + c.token), 200)
-                << c.name;
+            EXPECT_EQ(t.browse(signIn.redirectURI() + "favicon.ico"), 400) << c.name;
+            EXPECT_EQ(t.browse(signIn.redirectURI() + "?ckWebAuthToken=" + c.token), 200) << c.name;
         } else {
             signIn.paste(c.via == Via::paste ? c.token
                                              : signIn.redirectURI() + "?ckWebAuthToken=" + c.token);

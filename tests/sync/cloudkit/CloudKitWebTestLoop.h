@@ -39,7 +39,7 @@ struct CloudKitWebTestLoop {
     VirtualMainLoop loop{clock};
     FakeCloudKitServer server;
     MemoryWebTokenStore tokens;
-    DBHttpTransport transport{loop, 16};
+    HttpTransport transport{loop, 16};
     std::optional<CloudKitWebServicesDatabase> database;
 
     explicit CloudKitWebTestLoop(bool signedIn = true) {
@@ -62,6 +62,18 @@ struct CloudKitWebTestLoop {
             loop.advance(virtualStep);
         }
         return false;
+    }
+
+    // The browser's side: a GET of an address, as the sign-in page's redirect makes it; the
+    // reply's status, -1 when none came.
+    long browse(const std::string& url) {
+        std::optional<long> status;
+        HttpRequest r;
+        r.method = "GET";
+        r.url = url;
+        transport.send(r, [&](HttpResponse response) { status = response.status; });
+        pumpUntil([&] { return status.has_value(); });
+        return status.value_or(-1);
     }
 
     // Starts an operation, runs it to its completion and returns the completion's arguments.

@@ -1,17 +1,11 @@
 #include "sync/cloudkit/FakeCloudKitServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <stdexcept>
+#include <thread>
 
 #include "sync/cloudkit/CloudKitWebServicesJson.h"
-#include "sync/dropbox/DBLoopbackRedirect.h"
+#include "sync/http/LoopbackListener.h"
 
 namespace ravelong::testing {
 
@@ -45,53 +39,21 @@ std::optional<int> compare(const json& a, const json& b) {
     return std::nullopt;
 }
 
-bool sendAll(int fd, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
-FakeCloudKitServer::FakeCloudKitServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int yes = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 128) != 0)
-        throw std::runtime_error("the fake CloudKit server cannot listen");
-    socklen_t length = sizeof address;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    acceptThread_ = std::thread([this] { acceptLoop(); });
-}
+FakeCloudKitServer::FakeCloudKitServer()
+    : server_([this](TestHttpServer::Request r) {
+          std::this_thread::sleep_for(std::chrono::duration<double>(latencySeconds.load()));
+          auto question = r.target.find('?');
+          return handle(Request{std::move(r.method), r.target.substr(0, question),
+                                question == std::string::npos ? "" : r.target.substr(question),
+                                std::move(r.body), std::move(r.headers)});
+      }) {}
 
-FakeCloudKitServer::~FakeCloudKitServer() {
-    stop_ = true;
-    ::shutdown(listenFd_, SHUT_RDWR);
-    acceptThread_.join();
-    ::close(listenFd_);
-    std::vector<std::thread> threads;
-    {
-        std::lock_guard lock(threadsMutex_);
-        for (int fd : connections_)
-            ::shutdown(fd, SHUT_RDWR);
-        threads.swap(threads_);
-    }
-    for (auto& t : threads)
-        t.join();
-}
+FakeCloudKitServer::~FakeCloudKitServer() = default;
 
 std::string FakeCloudKitServer::baseURL() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return "http://127.0.0.1:" + std::to_string(port());
 }
 
 CloudKitWebServicesConfig FakeCloudKitServer::config(CloudKitDatabase::Scope scope) const {
@@ -219,97 +181,6 @@ std::vector<std::string> FakeCloudKitServer::queries() const {
     return queries_;
 }
 
-// ----- HTTP -----
-
-void FakeCloudKitServer::acceptLoop() {
-    while (!stop_) {
-        int fd = ::accept(listenFd_, nullptr, nullptr);
-        if (fd < 0) {
-            if (stop_)
-                return;
-            continue;
-        }
-        int yes = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        std::lock_guard lock(threadsMutex_);
-        connections_.push_back(fd);
-        threads_.emplace_back([this, fd] { serve(fd); });
-    }
-}
-
-void FakeCloudKitServer::serve(int fd) {
-    std::string buffer;
-    char chunk[65536];
-    auto readMore = [&] {
-        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n > 0)
-            buffer.append(chunk, static_cast<std::size_t>(n));
-        return n > 0;
-    };
-    bool open = true;
-    while (open && !stop_) {
-        std::size_t end;
-        while (open && (end = buffer.find("\r\n\r\n")) == std::string::npos)
-            open = readMore();
-        if (!open)
-            break;
-        Request request;
-        std::string head = buffer.substr(0, end);
-        buffer.erase(0, end + 4);
-        std::size_t lineEnd = std::min(head.find("\r\n"), head.size());
-        std::string line = head.substr(0, lineEnd);
-        auto space1 = line.find(' ');
-        auto space2 = line.find(' ', space1 + 1);
-        request.method = line.substr(0, space1);
-        std::string target = line.substr(space1 + 1, space2 - space1 - 1);
-        auto question = target.find('?');
-        request.path = target.substr(0, question);
-        request.query = question == std::string::npos ? "" : target.substr(question);
-        for (std::size_t at = lineEnd + 2; at < head.size();) {
-            std::size_t next = std::min(head.find("\r\n", at), head.size());
-            std::string header = head.substr(at, next - at);
-            if (auto colon = header.find(':'); colon != std::string::npos) {
-                std::string name = header.substr(0, colon);
-                std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-                request.headers[name] = header.substr(header.find_first_not_of(' ', colon + 1));
-            }
-            at = next + 2;
-        }
-        std::size_t length = request.headers.count("content-length")
-                                 ? std::stoul(request.headers["content-length"])
-                                 : 0;
-        while (open && buffer.size() < length)
-            open = readMore();
-        if (!open)
-            break;
-        request.body = buffer.substr(0, length);
-        buffer.erase(0, length);
-
-        int now = ++concurrent_;
-        for (int most = mostConcurrent_;
-             now > most && !mostConcurrent_.compare_exchange_weak(most, now);) {
-        }
-        std::this_thread::sleep_for(std::chrono::duration<double>(latencySeconds.load()));
-        FakeReply reply = handle(request);
-        std::this_thread::sleep_for(std::chrono::duration<double>(reply.delaySeconds));
-        --concurrent_;
-        if (reply.drop)
-            break;
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\n";
-        for (const auto& [name, value] : reply.headers)
-            out += name + ": " + value + "\r\n";
-        out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
-        if (reply.truncateAt) {
-            sendAll(fd, out + reply.body.substr(0, *reply.truncateAt));
-            break;
-        }
-        open = sendAll(fd, out + reply.body);
-    }
-    std::lock_guard lock(threadsMutex_);
-    connections_.erase(std::find(connections_.begin(), connections_.end(), fd));
-    ::close(fd);
-}
-
 FakeReply FakeCloudKitServer::handle(const Request& request) {
     // "/database/1/<container>/<environment>/<database>/<operation...>" or "/assets/..."
     std::vector<std::string> parts;
@@ -366,9 +237,9 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
             if (parts.size() < 7 || parts[2] != containerIdentifier ||
                 (parts[3] != "development" && parts[3] != "production"))
                 return error(404, "NOT_FOUND");
-            if (DBLoopbackRedirect::queryValue(request.query, "ckAPIToken") != apiToken)
+            if (LoopbackListener::queryValue(request.query, "ckAPIToken") != apiToken)
                 return error(401, "AUTHENTICATION_FAILED");
-            webToken = DBLoopbackRedirect::queryValue(request.query, "ckWebAuthToken").value_or("");
+            webToken = LoopbackListener::queryValue(request.query, "ckWebAuthToken").value_or("");
             bool needsUser = parts[4] != "public" || routeName == "users/caller" ||
                              routeName == "records/accept";
             if (needsUser && !webTokens_.count(webToken))

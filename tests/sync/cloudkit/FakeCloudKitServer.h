@@ -9,11 +9,10 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "sync/TestHttpServer.h"
 #include "sync/cloudkit/CloudKitWebServicesDatabase.h"
-#include "sync/dropbox/FakeDropboxServer.h"
 
 namespace ravelong::testing {
 
@@ -21,7 +20,7 @@ namespace ravelong::testing {
 // web services database uses, over records, zones, change feeds and assets held in memory, with
 // the service's tokens (ckAPIToken, ckWebAuthToken and its renewal) and its error replies, plus
 // injected faults (any reply, delays, dropped connections, truncated bodies) and an added
-// latency per request. Each connection is served on a thread of its own.
+// latency per request.
 //
 // Routes are named by their operation ("records/modify", "zones/lookup", "users/caller"); the
 // asset transfers are "assets/put" (the upload of a file's bytes) and "assets/download".
@@ -32,7 +31,7 @@ public:
     FakeCloudKitServer(const FakeCloudKitServer&) = delete;
     FakeCloudKitServer& operator=(const FakeCloudKitServer&) = delete;
 
-    int port() const { return port_; }
+    int port() const { return server_.port(); }
     std::string baseURL() const;
     // A configuration pointing here, with timeouts and retry delays fit for tests.
     CloudKitWebServicesConfig config(
@@ -80,7 +79,7 @@ public:
     std::vector<nlohmann::json> bodies(const std::string& route) const;
     // The query strings requests carried (to check what reached the URL).
     std::vector<std::string> queries() const;
-    int mostConcurrent() const { return mostConcurrent_; }
+    int mostConcurrent() const { return server_.mostConcurrent(); }
 
 private:
     struct Request {
@@ -98,8 +97,6 @@ private:
         std::map<std::string, Entry> records;
     };
 
-    void acceptLoop();
-    void serve(int fd);
     FakeReply handle(const Request& request);
     FakeReply route(const std::string& database, const std::string& operation,
                     const nlohmann::json& body, const std::string& webToken);
@@ -112,14 +109,6 @@ private:
     // Bytes of the assets live records hold, and of the assets of one record.
     std::uint64_t storedBytes() const;
     std::uint64_t assetBytesOf(const nlohmann::json& record) const;
-
-    int listenFd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread acceptThread_;
-    std::mutex threadsMutex_;
-    std::vector<std::thread> threads_;
-    std::vector<int> connections_;
 
     mutable std::mutex mutex_;
     std::map<std::string, std::map<std::string, Zone>> databases_;  // by "private", "shared", ...
@@ -136,8 +125,7 @@ private:
     std::map<std::string, int> counts_;
     std::map<std::string, std::vector<nlohmann::json>> bodies_;
     std::vector<std::string> queries_;
-    std::atomic<int> concurrent_{0};
-    std::atomic<int> mostConcurrent_{0};
+    TestHttpServer server_;  // last: it goes first, before what its handler uses
 };
 
 }  // namespace ravelong::testing

@@ -2,10 +2,9 @@
 
 #include <cstdlib>
 
-#include "support/ScriptedSyncMerger.h"
 #include "support/TestSupport.h"
+#include "sync/BackendSetupFixture.h"
 #include "sync/SEZipCloudFileSystem.h"
-#include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
 #include "sync/cloudkit/ICloudSyncBackend.h"
@@ -17,17 +16,6 @@ namespace {
 
 namespace t = sync_texts;
 using testing::CloudKitWebTestLoop;
-
-// The browser's side: a GET of an address, as the sign-in page's redirect makes it.
-long browse(CloudKitWebTestLoop& loop, const std::string& url) {
-    std::optional<long> status;
-    DBHttpRequest r;
-    r.method = "GET";
-    r.url = url;
-    loop.transport.send(r, [&](DBHttpResponse response) { status = response.status; });
-    loop.pumpUntil([&] { return status.has_value(); });
-    return status.value_or(-1);
-}
 
 class ICloudSyncBackendTest : public ::testing::Test {
 protected:
@@ -74,7 +62,7 @@ protected:
     }
     void comeBackWith(ICloudSyncBackend& backend, const std::string& token) {
         ASSERT_TRUE(backend.waitsForBrowser());
-        EXPECT_EQ(browse(t, backend.callbackAddress() + "?ckWebAuthToken=" + token), 200);
+        EXPECT_EQ(t.browse(backend.callbackAddress() + "?ckWebAuthToken=" + token), 200);
     }
 };
 
@@ -253,55 +241,16 @@ TEST_F(ICloudSyncBackendTest, TheBackEndIsZippedOnTheProgramsZoneOfThePrivateDat
     EXPECT_EQ(backend->makeCloudFileSystem(), nullptr);
 }
 
-// iCloud as the service of a SyncSetup, beside the synced folder.
-class ICloudSyncSetupTest : public ICloudSyncBackendTest {
-protected:
-    testing::TemporaryDirectory folder;
-    UserDefaults group{settings / "group.json"};
-    NotificationCenter notifications;
-    testing::ScriptedSyncMerger merger;
-    std::vector<std::string> mergersMadeFor;  // the back-ends' kinds
-    ICloudSyncBackend* icloud = nullptr;
-
-    std::unique_ptr<SyncSetup> makeSetup() {
-        ZRPersistentStoreSyncDelegate::Services driver{
-            t.loop, t.clock, notifications, standard, group, {}, {}};
-        auto setup = std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver,
-            [this](SECloudFileSystem& cloud) -> std::unique_ptr<SyncMerger> {
-                mergersMadeFor.push_back(dynamic_cast<SEZipCloudFileSystem*>(&cloud) ? "zip"
-                                                                                     : "plain");
-                return merger.makeHandle();
-            },
-            {}});
-        auto backend = make();
-        icloud = backend.get();
-        setup->addBackend(std::move(backend));
-        return setup;
-    }
-    std::int64_t state() const { return standard.integerForKey(t::kZRConnectionState, -1); }
-    Status choose(SyncSetup& setup, SyncService service) {
-        std::optional<Status> result;
-        setup.chooseService(service, [&](Status s) { result = s; });
-        EXPECT_TRUE(t.pumpUntil([&] { return result.has_value(); }));
-        return result.value_or(Status());
-    }
-};
+using ICloudSyncSetupTest = testing::BackendSetupFixture<ICloudSyncBackendTest, ICloudSyncBackend>;
 
 TEST_F(ICloudSyncSetupTest, ICloudTakesOverFromTheFolderOnlyOnceSignedIn) {
-    auto setup = makeSetup();
-    setup->start();
-    std::optional<Status> chosen;
-    setup->chooseFolder(folder.path(), [&](Status s) { chosen = s; });
-    ASSERT_TRUE(t.pumpUntil([&] { return chosen.has_value(); }));
-    ASSERT_TRUE(merger.finish());
-    EXPECT_EQ(state(), 500);
+    auto setup = makeSetupOnFolder();
 
     // Without a container, then without a sign-in, nothing changes.
     Status refused = choose(*setup, SyncService::iCloud);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().description, t::kICloudNoContainer);
-    fillIn(*icloud);
+    fillIn(*service);
     refused = choose(*setup, SyncService::iCloud);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().description, t::kICloudNotSignedIn);
@@ -309,11 +258,11 @@ TEST_F(ICloudSyncSetupTest, ICloudTakesOverFromTheFolderOnlyOnceSignedIn) {
     EXPECT_EQ(setup->service(), SyncService::folder);
 
     // A refused sign-in leaves the folder in use.
-    ASSERT_FALSE(signIn(*icloud, [&] { comeBackWith(*icloud, "forged"); }).ok());
+    ASSERT_FALSE(signIn(*service, [&] { comeBackWith(*service, "forged"); }).ok());
     EXPECT_EQ(setup->service(), SyncService::folder);
     EXPECT_EQ(state(), 500);
 
-    ASSERT_TRUE(signIn(*icloud, [&] { comeBackWith(*icloud, "good-token"); }).ok());
+    ASSERT_TRUE(signIn(*service, [&] { comeBackWith(*service, "good-token"); }).ok());
     EXPECT_EQ(setup->service(), SyncService::folder);  // signing in alone chooses nothing
     ASSERT_TRUE(choose(*setup, SyncService::iCloud).ok());
     EXPECT_EQ(setup->service(), SyncService::iCloud);
@@ -325,21 +274,13 @@ TEST_F(ICloudSyncSetupTest, ICloudTakesOverFromTheFolderOnlyOnceSignedIn) {
     EXPECT_TRUE(t.server.zoneExists(SECloudKitFileSystem::zoneNameForSchema(2)));
 
     // The next run finds the choice and the sign-in again.
-    setup.reset();
-    merger.pending.clear();
-    setup = makeSetup();
-    setup->start();
-    EXPECT_EQ(setup->service(), SyncService::iCloud);
-    EXPECT_TRUE(setup->readyToSync());
+    restart(setup, SyncService::iCloud);
 
     // Leaving iCloud keeps the sign-in; signing out meanwhile reads as none at the next start.
-    std::optional<bool> left;
-    setup->disconnect([&] { left = true; });
-    ASSERT_TRUE(t.pumpUntil([&] { return left.has_value(); }));
-    EXPECT_EQ(state(), 0);
-    EXPECT_TRUE(icloud->isSignedIn());
+    disconnect(*setup);
+    EXPECT_TRUE(service->isSignedIn());
     standard.setInteger(t::kZRConnectionState, 100);
-    ASSERT_TRUE(icloud->signOut().ok());
+    ASSERT_TRUE(service->signOut().ok());
     EXPECT_FALSE(secrets.secret.has_value());
     setup->start();
     EXPECT_EQ(setup->service(), SyncService::none);

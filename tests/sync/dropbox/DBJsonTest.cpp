@@ -67,7 +67,7 @@ TEST(DropboxContentHash, HashesBlockDigestsOfFourMebibytes) {
 TEST(DropboxErrors, RepliesDecodeIntoKindsTagsAndEngineCodes) {
     auto reply = [](long status, std::string body, std::string type = "application/json",
                     std::string retryAfter = "") {
-        DBHttpResponse r;
+        HttpResponse r;
         r.status = status;
         r.body = std::move(body);
         if (!type.empty())
@@ -76,11 +76,11 @@ TEST(DropboxErrors, RepliesDecodeIntoKindsTagsAndEngineCodes) {
             r.headers["retry-after"] = retryAfter;
         return r;
     };
-    DBHttpResponse dropped;
-    dropped.failure = DBHttpResponse::Failure::connection;
+    HttpResponse dropped;
+    dropped.failure = HttpResponse::Failure::connection;
     struct Case {
         const char* what;
-        DBHttpResponse response;
+        HttpResponse response;
         DBError::Kind kind;
         std::vector<std::string> tags;
         int code;

@@ -17,13 +17,13 @@ using testing::MemorySecretStore;
 class DBOAuthFlowTest : public ::testing::Test {
 protected:
     DropboxTestLoop t;
-    DBHttpTransport transport{t.loop};
+    HttpTransport transport{t.loop};
     std::string base = "http://127.0.0.1:" + std::to_string(t.server.port());
     DBOAuthFlow flow{transport, t.server.appKey, "https://www.dropbox.com/oauth2/authorize",
                      base + "/oauth2/token"};
 
     static std::string parameter(const std::string& url, const std::string& name) {
-        return DBLoopbackRedirect::queryValue(url, name).value_or("<none>");
+        return LoopbackListener::queryValue(url, name).value_or("<none>");
     }
 };
 
@@ -59,10 +59,10 @@ TEST_F(DBOAuthFlowTest, TheLoopbackRedirectCarriesTheCodeIntoALinkedAccount) {
 
     // The browser arrives: first a request with a foreign state, which is turned away.
     auto visit = [&](const std::string& query) {
-        DBHttpRequest r;
+        HttpRequest r;
         r.method = "GET";
         r.url = real->redirectURI() + query;
-        return t.await<DBHttpResponse>([&](auto done) { transport.send(r, done); });
+        return t.await<HttpResponse>([&](auto done) { transport.send(r, done); });
     };
     auto foreign = visit("?code=evil&state=not-ours");
     ASSERT_TRUE(foreign);
@@ -109,10 +109,10 @@ TEST_F(DBOAuthFlowTest, ARefusedSignInEndsInAnAuthorisationError) {
     DBLoopbackRedirect redirect(t.loop, flow.state());
     std::optional<Result<std::string>> code;
     ASSERT_TRUE(redirect.open([&](auto r) { code.emplace(std::move(r)); }).ok());
-    DBHttpRequest r;
+    HttpRequest r;
     r.method = "GET";
     r.url = redirect.redirectURI() + "?error=access_denied&state=" + flow.state();
-    auto page = t.await<DBHttpResponse>([&](auto done) { transport.send(r, done); });
+    auto page = t.await<HttpResponse>([&](auto done) { transport.send(r, done); });
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);
     ASSERT_TRUE(t.pumpUntil([&] { return code.has_value(); }));

@@ -23,7 +23,7 @@ protected:
     DropboxTestLoop t;
     MemoryTokenSource tokens;
     DBClientOptions options = t.server.clientOptions();
-    std::optional<DBHttpTransport> transport;
+    std::optional<HttpTransport> transport;
     std::optional<DBUserClient> client;
     TemporaryDirectory local;
 

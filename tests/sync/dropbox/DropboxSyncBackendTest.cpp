@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "support/ScriptedSyncMerger.h"
 #include "support/TestSupport.h"
+#include "sync/BackendSetupFixture.h"
 #include "sync/SEZipCloudFileSystem.h"
-#include "sync/SyncSetup.h"
 #include "sync/SyncTexts.h"
 #include "sync/dropbox/DropboxSyncBackend.h"
 #include "sync/dropbox/DropboxTestLoop.h"
@@ -159,7 +158,7 @@ TEST_F(DropboxSyncBackendTest, TheRegisteredRedirectPortIsUsedOrTheCodeIsPasted)
         Result<std::string> url = backend.beginLink([](Status) {});
         ASSERT_TRUE(url.ok());
         EXPECT_EQ(backend.waitsForRedirect(), !taken);
-        EXPECT_EQ(DBLoopbackRedirect::queryValue(url.value(), "redirect_uri"),
+        EXPECT_EQ(LoopbackListener::queryValue(url.value(), "redirect_uri"),
                   taken ? std::nullopt : std::optional<std::string>(address));
         backend.cancelLink();
     }
@@ -244,53 +243,17 @@ TEST_F(DropboxSyncBackendTest, TheBackEndZipsEveryFileUnderTheProgramsFolder) {
     EXPECT_EQ(backend->makeCloudFileSystem(), nullptr);
 }
 
-// Dropbox as the service of a SyncSetup, beside the synced folder.
-class DropboxSyncSetupTest : public DropboxSyncBackendTest {
+class DropboxSyncSetupTest
+    : public testing::BackendSetupFixture<DropboxSyncBackendTest, DropboxSyncBackend> {
 protected:
-    testing::TemporaryDirectory folder;
-    UserDefaults group{settings / "group.json"};
-    NotificationCenter notifications;
-    testing::ScriptedSyncMerger merger;
-    std::vector<std::string> mergersMadeFor;  // the back-ends' kinds
-    DropboxSyncBackend* dropbox = nullptr;
-
-    std::unique_ptr<SyncSetup> makeSetup() {
-        ZRPersistentStoreSyncDelegate::Services driver{
-            t.loop, t.clock, notifications, standard, group, {}, {}};
-        auto setup = std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver,
-            [this](SECloudFileSystem& cloud) -> std::unique_ptr<SyncMerger> {
-                mergersMadeFor.push_back(dynamic_cast<SEZipCloudFileSystem*>(&cloud) ? "zip"
-                                                                                     : "plain");
-                return merger.makeHandle();
-            },
-            {}});
-        auto backend = make();
-        dropbox = backend.get();
-        setup->addBackend(std::move(backend));
-        return setup;
-    }
-    std::int64_t state() const { return standard.integerForKey(t::kZRConnectionState, -1); }
-    Status choose(SyncSetup& setup, SyncService service) {
-        std::optional<Status> result;
-        setup.chooseService(service, [&](Status s) { result = s; });
-        EXPECT_TRUE(t.pumpUntil([&] { return result.has_value(); }));
-        return result.value_or(Status());
-    }
     void linkAccount() {
         standard.setString(t::kRavelongDropboxAppKey, t.server.appKey);
-        ASSERT_TRUE(link(*dropbox, [&](const std::string& url) { browser.open(url); }).ok());
+        ASSERT_TRUE(link(*service, [&](const std::string& url) { browser.open(url); }).ok());
     }
 };
 
 TEST_F(DropboxSyncSetupTest, DropboxTakesOverFromTheFolderOnlyOnceAnAccountIsLinked) {
-    auto setup = makeSetup();
-    setup->start();
-    std::optional<Status> chosen;
-    setup->chooseFolder(folder.path(), [&](Status s) { chosen = s; });
-    ASSERT_TRUE(t.pumpUntil([&] { return chosen.has_value(); }));
-    ASSERT_TRUE(merger.finish());
-    EXPECT_EQ(state(), 500);
+    auto setup = makeSetupOnFolder();
 
     // Without an account nothing changes.
     Status refused = choose(*setup, SyncService::dropbox);
@@ -310,21 +273,13 @@ TEST_F(DropboxSyncSetupTest, DropboxTakesOverFromTheFolderOnlyOnceAnAccountIsLin
     EXPECT_EQ(state(), 200);
 
     // The next run finds the choice and the account again.
-    setup.reset();
-    merger.pending.clear();
-    setup = makeSetup();
-    setup->start();
-    EXPECT_EQ(setup->service(), SyncService::dropbox);
-    EXPECT_TRUE(setup->readyToSync());
+    restart(setup, SyncService::dropbox);
 
     // Leaving Dropbox keeps the account linked; an account unlinked meanwhile reads as none.
-    std::optional<bool> left;
-    setup->disconnect([&] { left = true; });
-    ASSERT_TRUE(t.pumpUntil([&] { return left.has_value(); }));
-    EXPECT_EQ(state(), 0);
-    EXPECT_TRUE(dropbox->isLinked());
+    disconnect(*setup);
+    EXPECT_TRUE(service->isLinked());
     standard.setInteger(t::kZRConnectionState, 200);
-    ASSERT_TRUE(dropbox->unlink().ok());
+    ASSERT_TRUE(service->unlink().ok());
     setup->start();
     EXPECT_EQ(setup->service(), SyncService::none);
     EXPECT_EQ(state(), 0);

@@ -6,8 +6,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "sync/dropbox/DBLoopbackRedirect.h"
 #include "sync/dropbox/DBOAuthFlow.h"
+#include "sync/http/LoopbackListener.h"
 
 namespace ravelong::testing {
 
@@ -15,7 +15,7 @@ FakeBrowser::Visit FakeBrowser::open(const std::string& url, Answer answer, bool
     ++visits;
     lastURL = url;
     Visit visit;
-    auto value = [&](const char* name) { return DBLoopbackRedirect::queryValue(url, name); };
+    auto value = [&](const char* name) { return LoopbackListener::queryValue(url, name); };
     if (value("client_id") != server_.appKey || value("response_type") != "code" ||
         !value("code_challenge") || !value("state"))
         return visit;

@@ -1,20 +1,13 @@
 #include "sync/dropbox/FakeDropboxServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <stdexcept>
+#include <thread>
 
 #include "sync/dropbox/DBContentHash.h"
-#include "sync/dropbox/DBLoopbackRedirect.h"
 #include "sync/dropbox/DBOAuthFlow.h"
+#include "sync/http/LoopbackListener.h"
 
 namespace ravelong::testing {
 
@@ -42,47 +35,7 @@ void sleepFor(double seconds) {
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-bool sendAll(int fd, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-const char* reason(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 400:
-            return "Bad Request";
-        case 401:
-            return "Unauthorized";
-        case 409:
-            return "Conflict";
-        case 429:
-            return "Too Many Requests";
-        case 500:
-            return "Internal Server Error";
-        case 503:
-            return "Service Unavailable";
-        default:
-            return "Status";
-    }
-}
-
 }  // namespace
-
-FakeReply FakeReply::json(int status, const nlohmann::json& body) {
-    FakeReply r;
-    r.status = status;
-    r.headers.emplace_back("Content-Type", "application/json");
-    r.body = body.dump();
-    return r;
-}
 
 FakeReply FakeReply::routeError(const std::vector<std::string>& tags) {
     nlohmann::json error = nlohmann::json::object();
@@ -99,22 +52,13 @@ FakeReply FakeReply::routeError(const std::vector<std::string>& tags) {
     return json(409, {{"error_summary", summary + ".."}, {"error", error}});
 }
 
-FakeDropboxServer::FakeDropboxServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int yes = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 64) != 0)
-        throw std::runtime_error("the fake Dropbox server cannot listen");
-    socklen_t length = sizeof address;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    acceptThread_ = std::thread([this] { acceptLoop(); });
-}
+FakeDropboxServer::FakeDropboxServer()
+    : server_([this](TestHttpServer::Request r) {
+          sleepFor(latencySeconds);
+          std::string route = r.target.rfind("/2/", 0) == 0 ? r.target.substr(3) : r.target;
+          return handle(Request{std::move(r.method), std::move(route), std::move(r.body),
+                                std::move(r.headers)});
+      }) {}
 
 FakeDropboxServer::~FakeDropboxServer() {
     stop_ = true;
@@ -122,23 +66,12 @@ FakeDropboxServer::~FakeDropboxServer() {
         std::lock_guard lock(mutex_);
         changedSignal_.notify_all();
     }
-    ::shutdown(listenFd_, SHUT_RDWR);
-    acceptThread_.join();
-    ::close(listenFd_);
-    std::vector<std::thread> threads;
-    {
-        std::lock_guard lock(threadsMutex_);
-        for (int fd : connections_)
-            ::shutdown(fd, SHUT_RDWR);
-        threads.swap(threads_);
-    }
-    for (auto& t : threads)
-        t.join();
+    server_.stop();
 }
 
 DBClientOptions FakeDropboxServer::clientOptions() const {
     DBClientOptions o;
-    std::string base = "http://127.0.0.1:" + std::to_string(port_) + "/2/";
+    std::string base = "http://127.0.0.1:" + std::to_string(port()) + "/2/";
     o.apiBase = o.contentBase = o.notifyBase = base;
     o.connectTimeoutSeconds = 5;
     o.requestTimeoutSeconds = 10;
@@ -233,102 +166,6 @@ std::vector<std::string> FakeDropboxServer::apiArgHeaders(const std::string& rou
     return it == argHeaders_.end() ? std::vector<std::string>{} : it->second;
 }
 
-void FakeDropboxServer::acceptLoop() {
-    while (!stop_) {
-        int fd = ::accept(listenFd_, nullptr, nullptr);
-        if (fd < 0) {
-            if (stop_)
-                return;
-            continue;
-        }
-        int yes = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        std::lock_guard lock(threadsMutex_);
-        connections_.push_back(fd);
-        threads_.emplace_back([this, fd] { serve(fd); });
-    }
-}
-
-void FakeDropboxServer::serve(int fd) {
-    std::string buffer;
-    char chunk[65536];
-    auto readMore = [&]() {
-        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0)
-            return false;
-        buffer.append(chunk, static_cast<std::size_t>(n));
-        return true;
-    };
-    while (!stop_) {
-        std::size_t end;
-        while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-            if (!readMore())
-                goto closed;
-        {
-            Request request;
-            std::string head = buffer.substr(0, end);
-            buffer.erase(0, end + 4);
-            std::size_t lineEnd = head.find("\r\n");
-            std::string requestLine = head.substr(0, lineEnd);
-            auto space1 = requestLine.find(' ');
-            auto space2 = requestLine.find(' ', space1 + 1);
-            request.method = requestLine.substr(0, space1);
-            std::string target = requestLine.substr(space1 + 1, space2 - space1 - 1);
-            request.route = target.rfind("/2/", 0) == 0 ? target.substr(3) : target;
-            std::size_t at = lineEnd == std::string::npos ? head.size() : lineEnd + 2;
-            while (at < head.size()) {
-                std::size_t next = head.find("\r\n", at);
-                if (next == std::string::npos)
-                    next = head.size();
-                std::string line = head.substr(at, next - at);
-                auto colon = line.find(':');
-                if (colon != std::string::npos) {
-                    std::string value = line.substr(colon + 1);
-                    value.erase(0, value.find_first_not_of(' '));
-                    request.headers[lower(line.substr(0, colon))] = value;
-                }
-                at = next + 2;
-            }
-            std::size_t length = 0;
-            if (request.headers.count("content-length"))
-                length = std::stoul(request.headers["content-length"]);
-            while (buffer.size() < length)
-                if (!readMore())
-                    goto closed;
-            request.body = buffer.substr(0, length);
-            buffer.erase(0, length);
-
-            int now = ++concurrent_;
-            int most = mostConcurrent_;
-            while (now > most && !mostConcurrent_.compare_exchange_weak(most, now)) {
-            }
-            sleepFor(latencySeconds);
-            FakeReply reply = handle(request);
-            sleepFor(reply.delaySeconds);
-            --concurrent_;
-            if (reply.drop)
-                break;
-            std::string out =
-                "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) + "\r\n";
-            for (const auto& [name, value] : reply.headers)
-                out += name + ": " + value + "\r\n";
-            out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
-            if (reply.truncateAt) {
-                out += reply.body.substr(0, *reply.truncateAt);
-                sendAll(fd, out);
-                break;
-            }
-            out += reply.body;
-            if (!sendAll(fd, out))
-                break;
-        }
-    }
-closed:
-    std::lock_guard lock(threadsMutex_);
-    connections_.erase(std::find(connections_.begin(), connections_.end(), fd));
-    ::close(fd);
-}
-
 void FakeDropboxServer::issueCode(const std::string& code, const std::string& challenge) {
     std::lock_guard lock(mutex_);
     codes_[code] = challenge;
@@ -346,7 +183,7 @@ FakeReply FakeDropboxServer::oauthToken(const Request& request) {
     std::string target = "/?" + request.body;
     for (const char* key :
          {"grant_type", "code", "client_id", "code_verifier", "refresh_token", "redirect_uri"})
-        if (auto value = DBLoopbackRedirect::queryValue(target, key))
+        if (auto value = LoopbackListener::queryValue(target, key))
             form[key] = *value;
     auto invalidGrant = [] {
         return FakeReply::json(400, {{"error", "invalid_grant"},

@@ -9,32 +9,16 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "sync/TestHttpServer.h"
 #include "sync/dropbox/DBUserClient.h"
 
 namespace ravelong::testing {
 
-// A reply the fake sends instead of (or after altering) the one its routes would give.
-struct FakeReply {
-    int status = 200;
-    std::vector<std::pair<std::string, std::string>> headers;
-    std::string body;
-    double delaySeconds = 0;  // wait before answering
-    bool drop = false;        // close the connection without answering
-    // Announce the whole body but send only this many bytes, then close.
-    std::optional<std::size_t> truncateAt;
-
-    static FakeReply json(int status, const nlohmann::json& body);
-    // A 409 with a route error union built from tags: {"path", "not_found"}.
-    static FakeReply routeError(const std::vector<std::string>& tags);
-};
-
 // An in-process stand-in for the Dropbox HTTP API v2 on 127.0.0.1 (a free port): a file tree in
 // memory behind the routes the client uses, with their error unions, plus injected faults (any
 // status, delays, dropped connections, truncated bodies) and an added latency per request.
-// Each connection is served on a thread of its own, so parallel requests overlap as they would.
 class FakeDropboxServer {
 public:
     FakeDropboxServer();
@@ -42,7 +26,7 @@ public:
     FakeDropboxServer(const FakeDropboxServer&) = delete;
     FakeDropboxServer& operator=(const FakeDropboxServer&) = delete;
 
-    int port() const { return port_; }
+    int port() const { return server_.port(); }
     // Client options pointing all three hosts here, with timeouts fit for tests.
     DBClientOptions clientOptions() const;
 
@@ -82,7 +66,7 @@ public:
     int requestCount(const std::string& route) const;
     std::vector<std::string> apiArgHeaders(const std::string& route) const;
     // The most requests that were being served at one moment.
-    int mostConcurrent() const { return mostConcurrent_; }
+    int mostConcurrent() const { return server_.mostConcurrent(); }
 
 private:
     struct Node {
@@ -95,8 +79,6 @@ private:
         std::map<std::string, std::string> headers;
     };
 
-    void acceptLoop();
-    void serve(int fd);
     FakeReply handle(const Request& request);
     FakeReply oauthToken(const Request& request);
     FakeReply route(const std::string& name, const nlohmann::json& arg, const Request& request);
@@ -106,13 +88,7 @@ private:
     void makeParents(const std::string& path);
     void changed();
 
-    int listenFd_ = -1;
-    int port_ = 0;
     std::atomic<bool> stop_{false};
-    std::thread acceptThread_;
-    std::mutex threadsMutex_;
-    std::vector<std::thread> threads_;
-    std::vector<int> connections_;
 
     mutable std::mutex mutex_;
     std::condition_variable changedSignal_;
@@ -128,8 +104,7 @@ private:
     std::map<std::string, std::pair<std::string, bool>> sessions_;  // bytes, closed
     std::map<std::string, std::string> codes_;                      // code -> challenge
     std::uint64_t nextId_ = 1;
-    std::atomic<int> concurrent_{0};
-    std::atomic<int> mostConcurrent_{0};
+    TestHttpServer server_;  // last: it goes first, before what its handler uses
 };
 
 }  // namespace ravelong::testing

@@ -19,8 +19,8 @@
 
 namespace ravelong {
 
-// One HTTP exchange as the Dropbox client sends it.
-struct DBHttpRequest {
+// One HTTP exchange as the web clients (Dropbox, CloudKit web services) send it.
+struct HttpRequest {
     std::string method = "POST";
     std::string url;
     std::vector<std::string> headers;  // "Name: value"
@@ -37,7 +37,7 @@ struct DBHttpRequest {
     long stallSeconds = 60;
 };
 
-struct DBHttpResponse {
+struct HttpResponse {
     enum class Failure { none, connection, timeout, tooLarge, file, cancelled };
 
     long status = 0;                             // 0 when no reply arrived
@@ -61,17 +61,17 @@ struct DBHttpResponse {
 //
 // Call from the main thread. Destroying the transport aborts every transfer; completions that
 // have not run by then never run.
-class DBHttpTransport {
+class HttpTransport {
 public:
     using RequestId = std::uint64_t;
-    using Completion = std::function<void(DBHttpResponse)>;
+    using Completion = std::function<void(HttpResponse)>;
 
-    explicit DBHttpTransport(MainLoop& loop, long maxConnectionsPerHost = 8);
-    ~DBHttpTransport();
-    DBHttpTransport(const DBHttpTransport&) = delete;
-    DBHttpTransport& operator=(const DBHttpTransport&) = delete;
+    explicit HttpTransport(MainLoop& loop, long maxConnectionsPerHost = 8);
+    ~HttpTransport();
+    HttpTransport(const HttpTransport&) = delete;
+    HttpTransport& operator=(const HttpTransport&) = delete;
 
-    RequestId send(DBHttpRequest request, Completion completion);
+    RequestId send(HttpRequest request, Completion completion);
     // Aborts a transfer; its completion runs with Failure::cancelled unless it already finished.
     void cancel(RequestId id);
     // Aborts every transfer (at quit); each completion runs with Failure::cancelled.
@@ -82,16 +82,16 @@ public:
 private:
     struct Pending {
         RequestId id;
-        DBHttpRequest request;
+        HttpRequest request;
         Completion completion;
     };
     struct Transfer;
 
     void run();
     Transfer* startTransfer(void* multi, Pending pending);
-    void finishTransfer(void* multi, Transfer* transfer, DBHttpResponse::Failure failure,
+    void finishTransfer(void* multi, Transfer* transfer, HttpResponse::Failure failure,
                         std::string message);
-    void post(Completion completion, DBHttpResponse response);
+    void post(Completion completion, HttpResponse response);
 
     MainLoop& loop_;
     long maxConnectionsPerHost_;

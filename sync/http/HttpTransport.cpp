@@ -1,4 +1,4 @@
-#include "sync/dropbox/DBHttpTransport.h"
+#include "sync/http/HttpTransport.h"
 
 #include <curl/curl.h>
 
@@ -33,22 +33,22 @@ std::string trimmed(std::string_view text) {
 
 }  // namespace
 
-std::string DBHttpResponse::header(const std::string& lowerCaseName) const {
+std::string HttpResponse::header(const std::string& lowerCaseName) const {
     auto it = headers.find(lowerCaseName);
     return it == headers.end() ? std::string() : it->second;
 }
 
-struct DBHttpTransport::Transfer {
+struct HttpTransport::Transfer {
     RequestId id = 0;
-    DBHttpRequest request;
+    HttpRequest request;
     Completion completion;
-    DBHttpResponse response;
+    HttpResponse response;
     CURL* easy = nullptr;
     curl_slist* headers = nullptr;
     std::FILE* file = nullptr;
     bool decided = false;  // whether the body goes to the file, known at its first byte
     bool toFile = false;
-    DBHttpResponse::Failure abortReason = DBHttpResponse::Failure::none;
+    HttpResponse::Failure abortReason = HttpResponse::Failure::none;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
     ~Transfer() {
@@ -80,7 +80,7 @@ struct DBHttpTransport::Transfer {
             if (!t->request.responseFile.empty() && status >= 200 && status < 300) {
                 t->file = std::fopen(t->request.responseFile.c_str(), "wb");
                 if (!t->file) {
-                    t->abortReason = DBHttpResponse::Failure::file;
+                    t->abortReason = HttpResponse::Failure::file;
                     return 0;
                 }
                 t->toFile = true;
@@ -88,13 +88,13 @@ struct DBHttpTransport::Transfer {
         }
         if (t->toFile) {
             if (std::fwrite(data, 1, bytes, t->file) != bytes) {
-                t->abortReason = DBHttpResponse::Failure::file;
+                t->abortReason = HttpResponse::Failure::file;
                 return 0;
             }
             return bytes;
         }
         if (t->response.body.size() + bytes > t->request.maxResponseBytes) {
-            t->abortReason = DBHttpResponse::Failure::tooLarge;
+            t->abortReason = HttpResponse::Failure::tooLarge;
             return 0;
         }
         t->response.body.append(data, bytes);
@@ -102,7 +102,7 @@ struct DBHttpTransport::Transfer {
     }
 };
 
-DBHttpTransport::DBHttpTransport(MainLoop& loop, long maxConnectionsPerHost)
+HttpTransport::HttpTransport(MainLoop& loop, long maxConnectionsPerHost)
     : loop_(loop), maxConnectionsPerHost_(maxConnectionsPerHost) {
     initialiseCurlOnce();
     worker_ = std::thread([this] { run(); });
@@ -110,7 +110,7 @@ DBHttpTransport::DBHttpTransport(MainLoop& loop, long maxConnectionsPerHost)
     started_.wait(lock, [this] { return multi_ != nullptr; });
 }
 
-DBHttpTransport::~DBHttpTransport() {
+HttpTransport::~HttpTransport() {
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -122,7 +122,7 @@ DBHttpTransport::~DBHttpTransport() {
     alive_.reset();
 }
 
-DBHttpTransport::RequestId DBHttpTransport::send(DBHttpRequest request, Completion completion) {
+HttpTransport::RequestId HttpTransport::send(HttpRequest request, Completion completion) {
     std::lock_guard lock(mutex_);
     RequestId id = nextId_++;
     incoming_.push_back(Pending{id, std::move(request), std::move(completion)});
@@ -130,13 +130,13 @@ DBHttpTransport::RequestId DBHttpTransport::send(DBHttpRequest request, Completi
     return id;
 }
 
-void DBHttpTransport::cancel(RequestId id) {
+void HttpTransport::cancel(RequestId id) {
     std::lock_guard lock(mutex_);
     auto it = std::find_if(incoming_.begin(), incoming_.end(),
                            [id](const Pending& p) { return p.id == id; });
     if (it != incoming_.end()) {
-        DBHttpResponse response;
-        response.failure = DBHttpResponse::Failure::cancelled;
+        HttpResponse response;
+        response.failure = HttpResponse::Failure::cancelled;
         response.failureMessage = "The transfer was cancelled.";
         post(std::move(it->completion), std::move(response));
         incoming_.erase(it);
@@ -146,11 +146,11 @@ void DBHttpTransport::cancel(RequestId id) {
     curl_multi_wakeup(multi_);
 }
 
-void DBHttpTransport::cancelAll() {
+void HttpTransport::cancelAll() {
     std::lock_guard lock(mutex_);
     for (auto& pending : incoming_) {
-        DBHttpResponse response;
-        response.failure = DBHttpResponse::Failure::cancelled;
+        HttpResponse response;
+        response.failure = HttpResponse::Failure::cancelled;
         response.failureMessage = "The transfer was cancelled.";
         post(std::move(pending.completion), std::move(response));
     }
@@ -159,7 +159,7 @@ void DBHttpTransport::cancelAll() {
     curl_multi_wakeup(multi_);
 }
 
-void DBHttpTransport::post(Completion completion, DBHttpResponse response) {
+void HttpTransport::post(Completion completion, HttpResponse response) {
     loop_.runOnMainThread([alive = std::weak_ptr<int>(alive_), completion = std::move(completion),
                            response = std::move(response)]() mutable {
         if (alive.lock())
@@ -167,7 +167,7 @@ void DBHttpTransport::post(Completion completion, DBHttpResponse response) {
     });
 }
 
-DBHttpTransport::Transfer* DBHttpTransport::startTransfer(void* multiHandle, Pending pending) {
+HttpTransport::Transfer* HttpTransport::startTransfer(void* multiHandle, Pending pending) {
     auto* multi = static_cast<CURLM*>(multiHandle);
     auto* t = new Transfer;
     t->id = pending.id;
@@ -208,32 +208,32 @@ DBHttpTransport::Transfer* DBHttpTransport::startTransfer(void* multiHandle, Pen
     return t;
 }
 
-void DBHttpTransport::finishTransfer(void* multiHandle, Transfer* t,
-                                     DBHttpResponse::Failure failure, std::string message) {
+void HttpTransport::finishTransfer(void* multiHandle, Transfer* t, HttpResponse::Failure failure,
+                                   std::string message) {
     curl_multi_remove_handle(static_cast<CURLM*>(multiHandle), t->easy);
     curl_easy_cleanup(t->easy);
     if (t->file) {
-        if (std::fclose(t->file) != 0 && failure == DBHttpResponse::Failure::none) {
-            failure = DBHttpResponse::Failure::file;
+        if (std::fclose(t->file) != 0 && failure == HttpResponse::Failure::none) {
+            failure = HttpResponse::Failure::file;
             message = "The downloaded file could not be written.";
         }
         t->file = nullptr;
     }
     // A 2xx reply with an empty body never opened the file; the caller still expects one.
-    if (failure == DBHttpResponse::Failure::none && !t->request.responseFile.empty() &&
-        !t->toFile && t->response.status >= 200 && t->response.status < 300) {
+    if (failure == HttpResponse::Failure::none && !t->request.responseFile.empty() && !t->toFile &&
+        t->response.status >= 200 && t->response.status < 300) {
         if (std::FILE* f = std::fopen(t->request.responseFile.c_str(), "wb"))
             std::fclose(f);
     }
     t->response.failure = failure;
     t->response.failureMessage = std::move(message);
-    if (failure != DBHttpResponse::Failure::none)
+    if (failure != HttpResponse::Failure::none)
         t->response.status = 0;
     post(std::move(t->completion), std::move(t->response));
     delete t;
 }
 
-void DBHttpTransport::run() {
+void HttpTransport::run() {
     CURLM* multi = curl_multi_init();
     curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, maxConnectionsPerHost_);
     curl_multi_setopt(multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
@@ -264,7 +264,7 @@ void DBHttpTransport::run() {
             Transfer* t = active[i];
             if (t->id < cancelBelow || cancelled.count(t->id)) {
                 active.erase(active.begin() + static_cast<std::ptrdiff_t>(i));
-                finishTransfer(multi, t, DBHttpResponse::Failure::cancelled,
+                finishTransfer(multi, t, HttpResponse::Failure::cancelled,
                                "The transfer was cancelled.");
             } else {
                 ++i;
@@ -283,16 +283,16 @@ void DBHttpTransport::run() {
             long status = 0;
             curl_easy_getinfo(msg->easy_handle, CURLINFO_RESPONSE_CODE, &status);
             t->response.status = status;
-            auto failure = DBHttpResponse::Failure::none;
+            auto failure = HttpResponse::Failure::none;
             std::string message;
             if (code != CURLE_OK) {
                 message = t->errorBuffer[0] ? t->errorBuffer : curl_easy_strerror(code);
-                if (t->abortReason != DBHttpResponse::Failure::none)
+                if (t->abortReason != HttpResponse::Failure::none)
                     failure = t->abortReason;
                 else if (code == CURLE_OPERATION_TIMEDOUT)
-                    failure = DBHttpResponse::Failure::timeout;
+                    failure = HttpResponse::Failure::timeout;
                 else
-                    failure = DBHttpResponse::Failure::connection;
+                    failure = HttpResponse::Failure::connection;
             }
             active.erase(std::find(active.begin(), active.end(), t));
             finishTransfer(multi, t, failure, std::move(message));
