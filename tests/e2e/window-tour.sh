@@ -3,8 +3,8 @@
 # session bus), for a reviewer to look at: the preferences (from the icon's menu, then each pane)
 # and the main window with its sheets (from the icon's menu), then each dialog, panel and alert
 # through the test command "show-window", and last the question about running timers that a quit
-# asks. Each must come up as a new window with its title, large enough and wholly on the screen;
-# a picture of the screen is taken (one file per window, named after it, in $E2E_SCREENSHOT_DIR,
+# asks. Each must come up as a new window with its title, large enough, wholly on the screen and
+# painted; a picture of it is taken (one file per window, named after it, in $E2E_SCREENSHOT_DIR,
 # default ./screenshots) and the window is closed again. The program then quits with status 0
 # and its timer stopped.
 #
@@ -60,6 +60,29 @@ await_window() {
     e2e_fail "the window \"$title\" (${ww}x${wh} at $x,$y) is not wholly on the screen"
 }
 
+# await_painted: waits until $window shows more than a couple of colours (a window that was just
+# mapped is black until its first paint).
+await_painted() {
+  local i colours
+  for i in $(seq 1 50); do
+    colours=$(xwd -id "$window" -silent 2>/dev/null | xwdtopnm 2>/dev/null |
+      ppmhist -noheader 2>/dev/null | wc -l)
+    [ "$colours" -gt 2 ] && return 0
+    sleep 0.1
+  done
+  e2e_fail "the window $window was never painted"
+}
+
+# window_picture <file>: a picture of $window alone into $shots. Under Xvfb a sheet over the main
+# window stays black in a picture of the whole screen until something moves it, though it is
+# painted; the window's own picture shows what it shows.
+window_picture() {
+  sleep 0.3
+  xwd -id "$window" -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$1" 2>/dev/null ||
+    e2e_fail "could not take the picture $1"
+  echo "picture: $shots/$1"
+}
+
 # await_gone: waits until $window is no longer shown.
 await_gone() {
   local i
@@ -76,7 +99,8 @@ tour() {
   before=$(visible_windows)
   e2e_command "show-window $1"
   await_window "$2" "$3" "$4"
-  e2e_screenshot "$1.png"
+  await_painted
+  window_picture "$1.png"
   e2e_command "close-window $1"
   await_gone
 }
@@ -87,7 +111,7 @@ from_tray_menu() {
   local title=$1 min_w=$2 min_h=$3 attempt
   shift 3
   before=$(visible_windows)
-  for attempt in 1 2 3; do
+  for _ in 1 2 3; do
     # An open panel takes the first click for itself (it closes).
     xdotool key Escape
     xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
@@ -106,10 +130,11 @@ from_tray_menu() {
 
 # The icon's menu ends with "Show Main Window", "Show Tasks", "Preferences…" and "Quit Ravelong".
 from_tray_menu "Ravelong Preferences" 400 300 Up Up Return
+await_painted
 for pane in General Timer "Idle and sleep" "Hot keys" Backups; do
   e2e_command "preferences $pane"
   slug=$(tr 'A-Z ' 'a-z-' <<<"$pane")
-  e2e_screenshot "preferences-$slug.png"
+  window_picture "preferences-$slug.png"
 done
 e2e_command "close-window preferences"
 await_gone
@@ -139,7 +164,8 @@ tour finishing-sync "Ravelong" 250 50
 before=$(visible_windows)
 e2e_command "quit"
 await_window "Ravelong" 200 80
-e2e_screenshot "timers-running.png"
+await_painted
+window_picture "timers-running.png"
 e2e_command "close-window timers-running"
 await_gone
 kill -0 "$program_pid" 2>/dev/null || e2e_fail "closing the question about running timers quit"
