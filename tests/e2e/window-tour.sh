@@ -36,19 +36,27 @@ visible_windows() {
   xdotool search --onlyvisible --name '' 2>/dev/null | sort -u
 }
 
-# await_window <title> <min width> <min height>: waits for a visible window with exactly that
-# title that was not in $before, and checks that it is at least that large and wholly on the
-# screen; sets window.
-await_window() {
-  local title=$1 min_w=$2 min_h=$3 i w x y ww wh
+# new_window <title>: a visible window with exactly that title that was not in $before; sets
+# window (empty when there is none).
+new_window() {
+  local w
   window=""
-  for i in $(seq 1 100); do
-    for w in $(visible_windows); do
-      grep -qx -- "$w" <<<"$before" && continue
-      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$title" ] || continue
+  for w in $(visible_windows); do
+    grep -qx -- "$w" <<<"$before" && continue
+    if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ]; then
       window=$w
-      break 2
-    done
+      return 0
+    fi
+  done
+  return 1
+}
+
+# await_window <title> <min width> <min height>: waits for new_window, and checks that the window
+# is at least that large and wholly on the screen.
+await_window() {
+  local title=$1 min_w=$2 min_h=$3 x y ww wh
+  for _ in $(seq 1 100); do
+    new_window "$title" && break
     sleep 0.1
   done
   [ -n "$window" ] || e2e_fail "no new window titled \"$title\" came up"
@@ -63,8 +71,8 @@ await_window() {
 # await_painted: waits until $window shows more than a couple of colours (a window that was just
 # mapped is black until its first paint).
 await_painted() {
-  local i colours
-  for i in $(seq 1 50); do
+  local colours
+  for _ in $(seq 1 50); do
     colours=$(xwd -id "$window" -silent 2>/dev/null | xwdtopnm 2>/dev/null |
       ppmhist -noheader 2>/dev/null | wc -l)
     [ "$colours" -gt 2 ] && return 0
@@ -85,8 +93,7 @@ window_picture() {
 
 # await_gone: waits until $window is no longer shown.
 await_gone() {
-  local i
-  for i in $(seq 1 50); do
+  for _ in $(seq 1 50); do
     xwininfo -id "$window" 2>/dev/null | grep -q IsViewable || return 0
     sleep 0.1
   done
@@ -108,7 +115,7 @@ tour() {
 # from_tray_menu <title> <min width> <min height> <keys...>: opens the icon's menu with a right
 # click and presses the keys (three tries), then awaits the window as await_window does.
 from_tray_menu() {
-  local title=$1 min_w=$2 min_h=$3 attempt
+  local title=$1 min_w=$2 min_h=$3
   shift 3
   before=$(visible_windows)
   for _ in 1 2 3; do
@@ -117,11 +124,8 @@ from_tray_menu() {
     xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
     sleep 0.8
     xdotool key "$@"
-    for i in $(seq 1 30); do
-      for w in $(visible_windows); do
-        grep -qx -- "$w" <<<"$before" && continue
-        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$title" ] && break 3
-      done
+    for _ in $(seq 1 30); do
+      new_window "$title" && break 2
       sleep 0.1
     done
   done
