@@ -12,6 +12,7 @@
 #include "app/SavePathTexts.h"
 #include "core/model/ZRCDTask.h"
 #include "core/services/IdleTimePanel.h"
+#include "foundation/AlertPresenter.h"
 #include "foundation/Clock.h"
 #include "menubar/MenuBarTaskList.h"
 #include "menubar/StackMenuEntry.h"
@@ -23,6 +24,7 @@
 #include "ui/QtApplicationShell.h"
 #include "ui/SyncServices.h"
 #include "ui/TaskPanel.h"
+#include "ui/UiTexts.h"
 
 namespace ravelong {
 
@@ -168,6 +170,17 @@ std::span<const TestWindows::Entry> TestWindows::table() {
          [](TestWindows& w) {
              SyncServices* sync = w.services_.sync;
              return sync && askLater([sync] { (void)sync->askReleech(); });
+         }},
+        {"alert", "QMessageBox",
+         [](TestWindows&) {
+             // An alert as the program shows them all, with the text of the no-tray notice.
+             return askLater([] {
+                 Alert alert;
+                 alert.messageText = ui_texts::kNoTrayMessage;
+                 alert.informativeText = ui_texts::kNoTrayInformative;
+                 alert.style = Alert::Style::Informational;
+                 (void)AlertPresenter::current().runModal(alert);
+             });
          }},
         {"finishing-sync", "ravelong::FinishingSyncWindow",
          [](TestWindows& w) {

@@ -163,6 +163,7 @@ tour merge-conflict "Synchronisation Conflict" 250 100
 tour cloud-data "Data Found in the Sync Folder" 250 100
 tour releech "Synchronise Again" 250 100
 tour finishing-sync "Ravelong" 250 50
+tour alert "Ravelong" 200 80
 
 # A quit with the timer running asks first; closing the question leaves the program running.
 before=$(visible_windows)
