@@ -19,10 +19,9 @@ class SyncServices;
 // opened the way the program itself opens it, in a plausible state: the synchronisation
 // questions with their own texts, a merge conflict about the first task's name, the database
 // update at 40 %, the idle panel for an idle stretch that began 25 minutes ago, an alert with the
-// text of the no-tray notice. Questions that
-// wait for their answer are asked from the event loop after the command returned; closing such a
-// window answers it as Escape would, and nobody acts on that answer. Main thread only; the
-// services must outlive this object.
+// text of the no-tray notice. Questions that wait for their answer are asked from the event loop
+// after the command returned; closing such a window answers it as Escape would, and nobody acts
+// on that answer. Main thread only; the services must outlive this object.
 class TestWindows final {
 public:
     struct Services {
