@@ -86,6 +86,10 @@ void IdlePanelWindow::showTexts(const IdlePanelTexts& texts) {
     idleSince_->setText(qt(texts.idleSince));
     optionButton(IdleResolution::stop)->setText(qt(texts.stopOption));
     optionButton(IdleResolution::stopAndStart)->setText(qt(texts.stopStartOption));
+    // The panel opens before its texts are in, and they widen it: placed again, it stays under
+    // the tray item and on the screen.
+    if (isVisible())
+        showBelowAnchor(*this, anchor_, false);
 }
 
 void IdlePanelWindow::showOption(IdleResolution option, bool resolveEnabled) {

@@ -48,6 +48,7 @@
 #include "ui/SystemClockWatcher.h"
 #include "ui/TaskPanel.h"
 #include "ui/TestCommandChannel.h"
+#include "ui/TestWindows.h"
 #include "ui/TimeZoneWatcher.h"
 #include "ui/TrayHostWaiter.h"
 #include "ui/UiTexts.h"
@@ -73,6 +74,7 @@ struct RavelongProgram::Parts {
     std::unique_ptr<NotificationBridge> bridge;
     std::unique_ptr<TrayHostWaiter> trayWaiter;
     std::unique_ptr<TestCommandChannel> commands;
+    std::unique_ptr<TestWindows> testWindows;  // made with the commands, after the launch
     std::unique_ptr<TimeZoneWatcher> zoneWatcher;
     std::unique_ptr<SystemClockWatcher> clockWatcher;
     std::unique_ptr<ZRScriptApplication> scripting;
@@ -93,6 +95,7 @@ RavelongProgram::~RavelongProgram() {
         parts_->zoneWatcher.reset();
         parts_->clockWatcher.reset();
         parts_->commands.reset();
+        parts_->testWindows.reset();
         parts_->bridge.reset();
         // The panel's list reads the delegate's store: it goes first.
         if (parts_->shell)
@@ -246,6 +249,13 @@ int RavelongProgram::run() {
                         case Kind::syncNow:
                             done = preferencesCommand(command);
                             break;
+                        case Kind::showWindow:
+                            done =
+                                parts_->testWindows && parts_->testWindows->show(command.argument);
+                            break;
+                        case Kind::closeWindow:
+                            done = TestWindows::close(command.argument);
+                            break;
                     }
                     TestCommandChannel::acknowledge(line, done);
                 });
@@ -276,6 +286,9 @@ int RavelongProgram::run() {
         parts.scriptingAdaptor->exportOn(QDBusConnection::sessionBus());
     }
     startSync();
+    if (parts.commands)
+        parts.testWindows = std::make_unique<TestWindows>(
+            TestWindows::Services{*parts.shell, *parts.delegate, parts.sync.get()});
     parts.shell->launchFinished();
     if (sessionEndPending_) {
         sessionEndPending_ = false;

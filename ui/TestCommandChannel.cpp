@@ -29,6 +29,10 @@ std::optional<TestCommandChannel::Command> TestCommandChannel::parse(const QStri
         return Command{Command::Kind::preferences, rest};
     if (verb == QLatin1String("sync-now") && rest.isEmpty())
         return Command{Command::Kind::syncNow, {}};
+    if (verb == QLatin1String("show-window") && !rest.isEmpty())
+        return Command{Command::Kind::showWindow, rest};
+    if (verb == QLatin1String("close-window") && !rest.isEmpty())
+        return Command{Command::Kind::closeWindow, rest};
     if (verb == QLatin1String("main-window-preset") && !rest.isEmpty())
         return Command{Command::Kind::mainWindowPreset, rest};
     if (verb == QLatin1String("main-window-chart") &&

@@ -22,6 +22,8 @@ namespace ravelong {
 //   undo                     Ctrl+Z in the panel
 //   preferences <pane>       "Preferences..." in the tray menu, then the pane's tab ("Sync")
 //   sync-now                 "Sync Now" in the Sync pane of the open preferences
+//   show-window <name>       opens that window as the program does (ui/TestWindows.h)
+//   close-window <name>      closes it as its title bar's close button does
 //   quit                     what "Quit Ravelong" in the tray menu does
 //
 // Each is carried out by the same slot the mouse would reach. Lines are read as they arrive,
@@ -46,7 +48,9 @@ public:
             deleteTiming,      // number: the row of the timed entries list
             mainWindowChart,   // argument: "pie", "bar" or "line"
             preferences,       // argument: the pane's title
-            syncNow
+            syncNow,
+            showWindow,  // argument: the window's name
+            closeWindow
         };
         Kind kind;
         QString argument;

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "PrivateBus.h"
 #include "UiTestSupport.h"
@@ -137,6 +139,26 @@ TEST_F(IdlePanelWindowTest, PutAwayNeedsATaskBeforeItCanResolve) {
     EXPECT_TRUE(idleWindow.resolveButton()->isEnabled());
     pressKey(&idleWindow, Qt::Key_Escape);
     EXPECT_FALSE(idleWindow.isVisible());
+}
+
+// The panel opens before its texts are in; once they have widened it, it is still under the
+// tray item and wholly on the screen, wherever the item sits along the top edge.
+TEST_F(IdlePanelWindowTest, PanelStaysUnderTheTrayItemAndOnTheScreenOnceItsTextsAreIn) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(screen);
+    const QRect area = screen->availableGeometry();
+    for (const int itemLeft : {area.right() - 24, area.center().x(), area.left()}) {
+        const QRect item(itemLeft, area.top(), 24, 24);
+        IdlePanelWindow window{panels, defaults, loop, clock, [item] { return item; }};
+        window.controller().showIdleTimePanel(clock.now() - 1200);
+        ASSERT_TRUE(window.isVisible());
+        ui_testing::runFor(50);  // the layout takes the texts in
+        const QRect placed = window.geometry();
+        EXPECT_TRUE(area.contains(placed)) << itemLeft << ": " << placed.x() << "," << placed.y()
+                                           << " " << placed.width() << "x" << placed.height();
+        EXPECT_EQ(placed.top(), item.bottom() + 1) << itemLeft;
+        window.controller().closeIdleTimePanel();
+    }
 }
 
 TEST_F(IdlePanelWindowTest, NotePanelStoresTheNoteOnReturnAndDropsItOnEscape) {

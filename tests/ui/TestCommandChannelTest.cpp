@@ -3,7 +3,10 @@
 
 #include <memory>
 
+#include "ui/ReleechWindow.h"
 #include "ui/TestCommandChannel.h"
+#include "ui/TestWindows.h"
+#include "ui/TimersRunningWindow.h"
 #include "ui/UiTestSupport.h"
 
 namespace ravelong {
@@ -65,6 +68,14 @@ TEST(TestCommandChannel, PanelCommandsSplitTheirTwoNamesAtTheArrow) {
     EXPECT_EQ(preferences->kind, Kind::preferences);
     EXPECT_EQ(preferences->argument, "Sync");
     EXPECT_EQ(TestCommandChannel::parse("sync-now")->kind, Kind::syncNow);
+    auto show = TestCommandChannel::parse("show-window  merge-conflict ");
+    ASSERT_TRUE(show);
+    EXPECT_EQ(show->kind, Kind::showWindow);
+    EXPECT_EQ(show->argument, "merge-conflict");
+    auto close = TestCommandChannel::parse("close-window idle");
+    ASSERT_TRUE(close);
+    EXPECT_EQ(close->kind, Kind::closeWindow);
+    EXPECT_EQ(close->argument, "idle");
 }
 
 TEST(TestCommandChannel, AnythingElseIsNoCommand) {
@@ -89,9 +100,31 @@ TEST(TestCommandChannel, AnythingElseIsNoCommand) {
                              "main-window-chart",
                              "main-window-chart donut",
                              "preferences",
-                             "sync-now please"}) {
+                             "sync-now please",
+                             "show-window",
+                             "close-window  "}) {
         EXPECT_FALSE(TestCommandChannel::parse(line)) << line;
     }
+}
+
+// close-window finds the window of its name by its exact class: a window of another class that
+// shares the base class stays open, and a window already closed is not closed again.
+TEST(TestCommandChannel, CloseWindowClosesOnlyTheShownWindowOfItsName) {
+    EXPECT_TRUE(TestWindows::names().contains(QStringLiteral("timers-running")));
+    EXPECT_TRUE(TestWindows::names().contains(QStringLiteral("cloud-data")));
+    ReleechWindow releech;
+    releech.show();
+    TimersRunningWindow timers;
+    timers.setTexts(QStringLiteral("A timer is running."), QStringLiteral("Stop it?"));
+    timers.show();
+    EXPECT_FALSE(TestWindows::close(QStringLiteral("cloud-data")));
+    EXPECT_TRUE(releech.isVisible());
+    EXPECT_FALSE(TestWindows::close(QStringLiteral("no-such-window")));
+    EXPECT_TRUE(TestWindows::close(QStringLiteral("timers-running")));
+    EXPECT_FALSE(timers.isVisible());
+    EXPECT_FALSE(TestWindows::close(QStringLiteral("timers-running")));
+    EXPECT_TRUE(TestWindows::close(QStringLiteral("releech")));
+    EXPECT_FALSE(releech.isVisible());
 }
 
 TEST(TestCommandChannel, LinesArriveWholeEvenWhenSplitAcrossReads) {
