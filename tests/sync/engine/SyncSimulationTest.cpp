@@ -12,6 +12,7 @@
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
 #include "sync/cloudkit/InMemoryCloudKitDatabase.h"
 #include "sync/cloudkit/SECloudKitFileSystem.h"
+#include "sync/dropbox/DropboxSyncBackend.h"
 #include "sync/dropbox/DropboxTestLoop.h"
 #include "sync/dropbox/SEDropboxV2CloudFileSystem.h"
 #include "sync/engine/StoreSnapshot.h"
@@ -116,7 +117,7 @@ private:
                     std::make_unique<testing::DropboxComputerClient>(loop, *dropbox_, token(name));
                 auto dropbox =
                     std::make_unique<SEDropboxV2CloudFileSystem>(loop, c.dropbox->clients);
-                dropbox->setRelativePathToRootInDropbox("/Ravelong Sync");
+                dropbox->setRelativePathToRootInDropbox(DropboxSyncBackend::kRootFolder);
                 dropbox->partitionDataFilesBetweenSubdirectories = true;
                 cloud = std::move(dropbox);
                 break;
