@@ -80,7 +80,11 @@ void ICloudAccountBox::refresh() {
     account_->setText(signingIn  ? tr("Signing in... (finish in your browser)")
                       : signedIn ? tr("Signed in")
                                  : tr("Not signed in"));
-    signIn_->setEnabled(!signingIn);
+    // One account action at a time, as Dropbox's Link/Unlink: "Sign In..." until signed in
+    // (disabled while the browser has the page), then "Sign Out" ("Cancel" during a sign-in).
+    signIn_->setVisible(!signedIn);
+    signIn_->setEnabled(!signedIn && !signingIn);
+    signOut_->setVisible(signedIn || signingIn);
     signOut_->setEnabled(signedIn || signingIn);
     signOut_->setText(signingIn ? tr("Cancel") : tr("Sign Out"));
     paste_->setVisible(signingIn);
@@ -147,11 +151,11 @@ QString ICloudAccountBox::message() const {
 }
 
 bool ICloudAccountBox::signInEnabled() const {
-    return signIn_->isEnabled();
+    return !signIn_->isHidden() && signIn_->isEnabled();
 }
 
 bool ICloudAccountBox::signOutEnabled() const {
-    return signOut_->isEnabled();
+    return !signOut_->isHidden() && signOut_->isEnabled();
 }
 
 bool ICloudAccountBox::pasteVisible() const {

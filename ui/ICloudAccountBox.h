@@ -30,6 +30,7 @@ public:
     // What the box shows, for tests.
     QString accountText() const;
     QString message() const;
+    // Shown and enabled.
     bool signInEnabled() const;
     bool signOutEnabled() const;
     bool pasteVisible() const;

@@ -131,14 +131,14 @@ SyncPane::SyncPane(Services services, QWidget* parent)
     codeLayout->addWidget(cancelLink_);
     codeRow_->hide();
 
-    auto* folderRow = new QHBoxLayout;
+    auto* folderRow = folderRow_ = new QHBoxLayout;
     folderRow->addWidget(folder_, 1);
     folderRow->addWidget(chooseFolder_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(help_);
     buttons->addStretch(1);
     buttons->addWidget(syncNow_);
-    auto* form = new QFormLayout(this);
+    auto* form = form_ = new QFormLayout(this);
     form->addRow(tr("Synchronise with:"), service_);
     form->addRow(tr("Folder:"), folderRow);
     if (icloud_)
@@ -231,6 +231,9 @@ void SyncPane::connectionStateChanged() {
     chooseFolder_->setEnabled(changeable && state != 2);
     showDropbox();
     apply(displayForConnectionState(state));
+    // The folder belongs to the synced folder; iCloud and Dropbox have their own rows.
+    const int chosen = service_->currentIndex();
+    form_->setRowVisible(folderRow_, chosen != kChooserICloud && chosen != kChooserDropbox);
     if (!changeable) {
         service_->setEnabled(false);
         syncNow_->setEnabled(false);
@@ -542,6 +545,10 @@ bool SyncPane::dropboxLinkVisible() const {
 
 bool SyncPane::dropboxCodeVisible() const {
     return !codeRow_->isHidden();
+}
+
+bool SyncPane::folderRowVisible() const {
+    return !folder_->isHidden() && !chooseFolder_->isHidden();
 }
 
 bool SyncPane::chooserItemEnabled(int item) const {

@@ -10,6 +10,8 @@
 #include "sync/SyncStatusDisplay.h"
 
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -74,6 +76,7 @@ public:
     bool dropboxLinkVisible() const;  // "Link..." (else "Unlink")
     bool dropboxCodeVisible() const;  // the pasted-code row of a sign-in
     bool chooserItemEnabled(int item) const;
+    bool folderRowVisible() const;  // the synced folder and "Choose..."
 
     // The controls' actions, as a click reaches them.
     void syncMethodChanged(int item);
@@ -119,6 +122,8 @@ private:
     int theme_ = kThemeBusy;
 
     QComboBox* service_;
+    QFormLayout* form_;
+    QHBoxLayout* folderRow_;
     QLabel* folder_;
     QPushButton* chooseFolder_;
     QLabel* status_;

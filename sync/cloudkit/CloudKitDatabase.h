@@ -152,11 +152,15 @@ struct CKQuerySubscription {
     std::optional<CKRecordZoneID> zoneID;
 };
 
-// What a share invitation carries (the link the owner sent).
+// What a share invitation carries. The link the owner sent ends in the share's short GUID
+// ("https://www.icloud.com/share/0Ab3...#Title"), which is what the web services accept by;
+// `shortGUID` is taken from the link when it is empty.
 struct CKShareMetadata {
     CKRecordID shareRecordID;
     CKRecordID rootRecordID;
     std::string ownerName;
+    std::string shareURL;
+    std::string shortGUID;
 };
 
 struct CKZoneChanges {

@@ -808,7 +808,17 @@ void CloudKitWebServicesDatabase::saveSubscription(const CKQuerySubscription& su
 
 void CloudKitWebServicesDatabase::acceptShare(const CKShareMetadata& metadata,
                                               Completion completion) {
-    json guid = {{"value", metadata.shareRecordID.recordName}, {"shouldFetchRootRecord", false}};
+    // The service knows an invitation by the short GUID of its link, not by the share's record
+    // name (which only the owner's zone knows).
+    std::optional<std::string> shortGUID = cloudkit_json::shareShortGUID(metadata);
+    if (!shortGUID) {
+        loop().runOnMainThread([completion = std::move(completion)] {
+            completion(makeError(CKErrorCode::invalidArguments,
+                                 "The invitation carries no share link to accept."));
+        });
+        return;
+    }
+    json guid = {{"value", *shortGUID}, {"shouldFetchRootRecord", false}};
     request(
         "records/accept", {{"shortGUIDs", json::array({guid})}},
         [completion = std::move(completion)](json reply, CKError e) {

@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -172,6 +174,29 @@ std::optional<CKRecord> parseRecord(const json& value, const CKRecordZoneID& zon
         }
     }
     return record;
+}
+
+std::optional<std::string> shareShortGUID(const CKShareMetadata& metadata) {
+    std::string guid = metadata.shortGUID;
+    if (guid.empty()) {
+        std::string_view link = metadata.shareURL;
+        link = link.substr(0, link.find_first_of("?#"));
+        const std::size_t scheme = link.find("://");
+        const std::size_t path =
+            scheme == std::string_view::npos ? scheme : link.find('/', scheme + 3);
+        if (path == std::string_view::npos)
+            return std::nullopt;
+        std::string_view segments = link.substr(path + 1);
+        while (!segments.empty() && segments.back() == '/')
+            segments.remove_suffix(1);
+        guid = std::string(segments.substr(segments.rfind('/') + 1));
+    }
+    const bool sound = !guid.empty() && std::all_of(guid.begin(), guid.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+    });
+    if (!sound)
+        return std::nullopt;
+    return guid;
 }
 
 json queryFilter(const CKQueryFilter& filter, const CKRecordZoneID& zone) {

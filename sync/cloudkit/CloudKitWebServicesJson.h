@@ -42,6 +42,10 @@ struct AssetDownload {
 std::optional<CKRecord> parseRecord(const nlohmann::json& value, const CKRecordZoneID& zone,
                                     std::vector<AssetDownload>* assets = nullptr);
 
+// The short GUID a share is accepted by: the metadata's own, else the last segment of the
+// share link's path. nullopt when neither holds one (only letters, digits, '-' and '_').
+std::optional<std::string> shareShortGUID(const CKShareMetadata& metadata);
+
 nlohmann::json queryFilter(const CKQueryFilter& filter, const CKRecordZoneID& zone);
 nlohmann::json query(const CKQuery& query, const CKRecordZoneID& zone);
 

@@ -874,17 +874,54 @@ void SECloudKitFileSystem::uploadBatch(const std::vector<fs::path>& localFiles,
         return deliver([completion] { completion(Status()); });
     database_->modifyRecords(
         records, {},
-        whileAlive(
-            [this, completion](std::vector<CKRecord>, std::vector<CKRecordID>, CKError error) {
-                if (error.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) {
-                    log("Some records failed to upload due to existing items. Usually due to "
-                        "out-of-date query caching on CloudKit. Will self correct. Ignoring: " +
-                            toStatus(error).error().failureReason,
-                        "uploadLocalFiles", __LINE__);
-                    return completion(Status());
-                }
-                completion(toStatus(error));
-            }));
+        whileAlive([this, records, completion](std::vector<CKRecord>, std::vector<CKRecordID>,
+                                               CKError error) {
+            if (error.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) {
+                log("Some records failed to upload due to existing items. Saving them again "
+                    "over the server's versions: " +
+                        toStatus(error).error().failureReason,
+                    "uploadLocalFiles", __LINE__);
+                return replaceExisting(records, error, completion);
+            }
+            completion(toStatus(error));
+        }));
+}
+
+void SECloudKitFileSystem::replaceExisting(const std::vector<CKRecord>& records,
+                                           const CKError& refused, Completion completion) {
+    // The zone refuses a record it holds unless the save names the version it replaces. An
+    // upload over an existing file (a device's acknowledgement written again, say) must leave
+    // the new bytes there, as a folder would: taking the refusal for success would keep the old
+    // contents and report the new ones as stored. So the refused records are saved once more,
+    // naming the server's versions; a second refusal (another computer replaced the file in
+    // between) fails the upload, and the caller tries again later.
+    std::vector<CKRecord> again;
+    std::vector<CKRecordID> ids;
+    for (const CKItemError& item : refused.partialErrors) {
+        auto mine = std::find_if(records.begin(), records.end(),
+                                 [&](const CKRecord& r) { return r.recordID == item.recordID; });
+        if (mine != records.end()) {
+            again.push_back(*mine);
+            ids.push_back(item.recordID);
+        }
+    }
+    database_->fetchRecords(
+        ids, std::vector<std::string>{"path"},
+        whileAlive([this, again = std::move(again), completion](std::vector<CKRecord> found,
+                                                                CKError fetched) mutable {
+            if (!fetched.ok() && fetched.code != CKErrorCode::partialFailure)
+                return completion(toStatus(fetched));
+            // A record missing from the answer was removed meanwhile: it is saved as new.
+            for (CKRecord& record : again) {
+                auto server = std::find_if(found.begin(), found.end(), [&](const CKRecord& r) {
+                    return r.recordID == record.recordID;
+                });
+                record.recordChangeTag = server != found.end() ? server->recordChangeTag : "";
+            }
+            database_->modifyRecords(again, {},
+                                     [completion](std::vector<CKRecord>, std::vector<CKRecordID>,
+                                                  CKError error) { completion(toStatus(error)); });
+        }));
 }
 
 void SECloudKitFileSystem::downloadFromPath(const std::string& path, const fs::path& localFile,

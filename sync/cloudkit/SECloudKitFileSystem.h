@@ -182,6 +182,10 @@ private:
     void collectNodes(std::vector<std::string> fullPaths,
                       std::function<void(std::vector<Node>, Status)> completion);
     void deleteNodes(std::vector<Node> nodes, Completion completion);
+    // Saves again, over the server's versions, the records of an upload that the zone refused
+    // because it holds them already.
+    void replaceExisting(const std::vector<CKRecord>& records, const CKError& refused,
+                         Completion completion);
     void uploadBatch(const std::vector<std::filesystem::path>& localFiles,
                      const std::vector<std::string>& paths, Completion completion);
     void performRepairsIfNecessaryForError(const CKError& error, std::function<void()> done);

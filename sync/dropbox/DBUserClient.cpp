@@ -54,8 +54,11 @@ json cursorArgument(const DBUploadSessionCursor& cursor) {
 }
 
 json commitArgument(const std::string& path) {
-    // Write mode, autorename and the modification date keep the route's defaults.
-    return json{{"path", path}, {"mute", true}};
+    // An upload replaces what the path holds, as writing a file in a folder does: the route's
+    // default ("add") refuses a file that differs from the one there, and the synchronisation
+    // writes some files again (a device's acknowledgement of what it applied). Autorename and
+    // the modification date keep the route's defaults.
+    return json{{"path", path}, {"mode", "overwrite"}, {"mute", true}};
 }
 
 std::atomic<unsigned> downloadCounter{0};

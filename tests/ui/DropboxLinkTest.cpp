@@ -113,7 +113,9 @@ TEST_F(DropboxLinkTest, LinkingInThePaneConnectsDropboxAndUnlinkingRemovesTheTok
     EXPECT_EQ(p.chooserItem(), kChooserDropbox);
     EXPECT_TRUE(p.forceSyncEnabled());
     EXPECT_FALSE(p.dropboxLinkVisible());
+    EXPECT_FALSE(control<QPushButton>("DropboxUnlink")->isHidden());
     EXPECT_FALSE(p.dropboxCodeVisible());
+    EXPECT_FALSE(p.folderRowVisible());
     EXPECT_TRUE(p.dropboxAccountText().startsWith(QStringLiteral("Linked")));
     EXPECT_TRUE(p.message().isEmpty());
     ASSERT_TRUE(secrets.secret.has_value());
@@ -130,7 +132,9 @@ TEST_F(DropboxLinkTest, LinkingInThePaneConnectsDropboxAndUnlinkingRemovesTheTok
     QTest::mouseClick(control<QPushButton>("DropboxUnlink"), Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return state() == 0 && !secrets.secret; }));
     EXPECT_TRUE(p.dropboxLinkVisible());
+    EXPECT_TRUE(control<QPushButton>("DropboxUnlink")->isHidden());
     EXPECT_EQ(p.chooserItem(), kChooserNone);
+    EXPECT_TRUE(p.folderRowVisible());
     EXPECT_TRUE(control<QLineEdit>("DropboxAppKey")->isEnabled());
     EXPECT_EQ(standard.stringForKey(t::kRavelongDropboxAppKey), server.appKey);
 }

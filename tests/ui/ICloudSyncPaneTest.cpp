@@ -112,6 +112,10 @@ TEST_F(ICloudSyncPaneTest, SigningInInThePaneLetsICloudBeChosenAndSigningOutLeav
     EXPECT_TRUE(box().message().isEmpty());
     EXPECT_FALSE(box().pasteVisible());
     EXPECT_TRUE(box().signOutEnabled());
+    // Signed in, the account's one action is signing out.
+    EXPECT_FALSE(box().signInEnabled());
+    EXPECT_TRUE(box().findChild<QPushButton*>("ICloudSignIn")->isHidden());
+    EXPECT_TRUE(pane->folderRowVisible());
 
     pane->syncMethodChanged(kChooserICloud);
     ASSERT_TRUE(pumpUntil([&] { return merger.running(); }));
@@ -120,6 +124,7 @@ TEST_F(ICloudSyncPaneTest, SigningInInThePaneLetsICloudBeChosenAndSigningOutLeav
     merger.finish();
     EXPECT_EQ(pane->chooserItem(), kChooserICloud);
     EXPECT_EQ(pane->statusText(), qt(t::kConnected));
+    EXPECT_FALSE(pane->folderRowVisible());
 
     // A picture of the pane, signed in and connected, for a reviewer.
     pane->resize(560, 560);
@@ -135,6 +140,9 @@ TEST_F(ICloudSyncPaneTest, SigningInInThePaneLetsICloudBeChosenAndSigningOutLeav
     EXPECT_EQ(setup->service(), SyncService::none);
     EXPECT_EQ(pane->chooserItem(), kChooserNone);
     EXPECT_EQ(box().accountText(), "Not signed in");
+    EXPECT_TRUE(box().signInEnabled());
+    EXPECT_FALSE(box().signOutEnabled());
+    EXPECT_TRUE(pane->folderRowVisible());
 }
 
 }  // namespace

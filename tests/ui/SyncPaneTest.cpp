@@ -87,6 +87,8 @@ TEST_F(SyncPaneTest, ThePaneShowsTheStoredStateRowByRow) {
         EXPECT_EQ(p.forceSyncEnabled(), c.forceSync);
         EXPECT_EQ(p.chooserEnabled(), c.chooserEnabled);
         EXPECT_EQ(p.theme(), c.theme);
+        // The folder row belongs to the synced folder (and to choosing one), not to a service.
+        EXPECT_EQ(p.folderRowVisible(), c.chooser == kChooserNone || c.chooser == kChooserFolder);
         EXPECT_EQ(pane->findChild<QLabel*>(qt(t::kZRLastSync))->text() == "Never", !c.lastSync);
     }
 }

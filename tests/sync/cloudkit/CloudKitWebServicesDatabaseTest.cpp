@@ -455,6 +455,51 @@ TEST_F(CloudKitWebServicesDatabaseTest, ADatabaseDestroyedMidRequestCompletesNot
     EXPECT_EQ(completions, 0);
 }
 
+// An invitation is accepted by the short GUID its link ends in; the share's record name means
+// nothing to the service, and an invitation without a link is refused before anything is sent.
+TEST_F(CloudKitWebServicesDatabaseTest, SharesAreAcceptedByTheirLinksShortGUID) {
+    const CKRecordZoneID zone{"Shared", kCKCurrentUserOwnerName};
+    ASSERT_TRUE(
+        std::get<0>(*t.await<CKError>([&](auto done) { db.saveRecordZone(zone, done); })).ok());
+    CKRecord root;
+    root.recordType = "FileNode";
+    root.recordID = {"root", zone};
+    CKRecord share;
+    share.recordType = kCKShareRecordType;
+    share.recordID = {"share-1", zone};
+    share.shareRootRecordID = root.recordID;
+    ASSERT_TRUE(std::get<2>(save({root, share})).ok());
+    auto stored = t.server.record("share-1", "Shared");
+    ASSERT_TRUE(stored && stored->contains("shortGUID"));
+    const std::string guid = stored->at("shortGUID");
+    ASSERT_NE(guid, "share-1");
+
+    const struct {
+        std::string name, link;
+        int expected;  // CloudKit error code, 0 when accepted
+        bool sent;
+    } cases[] = {
+        {"the owner's link", "https://www.icloud.com/share/" + guid + "#Ravelong", 0, true},
+        {"a link to a share that is gone", "https://www.icloud.com/share/0Gone",
+         CKErrorCode::unknownItem, true},
+        {"no link, only the record name", "", CKErrorCode::invalidArguments, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = t.server.requestCount("records/accept");
+        CKShareMetadata invitation{share.recordID, root.recordID, "_owner", c.link, ""};
+        auto got = t.await<CKError>([&](auto done) { db.acceptShare(invitation, done); });
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(std::get<0>(*got).code, c.expected) << std::get<0>(*got).description;
+        ASSERT_EQ(t.server.requestCount("records/accept"), before + (c.sent ? 1 : 0));
+        if (c.sent) {
+            const json sent = t.server.bodies("records/accept").back();
+            EXPECT_EQ(sent.at("shortGUIDs").size(), 1u);
+            EXPECT_NE(sent.at("shortGUIDs").at(0).at("value"), "share-1");
+        }
+    }
+}
+
 TEST_F(CloudKitWebServicesDatabaseTest, RenewedWebAuthTokensAreKept) {
     t.server.renewTokens = true;
     auto got =

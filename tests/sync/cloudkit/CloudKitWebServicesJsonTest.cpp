@@ -148,6 +148,31 @@ TEST(CloudKitWebServicesJson, QueriesAndZonesAreWrittenAsTheServiceReadsThem) {
     EXPECT_FALSE(ckj::parseZoneID(json::object()));
 }
 
+TEST(CloudKitWebServicesJson, ASharesShortGUIDIsTakenFromItsLink) {
+    const struct {
+        std::string link, guid;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"https://www.icloud.com/share/0AbC_d-9#Ravelong_Sync", "", "0AbC_d-9"},
+        {"https://www.icloud.com/share/0AbC/?lang=en", "", "0AbC"},
+        {"https://www.icloud.com/share/0AbC", "0Given", "0Given"},
+        {"", "0Given", "0Given"},
+        {"", "", std::nullopt},
+        {"0AbC", "", std::nullopt},  // not a link
+        {"https://www.icloud.com", "", std::nullopt},
+        {"https://www.icloud.com/#0AbC", "", std::nullopt},
+        {"https://www.icloud.com/share/0A%20bC", "", std::nullopt},
+        {"", "../zones", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        CKShareMetadata metadata;
+        metadata.shareRecordID = {"share-record-name", {"Zone", "_owner"}};
+        metadata.shareURL = c.link;
+        metadata.shortGUID = c.guid;
+        EXPECT_EQ(ckj::shareShortGUID(metadata), c.expected) << c.link << " / " << c.guid;
+    }
+}
+
 TEST(CloudKitWebSignIn, TokensAreFoundInPastedText) {
     struct Case {
         const char* text;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -30,6 +31,23 @@ public:
         token.reset();
         return Status();
     }
+};
+
+// One computer's signed-in database on a loop of its own (a computer of the synchronisation
+// simulation): a web auth token of its own, which the fake accepts, and the transport it talks
+// through.
+struct CloudKitWebComputerClient {
+    CloudKitWebComputerClient(MainLoop& loop, FakeCloudKitServer& server,
+                              const std::string& webToken)
+        : transport(loop, 16) {
+        server.acceptWebAuthToken(webToken);
+        tokens.token = webToken;
+        database =
+            std::make_shared<CloudKitWebServicesDatabase>(transport, tokens, server.config());
+    }
+    DBHttpTransport transport;
+    MemoryWebTokenStore tokens;
+    std::shared_ptr<CloudKitWebServicesDatabase> database;
 };
 
 // The fake service, a virtual main loop, the transport and a signed-in database talking to the

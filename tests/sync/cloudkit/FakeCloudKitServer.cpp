@@ -68,6 +68,14 @@ CloudKitWebServicesConfig FakeCloudKitServer::config(CloudKitDatabase::Scope sco
     return c;
 }
 
+void FakeCloudKitServer::setReachable(const std::string& webToken, bool reachable) {
+    std::lock_guard lock(mutex_);
+    if (reachable)
+        cutOffTokens_.erase(webToken);
+    else
+        cutOffTokens_.insert(webToken);
+}
+
 void FakeCloudKitServer::acceptWebAuthToken(const std::string& token) {
     std::lock_guard lock(mutex_);
     webTokens_.insert(token);
@@ -210,6 +218,12 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
         std::lock_guard lock(mutex_);
         ++counts_[routeName];
         queries_.push_back(request.query);
+        if (cutOffTokens_.count(
+                DBLoopbackRedirect::queryValue(request.query, "ckWebAuthToken").value_or(""))) {
+            FakeReply lost;
+            lost.drop = true;
+            return lost;
+        }
         auto faults = faults_.find(routeName);
         if (faults != faults_.end() && !faults->second.empty()) {
             FakeReply reply = faults->second.front();
@@ -368,8 +382,26 @@ FakeReply FakeCloudKitServer::route(const std::string& database, const std::stri
         }
         return FakeReply::json(200, {{"subscriptions", results}});
     }
-    if (operation == "records/accept")
-        return FakeReply::json(200, {{"results", json::array({{{"accepted", true}}})}});
+    if (operation == "records/accept") {
+        // Accepted by the short GUID of a share some database holds; anything else (a record
+        // name, say) is not found.
+        json results = json::array();
+        for (const auto& guid : body.value("shortGUIDs", json::array())) {
+            const std::string value = text(guid, "value");
+            bool known = false;
+            for (const auto& [db, zones] : databases_)
+                for (const auto& [zoneName, z] : zones)
+                    for (const auto& [name, entry] : z.records)
+                        known =
+                            known || (!entry.deleted && entry.recordType == "cloudkit.share" &&
+                                      !value.empty() && text(entry.record, "shortGUID") == value);
+            results.push_back(known ? json{{"shortGUID", value}, {"accepted", true}}
+                                    : json{{"shortGUID", value},
+                                           {"serverErrorCode", "NOT_FOUND"},
+                                           {"reason", "no share has this short GUID"}});
+        }
+        return FakeReply::json(200, {{"results", results}});
+    }
     if (operation == "assets/upload") {
         json tokens = json::array();
         for (const auto& t : body.value("tokens", json::array())) {
@@ -454,12 +486,19 @@ FakeReply FakeCloudKitServer::modify(Zone& z, const json& body) {
             results.push_back(itemError(name, "QUOTA_EXCEEDED"));
             continue;
         }
+        const std::string previousGUID = exists ? text(it->second.record, "shortGUID") : "";
         Entry& e = z.records[name];
         e.record = record;
         e.recordType = text(record, "recordType");
         e.deleted = false;
         e.sequence = sequence_++;
         e.record["recordChangeTag"] = "t" + std::to_string(e.sequence);
+        // A share gets the short GUID its link ends in; it keeps it when saved again.
+        if (e.recordType == "cloudkit.share") {
+            e.record["shortGUID"] =
+                !previousGUID.empty() ? previousGUID
+                                      : "0s" + std::to_string(nextId_++) + "G" + name.substr(0, 4);
+        }
         e.record["modified"] = {
             {"timestamp", 1700000000000 + static_cast<std::int64_t>(e.sequence)}};
         results.push_back(e.record);

@@ -44,6 +44,9 @@ public:
     // A web auth token the server accepts from now on.
     void acceptWebAuthToken(const std::string& token);
     void revokeWebAuthTokens();
+    // While a web auth token is cut off, requests carrying it are dropped unanswered, as they
+    // would be on a computer that lost its network.
+    void setReachable(const std::string& webToken, bool reachable);
     // When set, every authenticated reply hands out a renewed token (the old one stays valid).
     std::atomic<bool> renewTokens{false};
     std::string lastRenewedToken() const;
@@ -115,6 +118,7 @@ private:
     std::map<std::string, std::string> assets_;                     // receipt -> bytes
     std::map<std::string, std::string> pendingUploads_;             // upload id -> receipt
     std::set<std::string> webTokens_;
+    std::set<std::string> cutOffTokens_;
     std::string lastRenewed_;
     std::vector<nlohmann::json> subscriptions_;
     std::uint64_t sequence_ = 1;

@@ -8,6 +8,7 @@
 
 #include "support/SettableClock.h"
 #include "support/VirtualMainLoop.h"
+#include "sync/dropbox/DBClientsManager.h"
 #include "sync/dropbox/DBUserClient.h"
 #include "sync/dropbox/FakeDropboxServer.h"
 
@@ -27,6 +28,18 @@ public:
             token = fresh;
         completion(fresh.has_value());
     }
+};
+
+// One computer's way into the fake account, on a loop of its own (a computer of the
+// synchronisation simulation): a token of its own, which the fake accepts, and the clients.
+struct DropboxComputerClient {
+    DropboxComputerClient(MainLoop& loop, FakeDropboxServer& server, const std::string& token)
+        : clients(loop, tokens, server.clientOptions()) {
+        tokens.token = token;
+        server.acceptAccessToken(token);
+    }
+    MemoryTokenSource tokens;
+    DBClientsManager clients;
 };
 
 // The fake server, a virtual main loop and a way to wait for replies that arrive from the

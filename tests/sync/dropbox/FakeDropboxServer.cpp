@@ -84,6 +84,19 @@ void FakeDropboxServer::setAccessToken(std::string token) {
     token_ = std::move(token);
 }
 
+void FakeDropboxServer::acceptAccessToken(std::string token) {
+    std::lock_guard lock(mutex_);
+    otherTokens_.insert(std::move(token));
+}
+
+void FakeDropboxServer::setReachable(const std::string& token, bool reachable) {
+    std::lock_guard lock(mutex_);
+    if (reachable)
+        cutOffTokens_.erase(token);
+    else
+        cutOffTokens_.insert(token);
+}
+
 void FakeDropboxServer::setExpiredToken(std::string token) {
     std::lock_guard lock(mutex_);
     expiredToken_ = std::move(token);
@@ -219,6 +232,13 @@ FakeReply FakeDropboxServer::handle(const Request& request) {
     {
         std::lock_guard lock(mutex_);
         ++counts_[request.route];
+        if (auto auth = request.headers.find("authorization");
+            auth != request.headers.end() && auth->second.starts_with("Bearer ") &&
+            cutOffTokens_.count(auth->second.substr(7))) {
+            FakeReply lost;
+            lost.drop = true;
+            return lost;
+        }
         auto faults = faults_.find(request.route);
         if (faults != faults_.end() && !faults->second.empty()) {
             FakeReply reply = faults->second.front();
@@ -231,7 +251,8 @@ FakeReply FakeDropboxServer::handle(const Request& request) {
             if (!expiredToken_.empty() && given == "Bearer " + expiredToken_)
                 return FakeReply::json(401, {{"error_summary", "expired_access_token/.."},
                                              {"error", {{".tag", "expired_access_token"}}}});
-            if (given != "Bearer " + token_)
+            if (given != "Bearer " + token_ &&
+                !(given.starts_with("Bearer ") && otherTokens_.count(given.substr(7))))
                 return FakeReply::json(401, {{"error_summary", "invalid_access_token/.."},
                                              {"error", {{".tag", "invalid_access_token"}}}});
         }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ public:
     // The token requests must carry; anything else is answered 401.
     void setAccessToken(std::string token);
     void setExpiredToken(std::string token);  // answered 401 expired_access_token
+    // Another token requests may carry (each computer of a test its own).
+    void acceptAccessToken(std::string token);
+    // While a token is cut off, requests carrying it are dropped unanswered, as they would be
+    // on a computer that lost its network.
+    void setReachable(const std::string& token, bool reachable);
     std::string accountId = "dbid:AAH4f99T0taONIb-OurWxbNQ6ywGRopQngc";
 
     // The token endpoint (/oauth2/token): a code issued for a PKCE challenge is exchanged once,
@@ -96,6 +102,7 @@ private:
     std::uint64_t revision_ = 1;
     std::string token_ = "fake-token";
     std::string expiredToken_;
+    std::set<std::string> otherTokens_, cutOffTokens_;
     std::map<std::string, std::vector<FakeReply>> faults_;
     std::map<std::string, std::function<void(FakeReply&)>> alterations_;
     std::map<std::string, int> counts_;

@@ -214,6 +214,17 @@ TEST_F(DropboxFileSystemTest, FilesRoundTripThroughPartitionedFolders) {
     ASSERT_TRUE(status([&](auto done) { dropbox.uploadLocalFile(local / "up", path, done); }).ok());
     EXPECT_EQ(t.server.fileContents("/Sync/events/data/3f/" + name32), "event one");
     EXPECT_TRUE(exists(path).exists);
+    // Writing a file again replaces it, alone or in a batch.
+    writeFile(local / "up", "event one, written again");
+    ASSERT_TRUE(status([&](auto done) { dropbox.uploadLocalFile(local / "up", path, done); }).ok());
+    EXPECT_EQ(t.server.fileContents("/Sync/events/data/3f/" + name32), "event one, written again");
+    writeFile(local / "batch", "event one");
+    ASSERT_TRUE(
+        status([&](auto done) {
+            dropbox.uploadLocalFiles({local / "batch", local / "up"}, {path, "other"}, done);
+        }).ok());
+    EXPECT_EQ(t.server.fileContents("/Sync/events/data/3f/" + name32), "event one");
+    EXPECT_EQ(t.server.fileContents("/Sync/other"), "event one, written again");
 
     ASSERT_TRUE(
         status([&](auto done) { dropbox.downloadFromPath(path, local / "down", done); }).ok());

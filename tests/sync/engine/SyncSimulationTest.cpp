@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "core/chain/ChainTreeChanges.h"
 #include "core/timer/TimingStop.h"
 #include "core/tree/TaskTreeEditing.h"
+#include "sync/SEZipCloudFileSystem.h"
+#include "sync/cloudkit/CloudKitWebTestLoop.h"
+#include "sync/cloudkit/InMemoryCloudKitDatabase.h"
+#include "sync/cloudkit/SECloudKitFileSystem.h"
+#include "sync/dropbox/DropboxSyncBackend.h"
+#include "sync/dropbox/DropboxTestLoop.h"
+#include "sync/dropbox/SEDropboxV2CloudFileSystem.h"
 #include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/SyncTestComputer.h"
 
@@ -14,14 +23,150 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Several computers on one shared folder, each with its own store, doing what people do
+enum class BackEnd { folder, dropbox, cloudKit, cloudKitWeb };
+
+struct SimulationCase {
+    BackEnd backEnd;
+    bool zipped;
+};
+
+// Where the computers of a simulation keep their files: the shared folder, the fake Dropbox
+// account, an iCloud container in memory or the fake CloudKit web service, each plain or zipped
+// as the program wraps it. Each computer reaches it through a client of its own, made again
+// when the computer starts after a crash; its scratch and cache folders stay, as a machine's
+// would. A computer cut off from the network fails the way that back-end fails: the folder
+// refuses, the in-memory database answers with its network-unavailable error, and the fake
+// servers drop the computer's requests unanswered.
+class SimulatedClouds {
+public:
+    SimulatedClouds(SyncTestWorld& world, SimulationCase c)
+        : world_(world), backEnd_(c.backEnd), zipped_(c.zipped) {
+        switch (backEnd_) {
+            case BackEnd::folder:
+                break;
+            case BackEnd::dropbox:
+                dropbox_ = std::make_unique<testing::FakeDropboxServer>();
+                break;
+            case BackEnd::cloudKit:
+                container_ = std::make_shared<InMemoryCloudKitContainer>();
+                break;
+            case BackEnd::cloudKitWeb:
+                cloudKit_ = std::make_unique<testing::FakeCloudKitServer>();
+                break;
+        }
+        world.repliesFromOtherThreads = dropbox_ || cloudKit_;
+        world.makeCloud = [this](MainLoop& loop, const std::string& name) {
+            return make(loop, name);
+        };
+        world.cloudGone = [this](const std::string& name) {
+            Computer& c = computers_[name];
+            c.folder = nullptr;
+            c.memory.reset();
+            c.dropbox.reset();
+            c.web.reset();
+        };
+    }
+
+    bool online(const std::string& name) { return computers_[name].online; }
+
+    void setOnline(const std::string& name, bool online) {
+        Computer& c = computers_[name];
+        c.online = online;
+        if (c.folder)
+            c.folder->online = online;
+        if (c.memory) {
+            if (online)
+                c.memory->clearFailures();
+            else
+                c.memory->failNextCalls(
+                    {CKErrorCode::networkUnavailable, "The network is unavailable.", {}, 0},
+                    SIZE_MAX);
+        }
+        if (dropbox_)
+            dropbox_->setReachable(token(name), online);
+        if (cloudKit_)
+            cloudKit_->setReachable(token(name), online);
+    }
+
+private:
+    struct Computer {
+        bool online = true;
+        testing::TemporaryDirectory scratch, cacheHome;
+        DelayedFolderCloud* folder = nullptr;
+        std::shared_ptr<InMemoryCloudKitDatabase> memory;
+        std::unique_ptr<testing::DropboxComputerClient> dropbox;
+        std::unique_ptr<testing::CloudKitWebComputerClient> web;
+    };
+
+    static std::string token(const std::string& name) { return "token-" + name; }
+
+    std::unique_ptr<SECloudFileSystem> make(MainLoop& loop, const std::string& name) {
+        Computer& c = computers_[name];
+        std::unique_ptr<SECloudFileSystem> cloud;
+        switch (backEnd_) {
+            case BackEnd::folder: {
+                auto folder = std::make_unique<DelayedFolderCloud>(
+                    loop, world_.clock, world_.cloudFolder, &world_.random,
+                    &world_.maximumArrivalDelay);
+                c.folder = folder.get();
+                cloud = std::move(folder);
+                break;
+            }
+            case BackEnd::dropbox: {
+                c.dropbox =
+                    std::make_unique<testing::DropboxComputerClient>(loop, *dropbox_, token(name));
+                auto dropbox =
+                    std::make_unique<SEDropboxV2CloudFileSystem>(loop, c.dropbox->clients);
+                dropbox->setRelativePathToRootInDropbox(DropboxSyncBackend::kRootFolder);
+                dropbox->partitionDataFilesBetweenSubdirectories = true;
+                cloud = std::move(dropbox);
+                break;
+            }
+            case BackEnd::cloudKit:
+            case BackEnd::cloudKitWeb: {
+                std::shared_ptr<CloudKitDatabase> database;
+                if (backEnd_ == BackEnd::cloudKit) {
+                    c.memory = std::make_shared<InMemoryCloudKitDatabase>(
+                        loop, container_, CloudKitDatabase::Scope::privateScope, "alice");
+                    database = c.memory;
+                } else {
+                    c.web = std::make_unique<testing::CloudKitWebComputerClient>(loop, *cloudKit_,
+                                                                                 token(name));
+                    database = c.web->database;
+                }
+                // Each computer keeps its cache of the zone in its own folder.
+                setenv("XDG_CACHE_HOME", c.cacheHome.path().c_str(), 1);
+                cloud = SECloudKitFileSystem::withPrivateDatabase(
+                    loop, [database](CloudKitDatabase::Scope) { return database; },
+                    "iCloud.org.ravelong.simulation", 2);
+                unsetenv("XDG_CACHE_HOME");
+                break;
+            }
+        }
+        if (zipped_)
+            cloud = std::make_unique<SEZipCloudFileSystem>(std::move(cloud), c.scratch.path());
+        setOnline(name, c.online);
+        return cloud;
+    }
+
+    SyncTestWorld& world_;
+    BackEnd backEnd_;
+    bool zipped_;
+    std::unique_ptr<testing::FakeDropboxServer> dropbox_;
+    std::unique_ptr<testing::FakeCloudKitServer> cloudKit_;
+    std::shared_ptr<InMemoryCloudKitContainer> container_;
+    std::map<std::string, Computer> computers_;
+};
+
+// Several computers on one cloud, each with its own store, doing what people do
 // (tasks, timings, timers, renames, deletions, merges of tasks) while files arrive late and out
 // of order, computers go offline and crash in the middle of merges. In the end, with everyone
 // online and merged until nothing more moves, every store holds the same tasks, timings and
 // chain, no timing that nobody deleted is missing, and the day aggregates equal a fresh rebuild.
 class Simulation {
 public:
-    Simulation(unsigned seed, int computers) : rng_(seed) {
+    Simulation(SimulationCase backEnd, unsigned seed, int computers)
+        : rng_(seed), clouds_(world_, backEnd) {
         world_.random.seed(seed);
         world_.maximumArrivalDelay = 900;
         // Low, so that history is compacted while files arrive late and computers crash.
@@ -62,7 +207,7 @@ public:
     void settle() {
         for (auto& c : computers_) {
             c->start();
-            c->cloud().online = true;
+            clouds_.setOnline(c->name(), true);
         }
         for (int pass = 0; pass < 2; ++pass) {
             for (auto& c : computers_) {
@@ -74,7 +219,7 @@ public:
         // Whatever is on its way arrives; from now on files arrive at once.
         world_.clock.advance(world_.maximumArrivalDelay + 1);
         world_.maximumArrivalDelay = 0;
-        std::size_t before = 0;
+        std::vector<std::size_t> before;
         for (int round = 0; round < 12; ++round) {
             world_.clock.advance(60);
             for (auto& c : computers_) {
@@ -82,7 +227,7 @@ public:
                 ASSERT_TRUE(merged.has_value());
                 ASSERT_TRUE(merged->ok()) << c->name() << ": " << merged->error().description;
             }
-            std::size_t now = eventFiles();
+            std::vector<std::size_t> now = progress();
             if (round > 0 && now == before)
                 return;
             before = now;
@@ -96,10 +241,27 @@ public:
             world_, std::string(1, char('a' + computers_.size()))));
     }
 
-    bool compacted() const {
-        return fs::exists(world_.cloudFolder / "baselines") &&
-               !fs::is_empty(world_.cloudFolder / "baselines");
+    // Whether history was compacted into baselines, as the cloud lists them to a computer.
+    bool compacted() {
+        SyncTestComputer& c = *computers_.front();
+        SECloudFileSystem& cloud = c.cloudFileSystem();
+        std::optional<std::optional<std::vector<SECloudItem>>> listing;
+        auto list = [&] {
+            cloud.contentsOfDirectoryAtPath(
+                "baselines", [&](auto items, Status) { listing.emplace(std::move(items)); });
+        };
+        c.as([&] {
+            if (cloud.respondsTo(SEOptionalOperation::primeForActivity))
+                cloud.primeForActivityWithCompletion([&](Status) { list(); });
+            else
+                list();
+            return world_.runUntil([&] { return listing.has_value(); });
+        });
+        return listing && *listing && !(*listing)->empty();
     }
+
+    // Merges tried while cut off (each of which had to fail).
+    int offlineMerges() const { return offlineMerges_; }
 
     void check() {
         StoreSnapshot first = StoreSnapshot::of(computers_.front()->context());
@@ -219,12 +381,16 @@ private:
                 EXPECT_TRUE(c.save().ok());
             }
         } else if (dice < 74) {
-            c.cloud().online = !c.cloud().online;
+            clouds_.setOnline(c.name(), !clouds_.online(c.name()));
         } else if (dice < 96) {
             auto merged = c.merge();
             ASSERT_TRUE(merged.has_value());
-            if (c.cloud().online) {
+            if (!clouds_.online(c.name()))
+                ++offlineMerges_;
+            if (clouds_.online(c.name())) {
                 ASSERT_TRUE(merged->ok()) << c.name() << ": " << merged->error().description;
+            } else {
+                EXPECT_FALSE(merged->ok()) << c.name() << " merged while cut off";
             }
         } else {
             c.crashAfter(pick(0, 12));
@@ -233,27 +399,33 @@ private:
         }
     }
 
-    std::size_t eventFiles() const {
-        std::size_t count = 0;
-        if (fs::exists(world_.cloudFolder / "events")) {
-            for ([[maybe_unused]] const auto& entry :
-                 fs::directory_iterator(world_.cloudFolder / "events"))
-                ++count;
+    // What every computer has taken in and still has to send: a round that changes none of it
+    // sent nothing new.
+    std::vector<std::size_t> progress() {
+        std::vector<std::size_t> out;
+        for (auto& c : computers_) {
+            out.push_back(c->engine().replica().appliedKeys().size());
+            out.push_back(c->engine().pendingUploads());
         }
-        return count;
+        return out;
     }
 
     SyncTestWorld world_;
     std::mt19937 rng_;
+    SimulatedClouds clouds_;  // before the computers, which leave it when they go
     std::vector<std::unique_ptr<SyncTestComputer>> computers_;
     std::set<std::string> created_, deleted_;
     int names_ = 0;
     int lastDice_ = 0;
+    int offlineMerges_ = 0;
 };
 
-// Seeds every test run plays; RAVELONG_SYNC_SIM_SEEDS=N adds N more, numbered from 1000.
-std::vector<unsigned> seeds() {
-    std::vector<unsigned> list = {1, 2, 3, 4};
+// Seeds every test run plays (the shared folder, the quickest, plays more);
+// RAVELONG_SYNC_SIM_SEEDS=N adds N more, numbered from 1000.
+std::vector<unsigned> seeds(const SimulationCase& c) {
+    std::vector<unsigned> list = {1};
+    if (c.backEnd == BackEnd::folder)
+        list = {1, 2, 3, 4};
     if (const char* extra = std::getenv("RAVELONG_SYNC_SIM_SEEDS")) {
         int count = std::atoi(extra);
         for (int i = 0; i < count; ++i)
@@ -262,13 +434,17 @@ std::vector<unsigned> seeds() {
     return list;
 }
 
-TEST(SyncSimulation, ComputersEndWithTheSameStoreWithoutLosingTime) {
-    for (unsigned seed : seeds()) {
+class SyncSimulation : public ::testing::TestWithParam<SimulationCase> {};
+
+TEST_P(SyncSimulation, ComputersEndWithTheSameStoreWithoutLosingTime) {
+    for (unsigned seed : seeds(GetParam())) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        Simulation simulation(seed, 3 + static_cast<int>(seed % 3));
+        Simulation simulation(GetParam(), seed, 3 + static_cast<int>(seed % 3));
         simulation.run(150);
         if (::testing::Test::HasFatalFailure())
             return;
+        // The back-end's failure path was taken.
+        EXPECT_GT(simulation.offlineMerges(), 0);
         simulation.settle();
         if (::testing::Test::HasFatalFailure())
             return;
@@ -280,6 +456,22 @@ TEST(SyncSimulation, ComputersEndWithTheSameStoreWithoutLosingTime) {
         simulation.check();
     }
 }
+
+std::string caseName(const ::testing::TestParamInfo<SimulationCase>& info) {
+    const char* names[] = {"Folder", "Dropbox", "CloudKit", "CloudKitWeb"};
+    return names[static_cast<int>(info.param.backEnd)] +
+           std::string(info.param.zipped ? "Zipped" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(BackEnds, SyncSimulation,
+                         ::testing::Values(SimulationCase{BackEnd::folder, false},
+                                           SimulationCase{BackEnd::folder, true},
+                                           SimulationCase{BackEnd::dropbox, false},
+                                           SimulationCase{BackEnd::dropbox, true},
+                                           SimulationCase{BackEnd::cloudKit, false},
+                                           SimulationCase{BackEnd::cloudKit, true},
+                                           SimulationCase{BackEnd::cloudKitWeb, true}),
+                         caseName);
 
 }  // namespace
 }  // namespace ravelong::sync_testing

@@ -45,6 +45,8 @@ public:
     StoreSyncEngine& engine() { return *engine_; }
     // The shared folder as this computer sees it (not with the world's makeCloud).
     DelayedFolderCloud& cloud() { return *folderCloud_; }
+    // The cloud the engine works on, whichever it is.
+    SECloudFileSystem& cloudFileSystem() { return *cloud_; }
     const std::string& name() const { return name_; }
     std::filesystem::path storePath() const { return folder_ / "store.sqlite"; }
     std::filesystem::path stateFolder() const { return folder_ / "sync-state"; }

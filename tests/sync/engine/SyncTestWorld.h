@@ -31,6 +31,16 @@ struct SyncTestWorld {
     std::size_t compactionThreshold = 0;  // the engine's own when 0
     // Another cloud than the shared folder, made for each computer (by its name) when it starts.
     std::function<std::unique_ptr<SECloudFileSystem>(MainLoop&, const std::string&)> makeCloud;
+    // Told when a computer's cloud is destroyed (it crashed), so that what makeCloud made for it
+    // alongside goes too.
+    std::function<void(const std::string&)> cloudGone;
+    // Set when the clouds answer from threads of their own (HTTP clients): waits then run the
+    // loop again until an answer comes, moving virtual time on so that retries fall due.
+    bool repliesFromOtherThreads = false;
+
+    // Runs the loop until done() holds: once, or with replies from other threads until done()
+    // holds or ten real seconds pass. False when done() does not hold in the end.
+    bool runUntil(const std::function<bool()>& done);
 };
 
 }  // namespace ravelong::sync_testing
