@@ -125,6 +125,18 @@ e2e_trap_cleanup() {
   trap e2e_cleanup EXIT
 }
 
+# e2e_start_x_session: the clean-up on exit, the program on X11 with its test commands, the
+# folder for pictures ($shots: $E2E_SCREENSHOT_DIR, default ./screenshots) and a private X
+# server.
+e2e_start_x_session() {
+  e2e_trap_cleanup
+  export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
+  unset WAYLAND_DISPLAY
+  shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
+  mkdir -p "$shots"
+  e2e_start_xvfb
+}
+
 # e2e_geometry <window>: x y width height of a window, on screen.
 e2e_geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}

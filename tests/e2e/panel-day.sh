@@ -15,13 +15,7 @@ helper=$2
 . "$(dirname "$0")/e2e-common.sh"
 
 e2e_make_home
-e2e_trap_cleanup
-export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
-unset WAYLAND_DISPLAY
-shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
-mkdir -p "$shots"
-
-e2e_start_xvfb
+e2e_start_x_session
 
 e2e_start_tray_host
 e2e_start_docked "$program"

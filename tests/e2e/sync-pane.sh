@@ -29,13 +29,7 @@ for name in a b; do
   printf '{"ZRConnectionState": 500, "RavelongSyncFolder": "%s"}\n' "$synced" >"$settings"
 done
 
-e2e_trap_cleanup
-export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
-unset WAYLAND_DISPLAY
-shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
-mkdir -p "$shots"
-
-e2e_start_xvfb
+e2e_start_x_session
 
 # sync_once <computer> <run name> [screenshot]: starts the computer's Ravelong, syncs, quits.
 sync_once() {

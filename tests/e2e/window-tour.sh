@@ -18,13 +18,7 @@ e2e_make_home
 for task in "Write report" "Review"; do
   "$helper" add-task "$task" || e2e_fail "could not prepare the store"
 done
-e2e_trap_cleanup
-export QT_QPA_PLATFORM=xcb RAVELONG_TEST_COMMANDS=1
-unset WAYLAND_DISPLAY
-shots=${E2E_SCREENSHOT_DIR:-$PWD/screenshots}
-mkdir -p "$shots"
-
-e2e_start_xvfb
+e2e_start_x_session
 e2e_start_tray_host
 e2e_start_docked "$program"
 read -r screen_w screen_h < <(xwininfo -root | awk '/Width:/ {w=$NF} /Height:/ {h=$NF} END {print w, h}')
