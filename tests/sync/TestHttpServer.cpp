@@ -138,9 +138,8 @@ void TestHttpServer::serve(int fd) {
             std::string header = head.substr(at, next - at);
             if (auto colon = header.find(':'); colon != std::string::npos) {
                 std::string name = header.substr(0, colon);
-                std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
-                    return static_cast<char>(std::tolower(c));
-                });
+                std::transform(name.begin(), name.end(), name.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
                 auto value = header.find_first_not_of(' ', colon + 1);
                 request.headers[name] = value == std::string::npos ? "" : header.substr(value);
             }
