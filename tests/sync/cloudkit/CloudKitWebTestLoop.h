@@ -45,7 +45,7 @@ struct CloudKitWebComputerClient {
         database =
             std::make_shared<CloudKitWebServicesDatabase>(transport, tokens, server.config());
     }
-    DBHttpTransport transport;
+    HttpTransport transport;
     MemoryWebTokenStore tokens;
     std::shared_ptr<CloudKitWebServicesDatabase> database;
 };

@@ -219,7 +219,7 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
         ++counts_[routeName];
         queries_.push_back(request.query);
         if (cutOffTokens_.count(
-                DBLoopbackRedirect::queryValue(request.query, "ckWebAuthToken").value_or(""))) {
+                LoopbackListener::queryValue(request.query, "ckWebAuthToken").value_or(""))) {
             FakeReply lost;
             lost.drop = true;
             return lost;
