@@ -14,68 +14,44 @@ namespace {
 
 using Kind = TestCommandChannel::Command::Kind;
 
+// Arguments are trimmed; the panel commands split their two names at the first arrow.
 TEST(TestCommandChannel, CommandsAndTheirArguments) {
-    auto click = TestCommandChannel::parse("click-task Write report  ");
-    ASSERT_TRUE(click);
-    EXPECT_EQ(click->kind, Kind::clickTask);
-    EXPECT_EQ(click->argument, "Write report");
-
-    auto answer = TestCommandChannel::parse("answer-alert 1");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->kind, Kind::answerAlert);
-    EXPECT_EQ(answer->number, 1);
-
-    EXPECT_EQ(TestCommandChannel::parse("quit")->kind, Kind::quit);
-    EXPECT_EQ(TestCommandChannel::parse("toggle-panel")->kind, Kind::togglePanel);
-}
-
-TEST(TestCommandChannel, PanelCommandsSplitTheirTwoNamesAtTheArrow) {
-    auto add = TestCommandChannel::parse("add-task Write report");
-    ASSERT_TRUE(add);
-    EXPECT_EQ(add->kind, Kind::addTask);
-    EXPECT_EQ(add->argument, "Write report");
-    auto sub = TestCommandChannel::parse("add-subtask Client A => Design => v2");
-    ASSERT_TRUE(sub);
-    EXPECT_EQ(sub->kind, Kind::addSubtask);
-    EXPECT_EQ(sub->argument, "Client A");
-    EXPECT_EQ(sub->secondArgument, "Design => v2");
-    auto rename = TestCommandChannel::parse("rename-task Old =>  New ");
-    ASSERT_TRUE(rename);
-    EXPECT_EQ(rename->kind, Kind::renameTask);
-    EXPECT_EQ(rename->secondArgument, "New");
-    EXPECT_EQ(TestCommandChannel::parse("undo")->kind, Kind::undo);
-    auto timing = TestCommandChannel::parse("add-timing Write report => 2026-12-01 09:00 1:30");
-    ASSERT_TRUE(timing);
-    EXPECT_EQ(timing->kind, Kind::addTiming);
-    EXPECT_EQ(timing->argument, "Write report");
-    EXPECT_EQ(timing->secondArgument, "2026-12-01 09:00 1:30");
-    auto preset = TestCommandChannel::parse("main-window-preset Last Week");
-    ASSERT_TRUE(preset);
-    EXPECT_EQ(preset->kind, Kind::mainWindowPreset);
-    EXPECT_EQ(preset->argument, "Last Week");
-    auto remove = TestCommandChannel::parse("delete-timing 3");
-    ASSERT_TRUE(remove);
-    EXPECT_EQ(remove->kind, Kind::deleteTiming);
-    EXPECT_EQ(remove->number, 3);
-    for (const char* kind : {"pie", "bar", "line"}) {
-        auto chart = TestCommandChannel::parse(QStringLiteral("main-window-chart ") + kind);
-        ASSERT_TRUE(chart) << kind;
-        EXPECT_EQ(chart->kind, Kind::mainWindowChart);
-        EXPECT_EQ(chart->argument, kind);
+    struct Case {
+        const char* line;
+        Kind kind;
+        const char* argument = "";
+        const char* secondArgument = "";
+        int number = 0;
+    };
+    const Case cases[] = {
+        {"click-task Write report  ", Kind::clickTask, "Write report"},
+        {"answer-alert 1", Kind::answerAlert, "", "", 1},
+        {"quit", Kind::quit},
+        {"toggle-panel", Kind::togglePanel},
+        {"add-task Write report", Kind::addTask, "Write report"},
+        {"add-subtask Client A => Design => v2", Kind::addSubtask, "Client A", "Design => v2"},
+        {"rename-task Old =>  New ", Kind::renameTask, "Old", "New"},
+        {"undo", Kind::undo},
+        {"add-timing Write report => 2026-12-01 09:00 1:30", Kind::addTiming, "Write report",
+         "2026-12-01 09:00 1:30"},
+        {"main-window-preset Last Week", Kind::mainWindowPreset, "Last Week"},
+        {"delete-timing 3", Kind::deleteTiming, "", "", 3},
+        {"main-window-chart pie", Kind::mainWindowChart, "pie"},
+        {"main-window-chart bar", Kind::mainWindowChart, "bar"},
+        {"main-window-chart line", Kind::mainWindowChart, "line"},
+        {"preferences Sync", Kind::preferences, "Sync"},
+        {"sync-now", Kind::syncNow},
+        {"show-window  merge-conflict ", Kind::showWindow, "merge-conflict"},
+        {"close-window idle", Kind::closeWindow, "idle"},
+    };
+    for (const Case& c : cases) {
+        const auto command = TestCommandChannel::parse(QString::fromUtf8(c.line));
+        ASSERT_TRUE(command) << c.line;
+        EXPECT_EQ(command->kind, c.kind) << c.line;
+        EXPECT_EQ(command->argument, QString::fromUtf8(c.argument)) << c.line;
+        EXPECT_EQ(command->secondArgument, QString::fromUtf8(c.secondArgument)) << c.line;
+        EXPECT_EQ(command->number, c.number) << c.line;
     }
-    auto preferences = TestCommandChannel::parse("preferences Sync");
-    ASSERT_TRUE(preferences);
-    EXPECT_EQ(preferences->kind, Kind::preferences);
-    EXPECT_EQ(preferences->argument, "Sync");
-    EXPECT_EQ(TestCommandChannel::parse("sync-now")->kind, Kind::syncNow);
-    auto show = TestCommandChannel::parse("show-window  merge-conflict ");
-    ASSERT_TRUE(show);
-    EXPECT_EQ(show->kind, Kind::showWindow);
-    EXPECT_EQ(show->argument, "merge-conflict");
-    auto close = TestCommandChannel::parse("close-window idle");
-    ASSERT_TRUE(close);
-    EXPECT_EQ(close->kind, Kind::closeWindow);
-    EXPECT_EQ(close->argument, "idle");
 }
 
 TEST(TestCommandChannel, AnythingElseIsNoCommand) {
