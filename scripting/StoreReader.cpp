@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -229,22 +228,6 @@ public:
             sums.mixed = true;
     }
 
-    // Takes in the sums of another part of the same table.
-    void merge(const AggregateSummer& other) {
-        for (const Sums& theirs : other.sums_) {
-            const bool known = slotOf(theirs.sums.task) != kNoSlot;
-            Sums& ours = sumsOf(theirs.sums.task, *theirs.sums.cachedRounding);
-            if (!known) {
-                ours = theirs;
-                continue;
-            }
-            ours.sums.duration += theirs.sums.duration;
-            ours.sums.roundedDuration += theirs.sums.roundedDuration;
-            if (theirs.mixed || theirs.sums.cachedRounding != ours.sums.cachedRounding)
-                ours.mixed = true;
-        }
-    }
-
     std::vector<StoreReader::AggregateSums> take() {
         std::vector<StoreReader::AggregateSums> result;
         result.reserve(sums_.size());
@@ -277,15 +260,6 @@ private:
         bool mixed = false;  // caches of different codes, or sets without a cache
     };
     static constexpr std::int64_t kIndexedPks = 1 << 20;
-
-    std::size_t slotOf(std::int64_t task) const {
-        if (task >= 0 && task < kIndexedPks)
-            return static_cast<std::size_t>(task) < slots_.size()
-                       ? slots_[static_cast<std::size_t>(task)]
-                       : kNoSlot;
-        const auto found = largePks_.find(task);
-        return found == largePks_.end() ? kNoSlot : found->second;
-    }
 
     Sums& sumsOf(std::int64_t task, std::int16_t code) {
         std::size_t* slot = nullptr;
@@ -330,43 +304,6 @@ constexpr const char* kAddAggregateFunction = "ravelong_add_aggregate";
 
 }  // namespace
 
-namespace {
-
-// Runs the sums' query on `db` with `condition` (SQL ending in "AND ", with parameters ?1 and
-// ?2) before the call of the summing function.
-bool scanAggregates(SqliteDatabase& db, AggregateSummer& summer, const std::string& condition,
-                    std::int64_t parameter1, std::int64_t parameter2) {
-    sqlite3* handle = db.handle();
-    // Direct only: nothing the file holds (a view, a trigger) may call it.
-    if (sqlite3_create_function_v2(
-            handle, kAddAggregateFunction, 5, SQLITE_UTF8 | SQLITE_DIRECTONLY, &summer,
-            &AggregateSummer::addRow, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return false;
-    struct Unregister {
-        sqlite3* handle;
-        ~Unregister() {
-            sqlite3_create_function_v2(handle, kAddAggregateFunction, 5, SQLITE_UTF8, nullptr,
-                                       nullptr, nullptr, nullptr, nullptr);
-        }
-    } unregister{handle};
-    // The function answers NULL, so the query gives no rows; as its condition rather than as a
-    // column it is still called with every row, without a result row to make.
-    auto statement =
-        db.prepare("SELECT 1 FROM ZRCDTimingSet WHERE " + condition + kAddAggregateFunction +
-                   "(absDay, task, duration, roundedDuration, cachedRounding)");
-    if (!statement)
-        return false;
-    if (condition.find("?1") != std::string::npos)
-        statement->bindInt(1, parameter1);
-    if (condition.find("?2") != std::string::npos)
-        statement->bindInt(2, parameter2);
-    while (statement->step()) {
-    }
-    return !statement->failed();
-}
-
-}  // namespace
-
 Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDate first,
                                                                            ZRDate last) {
     // The (absDay, task) index finds a short range. A long one is read faster straight from
@@ -377,55 +314,39 @@ Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDat
     // The function also does the range test, cheaper there than in the query's WHERE.
     constexpr std::int64_t kIndexedDays = 400;
     const bool longRange = static_cast<std::int64_t>(last) - first > kIndexedDays;
-    if (longRange) {
-        if (auto sums = sumsInTwoHalves(first, last))
-            return std::move(*sums);
-    }
     AggregateSummer summer(first, last);
-    if (!scanAggregates(*db_, summer, longRange ? "" : "absDay BETWEEN ?1 AND ?2 AND ", first,
-                        last))
+    sqlite3* handle = db_->handle();
+    // Direct only: nothing the file holds (a view, a trigger) may call it.
+    if (sqlite3_create_function_v2(
+            handle, kAddAggregateFunction, 5, SQLITE_UTF8 | SQLITE_DIRECTONLY, &summer,
+            &AggregateSummer::addRow, nullptr, nullptr, nullptr) != SQLITE_OK)
         return readError("day aggregates");
-    return summer.take();
-}
-
-// A whole-table read split at the middle pk, one half on this connection and the other on a
-// second one in a thread of its own. The two halves must come from one state of the file, and
-// SQLite cannot give a second connection the first one's snapshot: the split holds only when
-// no change was committed between the first connection's read beginning and the end of both
-// halves (the data version of that connection tells), else the caller reads the table alone.
-std::optional<std::vector<StoreReader::AggregateSums>> StoreReader::sumsInTwoHalves(ZRDate first,
-                                                                                    ZRDate last) {
-    const char* file = sqlite3_db_filename(db_->handle(), "main");
-    if (!file || !*file)
-        return std::nullopt;
-    auto other = SqliteDatabase::open(file, SqliteDatabase::Mode::ReadOnly);
-    if (!other)
-        return std::nullopt;
-    (void)other.value()->execute("PRAGMA mmap_size = 1073741824");
-    if (!db_->execute("BEGIN"))
-        return std::nullopt;
-    std::optional<std::int64_t> middle;
-    if (auto bounds = db_->prepare("SELECT min(pk), max(pk) FROM ZRCDTimingSet");
-        bounds && bounds->step() && !bounds->columnIsNull(0))
-        middle = bounds->columnInt(0) + (bounds->columnInt(1) - bounds->columnInt(0)) / 2;
-    const auto versionBefore = db_->queryInt("PRAGMA data_version");
-    bool upperRead = false;
-    AggregateSummer upper(first, last);
-    AggregateSummer lower(first, last);
-    bool lowerRead = false;
-    if (middle && versionBefore) {
-        std::thread worker(
-            [&] { upperRead = scanAggregates(*other.value(), upper, "pk > ?1 AND ", *middle, 0); });
-        lowerRead = scanAggregates(*db_, lower, "pk <= ?1 AND ", *middle, 0);
-        worker.join();
+    struct Unregister {
+        sqlite3* handle;
+        ~Unregister() {
+            sqlite3_create_function_v2(handle, kAddAggregateFunction, 5, SQLITE_UTF8, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr);
+        }
+    } unregister{handle};
+    {
+        auto statement = db_->prepare(
+            // The function answers NULL, so the query gives no rows; as its condition rather
+            // than as a column it is still called with every row, without a result row to make.
+            std::string("SELECT 1 FROM ZRCDTimingSet WHERE ") +
+            (longRange ? "" : "absDay BETWEEN ?1 AND ?2 AND ") + kAddAggregateFunction +
+            "(absDay, task, duration, roundedDuration, cachedRounding)");
+        if (!statement)
+            return readError("day aggregates");
+        if (!longRange) {
+            statement->bindInt(1, first);
+            statement->bindInt(2, last);
+        }
+        while (statement->step()) {
+        }
+        if (statement->failed())
+            return readError("day aggregates");
     }
-    const bool ended = static_cast<bool>(db_->execute("COMMIT"));
-    const auto versionAfter = db_->queryInt("PRAGMA data_version");
-    if (!lowerRead || !upperRead || !ended || !versionAfter ||
-        versionAfter.value() != versionBefore.value())
-        return std::nullopt;
-    lower.merge(upper);
-    return lower.take();
+    return summer.take();
 }
 
 }  // namespace ravelong

@@ -73,7 +73,6 @@ public:
 private:
     explicit StoreReader(std::unique_ptr<SqliteDatabase> db);
     Error readError(const std::string& what) const;
-    std::optional<std::vector<AggregateSums>> sumsInTwoHalves(ZRDate first, ZRDate last);
 
     std::unique_ptr<SqliteDatabase> db_;
 };
