@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -50,6 +51,20 @@ struct ChildChanges {
     std::vector<Record> inserted;
     std::vector<Record> updated;
     std::vector<ObjectID> deleted;
+
+    // Records new in a child that lets go of its graph (saveAndRelease), handed over whole
+    // instead of as values: a bulk import is then never held twice over. Their attributes and
+    // their links among each other are kept as they are; their links to the rest of the graph
+    // were taken out and travel in `handedOverLinks`.
+    std::vector<std::unique_ptr<ManagedObject>> handedOver;
+    // A link of a handed-over record to a record the parent has: the to-one's target or one
+    // member of a many-to-many set.
+    struct Link {
+        ManagedObject* record;
+        int propertyIndex;
+        ObjectID target;
+    };
+    std::vector<Link> handedOverLinks;
 };
 
 }  // namespace ravelong

@@ -60,12 +60,14 @@ std::unique_ptr<ManagedObjectContext> ManagedObjectContext::newChildContext() {
     return child;
 }
 
-ChildChanges ManagedObjectContext::collectChildChanges() const {
+ChildChanges ManagedObjectContext::collectChildChanges(bool withInserted) const {
     ChildChanges changes;
-    changes.inserted.reserve(insertedObjects_.size());
+    if (withInserted)
+        changes.inserted.reserve(insertedObjects_.size());
     // A record as the parent makes it before taking the child's values, per entity.
     std::vector<std::unique_ptr<ManagedObject>> fresh(model_->entities().size());
-    for (ManagedObject* object : insertedObjects_) {
+    static const ObjectSet kNone;
+    for (ManagedObject* object : withInserted ? insertedObjects_ : kNone) {
         ChildChanges::Record record{object->objectID(), {}, {}, {}, {}};
         std::unique_ptr<ManagedObject>& blank = fresh[object->entity().index];
         if (!blank)
@@ -110,12 +112,52 @@ ChildChanges ManagedObjectContext::collectChildChanges() const {
     return changes;
 }
 
+void ManagedObjectContext::handOverInsertedRecords(ChildChanges& changes) {
+    // Made here and still live; every other record is a copy of one of the parent's.
+    auto goesOver = [this](const ManagedObject* record) {
+        return record->context_ == this && !record->persisted_ && !record->deleted_;
+    };
+    const Value none(static_cast<ManagedObject*>(nullptr));
+    std::vector<ManagedObject*> others;
+    for (ManagedObject* object : insertedObjects_) {
+        for (const PropertyDescription& p : object->entity().properties) {
+            // Only the stored side of a link travels, as for the records of a save; the other
+            // side's record (a copy of the parent's, updated here) brings it.
+            if (p.kind == PropertyKind::ToOne) {
+                ManagedObject* target = p.toOne(*object);
+                if (!target || goesOver(target))
+                    continue;
+                if (p.persisted)
+                    changes.handedOverLinks.push_back({object, p.index, target->objectID()});
+                p.setPrimitive(*object, none);
+            } else if (p.kind == PropertyKind::ToMany) {
+                ObjectSet& set = p.toMany(*object);
+                others.clear();
+                for (ManagedObject* member : set) {
+                    if (!goesOver(member))
+                        others.push_back(member);
+                }
+                for (ManagedObject* member : others) {
+                    if (p.persisted)
+                        changes.handedOverLinks.push_back({object, p.index, member->objectID()});
+                    set.erase(member);
+                }
+            }
+        }
+    }
+    changes.handedOver.reserve(insertedObjects_.size());
+    for (std::unique_ptr<ManagedObject>& owned : owned_) {
+        if (owned && goesOver(owned.get()))
+            changes.handedOver.push_back(std::move(owned));
+    }
+}
+
 // Applies a child's saved changes. Where the child changed an attribute that we changed too since
 // the child was made, our value stays: the user's unsaved edits on the main thread win. A
 // relationship the child changed takes the child's final value: links hang together through
 // their inverses, and keeping some of ours beside some of the child's would leave a graph that
 // neither side ever had (a task order with two heads, a timing in no task's list).
-void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
+void ManagedObjectContext::mergeChildChanges(ChildChanges& changes) {
     std::vector<std::pair<ManagedObject*, const ChildChanges::Record*>> records;
     records.reserve(changes.inserted.size() + changes.updated.size());
     std::vector<std::size_t> insertedPerEntity(model_->entities().size());
@@ -125,6 +167,10 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
             ++insertedPerEntity[record.id.entityIndex];
             ++newRecords;
         }
+    }
+    for (const std::unique_ptr<ManagedObject>& record : changes.handedOver) {
+        ++insertedPerEntity[record->entity().index];
+        ++newRecords;
     }
     for (std::size_t e = 0; e < insertedPerEntity.size(); ++e) {
         if (insertedPerEntity[e] > 0)
@@ -160,6 +206,18 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
         });
         records.emplace_back(object, &record);
     }
+    // A record handed over whole keeps its values and its links among the records handed over
+    // with it; the shared key allocator gave it a key no record of ours has.
+    for (std::unique_ptr<ManagedObject>& record : changes.handedOver) {
+        const ObjectID id = record->objectID();
+        record->clearPending();
+        ManagedObject* object = adopt(std::move(record), id.primaryKey, false);
+        keys_->reserveUpTo(id.entityIndex, id.primaryKey);
+        insertedObjects_.appendUnchecked(object);
+        pendingInserted_.appendUnchecked(object);
+        registerUndo([this, object] { deleteObject(object); });
+    }
+    changes.handedOver.clear();
     const std::size_t newCount = records.size();  // records[0, newCount) are new here
     for (const ChildChanges::Record& record : changes.updated) {
         ManagedObject* object = objectWithID(record.id);
@@ -184,6 +242,26 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
         const PropertyDescription& inverse = *object.entity().properties[propertyIndex].inverse;
         return inverse.kind == PropertyKind::ToMany;
     };
+    // The links of handed-over records, to-ones with the to-ones and set members with the sets.
+    auto linkHandedOver = [&](PropertyKind kind) {
+        for (const ChildChanges::Link& link : changes.handedOverLinks) {
+            const PropertyDescription& p = link.record->entity().properties[link.propertyIndex];
+            if (p.kind != kind)
+                continue;
+            ManagedObject* target = objectWithID(link.target);
+            auto apply = [&] {
+                if (kind == PropertyKind::ToOne)
+                    link.record->linkToOne(p.index, target);
+                else
+                    link.record->linkAdd(p.index, target);
+            };
+            if (quietLink(*link.record, p.index))
+                withoutUndo(apply);
+            else
+                apply();
+        }
+    };
+    linkHandedOver(PropertyKind::ToOne);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const auto& [object, record] = records[i];
         for (const auto& change : record->toOne) {
@@ -194,6 +272,7 @@ void ManagedObjectContext::mergeChildChanges(const ChildChanges& changes) {
                 link();
         }
     }
+    linkHandedOver(PropertyKind::ToMany);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const auto& [object, record] = records[i];
         for (const auto& change : record->toMany) {

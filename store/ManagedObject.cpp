@@ -91,7 +91,9 @@ void ManagedObject::setPrimitiveValue(int propertyIndex, const Value& value) {
 // --- Tracked primitive changes -----------------------------------------------------------
 
 void ManagedObject::noteChange(int propertyIndex, const Value* oldValue) {
-    if (!context_)
+    // A record not saved yet is written, reported and pushed whole: what changed in it since it
+    // was made is of no use, and a bulk import makes hundreds of thousands of them.
+    if (!context_ || !persisted_)
         return;
     if (!changes_)
         changes_ = std::make_unique<ChangeRecord>();

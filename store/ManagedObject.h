@@ -51,7 +51,8 @@ public:
     bool isUpdated() const;
     bool hasChanges() const { return isInserted() || isUpdated() || (deleted_ && persisted_); }
 
-    // Names of the properties changed since the last save.
+    // Names of the properties changed since the last save (none for a record not saved yet:
+    // it is written and reported whole).
     std::vector<std::string> changedKeys() const;
     std::uint64_t changedMask() const { return changes_ ? changes_->changedMask : 0; }
     // The value a changed attribute or to-one property had at the last save (absent when it is

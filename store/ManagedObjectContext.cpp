@@ -400,7 +400,8 @@ Status ManagedObjectContext::save() {
         return Status::success();
     ChangeSet changes = currentChanges();
     if (parent_) {
-        pushIntoParent(collectChildChanges());
+        ChildChanges childChanges = collectChildChanges();
+        pushIntoParent(childChanges);
     } else if (store_) {
         Status written = store_->save(changes);
         if (!written)
@@ -412,7 +413,7 @@ Status ManagedObjectContext::save() {
     return Status::success();
 }
 
-void ManagedObjectContext::pushIntoParent(const ChildChanges& changes) {
+void ManagedObjectContext::pushIntoParent(ChildChanges& changes) {
     ManagedObjectContext* parent = parent_;
     if (MainLoop::current().isMainThread()) {
         parent->mergeChildChanges(changes);
@@ -434,8 +435,10 @@ Status ManagedObjectContext::saveAndRelease() {
     // Nothing goes to the parent: the records are freed with the child, wherever that happens.
     if (!hasChanges())
         return Status::success();
-    // The changes name records by ObjectID only: they outlive the records they were read from.
-    ChildChanges changes = collectChildChanges();
+    // The changes name records by ObjectID, and the records made here go over whole: what
+    // stays behind (the copy of the parent's graph) is freed before the parent takes them in.
+    ChildChanges changes = collectChildChanges(false);
+    handOverInsertedRecords(changes);
     reset();
     pushIntoParent(changes);
     return Status::success();

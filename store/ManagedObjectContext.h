@@ -170,10 +170,15 @@ private:
                              const Value& newValue);
     void dropIndexes();
     ChangeSet currentChanges() const;
-    ChildChanges collectChildChanges() const;
-    void mergeChildChanges(const ChildChanges& changes);
+    // The changes a save pushes; without `withInserted` the inserted records are left out (they
+    // are handed over whole).
+    ChildChanges collectChildChanges(bool withInserted = true) const;
+    // Moves the records inserted here (and live) into `changes.handedOver`, their links to the
+    // rest of the graph into `changes.handedOverLinks`. Only for a child about to be reset.
+    void handOverInsertedRecords(ChildChanges& changes);
+    void mergeChildChanges(ChildChanges& changes);
     // Hands `changes` to the parent on the parent's thread and waits until it has taken them.
-    void pushIntoParent(const ChildChanges& changes);
+    void pushIntoParent(ChildChanges& changes);
 
     const ManagedObjectModel* model_;
     std::shared_ptr<PersistentStore> store_;

@@ -7,9 +7,6 @@ namespace ravelong {
 
 namespace {
 
-// No record lives at the highest address, so it marks an empty slot.
-ManagedObject* const kEmpty = reinterpret_cast<ManagedObject*>(~std::uintptr_t{0});
-
 std::size_t slotCountFor(std::size_t members) {
     std::size_t count = 64;
     while (count < members * 2)
@@ -40,7 +37,7 @@ void ObjectSet::dropIndex() {
 }
 
 void ObjectSet::rebuildIndex(std::size_t slotCount) const {
-    slots_.assign(slotCount, Slot{kEmpty, 0});
+    slots_.assign(slotCount, kEmptySlot);
     for (std::size_t i = 0; i < items_.size(); ++i)
         indexInsert(items_[i], i);
 }
@@ -54,10 +51,10 @@ void ObjectSet::buildIndexIfLarge() const {
 std::size_t ObjectSet::slotOf(const ManagedObject* member) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hashOf(member) & mask;; i = (i + 1) & mask) {
-        if (slots_[i].member == member)
-            return i;
-        if (slots_[i].member == kEmpty)
+        if (slots_[i] == kEmptySlot)
             return slots_.size();
+        if (items_[slots_[i]] == member)
+            return i;
     }
 }
 
@@ -65,9 +62,9 @@ std::size_t ObjectSet::slotOf(const ManagedObject* member) const {
 void ObjectSet::indexInsert(ManagedObject* member, std::size_t position) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hashOf(member) & mask;
-    while (slots_[i].member != kEmpty)
+    while (slots_[i] != kEmptySlot)
         i = (i + 1) & mask;
-    slots_[i] = Slot{member, position};
+    slots_[i] = static_cast<Slot>(position);
 }
 
 // Empties a slot and moves later members of its probe run back, so every lookup still finds
@@ -75,8 +72,8 @@ void ObjectSet::indexInsert(ManagedObject* member, std::size_t position) const {
 void ObjectSet::indexErase(std::size_t slot) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t hole = slot;
-    for (std::size_t i = (slot + 1) & mask; slots_[i].member != kEmpty; i = (i + 1) & mask) {
-        const std::size_t home = hashOf(slots_[i].member) & mask;
+    for (std::size_t i = (slot + 1) & mask; slots_[i] != kEmptySlot; i = (i + 1) & mask) {
+        const std::size_t home = hashOf(items_[slots_[i]]) & mask;
         // The member at i may fill the hole when its home is not in (hole, i] cyclically.
         const bool homeBetween =
             hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
@@ -85,7 +82,7 @@ void ObjectSet::indexErase(std::size_t slot) {
             hole = i;
         }
     }
-    slots_[hole] = Slot{kEmpty, 0};
+    slots_[hole] = kEmptySlot;
 }
 
 bool ObjectSet::contains(ManagedObject* object) const {
@@ -125,11 +122,12 @@ bool ObjectSet::erase(ManagedObject* object) {
     const std::size_t slot = slotOf(object);
     if (slot == slots_.size())
         return false;
-    const std::size_t position = slots_[slot].position;
+    const std::size_t position = slots_[slot];
     indexErase(slot);
     if (position != items_.size() - 1) {
+        // The last member moves into the gap: its slot, found while it is still last, follows.
+        slots_[slotOf(items_.back())] = static_cast<Slot>(position);
         items_[position] = items_.back();
-        slots_[slotOf(items_[position])].position = position;
     }
     items_.pop_back();
     return true;

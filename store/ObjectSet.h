@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <vector>
 
@@ -51,12 +52,11 @@ public:
 private:
     static constexpr std::size_t kIndexThreshold = 24;
 
-    // The index: an open-addressing table (linear probing, at most half full) from member to
-    // position in items_. No slots means no index.
-    struct Slot {
-        ManagedObject* member;
-        std::size_t position;
-    };
+    // The index: an open-addressing table (linear probing, at most half full) of positions in
+    // items_, hashed by the member there. No slots means no index. A slot is four bytes, so
+    // that the index of a large set (every timing of an origin) costs less than its members.
+    using Slot = std::uint32_t;
+    static constexpr Slot kEmptySlot = ~Slot{0};
     bool indexed() const { return !slots_.empty(); }
     void buildIndexIfLarge() const;
     void dropIndex();

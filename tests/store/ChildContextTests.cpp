@@ -332,7 +332,8 @@ TEST_F(ChildContext, TheParentCanUndoWhatAChildSaveBroughtIn) {
     EXPECT_EQ(rowsOnDisk("Task_labels"), 0);
 }
 
-TEST_F(ChildContext, UndoAndRedoOfAChildSaveRestoreNewRecordsAndTheLinksTheyTookOver) {
+TEST_P(ChildContextPush, UndoAndRedoRestoreNewRecordsAndTheLinksTheyTookOver) {
+    const bool release = GetParam();
     TestTask* a = makeTask(parent(), "A");
     TestTask* b = makeTask(parent(), "B");
     a->setNext(b);
@@ -356,7 +357,7 @@ TEST_F(ChildContext, UndoAndRedoOfAChildSaveRestoreNewRecordsAndTheLinksTheyTook
     fresh->addLabel(static_cast<TestLabel*>(child->objectWithID(label->objectID())));
     makeEntry(*child, childB, 20, 30)->setNote(std::string("new"));
     parent().undoManager()->beginUndoGrouping();
-    ASSERT_TRUE(child->save().ok());
+    ASSERT_TRUE((release ? child->saveAndRelease() : child->save()).ok());
     parent().undoManager()->endUndoGrouping();
     const auto after = store_testing::graphSnapshot(parent());
     ASSERT_NE(after, before);
@@ -373,6 +374,82 @@ TEST_F(ChildContext, UndoAndRedoOfAChildSaveRestoreNewRecordsAndTheLinksTheyTook
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
     saveOrThrow(parent());
     EXPECT_EQ(rowsOnDisk("Entry"), 2);
+}
+
+// An import's worth of new records: entries on existing and new tasks, in existing and new days,
+// labelled, with a day of the parent's that the child changed. One undo step takes all of it
+// back, redo brings back the very same graph, and that graph is what the file then holds.
+TEST_P(ChildContextPush, ManyNewRecordsAreOneStepThatUndoAndRedoTakeBackAndBringAgain) {
+    const bool release = GetParam();
+    TestTask* task = makeTask(parent(), "Existing");
+    TestLabel* label = makeLabel(parent(), 2);
+    TestEntry* old = makeEntry(parent(), task, 0, 10);
+    auto* day = parent().insertNewObject<TestDay>();
+    day->setTask(task);
+    day->setAbsDay(0);
+    old->addDay(day);
+    old->setFirstDay(day);
+    saveOrThrow(parent());
+    const auto before = store_testing::graphSnapshot(parent());
+    parent().setUndoManager(std::make_unique<ZRUndoManager>());
+
+    auto child = parent().newChildContext();
+    auto* childTask = static_cast<TestTask*>(child->objectWithID(task->objectID()));
+    auto* childLabel = static_cast<TestLabel*>(child->objectWithID(label->objectID()));
+    auto* childDay = static_cast<TestDay*>(child->objectWithID(day->objectID()));
+    TestTask* fresh = makeTask(*child, "New");
+    fresh->setParent(childTask);
+    fresh->addLabel(childLabel);
+    constexpr int kEntries = 600;
+    TestDay* current = nullptr;
+    for (int i = 0; i < kEntries; ++i) {
+        TestTask* owner = i % 3 == 0 ? childTask : fresh;
+        TestEntry* entry = makeEntry(*child, owner, 100.0 * i, 100.0 * i + 50);
+        entry->setLabel(childLabel);
+        if (i % 2 == 0)
+            entry->setNote("note " + std::to_string(i));
+        if (i < 10) {
+            entry->addDay(childDay);  // the parent's day takes new entries in
+        } else {
+            if (i % 20 == 0) {
+                current = child->insertNewObject<TestDay>();
+                current->setTask(owner);
+                current->setAbsDay(i / 20);
+            }
+            entry->addDay(current);
+            entry->setFirstDay(current);
+        }
+    }
+    childDay->setDuration(1234.0);
+    parent().undoManager()->beginUndoGrouping();
+    ASSERT_TRUE((release ? child->saveAndRelease() : child->save()).ok());
+    parent().undoManager()->setActionName("CSV Data Import");
+    parent().undoManager()->endUndoGrouping();
+    const auto after = store_testing::graphSnapshot(parent());
+    ASSERT_EQ(parent().count<TestEntry>(), kEntries + 1u);
+    EXPECT_EQ(day->entries().size(), 11u);
+    EXPECT_EQ(task->entries().size(), kEntries / 3 + 1u);
+    EXPECT_EQ(label->entries().size(), static_cast<std::size_t>(kEntries));
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+
+    ZRUndoManager& undo = *parent().undoManager();
+    ASSERT_EQ(undo.undoCount(), 1u);
+    EXPECT_EQ(undo.undoActionName(), "CSV Data Import");
+    undo.undo();
+    EXPECT_EQ(store_testing::graphSnapshot(parent()), before);
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+    undo.redo();
+    EXPECT_EQ(store_testing::graphSnapshot(parent()), after);
+    EXPECT_THAT(graphProblems(parent()), IsEmpty());
+
+    saveOrThrow(parent());
+    EXPECT_EQ(rowsOnDisk("Entry"), kEntries + 1);
+    auto reader = opened.store->openBackgroundReader();
+    ASSERT_TRUE(reader.ok());
+    auto copy = reader.value()->loadContext();
+    ASSERT_TRUE(copy.ok());
+    EXPECT_EQ(store_testing::graphSnapshot(*copy.value()), after);
 }
 
 TEST_F(ChildContext, AWorkerThreadSavesThroughTheMainThreadLoop) {
