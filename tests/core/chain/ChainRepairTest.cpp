@@ -16,11 +16,7 @@ bool repair(Forest& forest) {
 
 TEST(ChainRepair, SoundChainIsLeftUntouched) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("A1a", "A1");
-    forest.add("B");
-    forest.link("A A1 A1a B");
+    forest.grow("A A1<A A1a<A1 B");
     forest.context().processPendingChanges();
     forest.undo().removeAllActions();
 
@@ -33,11 +29,7 @@ TEST(ChainRepair, SoundChainIsLeftUntouched) {
 TEST(ChainRepair, TasksAddedOnTwoComputersAreJoinedNewestChainFirst) {
     // Both computers appended a task to A B C; the merged file kept C -> Y only.
     Forest forest;
-    forest.add("A", "", 100);
-    forest.add("B", "", 200);
-    forest.add("C", "", 300);
-    forest.add("Y", "", 2000);
-    forest.add("X", "", 1000);
+    forest.grow("A@100 B@200 C@300 Y@2000 X@1000", false);
     forest.link("A B C Y");
 
     EXPECT_TRUE(repair(forest));
@@ -48,17 +40,13 @@ TEST(ChainRepair, TasksAddedOnTwoComputersAreJoinedNewestChainFirst) {
 
 TEST(ChainRepair, OlderSecondChainGoesAfterAndEqualMeansKeepTheFirstMet) {
     Forest forest;
-    forest.add("A", "", 500);
-    forest.add("B", "", 700);
-    forest.add("Old", "", 10);
+    forest.grow("A@500 B@700 Old@10", false);
     forest.link("A B");
     EXPECT_TRUE(repair(forest));
     EXPECT_EQ(forest.chain(), "A B Old");
 
     Forest same;
-    same.add("A", "", 500);
-    same.add("B", "", 600);
-    same.add("C", "", 550);
+    same.grow("A@500 B@600 C@550", false);
     same.link("A B");
     EXPECT_TRUE(task_chain::fixTaskChain_inContext(same.context()));
     EXPECT_EQ(same.chain(), "A B C");
@@ -66,12 +54,8 @@ TEST(ChainRepair, OlderSecondChainGoesAfterAndEqualMeansKeepTheFirstMet) {
 
 TEST(ChainRepair, ChainOfOneTasksSubtasksIsSplicedBehindIt) {
     Forest forest;
-    forest.add("A", "", 100);
-    forest.add("A1", "A", 100);
-    forest.add("A2", "A", 100);
-    forest.add("B", "", 100);
+    forest.grow("A@100 A1<A@100 A2<A@100 B@100");
     forest.add("A3", "A", 9000);  // newest: joining by date alone would put it on top
-    forest.link("A A1 A2 B");
 
     EXPECT_TRUE(repair(forest));
     EXPECT_EQ(forest.chain(), "A A3 A1 A2 B");
@@ -80,11 +64,7 @@ TEST(ChainRepair, ChainOfOneTasksSubtasksIsSplicedBehindIt) {
 
 TEST(ChainRepair, SeparatedSubtaskScoresInConditionThreeAndMovesBackBehindItsParent) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("B");
-    forest.add("A2", "A");
-    forest.link("A A1 B A2");
+    forest.grow("A A1<A B A2<A");
     EXPECT_EQ(task_chain::condition3MetricWithAllTasks(forest.all()), 1);
     EXPECT_EQ(task_chain::condition2Metric(forest["A"]), 0);
 
@@ -95,12 +75,7 @@ TEST(ChainRepair, SeparatedSubtaskScoresInConditionThreeAndMovesBackBehindItsPar
 
 TEST(ChainRepair, ConditionTwoCountsTopLevelTasksFollowedBySubSubtasks) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("A1a", "A1");
-    forest.add("B");
-    forest.add("B1", "B");
-    forest.add("B1a", "B1");
+    forest.grow("A A1<A A1a<A1 B B1<B B1a<B1", false);
     forest.link("A A1a A1 B B1a B1");
     EXPECT_EQ(task_chain::condition2Metric(forest["A"]), 2);
     EXPECT_EQ(task_chain::condition2Metric(forest["A1"]), 1);
@@ -113,13 +88,8 @@ TEST(ChainRepair, ConditionTwoCountsTopLevelTasksFollowedBySubSubtasks) {
 
 TEST(ChainRepair, FourthAndFifthTiersAreLiftedToTheThirdTier) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("A1a", "A1");
-    forest.add("Deep", "A1a");
-    forest.add("Deeper", "Deep");
+    forest.grow("A A1<A A1a<A1 Deep<A1a Deeper<Deep");
     forest["A1a"]->setIsVisibleInMenuBar(false);
-    forest.link("A A1 A1a Deep Deeper");
 
     EXPECT_TRUE(repair(forest));
     EXPECT_EQ(forest["Deep"]->parentTask(), forest["A1"]);
@@ -133,12 +103,9 @@ TEST(ChainRepair, FourthAndFifthTiersAreLiftedToTheThirdTier) {
 
 TEST(ChainRepair, TasksThatAreTheirOwnAncestorsLoseTheirParent) {
     Forest forest;
-    forest.add("Self");
-    forest.add("P");
-    forest.add("Q", "P");
+    forest.grow("Self P Q<P");
     forest["Self"]->setParentTask(forest["Self"]);
     forest["P"]->setParentTask(forest["Q"]);  // P and Q are each other's parent
-    forest.link("Self P Q");
 
     EXPECT_TRUE(repair(forest));
     EXPECT_EQ(forest["Self"]->parentTask(), nullptr);
@@ -151,9 +118,7 @@ TEST(ChainRepair, TasksThatAreTheirOwnAncestorsLoseTheirParent) {
 TEST(ChainRepair, OneSidedLinksAreMadeMutualKeepingTheRealNeighbours) {
     // A store file in which A and B both name C as their next task.
     Forest forest;
-    for (const char* name : {"A", "B", "C", "D"})
-        forest.add(name);
-    forest.link("A B C D");
+    forest.grow("A B C D");
     chain_testing::setNextOneSided(forest["A"], forest["C"]);
 
     EXPECT_TRUE(repair(forest));
@@ -167,11 +132,7 @@ TEST(ChainRepair, OneSidedLinksAreMadeMutualKeepingTheRealNeighbours) {
 
 TEST(ChainRepair, CycleWithoutHeadIsCutWhereNoTaskStandsBeforeItsParent) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("B");
-    forest.add("B1", "B");
-    forest.link("A A1 B B1");
+    forest.grow("A A1<A B B1<B");
     forest["B1"]->setNextTask(forest["A"]);
 
     // Cutting in front of A1 or B1 would put a subtask ahead of its parent; of the two good
@@ -189,11 +150,7 @@ TEST(ChainRepair, CycleWithoutHeadIsCutWhereNoTaskStandsBeforeItsParent) {
 
 TEST(ChainRepair, ThreeChainsAreJoinedInTheOrderThatScoresBest) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("A2", "A");
-    forest.add("B");
-    forest.add("B1", "B");
+    forest.grow("A A1<A A2<A B B1<B", false);
     forest.link("B B1");
     forest.link("A1 A2");  // A stands alone
 
@@ -205,13 +162,7 @@ TEST(ChainRepair, ThreeChainsAreJoinedInTheOrderThatScoresBest) {
 
 TEST(ChainRepair, ManyChainsAreRebuiltByCreationDateNewestFirst) {
     Forest forest;
-    forest.add("T1", "", 100);
-    forest.add("T2", "", 500);
-    forest.add("T3", "", 300);
-    forest.add("T4");
-    forest.add("T5", "", 400);
-    forest.add("T3a", "T3", 1);
-    forest.add("T3b", "T3", 2);
+    forest.grow("T1@100 T2@500 T3@300 T4 T5@400 T3a<T3@1 T3b<T3@2", false);
     forest.link("T3 T3a");
 
     EXPECT_TRUE(repair(forest));
@@ -220,11 +171,7 @@ TEST(ChainRepair, ManyChainsAreRebuiltByCreationDateNewestFirst) {
 
 TEST(ChainRepair, LaterRoundsFallBackToTheDepthFirstOrderOfTheChain) {
     Forest forest;
-    forest.add("A");
-    forest.add("A1", "A");
-    forest.add("B");
-    forest.add("A2", "A");
-    forest.add("C");
+    forest.grow("A A1<A B A2<A C", false);
     forest.link("C A A1 B A2");
     forest["A2"]->setNextTask(forest["C"]);  // and a cycle
 
@@ -235,14 +182,7 @@ TEST(ChainRepair, LaterRoundsFallBackToTheDepthFirstOrderOfTheChain) {
 
 TEST(ChainRepair, RebuildByDateOrdersEveryLevelNewestFirst) {
     Forest forest;
-    forest.add("A", "", 100);
-    forest.add("A1", "A", 10);
-    forest.add("A2", "A", 20);
-    forest.add("A2x", "A2", 5);
-    forest.add("A2y", "A2", 6);
-    forest.add("B", "", 200);
-    forest.add("NoDate");
-    forest.link("NoDate A A1 A2 A2x A2y B");
+    forest.grow("NoDate A@100 A1<A@10 A2<A@20 A2x<A2@5 A2y<A2@6 B@200");
 
     // Already depth first: the rebuild in chain order writes nothing.
     EXPECT_FALSE(task_chain::rebuildTasksUsingDate(false, forest.all(), forest.context()));

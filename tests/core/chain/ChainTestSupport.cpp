@@ -27,6 +27,23 @@ ZRCDTask* Forest::add(const std::string& name, const std::string& parent,
     return task;
 }
 
+void Forest::grow(const std::string& tree, bool linked) {
+    std::istringstream in(tree);
+    std::vector<ZRCDTask*> order;
+    for (std::string word; in >> word;) {
+        std::optional<Instant> date;
+        if (const auto at = word.find('@'); at != std::string::npos) {
+            date = std::stod(word.substr(at + 1));
+            word.resize(at);
+        }
+        const auto below = word.find('<');
+        order.push_back(add(word.substr(0, below),
+                            below == std::string::npos ? "" : word.substr(below + 1), date));
+    }
+    if (linked)
+        link(order);
+}
+
 ZRCDTask* Forest::operator[](const std::string& name) const {
     auto it = byName_.find(name);
     if (it == byName_.end())

@@ -27,6 +27,10 @@ public:
                   std::optional<Instant> date = std::nullopt);
     ZRCDTask* operator[](const std::string& name) const;
 
+    // Adds the tasks of `tree` in order, each written "Name", "Name<Parent", "Name@date" or
+    // "Name<Parent@date" ("A@100 A1<A B"), and links them in that order when `linked`.
+    void grow(const std::string& tree, bool linked = true);
+
     // Links the named tasks in this order through the setters ("A A1 A2 B"); the first gets no
     // prevTask and the last no nextTask.
     void link(const std::string& namesInOrder);

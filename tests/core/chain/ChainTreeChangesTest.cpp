@@ -15,14 +15,7 @@ using chain_testing::Forest;
 class ChainTreeChanges : public ::testing::Test {
 protected:
     ChainTreeChanges() {
-        forest.add("A");
-        forest.add("A1", "A");
-        forest.add("A1a", "A1");
-        forest.add("A2", "A");
-        forest.add("B");
-        forest.add("B1", "B");
-        forest.add("C");
-        forest.link("A A1 A1a A2 B B1 C");
+        forest.grow("A A1<A A1a<A1 A2<A B B1<B C");
         forest.context().processPendingChanges();
         forest.undo().removeAllActions();
     }
@@ -128,9 +121,7 @@ TEST_F(ChainTreeChanges, DeletingButKeepingSubtasksMovesThemUpInPlace) {
 }
 
 TEST_F(ChainTreeChanges, FourthTierBecomesSiblingsInTheirOrder) {
-    forest.add("X", "A1a");
-    forest.add("Xa", "X");
-    forest.add("Y", "A1a");
+    forest.grow("X<A1a Xa<X Y<A1a", false);
     forest.link("A A1 A1a X Xa Y A2 B B1 C");
     forest["A1a"]->setIsVisibleInMenuBar(false);
 

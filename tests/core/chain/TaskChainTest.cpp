@@ -13,16 +13,7 @@ using chain_testing::names;
 // A  (A1 (A1a) A2)  B  (B1)  C
 class TaskChainTest : public ::testing::Test {
 protected:
-    TaskChainTest() {
-        forest.add("A");
-        forest.add("A1", "A");
-        forest.add("A1a", "A1");
-        forest.add("A2", "A");
-        forest.add("B");
-        forest.add("B1", "B");
-        forest.add("C");
-        forest.link("A A1 A1a A2 B B1 C");
-    }
+    TaskChainTest() { forest.grow("A A1<A A1a<A1 A2<A B B1<B C"); }
     Forest forest;
 };
 

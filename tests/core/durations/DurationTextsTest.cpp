@@ -3,8 +3,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "core/calendar/ScopedUserCalendar.h"
 #include "core/durations/DateDurationStrings.h"
@@ -25,22 +27,29 @@ protected:
     ScopedUserCalendar calendar_{"UTC", "en_US"};
 };
 
+using Text = std::string (*)(double);
+
+// Checks one text function on pairs of (seconds or minutes, text).
+void expectTexts(const char* name, Text text,
+                 std::initializer_list<std::pair<double, const char*>> cases) {
+    for (const auto& [value, expected] : cases)
+        EXPECT_EQ(text(value), expected) << name << "(" << value << ")";
+}
+#define EXPECT_TEXTS(text, ...) expectTexts(#text, text, __VA_ARGS__)
+
 // Minutes against the hour and the half minute:
 //
 //   seconds   29.9  30   89.9  90   3569  3570  3599  3600
 //   nearest    0    1     1    2     59    60    60    60
 //   down       0    0     1    1     59    59    59    60
 TEST_F(DurationTexts, HoursAndMinutesRoundAtTheHalfMinuteOrTruncate) {
-    EXPECT_EQ(getStringOfDuration_hm_roundNearest(3599), "1h 0m");
-    EXPECT_EQ(getStringOfDuration_hm_roundDown(3599), "0h 59m");
-    EXPECT_EQ(getStringOfDuration_hm_roundNearest(3600), "1h 0m");
-    EXPECT_EQ(getStringOfDuration_hm_roundDown(3600), "1h 0m");
-    EXPECT_EQ(getStringOfDuration_hm_roundNearest(29.9), "0h 0m");
-    EXPECT_EQ(getStringOfDuration_hm_roundNearest(30), "0h 1m");
-    EXPECT_EQ(getStringOfDuration_hm_roundDown(30), "0h 0m");
-    EXPECT_EQ(getStringOfDuration_hoursMinutes_roundNearest(90), "0 hours 2 minutes");
-    EXPECT_EQ(getStringOfDuration_hoursMinutes_roundDown(90), "0 hours 1 minutes");
-    EXPECT_EQ(getStringOfDuration_hoursMinutes_roundNearest(89.9), "0 hours 1 minutes");
+    EXPECT_TEXTS(getStringOfDuration_hm_roundNearest,
+                 {{3599, "1h 0m"}, {3600, "1h 0m"}, {29.9, "0h 0m"}, {30, "0h 1m"}});
+    EXPECT_TEXTS(getStringOfDuration_hm_roundDown,
+                 {{3599, "0h 59m"}, {3600, "1h 0m"}, {30, "0h 0m"}});
+    EXPECT_TEXTS(getStringOfDuration_hoursMinutes_roundNearest,
+                 {{90, "0 hours 2 minutes"}, {89.9, "0 hours 1 minutes"}});
+    EXPECT_TEXTS(getStringOfDuration_hoursMinutes_roundDown, {{90, "0 hours 1 minutes"}});
 
     EXPECT_EQ(getMinutesOfDuration_roundNearest(89.9), 1);
     EXPECT_EQ(getMinutesOfDuration_roundNearest(90), 2);
@@ -49,67 +58,59 @@ TEST_F(DurationTexts, HoursAndMinutesRoundAtTheHalfMinuteOrTruncate) {
 }
 
 TEST_F(DurationTexts, ClockFormsPadMinutesAndPadHoursOnlyBelowTenHours) {
-    EXPECT_EQ(getStringOfDuration_hmm_roundNearest(0), "0:00");
-    EXPECT_EQ(getStringOfDuration_hhmm_roundNearest(0), "00:00");
-    EXPECT_EQ(getStringOfDuration_hmm_roundDown(3599), "0:59");
-    EXPECT_EQ(getStringOfDuration_hmm_roundNearest(3599), "1:00");
-    EXPECT_EQ(getStringOfDuration_hhmm_roundDown(35999), "09:59");
-    EXPECT_EQ(getStringOfDuration_hhmm_roundNearest(35999), "10:00");
-    EXPECT_EQ(getStringOfDuration_hhmm_roundNearest(360000), "100:00");
-    EXPECT_EQ(getStringOfDuration_hmm_roundNearest(3600000 + 540), "1000:09");
-
-    EXPECT_EQ(getStringOfDuration_hhmmss(0), "0:00:00");
-    EXPECT_EQ(getStringOfDuration_hhmmss(59), "0:00:59");
-    EXPECT_EQ(getStringOfDuration_hhmmss(3599.5), "1:00:00");
-    EXPECT_EQ(getStringOfDuration_hhmmss(36000 + 600 + 9), "10:10:09");
+    EXPECT_TEXTS(getStringOfDuration_hmm_roundNearest,
+                 {{0, "0:00"}, {3599, "1:00"}, {3600000 + 540, "1000:09"}});
+    EXPECT_TEXTS(getStringOfDuration_hhmm_roundNearest,
+                 {{0, "00:00"}, {35999, "10:00"}, {360000, "100:00"}});
+    EXPECT_TEXTS(getStringOfDuration_hmm_roundDown, {{3599, "0:59"}});
+    EXPECT_TEXTS(getStringOfDuration_hhmm_roundDown, {{35999, "09:59"}});
+    EXPECT_TEXTS(
+        getStringOfDuration_hhmmss,
+        {{0, "0:00:00"}, {59, "0:00:59"}, {3599.5, "1:00:00"}, {36000 + 600 + 9, "10:10:09"}});
 }
 
 TEST_F(DurationTexts, SecondsFormsRoundToTheNearestSecond) {
-    EXPECT_EQ(getStringOfDuration_hms(0), "0h 0m 0s");
-    EXPECT_EQ(getStringOfDuration_hms(59.4), "0h 0m 59s");
-    EXPECT_EQ(getStringOfDuration_hms(59.5), "0h 1m 0s");
-    EXPECT_EQ(getStringOfDuration_hms(3599), "0h 59m 59s");
-    EXPECT_EQ(getStringOfDuration_hms(360000), "100h 0m 0s");
-    EXPECT_EQ(getStringOfDuration_hoursMinutesSeconds(3661), "1 hours 1 minutes 1 seconds");
+    EXPECT_TEXTS(getStringOfDuration_hms, {{0, "0h 0m 0s"},
+                                           {59.4, "0h 0m 59s"},
+                                           {59.5, "0h 1m 0s"},
+                                           {3599, "0h 59m 59s"},
+                                           {360000, "100h 0m 0s"}});
+    EXPECT_TEXTS(getStringOfDuration_hoursMinutesSeconds, {{3661, "1 hours 1 minutes 1 seconds"}});
 }
 
 TEST_F(DurationTexts, MinutesAndSecondsBelowAnHourThenHoursAndMinutes) {
-    EXPECT_EQ(getStringOfDuration_hm_ms(0), "0m 00s");
-    EXPECT_EQ(getStringOfDuration_hm_ms(9.4), "0m 09s");
-    EXPECT_EQ(getStringOfDuration_hm_ms(59), "0m 59s");
-    EXPECT_EQ(getStringOfDuration_hm_ms(3599), "59m 59s");
-    // Rounds up into the hour: shown as an hour, never as "60m 00s".
-    EXPECT_EQ(getStringOfDuration_hm_ms(3599.6), "1h 00m");
-    EXPECT_EQ(getStringOfDuration_hm_ms(3600 + 9 * 60), "1h 09m");
-    EXPECT_EQ(getStringOfDuration_hm_ms(3600 + 9 * 60 + 30), "1h 10m");
-    EXPECT_EQ(getStringOfDuration_hm_ms(36000), "10h 00m");
-
-    EXPECT_EQ(getStringOfDuration_hm_m_trunc0(0), "0m");
-    EXPECT_EQ(getStringOfDuration_hm_m_trunc0(3569), "59m");
-    EXPECT_EQ(getStringOfDuration_hm_m_trunc0(3570), "1h 0m");
+    // 3599.6 rounds up into the hour: shown as an hour, never as "60m 00s".
+    EXPECT_TEXTS(getStringOfDuration_hm_ms, {{0, "0m 00s"},
+                                             {9.4, "0m 09s"},
+                                             {59, "0m 59s"},
+                                             {3599, "59m 59s"},
+                                             {3599.6, "1h 00m"},
+                                             {3600 + 9 * 60, "1h 09m"},
+                                             {3600 + 9 * 60 + 30, "1h 10m"},
+                                             {36000, "10h 00m"}});
+    EXPECT_TEXTS(getStringOfDuration_hm_m_trunc0, {{0, "0m"}, {3569, "59m"}, {3570, "1h 0m"}});
 }
 
 TEST_F(DurationTexts, NumbersOfSecondsCountWholeSecondsOnly) {
     // A number receiver truncates: 59.9 s is 59 s, where the seconds form rounds it to a minute.
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms(59.9), "0h 0m 59s");
-    EXPECT_EQ(getStringOfDuration_hms(59.9), "0h 1m 0s");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hmmss(3599.9), "0:59:59");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hoursMinutesSeconds(36000),
-              "10 hours 0 minutes 0 seconds");
-    EXPECT_EQ(getStringRepresentationOfSeconds_ms_roundDown(3725.9), "62m 5s");
-    EXPECT_EQ(getStringRepresentationOfSeconds_ms_roundDown(0), "0m 0s");
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hms, {{59.9, "0h 0m 59s"}});
+    EXPECT_TEXTS(getStringOfDuration_hms, {{59.9, "0h 1m 0s"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hmmss, {{3599.9, "0:59:59"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hoursMinutesSeconds,
+                 {{36000, "10 hours 0 minutes 0 seconds"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_ms_roundDown, {{3725.9, "62m 5s"}, {0, "0m 0s"}});
 
     // Minutes still round at the half minute of the whole seconds.
-    EXPECT_EQ(getStringRepresentationOfSeconds_hm_roundNearest(89), "0h 1m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hm_roundNearest(90), "0h 2m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hm_roundDown(3599), "0h 59m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hoursMinutes_roundNearest(3599),
-              "1 hours 0 minutes");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hoursMinutes_roundDown(3599), "0 hours 59 minutes");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hmm_roundNearest(0), "0:00");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hmm_roundDown(3599), "0:59");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hhmm_roundNearest(35999), "10:00");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hhmm_roundDown(35999), "09:59");
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hm_roundNearest, {{89, "0h 1m"}, {90, "0h 2m"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hm_roundDown, {{3599, "0h 59m"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hoursMinutes_roundNearest,
+                 {{3599, "1 hours 0 minutes"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hoursMinutes_roundDown,
+                 {{3599, "0 hours 59 minutes"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hmm_roundNearest, {{0, "0:00"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hmm_roundDown, {{3599, "0:59"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hhmm_roundNearest, {{35999, "10:00"}});
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hhmm_roundDown, {{35999, "09:59"}});
 
     EXPECT_EQ(convertSecondsToMinutes(89), 1);
     EXPECT_EQ(convertSecondsToMinutes(90), 2);
@@ -122,36 +123,24 @@ TEST_F(DurationTexts, NumbersOfSecondsCountWholeSecondsOnly) {
 //   truncAt100   both   100h      100h     999h    1000h
 //   truncAt1000  both   both      both     both    1000h
 TEST_F(DurationTexts, LongTotalsDropTheMinutesFromOneHundredOrOneThousandHours) {
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundNearest(359940),
-              "99h 59m");
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundNearest(359970),
-              "100h");
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundDown(359999),
-              "99h 59m");
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundNearest(360000),
-              "100h");
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundDown(3599940),
-              "999h");
-
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt1000_roundNearest(360000),
-              "100h 0m");
-    EXPECT_EQ(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt1000_roundDown(3599999),
-              "999h 59m");
-    EXPECT_EQ(
-        getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt1000_roundNearest(3599970),
-        "1000h");
-    EXPECT_EQ(
-        getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt1000_roundNearest(3600000),
-        "1000h");
+    EXPECT_TEXTS(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundNearest,
+                 {{359940, "99h 59m"}, {359970, "100h"}, {360000, "100h"}});
+    EXPECT_TEXTS(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt100_roundDown,
+                 {{359999, "99h 59m"}, {3599940, "999h"}});
+    EXPECT_TEXTS(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt1000_roundNearest,
+                 {{360000, "100h 0m"}, {3599970, "1000h"}, {3600000, "1000h"}});
+    EXPECT_TEXTS(getStringRepresentationOfSecondsInHoursAndMinutes_hm_truncAt1000_roundDown,
+                 {{3599999, "999h 59m"}});
 }
 
 TEST_F(DurationTexts, SecondsStopCountingAtTenHoursAndRoundTheMinuteUpFrom31) {
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms_truncAt10h(35999), "9h 59m 59s");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms_truncAt10h(36000), "10h 0m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms_truncAt10h(36030), "10h 0m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms_truncAt10h(36031), "10h 1m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms_truncAt10h(36045), "10h 1m");
-    EXPECT_EQ(getStringRepresentationOfSeconds_hms_truncAt10h(36000 + 59 * 60 + 45), "11h 0m");
+    EXPECT_TEXTS(getStringRepresentationOfSeconds_hms_truncAt10h,
+                 {{35999, "9h 59m 59s"},
+                  {36000, "10h 0m"},
+                  {36030, "10h 0m"},
+                  {36031, "10h 1m"},
+                  {36045, "10h 1m"},
+                  {36000 + 59 * 60 + 45, "11h 0m"}});
 }
 
 TEST_F(DurationTexts, TheCounterNamesItsKind) {
@@ -170,15 +159,12 @@ TEST_F(DurationTexts, TheCounterNamesItsKind) {
 }
 
 TEST_F(DurationTexts, NumbersOfMinutes) {
-    EXPECT_EQ(getStringRepresentationOfMinutes_hm(0), "0h 0m");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hm(61), "1h 1m");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hm2(59), "59m");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hm2(60), "1h 0m");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hoursMinutes(125), "2 hours 5 minutes");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hmm(5), "0:05");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hhmm(599), "09:59");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hhmm(600), "10:00");
-    EXPECT_EQ(getStringRepresentationOfMinutes_hhmm(60000), "1000:00");
+    EXPECT_TEXTS(getStringRepresentationOfMinutes_hm, {{0, "0h 0m"}, {61, "1h 1m"}});
+    EXPECT_TEXTS(getStringRepresentationOfMinutes_hm2, {{59, "59m"}, {60, "1h 0m"}});
+    EXPECT_TEXTS(getStringRepresentationOfMinutes_hoursMinutes, {{125, "2 hours 5 minutes"}});
+    EXPECT_TEXTS(getStringRepresentationOfMinutes_hmm, {{5, "0:05"}});
+    EXPECT_TEXTS(getStringRepresentationOfMinutes_hhmm,
+                 {{599, "09:59"}, {600, "10:00"}, {60000, "1000:00"}});
 }
 
 TEST_F(DurationTexts, DecimalHoursUseTheUsersSeparator) {
@@ -208,17 +194,16 @@ TEST_F(DurationTexts, DecimalHoursUseTheUsersSeparator) {
 //   hours       0.01   0.1    1.25   1.5   2     1000    1000.5
 //   text        0.01h  0.1h   1.25h  1.5h  2.0h  1000.0h 1001h
 TEST_F(DurationTexts, DecimalHoursDropASecondDecimalOfZeroAndWholeHoursAboveOneThousand) {
-    const auto text = getStringRepresentationOfSecondsInDecimalHours_truncAt1000_roundNearest;
-    EXPECT_EQ(text(36), "0.01h");
-    EXPECT_EQ(text(360), "0.1h");
-    EXPECT_EQ(text(4500), "1.25h");
-    EXPECT_EQ(text(5400), "1.5h");
-    EXPECT_EQ(text(7200), "2.0h");
-    EXPECT_EQ(text(0), "0.0h");
-    EXPECT_EQ(text(3600000), "1000.0h");
-    EXPECT_EQ(text(3601800), "1001h");
-    EXPECT_EQ(text(3601799), "1000h");
-
+    EXPECT_TEXTS(getStringRepresentationOfSecondsInDecimalHours_truncAt1000_roundNearest,
+                 {{36, "0.01h"},
+                  {360, "0.1h"},
+                  {4500, "1.25h"},
+                  {5400, "1.5h"},
+                  {7200, "2.0h"},
+                  {0, "0.0h"},
+                  {3600000, "1000.0h"},
+                  {3601800, "1001h"},
+                  {3601799, "1000h"}});
     EXPECT_DOUBLE_EQ(getHoursOfDuration_decimalHours(0), 0.0);
     EXPECT_DOUBLE_EQ(getHoursOfDuration_decimalHours(5400), 1.5);
 }

@@ -15,18 +15,7 @@ using chain_testing::Forest;
 // T (C1 (G1 G2) C2 (G3))  U (D1 (G4))
 class MenuBarVisibilityRepairs : public ::testing::Test {
 protected:
-    MenuBarVisibilityRepairs() {
-        forest.add("T");
-        forest.add("C1", "T");
-        forest.add("G1", "C1");
-        forest.add("G2", "C1");
-        forest.add("C2", "T");
-        forest.add("G3", "C2");
-        forest.add("U");
-        forest.add("D1", "U");
-        forest.add("G4", "D1");
-        forest.link("T C1 G1 G2 C2 G3 U D1 G4");
-    }
+    MenuBarVisibilityRepairs() { forest.grow("T C1<T G1<C1 G2<C1 C2<T G3<C2 U D1<U G4<D1"); }
     void hide(const std::string& names) {
         std::istringstream in(names);
         for (std::string name; in >> name;)
