@@ -16,6 +16,7 @@ namespace ravelong {
 namespace {
 
 using testing::berlin;
+using Drop = TaskTreeEditor::DropResult;
 
 class TaskTreeEditorTest : public testing::TimerTest {
 protected:
@@ -36,10 +37,11 @@ protected:
         settle();
     }
     ZRCDTask* operator[](const std::string& name) { return tasks.at(name); }
-    std::string chain() {
-        return chain_testing::names(
-            task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context));
+    // The tasks in the order of the list's rows.
+    std::vector<ZRCDTask*> rows() {
+        return task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
     }
+    std::string chain() { return chain_testing::names(rows()); }
     ZRCDTiming* stopped(ZRCDTask* task) {
         return ZRCDTiming::createCoreDataTimingWithStartDate(
             berlin(11, 9), berlin(11, 10), task, std::nullopt, 0, std::nullopt, context);
@@ -216,11 +218,11 @@ TEST_F(TaskTreeEditorTest, DropWithOneModifierKeyMergesTasks) {
 
     EXPECT_EQ(editor.dropTaskOnTask(tasks["Design"], tasks["Meetings"],
                                     TaskTreeEditor::kShiftKey | TaskTreeEditor::kCommandKey),
-              TaskTreeEditor::DropResult::refused);
+              Drop::refused);
     EXPECT_FALSE(tasks["Design"]->isDeleted());
 
     EXPECT_EQ(editor.dropTaskOnTask(tasks["Design"], tasks["Meetings"], TaskTreeEditor::kOptionKey),
-              TaskTreeEditor::DropResult::merged);
+              Drop::merged);
     EXPECT_TRUE(tasks["Design"]->isDeleted());
     EXPECT_EQ(tasks["Meetings"]->taskName(), "Client A Meetings + Design");
     EXPECT_FALSE(timing->running());
@@ -239,33 +241,28 @@ TEST_F(TaskTreeEditorTest, MergingThatWouldGiveAParentTimingsIsRefused) {
     stopped(tasks["Beta"]);
     settle();
     EXPECT_EQ(editor.dropTaskOnTask(tasks["Beta"], tasks["P"], TaskTreeEditor::kControlKey),
-              TaskTreeEditor::DropResult::refused);
+              Drop::refused);
     EXPECT_EQ(editor.dropTaskOnTask(tasks["P"], tasks["Beta"], TaskTreeEditor::kControlKey),
-              TaskTreeEditor::DropResult::refused);
+              Drop::refused);
     EXPECT_EQ(funks(), 2u);
     EXPECT_EQ(editor.dropTaskOnTask(tasks["Beta"], tasks["Alpha"], TaskTreeEditor::kControlKey),
-              TaskTreeEditor::DropResult::merged);
+              Drop::merged);
     EXPECT_EQ(tasks["Alpha"]->taskName(), "Alpha + Beta");
 }
 
 TEST_F(TaskTreeEditorTest, DropWithoutKeysMakesAChild) {
     tree("A A1<A B C");
-    EXPECT_EQ(editor.dropTaskOnTask(tasks["C"], tasks["A"], 0),
-              TaskTreeEditor::DropResult::madeChild);
+    EXPECT_EQ(editor.dropTaskOnTask(tasks["C"], tasks["A"], 0), Drop::madeChild);
     EXPECT_EQ(tasks["C"]->parentTask(), tasks["A"]);
     EXPECT_EQ(chain(), "A C A1 B");
     EXPECT_EQ(undoName(), "Rearrange Task");
 
     // Already its parent, its own descendant, or a fourth tier: refused.
-    EXPECT_EQ(editor.dropTaskOnTask(tasks["C"], tasks["A"], 0),
-              TaskTreeEditor::DropResult::refused);
-    EXPECT_EQ(editor.dropTaskOnTask(tasks["A"], tasks["C"], 0),
-              TaskTreeEditor::DropResult::refused);
-    EXPECT_EQ(editor.dropTaskOnTask(tasks["A"], tasks["B"], 0),
-              TaskTreeEditor::DropResult::madeChild);
+    EXPECT_EQ(editor.dropTaskOnTask(tasks["C"], tasks["A"], 0), Drop::refused);
+    EXPECT_EQ(editor.dropTaskOnTask(tasks["A"], tasks["C"], 0), Drop::refused);
+    EXPECT_EQ(editor.dropTaskOnTask(tasks["A"], tasks["B"], 0), Drop::madeChild);
     EXPECT_EQ(chain(), "B A C A1");
-    EXPECT_EQ(editor.dropTaskOnTask(tasks["A1"], tasks["C"], 0),
-              TaskTreeEditor::DropResult::refused);
+    EXPECT_EQ(editor.dropTaskOnTask(tasks["A1"], tasks["C"], 0), Drop::refused);
     EXPECT_EQ(funks(), 3u);
 }
 
@@ -276,8 +273,7 @@ TEST_F(TaskTreeEditorTest, DropOnATaskThatHoldsTimeMakesANewParentForBoth) {
     tasks["T"]->setIsVisibleInMenuBar(false);
     settle();
 
-    EXPECT_EQ(editor.dropTaskOnTask(tasks["D"], tasks["T"], 0),
-              TaskTreeEditor::DropResult::madeChildOfNewParent);
+    EXPECT_EQ(editor.dropTaskOnTask(tasks["D"], tasks["T"], 0), Drop::madeChildOfNewParent);
     ZRCDTask* holder = tasks["T"]->parentTask();
     ASSERT_NE(holder, nullptr);
     EXPECT_EQ(holder->taskName(), "Untitled Task");
@@ -295,46 +291,38 @@ TEST_F(TaskTreeEditorTest, DropOnATaskThatHoldsTimeMakesANewParentForBoth) {
 
 TEST_F(TaskTreeEditorTest, DropBetweenRowsReordersWithinAGroupAndMovesBetweenGroups) {
     tree("A A1<A A2<A A3<A B B1<B C");
-    std::vector<ZRCDTask*> rows =
-        task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
     // Rows: 0 A, 1 A1, 2 A2, 3 A3, 4 B, 5 B1, 6 C. A3 to the top of its group.
-    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["A3"], 1, 3, rows));
+    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["A3"], 1, 3, rows()));
     EXPECT_EQ(chain(), "A A3 A1 A2 B B1 C");
     EXPECT_EQ(undoName(), "Rearrange Task");
 
     // A1 dropped at the end of its own group stays in it.
-    rows = task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
-    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["A1"], 4, 2, rows));
+    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["A1"], 4, 2, rows()));
     EXPECT_EQ(tasks["A1"]->parentTask(), tasks["A"]);
     EXPECT_EQ(chain(), "A A3 A2 A1 B B1 C");
 
     // C between B and B1 joins B's group; B1 hidden in the menu bar makes C hidden too.
     tasks["B1"]->setIsVisibleInMenuBar(false);
-    rows = task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
-    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["C"], 5, 6, rows));
+    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["C"], 5, 6, rows()));
     EXPECT_EQ(tasks["C"]->parentTask(), tasks["B"]);
     EXPECT_FALSE(tasks["C"]->isVisibleInMenuBar());
     EXPECT_EQ(chain(), "A A3 A2 A1 B C B1");
 
     // A, with its subtasks, between B and C joins B's group too: three tiers are allowed.
-    rows = task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
-    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["A"], 5, 0, rows));
+    EXPECT_TRUE(editor.dropTaskBetweenRows(tasks["A"], 5, 0, rows()));
     EXPECT_EQ(tasks["A"]->parentTask(), tasks["B"]);
     EXPECT_EQ(chain(), "B A A3 A2 A1 C B1");
 
     // Dropped onto its own place: nothing to do.
-    rows = task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
     const std::string before = chain();
-    EXPECT_FALSE(editor.dropTaskBetweenRows(tasks["B1"], 6, 6, rows));
+    EXPECT_FALSE(editor.dropTaskBetweenRows(tasks["B1"], 6, 6, rows()));
     EXPECT_EQ(chain(), before);
 }
 
 TEST_F(TaskTreeEditorTest, DropBetweenRowsLiftsTheParentToKeepThreeTiers) {
     tree("A A1<A B B1<B B1a<B1");
-    const auto rows =
-        task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
     // Between B1 and B1a: B1's group, but A's subtasks would be a fourth tier there.
-    ASSERT_TRUE(editor.dropTaskBetweenRows(tasks["A"], 4, 0, rows));
+    ASSERT_TRUE(editor.dropTaskBetweenRows(tasks["A"], 4, 0, rows()));
     EXPECT_EQ(tasks["A"]->parentTask(), tasks["B"]);
     EXPECT_EQ(chain(), "B B1 B1a A A1");
     EXPECT_TRUE(chain_testing::chainProblems(context).empty());
@@ -342,10 +330,8 @@ TEST_F(TaskTreeEditorTest, DropBetweenRowsLiftsTheParentToKeepThreeTiers) {
 
 TEST_F(TaskTreeEditorTest, DropBetweenRowsIsUndoneAsOneStep) {
     tree("A A1<A B C");
-    const auto rows =
-        task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context);
     // Between A and A1: the top of A's group.
-    ASSERT_TRUE(editor.dropTaskBetweenRows(tasks["C"], 1, 3, rows));
+    ASSERT_TRUE(editor.dropTaskBetweenRows(tasks["C"], 1, 3, rows()));
     EXPECT_EQ(chain(), "A C A1 B");
     EXPECT_EQ(tasks["C"]->parentTask(), tasks["A"]);
     context.undoManager()->undo();
@@ -354,7 +340,7 @@ TEST_F(TaskTreeEditorTest, DropBetweenRowsIsUndoneAsOneStep) {
     EXPECT_TRUE(chain_testing::chainProblems(context).empty());
 
     // Between A1 and B, outside any group C was in: the top level.
-    ASSERT_TRUE(editor.dropTaskBetweenRows(tasks["C"], 2, 3, rows));
+    ASSERT_TRUE(editor.dropTaskBetweenRows(tasks["C"], 2, 3, rows()));
     EXPECT_EQ(chain(), "A A1 C B");
     EXPECT_EQ(tasks["C"]->parentTask(), nullptr);
 }
