@@ -290,22 +290,5 @@ TEST_F(TimerController, MergesDuplicateOriginsAndAggregatesOnTheWay) {
         EXPECT_EQ(timing->origin(), origins.front());
 }
 
-// Moving a timing to another task takes its time along; the old task's aggregate goes when it
-// is left empty.
-TEST_F(TimerController, ATaskChangeMovesTheAggregates) {
-    ZRCDTask* a = makeTask("A");
-    ZRCDTask* b = makeTask("B");
-    settle();
-    ASSERT_TRUE(timer().toggleTask(a, true));
-    ZRCDTiming* timing = onlyRunning();
-    loop.advance(3600);
-    ASSERT_TRUE(timer().toggleTask(a, true));
-
-    timing->setTask(b);
-    EXPECT_TRUE(a->timingSets().empty());
-    ASSERT_EQ(b->timingSets().size(), 1u);
-    EXPECT_DOUBLE_EQ((*b->timingSets().begin())->duration(), 3600.5);
-}
-
 }  // namespace
 }  // namespace ravelong
