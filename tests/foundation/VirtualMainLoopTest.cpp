@@ -40,15 +40,6 @@ TEST_F(VirtualMainLoopTest, TimerRunsWithTheClockAtItsFireTime) {
     EXPECT_EQ(loop.pendingCount(), 0u);
 }
 
-TEST_F(VirtualMainLoopTest, TimerDueExactlyAtTheEndOfTheWindowFires) {
-    int fired = 0;
-    loop.runAfter(3, [&] { ++fired; });
-    loop.advance(2.999);
-    EXPECT_EQ(fired, 0);
-    loop.advance(0.001);
-    EXPECT_EQ(fired, 1);
-}
-
 TEST_F(VirtualMainLoopTest, TimersDueAtTheSameInstantRunInSchedulingOrder) {
     std::string order;
     loop.runAfter(2, [&] { order += 'a'; });
@@ -86,20 +77,24 @@ TEST_F(VirtualMainLoopTest, RepeatingTimerFiresTheRightNumberOfTimesOverALongAdv
     EXPECT_EQ(loop.pendingCount(), 1u);
 }
 
-TEST_F(VirtualMainLoopTest, FractionalIntervalDoesNotDrift) {
+TEST_F(VirtualMainLoopTest, TimersKeepTheirGridAndFireAtTheEndOfTheWindow) {
+    std::vector<double> fires;
+    loop.runRepeating(3, 0, [&] { fires.push_back(clock.now() - 1000.0); });
+    int once = 0;
+    loop.runAfter(3, [&] { ++once; });
+    loop.advance(2.999);
+    EXPECT_EQ(once, 0);
+    loop.advance(0.001);  // due exactly at the end of the window
+    EXPECT_EQ(once, 1);
+    loop.advance(5);
+    loop.advance(1);
+    EXPECT_EQ(fires, (std::vector<double>{3, 6, 9}));
+
+    // A fractional interval does not drift.
     int ticks = 0;
     loop.runRepeating(0.1, 0, [&] { ++ticks; });
     loop.advance(100);
     EXPECT_EQ(ticks, 1000);
-}
-
-TEST_F(VirtualMainLoopTest, RepeatingTimerKeepsItsGridAcrossAdvances) {
-    std::vector<double> fires;
-    loop.runRepeating(3, 0, [&] { fires.push_back(clock.now() - 1000.0); });
-    loop.advance(4);
-    loop.advance(4);
-    loop.advance(1);
-    EXPECT_EQ(fires, (std::vector<double>{3, 6, 9}));
 }
 
 TEST_F(VirtualMainLoopTest, TimerScheduledWhileFiringRunsWhenDueInsideTheWindow) {
@@ -114,47 +109,33 @@ TEST_F(VirtualMainLoopTest, TimerScheduledWhileFiringRunsWhenDueInsideTheWindow)
     EXPECT_EQ(loop.pendingCount(), 1u);
 }
 
-TEST_F(VirtualMainLoopTest, RepeatingTimerCancelledFromItsOwnCallbackStops) {
+TEST_F(VirtualMainLoopTest, TimersCancelledFromCallbacksOrTwiceStopOrAreHarmless) {
     int ticks = 0;
-    MainLoop::TimerId id = 0;
-    id = loop.runRepeating(1, 0, [&] {
-        if (++ticks == 3) {
-            loop.cancel(id);
-        }
+    MainLoop::TimerId repeating = 0;
+    repeating = loop.runRepeating(1, 0, [&] {
+        if (++ticks == 3)
+            loop.cancel(repeating);
     });
-    loop.advance(10);
-    EXPECT_EQ(ticks, 3);
-    EXPECT_EQ(loop.pendingCount(), 0u);
-}
-
-TEST_F(VirtualMainLoopTest, TimerCancelledByAnEarlierCallbackAtTheSameInstantDoesNotRun) {
+    // Cancelled by an earlier callback of the same instant: never runs.
     bool secondRan = false;
     MainLoop::TimerId second = 0;
     loop.runAfter(1, [&] { loop.cancel(second); });
     second = loop.runAfter(1, [&] { secondRan = true; });
-    loop.advance(1);
-    EXPECT_FALSE(secondRan);
-}
-
-TEST_F(VirtualMainLoopTest, CancellingUnknownOrFinishedTimersIsHarmless) {
     int fired = 0;
-    const MainLoop::TimerId once = loop.runAfter(1, [&] { ++fired; });
-    loop.advance(1);
-    loop.cancel(once);
-    loop.cancel(once);
+    MainLoop::TimerId self = 0;
+    self = loop.runAfter(1, [&] {
+        ++fired;
+        loop.cancel(self);
+    });
+    loop.advance(10);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_FALSE(secondRan);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(loop.pendingCount(), 0u);
+    // Finished and unknown timers.
+    loop.cancel(self);
     loop.cancel(0);
     loop.cancel(987654);
-    EXPECT_EQ(fired, 1);
-}
-
-TEST_F(VirtualMainLoopTest, OneShotTimerCancellingItselfIsHarmless) {
-    MainLoop::TimerId id = 0;
-    int fired = 0;
-    id = loop.runAfter(1, [&] {
-        ++fired;
-        loop.cancel(id);
-    });
-    loop.advance(2);
     EXPECT_EQ(fired, 1);
 }
 
@@ -189,8 +170,9 @@ TEST_F(VirtualMainLoopTest, RunPendingRunsTimersDueNowButDoesNotMoveTheClock) {
         order += 'w';
         loop.runOnMainThread([&] { order += 'v'; });
     });
-    EXPECT_EQ(loop.runPending(), 3u);
-    EXPECT_EQ(order, "wvt");
+    loop.runAfter(-5, [&] { order += 'n'; });  // a negative delay means now
+    EXPECT_EQ(loop.runPending(), 4u);
+    EXPECT_EQ(order, "wvtn");
     EXPECT_EQ(clock.now(), 1000.0);
 }
 
@@ -202,14 +184,6 @@ TEST_F(VirtualMainLoopTest, RunPendingFiresOverdueTimersInTimeOrderAfterTheClock
     loop.runPending();
     EXPECT_EQ(order, "ab");
     EXPECT_EQ(clock.now(), 1010.0);
-}
-
-TEST_F(VirtualMainLoopTest, NegativeDelayRunsNow) {
-    bool ran = false;
-    loop.runAfter(-5, [&] { ran = true; });
-    loop.runPending();
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(clock.now(), 1000.0);
 }
 
 TEST_F(VirtualMainLoopTest, NestedAdvanceFromACallbackIsRefusedAndLogged) {
