@@ -55,61 +55,30 @@ TEST_F(PeriodDays, WeeksStartOnTheLocalesFirstWeekday) {
 // Today under the cut-off decides the week, month and year, also in the cut-off hours of a day
 // that changes the clocks (see PeriodBeginnings for the instants).
 TEST_F(PeriodDays, AChangeOfTheClocksInTheCutoffHoursKeepsTodayInItsPeriods) {
-    struct Case {
-        const char* zone;
-        const char* locale;
-        int cutoff;
-        int year, month, day, hour, minute;  // now
-        StandardPeriod period;
-        ZRDateRange expected;
-    };
-    const Case cases[] = {
-        {"America/New_York",
-         "en_US",
-         4,
-         2024,
-         3,
-         10,
-         4,
-         30,
-         StandardPeriod::thisWeek,
-         {dayNumber(2024, 3, 10), dayNumber(2024, 3, 16)}},
-        {"Europe/Berlin",
-         "en_US",
-         3,
-         2024,
-         3,
-         31,
-         3,
-         15,
-         StandardPeriod::thisWeek,
-         {dayNumber(2024, 3, 31), dayNumber(2024, 4, 6)}},
-        {"Australia/Lord_Howe",
-         "en_AU",
-         3,
-         2023,
-         10,
-         1,
-         3,
-         10,
-         StandardPeriod::thisMonth,
-         {dayNumber(2023, 10, 1), dayNumber(2023, 10, 31)}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.zone);
-        ScopedUserCalendar calendar(c.zone, c.locale);
-        setNow(c.zone, c.year, c.month, c.day, c.hour, c.minute);
-        const ZRDate today = dayNumber(c.year, c.month, c.day);
-        EXPECT_EQ(zrDateTodayWithHourCutoff(c.cutoff), today);
-        const ZRDateRange range = standardPeriodDays(c.period, c.cutoff);
-        EXPECT_EQ(range, c.expected);
+    const auto check = [&](const char* zone, const char* locale, int cutoff, Instant now,
+                           ZRDate today, StandardPeriod period, ZRDate first, ZRDate last) {
+        SCOPED_TRACE(zone);
+        ScopedUserCalendar calendar(zone, locale);
+        clock_.set(now);
+        EXPECT_EQ(zrDateTodayWithHourCutoff(cutoff), today);
+        const ZRDateRange range = standardPeriodDays(period, cutoff);
+        EXPECT_EQ(range, (ZRDateRange{first, last}));
         EXPECT_LE(range.first, today);
         EXPECT_GE(range.last, today);
-        const ZRDate first = c.period == StandardPeriod::thisWeek
-                                 ? zrDateFirstDayOfCurrentWeekWithHourCutoff(c.cutoff)
-                                 : zrDateFirstDayOfCurrentMonthWithHourCutoff(c.cutoff);
-        EXPECT_EQ(first, c.expected.first);
-    }
+        EXPECT_EQ(period == StandardPeriod::thisWeek
+                      ? zrDateFirstDayOfCurrentWeekWithHourCutoff(cutoff)
+                      : zrDateFirstDayOfCurrentMonthWithHourCutoff(cutoff),
+                  first);
+    };
+    check("America/New_York", "en_US", 4, wallTime("America/New_York", 2024, 3, 10, 4, 30),
+          dayNumber(2024, 3, 10), StandardPeriod::thisWeek, dayNumber(2024, 3, 10),
+          dayNumber(2024, 3, 16));
+    check("Europe/Berlin", "en_US", 3, wallTime("Europe/Berlin", 2024, 3, 31, 3, 15),
+          dayNumber(2024, 3, 31), StandardPeriod::thisWeek, dayNumber(2024, 3, 31),
+          dayNumber(2024, 4, 6));
+    check("Australia/Lord_Howe", "en_AU", 3, wallTime("Australia/Lord_Howe", 2023, 10, 1, 3, 10),
+          dayNumber(2023, 10, 1), StandardPeriod::thisMonth, dayNumber(2023, 10, 1),
+          dayNumber(2023, 10, 31));
 }
 
 TEST_F(PeriodDays, MondayNightBeforeTheCutoffStillBelongsToTheWeekBefore) {
