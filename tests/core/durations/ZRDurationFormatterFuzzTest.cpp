@@ -20,40 +20,16 @@ const std::vector<std::string> kSeeds = {
 
 // Pieces a mutation may splice in: separators, units, signs, exponents, other scripts' digits,
 // broken and odd UTF-8, NUL, and long runs of digits.
-const std::vector<std::string> kFragments = {
-    ":",
-    ".",
-    ",",
-    "h",
-    "m",
-    "s",
-    " ",
-    "hours",
-    "min",
-    "-",
-    "+",
-    "e",
-    "E9",
-    "inf",
-    "nan",
-    "\xe2\x88\x92",
-    "١",
-    "\xef\xbc\x95",
-    "\xff",
-    "\xc3",
-    "\xed\xa0\x80",
-    std::string(1, '\0'),
-    "99999999999999999999",
-    "0000",
-    "\t",
-    "\"",
-    "\xe2\x80\xaf",
-    "1e308",
-    "60",
-    "59",
-    "00",
-    "hmshms",
-};
+const std::vector<std::string> kFragments = [] {
+    std::vector<std::string> fragments = {
+        ":",   ".",     ",",    "h",  "m",  "s",  " ",      "hours",
+        "min", "\t",    "\"",   "-",  "+",  "e",  "E9",     "inf",
+        "nan", "1e308", "0000", "60", "59", "00", "hmshms", "99999999999999999999"};
+    // Another script's minus, digit and space, broken UTF-8 and NUL.
+    fragments.insert(fragments.end(), {"\xe2\x88\x92", "١", "\xef\xbc\x95", "\xe2\x80\xaf", "\xff",
+                                       "\xc3", "\xed\xa0\x80", std::string(1, '\0')});
+    return fragments;
+}();
 
 std::string randomBytes(std::mt19937_64& random, size_t length) {
     std::uniform_int_distribution<int> byte(0, 255);
