@@ -9,6 +9,20 @@
 
 namespace ravelong::model_testing {
 
+ZRCDTimingSet* splitIntoDuplicateSet(ZRCDTiming* timing, ManagedObjectContext& context) {
+    ZRCDTimingSet* original = timing->firstTimingSet();
+    auto* copy = context.insertNewObject<ZRCDTimingSet>();
+    copy->setTask(original->task());
+    copy->setAbsDay(original->absDay());
+    copy->setDay(original->day());
+    timing->removeTimingSetsObject(original);
+    timing->addTimingSetsObject(copy);
+    timing->setFirstTimingSet(copy);
+    original->recalculateDuration();
+    copy->recalculateDuration();
+    return copy;
+}
+
 ModelTest::ModelTest() {
     clock.set(berlin(2024, 3, 5, 10, 0, 0));
     context.setUndoManager(std::make_unique<ZRUndoManager>());

@@ -27,6 +27,10 @@ namespace ravelong::model_testing {
 inline constexpr const char* kTestUDID = "0a1b2c3d4e5f";
 inline constexpr std::uint32_t kTestUID = 1000;
 
+// Moves the timing into a second aggregate of its task for its first day, as merging two stores
+// leaves them, and returns that aggregate.
+ZRCDTimingSet* splitIntoDuplicateSet(ZRCDTiming* timing, ManagedObjectContext& context);
+
 // A world for the records: a settable clock and a virtual main loop, the user's calendar in
 // Berlin, settings in a temporary file, a fixed device identity, a recording user script and a
 // scratch context (no store file) with an undo manager. The clock starts on Tuesday 5 March 2024,

@@ -8,25 +8,8 @@ namespace ravelong {
 namespace {
 
 using model_testing::ModelTest;
-
-class TimingSetRepairs : public ModelTest {
-protected:
-    // A second aggregate of the timing's task for the timing's first day, holding the timing, as
-    // merging two stores leaves them.
-    ZRCDTimingSet* splitIntoDuplicate(ZRCDTiming* timing) {
-        ZRCDTimingSet* original = timing->firstTimingSet();
-        auto* copy = context.insertNewObject<ZRCDTimingSet>();
-        copy->setTask(original->task());
-        copy->setAbsDay(original->absDay());
-        copy->setDay(original->day());
-        timing->removeTimingSetsObject(original);
-        timing->addTimingSetsObject(copy);
-        timing->setFirstTimingSet(copy);
-        original->recalculateDuration();
-        copy->recalculateDuration();
-        return copy;
-    }
-};
+using model_testing::splitIntoDuplicateSet;
+using TimingSetRepairs = ModelTest;
 
 TEST_F(TimingSetRepairs, SoundAggregatesAreLeftAlone) {
     ZRCDTask* task = newTask("Design");
@@ -57,7 +40,7 @@ TEST_F(TimingSetRepairs, TwoAggregatesOfOneTaskAndDayBecomeOneWithTheSum) {
     ZRCDTask* task = newTask("Design");
     stoppedTiming(task, berlin(2024, 3, 4, 9, 0), berlin(2024, 3, 4, 10, 0));
     ZRCDTiming* second = stoppedTiming(task, berlin(2024, 3, 4, 11, 0), berlin(2024, 3, 4, 11, 30));
-    splitIntoDuplicate(second);
+    splitIntoDuplicateSet(second, context);
     ASSERT_EQ(numberOfSets(), 2u);
 
     // The day groups alone find and merge them, without the timings' own reassignment.
@@ -70,7 +53,7 @@ TEST_F(TimingSetRepairs, TwoAggregatesOfOneTaskAndDayBecomeOneWithTheSum) {
 
     // The same through the whole repair.
     ZRCDTiming* third = stoppedTiming(task, berlin(2024, 3, 4, 12, 0), berlin(2024, 3, 4, 12, 10));
-    splitIntoDuplicate(third);
+    splitIntoDuplicateSet(third, context);
     EXPECT_TRUE(store_repairs::fixTimingSetsAndTimings_inContext(context));
     ASSERT_EQ(numberOfSets(), 1u);
     EXPECT_DOUBLE_EQ(setsOf(task)[0]->durationExcludingRunningTimings(), 6000.0);
@@ -125,7 +108,7 @@ TEST_F(TimingSetRepairs, TheRepairOfChangesPutsRightTheDaysTheChangesReachedAndO
     // and a new aggregate with no timing.
     ZRCDTiming* sameDay =
         stoppedTiming(task, berlin(2024, 3, 4, 11, 0), berlin(2024, 3, 4, 11, 30));
-    splitIntoDuplicate(sameDay);
+    splitIntoDuplicateSet(sameDay, context);
     ZRCDTiming* newDay = stoppedTiming(task, berlin(2024, 3, 8, 22, 0), berlin(2024, 3, 9, 1, 0));
     newDay->firstTimingSet()->setDuration(5.0);
     auto* empty = context.insertNewObject<ZRCDTimingSet>();

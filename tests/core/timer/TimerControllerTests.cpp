@@ -6,6 +6,7 @@
 #include "core/model/ZRCDTimingSet.h"
 #include "core/timer/TimerTexts.h"
 #include "store/ZRUndoManager.h"
+#include "tests/core/model/ModelTestSupport.h"
 #include "tests/core/timer/TimerTestFixture.h"
 
 namespace ravelong {
@@ -262,17 +263,8 @@ TEST_F(TimerController, MergesDuplicateOriginsAndAggregatesOnTheWay) {
         testing::berlin(12, 9), testing::berlin(12, 9, 30), task, std::nullopt, 0, std::nullopt,
         context);
     late->setOrigin(ZRCDOrigin::createOriginForThisDeviceAndThisUserWithType(0, context));
-    ZRCDTimingSet* original = setOn(task, testing::berlin(12, 8));
-    ASSERT_TRUE(original);
-    auto* duplicate = context.insertNewObject<ZRCDTimingSet>();
-    duplicate->setTask(task);
-    duplicate->setAbsDay(original->absDay());
-    duplicate->setDay(original->day());
-    late->removeTimingSetsObject(original);
-    late->addTimingSetsObject(duplicate);
-    late->setFirstTimingSet(duplicate);
-    original->recalculateDuration();
-    duplicate->recalculateDuration();
+    ASSERT_TRUE(setOn(task, testing::berlin(12, 8)));
+    model_testing::splitIntoDuplicateSet(late, context);
     settle();
     ASSERT_EQ(task->timingSets().size(), 2u);
     ASSERT_EQ(ZRCDOrigin::getAllOrigins_inContext(context).size(), 2u);
