@@ -62,14 +62,14 @@ std::vector<ZRCDTask*> growSoundTree(Forest& forest, std::mt19937& rng) {
             tops.push_back(t);
     }
     visit(tops);
-    for (std::size_t i = 0; i + 1 < order.size(); ++i)
-        order[i]->setNextTask(order[i + 1]);
+    forest.link(order);
     return order;
 }
 
 // Moves a subtask (with its descendants) behind some task outside its family, through the
 // setters, as a reorder on one computer merged with another computer's changes can leave it.
-void moveSubtaskAway(std::vector<ZRCDTask*>& order, std::mt19937& rng, Damage& damage) {
+void moveSubtaskAway(Forest& forest, std::vector<ZRCDTask*>& order, std::mt19937& rng,
+                     Damage& damage) {
     std::vector<ZRCDTask*> subtasks;
     for (ZRCDTask* t : order) {
         if (t->parentTask())
@@ -88,12 +88,7 @@ void moveSubtaskAway(std::vector<ZRCDTask*>& order, std::mt19937& rng, Damage& d
     }
     const std::size_t at = rng() % (rest.size() + 1);
     rest.insert(rest.begin() + static_cast<std::ptrdiff_t>(at), block.begin(), block.end());
-    for (ZRCDTask* t : order) {
-        t->setNextTask(nullptr);
-        t->setPrevTask(nullptr);
-    }
-    for (std::size_t i = 0; i + 1 < rest.size(); ++i)
-        rest[i]->setNextTask(rest[i + 1]);
+    forest.link(rest);
     order = rest;
     damage.log += " moved " + *moved->taskName();
 }
@@ -196,7 +191,7 @@ std::string runSeed(unsigned seed) {
     const int links = static_cast<int>(rng() % 4);
     const bool tree = rng() % 8 == 0;
     for (int i = 0; i < moves; ++i)
-        moveSubtaskAway(order, rng, damage);
+        moveSubtaskAway(forest, order, rng, damage);
     for (int i = 0; i < links; ++i)
         damageLinks(everyTask, rng, damage);
     if (tree)

@@ -17,20 +17,16 @@ protected:
     Forest forest;
 };
 
-TEST(TaskChainSingle, OneTaskIsHeadTailAndPositionZero) {
+TEST(TaskChainSingle, OneTaskIsHeadTailAndPositionZeroAndNoneIsNeither) {
     Forest forest;
+    EXPECT_EQ(task_chain::getTopTask_inContext(forest.context()), nullptr);
+    EXPECT_EQ(task_chain::getBottomTask_inContext(forest.context()), nullptr);
     ZRCDTask* only = forest.add("Only");
     EXPECT_EQ(only->viewPosition(), 0);
     EXPECT_EQ(task_chain::getTopTask_inContext(forest.context()), only);
     EXPECT_EQ(task_chain::getBottomTask_inContext(forest.context()), only);
     EXPECT_EQ(task_chain::getLastTask(only), only);
     EXPECT_EQ(task_chain::getNextTaskSkippingDescendants(only), nullptr);
-}
-
-TEST(TaskChainSingle, EmptyContextHasNoTopOrBottom) {
-    Forest forest;
-    EXPECT_EQ(task_chain::getTopTask_inContext(forest.context()), nullptr);
-    EXPECT_EQ(task_chain::getBottomTask_inContext(forest.context()), nullptr);
 }
 
 TEST_F(TaskChainTest, PositionsCountStepsBackToAGivenTask) {
