@@ -103,38 +103,20 @@ TEST_F(ScriptCommands, CreateTimingChecksItsArguments) {
         ScriptArguments arguments;
         bool created;
     };
+    const auto args = [](ScriptValue task, ScriptValue from, ScriptValue to) {
+        return ScriptArguments{{kArgTaskID, task}, {kArgStartDate, from}, {kArgEndDate, to}};
+    };
+    const std::string b = uuid("B");
     const std::vector<Case> cases{
-        {"eleven seconds",
-         {{kArgTaskID, uuid("B")}, {kArgStartDate, at(start)}, {kArgEndDate, at(start + 11)}},
-         true},
-        {"ten seconds",
-         {{kArgTaskID, uuid("B")}, {kArgStartDate, at(start)}, {kArgEndDate, at(start + 10)}},
-         false},
-        {"end before start",
-         {{kArgTaskID, uuid("B")}, {kArgStartDate, at(start)}, {kArgEndDate, at(start - 60)}},
-         false},
-        {"older identifier",
-         {{kArgTaskID, std::string("old-b")},
-          {kArgStartDate, at(start)},
-          {kArgEndDate, at(start + 60)}},
-         true},
-        {"task with subtasks",
-         {{kArgTaskID, uuid("A")}, {kArgStartDate, at(start)}, {kArgEndDate, at(start + 60)}},
-         false},
-        {"unknown task",
-         {{kArgTaskID, std::string("nope")},
-          {kArgStartDate, at(start)},
-          {kArgEndDate, at(start + 60)}},
-         false},
+        {"eleven seconds", args(b, at(start), at(start + 11)), true},
+        {"ten seconds", args(b, at(start), at(start + 10)), false},
+        {"end before start", args(b, at(start), at(start - 60)), false},
+        {"older identifier", args(std::string("old-b"), at(start), at(start + 60)), true},
+        {"task with subtasks", args(uuid("A"), at(start), at(start + 60)), false},
+        {"unknown task", args(std::string("nope"), at(start), at(start + 60)), false},
         {"no task", {{kArgStartDate, at(start)}, {kArgEndDate, at(start + 60)}}, false},
-        {"date as number",
-         {{kArgTaskID, uuid("B")}, {kArgStartDate, start}, {kArgEndDate, at(start + 60)}},
-         false},
-        {"date as text",
-         {{kArgTaskID, uuid("B")},
-          {kArgStartDate, at(start)},
-          {kArgEndDate, std::string("tomorrow")}},
-         false},
+        {"date as number", args(b, start, at(start + 60)), false},
+        {"date as text", args(b, at(start), std::string("tomorrow")), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
