@@ -27,6 +27,16 @@ namespace ravelong::model_testing {
 inline constexpr const char* kTestUDID = "0a1b2c3d4e5f";
 inline constexpr std::uint32_t kTestUID = 1000;
 
+// The application's save path, counted; it can be told to fail.
+struct SaveCountingDelegate : ContextDelegate {
+    int saves = 0;
+    bool fail = false;
+    bool saveContext(ManagedObjectContext& context) override {
+        ++saves;
+        return !fail && context.save().ok();
+    }
+};
+
 // Moves the timing into a second aggregate of its task for its first day, as merging two stores
 // leaves them, and returns that aggregate.
 ZRCDTimingSet* splitIntoDuplicateSet(ZRCDTiming* timing, ManagedObjectContext& context);

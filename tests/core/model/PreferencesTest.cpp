@@ -13,21 +13,11 @@ namespace {
 
 using model_testing::ModelTest;
 
-// The application's save path, recorded; it can be told to fail.
-struct RecordingDelegate : ContextDelegate {
-    int saves = 0;
-    bool fail = false;
-    bool saveContext(ManagedObjectContext& context) override {
-        ++saves;
-        return !fail && context.save().ok();
-    }
-};
-
 class Preferences : public ModelTest {
 protected:
     Preferences() { context.setDelegate(&delegate); }
     ~Preferences() override { context.setDelegate(nullptr); }
-    RecordingDelegate delegate;
+    model_testing::SaveCountingDelegate delegate;
 };
 
 TEST_F(Preferences, TheRecordIsMadeOnFirstReadSavedAndNeverAnUndoStep) {

@@ -60,13 +60,7 @@ TEST_F(Tasks, ANewTaskIsTheTopOfTheChainSelectedVisibleAndMadeHere) {
 }
 
 TEST_F(Tasks, SavingANewTaskGoesThroughTheContextsDelegate) {
-    struct CountingDelegate : ContextDelegate {
-        int saves = 0;
-        bool saveContext(ManagedObjectContext& c) override {
-            ++saves;
-            return c.save().ok();
-        }
-    } delegate;
+    model_testing::SaveCountingDelegate delegate;
     context.setDelegate(&delegate);
     ZRCDTask::createCoreDataTaskWithName("Unsaved", false, context);
     EXPECT_EQ(delegate.saves, 0);

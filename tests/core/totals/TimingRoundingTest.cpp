@@ -126,34 +126,24 @@ TEST_F(TimingRounding, DaySharesOfRandomTimingsAlwaysSumToTheRoundedWhole) {
     EXPECT_EQ(checked, 1200);
 }
 
-TEST_F(TimingRounding, ATenMinuteTimingUnderEachRuleOfFifteenMinutes) {
+// A ten-minute timing under each kind of rule of 15 minutes, under rules that do not round (a
+// type beyond 3 is no rule: the timing keeps its 10 minutes rather than a "unit" of 15), and a
+// timing without length, which has no share under any rule.
+TEST_F(TimingRounding, ATenMinuteTimingUnderEachRuleAndAnEmptyOneUnderAny) {
     ZRCDTask* task = newTask("Calls");
     ZRCDTiming* timing = stoppedTiming(task, berlin(2024, 3, 5, 8), berlin(2024, 3, 5, 8, 10));
+    ZRCDTiming* empty = stoppedTiming(task, berlin(2024, 3, 5, 9), berlin(2024, 3, 5, 9));
     const ZRDate day = dayNumber(2024, 3, 5);
     const struct {
         std::int16_t code;
         double share;
-    } cases[] = {{315, 0}, {115, 900}, {215, 900}, {-1, 600}, {15, 600}};
+    } cases[] = {{315, 0}, {115, 900}, {215, 900}, {-1, 600}, {15, 600}, {415, 600}};
     for (const auto& c : cases) {
         task->setRounding(c.code);
         EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*timing, day), c.share) << c.code;
-    }
-}
-
-TEST_F(TimingRounding, RulesThatDoNotRoundAndEmptyTimingsGiveThePlainPart) {
-    ZRCDTask* task = newTask("Odd codes");
-    ZRCDTiming* timing = stoppedTiming(task, berlin(2024, 3, 5, 8), berlin(2024, 3, 5, 8, 10));
-    ZRCDTiming* empty = stoppedTiming(task, berlin(2024, 3, 5, 9), berlin(2024, 3, 5, 9));
-    const ZRDate day = dayNumber(2024, 3, 5);
-    // A type beyond 3 is no rule: the timing keeps its 10 minutes rather than a "unit" of 15.
-    task->setRounding(415);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*timing, day), 600);
-    // A timing without length has no share, under any rule.
-    for (std::int16_t code : {115, 215, 315}) {
-        task->setRounding(code);
-        const double share = getPerTaskRoundedDurationWithinZRDate(*empty, day);
-        EXPECT_FALSE(std::isnan(share)) << code;
-        EXPECT_EQ(share, 0) << code;
+        const double none = getPerTaskRoundedDurationWithinZRDate(*empty, day);
+        EXPECT_FALSE(std::isnan(none)) << c.code;
+        EXPECT_EQ(none, 0) << c.code;
     }
 }
 
