@@ -35,10 +35,7 @@ protected:
     void SetUp() override {
         setenv("XDG_CACHE_HOME", cacheHome.path().c_str(), 1);
         server.acceptWebAuthToken("good-token");
-        ZRPersistentStoreSyncDelegate::Services driver{loop, clock, notifications, standard, group,
-                                                       {},   {}};
-        setup = std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver, [this](SECloudFileSystem&) { return merger.makeHandle(); }, {}});
+        setup = newSetup();
         auto backend = std::make_unique<ICloudSyncBackend>(
             ICloudSyncBackend::Services{loop, standard, secrets,
                                         [this](const std::string& url) {
@@ -58,15 +55,6 @@ protected:
         unsetenv("XDG_CACHE_HOME");
     }
     ICloudAccountBox& box() { return *pane->findChild<ICloudAccountBox*>("ICloudAccount"); }
-    // Replies arrive from the transport's thread.
-    bool pumpUntil(const std::function<bool()>& done) {
-        return ui_testing::runUntil(
-            [&] {
-                loop.runPending();
-                return done();
-            },
-            10000);
-    }
 };
 
 TEST_F(ICloudSyncPaneTest, SigningInInThePaneLetsICloudBeChosenAndSigningOutLeavesIt) {

@@ -25,10 +25,7 @@ protected:
     std::unique_ptr<SyncPane> pane;
 
     void makeSetup() {
-        ZRPersistentStoreSyncDelegate::Services driver{loop, clock, notifications, standard, group,
-                                                       {},   {}};
-        setup = std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver, [this](SECloudFileSystem&) { return merger.makeHandle(); }, {}});
+        setup = newSetup();
         setup->start();
     }
     SyncPane& makePane() {
