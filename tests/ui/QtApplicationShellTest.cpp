@@ -360,17 +360,6 @@ TEST_F(QtApplicationShellTest, AQuitGoesOnOnlyOnceTheSyncWaitLetsIt) {
     EXPECT_TRUE(settings.boolForKey("ZRDidQuit"));
 }
 
-TEST_F(QtApplicationShellTest, ShutdownStopsTimersUnlessTimingGoesOnWhileAsleep) {
-    settings.setBool("ZRTimingWhenSleeping", false);
-    launch();
-    addTask("Write report");
-    ASSERT_TRUE(shell.clickTaskNamed("Write report"));
-    delegate.computerWillShutdownRestartLogout();
-    ASSERT_TRUE(runUntil([&] { return quits == 1; }));
-    EXPECT_TRUE(runningTaskNames().empty());
-    EXPECT_FALSE(shell.timersRunningWindow() && shell.timersRunningWindow()->isVisible());
-}
-
 // The panel of the shell, launched: it is a window, open from the start.
 class TaskPanelTest : public ::testing::Test, protected ui_testing::ShellWorld {
 protected:
