@@ -190,7 +190,7 @@ protected:
     const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
     CsvImporter importer{env.stack(), env.clock(), ZRCalendar::zrCalendar()};
 };
-using CsvImportRunner = CsvImport;
+using CsvImportWorker = CsvImport;
 
 TEST_F(CsvImport, CreatesTasksOnceAndSkipsRowsImportedBefore) {
     ZRCDTask* own = ZRCDTask::createCoreDataTaskWithName("Client", false, context);
@@ -320,7 +320,7 @@ std::string distinctRows(int count) {
     return text;
 }
 
-TEST_F(CsvImportRunner, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
+TEST_F(CsvImportWorker, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
     VirtualMainLoop loop(env.clock());
     CsvImportRunner runner(importer, loop);
 
@@ -374,7 +374,7 @@ TEST_F(CsvImportRunner, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
 }
 
-TEST_F(CsvImportRunner, ARunnerGoneBeforeTheWorkerFinishedChangesNothing) {
+TEST_F(CsvImportWorker, ARunnerGoneBeforeTheWorkerFinishedChangesNothing) {
     VirtualMainLoop loop(env.clock());
     bool finished = false;
     {
