@@ -12,16 +12,6 @@ namespace ravelong::app_testing {
 
 namespace {
 
-FixedDeviceIdentity::Values testIdentity() {
-    FixedDeviceIdentity::Values values;
-    values.udid = "0a1b2c3d4e5f";
-    values.uid = 1000;
-    values.fullUserName = "Ada Lovelace";
-    values.loginName = "ada";
-    values.hostLocalizedName = "Analytical Engine";
-    return values;
-}
-
 void check(const Status& status, const std::string& what) {
     if (!status)
         throw std::runtime_error(what + ": " + status.error().description);
@@ -35,7 +25,6 @@ AppEnvironment::AppEnvironment()
       scopedAlerts_(alerts_),
       clock_(kNow),
       scopedClock_(clock_),
-      identity_(testIdentity()),
       scopedIdentity_(identity_),
       log_(LogCapture::Output::silent) {
     NotificationCenter::setDefaultCenter(&center_);

@@ -57,7 +57,8 @@ private:
     NotificationCenter center_;
     SettableClock clock_;
     ScopedClock scopedClock_;
-    FixedDeviceIdentity identity_;
+    FixedDeviceIdentity identity_{
+        {"0a1b2c3d4e5f", 1000, "Ada Lovelace", "ada", "Analytical Engine"}};
     ScopedDeviceIdentity scopedIdentity_;
     LogCapture log_;
     std::vector<std::string> posted_;

@@ -44,44 +44,34 @@ private:
 };
 
 TEST(CalendarIdentifier, IsTheCalendarOfTheLocaleThatGovernsDates) {
-    {
-        LocaleVariables locale("th_TH.UTF-8", nullptr, "en_US.UTF-8");
-        EXPECT_EQ(currentCalendarIdentifier(), "buddhist");
-        EXPECT_FALSE(currentCalendarIsGregorian());
-    }
-    for (const char* name : {"de_DE.UTF-8", "en_US.UTF-8", "C", "POSIX"}) {
-        LocaleVariables locale(name, nullptr, nullptr);
-        EXPECT_EQ(currentCalendarIdentifier(), "gregorian") << name;
-        EXPECT_TRUE(currentCalendarIsGregorian()) << name;
-    }
-    {
+    struct Case {
+        const char* lcAll;
+        const char* lcTime;
+        const char* lang;
+        std::string calendar;
+    };
+    const Case cases[] = {
+        {"th_TH.UTF-8", nullptr, "en_US.UTF-8", "buddhist"},
+        {"de_DE.UTF-8", nullptr, nullptr, "gregorian"},
+        {"en_US.UTF-8", nullptr, nullptr, "gregorian"},
+        {"C", nullptr, nullptr, "gregorian"},
+        {"POSIX", nullptr, nullptr, "gregorian"},
         // An empty LC_ALL does not count; LC_TIME comes before LANG.
-        LocaleVariables locale("", "th_TH.UTF-8", "de_DE.UTF-8");
-        EXPECT_EQ(currentCalendarIdentifier(), "buddhist");
-    }
-    {
-        LocaleVariables locale(nullptr, nullptr, "th_TH.UTF-8");
-        EXPECT_EQ(currentCalendarIdentifier(), "buddhist");
-    }
-    {
-        LocaleVariables locale(nullptr, nullptr, nullptr);
-        EXPECT_EQ(currentCalendarIdentifier(), "gregorian");
-    }
-}
-
-TEST(CalendarIdentifier, AnExplicitCalendarKeywordIsHonoured) {
-    {
-        LocaleVariables locale("ja_JP.UTF-8@calendar=japanese", nullptr, nullptr);
-        EXPECT_EQ(currentCalendarIdentifier(), "japanese");
-    }
-    {
-        LocaleVariables locale("th_TH.UTF-8@calendar=gregorian", nullptr, nullptr);
-        EXPECT_EQ(currentCalendarIdentifier(), "gregorian");
-    }
-    {
-        // Other modifiers choose no calendar.
-        LocaleVariables locale("sr_RS.UTF-8@latin", nullptr, nullptr);
-        EXPECT_EQ(currentCalendarIdentifier(), "gregorian");
+        {"", "th_TH.UTF-8", "de_DE.UTF-8", "buddhist"},
+        {nullptr, nullptr, "th_TH.UTF-8", "buddhist"},
+        {nullptr, nullptr, nullptr, "gregorian"},
+        // An explicit calendar keyword is honoured; other modifiers choose no calendar.
+        {"ja_JP.UTF-8@calendar=japanese", nullptr, nullptr, "japanese"},
+        {"th_TH.UTF-8@calendar=gregorian", nullptr, nullptr, "gregorian"},
+        {"sr_RS.UTF-8@latin", nullptr, nullptr, "gregorian"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << (c.lcAll ? c.lcAll : "-") << " " << (c.lcTime ? c.lcTime : "-") << " "
+                     << (c.lang ? c.lang : "-"));
+        LocaleVariables locale(c.lcAll, c.lcTime, c.lang);
+        EXPECT_EQ(currentCalendarIdentifier(), c.calendar);
+        EXPECT_EQ(currentCalendarIsGregorian(), c.calendar == "gregorian");
     }
 }
 

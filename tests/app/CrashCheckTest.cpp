@@ -64,15 +64,6 @@ TEST(CrashCheck, OneRecentTimerIsNamedWithItsMinutesAndSeconds) {
     EXPECT_FALSE(h.context().undoManager()->canUndo());
 }
 
-TEST(CrashCheck, CancelKeepsTheTimerRunning) {
-    LaunchHarness h;
-    crashWithRunningTimings(h, {3600.0});
-    h.env.alerts().queueButton(1);  // "Cancel"
-    ASSERT_TRUE(h.launch());
-    EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
-    EXPECT_EQ(runningTimings(h), 1u);
-}
-
 TEST(CrashCheck, OfSeveralTimersTheRecentAreStoppedAndTheStaleDeleted) {
     LaunchHarness h;
     crashWithRunningTimings(h, {2 * 3600.0, 9 * kDay});

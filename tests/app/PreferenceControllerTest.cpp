@@ -248,16 +248,6 @@ TEST_F(PreferenceController, ANewUserNameRenamesOnlyThisUsersOriginsOnThisDevice
     EXPECT_EQ(mine->userNameChanged(), 3000.0);
 }
 
-TEST_F(PreferenceController, StartAtLoginWritesAndRemovesTheAutostartEntry) {
-    const std::filesystem::path entry =
-        environment.folder() / "config" / "autostart" / "ravelong.desktop";
-    EXPECT_TRUE(controller.toggleStartAtLogin(true));
-    EXPECT_NE(app_testing::fileBytes(entry).find("Exec=/usr/bin/ravelong\n"), std::string::npos);
-    EXPECT_TRUE(controller.toggleStartAtLogin(false));
-    EXPECT_FALSE(std::filesystem::exists(entry));
-    EXPECT_TRUE(environment.alerts().shownAlerts().empty());
-}
-
 TEST_F(PreferenceController, StartAtLoginFailuresAreShownAndTheSwitchShowsTheTruth) {
     // The autostart folder is a file: the entry can be neither written nor removed.
     std::filesystem::create_directories(environment.folder() / "config");

@@ -34,44 +34,35 @@ TEST(QuitDecision, RunningTimersAreAskedAboutWithTheirNumber) {
     }
 }
 
-TEST(QuitDecision, KeepingTheTimersQuitsAndTheNextLaunchContinuesThem) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
-    h.addRunningTiming(h.addTask("Writing"), 600.0);
-    h.delegate->quitApplication();
-    ASSERT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateLater);
+// Either answer quits at once; kept timers run on in the next launch, stopped ones are saved.
+TEST(QuitDecision, KeepingOrStoppingTheTimersQuitsAndTheNextLaunchFindsThemSo) {
+    for (bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "keep" : "stop");
+        LaunchHarness h;
+        ASSERT_TRUE(h.launch());
+        h.addRunningTiming(h.addTask("Writing"), 600.0);
+        h.addRunningTiming(h.addTask("Reading"), 300.0);
+        h.delegate->quitApplication();
+        ASSERT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateLater);
 
-    h.delegate->timersRunningOnQuitKeep();
-    EXPECT_EQ(h.shell.count("closeTimersRunningWindow"), 1);
-    EXPECT_EQ(h.shell.count("requestQuit"), 2);
-    EXPECT_TRUE(h.delegate->keepTimersRunningOnQuit());
-    EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
-    h.quitAndClose();
-    EXPECT_TRUE(ZRUserDefaults2::didQuitProperly());
+        if (keep)
+            h.delegate->timersRunningOnQuitKeep();
+        else
+            h.delegate->timersRunningOnQuitStop();
+        EXPECT_EQ(h.shell.count("closeTimersRunningWindow"), 1);
+        EXPECT_EQ(h.shell.count("requestQuit"), 2);
+        EXPECT_EQ(h.delegate->keepTimersRunningOnQuit(), keep);
+        EXPECT_EQ(runningTimings(h), keep ? 2u : 0u);
+        EXPECT_FALSE(h.context().hasChanges());
+        EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
+        h.quitAndClose();
+        EXPECT_TRUE(ZRUserDefaults2::didQuitProperly());
 
-    ASSERT_TRUE(h.launch());
-    EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
-    EXPECT_EQ(runningTimings(h), 1u);
-}
-
-TEST(QuitDecision, StoppingTheTimersSavesThemStoppedAndQuits) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
-    h.addRunningTiming(h.addTask("Writing"), 600.0);
-    h.addRunningTiming(h.addTask("Reading"), 300.0);
-    h.delegate->quitApplication();
-    ASSERT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateLater);
-
-    h.delegate->timersRunningOnQuitStop();
-    EXPECT_EQ(runningTimings(h), 0u);
-    EXPECT_FALSE(h.context().hasChanges());
-    EXPECT_EQ(h.shell.count("requestQuit"), 2);
-    EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
-    h.quitAndClose();
-
-    ASSERT_TRUE(h.launch());
-    EXPECT_EQ(runningTimings(h), 0u);
-    EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 2u);
+        ASSERT_TRUE(h.launch());
+        EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
+        EXPECT_EQ(runningTimings(h), keep ? 2u : 0u);
+        EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 2u);
+    }
 }
 
 TEST(QuitDecision, TheStandardShortcutOnlyClosesWhatIsInFront) {

@@ -41,15 +41,10 @@ const std::vector<std::string> kIndexesOfEveryStore = {
     R"(ZRCDTiming_uuid: CREATE INDEX "ZRCDTiming_uuid" ON "ZRCDTiming" ("uuid"))",
 };
 
-TEST(StoreIndexes, ANewStoreHasExactlyTheIndexesOfEarlierStores) {
+TEST(StoreIndexes, ANewStoreAndEveryLayoutOfTheUpgradesHaveExactlyTheseIndexes) {
     testing::TemporaryDirectory folder;
-    const std::filesystem::path path = folder / "new.sqlite";
-    { ASSERT_TRUE(PersistentStore::open(path, ravelongModel()).ok()); }
-    EXPECT_EQ(indexesOf(path), kIndexesOfEveryStore);
-}
-
-TEST(StoreIndexes, EveryLayoutOfTheUpgradesHasTheSameIndexes) {
-    testing::TemporaryDirectory folder;
+    { ASSERT_TRUE(PersistentStore::open(folder / "new.sqlite", ravelongModel()).ok()); }
+    EXPECT_EQ(indexesOf(folder / "new.sqlite"), kIndexesOfEveryStore);
     for (const store_layouts::StoreLayout* layout :
          {&store_layouts::layoutOfVersion13Or14(13), &store_layouts::layoutOfVersion13Or14(14),
           &store_layouts::layoutOfVersion15()}) {

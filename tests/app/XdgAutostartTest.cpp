@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "app/XdgAutostart.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -96,6 +98,26 @@ TEST_F(XdgAutostartTest, TheStandardEntryStartsTheRunningProgram) {
     const XdgAutostart login = XdgAutostart::standard();
     EXPECT_EQ(login.programPath(), std::filesystem::read_symlink("/proc/self/exe"));
     EXPECT_EQ(login.entryPath().filename(), "ravelong.desktop");
+}
+
+// The installed autostart template (packaging/, path in $RAVELONG_AUTOSTART_TEMPLATE) is the
+// entry "Start at login" writes for the installed program, byte for byte: a desktop that shows
+// or compares the two sees one program.
+TEST(AutostartTemplate, IsTheEntryStartAtLoginWritesForTheInstalledProgram) {
+    const char* templatePath = std::getenv("RAVELONG_AUTOSTART_TEMPLATE");
+    if (templatePath == nullptr || *templatePath == '\0')
+        GTEST_SKIP() << "RAVELONG_AUTOSTART_TEMPLATE is not set (the packaging test sets it)";
+    const std::string text = app_testing::fileBytes(templatePath);
+    ASSERT_FALSE(text.empty()) << templatePath;
+    const std::string execKey = "\nExec=";
+    const auto exec = text.find(execKey);
+    ASSERT_NE(exec, std::string::npos) << text;
+    const auto execEnd = text.find('\n', exec + 1);
+    testing::TemporaryDirectory home;
+    XdgAutostart login(text.substr(exec + execKey.size(), execEnd - exec - execKey.size()),
+                       home / "config", {home / "etc-xdg"});
+    ASSERT_TRUE(login.setEnabled(true).ok());
+    EXPECT_EQ(app_testing::fileBytes(login.entryPath()), text);
 }
 
 }  // namespace

@@ -13,7 +13,10 @@
 #include "exchange/csv/CsvCellReader.h"
 #include "exchange/csv/CsvImportRunner.h"
 #include "exchange/csv/CsvImporter.h"
+#include "exchange/csv/CsvPresets.h"
 #include "exchange/csv/CsvTexts.h"
+#include "exchange/csv/ZRGenericCSVImportController.h"
+#include "exchange/csv/ZRGenericCSVValidatorDelegate.h"
 #include "store/ZRUndoManager.h"
 #include "support/VirtualMainLoop.h"
 #include "tests/exchange/CsvStoreEnvironment.h"
@@ -127,7 +130,7 @@ std::string rows(int good, int bad) {
     return text;
 }
 
-TEST(CsvValidation, AcceptsFilesWithFewFailingRowsAndListsEveryFailingCell) {
+TEST(CsvValidation, AcceptsFilesWithFewFailingRowsListsEveryFailingCellAndRefusesBrokenOnes) {
     CsvStoreEnvironment env;
     const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
     struct Case {
@@ -159,19 +162,16 @@ TEST(CsvValidation, AcceptsFilesWithFewFailingRowsAndListsEveryFailingCell) {
         EXPECT_EQ(v.failures[i].column, where[i].second) << v.failures[i].message;
     }
     EXPECT_EQ(v.skippedRows.front(), "Line 3: Writing   2024-05-01   9h   10:00   ");
-}
 
-TEST(CsvValidation, FilesThatCannotBeReadNeverValidate) {
-    CsvStoreEnvironment env;
-    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
+    // Files that cannot be read never validate.
     for (const std::string& bytes :
          {std::string("Writing,2024-05-01,09:00,\"10:00\nWriting,2024-05-01,09:00,10:00\n"),
           std::string("Writing,2024-05-01,\"09:00\"x,10:00\n"),
           std::string("Writing,2024-05-01,09:00,10:00\n") + std::string(600, 'a') + "\xFF\n"}) {
-        ZRGenericCSVValidatorDelegate validator(m, ZRCalendar::zrCalendar(), env.kNow);
-        const CsvValidation v = validator.validateBytes(bytes);
-        EXPECT_FALSE(v.validates);
-        EXPECT_TRUE(v.error.has_value());
+        ZRGenericCSVValidatorDelegate unreadable(m, ZRCalendar::zrCalendar(), env.kNow);
+        const CsvValidation refused = unreadable.validateBytes(bytes);
+        EXPECT_FALSE(refused.validates);
+        EXPECT_TRUE(refused.error.has_value());
     }
 }
 
@@ -182,9 +182,17 @@ std::size_t importedTimings(ManagedObjectContext& context) {
     return n;
 }
 
-TEST(CsvImport, CreatesTasksOnceAndSkipsRowsImportedBefore) {
+// A store of its own, the importer on it, and the plainest mapping: task, date, start, end.
+class CsvImport : public ::testing::Test {
+protected:
     CsvStoreEnvironment env;
     ManagedObjectContext& context = env.context();
+    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
+    CsvImporter importer{env.stack(), env.clock(), ZRCalendar::zrCalendar()};
+};
+using CsvImportWorker = CsvImport;
+
+TEST_F(CsvImport, CreatesTasksOnceAndSkipsRowsImportedBefore) {
     ZRCDTask* own = ZRCDTask::createCoreDataTaskWithName("Client", false, context);
     ASSERT_TRUE(context.save().ok());
     const auto file =
@@ -193,11 +201,10 @@ TEST(CsvImport, CreatesTasksOnceAndSkipsRowsImportedBefore) {
                       "Client;Site;;2024-05-01 23:00;2024-05-02 01:00;\"over\nmidnight\"\n"
                       "Client;Site;;2024-05-01 23:00;2024-05-02 01:00;same again\n"
                       "Other;;;2024-05-02 08:00;2024-05-02 08:30;\n");
-    CsvImportMapping m = mapping({"Task (top level)", "Subtask (level 1)", "Subtask (level 2)",
-                                  "Start Date + Time", "End Date + Time", "Notes"});
-    m.delimiter = 1;
-    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
-    auto first = importer.importFile(file, m);
+    CsvImportMapping tiers = mapping({"Task (top level)", "Subtask (level 1)", "Subtask (level 2)",
+                                      "Start Date + Time", "End Date + Time", "Notes"});
+    tiers.delimiter = 1;
+    auto first = importer.importFile(file, tiers);
     ASSERT_TRUE(first.ok()) << first.error().description << first.error().failureReason;
     EXPECT_EQ(first->counts.numberOfTasksCreated, 4u);  // Client, Site, Design, Other
     EXPECT_EQ(first->counts.numberOfTimingsImported, 3u);
@@ -216,7 +223,7 @@ TEST(CsvImport, CreatesTasksOnceAndSkipsRowsImportedBefore) {
     }();
     EXPECT_EQ(notes, (std::vector<std::string>{"", "first", "over\nmidnight"}));
 
-    auto second = importer.importFile(file, m);
+    auto second = importer.importFile(file, tiers);
     ASSERT_TRUE(second.ok());
     EXPECT_EQ(second->counts.numberOfTasksCreated, 0u);
     EXPECT_EQ(second->counts.numberOfTimingsImported, 0u);
@@ -224,11 +231,7 @@ TEST(CsvImport, CreatesTasksOnceAndSkipsRowsImportedBefore) {
     EXPECT_EQ(importedTimings(context), 3u);
 }
 
-TEST(CsvImport, IsOneUndoStepAndChangesNothingWhenTheFileFails) {
-    CsvStoreEnvironment env;
-    ManagedObjectContext& context = env.context();
-    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
-    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+TEST_F(CsvImport, IsOneUndoStepAndChangesNothingWhenTheFileFails) {
     const auto bad = env.writeFile("bad.csv", rows(2, 5));
     auto refused = importer.importFile(bad, m);
     ASSERT_FALSE(refused.ok());
@@ -250,7 +253,7 @@ TEST(CsvImport, IsOneUndoStepAndChangesNothingWhenTheFileFails) {
 // A store that cannot be written after the push takes back the import, and only the import: a
 // change the user made before it stays for the save path's next attempt, also when the file
 // brought nothing new and so made no undo step of its own.
-TEST(CsvImport, AFailedSaveTakesBackTheImportAndNothingElse) {
+TEST(CsvImportSave, AFailedSaveTakesBackTheImportAndNothingElse) {
     for (const bool alreadyImported : {false, true}) {
         SCOPED_TRACE(alreadyImported ? "rows the store holds already" : "new rows");
         CsvStoreEnvironment env;
@@ -278,11 +281,7 @@ TEST(CsvImport, AFailedSaveTakesBackTheImportAndNothingElse) {
 // The import reads the file once, validating as it goes: a row the validation lists as failing
 // (a date before 1970 or more than a year ahead, a cell that cannot be read) makes no timing,
 // while the rows around it do.
-TEST(CsvImport, RowsTheValidationListsAsFailingMakeNoTimings) {
-    CsvStoreEnvironment env;
-    ManagedObjectContext& context = env.context();
-    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
-    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+TEST_F(CsvImport, RowsTheValidationListsAsFailingMakeNoTimings) {
     int progress = 0;
     auto done = importer.importFile(env.writeFile("mixed.csv",
                                                   "Writing,2024-05-01,09:00,10:00\n"
@@ -321,12 +320,8 @@ std::string distinctRows(int count) {
     return text;
 }
 
-TEST(CsvImportRunner, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
-    CsvStoreEnvironment env;
-    ManagedObjectContext& context = env.context();
+TEST_F(CsvImportWorker, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
     VirtualMainLoop loop(env.clock());
-    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
-    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
     CsvImportRunner runner(importer, loop);
 
     std::vector<std::int64_t> progress;
@@ -379,12 +374,8 @@ TEST(CsvImportRunner, ImportsOnAWorkerAndChangesTheStoreAllAtOnce) {
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
 }
 
-TEST(CsvImportRunner, ARunnerGoneBeforeTheWorkerFinishedChangesNothing) {
-    CsvStoreEnvironment env;
-    ManagedObjectContext& context = env.context();
+TEST_F(CsvImportWorker, ARunnerGoneBeforeTheWorkerFinishedChangesNothing) {
     VirtualMainLoop loop(env.clock());
-    const CsvImportMapping m = mapping({"Task (top level)", "Date", "Start Time", "End Time"});
-    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
     bool finished = false;
     {
         CsvImportRunner runner(importer, loop);
@@ -395,6 +386,157 @@ TEST(CsvImportRunner, ARunnerGoneBeforeTheWorkerFinishedChangesNothing) {
     EXPECT_FALSE(finished);
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(context), 0u);
     EXPECT_EQ(ZRCDTask::numberOfTasks_inContext(context), 0u);
+}
+
+struct PresetCase {
+    const char* preset;
+    std::string file;
+    std::vector<std::string> tokens;
+    std::vector<std::string> unmapped;
+};
+
+// Small files in the layout each tracker exports, two timings each.
+std::vector<PresetCase> presetCases() {
+    return {
+        {"toggl",
+         "User,Email,Client,Project,Task,Description,Billable,Start date,Start time,End date,"
+         "End time,Duration,Tags,Amount (USD)\n"
+         "Ada,ada@example.org,ACME,Website,Design,\"Header, footer\",Yes,2024-05-01,09:00:00,"
+         "2024-05-01,10:30:00,01:30:00,,\n"
+         "Ada,ada@example.org,ACME,Website,,Call,No,2024-05-01,23:30:00,2024-05-02,00:15:00,"
+         "00:45:00,,\n",
+         {"Ignore", "Ignore", "Ignore", "Task (top level)", "Subtask (level 1)", "Notes", "Ignore",
+          "Date", "Start Time", "Ignore", "Ignore", "Duration", "Ignore", "Ignore"},
+         {"User", "Email", "Client", "Billable", "End date", "End time", "Tags", "Amount (USD)"}},
+        {"clockify",
+         "Project,Client,Description,Task,User,Email,Tags,Billable,Start Date,Start Time,"
+         "End Date,End Time,Duration (h),Duration (decimal)\n"
+         "Website,ACME,Header,Design,Ada,ada@example.org,,Yes,05/01/2024,09:00:00 AM,"
+         "05/01/2024,10:30:00 AM,01:30:00,1.50\n"
+         "Website,ACME,Call,,Ada,ada@example.org,,No,05/13/2024,11:30:00 PM,05/14/2024,"
+         "12:15:00 AM,00:45:00,0.75\n",
+         {"Task (top level)", "Ignore", "Notes", "Subtask (level 1)", "Ignore", "Ignore", "Ignore",
+          "Ignore", "Date", "Start Time", "Ignore", "Ignore", "Duration", "Ignore"},
+         {"Client", "User", "Email", "Tags", "Billable", "End Date", "End Time",
+          "Duration (decimal)"}},
+        {"watson",
+         "id,start,stop,project,tags\n"
+         "a1,2024-05-01 09:00:00,2024-05-01 10:30:00,website,\"design, web\"\n"
+         "a2,2024-05-01 23:30:00,2024-05-02 00:15:00,website,\n",
+         {"Ignore", "Start Date + Time", "End Date + Time", "Task (top level)", "Ignore"},
+         {"id", "tags"}},
+        {"hamster",
+         "activity\tstart time\tend time\tduration minutes\tcategory\tdescription\ttags\n"
+         "Design\t2024-05-01 09:00\t2024-05-01 10:30\t90\tWebsite\tHeader\t\n"
+         "Call\t2024-05-01 23:30\t2024-05-02 00:15\t45\tWebsite\t\tphone\n",
+         {"Subtask (level 1)", "Start Date + Time", "End Date + Time", "Ignore", "Task (top level)",
+          "Notes", "Ignore"},
+         {"duration minutes", "tags"}},
+        {"kimai",
+         "Date,From,To,Duration,Rate,User,Customer,Project,Activity,Description,Exported,Tags\n"
+         "2024-05-01,09:00,10:30,1:30,0,ada,ACME,Website,Design,Header,no,\n"
+         "2024-05-01,23:30,00:15,0:45,0,ada,ACME,Website,Call,,no,\n",
+         {"Date", "Start Time", "Ignore", "Duration", "Ignore", "Ignore", "Ignore",
+          "Task (top level)", "Subtask (level 1)", "Notes", "Ignore", "Ignore"},
+         {"To", "Rate", "User", "Customer", "Exported", "Tags"}},
+    };
+}
+
+TEST(CsvPresets, AreOfferedForTheirOwnFilesAndMapThemCompletely) {
+    CsvStoreEnvironment env;
+    for (const PresetCase& c : presetCases()) {
+        const auto path = env.writeFile(std::string(c.preset) + ".csv", c.file);
+        auto sample = sampleFile(path);
+        ASSERT_TRUE(sample.ok()) << c.preset;
+        const auto offered = detectPresets(sample->header);
+        ASSERT_EQ(offered.size(), 1u) << c.preset;
+        EXPECT_EQ(offered.front().name, c.preset);
+
+        auto preset = mappingFor(c.preset, sample.value(), ZRCalendar::zrCalendar());
+        ASSERT_TRUE(preset.ok()) << c.preset;
+        EXPECT_EQ(preset->mapping.tokens, c.tokens) << c.preset;
+        EXPECT_EQ(preset->unmappedColumns, c.unmapped) << c.preset;
+        EXPECT_TRUE(preset->notes.empty()) << c.preset << ": " << preset->notes.front();
+        EXPECT_EQ(checkSelectedTokens(preset->mapping), "") << c.preset;
+
+        ZRGenericCSVValidatorDelegate validator(preset->mapping, ZRCalendar::zrCalendar(),
+                                                env.kNow);
+        const CsvValidation v = validator.validateFile(path);
+        EXPECT_TRUE(v.validates) << c.preset;
+        EXPECT_EQ(v.numberOfGoodRows, 2u) << c.preset;
+        EXPECT_EQ(v.numberOfSkippedRows, 0u) << c.preset;
+    }
+}
+
+TEST(CsvPresets, RefuseFilesWithoutTheirColumns) {
+    CsvStoreEnvironment env;
+    const auto path = env.writeFile("other.csv", "Name,When\nWriting,2024-05-01\n");
+    auto sample = sampleFile(path);
+    ASSERT_TRUE(sample.ok());
+    EXPECT_TRUE(detectPresets(sample->header).empty());
+    auto toggl = mappingFor("toggl", sample.value(), ZRCalendar::zrCalendar());
+    ASSERT_FALSE(toggl.ok());
+    EXPECT_NE(toggl.error().description.find("\"project\""), std::string::npos);
+    EXPECT_FALSE(mappingFor("nonesuch", sample.value(), ZRCalendar::zrCalendar()).ok());
+}
+
+TEST(CsvImportController, KeepsItsChoicesAndForgetsImpossibleOnes) {
+    CsvStoreEnvironment env;
+    UserDefaults defaults(env.folder() / "pane.json");
+    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+    {
+        ZRGenericCSVImportController pane(defaults, importer, ZRCalendar::zrCalendar());
+        EXPECT_EQ(pane.selectedTokens(), std::vector<std::string>{"Task (top level)"});
+        EXPECT_EQ(pane.statusText(), kTokensNotSufficient);
+        pane.setSelectedTokens({"Task (top level)", "Start Date + Time", "Duration"});
+        EXPECT_EQ(pane.statusText(), kSelectTimeFormat);
+        pane.timeFormatSelected("HH:mm");
+        pane.dateFormatSelected("y-M-d");
+        EXPECT_EQ(pane.statusText(), kSelectDurationFormat);
+        pane.durationFormatSelected(11);
+        pane.delimiterSelected(2);
+        EXPECT_TRUE(pane.fileButtonEnabled());
+        const auto offered = pane.offeredTokens();
+        EXPECT_EQ(std::count(offered.begin(), offered.end(), "Duration"), 0);
+        EXPECT_EQ(std::count(offered.begin(), offered.end(), "Ignore"), 1);
+    }
+    ZRGenericCSVImportController again(defaults, importer, ZRCalendar::zrCalendar());
+    EXPECT_EQ(again.mapping().durationCode, 11);
+    EXPECT_EQ(again.mapping().delimiter, 2);
+    EXPECT_TRUE(again.fileButtonEnabled());
+
+    defaults.setString(kZRGenericCSVTokens, "Task (top level),Project");
+    defaults.setDictionary(kZRGenericCSVTokenFormats, {{"Delimiter", 7}});
+    ZRGenericCSVImportController damaged(defaults, importer, ZRCalendar::zrCalendar());
+    EXPECT_TRUE(damaged.selectedTokens().empty());
+    EXPECT_EQ(damaged.mapping().delimiter, 0);
+    EXPECT_FALSE(defaults.dictionaryForKey(kZRGenericCSVTokenFormats).contains("Delimiter") &&
+                 defaults.dictionaryForKey(kZRGenericCSVTokenFormats)["Delimiter"] == 7);
+}
+
+TEST(CsvImportController, OffersPresetsAndImportsOnlyWhatWasAskedFor) {
+    CsvStoreEnvironment env;
+    UserDefaults defaults(env.folder() / "pane.json");
+    CsvImporter importer(env.stack(), env.clock(), ZRCalendar::zrCalendar());
+    ZRGenericCSVImportController pane(defaults, importer, ZRCalendar::zrCalendar());
+    const auto file = env.writeFile("watson.csv",
+                                    "id,start,stop,project,tags\n"
+                                    "a1,2024-05-01 09:00:00,2024-05-01 10:30:00,website,\n");
+    pane.selectCSV(file);
+    ASSERT_EQ(pane.offeredPresets().size(), 1u);
+    EXPECT_EQ(pane.offeredPresets().front().name, "watson");
+    EXPECT_FALSE(pane.importEnabled());  // nothing is applied unasked
+    EXPECT_FALSE(pane.importCSV().ok());
+
+    ASSERT_TRUE(pane.applyPreset("watson").ok());
+    EXPECT_EQ(pane.unmappedColumns(), (std::vector<std::string>{"id", "tags"}));
+    ASSERT_TRUE(pane.importEnabled()) << pane.fileLabel();
+    EXPECT_EQ(pane.fileLabel(), "watson.csv selected");
+    auto outcome = pane.importCSV();
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome->counts.numberOfTimingsImported, 1u);
+    EXPECT_FALSE(pane.importEnabled());
+    EXPECT_EQ(pane.fileLabel(), kNoFileSelected);
 }
 
 }  // namespace

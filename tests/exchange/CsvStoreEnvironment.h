@@ -28,7 +28,6 @@ public:
           scopedAlerts_(alerts_),
           clock_(kNow),
           scopedClock_(clock_),
-          identity_(identity()),
           scopedIdentity_(identity_),
           calendar_("Europe/Berlin", "en_US"),
           stack_(DataLocations::inDataFolder(folder_.path())) {}
@@ -44,16 +43,6 @@ public:
     }
 
 private:
-    static FixedDeviceIdentity::Values identity() {
-        FixedDeviceIdentity::Values values;
-        values.udid = "0a1b2c3d4e5f";
-        values.uid = 1000;
-        values.fullUserName = "Ada Lovelace";
-        values.loginName = "ada";
-        values.hostLocalizedName = "Analytical Engine";
-        return values;
-    }
-
     testing::TemporaryDirectory folder_;
     LogCapture log_{LogCapture::Output::silent};
     UserDefaults defaults_;
@@ -62,7 +51,8 @@ private:
     ScopedAlertPresenter scopedAlerts_;
     SettableClock clock_;
     ScopedClock scopedClock_;
-    FixedDeviceIdentity identity_;
+    FixedDeviceIdentity identity_{
+        {"0a1b2c3d4e5f", 1000, "Ada Lovelace", "ada", "Analytical Engine"}};
     ScopedDeviceIdentity scopedIdentity_;
     ScopedUserCalendar calendar_;
     StoreStack stack_;

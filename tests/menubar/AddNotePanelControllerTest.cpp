@@ -1,12 +1,37 @@
+#include <vector>
+
 #include "core/timer/TimerTexts.h"
 #include "menubar/AddNotePanelController.h"
-#include "tests/menubar/MenuBarPanelFakes.h"
 #include "tests/stats/StatsTestWorld.h"
 
 namespace ravelong {
 namespace {
 
 using stats_testing::berlinTime;
+
+// An add-note panel view that records what it was asked to draw.
+class RecordingAddNoteView final : public AddNotePanelView {
+public:
+    bool isPanelVisible() const override { return visible; }
+    void bringPanelToFront() override { ++raises; }
+    void openPanel() override {
+        visible = true;
+        ++openings;
+    }
+    void showTimingList(const std::vector<AddNoteListEntry>& entries,
+                        std::size_t selected) override {
+        shownEntries = entries;
+        shownSelection = selected;
+    }
+    bool invertingInputHeld() const override { return inverting; }
+
+    bool visible = false;
+    bool inverting = false;
+    int openings = 0;
+    int raises = 0;
+    std::vector<AddNoteListEntry> shownEntries;
+    std::size_t shownSelection = 0;
+};
 
 // The whole decision table: every type against every preference, without and with an inverting
 // key. Columns are the preference values 0..3 and an out-of-range 7 (behaves as 0).
@@ -52,7 +77,7 @@ TEST(AddNoteTaskName, DropsComponentsFromTheLeftUntilItFits) {
 class AddNotePanelTest : public stats_testing::StatsWorld {
 protected:
     AddNotePanelTest() { tree("Client Design<Client Admin"); }
-    testing::RecordingAddNoteView view;
+    RecordingAddNoteView view;
     AddNotePanelController panel{*delegate, defaults, view};
 };
 

@@ -1,8 +1,10 @@
+#include <optional>
+#include <vector>
+
 #include "app/PreferenceKeys.h"
 #include "core/calendar/DayNumbers.h"
 #include "core/model/ZRCDOrigin.h"
 #include "menubar/IdlePanelController.h"
-#include "tests/menubar/MenuBarPanelFakes.h"
 #include "tests/stats/StatsTestWorld.h"
 
 namespace ravelong {
@@ -10,6 +12,39 @@ namespace {
 
 using stats_testing::berlinTime;
 using stats_testing::dayNumber;
+
+// An idle panel view that records what it was asked to draw.
+class RecordingIdleView final : public IdlePanelView {
+public:
+    bool isPanelVisible() const override { return visible; }
+    void openPanel() override {
+        visible = true;
+        ++openings;
+    }
+    void closePanel() override {
+        visible = false;
+        ++closings;
+    }
+    void showTexts(const IdlePanelTexts& shown) override { texts = shown; }
+    void showOption(IdleResolution shown, bool enabled) override {
+        option = shown;
+        resolveEnabled = enabled;
+    }
+    void showPutAwayMenu(const std::vector<PutAwayItem>& shown,
+                         std::optional<std::size_t> selection) override {
+        items = shown;
+        selected = selection;
+    }
+
+    bool visible = false;
+    int openings = 0;
+    int closings = 0;
+    IdlePanelTexts texts;
+    IdleResolution option = IdleResolution::keep;
+    bool resolveEnabled = false;
+    std::vector<PutAwayItem> items;
+    std::optional<std::size_t> selected;
+};
 
 class IdlePanelTest : public stats_testing::StatsWorld {
 protected:
@@ -59,7 +94,7 @@ protected:
         return result;
     }
 
-    testing::RecordingIdleView view;
+    RecordingIdleView view;
     IdlePanelController panel{*delegate, defaults, loop, clock, view};
 };
 

@@ -47,13 +47,13 @@ struct ToggleCase {
     const char* what;
     std::int64_t state;
     Names checkedBefore;
-    const char* highlighted;
     const char* clicked;
     unsigned keys;
     Names checkedAfter;
-    std::int64_t stateAfter;
-    const char* highlightedAfter;
-    std::size_t funks;
+    std::int64_t stateAfter = 2;
+    const char* highlighted = nullptr;  // before the click, and after it
+    const char* highlightedAfter = nullptr;
+    std::size_t funks = 0;
 };
 
 // The tree, all rows listed in this order:   A
@@ -64,75 +64,21 @@ struct ToggleCase {
 //                                            C
 TEST_F(StatisticsTaskListTest, CheckMarkClicksFollowTheSelectionState) {
     const std::vector<ToggleCase> cases = {
-        {"first choice unchecks the rest", 0, {"B"}, nullptr, "A1", 0, {"A1"}, 2, nullptr, 0},
-        {"all visible becomes explicit", 3, {}, nullptr, "A2", 0, {"A1a", "B", "C"}, 2, nullptr, 0},
-        {"all visible, click a parent", 3, {}, nullptr, "A1", 0, {"A2", "B", "C"}, 2, nullptr, 0},
-        {"checking a child unchecks its parent", 2, {"A"}, nullptr, "A1", 0, {"A1"}, 2, nullptr, 0},
-        {"checking a grandchild unchecks both",
-         2,
-         {"A", "B"},
-         nullptr,
-         "A1a",
-         0,
-         {"A1a", "B"},
-         2,
-         nullptr,
-         0},
-        {"a partly checked parent unchecks all",
-         2,
-         {"A1a", "A2", "C"},
-         nullptr,
-         "A",
-         0,
-         {"C"},
-         2,
-         nullptr,
-         0},
-        {"plain uncheck", 2, {"B", "C"}, nullptr, "B", 0, {"C"}, 2, nullptr, 0},
-        {"range walks forward to C",
-         2,
-         {"C"},
-         nullptr,
-         "A1",
-         kShift,
-         {"A1a", "A2", "B", "C"},
-         2,
-         nullptr,
-         0},
-        {"range walks back to A",
-         2,
-         {"A"},
-         nullptr,
-         "C",
-         kOption,
-         {"A1a", "A2", "B", "C"},
-         2,
-         nullptr,
-         0},
-        {"range without any check", 2, {}, nullptr, "B", kShift, {"B"}, 2, nullptr, 0},
-        {"two keys make a plain click",
-         2,
-         {"C"},
-         nullptr,
-         "A1",
-         kShift | kOption,
-         {"A1", "C"},
-         2,
-         nullptr,
-         0},
-        {"range on a checked task unchecks it",
-         2,
-         {"B", "C"},
-         nullptr,
-         "B",
-         kShift,
-         {"C"},
-         2,
-         nullptr,
-         0},
-        {"highlighting another task", 1, {"C"}, "A", "B", 0, {"C"}, 1, "B", 0},
-        {"the highlighted task again", 1, {"C"}, "A", "A", 0, {"C"}, 1, "A", 1},
-        {"unknown state", 7, {"C"}, nullptr, "A", 0, {"C"}, 7, nullptr, 0},
+        {"first choice unchecks the rest", 0, {"B"}, "A1", 0, {"A1"}},
+        {"all visible becomes explicit", 3, {}, "A2", 0, {"A1a", "B", "C"}},
+        {"all visible, click a parent", 3, {}, "A1", 0, {"A2", "B", "C"}},
+        {"checking a child unchecks its parent", 2, {"A"}, "A1", 0, {"A1"}},
+        {"checking a grandchild unchecks both", 2, {"A", "B"}, "A1a", 0, {"A1a", "B"}},
+        {"a partly checked parent unchecks all", 2, {"A1a", "A2", "C"}, "A", 0, {"C"}},
+        {"plain uncheck", 2, {"B", "C"}, "B", 0, {"C"}},
+        {"range walks forward to C", 2, {"C"}, "A1", kShift, {"A1a", "A2", "B", "C"}},
+        {"range walks back to A", 2, {"A"}, "C", kOption, {"A1a", "A2", "B", "C"}},
+        {"range without any check", 2, {}, "B", kShift, {"B"}},
+        {"two keys make a plain click", 2, {"C"}, "A1", kShift | kOption, {"A1", "C"}},
+        {"range on a checked task unchecks it", 2, {"B", "C"}, "B", kShift, {"C"}},
+        {"highlighting another task", 1, {"C"}, "B", 0, {"C"}, 1, "A", "B"},
+        {"the highlighted task again", 1, {"C"}, "A", 0, {"C"}, 1, "A", "A", 1},
+        {"unknown state", 7, {"C"}, "A", 0, {"C"}, 7},
     };
     for (const ToggleCase& c : cases) {
         check(c.checkedBefore);

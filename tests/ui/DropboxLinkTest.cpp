@@ -41,10 +41,7 @@ public:  // the cases' steps reach the fixture through a reference
     std::unique_ptr<SyncPane> pane;
 
     SyncPane& make(bool loopback = true) {
-        ZRPersistentStoreSyncDelegate::Services driver{loop, clock, notifications, standard, group,
-                                                       {},   {}};
-        setup = std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver, [this](SECloudFileSystem&) { return merger.makeHandle(); }, {}});
+        setup = newSetup();
         const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
         auto backend = std::make_unique<DropboxSyncBackend>(DropboxSyncBackend::Services{
             loop, standard, secrets, server.clientOptions(), base + "/oauth2/authorize",
@@ -64,15 +61,6 @@ public:  // the cases' steps reach the fixture through a reference
     template <class W>
     W* control(const char* name) {
         return pane->findChild<W*>(QString::fromLatin1(name));
-    }
-    // Runs the virtual loop and Qt's until `done` holds (replies arrive in real time).
-    bool pumpUntil(const std::function<bool()>& done) {
-        return ui_testing::runUntil(
-            [&] {
-                loop.runPending();
-                return done();
-            },
-            10000);
     }
     std::int64_t state() const { return standard.integerForKey(t::kZRConnectionState, -1); }
     void typeAppKeyAndLink() {

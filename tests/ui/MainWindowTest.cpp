@@ -15,26 +15,17 @@
 #include <QTest>
 #include <QTimeEdit>
 
-#include "app/AppDelegate.h"
 #include "app/PreferenceKeys.h"
 #include "app/ZRUserDefaults2.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
-#include "core/services/DeviceIdentity.h"
 #include "core/tree/TaskTreeEditor.h"
-#include "foundation/AlertPresenter.h"
 #include "foundation/Instant.h"
-#include "foundation/Log.h"
-#include "foundation/NotificationCenter.h"
-#include "foundation/UserDefaults.h"
-#include "foundation/Version.h"
 #include "menubar/StatisticsTaskList.h"
 #include "menubar/TimedEntriesList.h"
 #include "menubar/TimedEntryEditor.h"
 #include "stats/ZRDatePickerManager.h"
 #include "store/ZRUndoManager.h"
-#include "support/FixedDeviceIdentity.h"
-#include "support/TestSupport.h"
 #include "ui/AddTimingDialog.h"
 #include "ui/BarChartView.h"
 #include "ui/CalendarGrid.h"
@@ -44,7 +35,7 @@
 #include "ui/MainWindow.h"
 #include "ui/PieChartView.h"
 #include "ui/QtApplicationShell.h"
-#include "ui/QtMainLoop.h"
+#include "ui/ShellWorld.h"
 #include "ui/StatisticsTaskListModel.h"
 #include "ui/TimedEntriesTableModel.h"
 #include "ui/UiTestSupport.h"
@@ -61,13 +52,10 @@ constexpr int kDeliveryMs = 15000;
 
 // The main window of the real shell and application delegate on a store in a temporary folder,
 // with two checked tasks and their timings yesterday.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected ui_testing::ShellWorld {
 protected:
     MainWindowTest() {
-        shell.setDelegate(&delegate);
-        shell.installTray();
-        EXPECT_TRUE(delegate.applicationDidFinishLaunching());
-        shell.launchFinished();
+        launch();
         write = ZRCDTask::createCoreDataTaskWithName("Write report", false, context());
         read = ZRCDTask::createCoreDataTaskWithName("Read mail", false, context());
         write->setTaskIsSelected(true);
@@ -84,7 +72,6 @@ protected:
     }
     ~MainWindowTest() override { delete window; }
 
-    ManagedObjectContext& context() { return delegate.managedObjectContext(); }
     ZRCDTiming* timing(ZRCDTask* task, const QDateTime& start, int seconds) {
         const Instant begin = instantFromUnixTime(static_cast<double>(start.toSecsSinceEpoch()));
         return ZRCDTiming::createCoreDataTimingWithStartDate(
@@ -96,27 +83,6 @@ protected:
         return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
     }
 
-    testing::TemporaryDirectory folder;
-    UserDefaults settings{folder.path() / "settings.json"};
-    ScopedUserDefaults scopedSettings{UserDefaults::Suite::standard, settings};
-    UserDefaults groupSettings{folder.path() / "group-settings.json"};
-    ScopedUserDefaults scopedGroupSettings{UserDefaults::Suite::group, groupSettings};
-    ScriptedAlertPresenter alerts;
-    ScopedAlertPresenter scopedAlerts{alerts};
-    FixedDeviceIdentity identity{{"0a1b2c3d4e5f", 1000, "Ada Lovelace", "ada", "Engine"}};
-    ScopedDeviceIdentity scopedIdentity{identity};
-    NotificationCenter center;
-    // Before the delegate, which keeps the default center it finds.
-    struct CenterScope {
-        explicit CenterScope(NotificationCenter& c) { NotificationCenter::setDefaultCenter(&c); }
-        ~CenterScope() { NotificationCenter::setDefaultCenter(nullptr); }
-    } centerScope{center};
-    QtMainLoop loop;
-    ScopedMainLoop scopedLoop{loop};
-    LogCapture log;
-    QtApplicationShell shell;
-    AppDelegate delegate{
-        shell, {DataLocations::inDataFolder(folder.path() / "data"), kRavelongBuildNumber}};
     const QDate yesterday = QDate::currentDate().addDays(-1);
     ZRCDTask* write = nullptr;
     ZRCDTask* read = nullptr;

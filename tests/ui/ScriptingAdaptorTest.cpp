@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "PrivateBus.h"
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
 #include "tests/scripting/ScriptTestWorld.h"
@@ -17,28 +18,6 @@ namespace {
 using ::testing::HasSubstr;
 using ui_testing::runUntil;
 
-// A private session bus: its own dbus-daemon for the test's lifetime.
-class ScriptingBus {
-public:
-    ScriptingBus() {
-        daemon_.setProgram(QStringLiteral("dbus-daemon"));
-        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                              QStringLiteral("--print-address")});
-        daemon_.start();
-        if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000))
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
-    ~ScriptingBus() {
-        daemon_.kill();
-        daemon_.waitForFinished(2000);
-    }
-    const QString& address() const { return address_; }
-
-private:
-    QProcess daemon_;
-    QString address_;
-};
-
 struct ToolRun {
     int exitCode = -1;
     std::string out;
@@ -48,15 +27,12 @@ struct ToolRun {
 class ScriptingAdaptorTest : public scripting_testing::ScriptWorld {
 protected:
     ScriptingAdaptorTest() {
-        connection = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(bus.address(), QStringLiteral("scripting-test")));
+        connection =
+            std::make_unique<QDBusConnection>(bus.connect(QStringLiteral("scripting-test")));
         adaptor = std::make_unique<ScriptingAdaptor>(app);
         exported = adaptor->exportOn(*connection);
     }
-    ~ScriptingAdaptorTest() override {
-        adaptor.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("scripting-test"));
-    }
+    ~ScriptingAdaptorTest() override { adaptor.reset(); }
 
     // Runs a real client while this process serves the bus.
     ToolRun tool(const QString& program, const QStringList& arguments) {
@@ -71,27 +47,26 @@ protected:
         run.err = process.readAllStandardError().toStdString();
         return run;
     }
+    // A method of the program's interface, or any method named in full.
     ToolRun call(const QString& method, const QStringList& arguments = {}) {
+        const QString full = method.contains(QLatin1Char('.'))
+                                 ? method
+                                 : QStringLiteral("io.github.ravelong.Ravelong.") + method;
         return tool(
             QStringLiteral("gdbus"),
             QStringList{QStringLiteral("call"), QStringLiteral("--address"), bus.address(),
                         QStringLiteral("--dest"), QLatin1String(ScriptingAdaptor::kServiceName),
                         QStringLiteral("--object-path"),
                         QLatin1String(ScriptingAdaptor::kObjectPath), QStringLiteral("--method"),
-                        QStringLiteral("io.github.ravelong.Ravelong.") + method} +
+                        full} +
                 arguments);
     }
     ToolRun get(const QString& name) {
-        return tool(
-            QStringLiteral("gdbus"),
-            {QStringLiteral("call"), QStringLiteral("--address"), bus.address(),
-             QStringLiteral("--dest"), QLatin1String(ScriptingAdaptor::kServiceName),
-             QStringLiteral("--object-path"), QLatin1String(ScriptingAdaptor::kObjectPath),
-             QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
-             QStringLiteral("io.github.ravelong.Ravelong"), name});
+        return call(QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                    {QStringLiteral("io.github.ravelong.Ravelong"), name});
     }
 
-    ScriptingBus bus;
+    ui_testing::PrivateBus bus;
     std::unique_ptr<QDBusConnection> connection;
     std::unique_ptr<ScriptingAdaptor> adaptor;
     bool exported = false;

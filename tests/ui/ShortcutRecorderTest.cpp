@@ -58,6 +58,11 @@ TEST(ShortcutRecorder, RefusesMenuAndTakenCombinationsAndStoresAcceptedOnes) {
             ++funks;
             EXPECT_FALSE(recorder.refusal().isEmpty());
             EXPECT_FALSE(defaults.exists("ZRAddNoteHotKey"));
+            if (c.keysym == 0x71) {
+                EXPECT_EQ(recorder.refusal().toStdString(),
+                          "The menu item \"Quit\" uses this shortcut, so it's already used. To "
+                          "use this shortcut, first remove or change the other shortcut.");
+            }
             recorder.click();  // stop recording
         }
         EXPECT_EQ(sound.played().size(), funks);
@@ -74,18 +79,6 @@ TEST(ShortcutRecorder, RefusesMenuAndTakenCombinationsAndStoresAcceptedOnes) {
     EXPECT_FALSE(recorder.combination().has_value());
     for (QWidget* sheet : window.findChildren<QWidget*>())
         sheet->close();
-}
-
-TEST(ShortcutRecorder, TheMenuRefusalNamesTheMenuItem) {
-    RecordingAlertSound sound;
-    QWidget window;
-    ShortcutRecorder recorder(&sound, &window);
-    recorder.setMenuShortcuts({{QKeySequence(Qt::CTRL | Qt::Key_Q), "Quit"}});
-    recorder.click();
-    press(recorder, Qt::Key_Q, Qt::ControlModifier, 0x71);
-    EXPECT_EQ(recorder.refusal().toStdString(),
-              "The menu item \"Quit\" uses this shortcut, so it's already used. To use this "
-              "shortcut, first remove or change the other shortcut.");
 }
 
 }  // namespace

@@ -9,9 +9,8 @@
 #include <QDBusVariant>
 #include <QMenu>
 #include <QPalette>
-#include <QProcess>
-#include <QStandardPaths>
 
+#include "PrivateBus.h"
 #include "ui/ClockIcon.h"
 #include "ui/DBusMenuExporter.h"
 #include "ui/StatusNotifierItem.h"
@@ -21,34 +20,9 @@
 namespace ravelong {
 namespace {
 
+using ui_testing::PrivateBus;
 using ui_testing::runFor;
 using ui_testing::runUntil;
-
-// A private session bus: its own dbus-daemon for the test's lifetime.
-class PrivateBus {
-public:
-    PrivateBus() {
-        daemon_.setProgram(QStringLiteral("dbus-daemon"));
-        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                              QStringLiteral("--print-address")});
-        daemon_.start();
-        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
-            return;
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        daemon_.kill();
-        daemon_.waitForFinished(2000);
-    }
-    QString address() const { return address_; }
-    QDBusConnection connect(const QString& name) const {
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-private:
-    QProcess daemon_;
-    QString address_;
-};
 
 // The watcher side of a panel: records which items registered.
 class FakeWatcher final : public QObject, protected QDBusContext {
@@ -91,18 +65,13 @@ QVariant property(QDBusConnection& bus, const QString& service, const QString& n
 class StatusNotifierItemOnBus : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            GTEST_SKIP() << "dbus-daemon is not installed";
-        ASSERT_FALSE(bus.address().isEmpty());
+        if (!bus.isUp())
+            GTEST_SKIP() << "dbus-daemon did not start";
         panel = bus.connect(QStringLiteral("panel"));
         ASSERT_TRUE(panel.isConnected());
         app = bus.connect(QStringLiteral("app"));
         ASSERT_TRUE(app.isConnected());
         registerStatusNotifierTypes();
-    }
-    void TearDown() override {
-        QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
     }
     void startWatcher() {
         ASSERT_TRUE(panel.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));

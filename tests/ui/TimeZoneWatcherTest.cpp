@@ -3,10 +3,10 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QProcess>
 #include <QVariantMap>
 #include <filesystem>
 
+#include "PrivateBus.h"
 #include "foundation/Log.h"
 #include "support/TestSupport.h"
 #include "ui/TimeZoneWatcher.h"
@@ -15,40 +15,9 @@
 namespace ravelong {
 namespace {
 
+using ui_testing::PrivateBus;
 using ui_testing::runFor;
 using ui_testing::runUntil;
-
-// A bus of the test's own (dbus-daemon with the session configuration), standing in for the
-// system bus; the test itself plays timedated on it.
-class PrivateBus {
-public:
-    PrivateBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address")});
-        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
-            return;
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        for (const QString& name : names_)
-            QDBusConnection::disconnectFromBus(name);
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
-
-    bool isUp() const { return !address_.isEmpty(); }
-
-    QDBusConnection connect(const QString& name) {
-        names_ << name;
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-private:
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
-};
 
 void announce(QDBusConnection& bus, const QString& interfaceName, const QVariantMap& changed,
               const QStringList& invalidated = {}) {
@@ -59,6 +28,7 @@ void announce(QDBusConnection& bus, const QString& interfaceName, const QVariant
     ASSERT_TRUE(bus.send(signal));
 }
 
+// The test plays timedated on a bus of its own, standing in for the system bus.
 class TimeZoneWatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
