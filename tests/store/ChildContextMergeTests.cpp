@@ -14,6 +14,7 @@ namespace {
 
 using store_testing::graphProblems;
 using store_testing::graphSnapshot;
+using store_testing::makeTask;
 using store_testing::saveOrThrow;
 using store_testing::TestDay;
 using store_testing::TestEntry;
@@ -30,12 +31,6 @@ protected:
               store_testing::openStore(folder / "merge.sqlite", store_testing::storeTestModel())) {}
 
     ManagedObjectContext& parent() { return *opened.context; }
-
-    TestTask* makeTask(ManagedObjectContext& context, const std::string& name) {
-        auto* task = static_cast<TestTask*>(context.insertNewObject(TestTask::entityDescription()));
-        task->setName(name);
-        return task;
-    }
 
     static TestTask* in(ManagedObjectContext& context, ManagedObject* record) {
         return static_cast<TestTask*>(context.objectWithID(record->objectID()));
@@ -58,13 +53,7 @@ protected:
     }
 
     std::vector<std::string> reloadedSnapshot() {
-        auto reader = opened.store->openBackgroundReader();
-        if (!reader)
-            throw std::runtime_error("no reader: " + reader.error().description);
-        auto copy = reader.value()->loadContext();
-        if (!copy)
-            throw std::runtime_error("no copy: " + copy.error().description);
-        return graphSnapshot(*copy.value());
+        return graphSnapshot(*store_testing::loadCopy(*opened.store));
     }
 
     testing::TemporaryDirectory folder;

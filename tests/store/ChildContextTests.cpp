@@ -246,14 +246,11 @@ TEST_P(ChildContextPush, InsertsDeletesAndEveryKindOfLinkArriveInTheParent) {
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
 
     saveOrThrow(parent());
-    auto reader = opened.store->openBackgroundReader();
-    ASSERT_TRUE(reader.ok());
-    auto copy = reader.value()->loadContext();
-    ASSERT_TRUE(copy.ok());
-    EXPECT_EQ(copy.value()->count<TestTask>(), 6u);
-    EXPECT_EQ(copy.value()->count<TestEntry>(), 1u);
-    EXPECT_THAT(graphProblems(*copy.value()), IsEmpty());
-    auto* reloaded = findByUuid<TestTask>(*copy.value(), freshUuid);
+    auto copy = store_testing::loadCopy(*opened.store);
+    EXPECT_EQ(copy->count<TestTask>(), 6u);
+    EXPECT_EQ(copy->count<TestEntry>(), 1u);
+    EXPECT_THAT(graphProblems(*copy), IsEmpty());
+    auto* reloaded = findByUuid<TestTask>(*copy, freshUuid);
     ASSERT_NE(reloaded, nullptr);
     EXPECT_EQ(reloaded->labels().size(), 1u);
     EXPECT_EQ(reloaded->parent()->name(), "A");
@@ -445,11 +442,7 @@ TEST_P(ChildContextPush, ManyNewRecordsAreOneStepThatUndoAndRedoTakeBackAndBring
 
     saveOrThrow(parent());
     EXPECT_EQ(rowsOnDisk("Entry"), kEntries + 1);
-    auto reader = opened.store->openBackgroundReader();
-    ASSERT_TRUE(reader.ok());
-    auto copy = reader.value()->loadContext();
-    ASSERT_TRUE(copy.ok());
-    EXPECT_EQ(store_testing::graphSnapshot(*copy.value()), after);
+    EXPECT_EQ(store_testing::graphSnapshot(*store_testing::loadCopy(*opened.store)), after);
 }
 
 TEST_F(ChildContext, AWorkerThreadSavesThroughTheMainThreadLoop) {

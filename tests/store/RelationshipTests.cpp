@@ -80,9 +80,10 @@ TEST(Relationships, ParentTaskAndChildTasksStayInverseWhenATaskMoves) {
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-// The order, before and after A.next = C:
-//   A <-> B      D <-> C        becomes        A <-> C,  B and D without partners
-TEST(Relationships, LinkingNextClearsTheOldPartnersOfBothTasks) {
+// The order, linked from either side:
+//   A <-> B, D <-> C, then A.next = C     becomes   A <-> C,  B and D without partners
+//   A <-> B, C <-> D, then B.previous = C  becomes   C <-> B,  A and D without partners
+TEST(Relationships, LinkingNextOrPreviousClearsTheOldPartnersOfBothTasks) {
     ManagedObjectContext context(store_testing::storeTestModel());
     TestTask* a = makeTask(context, "A");
     TestTask* b = makeTask(context, "B");
@@ -92,30 +93,19 @@ TEST(Relationships, LinkingNextClearsTheOldPartnersOfBothTasks) {
     d->setNext(c);
     ASSERT_EQ(b->previous(), a);
     ASSERT_EQ(c->previous(), d);
-
     a->setNext(c);
     EXPECT_EQ(a->next(), c);
     EXPECT_EQ(c->previous(), a);
     EXPECT_EQ(b->previous(), nullptr);
     EXPECT_EQ(d->next(), nullptr);
-    EXPECT_THAT(graphProblems(context), IsEmpty());
-}
 
-TEST(Relationships, LinkingPreviousClearsTheOldPartnersOfBothTasks) {
-    ManagedObjectContext context(store_testing::storeTestModel());
-    TestTask* a = makeTask(context, "A");
-    TestTask* b = makeTask(context, "B");
-    TestTask* c = makeTask(context, "C");
-    TestTask* d = makeTask(context, "D");
-    a->setNext(b);  // A <-> B
-    c->setNext(d);  // C <-> D
-
-    b->setPrevious(c);  // C <-> B; A and D lose their partners
+    a->setNext(b);
+    c->setNext(d);
+    b->setPrevious(c);
     EXPECT_EQ(c->next(), b);
     EXPECT_EQ(b->previous(), c);
     EXPECT_EQ(a->next(), nullptr);
     EXPECT_EQ(d->previous(), nullptr);
-
     b->setPrevious(nullptr);
     EXPECT_EQ(c->next(), nullptr);
     EXPECT_THAT(graphProblems(context), IsEmpty());

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "foundation/Uuid.h"
+#include "store/BackgroundReader.h"
 #include "store/SqliteDatabase.h"
 
 namespace ravelong::store_testing {
@@ -34,6 +35,16 @@ void saveOrThrow(ManagedObjectContext& context) {
         throw std::runtime_error("save failed: " + saved.error().description + " " +
                                  saved.error().failureReason);
     }
+}
+
+std::unique_ptr<ManagedObjectContext> loadCopy(const PersistentStore& store) {
+    auto reader = store.openBackgroundReader();
+    if (!reader)
+        throw std::runtime_error("no reader: " + reader.error().description);
+    auto copy = reader.value()->loadContext();
+    if (!copy)
+        throw std::runtime_error("no copy: " + copy.error().description);
+    return std::move(copy.value());
 }
 
 std::string fileBytes(const std::filesystem::path& path) {

@@ -28,6 +28,9 @@ OpenedStore openStore(const std::filesystem::path& path, const ManagedObjectMode
 // Fails with the error text when a save does not succeed.
 void saveOrThrow(ManagedObjectContext& context);
 
+// What the file holds now, loaded through a background reader into a context of its own.
+std::unique_ptr<ManagedObjectContext> loadCopy(const PersistentStore& store);
+
 // The exact bytes of a file ("" when it does not exist).
 std::string fileBytes(const std::filesystem::path& path);
 

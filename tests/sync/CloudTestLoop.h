@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/Clock.h"
@@ -18,6 +21,29 @@ public:
     SettableClock clock{1000.0};
     VirtualMainLoop loop{clock};
 
+    virtual ~CloudTestLoop() = default;
+    // Runs the loop until done() holds or ten real seconds pass, for replies that arrive from
+    // other threads in real time. Virtual time moves `virtualStep` seconds a round, so that retry
+    // delays pass without real waiting.
+    bool pumpUntil(const std::function<bool()>& done, double virtualStep = 0) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            loop.runPending();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (virtualStep > 0)
+                loop.advance(virtualStep);
+        }
+        return false;
+    }
+    // Runs the loop until done() holds; on the virtual loop alone one round completes everything
+    // due. Loops whose replies come from other threads wait for them.
+    virtual void settle(const std::function<bool()>& done) {
+        (void)done;
+        loop.runPending();
+    }
+
     template <class Start, class Result>
     Result run(Start start, Result initial) {
         int calls = 0;
@@ -27,13 +53,14 @@ public:
             result = std::move(value);
         });
         completedEarly = calls != 0;
-        loop.runPending();
+        settle([&] { return calls != 0; });
         completions = calls;
         return result;
     }
 
     Status status(const std::function<void(SECloudFileSystem::Completion)>& start) {
-        return run([&](auto done) { start([done](Status s) { done(s); }); }, Status());
+        return run([&](auto done) { start([done](Status s) { done(s); }); },
+                   Status(makeSEError(-99, "no completion")));
     }
 
     struct Exists {

@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <any>
 #include <fstream>
 
-#include "support/ScriptedSyncMerger.h"
-#include "support/TestSupport.h"
-#include "sync/CloudTestLoop.h"
 #include "sync/LocalFolderCloudFileSystem.h"
+#include "sync/SyncDriverFixture.h"
 #include "sync/SyncSetup.h"
-#include "sync/SyncTexts.h"
 
 namespace ravelong {
 namespace {
@@ -17,31 +13,16 @@ namespace {
 namespace t = sync_texts;
 namespace fs = std::filesystem;
 
-class SyncSetupTest : public ::testing::Test {
+class SyncSetupTest : public testing::SyncDriverFixture {
 protected:
-    testing::CloudTestLoop t;
-    testing::TemporaryDirectory folder;
-    testing::TemporaryDirectory settings;
-    NotificationCenter notifications;
-    UserDefaults standard{settings / "standard.json"};
-    UserDefaults group{settings / "group.json"};
-    testing::ScriptedSyncMerger merger;
     // The back-ends the factory was asked for a merger, by folder.
     std::vector<fs::path> mergersMadeFor;
     bool withEngine = true;
     bool networkFolders = false;
-    std::vector<std::optional<Error>> endErrors;
 
     std::unique_ptr<SyncSetup> make() {
-        notifications.addObserver(
-            std::string(t::kZRSyncActivityDidEnd), nullptr, [this](const Notification& n) {
-                const Error* e = n.value<Error>(std::string(t::kErrorKey));
-                endErrors.push_back(e ? std::optional<Error>(*e) : std::nullopt);
-            });
-        ZRPersistentStoreSyncDelegate::Services driver{
-            t.loop, t.clock, notifications, standard, group, {}, {}};
         return std::make_unique<SyncSetup>(SyncSetup::Services{
-            driver,
+            services(),
             [this](SECloudFileSystem& cloud) -> std::unique_ptr<SyncMerger> {
                 mergersMadeFor.push_back(dynamic_cast<LocalFolderCloudFileSystem&>(cloud).root());
                 if (!withEngine)
@@ -50,7 +31,6 @@ protected:
             },
             [this](const fs::path&) { return networkFolders; }});
     }
-    std::int64_t state() const { return standard.integerForKey(t::kZRConnectionState, -1); }
     void storeChoice(std::int64_t stateValue, const std::optional<fs::path>& chosen) {
         standard.setInteger(t::kZRConnectionState, stateValue);
         if (chosen)

@@ -1,58 +1,28 @@
 #include <gtest/gtest.h>
 
-#include <any>
-
-#include "support/ScriptedSyncMerger.h"
-#include "support/TestSupport.h"
-#include "sync/CloudTestLoop.h"
 #include "sync/LocalFolderCloudFileSystem.h"
-#include "sync/SyncTexts.h"
-#include "sync/ZRPersistentStoreSyncDelegate.h"
+#include "sync/SyncDriverFixture.h"
 
 namespace ravelong {
 namespace {
 
 namespace t = sync_texts;
 
-class SyncDelegateTest : public ::testing::Test {
+class SyncDelegateTest : public testing::SyncDriverFixture {
 protected:
-    testing::CloudTestLoop t;
-    testing::TemporaryDirectory folder;
-    testing::TemporaryDirectory settings;
-    NotificationCenter notifications;
-    UserDefaults standard{settings / "standard.json"};
-    UserDefaults group{settings / "group.json"};
-    testing::ScriptedSyncMerger merger;
     std::vector<std::int32_t> indicator;
-    std::vector<std::string> posted;
-    std::vector<std::optional<Error>> endErrors;
     int clockAlerts = 0;
 
     std::unique_ptr<ZRPersistentStoreSyncDelegate> make(SyncService service,
-                                                        std::filesystem::path root) {
-        for (auto name : {t::kZRSyncActivityDidBegin, t::kZRSyncActivityDidEnd})
-            notifications.addObserver(std::string(name), nullptr, [this](const Notification& n) {
-                posted.push_back(n.name);
-                if (n.name == t::kZRSyncActivityDidEnd) {
-                    auto it = n.userInfo.find(std::string(t::kErrorKey));
-                    endErrors.push_back(
-                        it == n.userInfo.end()
-                            ? std::nullopt
-                            : std::optional<Error>(std::any_cast<Error>(it->second)));
-                }
-            });
-        ZRPersistentStoreSyncDelegate::Services services{
-            t.loop,
-            t.clock,
-            notifications,
-            standard,
-            group,
-            [this](std::int32_t state, bool) { indicator.push_back(state); },
-            [this] { ++clockAlerts; }};
+                                                        std::filesystem::path root,
+                                                        SyncAlerts* alerts = nullptr) {
+        auto s = services();
+        s.setSyncState = [this](std::int32_t state, bool) { indicator.push_back(state); };
+        s.showSystemTimesNotSynchronousAlert = [this] { ++clockAlerts; };
+        s.alerts = alerts;
         return std::make_unique<ZRPersistentStoreSyncDelegate>(
-            services, service, std::make_unique<LocalFolderCloudFileSystem>(t.loop, root), merger);
+            s, service, std::make_unique<LocalFolderCloudFileSystem>(t.loop, root), merger);
     }
-    std::int64_t state() const { return standard.integerForKey(t::kZRConnectionState); }
 };
 
 TEST_F(SyncDelegateTest, AMergePublishesItsStateAndTheLastSyncTime) {
@@ -120,7 +90,7 @@ TEST_F(SyncDelegateTest, QuitWaitsForTheRunningMergeOnly) {
 
 TEST_F(SyncDelegateTest, NoServiceOrAnUnreachableFolderIsNotReady) {
     auto none = make(SyncService::none, folder.path());
-    EXPECT_EQ(state(), 0);
+    EXPECT_EQ(standard.integerForKey(t::kZRConnectionState), 0);
     EXPECT_FALSE(none->readyToSync());
     none->forceSyncWithMergeOptions(32);
     EXPECT_TRUE(merger.pending.empty());
@@ -237,12 +207,7 @@ TEST_F(SyncDelegateTest, AnAnswerForAllConflictsHoldsForTheRestOfItsMergeOnly) {
                      {SyncAlerts::kUseLocal, true},
                      {SyncAlerts::kUseCloud, false}};
     EXPECT_FALSE(merger.conflictQuestion) << "no question before a driver";
-    ZRPersistentStoreSyncDelegate::Services services{t.loop, t.clock, notifications, standard,
-                                                     group,  {},      [] {}};
-    services.alerts = &alerts;
-    auto sync = std::make_unique<ZRPersistentStoreSyncDelegate>(
-        services, SyncService::folder,
-        std::make_unique<LocalFolderCloudFileSystem>(t.loop, folder.path()), merger);
+    auto sync = make(SyncService::folder, folder.path(), &alerts);
     ASSERT_TRUE(merger.conflictQuestion);
 
     sync->forceSyncWithMergeOptions(32);

@@ -37,7 +37,7 @@ struct CloudKitTestLoop : CloudTestLoop {
             got.emplace(std::move(value));
         });
         EXPECT_EQ(calls, 0) << "completed inside the call";
-        loop.runPending();
+        settle([&] { return calls != 0; });
         EXPECT_EQ(calls, 1);
         return got ? std::move(*got) : T{};
     }
@@ -49,6 +49,9 @@ struct CloudKitTestLoop : CloudTestLoop {
     }
     CKError saveZone(CloudKitDatabase& d, const CKRecordZoneID& zone) {
         return await<CKError>([&](auto done) { d.saveRecordZone(zone, done); });
+    }
+    CKError deleteZone(CloudKitDatabase& d, const CKRecordZoneID& zone) {
+        return await<CKError>([&](auto done) { d.deleteRecordZone(zone, done); });
     }
     std::pair<std::vector<CKRecord>, CKError> modify(CloudKitDatabase& d,
                                                      const std::vector<CKRecord>& save,

@@ -3,8 +3,6 @@
 #include <cstdlib>
 
 #include "support/TestSupport.h"
-#include "sync/SEZipCloudFileSystem.h"
-#include "sync/SyncEventLog.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
 #include "sync/cloudkit/SECloudKitFileSystem.h"
 
@@ -41,19 +39,7 @@ protected:
     }
 
     Status run(const std::function<void(SECloudFileSystem::Completion)>& start) {
-        auto got = t.await<Status>([&](auto done) { start(done); });
-        return got ? std::get<0>(*got) : Status(Error{"test", -1, "no completion", {}});
-    }
-
-    std::vector<std::string> names(SECloudKitFileSystem& icloud, const std::string& path) {
-        auto got = t.await<std::optional<std::vector<SECloudItem>>, Status>(
-            [&](auto done) { icloud.contentsOfDirectoryAtPath(path, done); });
-        std::vector<std::string> out;
-        if (got && std::get<0>(*got))
-            for (const auto& item : *std::get<0>(*got))
-                out.push_back(item.name);
-        std::sort(out.begin(), out.end());
-        return out;
+        return t.status(start);
     }
 };
 
@@ -77,7 +63,9 @@ TEST_F(CloudKitWebServicesBackEndTest, FilesUploadedOnOneComputerReachAnother) {
 
     auto bob = computer();
     ASSERT_TRUE(run([&](auto done) { bob->icloud->connect(done); }).ok());
-    EXPECT_EQ(names(*bob->icloud, "events/data"), (std::vector<std::string>{"a.json", "c.json"}));
+    auto listed = t.list(*bob->icloud, "events/data").names();
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"a.json", "c.json"}));
     std::vector<fs::path> copies = {files.path() / "a-copy", files.path() / "c-copy"};
     Status downloaded = run([&](auto done) {
         bob->icloud->downloadFromPaths({"events/data/a.json", "events/data/c.json"}, copies, done);
@@ -85,44 +73,6 @@ TEST_F(CloudKitWebServicesBackEndTest, FilesUploadedOnOneComputerReachAnother) {
     ASSERT_TRUE(downloaded.ok()) << downloaded.error().description;
     EXPECT_EQ(testing::readFile(copies[0]), "contents of a.json");
     EXPECT_EQ(testing::readFile(copies[1]), "contents of c.json");
-}
-
-// The program's way: the event log over the zipped back-end. An event one computer publishes is
-// pulled and applied by the other.
-TEST_F(CloudKitWebServicesBackEndTest, EventsTravelThroughTheZippedBackEnd) {
-    struct Side {
-        std::unique_ptr<Computer> computer;
-        TemporaryDirectory scratch;
-        std::unique_ptr<SEZipCloudFileSystem> zipped;
-        std::unique_ptr<SyncReplica> replica;
-        std::unique_ptr<SyncEventLog> log;
-    };
-    auto side = [&](const std::string& device) {
-        auto s = std::make_unique<Side>();
-        s->computer = computer();
-        SECloudKitFileSystem* icloud = s->computer->icloud.get();
-        s->zipped = std::make_unique<SEZipCloudFileSystem>(std::move(s->computer->icloud),
-                                                           s->scratch.path());
-        s->replica = std::make_unique<SyncReplica>(device);
-        s->log = std::make_unique<SyncEventLog>(*s->zipped, *s->replica, s->scratch.path());
-        EXPECT_TRUE(run([&](auto done) { icloud->connect(done); }).ok());
-        return s;
-    };
-    auto alice = side("alice"), bob = side("bob");
-    const nlohmann::json change = nlohmann::json::array(
-        {{{"entity", "ZRCDTiming"}, {"uuid", "T1"}, {"set", {{"note", "from alice"}}}}});
-    Status published = run([&](auto done) { alice->log->publish(change, done); });
-    ASSERT_TRUE(published.ok()) << published.error().description;
-
-    ASSERT_TRUE(run([&](auto done) { bob->zipped->primeForActivityWithCompletion(done); }).ok());
-    auto pulled = t.await<SyncEventLog::PullReport, Status>([&](auto done) {
-        bob->log->pull([done](SyncEventLog::PullReport r, Status s) { done(std::move(r), s); });
-    });
-    ASSERT_TRUE(pulled.has_value());
-    ASSERT_TRUE(std::get<1>(*pulled).ok()) << std::get<1>(*pulled).error().description;
-    EXPECT_EQ(std::get<0>(*pulled).applied, 1u);
-    const SyncReplica::RecordId timing{"ZRCDTiming", "T1"};
-    EXPECT_EQ(bob->replica->liveValues()[timing].at("note"), "from alice");
 }
 
 TEST_F(CloudKitWebServicesBackEndTest, ASignInThatLapsedFailsTheUploadAndKeepsTheFiles) {

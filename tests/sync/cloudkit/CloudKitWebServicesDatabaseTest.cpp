@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "support/TestSupport.h"
 #include "sync/cloudkit/CloudKitWebServicesJson.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
 #include "sync/http/LoopbackListener.h"
@@ -20,23 +20,11 @@ using testing::FakeReply;
 using Saved = std::tuple<std::vector<CKRecord>, std::vector<CKRecordID>, CKError>;
 using Fetched = std::tuple<std::vector<CKRecord>, CKError>;
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 class CloudKitWebServicesDatabaseTest : public ::testing::Test {
 protected:
     CloudKitWebTestLoop t;
     CloudKitWebServicesDatabase& db = *t.database;
-    fs::path folder = fs::temp_directory_path() /
-                      ("ravelong-ckweb-test-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override { fs::remove_all(folder); }
+    testing::TemporaryDirectory folder;
 
     CKRecord fileRecord(const std::string& name, const std::string& bytes,
                         CKRecordZoneID zone = {}) {
@@ -64,15 +52,6 @@ protected:
         EXPECT_TRUE(got.has_value()) << "the fetch did not complete once, on the loop";
         return got.value_or(Fetched{});
     }
-
-    CKZoneChanges changes(const std::optional<CKServerChangeToken>& since, CKError* error,
-                          CKRecordZoneID zone = {}) {
-        auto got = t.await<CKZoneChanges, CKError>(
-            [&](auto done) { db.fetchRecordZoneChanges(zone, since, std::nullopt, done); });
-        EXPECT_TRUE(got.has_value());
-        *error = got ? std::get<1>(*got) : CKError{CKErrorCode::internalError};
-        return got ? std::get<0>(*got) : CKZoneChanges{};
-    }
 };
 
 TEST_F(CloudKitWebServicesDatabaseTest, RecordsWithAssetsGoUpAndComeBackWhole) {
@@ -99,41 +78,12 @@ TEST_F(CloudKitWebServicesDatabaseTest, RecordsWithAssetsGoUpAndComeBackWhole) {
     }
     auto asset = std::get_if<CKAsset>(back.field("contents"));
     ASSERT_NE(asset, nullptr);
-    EXPECT_EQ(slurp(asset->fileURL), "{\"kind\":\"insert\"}");
+    EXPECT_EQ(testing::readFile(asset->fileURL), "{\"kind\":\"insert\"}");
     EXPECT_GT(back.modificationDate, 0);
     // The tokens travel in the address; the web auth token is the stored one.
     auto query = t.server.queries().front();
     EXPECT_EQ(LoopbackListener::queryValue(query, "ckAPIToken"), "fake-api-token");
     EXPECT_EQ(LoopbackListener::queryValue(query, "ckWebAuthToken"), "web-token-1");
-}
-
-TEST_F(CloudKitWebServicesDatabaseTest, ChangeTagsDecideWhetherASaveReplaces) {
-    CKRecord r = fileRecord("a", "1");
-    auto first = std::get<0>(save({r}));
-    ASSERT_EQ(first.size(), 1u);
-    struct Case {
-        const char* name;
-        std::string tag;
-        int expected;
-    } cases[] = {
-        {"a new record that exists already", "", CKErrorCode::serverRecordChanged},
-        {"a stale tag", "t-stale", CKErrorCode::serverRecordChanged},
-        {"the server's tag", first[0].recordChangeTag, CKErrorCode::none},
-    };
-    for (const auto& c : cases) {
-        CKRecord attempt = r;
-        attempt.recordChangeTag = c.tag;
-        attempt.setField("name", std::string("changed"));
-        auto [saved, deleted, error] = save({attempt});
-        if (c.expected == CKErrorCode::none) {
-            EXPECT_TRUE(error.ok()) << c.name << ": " << error.description;
-            EXPECT_EQ(saved.size(), 1u) << c.name;
-        } else {
-            EXPECT_TRUE(error.isPartialFailureOnlyOf({c.expected})) << c.name << ": " << error.code;
-            EXPECT_TRUE(saved.empty()) << c.name;
-        }
-    }
-    EXPECT_EQ(t.server.record("a")->at("fields").at("name").at("value"), "changed");
 }
 
 TEST_F(CloudKitWebServicesDatabaseTest, LargeSavesAreSplitAndSentTogether) {
@@ -185,121 +135,6 @@ TEST_F(CloudKitWebServicesDatabaseTest, ARequestThatFailsWholeFailsOnlyItsRecord
     auto [saved2, deleted2, error2] = save({records[0]});
     EXPECT_EQ(error2.code, CKErrorCode::quotaExceeded);
     EXPECT_TRUE(saved2.empty());
-}
-
-TEST_F(CloudKitWebServicesDatabaseTest, MissingRecordsArePartialErrors) {
-    save({fileRecord("here", "x")});
-    auto [records, error] = fetch({{"here", {}}, {"missing", {}}});
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].recordID.recordName, "here");
-    ASSERT_TRUE(error.isPartialFailureOnlyOf({CKErrorCode::unknownItem}));
-    EXPECT_EQ(error.partialErrors[0].recordID.recordName, "missing");
-}
-
-TEST_F(CloudKitWebServicesDatabaseTest, ZonesAreCreatedFoundAndDeleted) {
-    CKRecordZoneID zone{"Sync", kCKCurrentUserOwnerName};
-    auto lookup = [&] {
-        auto got = t.await<std::optional<CKRecordZone>, CKError>(
-            [&](auto done) { db.fetchRecordZone(zone, done); });
-        return got ? std::get<1>(*got).code : -1;
-    };
-    auto status = [&](bool create) {
-        auto got = t.await<CKError>([&](auto done) {
-            create ? db.saveRecordZone(zone, done) : db.deleteRecordZone(zone, done);
-        });
-        return got ? std::get<0>(*got).code : -1;
-    };
-    EXPECT_EQ(lookup(), CKErrorCode::zoneNotFound);
-    EXPECT_EQ(status(true), CKErrorCode::none);
-    EXPECT_EQ(lookup(), CKErrorCode::none);
-    EXPECT_TRUE(t.server.zoneExists("Sync"));
-    save({fileRecord("in-zone", "z", zone)});
-    EXPECT_EQ(t.server.recordCount("Sync"), 1u);
-    EXPECT_EQ(status(false), CKErrorCode::none);
-    EXPECT_EQ(lookup(), CKErrorCode::zoneNotFound);
-    EXPECT_EQ(status(false), CKErrorCode::zoneNotFound);
-    CKError error;
-    changes(std::nullopt, &error, zone);
-    EXPECT_EQ(error.code, CKErrorCode::zoneNotFound);
-}
-
-TEST_F(CloudKitWebServicesDatabaseTest, TheChangeFeedComesInPagesAndResumesFromItsToken) {
-    t.server.changesPageSize = 3;
-    std::vector<CKRecord> records;
-    for (int i = 0; i < 5; ++i)
-        records.push_back(fileRecord("f" + std::to_string(i), "bytes " + std::to_string(i)));
-    save(records);
-    CKError error;
-    auto page1 = changes(std::nullopt, &error);
-    ASSERT_TRUE(error.ok()) << error.description;
-    EXPECT_EQ(page1.changedRecords.size(), 3u);
-    EXPECT_TRUE(page1.moreComing);
-    auto page2 = changes(page1.serverChangeToken, &error);
-    ASSERT_TRUE(error.ok());
-    EXPECT_EQ(page2.changedRecords.size(), 2u);
-    EXPECT_FALSE(page2.moreComing);
-    for (const auto& r : page2.changedRecords) {
-        auto asset = std::get_if<CKAsset>(r.field("contents"));
-        ASSERT_NE(asset, nullptr);
-        EXPECT_EQ(slurp(asset->fileURL), "bytes " + r.recordID.recordName.substr(1));
-    }
-
-    save({}, {{"f0", {}}});
-    auto page3 = changes(page2.serverChangeToken, &error);
-    ASSERT_TRUE(error.ok());
-    EXPECT_TRUE(page3.changedRecords.empty());
-    ASSERT_EQ(page3.deletedRecords.size(), 1u);
-    EXPECT_EQ(page3.deletedRecords[0].recordID.recordName, "f0");
-    EXPECT_EQ(page3.deletedRecords[0].recordType, "FileNode");
-    auto quiet = changes(page3.serverChangeToken, &error);
-    EXPECT_TRUE(error.ok());
-    EXPECT_TRUE(quiet.changedRecords.empty() && quiet.deletedRecords.empty());
-
-    t.server.expireChangeTokens();
-    changes(page3.serverChangeToken, &error);
-    EXPECT_EQ(error.code, CKErrorCode::changeTokenExpired);
-}
-
-TEST_F(CloudKitWebServicesDatabaseTest, QueriesFilterSortAndContinueWithACursor) {
-    std::vector<CKRecord> records;
-    for (int i = 0; i < 7; ++i) {
-        CKRecord r;
-        r.recordType = "Event";
-        r.recordID = {"q" + std::to_string(i), {}};
-        r.setField("n", static_cast<std::int64_t>(i));
-        r.setField("kind", std::string(i % 2 ? "odd" : "even"));
-        records.push_back(r);
-    }
-    save(records);
-    CKQuery query{"Event",
-                  {{"n", CKQueryFilter::Comparator::greaterThan, std::int64_t{1}},
-                   {"kind", CKQueryFilter::Comparator::equals, std::string("odd")}},
-                  "n",
-                  false};
-    std::vector<std::int64_t> seen;
-    using Page = std::tuple<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>;
-    auto collect = [&](const Page& page) {
-        EXPECT_TRUE(std::get<2>(page).ok());
-        for (const auto& r : std::get<0>(page))
-            seen.push_back(std::get<std::int64_t>(*r.field("n")));
-        return std::get<1>(page);
-    };
-    auto first = t.await<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>(
-        [&](auto done) { db.performQuery(query, CKRecordZoneID{}, std::nullopt, 1, done); });
-    ASSERT_TRUE(first);
-    auto cursor = collect(*first);
-    while (cursor) {
-        auto next = t.await<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>(
-            [&](auto done) { db.performQuery(*cursor, std::nullopt, done); });
-        ASSERT_TRUE(next);
-        cursor = collect(*next);
-    }
-    EXPECT_EQ(seen, (std::vector<std::int64_t>{5, 3}));
-
-    auto damaged = t.await<std::vector<CKRecord>, std::optional<CKQueryCursor>, CKError>(
-        [&](auto done) { db.performQuery(CKQueryCursor{"not a cursor"}, std::nullopt, done); });
-    ASSERT_TRUE(damaged);
-    EXPECT_EQ(std::get<2>(*damaged).code, CKErrorCode::invalidArguments);
 }
 
 // Faults of the service or the network, each on the user route, with what the caller sees and
@@ -393,7 +228,7 @@ TEST_F(CloudKitWebServicesDatabaseTest, DamagedDownloadsAreFetchedAgainOrRefused
         } else {
             ASSERT_TRUE(error.ok()) << c.name << ": " << error.description;
             ASSERT_EQ(records.size(), 1u) << c.name;
-            EXPECT_EQ(slurp(std::get<CKAsset>(*records[0].field("contents")).fileURL),
+            EXPECT_EQ(testing::readFile(std::get<CKAsset>(*records[0].field("contents")).fileURL),
                       "the real contents")
                 << c.name;
             EXPECT_EQ(requests, 2) << c.name;

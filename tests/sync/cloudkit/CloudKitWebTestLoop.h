@@ -8,9 +8,7 @@
 #include <thread>
 #include <tuple>
 
-#include "support/SettableClock.h"
-#include "support/VirtualMainLoop.h"
-#include "sync/SECloudFileSystem.h"
+#include "sync/CloudTestLoop.h"
 #include "sync/cloudkit/CloudKitWebServicesDatabase.h"
 #include "sync/cloudkit/FakeCloudKitServer.h"
 
@@ -52,9 +50,7 @@ struct CloudKitWebComputerClient {
 
 // The fake service, a virtual main loop, the transport and a signed-in database talking to the
 // fake; replies arrive from the transport's thread in real time.
-struct CloudKitWebTestLoop {
-    SettableClock clock{1000.0};
-    VirtualMainLoop loop{clock};
+struct CloudKitWebTestLoop : CloudTestLoop {
     FakeCloudKitServer server;
     MemoryWebTokenStore tokens;
     HttpTransport transport{loop, 16};
@@ -68,19 +64,11 @@ struct CloudKitWebTestLoop {
         database.emplace(transport, tokens, server.config());
     }
 
-    // Runs the loop until done() holds or ten real seconds pass. Virtual time moves
-    // `virtualStep` seconds a round, so that retry delays pass without real waiting.
+    // Virtual time moves on while waiting, so that retry delays pass.
     bool pumpUntil(const std::function<bool()>& done, double virtualStep = 0.5) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            loop.runPending();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            loop.advance(virtualStep);
-        }
-        return false;
+        return CloudTestLoop::pumpUntil(done, virtualStep);
     }
+    void settle(const std::function<bool()>& done) override { pumpUntil(done); }
 
     // The browser's side: a GET of an address, as the sign-in page's redirect makes it; the
     // reply's status, -1 when none came.

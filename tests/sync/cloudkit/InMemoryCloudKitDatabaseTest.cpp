@@ -31,12 +31,10 @@ protected:
     CloudKitTestLoop t;
 };
 
-TEST_F(InMemoryCloudKitDatabaseTest, ZonesGoMissingAndComeBackWithTheRightCodes) {
+TEST_F(InMemoryCloudKitDatabaseTest, AZoneTheUserDeletedComesBackAndIsSharedByTheAccountOnly) {
     const CKRecordZoneID other{"other", kCKCurrentUserOwnerName};
-    EXPECT_EQ(t.fetchZone(*t.db, other).code, CKErrorCode::zoneNotFound);
     ASSERT_TRUE(t.saveZone(*t.db, other).ok());
-    EXPECT_TRUE(t.fetchZone(*t.db, other).ok());
-    // Deleted by the user in the account settings, and by the program.
+    // Deleted by the user in the account settings.
     t.container->userDeletesZone("alice", "other");
     EXPECT_EQ(t.fetchZone(*t.db, other).code, CKErrorCode::userDeletedZone);
     CKRecord inOther = node("x");
@@ -45,8 +43,6 @@ TEST_F(InMemoryCloudKitDatabaseTest, ZonesGoMissingAndComeBackWithTheRightCodes)
               CKErrorCode::userDeletedZone);
     ASSERT_TRUE(t.saveZone(*t.db, other).ok());
     EXPECT_TRUE(t.fetchZone(*t.db, other).ok());
-    ASSERT_TRUE(t.await<CKError>([&](auto done) { t.db->deleteRecordZone(other, done); }).ok());
-    EXPECT_EQ(t.fetchZone(*t.db, other).code, CKErrorCode::zoneNotFound);
     // Another computer of the same account sees the same zones; another account does not.
     auto sameAccount = t.database(Scope::privateScope);
     auto otherAccount = t.database(Scope::privateScope, "bob");
@@ -54,46 +50,7 @@ TEST_F(InMemoryCloudKitDatabaseTest, ZonesGoMissingAndComeBackWithTheRightCodes)
     EXPECT_EQ(t.fetchZone(*otherAccount, kZone).code, CKErrorCode::zoneNotFound);
 }
 
-TEST_F(InMemoryCloudKitDatabaseTest, ChangeTagsGuardSavesRecordByRecord) {
-    t.clock.set(5000);
-    auto [saved, error] = t.modify(*t.db, {node("a")});
-    ASSERT_TRUE(error.ok());
-    ASSERT_EQ(saved.size(), 1u);
-    const std::string tag = saved[0].recordChangeTag;
-    EXPECT_FALSE(tag.empty());
-    EXPECT_EQ(saved[0].modificationDate, 5000);
-
-    struct Case {
-        const char* what;
-        std::string tag;
-        bool accepted;
-    } cases[] = {
-        {"a new record over an existing one", "", false},
-        {"a stale tag", "stale", false},
-        {"the current tag", tag, true},
-        {"the tag that save replaced", tag, false},
-    };
-    for (const auto& c : cases) {
-        CKRecord again = node("a", 7);
-        again.recordChangeTag = c.tag;
-        // Saved together with a new record, which must go through either way.
-        auto [result, e] = t.modify(*t.db, {again, node(std::string("new-") + c.what)});
-        if (c.accepted) {
-            EXPECT_TRUE(e.ok()) << c.what;
-        } else {
-            EXPECT_TRUE(e.isPartialFailureOnlyOf({CKErrorCode::serverRecordChanged})) << c.what;
-            ASSERT_EQ(e.partialErrors.size(), 1u) << c.what;
-            EXPECT_EQ(e.partialErrors[0].recordID.recordName, "a") << c.what;
-        }
-        EXPECT_EQ(t.fetch(*t.db, {{std::string("new-") + c.what, kZone}}).first.size(), 1u)
-            << c.what;
-    }
-    auto stored = t.fetch(*t.db, {{"a", kZone}}).first;
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(std::get<std::int64_t>(*stored[0].field("fileSize")), 7);
-}
-
-TEST_F(InMemoryCloudKitDatabaseTest, FetchesListMissingRecordsAndHandBackOwnAssetCopies) {
+TEST_F(InMemoryCloudKitDatabaseTest, FetchesHandBackOwnAssetCopiesAndOnlyTheFieldsAskedFor) {
     TemporaryDirectory dir;
     writeFile(dir / "in.txt", "contents");
     CKRecord withData = node("d");
@@ -101,11 +58,8 @@ TEST_F(InMemoryCloudKitDatabaseTest, FetchesListMissingRecordsAndHandBackOwnAsse
     ASSERT_TRUE(t.modify(*t.db, {withData}).second.ok());
     writeFile(dir / "in.txt", "changed after the save");
 
-    auto [found, error] = t.fetch(*t.db, {{"d", kZone}, {"nope", kZone}});
-    ASSERT_EQ(error.code, CKErrorCode::partialFailure);
-    EXPECT_TRUE(error.isPartialFailureOnlyOf({CKErrorCode::unknownItem}));
-    ASSERT_EQ(error.partialErrors.size(), 1u);
-    EXPECT_EQ(error.partialErrors[0].recordID.recordName, "nope");
+    auto [found, error] = t.fetch(*t.db, {{"d", kZone}});
+    ASSERT_TRUE(error.ok());
     ASSERT_EQ(found.size(), 1u);
     auto asset = std::get<CKAsset>(*found[0].field("data"));
     EXPECT_NE(asset.fileURL, dir / "in.txt");
@@ -139,111 +93,6 @@ TEST_F(InMemoryCloudKitDatabaseTest, DeletingARecordTakesItsDeleteSelfDependants
     auto left = t.container->records("alice", kZone.zoneName);
     EXPECT_EQ(left.size(), 1u);
     EXPECT_TRUE(left.contains("loose"));
-}
-
-TEST_F(InMemoryCloudKitDatabaseTest, QueriesFilterSortAndPageWithCursors) {
-    std::vector<CKRecord> records;
-    for (int i = 0; i < 25; ++i) {
-        CKRecord r = node("n" + std::to_string(100 + i), i % 5);
-        r.setField("directory", CKReference{{i < 10 ? "A" : "B", kZone}});
-        records.push_back(r);
-    }
-    ASSERT_TRUE(t.modify(*t.db, records).second.ok());
-    struct Case {
-        const char* what;
-        std::vector<CKQueryFilter> filters;
-        bool ascending;
-        std::size_t expected;
-        const char* first;
-    } cases[] = {
-        {"all", {}, true, 25, "n100"},
-        {"all, descending", {}, false, 25, "n124"},
-        {"fileSize > 2",
-         {{"fileSize", CKQueryFilter::Comparator::greaterThan, std::int64_t{2}}},
-         true,
-         10,
-         "n103"},
-        {"directory = A",
-         {{"directory", CKQueryFilter::Comparator::equals, CKReference{{"A", kZone}}}},
-         true,
-         10,
-         "n100"},
-        {"directory = B and fileSize > 3",
-         {{"directory", CKQueryFilter::Comparator::equals, CKReference{{"B", kZone}}},
-          {"fileSize", CKQueryFilter::Comparator::greaterThan, std::int64_t{3}}},
-         false,
-         3,
-         "n124"},
-        {"path = n107",
-         {{"path", CKQueryFilter::Comparator::equals, std::string("n107")}},
-         true,
-         1,
-         "n107"},
-    };
-    for (const auto& c : cases) {
-        CKQuery query{"Node", c.filters, "path", c.ascending};
-        std::vector<std::string> names;
-        std::optional<CKQueryCursor> cursor;
-        int pages = 0;
-        do {
-            using Page = std::pair<std::vector<CKRecord>, std::optional<CKQueryCursor>>;
-            auto page = t.await<Page>([&](auto done) {
-                auto got = [done](std::vector<CKRecord> r, std::optional<CKQueryCursor> next,
-                                  CKError e) {
-                    EXPECT_TRUE(e.ok());
-                    done({std::move(r), std::move(next)});
-                };
-                if (cursor)
-                    t.db->performQuery(*cursor, std::nullopt, got);
-                else
-                    t.db->performQuery(query, kZone, std::nullopt, 4, got);
-            });
-            EXPECT_LE(page.first.size(), 4u);
-            for (auto& r : page.first)
-                names.push_back(r.recordID.recordName);
-            cursor = page.second;
-        } while (cursor && ++pages < 20);
-        ASSERT_EQ(names.size(), c.expected) << c.what;
-        EXPECT_EQ(names.front(), c.first) << c.what;
-        EXPECT_TRUE(c.ascending ? std::is_sorted(names.begin(), names.end())
-                                : std::is_sorted(names.rbegin(), names.rend()))
-            << c.what;
-    }
-}
-
-TEST_F(InMemoryCloudKitDatabaseTest, TheChangeFeedPagesAndRejectsTokensItNeverIssued) {
-    t.container->changesPageSize = 2;
-    ASSERT_TRUE(t.modify(*t.db, {node("a"), node("b"), node("c")}).second.ok());
-    std::vector<std::string> seen;
-    std::optional<CKServerChangeToken> token;
-    bool more = true;
-    for (int round = 0; more && round < 10; ++round) {
-        auto [changes, error] = t.changes(*t.db, kZone, token);
-        ASSERT_TRUE(error.ok());
-        EXPECT_LE(changes.changedRecords.size(), 2u);
-        for (auto& r : changes.changedRecords)
-            seen.push_back(r.recordID.recordName);
-        token = changes.serverChangeToken;
-        more = changes.moreComing;
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c"}));
-
-    // Nothing new, then one change and one deletion.
-    auto [quiet, e1] = t.changes(*t.db, kZone, token);
-    EXPECT_TRUE(quiet.changedRecords.empty() && quiet.deletedRecords.empty() && !quiet.moreComing);
-    ASSERT_TRUE(t.modify(*t.db, {node("d")}, {{"a", kZone}}).second.ok());
-    auto [later, e2] = t.changes(*t.db, kZone, quiet.serverChangeToken);
-    ASSERT_EQ(later.changedRecords.size(), 1u);
-    EXPECT_EQ(later.changedRecords[0].recordID.recordName, "d");
-    ASSERT_EQ(later.deletedRecords.size(), 1u);
-    EXPECT_EQ(later.deletedRecords[0].recordID.recordName, "a");
-    EXPECT_EQ(later.deletedRecords[0].recordType, "Node");
-
-    EXPECT_EQ(t.changes(*t.db, kZone, CKServerChangeToken{"never-issued"}).second.code,
-              CKErrorCode::changeTokenExpired);
-    t.container->expireChangeTokens();
-    EXPECT_EQ(t.changes(*t.db, kZone, later.serverChangeToken).second.code,
-              CKErrorCode::changeTokenExpired);
 }
 
 TEST_F(InMemoryCloudKitDatabaseTest, SignedOutAndForeignZonesAreRefused) {

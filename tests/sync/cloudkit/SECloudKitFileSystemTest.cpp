@@ -76,6 +76,22 @@ protected:
         return files / name;
     }
     std::string zoneName(int schema) { return SECloudKitFileSystem::zoneNameForSchema(schema); }
+    // One operation of a file system, run to its completion.
+    Status mkdir(SECloudFileSystem& fs, const std::string& path) {
+        return t.status([&](auto done) { fs.createDirectoryAtPath(path, done); });
+    }
+    Status upload(SECloudFileSystem& fs, const sfs::path& from, const std::string& path) {
+        return t.status([&](auto done) { fs.uploadLocalFile(from, path, done); });
+    }
+    Status remove(SECloudFileSystem& fs, const std::string& path) {
+        return t.status([&](auto done) { fs.removeItemAtPath(path, done); });
+    }
+    Status prime(SECloudFileSystem& fs) {
+        return t.status([&](auto done) { fs.primeForActivityWithCompletion(done); });
+    }
+    Status connect(SECloudFileSystem& fs) {
+        return t.status([&](auto done) { fs.connect(done); });
+    }
     std::map<std::string, CKRecord> stored(int schema) {
         return t.container->records("alice", zoneName(schema));
     }
@@ -91,10 +107,8 @@ TEST_P(CloudKitSchemaTest, RecordLayoutOfAFile) {
     auto fs = privateFs(schema);
     EXPECT_EQ(zoneName(schema),
               "io.github.ravelong.Ravelong.sync.zone.schema" + std::to_string(schema));
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
-    ASSERT_TRUE(t.status([&](auto done) {
-                     fs->uploadLocalFile(local("a", "12345"), "/events/a.json", done);
-                 }).ok());
+    ASSERT_TRUE(mkdir(*fs, "events").ok());
+    ASSERT_TRUE(upload(*fs, local("a", "12345"), "/events/a.json").ok());
 
     auto records = stored(schema);
     const std::string nodeName = schema == 1 ? "/events/a.json" : "SEFileSystemNode_/events/a.json";
@@ -135,7 +149,7 @@ TEST_P(CloudKitSchemaTest, FilesTravelAndAreListedWithAndWithoutTheCache) {
                                                         "Sync Root", true, schema);
     auto cached = privateFs(schema);
     for (auto* fs : {uncached.get(), cached.get()}) {
-        ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
+        ASSERT_TRUE(mkdir(*fs, "events").ok());
         std::vector<sfs::path> locals;
         std::vector<std::string> paths;
         for (int i = 0; i < 35; ++i) {  // more than one batch
@@ -143,7 +157,7 @@ TEST_P(CloudKitSchemaTest, FilesTravelAndAreListedWithAndWithoutTheCache) {
             paths.push_back("events/f" + std::to_string(i));
         }
         ASSERT_TRUE(t.status([&](auto done) { fs->uploadLocalFiles(locals, paths, done); }).ok());
-        ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+        ASSERT_TRUE(prime(*fs).ok());
 
         auto listing = t.list(*fs, "events");
         ASSERT_TRUE(listing.status.ok());
@@ -190,9 +204,8 @@ TEST_P(CloudKitSchemaTest, UploadingOverAFileReplacesItsContents) {
     auto other = SECloudKitFileSystem::withPrivateDatabase(
         t.loop, container(t.database(Scope::privateScope)), "iCloud.test", schema);
     t.loop.runPending();
-    auto upload = [&](SECloudKitFileSystem& to, const std::string& bytes) {
-        return t.status(
-            [&](auto done) { to.uploadLocalFile(local("up", bytes), "devices/a.ack", done); });
+    auto write = [&](SECloudKitFileSystem& to, const std::string& bytes) {
+        return upload(to, local("up", bytes), "devices/a.ack");
     };
     auto contents = [&](SECloudKitFileSystem& from) {
         sfs::path copy = files / "copy";
@@ -201,24 +214,24 @@ TEST_P(CloudKitSchemaTest, UploadingOverAFileReplacesItsContents) {
             t.status([&](auto done) { from.downloadFromPath("devices/a.ack", copy, done); });
         return got.ok() ? readFile(copy) : "(" + got.error().description + ")";
     };
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("devices", done); }).ok());
-    ASSERT_TRUE(upload(*fs, "first").ok());
-    ASSERT_TRUE(upload(*fs, "second").ok());
+    ASSERT_TRUE(mkdir(*fs, "devices").ok());
+    ASSERT_TRUE(write(*fs, "first").ok());
+    ASSERT_TRUE(write(*fs, "second").ok());
     EXPECT_EQ(contents(*other), "second");
-    ASSERT_TRUE(upload(*other, "third").ok());
+    ASSERT_TRUE(write(*other, "third").ok());
     EXPECT_EQ(contents(*fs), "third");
-    ASSERT_TRUE(upload(*fs, "fourth, longer").ok());
+    ASSERT_TRUE(write(*fs, "fourth, longer").ok());
     EXPECT_EQ(contents(*other), "fourth, longer");
     // Still one file.
-    ASSERT_TRUE(t.status([&](auto done) { other->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(prime(*other).ok());
     EXPECT_EQ(t.list(*other, "devices").names(), std::vector<std::string>{"a.ack"});
 }
 
 TEST_P(CloudKitSchemaTest, RemovalDeletesFilesBeforeDirectoriesInBatchesOf200) {
     const int schema = GetParam();
     auto fs = privateFs(schema);
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events/old", done); }).ok());
+    ASSERT_TRUE(mkdir(*fs, "events").ok());
+    ASSERT_TRUE(mkdir(*fs, "events/old").ok());
     std::vector<sfs::path> locals;
     std::vector<std::string> paths;
     for (int i = 0; i < 250; ++i) {
@@ -226,10 +239,10 @@ TEST_P(CloudKitSchemaTest, RemovalDeletesFilesBeforeDirectoriesInBatchesOf200) {
         paths.push_back((i < 2 ? "events/old/r" : "events/r") + std::to_string(i));
     }
     ASSERT_TRUE(t.status([&](auto done) { fs->uploadLocalFiles(locals, paths, done); }).ok());
-    ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(prime(*fs).ok());
 
     // A directory with two files: the two file nodes go before the directory node.
-    ASSERT_TRUE(t.status([&](auto done) { fs->removeItemAtPath("events/old", done); }).ok());
+    ASSERT_TRUE(remove(*fs, "events/old").ok());
     ASSERT_EQ(t.db->calls().deleteBatches.size(), 1u);
     std::vector<std::string> order;
     for (const auto& id : t.db->calls().deleteBatches[0])
@@ -241,8 +254,8 @@ TEST_P(CloudKitSchemaTest, RemovalDeletesFilesBeforeDirectoriesInBatchesOf200) {
     EXPECT_TRUE(order[0].starts_with(prefix + "/events/old/r"));
 
     // Everything else: 248 files (twice as many records with schema 1) and a directory.
-    ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
-    ASSERT_TRUE(t.status([&](auto done) { fs->removeItemAtPath("events", done); }).ok());
+    ASSERT_TRUE(prime(*fs).ok());
+    ASSERT_TRUE(remove(*fs, "events").ok());
     const auto& batches = t.db->calls().deleteBatches;
     std::size_t total = 0;
     for (std::size_t i = 1; i < batches.size(); ++i) {
@@ -258,11 +271,9 @@ TEST_P(CloudKitSchemaTest, RemovalDeletesFilesBeforeDirectoriesInBatchesOf200) {
 TEST_P(CloudKitSchemaTest, ADownloadOfANodeWithoutDataRemovesTheNode) {
     const int schema = GetParam();
     auto fs = privateFs(schema);
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
-    ASSERT_TRUE(
-        t.status([&](auto done) { fs->uploadLocalFile(local("a", "1"), "events/a", done); }).ok());
-    ASSERT_TRUE(
-        t.status([&](auto done) { fs->uploadLocalFile(local("b", "2"), "events/b", done); }).ok());
+    ASSERT_TRUE(mkdir(*fs, "events").ok());
+    ASSERT_TRUE(upload(*fs, local("a", "1"), "events/a").ok());
+    ASSERT_TRUE(upload(*fs, local("b", "2"), "events/b").ok());
     // The contents of "a" never arrived: no data record, or a node without its asset.
     const std::string nodeA = fs->nodeRecordID("/events/a").recordName;
     if (schema == 1) {
@@ -327,7 +338,7 @@ TEST_F(CloudKitFileSystemTest, SetUpMakesAMissingOrUserDeletedZoneAndFailsOnOthe
         c.before();
         LogCapture log;
         fs->loggingLevel = 1;
-        Status status = t.status([&](auto done) { fs->connect(done); });
+        Status status = connect(*fs);
         if (c.expectedCode == 0) {
             EXPECT_TRUE(status.ok()) << c.what;
             EXPECT_TRUE(t.fetchZone(*t.db, *fs->recordZoneID()).ok()) << c.what;
@@ -345,10 +356,8 @@ TEST_F(CloudKitFileSystemTest, WithoutADatabaseEverythingFailsWithNoConnection) 
     auto fs = SECloudKitFileSystem::withPrivateDatabase(
         t.loop, [](Scope) { return std::shared_ptr<CloudKitDatabase>(); }, "iCloud.test", 2);
     EXPECT_FALSE(fs->isConnected());
-    for (Status s : {t.status([&](auto done) { fs->connect(done); }),
-                     t.status([&](auto done) { fs->createDirectoryAtPath("x", done); }),
-                     t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }),
-                     t.exists(*fs, "x").status, t.list(*fs, "x").status}) {
+    for (Status s : {connect(*fs), mkdir(*fs, "x"), prime(*fs), t.exists(*fs, "x").status,
+                     t.list(*fs, "x").status}) {
         ASSERT_FALSE(s.ok());
         EXPECT_EQ(s.error().domain, kSEErrorDomain);
         EXPECT_EQ(s.error().code, kSEErrorNoConnection);
@@ -378,9 +387,7 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
     EXPECT_EQ(std::get<std::int64_t>(*share.field("isSyncShare")), 1);
     EXPECT_EQ(std::get<std::int64_t>(*share.field("publicPermission")), 1);
     EXPECT_EQ(std::get<std::string>(*share.field("title")), "Ravelong");
-    ASSERT_TRUE(t.status([&](auto done) {
-                     owner->uploadLocalFile(local("a", "from alice"), "a", done);
-                 }).ok());
+    ASSERT_TRUE(upload(*owner, local("a", "from alice"), "a").ok());
     EXPECT_EQ(records.size() + 1, t.container->records("alice", "team-sync").size());
     EXPECT_EQ(t.container->records("alice", "team-sync").at("SEFileSystemNode_/a").parent,
               std::optional(CKRecordID{"SEFileSystemNode_/", *owner->recordZoneID()}));
@@ -394,7 +401,7 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
     auto participant =
         SECloudKitFileSystem::withSharing(t.loop, bob, "iCloud.test", "team-sync", "alice");
     EXPECT_EQ(participant->databaseScope(), Scope::sharedScope);
-    Status refused = t.status([&](auto done) { participant->connect(done); });
+    Status refused = connect(*participant);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().code, CKErrorCode::permissionFailure);
 
@@ -404,7 +411,7 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
                          t.loop, bob, {{"team-sync", zone}, {"SEFileSystemNode_/", zone}, "alice"},
                          done);
                  }).ok());
-    ASSERT_TRUE(t.status([&](auto done) { participant->connect(done); }).ok());
+    ASSERT_TRUE(connect(*participant).ok());
     ASSERT_TRUE(t.status([&](auto done) {
                      participant->downloadFromPath("a", files / "bob.out", done);
                  }).ok());
@@ -412,7 +419,7 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
 
     // A participant never makes the share: a missing one is an error for him.
     ASSERT_TRUE(t.modify(*t.db, {}, {{"team-sync", *owner->recordZoneID()}}).second.ok());
-    Status missing = t.status([&](auto done) { participant->connect(done); });
+    Status missing = connect(*participant);
     ASSERT_FALSE(missing.ok());
     EXPECT_TRUE(missing.error().code == CKErrorCode::partialFailure ||
                 missing.error().code == CKErrorCode::unknownItem);
@@ -423,8 +430,8 @@ TEST_F(CloudKitFileSystemTest, AShareIsMadeByItsOwnerAndReachedByAParticipant) {
 TEST_F(CloudKitFileSystemTest, ServerRecordChangedIsRetriedOnUploadAndIgnoredOnRemoval) {
     auto fs = privateFs(2);
     fs->loggingLevel = 1;
-    ASSERT_TRUE(t.status([&](auto done) { fs->uploadLocalFile(local("a", "1"), "a", done); }).ok());
-    ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(upload(*fs, local("a", "1"), "a").ok());
+    ASSERT_TRUE(prime(*fs).ok());
     struct Case {
         const char* what;
         int code;
@@ -473,31 +480,28 @@ TEST_F(CloudKitFileSystemTest, PrimingFollowsTheChangeFeedAndStartsAgainWhenTheT
     t.container->changesPageSize = 3;
     auto mine = privateFs(2);
     auto other = privateFs(2);  // the same account on another computer
-    auto upload = [&](SECloudKitFileSystem& fs, const std::string& path) {
-        return t.status([&](auto done) { fs.uploadLocalFile(local("u", "data"), path, done); });
-    };
-    ASSERT_TRUE(t.status([&](auto done) { other->createDirectoryAtPath("events", done); }).ok());
+    ASSERT_TRUE(mkdir(*other, "events").ok());
     for (int i = 0; i < 7; ++i)
-        ASSERT_TRUE(upload(*other, "events/" + std::to_string(i)).ok());
+        ASSERT_TRUE(upload(*other, local("u", "data"), "events/" + std::to_string(i)).ok());
     LogCapture log;
     mine->loggingLevel = 1;
-    ASSERT_TRUE(t.status([&](auto done) { mine->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(prime(*mine).ok());
     EXPECT_TRUE(log.contains("cloudkit", "More changes coming..."));
     EXPECT_EQ(t.list(*mine, "events").items->size(), 7u);
     EXPECT_EQ(t.list(*mine, "nowhere").status.error().code, kSEErrorNoDirectory);
 
     // Removed and added elsewhere while the server forgot our token.
-    ASSERT_TRUE(t.status([&](auto done) { other->removeItemAtPath("events/0", done); }).ok());
-    ASSERT_TRUE(upload(*other, "events/new").ok());
+    ASSERT_TRUE(remove(*other, "events/0").ok());
+    ASSERT_TRUE(upload(*other, local("u", "data"), "events/new").ok());
     t.container->expireChangeTokens();
-    ASSERT_TRUE(t.status([&](auto done) { mine->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(prime(*mine).ok());
     auto names = t.list(*mine, "events").names();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "new"}));
 
     // A directory removed elsewhere leaves the listing too.
-    ASSERT_TRUE(t.status([&](auto done) { other->removeItemAtPath("events", done); }).ok());
-    ASSERT_TRUE(t.status([&](auto done) { mine->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(remove(*other, "events").ok());
+    ASSERT_TRUE(prime(*mine).ok());
     EXPECT_EQ(t.list(*mine, "events").status.error().code, kSEErrorNoDirectory);
     EXPECT_TRUE(t.list(*mine, "/").items->empty());
 }
@@ -513,11 +517,9 @@ TEST_F(CloudKitFileSystemTest, TheCacheIsKeptBetweenRunsAndADamagedOneIsRebuilt)
     {
         auto fs = privateFs(2);
         EXPECT_FALSE(fs->cache().has_value());
-        ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
-        ASSERT_TRUE(t.status([&](auto done) {
-                         fs->uploadLocalFile(local("a", "abc"), "events/a", done);
-                     }).ok());
-        ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+        ASSERT_TRUE(mkdir(*fs, "events").ok());
+        ASSERT_TRUE(upload(*fs, local("a", "abc"), "events/a").ok());
+        ASSERT_TRUE(prime(*fs).ok());
     }
     ASSERT_TRUE(sfs::exists(file));
     {
@@ -539,7 +541,7 @@ TEST_F(CloudKitFileSystemTest, TheCacheIsKeptBetweenRunsAndADamagedOneIsRebuilt)
         EXPECT_FALSE(fs->cache().has_value()) << damage;
         EXPECT_FALSE(sfs::exists(file)) << damage;
         t.loop.runPending();
-        ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+        ASSERT_TRUE(prime(*fs).ok());
         EXPECT_EQ(t.list(*fs, "events").names(), std::vector<std::string>{"a"}) << damage;
         EXPECT_TRUE(sfs::exists(file)) << damage;
     }
@@ -564,9 +566,9 @@ TEST_F(CloudKitFileSystemTest, LoggingNeedsALevelAndKeepsTheLineFormat) {
     EXPECT_TRUE(log.contains("cloudkit", "Failed to read in cached data. Resetting cache."));
     fs->createDirectoryAtPath("events", [](Status) {});
     t.loop.runPending();
-    ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(prime(*fs).ok());
     t.container->expireChangeTokens();
-    ASSERT_TRUE(t.status([&](auto done) { fs->primeForActivityWithCompletion(done); }).ok());
+    ASSERT_TRUE(prime(*fs).ok());
     EXPECT_TRUE(log.contains("cloudkit", "Change token expired"));
     auto records = log.records();
     ASSERT_FALSE(records.empty());
@@ -590,9 +592,8 @@ TEST_F(CloudKitFileSystemTest, DestroyingTheFileSystemAbandonsItsOperations) {
 
 TEST_F(CloudKitFileSystemTest, RemovingEverythingKeepsTheRootAndDeletingTheZoneNeedsASetUp) {
     auto fs = privateFs(1);
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
-    ASSERT_TRUE(
-        t.status([&](auto done) { fs->uploadLocalFile(local("a", "1"), "events/a", done); }).ok());
+    ASSERT_TRUE(mkdir(*fs, "events").ok());
+    ASSERT_TRUE(upload(*fs, local("a", "1"), "events/a").ok());
     ASSERT_TRUE(t.status([&](auto done) { fs->removeAllItemsWithCompletion(done); }).ok());
     auto left = stored(1);
     ASSERT_EQ(left.size(), 1u) << "the node and data records go, the root stays";
@@ -600,11 +601,11 @@ TEST_F(CloudKitFileSystemTest, RemovingEverythingKeepsTheRootAndDeletingTheZoneN
 
     ASSERT_TRUE(t.status([&](auto done) { fs->deleteAllRecordsWithCompletion(done); }).ok());
     EXPECT_EQ(t.fetchZone(*t.db, *fs->recordZoneID()).code, CKErrorCode::zoneNotFound);
-    Status gone = t.status([&](auto done) { fs->createDirectoryAtPath("events", done); });
+    Status gone = mkdir(*fs, "events");
     ASSERT_FALSE(gone.ok());
     EXPECT_EQ(gone.error().code, CKErrorCode::partialFailure);
-    ASSERT_TRUE(t.status([&](auto done) { fs->connect(done); }).ok());
-    EXPECT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
+    ASSERT_TRUE(connect(*fs).ok());
+    EXPECT_TRUE(mkdir(*fs, "events").ok());
 }
 
 // ---- The rest of the protocol ----
@@ -631,12 +632,12 @@ TEST_F(CloudKitFileSystemTest, IdentityHashAndSubscription) {
     auto empty = t.hash(*fs);
     ASSERT_EQ(empty.size(), 1u);
     t.clock.advance(100);
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("events", done); }).ok());
+    ASSERT_TRUE(mkdir(*fs, "events").ok());
     auto one = t.hash(*fs);
     EXPECT_EQ(one, t.hash(*fs)) << "a hash that changes by itself";
     EXPECT_EQ(one[0], empty[0] + 1100);
     t.clock.advance(0.75);
-    ASSERT_TRUE(t.status([&](auto done) { fs->createDirectoryAtPath("more", done); }).ok());
+    ASSERT_TRUE(mkdir(*fs, "more").ok());
     EXPECT_EQ(t.hash(*fs)[0], one[0] + 1100);  // 1100.75 loses its fraction
 
     ASSERT_TRUE(

@@ -6,8 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "support/SettableClock.h"
-#include "support/VirtualMainLoop.h"
+#include "sync/CloudTestLoop.h"
 #include "sync/dropbox/DBClientsManager.h"
 #include "sync/dropbox/DBUserClient.h"
 #include "sync/dropbox/FakeDropboxServer.h"
@@ -44,25 +43,10 @@ struct DropboxComputerClient {
 
 // The fake server, a virtual main loop and a way to wait for replies that arrive from the
 // transport's thread in real time.
-struct DropboxTestLoop {
-    SettableClock clock{1000.0};
-    VirtualMainLoop loop{clock};
+struct DropboxTestLoop : CloudTestLoop {
     FakeDropboxServer server;
 
-    // Runs the loop until done() holds or ten real seconds pass. Virtual time moves
-    // `virtualStep` seconds a round, so that retry delays pass without real waiting.
-    bool pumpUntil(const std::function<bool()>& done, double virtualStep = 0) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            loop.runPending();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (virtualStep > 0)
-                loop.advance(virtualStep);
-        }
-        return false;
-    }
+    void settle(const std::function<bool()>& done) override { pumpUntil(done, 0.5); }
 
     // Starts an operation, runs it to its completion and returns what the completion got.
     template <class T, class Start>

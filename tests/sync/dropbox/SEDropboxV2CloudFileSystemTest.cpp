@@ -11,6 +11,7 @@ namespace ravelong {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CloudTestLoop;
 using testing::DropboxTestLoop;
 using testing::FakeReply;
 using testing::MemoryTokenSource;
@@ -52,35 +53,10 @@ protected:
     }
 
     Status status(const std::function<void(SECloudFileSystem::Completion)>& start) {
-        return t.await<Status>([&](auto done) { start(done); })
-            .value_or(makeSEError(-99, "no completion"));
+        return t.status(start);
     }
-    struct Exists {
-        bool exists, isDirectory;
-        Status status;
-    };
-    Exists exists(const std::string& path) {
-        return t
-            .await<Exists>([&](auto done) {
-                dropbox.fileExistsAtPath(path, [done](bool e, bool d, Status s) {
-                    done(Exists{e, d, s});
-                });
-            })
-            .value_or(Exists{false, false, makeSEError(-99, "no completion")});
-    }
-    struct Listing {
-        std::optional<std::vector<SECloudItem>> items;
-        Status status;
-    };
-    Listing list(const std::string& path) {
-        return t
-            .await<Listing>([&](auto done) {
-                dropbox.contentsOfDirectoryAtPath(path, [done](auto items, Status s) {
-                    done(Listing{std::move(items), s});
-                });
-            })
-            .value_or(Listing{std::nullopt, makeSEError(-99, "no completion")});
-    }
+    CloudTestLoop::Exists exists(const std::string& path) { return t.exists(dropbox, path); }
+    CloudTestLoop::Listing list(const std::string& path) { return t.list(dropbox, path); }
 };
 
 TEST_F(DropboxFileSystemTest, EnginePathsMapUnderTheRootWithDataFilesPartitioned) {
