@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/CompactFields.h"
 #include "store/ObjectSet.h"
 #include "store/Value.h"
 

@@ -115,9 +115,10 @@ private:
     const EntityDescription* entity_;
     ManagedObjectContext* context_ = nullptr;
     std::int64_t primaryKey_ = 0;
+    std::unique_ptr<ChangeRecord> changes_;
+    // Last, so that a record's own small fields can fill the space after them.
     bool persisted_ = false;
     bool deleted_ = false;
-    std::unique_ptr<ChangeRecord> changes_;
 };
 
 }  // namespace ravelong

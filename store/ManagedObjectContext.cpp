@@ -65,7 +65,7 @@ struct ManagedObjectContext::AttributeIndex {
 
         std::span<ManagedObject* const> members() const {
             if (shared)
-                return shared->items();
+                return std::span<ManagedObject* const>(shared->begin(), shared->end());
             return std::span<ManagedObject* const>(&single, 1);
         }
     };

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace ravelong {
@@ -14,21 +15,22 @@ class ManagedObject;
 // and removal are constant time once the set is large, because an index is built on demand.
 class ObjectSet {
 public:
-    using const_iterator = std::vector<ManagedObject*>::const_iterator;
+    using const_iterator = ManagedObject* const*;
 
     ObjectSet() = default;
     // A copy carries the members only; its index is built again when it is first needed.
-    ObjectSet(const ObjectSet& other) : items_(other.items_) {}
-    // A moved-from set is empty and has no index.
+    ObjectSet(const ObjectSet& other);
     ObjectSet& operator=(const ObjectSet& other);
-    ObjectSet(ObjectSet&&) noexcept = default;
-    ObjectSet& operator=(ObjectSet&&) noexcept = default;
+    // A moved-from set is empty and has no index.
+    ObjectSet(ObjectSet&& other) noexcept;
+    ObjectSet& operator=(ObjectSet&& other) noexcept;
+    ~ObjectSet();
 
-    std::size_t size() const { return items_.size(); }
-    bool empty() const { return items_.empty(); }
-    const_iterator begin() const { return items_.begin(); }
-    const_iterator end() const { return items_.end(); }
-    const std::vector<ManagedObject*>& items() const { return items_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const_iterator begin() const { return data(); }
+    const_iterator end() const { return data() + size_; }
+    std::vector<ManagedObject*> items() const { return {begin(), end()}; }
 
     bool contains(ManagedObject* object) const;
     // Returns false when the object was already a member.
@@ -43,8 +45,9 @@ public:
     // the same order. The caller guarantees that distinct members have distinct counterparts.
     template <class F>
     void replaceEach(F&& counterpart) {
-        for (ManagedObject*& member : items_)
-            member = counterpart(member);
+        ManagedObject** members = data();
+        for (std::uint32_t i = 0; i < size_; ++i)
+            members[i] = counterpart(members[i]);
         dropIndex();
     }
     void clear();
@@ -52,21 +55,36 @@ public:
 private:
     static constexpr std::size_t kIndexThreshold = 24;
 
+    // Most sets of a large store hold one member (a timing's day aggregate, a day aggregate's
+    // timing): that member is kept in place of the pointer to the members, so such a set needs
+    // no allocation, and the whole set is three words.
+    ManagedObject** data() { return capacity_ <= 1 ? &storage_.single : storage_.many; }
+    ManagedObject* const* data() const { return capacity_ <= 1 ? &storage_.single : storage_.many; }
+    void growTo(std::size_t capacity);
+    void releaseMembers();
+
     // The index: an open-addressing table (linear probing, at most half full) of positions in
-    // items_, hashed by the member there. No slots means no index. A slot is four bytes, so
-    // that the index of a large set (every timing of an origin) costs less than its members.
+    // the members, hashed by the member there. No table means no index. A slot is four bytes,
+    // so that the index of a large set (every timing of an origin) costs less than its members.
     using Slot = std::uint32_t;
     static constexpr Slot kEmptySlot = ~Slot{0};
-    bool indexed() const { return !slots_.empty(); }
+    bool indexed() const { return slots_ != nullptr; }
     void buildIndexIfLarge() const;
     void dropIndex();
     void rebuildIndex(std::size_t slotCount) const;
-    std::size_t slotOf(const ManagedObject* member) const;  // slots_.size() when absent
+    std::size_t slotOf(const ManagedObject* member) const;  // slotCount() when absent
+    std::size_t slotCount() const { return slots_ ? slots_->size() : 0; }
     void indexInsert(ManagedObject* member, std::size_t position) const;
     void indexErase(std::size_t slot);
 
-    std::vector<ManagedObject*> items_;
-    mutable std::vector<Slot> slots_;
+    union Storage {
+        ManagedObject* single;
+        ManagedObject** many;
+    };
+    Storage storage_{nullptr};
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 1;  // at most 1: the member is in storage_.single
+    mutable std::unique_ptr<std::vector<Slot>> slots_;
 };
 
 // A typed, read-only view of an ObjectSet: `for (ZRCDTiming* timing : task->timings())`.

@@ -9,6 +9,7 @@
 
 #include "core/calendar/CalendarTypes.h"
 #include "foundation/Instant.h"
+#include "store/CompactFields.h"
 #include "store/ManagedObject.h"
 
 namespace ravelong {
@@ -60,11 +61,11 @@ public:
     void setBilling(std::int16_t value);
     std::optional<Instant> endDate() const { return endDate_; }
     void setEndDate(std::optional<Instant> value);
-    const std::optional<std::string>& note() const { return note_; }
+    const BoxedText& note() const { return note_; }
     void setNote(std::optional<std::string> value);
     std::optional<Instant> startDate() const { return startDate_; }
     void setStartDate(std::optional<Instant> value);
-    const std::optional<std::string>& timezone() const { return timezone_; }
+    const SharedText& timezone() const { return timezone_; }
     void setTimezone(std::optional<std::string> value);
     std::int32_t newDayOffset() const { return newDayOffset_; }
     void setNewDayOffset(std::int32_t value);
@@ -200,14 +201,15 @@ private:
     // Removes the timing from its aggregates, recalculating each or deleting it when emptied.
     void leaveTimingSets(ManagedObjectContext& context);
 
+    // Compact fields: a heavy user's store holds hundreds of thousands of timings.
     std::int16_t billing_ = 0;
-    std::optional<Instant> endDate_;
-    std::optional<std::string> note_;
-    std::optional<Instant> startDate_;
-    std::optional<std::string> timezone_;
     std::int32_t newDayOffset_ = -1;
+    OptionalDouble endDate_;
+    BoxedText note_;
+    OptionalDouble startDate_;
+    SharedText timezone_;
     std::optional<std::string> uuid_;
-    std::optional<Instant> modified_;
+    OptionalDouble modified_;
     ZRCDOrigin* origin_ = nullptr;
     ZRCDTask* task_ = nullptr;
     ObjectSet timingSets_;

@@ -8,6 +8,7 @@
 #include "core/calendar/CalendarTypes.h"
 #include "core/model/TaskColor.h"
 #include "foundation/Instant.h"
+#include "store/CompactFields.h"
 #include "store/ManagedObject.h"
 
 namespace ravelong {
@@ -60,7 +61,7 @@ public:
     void setCachedRounding(std::int16_t value);
     bool running() const { return running_; }
     void setRunning(bool value);
-    const std::optional<std::string>& fullTaskName() const { return fullTaskName_; }
+    const SharedText& fullTaskName() const { return fullTaskName_; }
     void setFullTaskName(std::optional<std::string> value);
     ZRCDTask* task() const { return task_; }
     void setTask(ZRCDTask* value);
@@ -121,7 +122,7 @@ private:
     double roundedDuration_ = -1.0;
     std::int16_t cachedRounding_ = -1;
     bool running_ = false;
-    std::optional<std::string> fullTaskName_;
+    SharedText fullTaskName_;
     ZRCDTask* task_ = nullptr;
     ObjectSet timings_;
     ObjectSet firstTimings_;

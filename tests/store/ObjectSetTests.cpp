@@ -75,6 +75,7 @@ TEST_P(ObjectSetModelTest, MembershipFollowsInsertsAndErasesAtEverySize) {
     expectSameMembers(copy, reference, records);
     ObjectSet moved(std::move(copy));
     expectSameMembers(moved, reference, records);
+    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): moved-from sets are empty
     ObjectSet assigned;
     assigned.insert(records[0]);
     assigned = moved;
@@ -87,9 +88,9 @@ TEST_P(ObjectSetModelTest, MembershipFollowsInsertsAndErasesAtEverySize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ObjectSetModelTest,
-                         ::testing::Values(Case{20, 16, 400}, Case{40, 16, 2000},
-                                           Case{300, 16, 6000}, Case{300, 4096, 6000},
-                                           Case{3000, 48, 20000}));
+                         ::testing::Values(Case{1, 16, 60}, Case{3, 16, 400}, Case{20, 16, 400},
+                                           Case{40, 16, 2000}, Case{300, 16, 6000},
+                                           Case{300, 4096, 6000}, Case{3000, 48, 20000}));
 
 TEST(ObjectSetTest, ReplaceEachAnswersForTheCounterparts) {
     FakeRecords originals(100, 16), counterparts(100, 16);
