@@ -144,17 +144,25 @@ e2e_geometry() {
 }
 
 # e2e_start_tray_host: trayer as the tray host at the top right of the screen; sets trayer_pid
-# and tray_window.
+# and tray_window. A busy machine sometimes loses trayer at its start: it gets three tries.
 e2e_start_tray_host() {
-  local i
-  trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
-    >"$work/trayer.log" 2>&1 &
-  trayer_pid=$!
+  local attempt i
   tray_window=""
-  for i in $(seq 1 100); do
-    tray_window=$(xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}')
+  for attempt in 1 2 3; do
+    trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
+      >"$work/trayer.log" 2>&1 &
+    trayer_pid=$!
+    for i in $(seq 1 100); do
+      tray_window=$(xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}')
+      [ -n "$tray_window" ] && break
+      kill -0 "$trayer_pid" 2>/dev/null || break
+      sleep 0.1
+    done
     [ -n "$tray_window" ] && break
-    sleep 0.1
+    echo "trayer did not show its panel (try $attempt):" >&2
+    cat "$work/trayer.log" >&2
+    kill "$trayer_pid" 2>/dev/null
+    wait "$trayer_pid" 2>/dev/null
   done
   [ -n "$tray_window" ] || e2e_fail "trayer did not start"
   # The tray host needs a moment after its window appears before it takes icons.
