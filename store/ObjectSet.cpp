@@ -91,9 +91,9 @@ void ObjectSet::dropIndex() {
 
 void ObjectSet::rebuildIndex(std::size_t slotCount) const {
     slots_ = std::make_unique<std::vector<Slot>>(slotCount, kEmptySlot);
-    const ManagedObject* const* members = data();
+    ManagedObject* const* members = data();
     for (std::size_t i = 0; i < size_; ++i)
-        indexInsert(const_cast<ManagedObject*>(members[i]), i);
+        indexInsert(members[i], i);
 }
 
 void ObjectSet::buildIndexIfLarge() const {
