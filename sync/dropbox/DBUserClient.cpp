@@ -76,6 +76,7 @@ struct DBUserClient::Call {
     double timeoutSeconds = 0;
     int attempt = 0;
     bool refreshed = false;
+    std::string sentToken;  // the access token of the latest attempt
     bool cancelled = false;
     bool inFlight = false;
     HttpTransport::RequestId request = 0;
@@ -169,6 +170,7 @@ void DBUserClient::perform(std::shared_ptr<Call> c) {
             return;
         }
         r.headers.push_back("Authorization: Bearer " + *token);
+        c->sentToken = *token;
     }
     if (c->host == Host::content) {
         r.headers.push_back("Dropbox-API-Arg: " + c->argument);
@@ -201,8 +203,16 @@ void DBUserClient::finished(std::shared_ptr<Call> c, HttpResponse response) {
         return;
     }
     DBError e = DBError::fromResponse(response);
-    if (e.kind == DBError::Kind::authorization && !c->refreshed &&
-        std::find(e.tags.begin(), e.tags.end(), "expired_access_token") != e.tags.end()) {
+    bool expired = e.kind == DBError::Kind::authorization &&
+                   std::find(e.tags.begin(), e.tags.end(), "expired_access_token") != e.tags.end();
+    if (expired && tokens_.accessToken().value_or(c->sentToken) != c->sentToken) {
+        // Another call refreshed the token while this one was on its way: send it again with
+        // the fresh token instead of asking for yet another one.
+        --c->attempt;
+        perform(c);
+        return;
+    }
+    if (expired && !c->refreshed) {
         c->refreshed = true;
         tokens_.refreshAccessToken([alive = std::weak_ptr<int>(alive_), this, c, e](bool ok) {
             if (!alive.lock())

@@ -137,7 +137,7 @@ TEST_F(DBOAuthFlowTest, ExpiredTokensAreRefreshedThroughTheSecretStore) {
     ASSERT_TRUE(b->ok()) << b->error().summary;
     EXPECT_EQ(tokens.accessToken(), t.server.accessToken());
     EXPECT_NE(store.secret->find(t.server.refreshToken), std::string::npos);
-    EXPECT_LE(t.server.requestCount("oauth2/token"), 2);
+    EXPECT_EQ(t.server.requestCount("oauth2/token"), 1);
 
     // When the fresh token cannot be kept, the refresh counts as failed.
     t.server.setExpiredToken(*tokens.accessToken());

@@ -189,6 +189,15 @@ TEST_F(DBUserClientTest, ExpiredTokensAreRefreshedOnceAndTheCallRepeated) {
     EXPECT_EQ(refused.error().toSEError().code, kSEErrorAuthorization);
     EXPECT_EQ(tokens.refreshes, 2);
 
+    // Refreshed elsewhere while the call was on its way: sent again, with no refresh of its own.
+    tokens.token = "old";
+    auto late = wait<std::string>([&](auto done) {
+        client->getCurrentAccount(done);
+        tokens.token = "fake-token";
+    });
+    ASSERT_TRUE(late.ok()) << late.error().summary;
+    EXPECT_EQ(tokens.refreshes, 2);
+
     tokens.token = "revoked";
     auto revoked = wait<std::string>([&](auto done) { client->getCurrentAccount(done); });
     ASSERT_FALSE(revoked.ok());
