@@ -3,6 +3,7 @@
 #include "app/LayoutMigration.h"
 #include "app/StoreLayouts.h"
 #include "app/ZRCDTimingV13OrV14ToV15MigrationPolicy.h"
+#include "core/model/TaskTotalsTable.h"
 
 namespace ravelong {
 
@@ -26,6 +27,7 @@ MigrationStep upgradeFromVersion13Or14(int fromVersion) {
 StoreOptions ravelongStoreOptions() {
     StoreOptions options;
     options.migrations = {upgradeFromVersion13Or14(13), upgradeFromVersion13Or14(14)};
+    options.derivedTables = {task_totals_table::definition()};
     return options;
 }
 

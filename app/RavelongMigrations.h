@@ -8,7 +8,8 @@ namespace ravelong {
 // ZRCDTimingV13OrV14ToV15MigrationPolicy, every other table keeps its rows as they are.
 MigrationStep upgradeFromVersion13Or14(int fromVersion);
 
-// The options with which the program opens its store: every upgrade it knows.
+// The options with which the program opens its store: every upgrade it knows, and the task
+// totals that reports over all days read.
 StoreOptions ravelongStoreOptions();
 
 }  // namespace ravelong

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/RavelongMigrations.h"
 #include "core/calendar/DayBounds.h"
 #include "core/calendar/DayNumbers.h"
 #include "core/model/RavelongModel.h"
@@ -258,7 +259,7 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
     const std::filesystem::path path =
-        directory / ("heavy-user-r3-" + std::to_string(profile.tasks) + "-" +
+        directory / ("heavy-user-r4-" + std::to_string(profile.tasks) + "-" +
                      std::to_string(profile.timings) + "-" + std::to_string(profile.seed) + "-v" +
                      std::to_string(ravelongModel().version()) + ".sqlite");
     if (std::filesystem::exists(path))
@@ -282,7 +283,7 @@ Result<std::filesystem::path> heavyUserStoreFile(const std::filesystem::path& di
 
     const std::filesystem::path partial = path.string() + ".partial-" + std::to_string(::getpid());
     {
-        auto store = PersistentStore::open(partial, ravelongModel());
+        auto store = PersistentStore::open(partial, ravelongModel(), ravelongStoreOptions());
         if (!store)
             return store.error();
         auto context = ManagedObjectContext::openMainContext(store.value());

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "core/model/RavelongModel.h"
+#include "core/model/TaskTotalsTable.h"
 #include "core/model/ZRCDPreferences.h"
 #include "store/ManagedObjectModel.h"
 #include "store/SqliteDatabase.h"
@@ -304,6 +305,70 @@ constexpr const char* kAddAggregateFunction = "ravelong_add_aggregate";
 
 }  // namespace
 
+std::optional<std::vector<StoreReader::AggregateSums>> StoreReader::sumsFromTaskTotals(
+    ZRDate first, ZRDate last) {
+    // One read, so that the check and the totals see the same state of the file.
+    if (!db_->execute("BEGIN").ok())
+        return std::nullopt;
+    struct EndRead {
+        SqliteDatabase& db;
+        ~EndRead() { (void)db.execute("COMMIT"); }
+    } endRead{*db_};
+    // Only the table with all its triggers is up to date: a writer that went without them
+    // would have left it behind.
+    const DerivedTable totals = task_totals_table::definition();
+    std::string names;
+    for (const std::string& trigger : totals.triggers)
+        names += std::string(names.empty() ? "'" : ", '") + trigger + "'";
+    const auto triggers = db_->queryInt(
+        "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = "
+        "'ZRCDTimingSet' AND name IN (" +
+        names + ")");
+    if (!triggers || triggers.value() != static_cast<std::int64_t>(totals.triggers.size()))
+        return std::nullopt;
+    // The totals count every aggregate with a day: they answer for a range that holds them all.
+    // (Days stored as texts sort after every number, and are outside every range.)
+    for (const char* bound :
+         {"SELECT min(absDay) FROM ZRCDTimingSet", "SELECT max(absDay) FROM ZRCDTimingSet"}) {
+        auto statement = db_->prepare(bound);
+        if (!statement || !statement->step())
+            return std::nullopt;
+        const Value day = statement->column(0);
+        const auto* whole = std::get_if<std::int64_t>(&day);
+        const auto* fraction = std::get_if<double>(&day);
+        const double number = whole ? static_cast<double>(*whole) : fraction ? *fraction : 0.0;
+        if (!std::holds_alternative<std::monostate>(day) &&
+            (!(whole || fraction) || number < first || number > last))
+            return std::nullopt;
+    }
+    auto rows = db_->prepare(std::string("SELECT task, cachedRounding, uncached, duration, "
+                                         "roundedDuration FROM ") +
+                             task_totals_table::kName + " WHERE sets > 0 ORDER BY task");
+    if (!rows)
+        return std::nullopt;
+    std::vector<AggregateSums> sums;
+    while (rows->step()) {
+        const std::int64_t task = rows->columnInt(0);
+        const auto code = static_cast<std::int16_t>(rows->columnInt(1));
+        const bool uncached = rows->columnInt(2) > 0;
+        const double duration = realOf(*rows, 3) / 1e6;
+        const double rounded = realOf(*rows, 4) / 1e6;
+        if (!sums.empty() && sums.back().task == task) {
+            // Caches of more than one code.
+            sums.back().cachedRounding.reset();
+            sums.back().duration += duration;
+            sums.back().roundedDuration += rounded;
+        } else {
+            sums.push_back(AggregateSums{task, code, duration, rounded});
+        }
+        if (uncached)
+            sums.back().cachedRounding.reset();
+    }
+    if (rows->failed())
+        return std::nullopt;
+    return sums;
+}
+
 Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDate first,
                                                                            ZRDate last) {
     // The (absDay, task) index finds a short range. A long one is read faster straight from
@@ -314,6 +379,11 @@ Result<std::vector<StoreReader::AggregateSums>> StoreReader::aggregateSums(ZRDat
     // The function also does the range test, cheaper there than in the query's WHERE.
     constexpr std::int64_t kIndexedDays = 400;
     const bool longRange = static_cast<std::int64_t>(last) - first > kIndexedDays;
+    // Faster still, for a range that holds every day: the per-task totals the store keeps.
+    if (longRange) {
+        if (auto sums = sumsFromTaskTotals(first, last))
+            return std::move(*sums);
+    }
     AggregateSummer summer(first, last);
     sqlite3* handle = db_->handle();
     // Direct only: nothing the file holds (a view, a trigger) may call it.

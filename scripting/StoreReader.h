@@ -73,6 +73,9 @@ public:
 private:
     explicit StoreReader(std::unique_ptr<SqliteDatabase> db);
     Error readError(const std::string& what) const;
+    // The sums from the store's task totals, when it keeps them and they hold just the days
+    // first...last; nothing otherwise.
+    std::optional<std::vector<AggregateSums>> sumsFromTaskTotals(ZRDate first, ZRDate last);
 
     std::unique_ptr<SqliteDatabase> db_;
 };

@@ -47,6 +47,7 @@ Result<std::shared_ptr<PersistentStore>> PersistentStore::open(const std::filesy
     if (!prepared)
         return prepared.error();
     store->saver_ = std::make_unique<StoreSaver>(*store->db_, path, model);
+    store->saver_->setDerivedTables(options.derivedTables);
     return store;
 }
 
@@ -189,7 +190,22 @@ Status PersistentStore::prepareFile(const StoreOptions& options) {
             return written;
         }
     }
+    installDerivedTables(options.derivedTables);
     return readStoreIdentifier();
+}
+
+void PersistentStore::installDerivedTables(const std::vector<DerivedTable>& tables) {
+    for (const DerivedTable& table : tables) {
+        if (derived_tables::installed(*db_, table))
+            continue;
+        const bool made = db_->execute("BEGIN IMMEDIATE").ok() &&
+                          derived_tables::drop(*db_, table).ok() &&
+                          derived_tables::make(*db_, table).ok();
+        // Readers do without the table; failing to make it (a full disk) is no reason to
+        // keep the store closed.
+        if (!made || !db_->execute("COMMIT").ok())
+            (void)db_->execute("ROLLBACK");
+    }
 }
 
 Status PersistentStore::readStoreIdentifier() {

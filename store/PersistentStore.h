@@ -8,6 +8,7 @@
 
 #include "foundation/Error.h"
 #include "store/ChangeSet.h"
+#include "store/DerivedTable.h"
 #include "store/ManagedObjectModel.h"
 #include "store/SqliteDatabase.h"
 #include "store/StoreError.h"
@@ -25,6 +26,7 @@ struct StoreOptions {
     // Steps that upgrade older files, in any order; a chain from the file's version to the
     // model's version must exist.
     std::vector<MigrationStep> migrations;
+    std::vector<DerivedTable> derivedTables;
     // How long each connection to the file waits for a lock another process holds.
     std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout;
     // Opens an existing store for looking only: nothing is written to the file or beside it
@@ -95,6 +97,7 @@ private:
     // is known (busy, no permission), Damaged otherwise.
     Error unreadable(const Error& error) const;
     Status readStoreIdentifier();
+    void installDerivedTables(const std::vector<DerivedTable>& tables);
 
     std::filesystem::path path_;
     const ManagedObjectModel* model_ = nullptr;

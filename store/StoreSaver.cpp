@@ -1,5 +1,6 @@
 #include "store/StoreSaver.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "foundation/Log.h"
@@ -205,10 +206,36 @@ Status StoreSaver::save(const ChangeSet& changes) {
     return status;
 }
 
+std::vector<const DerivedTable*> StoreSaver::tablesToRemake(const ChangeSet& changes) {
+    std::vector<const DerivedTable*> tables;
+    if (changes.inserted.size() + changes.updated.size() + changes.deleted.size() <
+        kRowsForRemaking)
+        return tables;
+    for (const DerivedTable& table : derivedTables_) {
+        std::size_t rows = 0;
+        const auto count = [&](const ManagedObject* object) {
+            rows += object->entity().name == table.source;
+        };
+        std::for_each(changes.inserted.begin(), changes.inserted.end(), count);
+        std::for_each(changes.deleted.begin(), changes.deleted.end(), count);
+        for (const ChangedObject& changed : changes.updated)
+            count(changed.object);
+        // A file without the table gets it at its next open, not from a save.
+        if (rows >= kRowsForRemaking && derived_tables::installed(*db_, table))
+            tables.push_back(&table);
+    }
+    return tables;
+}
+
 Status StoreSaver::saveInTransaction(const ChangeSet& changes) {
     if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
         return failed(s.error());
     Status status = Status::success();
+    const std::vector<const DerivedTable*> remade = tablesToRemake(changes);
+    for (const DerivedTable* table : remade) {
+        if (status)
+            status = derived_tables::drop(*db_, *table);
+    }
     for (ManagedObject* object : changes.inserted) {
         if (status)
             status = writeRecord(object, true);
@@ -234,6 +261,15 @@ Status StoreSaver::saveInTransaction(const ChangeSet& changes) {
                     "INSERT OR REPLACE INTO Z_METADATA (key, value) VALUES (?, ?)",
                     {Value(StoreLoader::maximumKeyName(*entity)), Value(usedKeys[entity->index])});
             }
+        }
+    }
+    // Failing to make a table again leaves it out, as a file that never had it; the readers do
+    // without until the next open makes it.
+    for (const DerivedTable* table : remade) {
+        if (status && db_->execute("SAVEPOINT remaking")) {
+            if (!derived_tables::make(*db_, *table))
+                (void)db_->execute("ROLLBACK TO remaking");
+            (void)db_->execute("RELEASE remaking");
         }
     }
     failAfterStatements_ = -1;

@@ -10,6 +10,7 @@
 
 #include "foundation/Error.h"
 #include "store/ChangeSet.h"
+#include "store/DerivedTable.h"
 #include "store/ManagedObjectModel.h"
 #include "store/SqliteDatabase.h"
 
@@ -37,6 +38,10 @@ public:
     // SaveFailed otherwise). The same changes can be saved again later.
     Status save(const ChangeSet& changes);
 
+    // The derived tables the file keeps, which a save of many of their source's rows makes
+    // again once at its end.
+    void setDerivedTables(std::vector<DerivedTable> tables) { derivedTables_ = std::move(tables); }
+
     // For tests: the next save fails once it has run `statements` statements (0: at its first),
     // as SQLite's result code `sqliteCode` would (0: a disk I/O error). That save disarms it,
     // whether it failed or not.
@@ -47,8 +52,13 @@ public:
 
 private:
     static constexpr std::size_t kBulkRecords = 5000;
+    // From how many written rows of its source a derived table is made again rather than
+    // followed row by row: about where its triggers take longer than filling it anew from a
+    // large store.
+    static constexpr std::size_t kRowsForRemaking = 50'000;
 
     Status saveInTransaction(const ChangeSet& changes);
+    std::vector<const DerivedTable*> tablesToRemake(const ChangeSet& changes);
     Status writeRecord(ManagedObject* object, bool isNew);
     Status writeJoins(ManagedObject* object, bool isNew);
     Status deleteRecord(ManagedObject* object);
@@ -75,6 +85,7 @@ private:
     const EntityPlan& plan(const EntityDescription& entity);
 
     SqliteDatabase* db_;
+    std::vector<DerivedTable> derivedTables_;
     std::filesystem::path path_;
     const ManagedObjectModel* model_;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> statements_;

@@ -353,7 +353,7 @@ TEST_F(Migration, AnUpgradedFileHasExactlyTheShapeOfANewOne) {
         ASSERT_TRUE(upgraded.ok()) << upgraded.error().failureReason;
     }
     const std::filesystem::path fresh = environment.folder() / "fresh.sqlite";
-    { ASSERT_TRUE(PersistentStore::open(fresh, ravelongModel()).ok()); }
+    { ASSERT_TRUE(PersistentStore::open(fresh, ravelongModel(), ravelongStoreOptions()).ok()); }
     EXPECT_EQ(app_testing::schemaOf(locations.storeURL()), app_testing::schemaOf(fresh));
 }
 

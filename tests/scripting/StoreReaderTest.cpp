@@ -1,11 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <optional>
 #include <random>
 #include <tuple>
 
+#include "core/model/TaskTotalsTable.h"
 #include "core/model/ZRCDTimingSet.h"
 #include "core/totals/TaskRounding.h"
 #include "scripting/StoreReader.h"
@@ -37,6 +39,34 @@ protected:
             ZRCDTiming::createRunningTimingNowForTask_andOrigin(tasks.at(task), 0, *context);
         clock.set(now);
         return timing;
+    }
+
+    using Sums = std::map<std::int64_t, std::tuple<double, double, std::optional<std::int16_t>>>;
+
+    // The sums the reader gives for `days`, and those of SQLite's own GROUP BY over the rows.
+    std::pair<Sums, Sums> readAndGrouped(StoreReader& direct, ZRDateRange days) {
+        auto db = SqliteDatabase::open(directory / "store.sqlite", SqliteDatabase::Mode::ReadOnly);
+        auto groupBy = db.value()->prepare(
+            "SELECT task, total(duration), total(roundedDuration), "
+            "min(cachedRounding) = max(cachedRounding) AND min(roundedDuration) >= 0, "
+            "min(cachedRounding) FROM ZRCDTimingSet WHERE absDay BETWEEN ?1 AND ?2 AND task IS "
+            "NOT NULL GROUP BY task");
+        groupBy.value().bindInt(1, days.first);
+        groupBy.value().bindInt(2, days.last);
+        Sums grouped, read;
+        while (groupBy.value().step()) {
+            std::optional<std::int16_t> code;
+            if (groupBy.value().columnInt(3) != 0)
+                code = static_cast<std::int16_t>(groupBy.value().columnInt(4));
+            grouped[groupBy.value().columnInt(0)] = {std::get<double>(groupBy.value().column(1)),
+                                                     std::get<double>(groupBy.value().column(2)),
+                                                     code};
+        }
+        auto sums = direct.aggregateSums(days.first, days.last);
+        EXPECT_TRUE(sums.ok());
+        for (const StoreReader::AggregateSums& sum : sums.value())
+            read[sum.task] = {sum.duration, sum.roundedDuration, sum.cachedRounding};
+        return {read, grouped};
     }
 
     void expectSameReports(const std::vector<ZRDateRange>& ranges) {
@@ -226,41 +256,117 @@ TEST_F(StoreReaderTest, SumsTheDayAggregatesOfARangeAsAGroupByWould) {
             ", 11, 900, 115, 5000000), (" + d + " + 1, 13, 900, 115, 5000000), (" + d +
             " - 1, 17, 1800, 210, 5000000), (" + d + " + 1, 19, 300, 115, 2)"));
     }
-    auto db = SqliteDatabase::open(directory / "store.sqlite", SqliteDatabase::Mode::ReadOnly);
-    ASSERT_TRUE(db.ok());
-    auto groupBy = db.value()->prepare(
-        "SELECT task, total(duration), total(roundedDuration), "
-        "min(cachedRounding) = max(cachedRounding) AND min(roundedDuration) >= 0, "
-        "min(cachedRounding) FROM ZRCDTimingSet WHERE absDay BETWEEN ?1 AND ?2 AND task IS NOT "
-        "NULL GROUP BY task");
-    ASSERT_TRUE(groupBy.ok());
     StoreReader direct = reader();
     const ZRDateRange ranges[] = {
         {day, day},         {day - 1, day},         {day + 1, day + 1},
         {day - 1, day + 1}, {day - 500, day + 500}, time_report::kAllDays};
     for (const ZRDateRange& days : ranges) {
         SCOPED_TRACE(::testing::Message() << days.first - day << "..." << days.last - day);
-        std::map<std::int64_t, std::tuple<double, double, std::optional<std::int16_t>>> expected;
-        groupBy.value().reset();
-        groupBy.value().bindInt(1, days.first);
-        groupBy.value().bindInt(2, days.last);
-        while (groupBy.value().step()) {
-            const Value plain = groupBy.value().column(1);
-            const Value rounded = groupBy.value().column(2);
-            std::optional<std::int16_t> code;
-            if (groupBy.value().columnInt(3) != 0)
-                code = static_cast<std::int16_t>(groupBy.value().columnInt(4));
-            expected[groupBy.value().columnInt(0)] = {std::get<double>(plain),
-                                                      std::get<double>(rounded), code};
-        }
-        ASSERT_FALSE(expected.empty());
-        auto sums = direct.aggregateSums(days.first, days.last);
-        ASSERT_TRUE(sums.ok());
-        std::map<std::int64_t, std::tuple<double, double, std::optional<std::int16_t>>> read;
-        for (const StoreReader::AggregateSums& sum : sums.value())
-            read[sum.task] = {sum.duration, sum.roundedDuration, sum.cachedRounding};
-        EXPECT_EQ(read, expected);
+        const auto [read, grouped] = readAndGrouped(direct, days);
+        EXPECT_FALSE(grouped.empty());
+        EXPECT_EQ(read, grouped);
     }
+}
+
+// The store's task totals follow every insert, change and delete of the day aggregates, odd
+// values included, and answer only for a range that holds every day while all their triggers
+// are in place; anything else reads the aggregates themselves.
+TEST_F(StoreReaderTest, TaskTotalsFollowEveryChangeAndAnswerOnlyWhenTheyHoldTheRange) {
+    tree("A B C");
+    timing("A", berlinTime(2024, 3, 12, 9), berlinTime(2024, 3, 12, 10));
+    timing("B", berlinTime(2024, 3, 13, 9), berlinTime(2024, 3, 13, 9, 30));
+    settle();
+    const ZRDate day = dayNumber(2024, 3, 12);
+    auto db = SqliteDatabase::open(directory / "store.sqlite", SqliteDatabase::Mode::ReadWrite);
+    ASSERT_TRUE(db.ok());
+    StoreReader direct = reader();
+    std::mt19937 random(7);
+    const auto pick = [&](std::vector<std::string> choices) {
+        return choices[random() % choices.size()];
+    };
+    const auto anyValue = [&](const std::string& column) -> std::string {
+        if (column == "task")
+            return pick({"1", "2", "3", "NULL", "5000000"});
+        if (column == "absDay")
+            return std::to_string(day + static_cast<int>(random() % 40) - 20) +
+                   pick({"", "", ".5", " * NULL"});
+        if (column == "duration")
+            return pick({std::to_string(random() % 40000 / 4.0), "NULL"});
+        if (column == "roundedDuration")
+            return pick({"-1", std::to_string(random() % 50 * 900)});
+        return pick({"-1", "115", "210"});
+    };
+    const std::vector<std::string> columns = {"task", "absDay", "duration", "roundedDuration",
+                                              "cachedRounding"};
+    for (int round = 0; round < 6; ++round) {
+        for (int change = 0; change < 40; ++change) {
+            const std::string row = "(SELECT pk FROM ZRCDTimingSet ORDER BY pk LIMIT 1 OFFSET " +
+                                    std::to_string(random() % 1000) +
+                                    " % (SELECT count(*) FROM ZRCDTimingSet))";
+            std::string sql;
+            switch (random() % 4) {
+                case 0:
+                    sql = "DELETE FROM ZRCDTimingSet WHERE pk = " + row;
+                    break;
+                case 1: {
+                    const std::string column = pick(columns);
+                    sql = "UPDATE ZRCDTimingSet SET " + column + " = " + anyValue(column) +
+                          " WHERE pk = " + row;
+                    break;
+                }
+                default: {
+                    std::string values;
+                    for (const std::string& column : columns)
+                        values += (values.empty() ? "" : ", ") + anyValue(column);
+                    sql =
+                        "INSERT INTO ZRCDTimingSet (task, absDay, duration, roundedDuration, "
+                        "cachedRounding) VALUES (" +
+                        values + ")";
+                }
+            }
+            ASSERT_TRUE(db.value()->execute(sql)) << sql;
+        }
+        SCOPED_TRACE(round);
+        const auto [read, grouped] = readAndGrouped(direct, time_report::kAllDays);
+        EXPECT_FALSE(grouped.empty());
+        EXPECT_EQ(read, grouped);
+    }
+
+    // Which way a range was read shows once the totals are off by a minute per row.
+    ASSERT_TRUE(db.value()->execute(std::string("UPDATE ") + task_totals_table::kName +
+                                    " SET duration = duration + 60000000"));
+    const auto minutesOff = [&](ZRDateRange days) {
+        const auto [read, grouped] = readAndGrouped(direct, days);
+        double off = 0.0;
+        for (const auto& [task, sums] : read)
+            off += std::get<0>(sums) - std::get<0>(grouped.at(task));
+        return off / 60.0;
+    };
+    auto rows = db.value()->queryInt(std::string("SELECT count(*) FROM ") +
+                                     task_totals_table::kName + " WHERE sets > 0");
+    const auto bound = [&](const char* sql) {
+        auto statement = db.value()->prepare(sql);
+        EXPECT_TRUE(statement.ok() && statement->step());
+        const Value value = statement->column(0);
+        return std::holds_alternative<double>(value) ? std::get<double>(value)
+                                                     : std::get<std::int64_t>(value);
+    };
+    const auto first =
+        static_cast<ZRDate>(std::floor(bound("SELECT min(absDay) FROM ZRCDTimingSet")));
+    const auto last =
+        static_cast<ZRDate>(std::ceil(bound("SELECT max(absDay) FROM ZRCDTimingSet")));
+    EXPECT_DOUBLE_EQ(minutesOff(time_report::kAllDays), static_cast<double>(rows.value()));
+    EXPECT_DOUBLE_EQ(minutesOff({first - 400, last}), static_cast<double>(rows.value()));
+    EXPECT_DOUBLE_EQ(minutesOff({first + 1, last + 500}), 0.0);  // not the first day
+    EXPECT_DOUBLE_EQ(minutesOff({first - 500, last - 1}), 0.0);  // not the last
+    ASSERT_TRUE(db.value()->execute(
+        "INSERT INTO ZRCDTimingSet (task, absDay, duration) VALUES (1, 'a text', 1)"));
+    EXPECT_DOUBLE_EQ(minutesOff(time_report::kAllDays), 0.0);
+    ASSERT_TRUE(db.value()->execute("DELETE FROM ZRCDTimingSet WHERE absDay = 'a text'"));
+    EXPECT_DOUBLE_EQ(minutesOff(time_report::kAllDays), static_cast<double>(rows.value()));
+    ASSERT_TRUE(
+        db.value()->execute(std::string("DROP TRIGGER ") + task_totals_table::kName + "_delete"));
+    EXPECT_DOUBLE_EQ(minutesOff(time_report::kAllDays), 0.0);
 }
 
 TEST_F(StoreReaderTest, RoundsByEachTasksRuleFromTheCacheAndLeavesStaleCachesToTheObjectGraph) {

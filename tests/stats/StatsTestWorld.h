@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/BackgroundConnection.h"
+#include "app/RavelongMigrations.h"
 #include "core/calendar/CivilDays.h"
 #include "core/calendar/NewDayHour.h"
 #include "core/calendar/ScopedUserCalendar.h"
@@ -62,7 +63,8 @@ class StatsWorld : public ::testing::Test {
 protected:
     StatsWorld() {
         NotificationCenter::setDefaultCenter(&center);
-        auto opened = PersistentStore::open(directory / "store.sqlite", ravelongModel());
+        auto opened = PersistentStore::open(directory / "store.sqlite", ravelongModel(),
+                                            ravelongStoreOptions());
         EXPECT_TRUE(opened.ok());
         store = opened.value();
         auto made = ManagedObjectContext::openMainContext(store);

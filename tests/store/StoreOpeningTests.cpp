@@ -76,6 +76,105 @@ TEST_F(StoreOpening, CreatesAStoreOfTheCurrentVersionInWalMode) {
     EXPECT_EQ(std::get<std::string>(mode->column(0)), "wal");
 }
 
+// A derived table (here: how many tasks there are) is made and filled by the writable open
+// that finds it or a trigger missing, followed by its triggers, and never made by a read-only
+// open or left half made.
+TEST_F(StoreOpening, DerivedTablesAreMadeAndFilledWhenMissingAndKeptByTheirTriggers) {
+    DerivedTable counts;
+    counts.name = "TaskCount";
+    counts.triggers = {"TaskCount_insert", "TaskCount_delete"};
+    counts.create = {
+        "CREATE TABLE TaskCount (n INTEGER)",
+        "CREATE TRIGGER TaskCount_insert AFTER INSERT ON Task BEGIN UPDATE TaskCount SET n = n + "
+        "1; END",
+        "CREATE TRIGGER TaskCount_delete AFTER DELETE ON Task BEGIN UPDATE TaskCount SET n = n - "
+        "1; END"};
+    counts.fill = "INSERT INTO TaskCount SELECT count(*) FROM Task";
+    StoreOptions withCounts;
+    withCounts.derivedTables = {counts};
+    const auto counted = [&]() -> std::int64_t {
+        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
+        auto n = db.value()->queryInt("SELECT n FROM TaskCount");
+        return n ? n.value() : -1;
+    };
+    const auto openWith = [&](const StoreOptions& options) {
+        auto store = PersistentStore::open(path(), store_testing::storeTestModel(), options);
+        ASSERT_TRUE(store.ok()) << store.error().description;
+    };
+
+    makeStore(3);
+    StoreOptions looking = withCounts;
+    looking.readOnly = true;
+    openWith(looking);
+    EXPECT_EQ(counted(), -1);
+    openWith(withCounts);
+    EXPECT_EQ(counted(), 3);
+    execute("INSERT INTO Task (pk) VALUES (100), (101)");
+    execute("DELETE FROM Task WHERE pk = 100");
+    EXPECT_EQ(counted(), 4);
+
+    // A lost trigger would leave the count behind: the table is made again.
+    execute("DROP TRIGGER TaskCount_delete");
+    execute("DELETE FROM Task WHERE pk = 101");
+    openWith(withCounts);
+    EXPECT_EQ(counted(), 3);
+    execute("DELETE FROM Task WHERE pk = (SELECT max(pk) FROM Task)");
+    EXPECT_EQ(counted(), 2);
+
+    // A table that cannot be made is no reason not to open the store, and changes nothing.
+    execute("DROP TABLE TaskCount");
+    const auto objects = [&] {
+        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
+        return db.value()->queryInt("SELECT count(*) FROM sqlite_master").value();
+    };
+    const auto before = objects();
+    StoreOptions broken = withCounts;
+    broken.derivedTables[0].fill = "INSERT INTO TaskCount SELECT count(*) FROM NoSuchTable";
+    openWith(broken);
+    EXPECT_EQ(counted(), -1);
+    EXPECT_EQ(objects(), before);
+}
+
+// A save of many source rows (an import) makes the table again once, with its triggers; when
+// that fails, the save still keeps every record and only the table is left out.
+TEST_F(StoreOpening, ASaveOfManySourceRowsMakesItsDerivedTableAgain) {
+    DerivedTable counts;
+    counts.name = "TaskCount";
+    counts.source = "Task";
+    counts.triggers = {"TaskCount_delete"};
+    counts.create = {"CREATE TABLE TaskCount (n INTEGER NOT NULL)",
+                     "CREATE TRIGGER TaskCount_delete AFTER DELETE ON Task BEGIN UPDATE "
+                     "TaskCount SET n = n - 1; END"};
+    counts.fill = "INSERT INTO TaskCount SELECT count(*) FROM Task";
+    StoreOptions options;
+    options.derivedTables = {counts};
+    const auto query = [&](const std::string& sql) -> std::int64_t {
+        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
+        auto n = db.value()->queryInt(sql);
+        return n ? n.value() : -1;
+    };
+    const auto addTasks = [&](int howMany) {
+        auto opened = openStore(path(), options);
+        for (int i = 0; i < howMany; ++i)
+            makeTask(*opened.context, "Imported " + std::to_string(i));
+        saveOrThrow(*opened.context);
+    };
+
+    makeStore(3);
+    addTasks(50'000);
+    EXPECT_EQ(query("SELECT n FROM TaskCount"), 50'003);
+    execute("DELETE FROM Task WHERE pk = (SELECT max(pk) FROM Task)");
+    EXPECT_EQ(query("SELECT n FROM TaskCount"), 50'002);
+
+    // The fill refuses more than 60,000 tasks.
+    options.derivedTables[0].fill =
+        "INSERT INTO TaskCount SELECT CASE WHEN count(*) > 60000 THEN NULL ELSE count(*) END "
+        "FROM Task";
+    addTasks(50'000);
+    EXPECT_EQ(query("SELECT count(*) FROM Task"), 100'002);
+    EXPECT_EQ(query("SELECT count(*) FROM sqlite_master WHERE name LIKE 'TaskCount%'"), 0);
+}
+
 TEST_F(StoreOpening, RandomBytesAreNotAStoreAndStayAsTheyWere) {
     std::mt19937 random(1234);
     std::string bytes(8192, '\0');
