@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ravelong {
 namespace {
 
@@ -12,6 +16,37 @@ using csv::kCsvErrorDomain;
 // Bytes validated or decoded per step: large enough that the per-step work vanishes in the
 // scanning, small enough that a non-UTF-8 file never needs more than a little window of text.
 constexpr std::size_t kChunk = 64 * 1024;
+
+// Skips the bytes from `at` on that cannot end an unquoted field, sixteen at a time: the
+// first byte before `limit` that may (the delimiter, 0A...0D, C2 or E2, as the parser's stop
+// table has them), or where fewer than sixteen bytes are left.
+std::size_t skipPlainBytes(const unsigned char* data, std::size_t at, std::size_t limit,
+                           unsigned char delimiter) {
+#ifdef __SSE2__
+    const __m128i delimiters = _mm_set1_epi8(static_cast<char>(delimiter));
+    const __m128i lineEndsFrom = _mm_set1_epi8(0x0A);
+    const __m128i lineEndsSpan = _mm_set1_epi8(3);
+    const __m128i c2 = _mm_set1_epi8(static_cast<char>(0xC2));
+    const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+    while (at + 16 <= limit) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        // 0A...0D: the byte less 0A is at most 3, unsigned.
+        const __m128i shifted = _mm_sub_epi8(bytes, lineEndsFrom);
+        const __m128i lineEnd = _mm_cmpeq_epi8(_mm_min_epu8(shifted, lineEndsSpan), shifted);
+        const __m128i stop =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, delimiters), lineEnd),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, c2), _mm_cmpeq_epi8(bytes, e2)));
+        if (const int mask = _mm_movemask_epi8(stop); mask != 0)
+            return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        at += 16;
+    }
+#else
+    (void)data;
+    (void)limit;
+    (void)delimiter;
+#endif
+    return at;
+}
 
 Error usageError(std::string description) {
     return Error{kCsvErrorDomain, 0, std::move(description), {}};
@@ -288,7 +323,7 @@ void CHCSVParser::parseUnescapedField() {
         // Up to `limit` a line end or the delimiter can be judged without reading past the text.
         const std::size_t limit = exhausted_ ? available_ : (available_ > 3 ? available_ - 3 : 0);
         const auto* data = reinterpret_cast<const unsigned char*>(text_.data());
-        std::size_t at = pos_;
+        std::size_t at = skipPlainBytes(data, pos_, limit, delimiter);
         while (at < limit && !stops_[data[at]])
             ++at;
         pos_ = at;

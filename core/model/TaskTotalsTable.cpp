@@ -29,8 +29,8 @@ Contribution of(const std::string& row) {
 std::string added(const Contribution& c) {
     return std::string("INSERT INTO ") + kName +
            " (task, cachedRounding, sets, uncached, duration, roundedDuration) SELECT " + c.task +
-           ", " + c.code + ", 1, " + c.uncached + ", " + c.duration + ", " + c.rounded +
-           " WHERE " + c.counts +
+           ", " + c.code + ", 1, " + c.uncached + ", " + c.duration + ", " + c.rounded + " WHERE " +
+           c.counts +
            " ON CONFLICT (task, cachedRounding) DO UPDATE SET sets = sets + 1, uncached = "
            "uncached + excluded.uncached, duration = duration + excluded.duration, "
            "roundedDuration = roundedDuration + excluded.roundedDuration;";

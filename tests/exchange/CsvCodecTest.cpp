@@ -121,6 +121,29 @@ TEST(CsvCodec, ReadsTheDialectAsDefined) {
     }
 }
 
+// Unquoted fields are skipped in blocks of sixteen bytes: whatever ends one is found at every
+// place in and after a block, and the bytes that only start a line end (C2, E2) end nothing.
+TEST(CsvCodec, UnquotedFieldsEndAtTheirFirstStopWhereverItFalls) {
+    for (std::size_t length = 0; length < 40; ++length) {
+        const std::string head(length, 'x');
+        const Rows split = {{head}, {"y", "z"}};
+        const std::pair<std::string, Rows> cases[] = {
+            {",", {{head, "y", "z"}}},
+            {"\n", split},
+            {"\r\n", split},
+            {"\u2028", split},
+            {"\u0085", split},
+            {"\u00A0", {{head + "\u00A0y", "z"}}},
+            {"\u2030", {{head + "\u2030y", "z"}}},
+        };
+        for (const auto& [piece, expected] : cases) {
+            const Read read = readAll(head + piece + "y,z\n", "", ',', true);
+            EXPECT_FALSE(read.error);
+            EXPECT_EQ(read.rows, expected) << length << " bytes, then " << piece;
+        }
+    }
+}
+
 TEST(CsvCodec, ErrorsAfterAClosingQuoteNameBothCharacters) {
     const Read read = readAll("a,b\n\"x\"é", "", ',', true);
     ASSERT_TRUE(read.error);
