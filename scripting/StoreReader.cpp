@@ -316,15 +316,7 @@ std::optional<std::vector<StoreReader::AggregateSums>> StoreReader::sumsFromTask
     } endRead{*db_};
     // Only the table with all its triggers is up to date: a writer that went without them
     // would have left it behind.
-    const DerivedTable totals = task_totals_table::definition();
-    std::string names;
-    for (const std::string& trigger : totals.triggers)
-        names += std::string(names.empty() ? "'" : ", '") + trigger + "'";
-    const auto triggers = db_->queryInt(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = "
-        "'ZRCDTimingSet' AND name IN (" +
-        names + ")");
-    if (!triggers || triggers.value() != static_cast<std::int64_t>(totals.triggers.size()))
+    if (!derived_tables::installed(*db_, task_totals_table::definition()))
         return std::nullopt;
     // The totals count every aggregate with a day: they answer for a range that holds them all.
     // (Days stored as texts sort after every number, and are outside every range.)
