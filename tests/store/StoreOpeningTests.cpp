@@ -51,6 +51,13 @@ protected:
         ASSERT_TRUE(status.ok()) << status.error().description;
     }
 
+    // The first column of the first row of `sql` on the file, -1 when it cannot be read.
+    std::int64_t queryOr(const std::string& sql) {
+        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
+        auto n = db ? db.value()->queryInt(sql) : Result<std::int64_t>(db.error());
+        return n ? n.value() : -1;
+    }
+
     // No journal or upgrade copy may be left beside a file that was refused.
     void expectNothingBesideTheFile() {
         for (const char* suffix : {"-wal", "-shm", "-journal", ".upgrading"}) {
@@ -76,27 +83,33 @@ TEST_F(StoreOpening, CreatesAStoreOfTheCurrentVersionInWalMode) {
     EXPECT_EQ(std::get<std::string>(mode->column(0)), "wal");
 }
 
-// A derived table (here: how many tasks there are) is made and filled by the writable open
-// that finds it or a trigger missing, followed by its triggers, and never made by a read-only
-// open or left half made.
-TEST_F(StoreOpening, DerivedTablesAreMadeAndFilledWhenMissingAndKeptByTheirTriggers) {
+// Options with a derived table of how many tasks there are. Without `followingInserts` only
+// its fill counts new tasks: a save of many then shows whether it made the table again.
+StoreOptions withTaskCount(bool followingInserts) {
     DerivedTable counts;
     counts.name = "TaskCount";
-    counts.triggers = {"TaskCount_insert", "TaskCount_delete"};
-    counts.create = {
-        "CREATE TABLE TaskCount (n INTEGER)",
-        "CREATE TRIGGER TaskCount_insert AFTER INSERT ON Task BEGIN UPDATE TaskCount SET n = n + "
-        "1; END",
-        "CREATE TRIGGER TaskCount_delete AFTER DELETE ON Task BEGIN UPDATE TaskCount SET n = n - "
-        "1; END"};
+    counts.source = "Task";
+    counts.triggers = {"TaskCount_delete"};
+    counts.create = {"CREATE TABLE TaskCount (n INTEGER NOT NULL)",
+                     "CREATE TRIGGER TaskCount_delete AFTER DELETE ON Task BEGIN UPDATE "
+                     "TaskCount SET n = n - 1; END"};
+    if (followingInserts) {
+        counts.triggers.push_back("TaskCount_insert");
+        counts.create.push_back(
+            "CREATE TRIGGER TaskCount_insert AFTER INSERT ON Task BEGIN UPDATE TaskCount SET n = "
+            "n + 1; END");
+    }
     counts.fill = "INSERT INTO TaskCount SELECT count(*) FROM Task";
-    StoreOptions withCounts;
-    withCounts.derivedTables = {counts};
-    const auto counted = [&]() -> std::int64_t {
-        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
-        auto n = db.value()->queryInt("SELECT n FROM TaskCount");
-        return n ? n.value() : -1;
-    };
+    StoreOptions options;
+    options.derivedTables = {counts};
+    return options;
+}
+
+// A derived table is made and filled by the writable open that finds it or a trigger missing,
+// followed by its triggers, and never made by a read-only open or left half made.
+TEST_F(StoreOpening, DerivedTablesAreMadeAndFilledWhenMissingAndKeptByTheirTriggers) {
+    const StoreOptions withCounts = withTaskCount(true);
+    const auto counted = [&] { return queryOr("SELECT n FROM TaskCount"); };
     const auto openWith = [&](const StoreOptions& options) {
         auto store = PersistentStore::open(path(), store_testing::storeTestModel(), options);
         ASSERT_TRUE(store.ok()) << store.error().description;
@@ -123,36 +136,18 @@ TEST_F(StoreOpening, DerivedTablesAreMadeAndFilledWhenMissingAndKeptByTheirTrigg
 
     // A table that cannot be made is no reason not to open the store, and changes nothing.
     execute("DROP TABLE TaskCount");
-    const auto objects = [&] {
-        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
-        return db.value()->queryInt("SELECT count(*) FROM sqlite_master").value();
-    };
-    const auto before = objects();
+    const auto before = queryOr("SELECT count(*) FROM sqlite_master");
     StoreOptions broken = withCounts;
     broken.derivedTables[0].fill = "INSERT INTO TaskCount SELECT count(*) FROM NoSuchTable";
     openWith(broken);
     EXPECT_EQ(counted(), -1);
-    EXPECT_EQ(objects(), before);
+    EXPECT_EQ(queryOr("SELECT count(*) FROM sqlite_master"), before);
 }
 
 // A save of many source rows (an import) makes the table again once, with its triggers; when
 // that fails, the save still keeps every record and only the table is left out.
 TEST_F(StoreOpening, ASaveOfManySourceRowsMakesItsDerivedTableAgain) {
-    DerivedTable counts;
-    counts.name = "TaskCount";
-    counts.source = "Task";
-    counts.triggers = {"TaskCount_delete"};
-    counts.create = {"CREATE TABLE TaskCount (n INTEGER NOT NULL)",
-                     "CREATE TRIGGER TaskCount_delete AFTER DELETE ON Task BEGIN UPDATE "
-                     "TaskCount SET n = n - 1; END"};
-    counts.fill = "INSERT INTO TaskCount SELECT count(*) FROM Task";
-    StoreOptions options;
-    options.derivedTables = {counts};
-    const auto query = [&](const std::string& sql) -> std::int64_t {
-        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
-        auto n = db.value()->queryInt(sql);
-        return n ? n.value() : -1;
-    };
+    StoreOptions options = withTaskCount(false);
     const auto addTasks = [&](int howMany) {
         auto opened = openStore(path(), options);
         for (int i = 0; i < howMany; ++i)
@@ -162,17 +157,17 @@ TEST_F(StoreOpening, ASaveOfManySourceRowsMakesItsDerivedTableAgain) {
 
     makeStore(3);
     addTasks(50'000);
-    EXPECT_EQ(query("SELECT n FROM TaskCount"), 50'003);
+    EXPECT_EQ(queryOr("SELECT n FROM TaskCount"), 50'003);
     execute("DELETE FROM Task WHERE pk = (SELECT max(pk) FROM Task)");
-    EXPECT_EQ(query("SELECT n FROM TaskCount"), 50'002);
+    EXPECT_EQ(queryOr("SELECT n FROM TaskCount"), 50'002);
 
     // The fill refuses more than 60,000 tasks.
     options.derivedTables[0].fill =
         "INSERT INTO TaskCount SELECT CASE WHEN count(*) > 60000 THEN NULL ELSE count(*) END "
         "FROM Task";
     addTasks(50'000);
-    EXPECT_EQ(query("SELECT count(*) FROM Task"), 100'002);
-    EXPECT_EQ(query("SELECT count(*) FROM sqlite_master WHERE name LIKE 'TaskCount%'"), 0);
+    EXPECT_EQ(queryOr("SELECT count(*) FROM Task"), 100'002);
+    EXPECT_EQ(queryOr("SELECT count(*) FROM sqlite_master WHERE name LIKE 'TaskCount%'"), 0);
 }
 
 TEST_F(StoreOpening, RandomBytesAreNotAStoreAndStayAsTheyWere) {
