@@ -198,6 +198,11 @@ bool SqliteStatement::columnIsNull(int index) const {
 
 Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(
     const std::filesystem::path& path, Mode mode, std::chrono::milliseconds busyTimeout) {
+    // SQLite's memory statistics take a process-wide lock on every allocation and nothing here
+    // reads them. The setting only counts before SQLite's first use, so it is made at the first
+    // open.
+    static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    (void)configured;
     sqlite3* db = nullptr;
     int flags =
         mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
