@@ -227,6 +227,26 @@ std::vector<const DerivedTable*> StoreSaver::tablesToRemake(const ChangeSet& cha
     return tables;
 }
 
+std::vector<TableIndex> StoreSaver::indexesToMakeAgain(const ChangeSet& changes) {
+    std::vector<TableIndex> indexes;
+    if (changes.inserted.size() < kRowsForReindexing)
+        return indexes;
+    std::vector<std::size_t> inserted(model_->entities().size());
+    for (const ManagedObject* object : changes.inserted)
+        ++inserted[object->entity().index];
+    for (const EntityDescription* entity : model_->entities()) {
+        const std::size_t added = inserted[entity->index];
+        if (added < kRowsForReindexing)
+            continue;
+        auto rows = db_->queryInt("SELECT count(*) FROM " + sqlQuoted(entity->name));
+        if (!rows || static_cast<std::int64_t>(added) * 2 < rows.value())
+            continue;
+        if (auto own = table_indexes::of(*db_, entity->name); own.ok())
+            indexes.insert(indexes.end(), own->begin(), own->end());
+    }
+    return indexes;
+}
+
 Status StoreSaver::saveInTransaction(const ChangeSet& changes) {
     if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
         return failed(s.error());
@@ -236,12 +256,18 @@ Status StoreSaver::saveInTransaction(const ChangeSet& changes) {
         if (status)
             status = derived_tables::drop(*db_, *table);
     }
+    // The indexes are back before the updates and deletes, which look rows up through them.
+    const std::vector<TableIndex> reindexed = indexesToMakeAgain(changes);
+    if (status)
+        status = table_indexes::drop(*db_, reindexed);
     for (ManagedObject* object : changes.inserted) {
         if (status)
             status = writeRecord(object, true);
         if (status)
             status = writeJoins(object, true);
     }
+    if (status)
+        status = table_indexes::make(*db_, reindexed);
     for (const ChangedObject& changed : changes.updated) {
         if (status)
             status = writeRecord(changed.object, false);

@@ -58,6 +58,16 @@ protected:
         return n ? n.value() : -1;
     }
 
+    // The rows of `sql` on the file as text, a line each ("" when it cannot be read).
+    std::string queryText(const std::string& sql) {
+        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadOnly);
+        auto query = db ? db.value()->prepare(sql) : Result<SqliteStatement>(db.error());
+        std::string text;
+        while (query && query->step())
+            text += std::get<std::string>(query->column(0)) + "\n";
+        return text;
+    }
+
     // No journal or upgrade copy may be left beside a file that was refused.
     void expectNothingBesideTheFile() {
         for (const char* suffix : {"-wal", "-shm", "-journal", ".upgrading"}) {
@@ -144,20 +154,43 @@ TEST_F(StoreOpening, DerivedTablesAreMadeAndFilledWhenMissingAndKeptByTheirTrigg
     EXPECT_EQ(queryOr("SELECT count(*) FROM sqlite_master"), before);
 }
 
-// A save of many source rows (an import) makes the table again once, with its triggers; when
-// that fails, the save still keeps every record and only the table is left out.
-TEST_F(StoreOpening, ASaveOfManySourceRowsMakesItsDerivedTableAgain) {
+// A save of many rows (an import) makes the indexes of their table again before it ends, as they
+// were, and a derived table of theirs once, with its triggers. When the save fails, it leaves
+// both as they were; when only making the derived table fails, the save still keeps every
+// record and only the table is left out.
+TEST_F(StoreOpening, ASaveOfManyRowsMakesTheirIndexesAndTheirDerivedTableAgain) {
     StoreOptions options = withTaskCount(false);
-    const auto addTasks = [&](int howMany) {
+    const auto addTasks = [&](int howMany, int failingAfter = -1) {
         auto opened = openStore(path(), options);
         for (int i = 0; i < howMany; ++i)
             makeTask(*opened.context, "Imported " + std::to_string(i));
-        saveOrThrow(*opened.context);
+        if (failingAfter < 0)
+            return saveOrThrow(*opened.context);
+        opened.store->failSaveAfterStatements(failingAfter);
+        EXPECT_FALSE(opened.context->save().ok());
+    };
+    const auto indexes = [&] {
+        return queryText(
+            "SELECT name || ': ' || sql FROM sqlite_master WHERE type = 'index' AND "
+            "sql IS NOT NULL ORDER BY name");
     };
 
     makeStore(3);
+    execute("CREATE INDEX \"Task initial\" ON Task (substr(name, 1, 1)) WHERE name <> 'Task 0'");
+    const std::string madeIndexes = indexes();
+    ASSERT_THAT(madeIndexes, ::testing::HasSubstr("Task initial"));
+
+    addTasks(50'000, 30'000);
+    EXPECT_EQ(queryOr("SELECT count(*) FROM Task"), 3);
+    EXPECT_EQ(indexes(), madeIndexes);
+
     addTasks(50'000);
     EXPECT_EQ(queryOr("SELECT n FROM TaskCount"), 50'003);
+    EXPECT_EQ(indexes(), madeIndexes);
+    EXPECT_EQ(queryText("PRAGMA integrity_check"), "ok\n");
+    EXPECT_EQ(queryOr("SELECT count(*) FROM Task INDEXED BY \"Task initial\" WHERE "
+                      "substr(name, 1, 1) = 'I' AND name <> 'Task 0'"),
+              50'000);
     execute("DELETE FROM Task WHERE pk = (SELECT max(pk) FROM Task)");
     EXPECT_EQ(queryOr("SELECT n FROM TaskCount"), 50'002);
 
@@ -168,6 +201,8 @@ TEST_F(StoreOpening, ASaveOfManySourceRowsMakesItsDerivedTableAgain) {
     addTasks(50'000);
     EXPECT_EQ(queryOr("SELECT count(*) FROM Task"), 100'002);
     EXPECT_EQ(queryOr("SELECT count(*) FROM sqlite_master WHERE name LIKE 'TaskCount%'"), 0);
+    EXPECT_EQ(indexes(), madeIndexes);
+    EXPECT_EQ(queryText("PRAGMA integrity_check"), "ok\n");
 }
 
 TEST_F(StoreOpening, RandomBytesAreNotAStoreAndStayAsTheyWere) {
