@@ -29,13 +29,20 @@ ZRCDTask* ZRGenericCSVParserDelegate::taskFor(std::string_view name, ZRCDTask* p
     return task;
 }
 
+std::size_t ZRGenericCSVParserDelegate::SpanHash::operator()(const Span& span) const {
+    const std::hash<Instant> instantHash;
+    std::size_t hash = std::hash<const ZRCDTask*>()(span.task);
+    for (Instant instant : {span.start, span.end})
+        hash = (hash ^ instantHash(instant)) * 0x9E3779B97F4A7C15ULL;
+    return hash ^ (hash >> 29);
+}
+
 bool ZRGenericCSVParserDelegate::isDuplicate(ZRCDTask* task, Instant start, Instant end) {
-    auto [it, fresh] = spans_.try_emplace(task);
-    if (fresh) {
+    if (tasksWithSpans_.insert(task).second) {
         auto add = [&](const ZRCDTask* holder) {
             for (ZRCDTiming* timing : holder->timings())
                 if (timing->startDate() && timing->endDate())
-                    it->second.emplace(*timing->startDate(), *timing->endDate());
+                    spans_.insert({task, *timing->startDate(), *timing->endDate()});
         };
         add(task);
         // A task that has subtasks cannot hold time: the repair after an import moved its
@@ -44,7 +51,7 @@ bool ZRGenericCSVParserDelegate::isDuplicate(ZRCDTask* task, Instant start, Inst
             if (child->taskName() == task->taskName())
                 add(child);
     }
-    return !it->second.emplace(start, end).second;
+    return !spans_.insert({task, start, end}).second;
 }
 
 bool ZRGenericCSVParserDelegate::importRow(const CsvImportRow& row) {

@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "foundation/Instant.h"
@@ -50,7 +49,17 @@ private:
     Instant now_;
     CsvImportCounts counts_;
     std::map<std::pair<ZRCDTask*, std::string>, ZRCDTask*, std::less<>> tasks_;
-    std::unordered_map<ZRCDTask*, std::set<std::pair<Instant, Instant>>> spans_;
+    // The start and end of each timing of the tasks met so far, theirs and this file's.
+    struct Span {
+        const ZRCDTask* task;
+        Instant start, end;
+        bool operator==(const Span&) const = default;
+    };
+    struct SpanHash {
+        std::size_t operator()(const Span& span) const;
+    };
+    std::unordered_set<const ZRCDTask*> tasksWithSpans_;
+    std::unordered_set<Span, SpanHash> spans_;
 };
 
 }  // namespace ravelong::csv
