@@ -56,6 +56,11 @@ unsigned char byteAt(std::string_view text, std::size_t i) {
     return static_cast<unsigned char>(text[i]);
 }
 
+// Whether a byte begins no space that a field may start or end with; most fields start so.
+bool beginsNoSpace(unsigned char c) {
+    return c != ' ' && c != '\t' && c < 0xC2;
+}
+
 // The code point starting at `i` (for messages); U+FFFD for a broken sequence.
 char32_t codePointAt(std::string_view text, std::size_t i, std::size_t* length) {
     const unsigned char c = byteAt(text, i);
@@ -347,7 +352,8 @@ template <class Sink>
 bool CHCSVParser::parseField(Sink& sink) {
     sanitized_.clear();
     fieldStart_ = pos_;
-    consumeWhitespace(sanitizesFields_ ? &sanitized_ : nullptr);
+    if (pos_ >= available_ || !beginsNoSpace(byteAt(text_, pos_)))
+        consumeWhitespace(sanitizesFields_ ? &sanitized_ : nullptr);
     ensure(1);
     bool escaped = false;
     if (pos_ < available_ && text_[pos_] == '"') {
@@ -407,7 +413,12 @@ std::size_t CHCSVParser::consumeNewlines() {
 
 template <class Sink>
 bool CHCSVParser::parseRecord(Sink& sink) {
-    while (parseField(sink) && parseDelimiter()) {
+    while (parseField(sink)) {
+        // The delimiter in the text at hand needs no look beyond it.
+        if (pos_ < available_ && text_[pos_] == delimiter_ && !error_)
+            ++pos_;
+        else if (!parseDelimiter())
+            break;
     }
     return !cancelled_;
 }
@@ -455,9 +466,16 @@ bool CHCSVParser::readRecord(std::vector<std::string>& fields) {
     std::size_t count = 0;
     auto sink = [&](std::string_view field, std::int64_t) {
         // Reuse the strings of the previous record, so a long read allocates almost nothing.
-        if (count < fields.size())
-            fields[count].assign(field);
-        else
+        if (count < fields.size()) {
+            // Within the string's room a copy needs no more than the bytes themselves.
+            std::string& kept = fields[count];
+            if (field.size() <= kept.capacity()) {
+                kept.resize(field.size());
+                std::memcpy(kept.data(), field.data(), field.size());
+            } else {
+                kept.assign(field);
+            }
+        } else
             fields.emplace_back(field);
         ++count;
     };
