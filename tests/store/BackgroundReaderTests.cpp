@@ -27,10 +27,8 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-class BackgroundReading : public ::testing::Test {
+class BackgroundReading : public store_testing::OpenStoreTest {
 protected:
-    BackgroundReading() : opened(store_testing::openStore(folder / "RavelongDB.sqlite")) {}
-
     std::unique_ptr<BackgroundReader> reader() {
         auto reader = opened.store->openBackgroundReader();
         if (!reader)
@@ -45,10 +43,7 @@ protected:
         return std::move(context.value());
     }
 
-    ManagedObjectContext& main() { return *opened.context; }
-
-    testing::TemporaryDirectory folder;
-    store_testing::OpenedStore opened;
+    ManagedObjectContext& main() { return context(); }
 };
 
 TEST_F(BackgroundReading, ASnapshotKeepsSeeingTheFileAsItWasWhileTheMainStoreSaves) {

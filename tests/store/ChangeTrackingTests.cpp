@@ -22,13 +22,11 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-class ChangeTracking : public ::testing::Test {
+class ChangeTracking : public store_testing::OpenStoreTest {
 protected:
-    ChangeTracking() : opened(store_testing::openStore(folder / "RavelongDB.sqlite")) {
+    ChangeTracking() {
         context().setObjectsDidChangeHandler([this](const ChangeSet& c) { reports.push_back(c); });
     }
-
-    ManagedObjectContext& context() { return *opened.context; }
 
     static std::vector<std::string> keysOf(const ChangeSet& changes, ManagedObject* object) {
         for (const ChangedObject& changed : changes.updated) {
@@ -38,8 +36,6 @@ protected:
         return {"(not reported)"};
     }
 
-    testing::TemporaryDirectory folder;
-    store_testing::OpenedStore opened;
     std::vector<ChangeSet> reports;
 };
 
@@ -113,7 +109,7 @@ TEST_F(ChangeTracking, RollbackReturnsToTheSavedStateAndLeavesTheFileAlone) {
     TestEntry* timing = makeEntry(context(), b, 0, 10);
     saveOrThrow(context());
     const auto saved = graphSnapshot(context());
-    const std::string file = store_testing::tableDump(folder / "RavelongDB.sqlite");
+    const std::string file = store_testing::tableDump(path());
 
     a->setName("A renamed");
     a->setColor(Data{1, 2, 3, 4});
@@ -139,11 +135,10 @@ TEST_F(ChangeTracking, RollbackReturnsToTheSavedStateAndLeavesTheFileAlone) {
     EXPECT_FALSE(context().undoManager()->canUndo());
 
     saveOrThrow(context());
-    EXPECT_EQ(store_testing::tableDump(folder / "RavelongDB.sqlite"), file);
+    EXPECT_EQ(store_testing::tableDump(path()), file);
     makeTask(context(), "After the rollback");
     saveOrThrow(context());
-    EXPECT_EQ(store_testing::countRows(folder / "RavelongDB.sqlite", "SELECT count(*) FROM Task"),
-              4);
+    EXPECT_EQ(rows("Task"), 4);
 }
 
 TEST_F(ChangeTracking, ValuesByKeyGoThroughTheSameTracking) {

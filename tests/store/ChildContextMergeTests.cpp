@@ -24,13 +24,9 @@ using ::testing::IsEmpty;
 
 // Pushes of a child's relinked task order, re-parented tasks and relabelled tasks into the
 // parent: the parent must end up with exactly the child's graph, and so must the file.
-class ChildContextMerge : public ::testing::Test {
+class ChildContextMerge : public store_testing::OpenStoreTest {
 protected:
-    ChildContextMerge()
-        : opened(
-              store_testing::openStore(folder / "merge.sqlite", store_testing::storeTestModel())) {}
-
-    ManagedObjectContext& parent() { return *opened.context; }
+    ManagedObjectContext& parent() { return context(); }
 
     static TestTask* in(ManagedObjectContext& context, ManagedObject* record) {
         return static_cast<TestTask*>(context.objectWithID(record->objectID()));
@@ -55,9 +51,6 @@ protected:
     std::vector<std::string> reloadedSnapshot() {
         return graphSnapshot(*store_testing::loadCopy(*opened.store));
     }
-
-    testing::TemporaryDirectory folder;
-    store_testing::OpenedStore opened;
 };
 
 TEST_F(ChildContextMerge, AReorderedChainArrivesWithOneHeadAndOneTail) {

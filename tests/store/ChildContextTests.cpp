@@ -29,18 +29,9 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-class ChildContext : public ::testing::Test {
+class ChildContext : public store_testing::OpenStoreTest {
 protected:
-    ChildContext() : opened(store_testing::openStore(folder / "child.sqlite")) {}
-
-    std::int64_t rowsOnDisk(const std::string& table) {
-        return store_testing::countRows(folder / "child.sqlite", "SELECT count(*) FROM " + table);
-    }
-
-    ManagedObjectContext& parent() { return *opened.context; }
-
-    testing::TemporaryDirectory folder;
-    store_testing::OpenedStore opened;
+    ManagedObjectContext& parent() { return context(); }
 };
 
 TEST_F(ChildContext, SeesTheParentsUnsavedRecordsAndValues) {
@@ -128,13 +119,13 @@ TEST_F(ChildContext, SaveReachesTheParentAndTheFileOnlyWhenTheParentSaves) {
     EXPECT_EQ(arrived->start(), 20.0);
     EXPECT_THAT(task->entries().toVector(), ElementsAre(arrived));
     EXPECT_TRUE(parent().hasChanges());
-    EXPECT_EQ(rowsOnDisk("Entry WHERE start = 20"), 0);
-    EXPECT_EQ(rowsOnDisk("Task WHERE note IS NOT NULL"), 0);
+    EXPECT_EQ(rows("Entry WHERE start = 20"), 0);
+    EXPECT_EQ(rows("Task WHERE note IS NOT NULL"), 0);
 
     saveOrThrow(parent());
-    EXPECT_EQ(rowsOnDisk("Entry"), 1);
-    EXPECT_EQ(rowsOnDisk("Entry WHERE start = 20"), 1);
-    EXPECT_EQ(rowsOnDisk("Task WHERE note = 'from the child'"), 1);
+    EXPECT_EQ(rows("Entry"), 1);
+    EXPECT_EQ(rows("Entry WHERE start = 20"), 1);
+    EXPECT_EQ(rows("Task WHERE note = 'from the child'"), 1);
 }
 
 // Attributes the parent changed after the child was made keep the parent's value; relationships
@@ -325,8 +316,8 @@ TEST_F(ChildContext, TheParentCanUndoWhatAChildSaveBroughtIn) {
     EXPECT_EQ(store_testing::graphSnapshot(parent()), before);
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
     saveOrThrow(parent());
-    EXPECT_EQ(rowsOnDisk("Entry"), 0);
-    EXPECT_EQ(rowsOnDisk("Task_labels"), 0);
+    EXPECT_EQ(rows("Entry"), 0);
+    EXPECT_EQ(rows("Task_labels"), 0);
 }
 
 TEST_P(ChildContextPush, UndoAndRedoRestoreNewRecordsAndTheLinksTheyTookOver) {
@@ -370,7 +361,7 @@ TEST_P(ChildContextPush, UndoAndRedoRestoreNewRecordsAndTheLinksTheyTookOver) {
     EXPECT_EQ(store_testing::graphSnapshot(parent()), after);
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
     saveOrThrow(parent());
-    EXPECT_EQ(rowsOnDisk("Entry"), 2);
+    EXPECT_EQ(rows("Entry"), 2);
 }
 
 // An import's worth of new records: entries on existing and new tasks, in existing and new days,
@@ -441,7 +432,7 @@ TEST_P(ChildContextPush, ManyNewRecordsAreOneStepThatUndoAndRedoTakeBackAndBring
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
 
     saveOrThrow(parent());
-    EXPECT_EQ(rowsOnDisk("Entry"), kEntries + 1);
+    EXPECT_EQ(rows("Entry"), kEntries + 1);
     EXPECT_EQ(store_testing::graphSnapshot(*store_testing::loadCopy(*opened.store)), after);
 }
 
@@ -479,7 +470,7 @@ TEST_F(ChildContext, AWorkerThreadSavesThroughTheMainThreadLoop) {
     EXPECT_EQ(parent().insertedObjects().size(), 500u);
     EXPECT_THAT(graphProblems(parent()), IsEmpty());
     saveOrThrow(parent());
-    EXPECT_EQ(rowsOnDisk("Entry"), 500);
+    EXPECT_EQ(rows("Entry"), 500);
 }
 
 }  // namespace

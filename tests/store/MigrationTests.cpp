@@ -53,17 +53,8 @@ MigrationStep addDayOffsets() {
             }};
 }
 
-class Migration : public ::testing::Test {
+class Migration : public store_testing::StoreFileTest {
 protected:
-    std::filesystem::path path() const { return folder / "RavelongDB.sqlite"; }
-
-    void execute(const std::filesystem::path& file, const std::string& sql) {
-        auto db = SqliteDatabase::open(file, SqliteDatabase::Mode::ReadWrite);
-        ASSERT_TRUE(db.ok());
-        Status status = db.value()->execute(sql);
-        ASSERT_TRUE(status.ok()) << status.error().description;
-    }
-
     // A store as version 1 left it: entries with timezoneOffset and maxDate, no zone name or
     // day offset.
     void makeVersion1File() {
@@ -78,18 +69,18 @@ protected:
             }
             saveOrThrow(*opened.context);
         }
-        execute(path(),
-                "ALTER TABLE Entry DROP COLUMN zone;"
-                "ALTER TABLE Entry DROP COLUMN dayOffset;"
-                "ALTER TABLE Entry ADD COLUMN timezoneOffset INTEGER;"
-                "ALTER TABLE Entry ADD COLUMN maxDate REAL;"
-                "UPDATE Entry SET timezoneOffset = 3600, maxDate = " +
-                    std::to_string(kMaxDate20140502) + " WHERE note = 'note 0';" +
-                    "UPDATE Entry SET timezoneOffset = -1, maxDate = " +
-                    std::to_string(kNoMaxDate) + " WHERE note = 'note 1';" +
-                    "UPDATE Entry SET timezoneOffset = -18000, maxDate = NULL "
-                    "WHERE note = 'note 2';"
-                    "PRAGMA user_version = 1;");
+        execute(
+            "ALTER TABLE Entry DROP COLUMN zone;"
+            "ALTER TABLE Entry DROP COLUMN dayOffset;"
+            "ALTER TABLE Entry ADD COLUMN timezoneOffset INTEGER;"
+            "ALTER TABLE Entry ADD COLUMN maxDate REAL;"
+            "UPDATE Entry SET timezoneOffset = 3600, maxDate = " +
+            std::to_string(kMaxDate20140502) + " WHERE note = 'note 0';" +
+            "UPDATE Entry SET timezoneOffset = -1, maxDate = " + std::to_string(kNoMaxDate) +
+            " WHERE note = 'note 1';" +
+            "UPDATE Entry SET timezoneOffset = -18000, maxDate = NULL "
+            "WHERE note = 'note 2';"
+            "PRAGMA user_version = 1;");
     }
 
     void expectNoUpgradeLeftovers() {
@@ -98,18 +89,6 @@ protected:
         }
     }
 
-    int openError(const StoreOptions& options) {
-        auto store = PersistentStore::open(path(), store_testing::storeTestModel(), options);
-        if (store)
-            return 0;
-        EXPECT_EQ(store.error().domain, kStoreErrorDomain);
-        return store.error().code;
-    }
-
-    static constexpr int code(StoreErrorCode c) { return static_cast<int>(c); }
-
-    LogCapture quiet;
-    testing::TemporaryDirectory folder;
     std::string taskUuid;
     std::vector<std::string> timingUuids;
 };

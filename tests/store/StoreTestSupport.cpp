@@ -220,4 +220,20 @@ std::int64_t countRows(const std::filesystem::path& path, const std::string& sql
     return count.value();
 }
 
+void StoreFileTest::execute(const std::string& sql) const {
+    auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadWrite);
+    ASSERT_TRUE(db.ok());
+    Status status = db.value()->execute(sql);
+    ASSERT_TRUE(status.ok()) << status.error().description;
+}
+
+int StoreFileTest::openError(const StoreOptions& options) const {
+    auto store = PersistentStore::open(path(), storeTestModel(), options);
+    if (store)
+        return 0;
+    EXPECT_EQ(store.error().domain, kStoreErrorDomain);
+    EXPECT_FALSE(store.error().description.empty());
+    return store.error().code;
+}
+
 }  // namespace ravelong::store_testing

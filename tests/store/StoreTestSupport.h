@@ -1,13 +1,18 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/Instant.h"
+#include "foundation/Log.h"
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
+#include "store/StoreError.h"
+#include "support/TestSupport.h"
 #include "tests/store/model/StoreTestModel.h"
 
 // Helpers shared by the store tests. They throw std::runtime_error on failures that are not what
@@ -60,5 +65,35 @@ std::string tableDump(const std::filesystem::path& path);
 
 // Rows of an SQL count query on a raw connection to the file (not through the store).
 std::int64_t countRows(const std::filesystem::path& path, const std::string& sql);
+
+// A store file in a folder of its own, for the tests of opening, upgrading and failing; the log
+// is captured, so that the errors these tests cause stay out of the output.
+class StoreFileTest : public ::testing::Test {
+protected:
+    std::filesystem::path path() const { return folder / "RavelongDB.sqlite"; }
+
+    // Runs `sql` on the file through a raw connection.
+    void execute(const std::string& sql) const;
+
+    // Opens the store expecting an error; returns its code (0 when it opened).
+    int openError(const StoreOptions& options = {}) const;
+
+    static constexpr int code(StoreErrorCode c) { return static_cast<int>(c); }
+
+    LogCapture quiet;
+    testing::TemporaryDirectory folder;
+};
+
+// The same, with the store open and its main context.
+class OpenStoreTest : public StoreFileTest {
+protected:
+    ManagedObjectContext& context() { return *opened.context; }
+    // Rows of `table` (and any condition after it) in the file.
+    std::int64_t rows(const std::string& table) const {
+        return countRows(path(), "SELECT count(*) FROM " + table);
+    }
+
+    OpenedStore opened = openStore(path());
+};
 
 }  // namespace ravelong::store_testing

@@ -288,95 +288,85 @@ TEST_F(ContextUndo, UnrecordedLinksToAnUndoneInsertAreCutToo) {
     EXPECT_THAT(graphProblems(context), IsEmpty());
 }
 
-TEST(ContextUndoWithStore, UndoneInsertAfterASaveIsDeletedByTheNextSave) {
-    testing::TemporaryDirectory folder;
-    const auto path = folder / "undo.sqlite";
-    std::string uuid;
-    {
-        auto opened = store_testing::openStore(path);
-        ManagedObjectContext& context = *opened.context;
-        context.setUndoManager(std::make_unique<ZRUndoManager>());
-        ZRUndoManager& undo = *context.undoManager();
-
-        undo.beginUndoGrouping();
-        TestTask* task = makeTask(context, "Saved then undone");
-        makeEntry(context, task, 0, 10);
-        undo.setActionName("Add Task");
-        undo.endUndoGrouping();
-        store_testing::saveOrThrow(context);
-        uuid = *task->uuid();
-        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task"), 1);
-
-        undo.undo();
-        EXPECT_EQ(context.deletedObjects().size(), 2u);
-        store_testing::saveOrThrow(context);
-        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task"), 0);
-        EXPECT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Entry"), 0);
-
-        // Redo after that save makes it an insert again.
-        undo.redo();
-        EXPECT_EQ(context.insertedObjects().size(), 2u);
-        store_testing::saveOrThrow(context);
+// Undo and redo after a save: the next save writes what they did, and the file then holds it.
+class ContextUndoWithStore : public store_testing::OpenStoreTest {
+protected:
+    ZRUndoManager& startUndo() {
+        context().setUndoManager(std::make_unique<ZRUndoManager>());
+        return *context().undoManager();
     }
-    auto reopened = store_testing::openStore(path);
-    TestTask* task = store_testing::findByUuid<TestTask>(*reopened.context, uuid);
+    // Saves, then opens the file again.
+    ManagedObjectContext& saveAndReopen() {
+        saveOrThrow(context());
+        opened = {};
+        opened = store_testing::openStore(path());
+        return context();
+    }
+};
+
+TEST_F(ContextUndoWithStore, UndoneInsertAfterASaveIsDeletedByTheNextSave) {
+    ZRUndoManager& undo = startUndo();
+    undo.beginUndoGrouping();
+    TestTask* task = makeTask(context(), "Saved then undone");
+    makeEntry(context(), task, 0, 10);
+    undo.setActionName("Add Task");
+    undo.endUndoGrouping();
+    saveOrThrow(context());
+    const std::string uuid = *task->uuid();
+    ASSERT_EQ(rows("Task"), 1);
+
+    undo.undo();
+    EXPECT_EQ(context().deletedObjects().size(), 2u);
+    saveOrThrow(context());
+    EXPECT_EQ(rows("Task"), 0);
+    EXPECT_EQ(rows("Entry"), 0);
+
+    // Redo after that save makes it an insert again.
+    undo.redo();
+    EXPECT_EQ(context().insertedObjects().size(), 2u);
+    ManagedObjectContext& reopened = saveAndReopen();
+    task = store_testing::findByUuid<TestTask>(reopened, uuid);
     ASSERT_NE(task, nullptr);
     EXPECT_EQ(task->entries().size(), 1u);
-    EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
+    EXPECT_THAT(graphProblems(reopened), IsEmpty());
 }
 
-TEST(ContextUndoWithStore, AnEditUndoneAfterASaveIsWrittenBackByTheNextSave) {
-    testing::TemporaryDirectory folder;
-    const auto path = folder / "undo.sqlite";
-    {
-        auto opened = store_testing::openStore(path);
-        ManagedObjectContext& context = *opened.context;
-        TestTask* home = makeTask(context, "Home");
-        TestTask* away = makeTask(context, "Away");
-        TestEntry* timing = makeEntry(context, home, 0, 10);
-        saveOrThrow(context);
+TEST_F(ContextUndoWithStore, AnEditUndoneAfterASaveIsWrittenBackByTheNextSave) {
+    TestTask* home = makeTask(context(), "Home");
+    TestTask* away = makeTask(context(), "Away");
+    TestEntry* timing = makeEntry(context(), home, 0, 10);
+    saveOrThrow(context());
 
-        context.setUndoManager(std::make_unique<ZRUndoManager>());
-        home->setName("Renamed");
-        timing->setTask(away);
-        saveOrThrow(context);
-        context.undoManager()->undo();
-        EXPECT_TRUE(context.hasChanges());
-        saveOrThrow(context);
-    }
-    auto reopened = store_testing::openStore(path);
-    TestEntry* timing = reopened.context->fetchAll<TestEntry>().front();
-    EXPECT_EQ(timing->task()->name(), "Home");
-    EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
+    ZRUndoManager& undo = startUndo();
+    home->setName("Renamed");
+    timing->setTask(away);
+    saveOrThrow(context());
+    undo.undo();
+    EXPECT_TRUE(context().hasChanges());
+    ManagedObjectContext& reopened = saveAndReopen();
+    EXPECT_EQ(reopened.fetchAll<TestEntry>().front()->task()->name(), "Home");
+    EXPECT_THAT(graphProblems(reopened), IsEmpty());
 }
 
-TEST(ContextUndoWithStore, UndoneDeleteAfterASaveComesBackWithItsLinks) {
-    testing::TemporaryDirectory folder;
-    const auto path = folder / "undo.sqlite";
-    {
-        auto opened = store_testing::openStore(path);
-        ManagedObjectContext& context = *opened.context;
-        TestTask* task = makeTask(context, "Task");
-        TestLabel* origin = makeLabel(context, 0);
-        task->addLabel(origin);
-        makeEntry(context, task, 0, 10);
-        store_testing::saveOrThrow(context);
+TEST_F(ContextUndoWithStore, UndoneDeleteAfterASaveComesBackWithItsLinks) {
+    TestTask* task = makeTask(context(), "Task");
+    task->addLabel(makeLabel(context(), 0));
+    makeEntry(context(), task, 0, 10);
+    saveOrThrow(context());
 
-        context.setUndoManager(std::make_unique<ZRUndoManager>());
-        context.deleteObject(task);
-        store_testing::saveOrThrow(context);
-        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task"), 0);
-        ASSERT_EQ(store_testing::countRows(path, "SELECT count(*) FROM Task_labels"), 0);
+    ZRUndoManager& undo = startUndo();
+    context().deleteObject(task);
+    saveOrThrow(context());
+    ASSERT_EQ(rows("Task"), 0);
+    ASSERT_EQ(rows("Task_labels"), 0);
 
-        context.undoManager()->undo();
-        store_testing::saveOrThrow(context);
-    }
-    auto reopened = store_testing::openStore(path);
-    auto tasks = reopened.context->fetchAll<TestTask>();
+    undo.undo();
+    ManagedObjectContext& reopened = saveAndReopen();
+    auto tasks = reopened.fetchAll<TestTask>();
     ASSERT_EQ(tasks.size(), 1u);
     EXPECT_EQ(tasks[0]->labels().size(), 1u);
     EXPECT_EQ(tasks[0]->entries().size(), 1u);
-    EXPECT_THAT(graphProblems(*reopened.context), IsEmpty());
+    EXPECT_THAT(graphProblems(reopened), IsEmpty());
 }
 
 }  // namespace
