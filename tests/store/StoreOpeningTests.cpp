@@ -22,33 +22,14 @@ using store_testing::makeTask;
 using store_testing::openStore;
 using store_testing::saveOrThrow;
 
-class StoreOpening : public ::testing::Test {
+class StoreOpening : public store_testing::StoreFileTest {
 protected:
-    std::filesystem::path path() const { return folder / "RavelongDB.sqlite"; }
-
-    // Opens the store expecting an error; returns its code (0 when it opened).
-    int openError() {
-        auto store = PersistentStore::open(path(), store_testing::storeTestModel());
-        if (store)
-            return 0;
-        EXPECT_EQ(store.error().domain, kStoreErrorDomain);
-        EXPECT_FALSE(store.error().description.empty());
-        return store.error().code;
-    }
-
     // A store with a few records, closed.
     void makeStore(int tasks = 3) {
         auto opened = openStore(path());
         for (int i = 0; i < tasks; ++i)
             makeTask(*opened.context, "Task " + std::to_string(i));
         saveOrThrow(*opened.context);
-    }
-
-    void execute(const std::string& sql) {
-        auto db = SqliteDatabase::open(path(), SqliteDatabase::Mode::ReadWrite);
-        ASSERT_TRUE(db.ok());
-        Status status = db.value()->execute(sql);
-        ASSERT_TRUE(status.ok()) << status.error().description;
     }
 
     // The first column of the first row of `sql` on the file, -1 when it cannot be read.
@@ -74,11 +55,6 @@ protected:
             EXPECT_FALSE(std::filesystem::exists(path().string() + suffix)) << suffix;
         }
     }
-
-    static constexpr int code(StoreErrorCode c) { return static_cast<int>(c); }
-
-    LogCapture quiet;
-    testing::TemporaryDirectory folder;
 };
 
 TEST_F(StoreOpening, CreatesAStoreOfTheCurrentVersionInWalMode) {
@@ -252,13 +228,20 @@ TEST_F(StoreOpening, AnotherProgramsDatabaseIsNotAStoreWhateverItsUserVersion) {
     }
 }
 
-TEST_F(StoreOpening, AStoreOfANewerModelVersionIsLeftAlone) {
-    makeStore();
-    execute("PRAGMA user_version = 4");
-    const std::string before = fileBytes(path());
-    EXPECT_EQ(openError(), code(StoreErrorCode::NewerModelVersion));
-    EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
-    expectNothingBesideTheFile();
+// A store of a newer model, or one that lost a table, is refused and left as it was.
+TEST_F(StoreOpening, AStoreOfANewerModelVersionOrMissingATableIsLeftAlone) {
+    for (const auto& [damage, refusal] :
+         {std::pair{"PRAGMA user_version = 4", StoreErrorCode::NewerModelVersion},
+          std::pair{"DROP TABLE Day", StoreErrorCode::NotAStore}}) {
+        SCOPED_TRACE(damage);
+        std::filesystem::remove(path());
+        makeStore();
+        execute(damage);
+        const std::string before = fileBytes(path());
+        EXPECT_EQ(openError(), code(refusal));
+        EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
+        expectNothingBesideTheFile();
+    }
 }
 
 TEST_F(StoreOpening, ASecondOpenOfAnOpenStoreIsRefused) {
@@ -387,14 +370,6 @@ TEST_F(StoreOpening, EveryAttemptToLoadADamagedStoreIsRefused) {
     EXPECT_FALSE(store.value()->save(ChangeSet{}).ok());
     store.value()->close();
     EXPECT_TRUE(fileBytes(path()) == bytes) << "the file was changed";
-}
-
-TEST_F(StoreOpening, AStoreMissingATableIsNotAStoreAndIsLeftAlone) {
-    makeStore();
-    execute("DROP TABLE Day");
-    const std::string before = fileBytes(path());
-    EXPECT_EQ(openError(), code(StoreErrorCode::NotAStore));
-    EXPECT_TRUE(fileBytes(path()) == before) << "the file was changed";
 }
 
 TEST_F(StoreOpening, AnUnreadableStoreIdentifierIsReplacedInsteadOfFailing) {
