@@ -122,11 +122,7 @@ void fillEveryField(ManagedObjectContext& context) {
     }
 }
 
-class Persistence : public ::testing::Test {
-protected:
-    std::filesystem::path path() const { return folder / "store.sqlite"; }
-    testing::TemporaryDirectory folder;
-};
+using Persistence = store_testing::StoreFileTest;
 
 TEST_F(Persistence, EveryFieldAndLinkSurvivesASaveAndReload) {
     std::vector<std::string> saved;
@@ -363,7 +359,6 @@ TEST_F(Persistence, MalformedAndForeignURIsResolveToNothing) {
 }
 
 TEST_F(Persistence, AFailedSaveLeavesTheFileAndTheUnsavedChangesAsTheyWere) {
-    LogCapture quiet;
     auto opened = openStore(path());
     ManagedObjectContext& context = *opened.context;
     TestTask* task = makeTask(context, "Task");
@@ -387,7 +382,7 @@ TEST_F(Persistence, AFailedSaveLeavesTheFileAndTheUnsavedChangesAsTheyWere) {
             break;
         ++failures;
         EXPECT_EQ(status.error().domain, kStoreErrorDomain);
-        EXPECT_EQ(status.error().code, static_cast<int>(StoreErrorCode::SaveFailed));
+        EXPECT_EQ(status.error().code, code(StoreErrorCode::SaveFailed));
         EXPECT_EQ(store_testing::tableDump(path()), before) << "after " << statements;
         EXPECT_TRUE(context.hasChanges());
         EXPECT_THAT(context.insertedObjects(), ElementsAre(added));
@@ -403,22 +398,6 @@ TEST_F(Persistence, AFailedSaveLeavesTheFileAndTheUnsavedChangesAsTheyWere) {
                                        "SELECT count(*) FROM Task WHERE name = "
                                        "'Renamed'"),
               1);
-}
-
-TEST_F(Persistence, TheSaveAfterAFailedOneSucceeds) {
-    LogCapture quiet;
-    auto opened = openStore(path());
-    ManagedObjectContext& context = *opened.context;
-    makeTask(context, "First");
-    opened.store->failSaveAfterStatements(0);
-    ASSERT_FALSE(context.save().ok());
-
-    Status retried = context.save();
-    EXPECT_TRUE(retried.ok()) << (retried ? "" : retried.error().description);
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Task"), 1);
-    makeTask(context, "Second");
-    EXPECT_TRUE(context.save().ok());
-    EXPECT_EQ(store_testing::countRows(path(), "SELECT count(*) FROM Task"), 2);
 }
 
 TEST_F(Persistence, AResetContextReadsTheFileAgain) {
