@@ -69,8 +69,13 @@ void Forest::link(const std::vector<ZRCDTask*>& order) {
 }
 
 std::string Forest::chain() const {
+    return chainOf(*context_);
+}
+
+std::string chainOf(const ManagedObjectContext& context) {
     std::vector<ZRCDTask*> heads;
-    for (ZRCDTask* t : all()) {
+    for (ManagedObject* object : context.registeredObjects(ZRCDTask::entityDescription())) {
+        auto* t = static_cast<ZRCDTask*>(object);
         if (!t->prevTask())
             heads.push_back(t);
     }

@@ -36,8 +36,7 @@ public:
     void link(const std::string& namesInOrder);
     void link(const std::vector<ZRCDTask*>& order);
 
-    // Names along nextTask from the single head, space separated ("A A1 B"); "<no single head>"
-    // when there is not exactly one head, and the walk stops at a repeated task ("... <loop>").
+    // The chain of the forest's context, as chainOf() writes it.
     std::string chain() const;
 
     std::vector<ZRCDTask*> all() const;
@@ -54,6 +53,10 @@ private:
 // (one head and one tail reaching every task once; mutual links; depth-first order of the
 // tree) and the tree depth. Empty when sound.
 std::vector<std::string> chainProblems(const ManagedObjectContext& context);
+
+// Names along nextTask from the single head, space separated ("A A1 B"); "<no single head>" when
+// there is not exactly one head, and the walk stops at a repeated task ("... <loop>").
+std::string chainOf(const ManagedObjectContext& context);
 
 // The names of tasks, space separated.
 std::string names(const std::vector<ZRCDTask*>& tasks);

@@ -4,31 +4,18 @@
 #include "core/model/ZRCDOrigin.h"
 #include "core/model/ZRCDPreferences.h"
 #include "foundation/Uuid.h"
+#include "tests/core/chain/ChainTestSupport.h"
 #include "tests/core/model/ModelTestSupport.h"
 
 namespace ravelong {
 namespace {
 
+using chain_testing::chainOf;
 using model_testing::ModelTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 using Tasks = ModelTest;
-
-// The chain from its head, by name.
-std::vector<std::string> chainNames(const ManagedObjectContext& context) {
-    std::vector<std::string> names;
-    ZRCDTask* head = nullptr;
-    for (ZRCDTask* task : context.fetchAll<ZRCDTask>()) {
-        if (!task->prevTask())
-            head = task;
-    }
-    for (ZRCDTask* task = head; task && names.size() <= context.count<ZRCDTask>();
-         task = task->nextTask()) {
-        names.push_back(task->taskName().value_or("?"));
-    }
-    return names;
-}
 
 TEST_F(Tasks, ANewTaskIsTheTopOfTheChainSelectedVisibleAndMadeHere) {
     ZRCDTask* older = newTask("Older");
@@ -54,7 +41,7 @@ TEST_F(Tasks, ANewTaskIsTheTopOfTheChainSelectedVisibleAndMadeHere) {
     EXPECT_EQ(task->nextTask(), older);
     EXPECT_EQ(task->viewPosition(), 0);
     EXPECT_EQ(older->viewPosition(), 1);
-    EXPECT_THAT(chainNames(context), ElementsAre("Newer", "Older"));
+    EXPECT_EQ(chainOf(context), "Newer Older");
     // Both went to the one origin of this device and user.
     EXPECT_EQ(context.count<ZRCDOrigin>(), 1u);
 }
@@ -79,7 +66,7 @@ TEST_F(Tasks, ImportedTasksJoinTheChainInTreeOrder) {
     ZRCDTask::createCoreDataTaskImportWithName("A1x", std::nullopt, a1, 2, context);
     ZRCDTask* c = ZRCDTask::createCoreDataTaskImportWithName("C", berlin(2020, 1, 2, 12), nullptr,
                                                              2, context);
-    EXPECT_THAT(chainNames(context), ElementsAre("A", "A1", "A1x", "A2", "B", "C"));
+    EXPECT_EQ(chainOf(context), "A A1 A1x A2 B C");
     EXPECT_EQ(a2->parentTask(), a);
     EXPECT_EQ(c->createdDay(), 20200102);
     EXPECT_EQ(c->getOriginNames(), "CSV Import");
@@ -107,7 +94,7 @@ TEST_F(Tasks, ImportedTasksJoinTheChainInTreeOrder) {
     EXPECT_TRUE(restored->isArchived());
     EXPECT_EQ(restored->rounding(), 215);
     EXPECT_EQ(restored->getOriginNames(), "Ravelong Mobile");
-    EXPECT_THAT(chainNames(context), ElementsAre("A", "A1", "A1x", "A2", "B", "Restored", "C"));
+    EXPECT_EQ(chainOf(context), "A A1 A1x A2 B Restored C");
 }
 
 TEST_F(Tasks, OlderIdentifiersAreKeptAndMatchedWhole) {

@@ -252,17 +252,6 @@ TEST_F(TimingDayAssignment, DeletingOrDetachingATimingKeepsTheAggregatesRight) {
     EXPECT_EQ(numberOfSets(), 0u);
 }
 
-TEST_F(TimingDayAssignment, WithoutRoundingARecalculationClearsTheRoundedCache) {
-    ZRCDTask* task = newTask("Rounded");
-    stoppedTiming(task, berlin(2024, 3, 5, 8), berlin(2024, 3, 5, 8, 10));
-    ZRCDTimingSet* set = setsOf(task).front();
-    set->setRoundedDuration(900.0);
-    set->setCachedRounding(115);
-    set->recalculateDuration();
-    EXPECT_EQ(set->roundedDuration(), -1.0);
-    EXPECT_EQ(set->cachedRounding(), -1);
-}
-
 TEST_F(TimingDayAssignment, ATimingSpanningAbsurdlyManyDaysIsNotSpreadOverThem) {
     ZRCDTask* task = newTask("Corrupt");
     auto* timing = context.insertNewObject<ZRCDTiming>();

@@ -36,6 +36,7 @@ TEST_F(TimingSetTotals, TheCacheIsFilledWhileRoundingIsEnabledAndTheRuleRounds) 
     task->setRounding(15);
     set->recalculateDuration();
     EXPECT_EQ(set->cachedRounding(), -1);
+    EXPECT_EQ(set->roundedDuration(), -1.0);
     EXPECT_EQ(durationWithRounding(*set), 1800);
 }
 
