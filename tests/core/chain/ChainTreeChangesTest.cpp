@@ -67,7 +67,7 @@ TEST_F(ChainTreeChanges, MakingAChildIsRefusedWhenTheTreeWouldBreak) {
     EXPECT_TRUE(chainProblems(forest.context()).empty());
 }
 
-TEST_F(ChainTreeChanges, DeletingWithSubtasksIsOneUndoStepThatTakesTheirTimeAlong) {
+TEST_F(ChainTreeChanges, DeletingWithSubtasksIsOneUndoStepThatTakesTheirTimeAlongOrOneTaskStep) {
     auto* timing = forest.context().insertNewObject<ZRCDTiming>();
     timing->setTask(forest["A1a"]);
     auto* set = forest.context().insertNewObject<ZRCDTimingSet>();
@@ -89,9 +89,8 @@ TEST_F(ChainTreeChanges, DeletingWithSubtasksIsOneUndoStepThatTakesTheirTimeAlon
     EXPECT_FALSE(forest["A1a"]->isDeleted());
     EXPECT_EQ(timing->task(), forest["A1a"]);
     EXPECT_EQ(forest.chain(), "A A1 A1a A2 B B1 C");
-}
 
-TEST_F(ChainTreeChanges, DeletingOneTaskNamesTheStepInTheSingular) {
+    // A task without subtasks names the step in the singular.
     ASSERT_TRUE(task_chain::removeCoreDataTaskAndDescendants(forest["C"]));
     EXPECT_EQ(forest.undo().undoActionName(), "Delete Task");
     EXPECT_EQ(forest.chain(), "A A1 A1a A2 B B1");

@@ -29,15 +29,12 @@ TEST(TaskChainSingle, OneTaskIsHeadTailAndPositionZeroAndNoneIsNeither) {
     EXPECT_EQ(task_chain::getNextTaskSkippingDescendants(only), nullptr);
 }
 
-TEST_F(TaskChainTest, PositionsCountStepsBackToAGivenTask) {
+TEST_F(TaskChainTest, PositionsCountStepsBackToAGivenTaskAndGiveUpOnALoop) {
     EXPECT_EQ(task_chain::getViewPositionWithFirstTask(forest["B"], forest["A"]), 4);
     EXPECT_EQ(task_chain::getViewPositionWithFirstTask(forest["B"], forest["B"]), 0);
     EXPECT_EQ(task_chain::getViewPositionWithFirstTask(forest["B"], forest["A2"]), 1);
-    // A task after it is never met walking back.
+    // A task after it is never met walking back, nor one outside a loop.
     EXPECT_EQ(task_chain::getViewPositionWithFirstTask(forest["B"], forest["C"]), -1);
-}
-
-TEST_F(TaskChainTest, PositionLookupGivesUpOnALoop) {
     ZRCDTask* outside = forest.add("Outside");
     forest["C"]->setNextTask(forest["A"]);  // no head left
     EXPECT_EQ(task_chain::getViewPositionWithFirstTask(forest["B"], outside), -1);

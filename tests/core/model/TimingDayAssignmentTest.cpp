@@ -54,49 +54,42 @@ TEST_F(TimingDayAssignment, ATimerStartedNowRunsFromHalfASecondAgoOnTodayUnderTh
     EXPECT_EQ(timing->duration(), 0.0);
 }
 
-// 4 Mar 23:00 ... 5 Mar 01:00 (Berlin)
-//   cut-off 0:  |-- 4 Mar --|00:00|-- 5 Mar --|      two days, 3600 s each
-//   cut-off 2:  |------- 4 Mar (until 02:00) -------| one day, 7200 s
-TEST_F(TimingDayAssignment, ATimingOverMidnightTouchesTwoDaysUnlessTheCutoffIsLater) {
-    ZRCDTask* task = newTask("Night shift");
-    ZRCDTiming* timing = stoppedTiming(task, berlin(2024, 3, 4, 23), berlin(2024, 3, 5, 1));
-    auto sets = setsOf(task);
-    ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(sets[0]->absDay(), dayNumber(2024, 3, 4));
-    EXPECT_EQ(sets[1]->absDay(), dayNumber(2024, 3, 5));
-    EXPECT_EQ(sets[1]->day(), 20240305);
-    EXPECT_EQ(timing->firstTimingSet(), sets[0]);
-    EXPECT_DOUBLE_EQ(sets[0]->duration(), 3600.0);
-    EXPECT_DOUBLE_EQ(sets[1]->duration(), 3600.0);
-    EXPECT_FALSE(sets[0]->running());
-
-    setNewDay(2);
-    ZRCDTask* late = newTask("Late");
-    ZRCDTiming* counted = stoppedTiming(late, berlin(2024, 3, 4, 23), berlin(2024, 3, 5, 1));
-    EXPECT_EQ(counted->newDayOffset(), 7200);
-    sets = setsOf(late);
-    ASSERT_EQ(sets.size(), 1u);
-    EXPECT_EQ(sets[0]->absDay(), dayNumber(2024, 3, 4));
-    EXPECT_DOUBLE_EQ(sets[0]->duration(), 7200.0);
-}
-
-// cut-off 4:  3 Mar 04:00 |------ day of 3 March ------| 4 Mar 04:00 |--- day of 4 March
-//   ends at 04:00:00 -> the day of 3 March only; ends at 04:00:01 -> also one second of 4 March.
-TEST_F(TimingDayAssignment, AnEndExactlyAtTheCutoffDoesNotTouchTheNextDay) {
-    setNewDay(4);
-    ZRCDTask* task = newTask("Writing");
-    stoppedTiming(task, berlin(2024, 3, 4, 1), berlin(2024, 3, 4, 4));
-    auto sets = setsOf(task);
-    ASSERT_EQ(sets.size(), 1u);
-    EXPECT_EQ(sets[0]->absDay(), dayNumber(2024, 3, 3));
-    EXPECT_DOUBLE_EQ(sets[0]->duration(), 3 * 3600.0);
-
-    ZRCDTask* other = newTask("Reading");
-    stoppedTiming(other, berlin(2024, 3, 4, 1), berlin(2024, 3, 4, 4, 0, 1));
-    sets = setsOf(other);
-    ASSERT_EQ(sets.size(), 2u);
-    EXPECT_DOUBLE_EQ(sets[0]->duration(), 3 * 3600.0);
-    EXPECT_DOUBLE_EQ(sets[1]->duration(), 1.0);
+// The days a stopped timing touches, by the cut-off (Berlin):
+//   4 Mar 23:00 -> 5 Mar 01:00, cut-off 0:  |-- 4 Mar --|00:00|-- 5 Mar --|  3600 s each
+//   4 Mar 23:00 -> 5 Mar 01:00, cut-off 2:  |--- 4 Mar (until 02:00) ---|    one day, 7200 s
+//   4 Mar 01:00 -> 04:00, cut-off 4:        the day of 3 March only; an end exactly at the
+//   4 Mar 01:00 -> 04:00:01, cut-off 4:     cut-off does not touch the next day, a second more does
+TEST_F(TimingDayAssignment, ATimingTouchesTheDaysItReachesUpToTheCutoffExclusive) {
+    struct Case {
+        int cutoff;
+        Instant start, end;
+        std::vector<std::pair<ZRYearMonthDay, double>> days;
+    };
+    const Case cases[] = {
+        {0, berlin(2024, 3, 4, 23), berlin(2024, 3, 5, 1), {{20240304, 3600}, {20240305, 3600}}},
+        {2, berlin(2024, 3, 4, 23), berlin(2024, 3, 5, 1), {{20240304, 7200}}},
+        {4, berlin(2024, 3, 4, 1), berlin(2024, 3, 4, 4), {{20240303, 3 * 3600}}},
+        {4,
+         berlin(2024, 3, 4, 1),
+         berlin(2024, 3, 4, 4, 0, 1),
+         {{20240303, 3 * 3600}, {20240304, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "cut-off " << c.cutoff << ", end " << c.end);
+        setNewDay(c.cutoff);
+        ZRCDTask* task = newTask("Night shift");
+        ZRCDTiming* timing = stoppedTiming(task, c.start, c.end);
+        EXPECT_EQ(timing->newDayOffset(), c.cutoff * 3600);
+        std::vector<std::pair<ZRYearMonthDay, double>> days;
+        for (ZRCDTimingSet* set : setsOf(task)) {
+            days.emplace_back(set->day(), set->duration());
+            EXPECT_EQ(set->absDay(),
+                      dayNumber(set->day() / 10000, set->day() / 100 % 100, set->day() % 100));
+            EXPECT_FALSE(set->running());
+        }
+        EXPECT_EQ(days, c.days);
+        EXPECT_EQ(timing->firstTimingSet(), setsOf(task).front());
+    }
 }
 
 TEST_F(TimingDayAssignment, StoppingARunningTimingAfterMidnightAddsTheNewDay) {
