@@ -32,7 +32,7 @@ struct UndoableValue {
     }
 };
 
-TEST(UndoManager, UndoAndRedoReplayANamedGroupWhole) {
+TEST(UndoManager, UndoAndRedoReplayANamedGroupWholeUntilANewChangeClearsTheRedoSteps) {
     ZRUndoManager undoManager;
     UndoableValue v{undoManager};
     undoManager.beginUndoGrouping();
@@ -56,6 +56,15 @@ TEST(UndoManager, UndoAndRedoReplayANamedGroupWhole) {
 
     undoManager.undo();
     EXPECT_EQ(v.value, 0);
+    ASSERT_TRUE(undoManager.canRedo());
+
+    // A new change clears the redo steps.
+    v.set(7);
+    EXPECT_FALSE(undoManager.canRedo());
+    undoManager.undo();  // closes the implicit group and undoes it
+    EXPECT_EQ(v.value, 0);
+    undoManager.redo();
+    EXPECT_EQ(v.value, 7);
 }
 
 TEST(UndoManager, NestedGroupsFoldIntoOneStepNamedByTheOutermost) {
@@ -126,22 +135,6 @@ TEST(UndoManager, SwitchedOffRegistrationRecordsNothingUntilEveryDisableIsMatche
     EXPECT_EQ(v.value, 2);
     undoManager.disableUndoRegistration();
     EXPECT_FALSE(undoManager.isUndoRegistrationEnabled());
-}
-
-TEST(UndoManager, ANewChangeClearsTheRedoSteps) {
-    ZRUndoManager undoManager;
-    UndoableValue v{undoManager};
-    v.set(1);
-    undoManager.endImplicitGroup();
-    undoManager.undo();
-    ASSERT_TRUE(undoManager.canRedo());
-
-    v.set(7);
-    EXPECT_FALSE(undoManager.canRedo());
-    undoManager.undo();  // closes the implicit group and undoes it
-    EXPECT_EQ(v.value, 0);
-    undoManager.redo();
-    EXPECT_EQ(v.value, 7);
 }
 
 TEST(UndoManager, ChangesOutsideAGroupFormOneStepUntilTheImplicitGroupEnds) {
