@@ -14,6 +14,10 @@ namespace {
 class NewDayHourFromPreferencesTest : public totals_testing::TotalsTest {};
 
 TEST_F(NewDayHourFromPreferencesTest, TheCalendarReadsTheCutOffOfThePreferencesRecord) {
+    {
+        NewDayHourFromPreferences connection(context);
+        EXPECT_EQ(new_day_hour::current(), 0);  // without a record the day starts at midnight
+    }
     setNewDay(4);
     {
         NewDayHourFromPreferences connection(context);
@@ -37,11 +41,6 @@ TEST_F(NewDayHourFromPreferencesTest, TheCalendarReadsTheCutOffOfThePreferencesR
         std::thread([&] { seenElsewhere = new_day_hour::current(); }).join();
         EXPECT_EQ(seenElsewhere, 2);
     }
-    EXPECT_EQ(new_day_hour::current(), 0);
-}
-
-TEST_F(NewDayHourFromPreferencesTest, WithoutARecordTheDayStartsAtMidnight) {
-    NewDayHourFromPreferences connection(context);
     EXPECT_EQ(new_day_hour::current(), 0);
 }
 
