@@ -15,35 +15,6 @@ using namespace timing_totals;
 
 class TimingRounding : public totals_testing::TotalsTest {};
 
-// Shares of one timing across the days it touches, cut-off 0, round up to 60 minutes:
-//
-//            | 3 March                 | 4 March
-//   A        |          23:00 ====== 01:00           2 h -> 2 units: 1 + 1
-//   B        |          23:30 ===== 00:45            75 min -> 2 units: 0.4 * 2 -> 1, 0.6 * 2 -> 1
-//   C        |   22:00 =================== 02:00 (5 March)   28 h: 2 + 24 + 2
-TEST_F(TimingRounding, ARoundedTimingIsSharedOutByItsTimeInEachDay) {
-    ZRCDTask* task = newTask("Consulting");
-    task->setRounding(160);
-    const ZRDate march3 = dayNumber(2024, 3, 3);
-
-    ZRCDTiming* a = stoppedTiming(task, berlin(2024, 3, 3, 23), berlin(2024, 3, 4, 1));
-    EXPECT_EQ(getDurationWithinZRDate(*a, march3), 3600);
-    EXPECT_EQ(getDurationWithinZRDate(*a, march3 + 1), 3600);
-    EXPECT_EQ(getDurationWithinZRDate(*a, march3 + 2), 0);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*a, march3), 3600);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*a, march3 + 1), 3600);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*a, march3 + 2), 0);
-
-    ZRCDTiming* b = stoppedTiming(task, berlin(2024, 3, 3, 23, 30), berlin(2024, 3, 4, 0, 45));
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*b, march3), 3600);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*b, march3 + 1), 3600);
-
-    ZRCDTiming* c = stoppedTiming(task, berlin(2024, 3, 3, 22), berlin(2024, 3, 5, 2));
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*c, march3), 2 * 3600);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*c, march3 + 1), 24 * 3600);
-    EXPECT_EQ(getPerTaskRoundedDurationWithinZRDate(*c, march3 + 2), 2 * 3600);
-}
-
 // The days share the timing's rounded units; no day rounds its own part (cut-off 0):
 //
 //                  | 3 March              | 4 March               | 5 March
@@ -51,9 +22,17 @@ TEST_F(TimingRounding, ARoundedTimingIsSharedOutByItsTimeInEachDay) {
 //   two hours      |          23:00 ====== 01:00                    2 units -> 1 + 1
 //   late half      |          23:50 ===== 00:40                     1 unit  -> 0 + 1
 //   three days     |          23:30 ==================== 00:30 (5 March)  25 units -> 1 + 24 + 0
+//   28 hours       |   22:00 =========================== 02:00 (5 March)  28 units -> 2 + 24 + 2
+// A share is the day's part of the units, by its time in the day: 23:30 to 00:45 rounded up to
+// two hours is 0.4 * 2 -> 1 and 0.6 * 2 -> 1.
 TEST_F(TimingRounding, DaySharesAddUpToTheRoundedTiming) {
     ZRCDTask* task = newTask("Night shift");
     const ZRDate march3 = dayNumber(2024, 3, 3);
+    ZRCDTiming* plain = stoppedTiming(task, berlin(2024, 3, 3, 23), berlin(2024, 3, 4, 1));
+    EXPECT_EQ(getDurationWithinZRDate(*plain, march3), 3600);
+    EXPECT_EQ(getDurationWithinZRDate(*plain, march3 + 1), 3600);
+    EXPECT_EQ(getDurationWithinZRDate(*plain, march3 + 2), 0);
+    context.deleteObject(plain);
     const struct {
         const char* name;
         std::int16_t code;
@@ -73,6 +52,10 @@ TEST_F(TimingRounding, DaySharesAddUpToTheRoundedTiming) {
          0, 0},
         {"three days, nearest 60", 260, berlin(2024, 3, 3, 23, 30), berlin(2024, 3, 5, 0, 30), 3600,
          24 * 3600, 0},
+        {"quarter past, up 60", 160, berlin(2024, 3, 3, 23, 30), berlin(2024, 3, 4, 0, 45), 3600,
+         3600, 0},
+        {"28 hours, up 60", 160, berlin(2024, 3, 3, 22), berlin(2024, 3, 5, 2), 2 * 3600, 24 * 3600,
+         2 * 3600},
     };
     for (const auto& c : cases) {
         task->setRounding(c.code);

@@ -41,15 +41,6 @@ ZRCDTiming* TotalsTest::runningTimingFrom(ZRCDTask* task, Instant start, Instant
     return timing;
 }
 
-double TotalsTest::stoppedInDay(const ZRCDTimingSet* set) {
-    double total = 0.0;
-    for (const ZRCDTiming* timing : set->timings()) {
-        if (!timing->running())
-            total += timing->getDurationWithinZRDate(set->absDay());
-    }
-    return total;
-}
-
 ZRCDTimingSet* TotalsTest::setOn(const ZRCDTask* task, ZRDate day) {
     for (ZRCDTimingSet* set : task->timingSets()) {
         if (set->absDay() == day)

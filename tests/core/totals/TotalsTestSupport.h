@@ -24,8 +24,6 @@ protected:
                              std::int32_t newDayOffset);
     // A timer started at `start` on the clock, which then moves to `now`.
     ZRCDTiming* runningTimingFrom(ZRCDTask* task, Instant start, Instant now);
-    // The sum of a set's in-day parts of its stopped timings, read from the timings.
-    static double stoppedInDay(const ZRCDTimingSet* set);
     // The task's set for a day, or nullptr.
     static ZRCDTimingSet* setOn(const ZRCDTask* task, ZRDate day);
     // Refreshes the installed rounding flag from the tasks.
