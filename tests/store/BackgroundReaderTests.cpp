@@ -124,9 +124,7 @@ TEST_F(BackgroundReading, DayTotalsAreSummedThroughAnIndex) {
         TestTask* task = makeTask(main(), "Task " + std::to_string(t));
         saveOrThrow(main());
         for (int day = 100; day < 130; ++day) {
-            auto* set = main().insertNewObject<TestDay>();
-            set->setTask(task);
-            set->setAbsDay(day);
+            TestDay* set = store_testing::makeDay(main(), task, day);
             set->setDuration(60.0 * day + t);
             if (day >= 110 && day <= 119) {
                 expected[{day, task->objectID().primaryKey}] = 60.0 * day + t;

@@ -21,6 +21,7 @@ using store_testing::TestTask;
 
 using store_testing::findByUuid;
 using store_testing::graphProblems;
+using store_testing::makeDay;
 using store_testing::makeEntry;
 using store_testing::makeLabel;
 using store_testing::makeTask;
@@ -199,9 +200,7 @@ TEST_P(ChildContextPush, InsertsDeletesAndEveryKindOfLinkArriveInTheParent) {
     fresh->addLabel(corigin);
     corigin->removeTask(ca);
     TestEntry* freshTiming = makeEntry(*child, fresh, 50, 60);
-    auto* set = child->insertNewObject<TestDay>();
-    set->setTask(fresh);
-    set->setAbsDay(7);
+    TestDay* set = makeDay(*child, fresh, 7);
     freshTiming->addDay(set);
     freshTiming->setFirstDay(set);
     freshTiming->setLabel(corigin);
@@ -372,9 +371,7 @@ TEST_P(ChildContextPush, ManyNewRecordsAreOneStepThatUndoAndRedoTakeBackAndBring
     TestTask* task = makeTask(parent(), "Existing");
     TestLabel* label = makeLabel(parent(), 2);
     TestEntry* old = makeEntry(parent(), task, 0, 10);
-    auto* day = parent().insertNewObject<TestDay>();
-    day->setTask(task);
-    day->setAbsDay(0);
+    TestDay* day = makeDay(parent(), task, 0);
     old->addDay(day);
     old->setFirstDay(day);
     saveOrThrow(parent());
@@ -399,11 +396,8 @@ TEST_P(ChildContextPush, ManyNewRecordsAreOneStepThatUndoAndRedoTakeBackAndBring
         if (i < 10) {
             entry->addDay(childDay);  // the parent's day takes new entries in
         } else {
-            if (i % 20 == 0) {
-                current = child->insertNewObject<TestDay>();
-                current->setTask(owner);
-                current->setAbsDay(i / 20);
-            }
+            if (i % 20 == 0)
+                current = makeDay(*child, owner, i / 20);
             entry->addDay(current);
             entry->setFirstDay(current);
         }

@@ -86,14 +86,10 @@ void fillEveryField(ManagedObjectContext& context) {
     TestEntry* empty = context.insertNewObject<TestEntry>();  // no task, no dates
     empty->setNote("");
 
-    TestDay* day1 = context.insertNewObject<TestDay>();
-    day1->setTask(child);
-    day1->setAbsDay(INT_MIN);
+    TestDay* day1 = store_testing::makeDay(context, child, INT_MIN);
     day1->setDuration(3600.125);
     day1->setRunning(true);
-    TestDay* day2 = context.insertNewObject<TestDay>();
-    day2->setTask(child);
-    day2->setAbsDay(INT_MAX);
+    TestDay* day2 = store_testing::makeDay(context, child, INT_MAX);
     day2->setDuration(1e-9);
     running->addDay(day1);
     running->addDay(day2);

@@ -16,19 +16,13 @@ using store_testing::TestLabel;
 using store_testing::TestTask;
 
 using store_testing::graphProblems;
+using store_testing::makeDay;
 using store_testing::makeEntry;
 using store_testing::makeLabel;
 using store_testing::makeTask;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
-
-TestDay* makeDay(ManagedObjectContext& context, TestTask* task, std::int32_t absDay) {
-    auto* set = context.insertNewObject<TestDay>();
-    set->setAbsDay(absDay);
-    set->setTask(task);
-    return set;
-}
 
 TEST(Relationships, TaskAndEntriesStayInverseFromEitherSideAndAMovedEntryLeavesItsTask) {
     ManagedObjectContext context(store_testing::storeTestModel());

@@ -78,6 +78,13 @@ TestLabel* makeLabel(ManagedObjectContext& context, std::int16_t kind) {
     return label;
 }
 
+TestDay* makeDay(ManagedObjectContext& context, TestTask* task, std::int32_t absDay) {
+    auto* day = context.insertNewObject<TestDay>();
+    day->setTask(task);
+    day->setAbsDay(absDay);
+    return day;
+}
+
 namespace {
 
 std::string describe(const ManagedObject& object) {

@@ -42,6 +42,7 @@ std::string fileBytes(const std::filesystem::path& path);
 TestTask* makeTask(ManagedObjectContext& context, const std::string& name);
 TestEntry* makeEntry(ManagedObjectContext& context, TestTask* task, Instant start, Instant end);
 TestLabel* makeLabel(ManagedObjectContext& context, std::int16_t type);
+TestDay* makeDay(ManagedObjectContext& context, TestTask* task, std::int32_t absDay);
 
 template <class T>
 T* findByUuid(const ManagedObjectContext& context, const std::string& uuid) {
