@@ -54,50 +54,46 @@ TEST_F(OriginRepairs, OnATieTheFirstMetSurvivesAndMissingDatesCountAsZero) {
 
 using PreferencesRepairs = ModelTest;
 
-// Records as (uuid, cut-off); what is left after the repair, in the order they were made.
-TEST_F(PreferencesRepairs, OneRecordSurvivesUnderTheFixedUUIDUnlessTwoHaveItAlready) {
-    struct Case {
-        const char* what;
-        std::vector<std::pair<std::string, int>> records;
-        bool repaired;
-        std::vector<std::pair<std::string, int>> left;
-    };
-    const Case cases[] = {
-        {"none", {}, false, {}},
-        {"a lone record", {{"OLD", 4}}, true, {{"PREFERENCES", 4}}},
-        {"the other beside a fresh one",
-         {{"PREFERENCES", 0}, {"B-OLD", 5}, {"C-OLD", 6}},
-         true,
-         {{"PREFERENCES", 5}}},
-        {"without a fixed one, the smallest", {{"Z", 1}, {"A", 2}}, true, {{"PREFERENCES", 2}}},
-        {"two fixed ones are for the sync to join",
-         {{"PREFERENCES", 1}, {"PREFERENCES", 2}, {"OTHER", 3}},
-         false,
-         {{"PREFERENCES", 1}, {"PREFERENCES", 2}, {"OTHER", 3}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ManagedObjectContext scratch{ravelongModel()};
-        std::vector<ZRCDPreferences*> made;
-        for (const auto& [uuid, newDay] : c.records) {
-            made.push_back(scratch.insertNewObject<ZRCDPreferences>());
-            made.back()->setUuid(uuid);
-            made.back()->setNewDay(newDay);
-        }
-        EXPECT_EQ(store_repairs::fixPreferences_inContext(scratch), c.repaired);
-        std::vector<std::pair<std::string, int>> left;
-        for (ZRCDPreferences* record : made) {
-            if (!record->isDeleted())
-                left.emplace_back(record->uuid().value_or("?"), record->newDay());
-        }
-        EXPECT_EQ(left, c.left);
-        if (left.size() == 1) {
-            ZRCDPreferences* found = ZRCDPreferences::getPreferences_inContext(scratch);
-            ASSERT_NE(found, nullptr);
-            EXPECT_EQ(found->newDay(), left[0].second);
-        }
-        EXPECT_FALSE(store_repairs::fixPreferences_inContext(scratch));
-    }
+ZRCDPreferences* preferences(ManagedObjectContext& context, const std::string& uuid, int newDay) {
+    auto* record = context.insertNewObject<ZRCDPreferences>();
+    record->setUuid(uuid);
+    record->setNewDay(newDay);
+    return record;
+}
+
+TEST_F(PreferencesRepairs, ALoneRecordTakesTheFixedUUID) {
+    EXPECT_FALSE(store_repairs::fixPreferences_inContext(context));
+    ZRCDPreferences* record = preferences(context, "OLD", 4);
+    EXPECT_TRUE(store_repairs::fixPreferences_inContext(context));
+    EXPECT_EQ(record->uuid(), "PREFERENCES");
+    EXPECT_FALSE(store_repairs::fixPreferences_inContext(context));
+}
+
+TEST_F(PreferencesRepairs, TheOtherRecordSurvivesBesideAFreshOne) {
+    ZRCDPreferences* fresh = preferences(context, "PREFERENCES", 0);
+    ZRCDPreferences* kept = preferences(context, "B-OLD", 5);
+    ZRCDPreferences* dropped = preferences(context, "C-OLD", 6);
+    EXPECT_TRUE(store_repairs::fixPreferences_inContext(context));
+    EXPECT_TRUE(fresh->isDeleted());
+    EXPECT_TRUE(dropped->isDeleted());
+    EXPECT_EQ(kept->uuid(), "PREFERENCES");
+    EXPECT_EQ(ZRCDPreferences::getPreferences_inContext(context)->newDay(), 5);
+}
+
+TEST_F(PreferencesRepairs, WithoutAFixedOneTheSmallestUUIDSurvives) {
+    ZRCDPreferences* later = preferences(context, "Z", 1);
+    ZRCDPreferences* first = preferences(context, "A", 2);
+    EXPECT_TRUE(store_repairs::fixPreferences_inContext(context));
+    EXPECT_TRUE(later->isDeleted());
+    EXPECT_EQ(first->uuid(), "PREFERENCES");
+}
+
+TEST_F(PreferencesRepairs, TwoFixedRecordsAreLeftForTheSyncToJoin) {
+    ZRCDPreferences* a = preferences(context, "PREFERENCES", 1);
+    ZRCDPreferences* b = preferences(context, "PREFERENCES", 2);
+    ZRCDPreferences* c = preferences(context, "OTHER", 3);
+    EXPECT_FALSE(store_repairs::fixPreferences_inContext(context));
+    EXPECT_FALSE(a->isDeleted() || b->isDeleted() || c->isDeleted());
 }
 
 }  // namespace
