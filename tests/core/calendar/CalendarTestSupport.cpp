@@ -3,6 +3,8 @@
 #include <unicode/gregocal.h>
 #include <unicode/timezone.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -45,6 +47,25 @@ ZRDate dayNumber(int year, int month, int day) {
     UErrorCode status = U_ZERO_ERROR;
     // Julian day 2440588 is 1970-01-01.
     return calendar->get(UCAL_JULIAN_DAY, status) - 2440588;
+}
+
+ScopedZoneVariable::ScopedZoneVariable(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name))
+        saved_ = old;
+    setenv(name, value.c_str(), 1);
+    tzset();
+}
+
+ScopedZoneVariable::~ScopedZoneVariable() {
+    saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_);
+    tzset();
+}
+
+std::int32_t CLibraryZone::offsetAt(std::int64_t unixSeconds) {
+    const time_t time = static_cast<time_t>(unixSeconds);
+    struct tm local {};
+    localtime_r(&time, &local);
+    return static_cast<std::int32_t>(local.tm_gmtoff);
 }
 
 }  // namespace ravelong::testing

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/calendar/CalendarTypes.h"
@@ -16,5 +19,30 @@ Instant wallTime(std::string_view zone, int year, int month, int day, int hour =
 
 // The day number of a calendar day (days since 1970-01-01).
 ZRDate dayNumber(int year, int month, int day);
+
+// Sets an environment variable of the zone lookups (TZ, TZDIR) for its scope, and puts the old
+// value back.
+class ScopedZoneVariable {
+public:
+    ScopedZoneVariable(const char* name, const std::string& value);
+    ~ScopedZoneVariable();
+    ScopedZoneVariable(const ScopedZoneVariable&) = delete;
+    ScopedZoneVariable& operator=(const ScopedZoneVariable&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+// The C library's reading of a TZ value (a zone name or a rule), which reads the zone files on
+// its own: the reference for what the system's database and the rules say.
+class CLibraryZone {
+public:
+    explicit CLibraryZone(const std::string& tz) : tz_("TZ", tz) {}
+    static std::int32_t offsetAt(std::int64_t unixSeconds);
+
+private:
+    ScopedZoneVariable tz_;
+};
 
 }  // namespace ravelong::testing

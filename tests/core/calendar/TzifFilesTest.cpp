@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/calendar/CalendarTestSupport.h"
 #include "core/calendar/PosixZoneRule.h"
 #include "core/calendar/TzifFiles.h"
 #include "core/calendar/ZoneRules.h"
@@ -14,35 +15,12 @@
 namespace ravelong {
 namespace {
 
+using testing::CLibraryZone;
+
 std::string fileBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
-
-// The C library's reading of a TZ value, as the reference for rules. TZ is put back afterwards.
-class CLibraryZone {
-public:
-    explicit CLibraryZone(const std::string& tz) {
-        if (const char* old = std::getenv("TZ")) {
-            saved_ = old;
-        }
-        setenv("TZ", tz.c_str(), 1);
-        tzset();
-    }
-    ~CLibraryZone() {
-        saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ");
-        tzset();
-    }
-    int32_t offsetAt(int64_t unixSeconds) const {
-        const time_t time = static_cast<time_t>(unixSeconds);
-        struct tm local {};
-        localtime_r(&time, &local);
-        return static_cast<int32_t>(local.tm_gmtoff);
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
 
 TEST(PosixZoneRule, RulesGiveTheOffsetsTheCLibraryGives) {
     const char* const kRules[] = {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/calendar/CalendarTestSupport.h"
 #include "core/calendar/TimeZones.h"
 #include "core/calendar/ZoneRules.h"
 #include "foundation/Log.h"
@@ -20,41 +21,13 @@
 namespace ravelong {
 namespace {
 
+using testing::CLibraryZone;
+
 const char* const kZones[] = {"Europe/Berlin",         "America/New_York",  "Australia/Lord_Howe",
                               "Asia/Kolkata",          "America/Sao_Paulo", "Pacific/Apia",
                               "Antarctica/Troll",      "Europe/Dublin",     "America/Mexico_City",
                               "Africa/Cairo",          "America/Asuncion",  "Asia/Almaty",
                               "America/Ciudad_Juarez", "America/Coyhaique", "America/Nuuk"};
-
-// The C library reads the same zone files on its own: the reference for what the system's
-// database says. TZ is put back afterwards.
-class SystemClock {
-public:
-    explicit SystemClock(const std::string& tz) {
-        if (const char* old = std::getenv("TZ")) {
-            old_ = old;
-        }
-        setenv("TZ", tz.c_str(), 1);
-        tzset();
-    }
-    ~SystemClock() {
-        if (old_) {
-            setenv("TZ", old_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    static int32_t offsetAt(int64_t unixSeconds) {
-        const time_t time = static_cast<time_t>(unixSeconds);
-        struct tm local {};
-        localtime_r(&time, &local);
-        return static_cast<int32_t>(local.tm_gmtoff);
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 // The instants (unix seconds) at which the zone's ICU object says the offset changes between 1995
 // and 2045.
@@ -85,29 +58,28 @@ TEST(ZoneRules, OffsetsAreTheSystemDatabasesAndIcuIsGivenTheSame) {
         SCOPED_TRACE(name);
         const ZoneRef rules = ZoneRules::create(name);
         ASSERT_NE(rules, nullptr);
-        SystemClock system(name);
+        const CLibraryZone system(name);
         int64_t previous = -2208988800;  // 1900-01-01
         for (int64_t t = previous + 86400; t < 4102444800; t += 86400) {
-            if (SystemClock::offsetAt(t) == SystemClock::offsetAt(previous)) {
+            if (system.offsetAt(t) == system.offsetAt(previous)) {
                 previous = t;
                 continue;
             }
             int64_t low = previous, high = t;  // offset(low) differs from offset(high)
             while (high - low > 1) {
                 const int64_t mid = low + (high - low) / 2;
-                (SystemClock::offsetAt(mid) == SystemClock::offsetAt(low) ? low : high) = mid;
+                (system.offsetAt(mid) == system.offsetAt(low) ? low : high) = mid;
             }
             for (int64_t probe : {high - 1, high, high + 1}) {
-                ASSERT_EQ(rules->offsetAt(probe), SystemClock::offsetAt(probe)) << probe;
-                ASSERT_EQ(icuOffset(rules->icuZone(), probe), SystemClock::offsetAt(probe))
-                    << probe;
+                ASSERT_EQ(rules->offsetAt(probe), system.offsetAt(probe)) << probe;
+                ASSERT_EQ(icuOffset(rules->icuZone(), probe), system.offsetAt(probe)) << probe;
             }
             previous = t;
         }
         for (int64_t t = -2208988800; t < 10413792000; t += 7 * 86400 + 4321) {
-            ASSERT_EQ(rules->offsetAt(t), SystemClock::offsetAt(t)) << t;
+            ASSERT_EQ(rules->offsetAt(t), system.offsetAt(t)) << t;
             if (t < 7258118400) {  // ICU is given the changes up to 2200
-                ASSERT_EQ(icuOffset(rules->icuZone(), t), SystemClock::offsetAt(t)) << t;
+                ASSERT_EQ(icuOffset(rules->icuZone(), t), system.offsetAt(t)) << t;
             }
         }
     }
@@ -174,11 +146,10 @@ TEST(ZoneRules, TzdirChoosesTheFolderAndCustomOffsetsStillWork) {
     std::filesystem::create_directories(directory.path() / "Test");
     std::filesystem::copy_file("/usr/share/zoneinfo/Asia/Kolkata",
                                directory.path() / "Test" / "Kolkata_Copy");
-    const char* old = std::getenv("TZDIR");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("TZDIR", directory.path().c_str(), 1);
-    const ZoneRef copy = ZoneRules::create("Test/Kolkata_Copy");
-    saved ? setenv("TZDIR", saved->c_str(), 1) : unsetenv("TZDIR");
+    const ZoneRef copy = [&] {
+        const testing::ScopedZoneVariable tzdir("TZDIR", directory.path().string());
+        return ZoneRules::create("Test/Kolkata_Copy");
+    }();
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->offsetAt(1720000000), 19800);
     EXPECT_EQ(ZoneRules::create("Test/Kolkata_Copy"), nullptr);
@@ -204,10 +175,10 @@ TEST(ZoneRules, PreferredOffsetPicksTheMatchingOccurrenceOfARepeatedWallTime) {
 TEST(ZoneRules, FarDatesFollowTheFirstOffsetAndTheClosingRule) {
     const ZoneRef newYork = ZoneRules::create("America/New_York");
     EXPECT_EQ(newYork->offsetAt(-6000000000), -17762);  // local mean time before 1883
-    SystemClock system("America/New_York");
+    const CLibraryZone system("America/New_York");
     for (int64_t t : {int64_t{9000000000}, int64_t{9015000000}, int64_t{9030000000}}) {
-        EXPECT_EQ(newYork->offsetAt(t), SystemClock::offsetAt(t)) << t;
-        EXPECT_EQ(newYork->unixSecondsFromLocal(t + SystemClock::offsetAt(t)), t) << t;
+        EXPECT_EQ(newYork->offsetAt(t), system.offsetAt(t)) << t;
+        EXPECT_EQ(newYork->unixSecondsFromLocal(t + system.offsetAt(t)), t) << t;
     }
 }
 
