@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "core/chain/ChainTreeChanges.h"
-#include "core/chain/TaskChain.h"
 #include "core/model/ZRCDOrigin.h"
 #include "core/repairs/DuplicateTaskRepairs.h"
 #include "tests/core/chain/ChainTestSupport.h"
@@ -22,10 +21,7 @@ protected:
         copy->setDate(task->date());
         return copy;
     }
-    std::string chainNames() {
-        return chain_testing::names(
-            task_chain::sortArrayOfTasksByViewPosition(context.fetchAll<ZRCDTask>(), context));
-    }
+    std::string chainNames() const { return chain_testing::chainOf(context); }
 };
 
 TEST_F(DuplicateTaskRepairs, OneTaskImportedTwiceBecomesOneWithAllItsTime) {
