@@ -25,14 +25,10 @@ protected:
 
 TEST_F(RecentTasks, TheLengthComesFromTheSettingsWithinOneToTwenty) {
     EXPECT_EQ(ZRCDTask::numberOfRecentTasks(), 10);
-    defaults.setInteger(kZRNumberOfRecentTasks, 1);
-    EXPECT_EQ(ZRCDTask::numberOfRecentTasks(), 1);
-    defaults.setInteger(kZRNumberOfRecentTasks, 20);
-    EXPECT_EQ(ZRCDTask::numberOfRecentTasks(), 20);
-    defaults.setInteger(kZRNumberOfRecentTasks, 21);
-    EXPECT_EQ(ZRCDTask::numberOfRecentTasks(), 10);
-    defaults.setInteger(kZRNumberOfRecentTasks, 0);
-    EXPECT_EQ(ZRCDTask::numberOfRecentTasks(), 10);
+    for (const auto& [setting, length] : {std::pair{1, 1}, {20, 20}, {21, 10}, {0, 10}}) {
+        defaults.setInteger(kZRNumberOfRecentTasks, setting);
+        EXPECT_EQ(ZRCDTask::numberOfRecentTasks(), length) << setting;
+    }
 }
 
 TEST_F(RecentTasks, RunningTasksComeFirstThenTheLatestEndedAndTheListHoldsExactlyN) {
