@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "app/SavePathTexts.h"
@@ -38,13 +37,6 @@ AppEnvironment::AppEnvironment()
 
 AppEnvironment::~AppEnvironment() {
     NotificationCenter::setDefaultCenter(nullptr);
-}
-
-std::string fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {

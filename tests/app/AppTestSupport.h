@@ -65,8 +65,8 @@ private:
     int savesPosted_ = 0;
 };
 
-// The exact bytes of a file ("" when it cannot be read).
-std::string fileBytes(const std::filesystem::path& path);
+// The exact bytes of a file ("" when it cannot be read); writing throws when it fails.
+using testing::readFile;
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // A raw connection to a store file, for writing files of older versions and reading what an

@@ -23,10 +23,6 @@ void crashWithRunningTimings(LaunchHarness& h, std::initializer_list<double> sec
     h.shell.calls.clear();
 }
 
-std::size_t runningTimings(LaunchHarness& h) {
-    return ZRCDTiming::numberOfRunningTimings_inContext(h.context());
-}
-
 TEST(CrashCheck, TimersTooYoungOrTooOldAreDeletedWithoutAsking) {
     // Recent enough means more than 10 seconds and less than 7 days.
     for (double ago : {0.0, 5.0, 10.0, 7 * kDay, 8 * kDay}) {
@@ -57,7 +53,7 @@ TEST(CrashCheck, OneRecentTimerIsNamedWithItsMinutesAndSeconds) {
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Add timing", "Cancel"}));
     EXPECT_EQ(h.shell.count("activate"), 1);
 
-    ASSERT_EQ(runningTimings(h), 0u);
+    ASSERT_EQ(h.runningTimings(), 0u);
     ZRCDTiming* timing = ZRCDTiming::getAllTimings_inContext(h.context()).front();
     EXPECT_DOUBLE_EQ(timing->duration(), 184.0);
     EXPECT_FALSE(h.context().hasChanges());
@@ -77,7 +73,7 @@ TEST(CrashCheck, OfSeveralTimersTheRecentAreStoppedAndTheStaleDeleted) {
               "Do you want to stop the timers now and add the appropriate timings?");
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Add timings", "Cancel"}));
 
-    EXPECT_EQ(runningTimings(h), 0u);
+    EXPECT_EQ(h.runningTimings(), 0u);
     EXPECT_EQ(h.taskNamed("Writing")->timings().size(), 1u);
     EXPECT_DOUBLE_EQ((*h.taskNamed("Writing")->timings().begin())->duration(), 2 * 3600.0);
     EXPECT_EQ(h.taskNamed("Reading")->timings().size(), 0u);
@@ -98,19 +94,18 @@ TEST(CrashCheck, SeveralStaleTimersAreDeletedWithoutAsking_CancelChangesNothing)
         h.env.alerts().queueButton(1);
         ASSERT_TRUE(h.launch());
         EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
-        EXPECT_EQ(runningTimings(h), 2u);
+        EXPECT_EQ(h.runningTimings(), 2u);
     }
 }
 
 TEST(CrashCheck, IsSkippedAfterAnOrderlyQuitAndUnderAnotherCalendar) {
     {
-        LaunchHarness h;
-        ASSERT_TRUE(h.launch());
+        LaunchedHarness h;
         h.addRunningTiming(h.addTask("Writing"), 9 * kDay);
         h.quitAndClose();
         ASSERT_TRUE(h.launch());
         EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
-        EXPECT_EQ(runningTimings(h), 1u);
+        EXPECT_EQ(h.runningTimings(), 1u);
         // A run in progress counts as one that has not quit yet.
         EXPECT_FALSE(ZRUserDefaults2::didQuitProperly());
     }
@@ -120,7 +115,7 @@ TEST(CrashCheck, IsSkippedAfterAnOrderlyQuitAndUnderAnotherCalendar) {
         ScopedCalendarIdentifier buddhist("buddhist");
         ASSERT_TRUE(h.launch());
         EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
-        EXPECT_EQ(runningTimings(h), 1u);
+        EXPECT_EQ(h.runningTimings(), 1u);
     }
 }
 
@@ -138,7 +133,7 @@ TEST(CrashCheck, ATimerThatStartsAfterNowIsAskedAboutNotDropped) {
                   "time the computer's clock shows now; the clock may have been set back.\n\n"
                   "Do you want to stop the timer now? \"Cancel\" keeps it running.");
         // Stopped before its start, nothing is left worth keeping.
-        EXPECT_EQ(runningTimings(h), button == 0 ? 0u : 1u);
+        EXPECT_EQ(h.runningTimings(), button == 0 ? 0u : 1u);
         EXPECT_FALSE(h.context().hasChanges());
     }
     {
@@ -148,7 +143,7 @@ TEST(CrashCheck, ATimerThatStartsAfterNowIsAskedAboutNotDropped) {
         h.env.alerts().queueButton(1);
         ASSERT_TRUE(h.launch());
         EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
-        EXPECT_EQ(runningTimings(h), 2u);
+        EXPECT_EQ(h.runningTimings(), 2u);
     }
 }
 
@@ -182,7 +177,7 @@ TEST(CrashCheck, NothingChangesTheDataWhileTheQuestionIsOpen) {
 
     ASSERT_EQ(reader.shown.size(), 1u);
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 1u);
-    EXPECT_EQ(runningTimings(h), 0u);
+    EXPECT_EQ(h.runningTimings(), 0u);
     // The ticks run once the launch is complete.
     EXPECT_TRUE(h.delegate->timerController() != nullptr);
     h.addRunningTiming(h.taskNamed("Writing"), 100 * 3600.0);
@@ -213,7 +208,7 @@ TEST(CrashCheck, ARunThatCouldNotSaveItsRunningMarkIsNotTakenForACrash) {
     ASSERT_TRUE(h.launch());
     ASSERT_EQ(h.env.alerts().shownAlerts().size(), 2u);
     EXPECT_EQ(h.env.alerts().shownAlerts().back().messageText, kSettingsCannotBeSaved);
-    EXPECT_EQ(runningTimings(h), 1u);
+    EXPECT_EQ(h.runningTimings(), 1u);
 }
 
 }  // namespace

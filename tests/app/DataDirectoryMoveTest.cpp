@@ -45,10 +45,10 @@ TEST_F(DataDirectoryMoveTest, TheStoreAndItsCompanionsMoveAndLeaveAMarker) {
     EXPECT_EQ(namesIn(current),
               (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-shm",
                                         "RavelongDB.sqlite-wal"}));
-    EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite"), "store");
-    EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite-wal"), "wal");
+    EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "store");
+    EXPECT_EQ(readFile(current / "RavelongDB.sqlite-wal"), "wal");
     EXPECT_EQ(namesIn(group), std::vector<std::string>{"5000.txt"});
-    EXPECT_EQ(fileBytes(group / "5000.txt"), "");
+    EXPECT_EQ(readFile(group / "5000.txt"), "");
 }
 
 TEST_F(DataDirectoryMoveTest, TheHighestNumberedStoreIsTheOneThatMoves) {
@@ -60,16 +60,20 @@ TEST_F(DataDirectoryMoveTest, TheHighestNumberedStoreIsTheOneThatMoves) {
     moveStoreToCurrentDirectory(locations);
     EXPECT_EQ(namesIn(current),
               (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-wal"}));
-    EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite"), "newest");
+    EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "newest");
     EXPECT_EQ(namesIn(group),
               (std::vector<std::string>{"5000.txt", "Ravelong.sqlite", "Ravelong3.sqlite"}));
 }
 
-TEST_F(DataDirectoryMoveTest, NothingMovesOnceTheCurrentFolderHoldsAStore) {
+TEST_F(DataDirectoryMoveTest, NothingMovesWithoutAnOldFolderOrOnceTheCurrentOneHoldsAStore) {
+    EXPECT_TRUE(moveStoreToCurrentDirectory(locations).empty());
+    EXPECT_TRUE(fs::is_directory(current));  // made all the same
+    EXPECT_FALSE(fs::exists(group));
+
     put(current, "RavelongDB.sqlite", "live");
     put(group, "Ravelong.sqlite", "old");
     EXPECT_TRUE(moveStoreToCurrentDirectory(locations).empty());
-    EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite"), "live");
+    EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "live");
     EXPECT_EQ(namesIn(group), std::vector<std::string>{"Ravelong.sqlite"});
 }
 
@@ -84,13 +88,7 @@ TEST_F(DataDirectoryMoveTest, ALaterLaunchMovesNothingEvenWithoutTheLiveStore) {
     put(group, "Ravelong.sqlite", "old copy");
     EXPECT_TRUE(moveStoreToCurrentDirectory(locations).empty());
     EXPECT_EQ(namesIn(current), std::vector<std::string>{});
-    EXPECT_EQ(fileBytes(group / "Ravelong.sqlite"), "old copy");
-}
-
-TEST_F(DataDirectoryMoveTest, MissingFoldersMoveNothingButTheCurrentFolderIsMade) {
-    EXPECT_TRUE(moveStoreToCurrentDirectory(locations).empty());
-    EXPECT_TRUE(fs::is_directory(current));
-    EXPECT_FALSE(fs::exists(group));
+    EXPECT_EQ(readFile(group / "Ravelong.sqlite"), "old copy");
 }
 
 TEST_F(DataDirectoryMoveTest, AnEntryIsNeverMovedOverAnotherOneTheOthersGoOn) {
@@ -101,13 +99,13 @@ TEST_F(DataDirectoryMoveTest, AnEntryIsNeverMovedOverAnotherOneTheOthersGoOn) {
 
     const std::vector<std::string> moved = moveStoreToCurrentDirectory(locations);
     EXPECT_EQ(moved.size(), 2u);
-    EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite"), "store");
+    EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "store");
     EXPECT_TRUE(env.log().contains(LogLevel::error, "", "There was a problem updating: "));
     // Whichever came second is still in the group folder, untouched.
-    const std::string movedWal = fileBytes(current / "RavelongDB.sqlite-wal");
+    const std::string movedWal = readFile(current / "RavelongDB.sqlite-wal");
     const std::string leftBehind =
         movedWal == "wal" ? "Ravelong.sqlite-wal1" : "Ravelong.sqlite-wal";
-    EXPECT_EQ(fileBytes(group / leftBehind), movedWal == "wal" ? "wal1" : "wal");
+    EXPECT_EQ(readFile(group / leftBehind), movedWal == "wal" ? "wal1" : "wal");
 }
 
 // A store moves with its -wal and -shm files or not at all. Each case stops the move at its
@@ -149,7 +147,7 @@ TEST_F(DataDirectoryMoveTest, AMoveStoppedHalfWayLeavesNoFileBehind) {
         EXPECT_EQ(namesIn(current),
                   (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-shm",
                                             "RavelongDB.sqlite-wal"}));
-        EXPECT_EQ(fileBytes(current / "RavelongDB.sqlite-wal"), "wal");
+        EXPECT_EQ(readFile(current / "RavelongDB.sqlite-wal"), "wal");
         EXPECT_EQ(namesIn(group), std::vector<std::string>{"5000.txt"});
     }
 }

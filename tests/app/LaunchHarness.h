@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "app/AppDelegate.h"
@@ -67,12 +68,21 @@ public:
         delegate->saveContext(context());
         return timing;
     }
+    std::size_t runningTimings() { return ZRCDTiming::numberOfRunningTimings_inContext(context()); }
     ZRCDTask* taskNamed(const std::string& name) {
         for (ZRCDTask* task : ZRCDTask::getAllTasks_inContext(context())) {
             if (task->taskName() == name)
                 return task;
         }
         return nullptr;
+    }
+};
+
+// A harness whose first launch has finished.
+struct LaunchedHarness : LaunchHarness {
+    LaunchedHarness() {
+        if (!launch())
+            throw std::runtime_error("the launch did not finish");
     }
 };
 

@@ -85,8 +85,7 @@ TEST(Launch, UpgradesOfThisProgramKeepAutomaticBackupsAsTheUserSetThem) {
 }
 
 TEST(Launch, TheFirstRunOpensThePanelAndLaterRunsTidyTheSettings) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     EXPECT_TRUE(h.delegate->isLaunched());
     EXPECT_TRUE(h.delegate->allowTogglePanel());
     EXPECT_EQ(h.shell.count("togglePanel"), 1);
@@ -129,8 +128,7 @@ TEST(Launch, OldMenuBarPeriodTextsBecomeTheirNumbers) {
 TEST(Launch, OriginsOfThisDeviceTakeTheSystemNamesUnlessTheUserNamedThem) {
     for (bool named : {false, true}) {
         SCOPED_TRACE(named);
-        LaunchHarness h;
-        ASSERT_TRUE(h.launch());
+        LaunchedHarness h;
         h.addTask("Writing");
         std::vector<ZRCDOrigin*> origins = ZRCDOrigin::getAllOrigins_inContext(h.context());
         ASSERT_EQ(origins.size(), 1u);
@@ -252,8 +250,7 @@ TEST(Launch, AnUnfinishedUpgradeRunsAgainAndWithoutAnUpgraderIsOnlyLogged) {
 }
 
 TEST(Launch, TheRepairPassMendsTheStoreAndSavesIt) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     ZRCDTask* first = h.addTask("Writing");
     ZRCDTask* second = h.addTask("Reading");
     second->setUuid(first->uuid());  // one task that reached the store twice
@@ -287,8 +284,7 @@ std::vector<std::string> taskOrders(ManagedObjectContext& context) {
 }
 
 TEST(Launch, TheRepairPassPutsASubtaskBehindItsParentAndLaterLaunchesKeepTheOrder) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     std::vector<ZRCDTask*> tasks;
     for (const char* name : {"H", "G", "F", "E", "X", "D", "C", "B", "A"})
         tasks.insert(tasks.begin(), h.addTask(name));

@@ -51,7 +51,7 @@ protected:
     }
 
     nlohmann::json onDisk() {
-        return nlohmann::json::parse(app_testing::fileBytes(environment.defaults().path()));
+        return nlohmann::json::parse(app_testing::readFile(environment.defaults().path()));
     }
 
     // The store as the next run of the program finds it.

@@ -10,10 +10,6 @@
 namespace ravelong::app_testing {
 namespace {
 
-std::size_t runningTimings(LaunchHarness& h) {
-    return ZRCDTiming::numberOfRunningTimings_inContext(h.context());
-}
-
 TEST(QuitDecision, RunningTimersAreAskedAboutWithTheirNumber) {
     const std::pair<int, std::string> cases[] = {
         {1, "showTimersRunningWindow A timer is running.|Do you want to stop it?"},
@@ -22,8 +18,7 @@ TEST(QuitDecision, RunningTimersAreAskedAboutWithTheirNumber) {
     };
     for (const auto& [n, expected] : cases) {
         SCOPED_TRACE(n);
-        LaunchHarness h;
-        ASSERT_TRUE(h.launch());
+        LaunchedHarness h;
         for (int i = 0; i < n; ++i)
             h.addRunningTiming(h.addTask("Task " + std::to_string(i)), 60.0);
         h.delegate->quitApplication();
@@ -38,8 +33,7 @@ TEST(QuitDecision, RunningTimersAreAskedAboutWithTheirNumber) {
 TEST(QuitDecision, KeepingOrStoppingTheTimersQuitsAndTheNextLaunchFindsThemSo) {
     for (bool keep : {true, false}) {
         SCOPED_TRACE(keep ? "keep" : "stop");
-        LaunchHarness h;
-        ASSERT_TRUE(h.launch());
+        LaunchedHarness h;
         h.addRunningTiming(h.addTask("Writing"), 600.0);
         h.addRunningTiming(h.addTask("Reading"), 300.0);
         h.delegate->quitApplication();
@@ -52,7 +46,7 @@ TEST(QuitDecision, KeepingOrStoppingTheTimersQuitsAndTheNextLaunchFindsThemSo) {
         EXPECT_EQ(h.shell.count("closeTimersRunningWindow"), 1);
         EXPECT_EQ(h.shell.count("requestQuit"), 2);
         EXPECT_EQ(h.delegate->keepTimersRunningOnQuit(), keep);
-        EXPECT_EQ(runningTimings(h), keep ? 2u : 0u);
+        EXPECT_EQ(h.runningTimings(), keep ? 2u : 0u);
         EXPECT_FALSE(h.context().hasChanges());
         EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
         h.quitAndClose();
@@ -60,14 +54,13 @@ TEST(QuitDecision, KeepingOrStoppingTheTimersQuitsAndTheNextLaunchFindsThemSo) {
 
         ASSERT_TRUE(h.launch());
         EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
-        EXPECT_EQ(runningTimings(h), keep ? 2u : 0u);
+        EXPECT_EQ(h.runningTimings(), keep ? 2u : 0u);
         EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 2u);
     }
 }
 
 TEST(QuitDecision, TheStandardShortcutOnlyClosesWhatIsInFront) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     h.addRunningTiming(h.addTask("Writing"), 600.0);  // not asked about: not a real quit
 
     h.delegate->openMainWindow();
@@ -88,8 +81,7 @@ TEST(QuitDecision, TheStandardShortcutOnlyClosesWhatIsInFront) {
 }
 
 TEST(QuitDecision, PendingEditsThatCannotBeCommittedCancelTheQuit) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     h.shell.commitEditingSucceeds = false;
     h.delegate->quitApplication();
     EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateCancel);
@@ -99,8 +91,7 @@ TEST(QuitDecision, PendingEditsThatCannotBeCommittedCancelTheQuit) {
 }
 
 TEST(QuitDecision, AFailedSaveAsksWhetherToQuitAnyway) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     ZRCDTask* task = h.addTask("Writing");
     task->setTaskName(std::string("Editing"));
     h.delegate->storeStack().persistentStoreCoordinator()->failSaveAfterStatements(0);
@@ -124,8 +115,7 @@ TEST(QuitDecision, AFailedSaveAsksWhetherToQuitAnyway) {
 }
 
 TEST(QuitDecision, AQuitBeforeTheStoreOpenedLeavesTheCrashCheckArmed) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     h.addRunningTiming(h.addTask("Writing"), 600.0);
     h.close();  // crashed
 
@@ -144,8 +134,7 @@ TEST(QuitDecision, AQuitBeforeTheStoreOpenedLeavesTheCrashCheckArmed) {
 TEST(Shutdown, StopsTheTimersUnlessTimingGoesOnWhileTheComputerSleeps) {
     for (bool timingWhenSleeping : {false, true}) {
         SCOPED_TRACE(timingWhenSleeping);
-        LaunchHarness h;
-        ASSERT_TRUE(h.launch());
+        LaunchedHarness h;
         ZRUserDefaults2::setTimingWhenSleeping(timingWhenSleeping);
         h.addRunningTiming(h.addTask("Writing"), 600.0);
 
@@ -154,7 +143,7 @@ TEST(Shutdown, StopsTheTimersUnlessTimingGoesOnWhileTheComputerSleeps) {
         EXPECT_FALSE(ZRUserDefaults2::didQuitProperly());
         EXPECT_TRUE(h.delegate->menubarPanelIsVisible());
         EXPECT_EQ(h.shell.calls.back(), "requestQuit");
-        EXPECT_EQ(runningTimings(h), timingWhenSleeping ? 1u : 0u);
+        EXPECT_EQ(h.runningTimings(), timingWhenSleeping ? 1u : 0u);
         // No question holds up the shutdown.
         EXPECT_EQ(h.delegate->applicationShouldTerminate(), TerminateReply::TerminateNow);
         EXPECT_EQ(h.shell.count("showTimersRunningWindow"), 0);
@@ -163,13 +152,12 @@ TEST(Shutdown, StopsTheTimersUnlessTimingGoesOnWhileTheComputerSleeps) {
 
         ASSERT_TRUE(h.launch());
         EXPECT_TRUE(h.env.alerts().shownAlerts().empty());
-        EXPECT_EQ(runningTimings(h), timingWhenSleeping ? 1u : 0u);
+        EXPECT_EQ(h.runningTimings(), timingWhenSleeping ? 1u : 0u);
     }
 }
 
 TEST(Shutdown, AProcessThatDiesBeforeItsQuitIsCheckedForACrash) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     h.addRunningTiming(h.addTask("Writing"), 184.0);  // kept running over the shutdown
     h.delegate->computerWillShutdownRestartLogout();
     EXPECT_EQ(h.shell.calls.back(), "requestQuit");
@@ -180,7 +168,7 @@ TEST(Shutdown, AProcessThatDiesBeforeItsQuitIsCheckedForACrash) {
     ASSERT_EQ(h.env.alerts().shownAlerts().size(), 1u);
     EXPECT_EQ(h.env.alerts().shownAlerts().front().messageText,
               "It appears that Ravelong has crashed while the timer was running.");
-    EXPECT_EQ(runningTimings(h), 1u);
+    EXPECT_EQ(h.runningTimings(), 1u);
 }
 
 TEST(Shutdown, OnAFullDiskNothingIsAskedAndTheExitStatusSaysChangesWereLost) {
@@ -214,7 +202,7 @@ TEST(Shutdown, OnAFullDiskNothingIsAskedAndTheExitStatusSaysChangesWereLost) {
     h.env.alerts().queueButton(1);
     ASSERT_TRUE(h.launch());
     EXPECT_EQ(h.env.alerts().shownAlerts().size(), 1u);
-    EXPECT_EQ(runningTimings(h), 1u);
+    EXPECT_EQ(h.runningTimings(), 1u);
     EXPECT_EQ(h.taskNamed("Reading"), nullptr);
     EXPECT_EQ(h.delegate->exitStatus(), 0);
 }
@@ -261,8 +249,7 @@ TEST(MaintenanceTick, WhileActiveSavesAndLeavesTheRepairsForLater) {
 }
 
 TEST(MaintenanceTick, InTheBackgroundRepairsSavesAndClearsTheUndoHistory) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     ZRCDTask* task = h.addTask("Writing");
     task->setTaskName(std::nullopt);
     h.context().processPendingChanges();
@@ -276,13 +263,12 @@ TEST(MaintenanceTick, InTheBackgroundRepairsSavesAndClearsTheUndoHistory) {
 }
 
 TEST(MaintenanceTick, CutsOverLongTimers) {
-    LaunchHarness h;
-    ASSERT_TRUE(h.launch());
+    LaunchedHarness h;
     h.addRunningTiming(h.addTask("Writing"), 100 * 3600.0);
     h.loop.advance(AppDelegate::kMaintenanceInterval);
     // Cut at 96 hours, continued by a new running timing.
     EXPECT_EQ(ZRCDTiming::numberOfTimings_inContext(h.context()), 2u);
-    EXPECT_EQ(runningTimings(h), 1u);
+    EXPECT_EQ(h.runningTimings(), 1u);
     EXPECT_FALSE(h.context().hasChanges());
 }
 

@@ -100,22 +100,7 @@ TEST_F(SavePath, TheTrayItemGetsTheMostRecentlyStartedTimingFirst) {
     EXPECT_EQ(shell.runningTimings[1]->task(), reading);
 }
 
-TEST_F(SavePath, DeletingATimingPostsTheDeletionAndTheNewTotals) {
-    ZRCDTiming* timing = ZRCDTiming::createCoreDataTimingWithStartDate(
-        AppEnvironment::kNow - 3600, AppEnvironment::kNow, reading, std::nullopt, 0, std::nullopt,
-        context());
-    ASSERT_TRUE(save());
-    clearRecords();
-
-    ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context());
-    ASSERT_TRUE(save());
-    EXPECT_THAT(posted(),
-                IsSupersetOf({name(kZRTimingDeleted), name(kMenuBarNeedsToReloadTotalTime),
-                              name(kZRRedrawDataDisplay)}));
-    EXPECT_THAT(shell.calls, Contains("reloadPanelRows 1"));
-}
-
-TEST_F(SavePath, ANoteReloadsTheNotesOnly) {
+TEST_F(SavePath, ANoteReloadsTheNotesOnlyAndADeletedTimingPostsItsDeletionAndTheNewTotals) {
     ZRCDTiming* timing = ZRCDTiming::createCoreDataTimingWithStartDate(
         AppEnvironment::kNow - 3600, AppEnvironment::kNow, reading, std::nullopt, 0, std::nullopt,
         context());
@@ -125,6 +110,14 @@ TEST_F(SavePath, ANoteReloadsTheNotesOnly) {
     timing->setNote("Chapter 3");
     ASSERT_TRUE(save());
     EXPECT_THAT(posted(), ElementsAre(name(kZRReloadTimingNotes)));
+
+    clearRecords();
+    ZRCDTiming::deleteTimingAndUpdateTimingSets(timing, context());
+    ASSERT_TRUE(save());
+    EXPECT_THAT(posted(),
+                IsSupersetOf({name(kZRTimingDeleted), name(kMenuBarNeedsToReloadTotalTime),
+                              name(kZRRedrawDataDisplay)}));
+    EXPECT_THAT(shell.calls, Contains("reloadPanelRows 1"));
 }
 
 TEST_F(SavePath, AColourAloneIsPostedAsAColourChange) {
@@ -155,22 +148,15 @@ TEST_F(SavePath, RoundingRulesRedrawTheStatisticsAndSwitchRoundingOnAndOff) {
     EXPECT_FALSE(delegate->roundingEnabled());
 }
 
-TEST_F(SavePath, AnUnrelatedSaveOrNoChangePostsNothing) {
+TEST_F(SavePath, AnUnrelatedSavePostsNothingButEverySaveThatWritesIsAnnouncedOnceForSync) {
     ZRCDOrigin* origin = *reading->origins().begin();
     origin->setDevice("Difference Engine");
     ASSERT_TRUE(save());
+    EXPECT_EQ(env.savesPosted(), 1);
     ASSERT_TRUE(save());  // nothing left to save
+    EXPECT_EQ(env.savesPosted(), 1);
     EXPECT_THAT(posted(), IsEmpty());
     EXPECT_THAT(shell.calls, IsEmpty());
-}
-
-TEST_F(SavePath, EverySaveThatWritesChangesIsAnnouncedOnceForSynchronisation) {
-    ZRCDOrigin* origin = *reading->origins().begin();
-    origin->setDevice("Difference Engine");
-    ASSERT_TRUE(save());
-    EXPECT_EQ(env.savesPosted(), 1);
-    ASSERT_TRUE(save());  // nothing to save
-    EXPECT_EQ(env.savesPosted(), 1);
     delegate->disableAutomaticUIUpdate();  // bulk changes still reach the other computers
     reading->setTaskName("Reading aloud");
     ASSERT_TRUE(save());

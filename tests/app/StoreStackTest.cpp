@@ -92,7 +92,7 @@ TEST_F(StoreStackTest, AFileWhereTheFolderShouldBeStopsWithError101AndThen9999) 
     EXPECT_EQ(alerts()[1], alerts()[0]);
     EXPECT_EQ(alerts()[2].messageText, "Failed to initialize the store");
     EXPECT_EQ(alerts()[2].informativeText, "There was an error building up the data file.");
-    EXPECT_EQ(app_testing::fileBytes(locations.groupApplicationFilesDirectory()), "not a folder");
+    EXPECT_EQ(app_testing::readFile(locations.groupApplicationFilesDirectory()), "not a folder");
 }
 
 TEST_F(StoreStackTest, AFolderThatCannotBeMadeIsPresented) {
@@ -118,7 +118,7 @@ TEST_F(StoreStackTest, FilesTheStoreCannotReadArePresentedAndLeftAlone) {
         auto layout = store_layouts::layoutOfVersion15();
         layout.version = 16;
         app_testing::createFileOfLayout(locations.storeURL(), layout);
-        newer = app_testing::fileBytes(locations.storeURL());
+        newer = app_testing::readFile(locations.storeURL());
     }
     const Case cases[] = {
         {"newer model version", newer, StoreErrorCode::NewerModelVersion},
@@ -137,7 +137,7 @@ TEST_F(StoreStackTest, FilesTheStoreCannotReadArePresentedAndLeftAlone) {
         const Alert& refusal = alerts()[first];
         EXPECT_FALSE(refusal.messageText.empty());
         EXPECT_EQ(alerts()[first + 1].messageText, "Failed to initialize the store");
-        EXPECT_EQ(app_testing::fileBytes(locations.storeURL()), c.bytes);
+        EXPECT_EQ(app_testing::readFile(locations.storeURL()), c.bytes);
         auto direct = PersistentStore::open(locations.storeURL(), ravelongModel());
         ASSERT_FALSE(direct.ok());
         EXPECT_EQ(direct.error().code, static_cast<int>(c.code));
@@ -298,14 +298,14 @@ TEST_F(StoreStackTest, TheLegacyContextReadsALegacyStore) {
 TEST_F(StoreStackTest, ACurrentStoreInThePlaceOfTheLegacyOneIsRefusedUntouched) {
     std::filesystem::create_directories(locations.applicationFilesDirectory());
     { ASSERT_TRUE(PersistentStore::open(locations.storeURLV1(), ravelongModel()).ok()); }
-    const std::string before = app_testing::fileBytes(locations.storeURLV1());
+    const std::string before = app_testing::readFile(locations.storeURLV1());
     StoreStack stack(locations);
     auto legacy = stack.managedObjectContextV1();
     ASSERT_FALSE(legacy.ok());
     EXPECT_EQ(legacy.error().code, 9999);
     ASSERT_EQ(alerts().size(), 2u);
     EXPECT_EQ(alerts()[0].messageText, "The data file was written by a newer version of Ravelong.");
-    EXPECT_EQ(app_testing::fileBytes(locations.storeURLV1()), before);
+    EXPECT_EQ(app_testing::readFile(locations.storeURLV1()), before);
 }
 
 TEST_F(StoreStackTest, AnEmptyStoreFileAfterEarlierLaunchesIsALostStoreNotAFirstRun) {
@@ -389,7 +389,7 @@ TEST_F(StoreStackTest, ADamagedStoreIsRefusedAtEveryAttempt) {
                    .value();
         pageSize = db.value()->queryInt("PRAGMA page_size").value();
     }
-    std::string bytes = app_testing::fileBytes(file);
+    std::string bytes = app_testing::readFile(file);
     for (std::int64_t i = 0; i < pageSize; ++i)
         bytes[static_cast<std::size_t>((root - 1) * pageSize + i)] = static_cast<char>(0x5a ^ i);
     app_testing::writeFileBytes(file, bytes);
@@ -403,7 +403,7 @@ TEST_F(StoreStackTest, ADamagedStoreIsRefusedAtEveryAttempt) {
         EXPECT_NE(alerts()[first].messageText.find("is damaged"), std::string::npos);
     }
     (void)stack.closeForExit();
-    EXPECT_EQ(app_testing::fileBytes(file), bytes);
+    EXPECT_EQ(app_testing::readFile(file), bytes);
 }
 
 TEST_F(StoreStackTest, AStoreThatCannotBeWrittenIsOfferedForLookingOnly) {

@@ -22,7 +22,7 @@ protected:
 
     // What a later run of the program reads: the file, not the memory.
     nlohmann::json onDisk() {
-        return nlohmann::json::parse(app_testing::fileBytes(defaults().path()));
+        return nlohmann::json::parse(app_testing::readFile(defaults().path()));
     }
 };
 
@@ -179,9 +179,9 @@ TEST_F(UserDefaults2, FixUserDefaultsRepairsRangesAndTheSecondsOption) {
 TEST_F(UserDefaults2, FixUserDefaultsLeavesSoundSettingsAsTheyAre) {
     defaults().setInteger(kZRShowTasks, 2);
     ASSERT_TRUE(defaults().synchronize().ok());
-    const std::string before = app_testing::fileBytes(defaults().path());
+    const std::string before = app_testing::readFile(defaults().path());
     EXPECT_FALSE(ZRUserDefaults2::fixUserDefaults());
-    EXPECT_EQ(app_testing::fileBytes(defaults().path()), before);
+    EXPECT_EQ(app_testing::readFile(defaults().path()), before);
     EXPECT_FALSE(defaults().exists(kZRGeneralStartDate));
     EXPECT_FALSE(defaults().exists(kZRStatusIconShowSecondsDuration));
 }
@@ -191,28 +191,24 @@ protected:
     DataLocations locations = DataLocations::inDataFolder(environment.folder());
 };
 
-TEST_F(Folders, TheDefaultBackupFolderIsMadeWhenMissing) {
+TEST_F(Folders, TheBackupFolderIsTheChosenOneWhileItExistsElseTheDefaultMadeWhenMissing) {
     auto folder = ZRUserDefaults::getAutoBackupLocation(locations);
     ASSERT_TRUE(folder.ok());
     EXPECT_EQ(*folder, locations.backupDirectory());
     EXPECT_TRUE(std::filesystem::is_directory(*folder));
-}
 
-TEST_F(Folders, AChosenBackupFolderIsUsedWhileItExistsAndForgottenOnceItIsGone) {
     const std::filesystem::path chosen = environment.folder() / "My Backups ü";
     std::filesystem::create_directories(chosen);
     ZRUserDefaults::setAutoBackupLocation(chosen);
     EXPECT_EQ(ZRUserDefaults::getAutoBackupLocation(locations).value(), chosen);
     EXPECT_TRUE(onDisk().contains("ZRAutoBackupLocationData"));
 
+    // Forgotten once it is gone, and a stored value that is no folder at all is dropped too.
     std::filesystem::remove(chosen);
     EXPECT_EQ(ZRUserDefaults::getAutoBackupLocation(locations).value(),
               locations.backupDirectory());
     EXPECT_FALSE(onDisk().contains("ZRAutoBackupLocationData"));
     EXPECT_TRUE(environment.log().contains("backup folder", "no longer available"));
-}
-
-TEST_F(Folders, AStoredValueThatIsNoFolderFallsBackToTheDefault) {
     defaults().setData(kZRAutoBackupLocationData, UserDefaults::Data{'r', 'e', 'l'});
     EXPECT_EQ(ZRUserDefaults::getAutoBackupLocation(locations).value(),
               locations.backupDirectory());
@@ -229,7 +225,7 @@ TEST_F(Folders, TheTransferFolderIsMadeAndAFileInItsPlaceIsAnError) {
     app_testing::writeFileBytes(locations.transferDirectory(), "x");
     auto refused = ZRUserDefaults::getTransferLocation(locations);
     ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(app_testing::fileBytes(locations.transferDirectory()), "x");
+    EXPECT_EQ(app_testing::readFile(locations.transferDirectory()), "x");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST_F(XdgAutostartTest, TurningItOnWritesTheEntryAndOffRemovesIt) {
     EXPECT_FALSE(login.isEnabled());
     ASSERT_TRUE(login.setEnabled(true).ok());
     EXPECT_EQ(login.entryPath(), entry);
-    EXPECT_EQ(app_testing::fileBytes(entry),
+    EXPECT_EQ(app_testing::readFile(entry),
               "[Desktop Entry]\nType=Application\nName=Ravelong\nExec=/usr/bin/ravelong\n"
               "Icon=ravelong\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
     EXPECT_TRUE(login.isEnabled());
@@ -58,11 +58,11 @@ TEST_F(XdgAutostartTest, ASystemEntryIsSwitchedOffWithAHiddenUserEntry) {
     EXPECT_TRUE(login.isEnabled());
 
     ASSERT_TRUE(login.setEnabled(false).ok());
-    EXPECT_NE(app_testing::fileBytes(entry).find("\nHidden=true\n"), std::string::npos);
+    EXPECT_NE(app_testing::readFile(entry).find("\nHidden=true\n"), std::string::npos);
     EXPECT_FALSE(login.isEnabled());
 
     ASSERT_TRUE(login.setEnabled(true).ok());
-    EXPECT_EQ(app_testing::fileBytes(entry).find("Hidden"), std::string::npos);
+    EXPECT_EQ(app_testing::readFile(entry).find("Hidden"), std::string::npos);
     EXPECT_TRUE(login.isEnabled());
 }
 
@@ -81,7 +81,7 @@ TEST_F(XdgAutostartTest, FailuresChangeNothing) {
     Status refused = autostart().setEnabled(true);
     ASSERT_FALSE(refused.ok());
     EXPECT_NE(refused.error().description.find("could not be written"), std::string::npos);
-    EXPECT_EQ(app_testing::fileBytes(configHome / "autostart"), "");
+    EXPECT_EQ(app_testing::readFile(configHome / "autostart"), "");
 
     std::filesystem::remove(configHome / "autostart");
     EXPECT_FALSE(autostart("").setEnabled(true).ok());
@@ -107,7 +107,7 @@ TEST(AutostartTemplate, IsTheEntryStartAtLoginWritesForTheInstalledProgram) {
     const char* templatePath = std::getenv("RAVELONG_AUTOSTART_TEMPLATE");
     if (templatePath == nullptr || *templatePath == '\0')
         GTEST_SKIP() << "RAVELONG_AUTOSTART_TEMPLATE is not set (the packaging test sets it)";
-    const std::string text = app_testing::fileBytes(templatePath);
+    const std::string text = app_testing::readFile(templatePath);
     ASSERT_FALSE(text.empty()) << templatePath;
     const std::string execKey = "\nExec=";
     const auto exec = text.find(execKey);
@@ -117,7 +117,7 @@ TEST(AutostartTemplate, IsTheEntryStartAtLoginWritesForTheInstalledProgram) {
     XdgAutostart login(text.substr(exec + execKey.size(), execEnd - exec - execKey.size()),
                        home / "config", {home / "etc-xdg"});
     ASSERT_TRUE(login.setEnabled(true).ok());
-    EXPECT_EQ(app_testing::fileBytes(login.entryPath()), text);
+    EXPECT_EQ(app_testing::readFile(login.entryPath()), text);
 }
 
 }  // namespace
