@@ -51,6 +51,62 @@ const char* reason(int status) {
 
 }  // namespace
 
+void FakeServiceFaults::failNext(const std::string& route, FakeReply reply, int times) {
+    std::lock_guard lock(mutex_);
+    for (int i = 0; i < times; ++i)
+        faults_[route].push_back(reply);
+}
+
+void FakeServiceFaults::clearFaults() {
+    std::lock_guard lock(mutex_);
+    faults_.clear();
+}
+
+void FakeServiceFaults::alterNext(const std::string& route, std::function<void(FakeReply&)> alter) {
+    std::lock_guard lock(mutex_);
+    alterations_[route] = std::move(alter);
+}
+
+void FakeServiceFaults::setReachable(const std::string& token, bool reachable) {
+    std::lock_guard lock(mutex_);
+    if (reachable)
+        cutOffTokens_.erase(token);
+    else
+        cutOffTokens_.insert(token);
+}
+
+int FakeServiceFaults::requestCount(const std::string& route) const {
+    std::lock_guard lock(mutex_);
+    auto it = counts_.find(route);
+    return it == counts_.end() ? 0 : it->second;
+}
+
+std::optional<FakeReply> FakeServiceFaults::injectedFault(const std::string& route,
+                                                          const std::string& token) {
+    ++counts_[route];
+    if (!token.empty() && cutOffTokens_.count(token)) {
+        FakeReply lost;
+        lost.drop = true;
+        return lost;
+    }
+    auto faults = faults_.find(route);
+    if (faults == faults_.end() || faults->second.empty())
+        return std::nullopt;
+    FakeReply reply = faults->second.front();
+    faults->second.erase(faults->second.begin());
+    return reply;
+}
+
+FakeReply FakeServiceFaults::altered(const std::string& route, FakeReply reply) {
+    std::lock_guard lock(mutex_);
+    auto alter = alterations_.find(route);
+    if (alter != alterations_.end()) {
+        alter->second(reply);
+        alterations_.erase(alter);
+    }
+    return reply;
+}
+
 FakeReply FakeReply::json(int status, const nlohmann::json& body) {
     FakeReply r;
     r.status = status;

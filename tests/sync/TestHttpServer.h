@@ -6,6 +6,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,37 @@ struct FakeReply {
     static FakeReply json(int status, const nlohmann::json& body);
     // A Dropbox 409 with a route error union built from tags: {"path", "not_found"}.
     static FakeReply routeError(const std::vector<std::string>& tags);
+};
+
+// What the fake web services inject, by route ("files/upload", "records/modify"), and what they
+// count. Their handlers ask injectedFault() first and pass their reply through altered().
+class FakeServiceFaults {
+public:
+    // The next `times` requests to a route get this reply instead.
+    void failNext(const std::string& route, FakeReply reply, int times = 1);
+    void clearFaults();
+    // The next reply of a route is changed by `alter` after the route made it.
+    void alterNext(const std::string& route, std::function<void(FakeReply&)> alter);
+    // While a token is cut off, requests carrying it are dropped unanswered, as they would be
+    // on a computer that lost its network.
+    void setReachable(const std::string& token, bool reachable);
+    // How many requests reached a route.
+    int requestCount(const std::string& route) const;
+
+protected:
+    // Counts a request that carries `token` (may be empty); the reply it gets instead of the
+    // route's, if any. Called with mutex_ held.
+    std::optional<FakeReply> injectedFault(const std::string& route, const std::string& token);
+    // Takes mutex_.
+    FakeReply altered(const std::string& route, FakeReply reply);
+
+    mutable std::mutex mutex_;
+    std::map<std::string, int> counts_;
+
+private:
+    std::map<std::string, std::vector<FakeReply>> faults_;
+    std::map<std::string, std::function<void(FakeReply&)>> alterations_;
+    std::set<std::string> cutOffTokens_;
 };
 
 // The HTTP/1.1 side of the fake web services: listens on 127.0.0.1 (a free port) and serves each

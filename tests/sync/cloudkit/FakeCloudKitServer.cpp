@@ -20,6 +20,13 @@ std::string text(const json& object, const char* name) {
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+// The fields a request asks for; all of them when it names none.
+std::optional<std::set<std::string>> desiredKeys(const json& request) {
+    if (!request.contains("desiredKeys"))
+        return std::nullopt;
+    return request["desiredKeys"].get<std::set<std::string>>();
+}
+
 json itemError(const std::string& recordName, const std::string& code) {
     return {{"recordName", recordName}, {"serverErrorCode", code}, {"reason", code}};
 }
@@ -66,14 +73,6 @@ CloudKitWebServicesConfig FakeCloudKitServer::config(CloudKitDatabase::Scope sco
     c.requestTimeoutSeconds = 10;
     c.stallSeconds = 10;
     return c;
-}
-
-void FakeCloudKitServer::setReachable(const std::string& webToken, bool reachable) {
-    std::lock_guard lock(mutex_);
-    if (reachable)
-        cutOffTokens_.erase(webToken);
-    else
-        cutOffTokens_.insert(webToken);
 }
 
 void FakeCloudKitServer::acceptWebAuthToken(const std::string& token) {
@@ -154,28 +153,10 @@ std::vector<json> FakeCloudKitServer::subscriptions() const {
     return subscriptions_;
 }
 
-void FakeCloudKitServer::failNext(const std::string& route, FakeReply reply, int times) {
-    std::lock_guard lock(mutex_);
-    for (int i = 0; i < times; ++i)
-        faults_[route].push_back(reply);
-}
-
-void FakeCloudKitServer::alterNext(const std::string& route,
-                                   std::function<void(FakeReply&)> alter) {
-    std::lock_guard lock(mutex_);
-    alterations_[route] = std::move(alter);
-}
-
 FakeReply FakeCloudKitServer::error(int status, const std::string& code, json extra) {
     json body = {{"uuid", "fake-uuid"}, {"serverErrorCode", code}, {"reason", code}};
     body.update(extra);
     return FakeReply::json(status, body);
-}
-
-int FakeCloudKitServer::requestCount(const std::string& route) const {
-    std::lock_guard lock(mutex_);
-    auto it = counts_.find(route);
-    return it == counts_.end() ? 0 : it->second;
 }
 
 std::vector<json> FakeCloudKitServer::bodies(const std::string& route) const {
@@ -202,34 +183,15 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
         routeName = "assets/" + parts[1];
     else if (parts.size() >= 7 && parts[0] == "database")
         routeName = parts[5] + "/" + parts[6];
-    auto alter = [&](FakeReply reply) {
-        std::lock_guard lock(mutex_);
-        auto a = alterations_.find(routeName);
-        if (a != alterations_.end()) {
-            auto f = std::move(a->second);
-            alterations_.erase(a);
-            f(reply);
-        }
-        return reply;
-    };
     std::string webToken;
     std::optional<FakeReply> transfer;  // the reply of an asset upload or download
     {
         std::lock_guard lock(mutex_);
-        ++counts_[routeName];
         queries_.push_back(request.query);
-        if (cutOffTokens_.count(
-                LoopbackListener::queryValue(request.query, "ckWebAuthToken").value_or(""))) {
-            FakeReply lost;
-            lost.drop = true;
-            return lost;
-        }
-        auto faults = faults_.find(routeName);
-        if (faults != faults_.end() && !faults->second.empty()) {
-            FakeReply reply = faults->second.front();
-            faults->second.erase(faults->second.begin());
-            return reply;
-        }
+        if (auto fault = injectedFault(
+                routeName,
+                LoopbackListener::queryValue(request.query, "ckWebAuthToken").value_or("")))
+            return *fault;
         if (routeName == "assets/put") {
             auto pending = pendingUploads_.find(parts[2]);
             if (request.method != "POST" || pending == pendingUploads_.end())
@@ -260,9 +222,8 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
                 return error(421, "AUTHENTICATION_REQUIRED", {{"redirectURL", signInPage}});
         }
     }
-    // Outside the lock: an alteration may call back into the server.
     if (transfer)
-        return alter(*transfer);
+        return altered(routeName, *transfer);
     json body;
     if (request.method == "POST") {
         body = json::parse(request.body, nullptr, false);
@@ -280,7 +241,7 @@ FakeReply FakeCloudKitServer::handle(const Request& request) {
         webTokens_.insert(lastRenewed_);
         reply.headers.emplace_back("X-Apple-CloudKit-Web-Auth-Token", lastRenewed_);
     }
-    return alter(reply);
+    return altered(routeName, reply);
 }
 
 // ----- routes -----
@@ -423,9 +384,7 @@ FakeReply FakeCloudKitServer::route(const std::string& database, const std::stri
     if (operation == "records/query")
         return query(*z, body);
     if (operation == "records/lookup") {
-        std::optional<std::set<std::string>> keys;
-        if (body.contains("desiredKeys"))
-            keys = body["desiredKeys"].get<std::set<std::string>>();
+        const auto keys = desiredKeys(body);
         json results = json::array();
         for (const auto& r : body.value("records", json::array())) {
             auto it = z->records.find(text(r, "recordName"));
@@ -544,9 +503,7 @@ FakeReply FakeCloudKitServer::query(const Zone& z, const json& body) {
     long long limit = body.value("resultsLimit", 200LL);
     if (limit < 1)
         return error(400, "BAD_REQUEST");
-    std::optional<std::set<std::string>> keys;
-    if (body.contains("desiredKeys"))
-        keys = body["desiredKeys"].get<std::set<std::string>>();
+    const auto keys = desiredKeys(body);
     json records = json::array();
     std::size_t end = from + static_cast<std::size_t>(limit);
     for (std::size_t i = from; i < matches.size() && i < end; ++i)
@@ -582,9 +539,7 @@ FakeReply FakeCloudKitServer::changes(const std::string& database, const json& b
                 changed.push_back(&entry);
         std::sort(changed.begin(), changed.end(),
                   [](const Entry* a, const Entry* b) { return a->sequence < b->sequence; });
-        std::optional<std::set<std::string>> keys;
-        if (request.contains("desiredKeys"))
-            keys = request["desiredKeys"].get<std::set<std::string>>();
+        const auto keys = desiredKeys(request);
         json records = json::array();
         std::uint64_t upTo = changed.empty() ? std::max(since, sequence_ - 1) : since;
         bool more = changed.size() > changesPageSize;

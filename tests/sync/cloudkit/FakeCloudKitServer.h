@@ -24,7 +24,7 @@ namespace ravelong::testing {
 //
 // Routes are named by their operation ("records/modify", "zones/lookup", "users/caller"); the
 // asset transfers are "assets/put" (the upload of a file's bytes) and "assets/download".
-class FakeCloudKitServer {
+class FakeCloudKitServer : public FakeServiceFaults {
 public:
     FakeCloudKitServer();
     ~FakeCloudKitServer();
@@ -44,9 +44,6 @@ public:
     // A web auth token the server accepts from now on.
     void acceptWebAuthToken(const std::string& token);
     void revokeWebAuthTokens();
-    // While a web auth token is cut off, requests carrying it are dropped unanswered, as they
-    // would be on a computer that lost its network.
-    void setReachable(const std::string& webToken, bool reachable);
     // When set, every authenticated reply hands out a renewed token (the old one stays valid).
     std::atomic<bool> renewTokens{false};
     std::string lastRenewedToken() const;
@@ -64,10 +61,6 @@ public:
     bool zoneExists(const std::string& zoneName) const;
     std::vector<nlohmann::json> subscriptions() const;
 
-    // The next `times` requests to a route get this reply instead.
-    void failNext(const std::string& route, FakeReply reply, int times = 1);
-    // The next reply of a route is changed by `alter` after the route made it.
-    void alterNext(const std::string& route, std::function<void(FakeReply&)> alter);
     // A CloudKit error reply: {"serverErrorCode": code, "reason": ..., extra members}.
     static FakeReply error(int status, const std::string& serverErrorCode,
                            nlohmann::json extra = nlohmann::json::object());
@@ -77,7 +70,6 @@ public:
     // Asset bytes the account's records may hold; a save beyond fails with QUOTA_EXCEEDED.
     std::atomic<std::uint64_t> quotaBytes{UINT64_MAX};
 
-    int requestCount(const std::string& route) const;
     // The JSON bodies a route received, in order.
     std::vector<nlohmann::json> bodies(const std::string& route) const;
     // The query strings requests carried (to check what reached the URL).
@@ -113,20 +105,15 @@ private:
     std::uint64_t storedBytes() const;
     std::uint64_t assetBytesOf(const nlohmann::json& record) const;
 
-    mutable std::mutex mutex_;
     std::map<std::string, std::map<std::string, Zone>> databases_;  // by "private", "shared", ...
     std::map<std::string, std::string> assets_;                     // receipt -> bytes
     std::map<std::string, std::string> pendingUploads_;             // upload id -> receipt
     std::set<std::string> webTokens_;
-    std::set<std::string> cutOffTokens_;
     std::string lastRenewed_;
     std::vector<nlohmann::json> subscriptions_;
     std::uint64_t sequence_ = 1;
     std::uint64_t generation_ = 1;
     std::uint64_t nextId_ = 1;
-    std::map<std::string, std::vector<FakeReply>> faults_;
-    std::map<std::string, std::function<void(FakeReply&)>> alterations_;
-    std::map<std::string, int> counts_;
     std::map<std::string, std::vector<nlohmann::json>> bodies_;
     std::vector<std::string> queries_;
     TestHttpServer server_;  // last: it goes first, before what its handler uses

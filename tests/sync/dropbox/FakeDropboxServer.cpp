@@ -89,14 +89,6 @@ void FakeDropboxServer::acceptAccessToken(std::string token) {
     otherTokens_.insert(std::move(token));
 }
 
-void FakeDropboxServer::setReachable(const std::string& token, bool reachable) {
-    std::lock_guard lock(mutex_);
-    if (reachable)
-        cutOffTokens_.erase(token);
-    else
-        cutOffTokens_.insert(token);
-}
-
 void FakeDropboxServer::setExpiredToken(std::string token) {
     std::lock_guard lock(mutex_);
     expiredToken_ = std::move(token);
@@ -149,28 +141,6 @@ std::size_t FakeDropboxServer::fileCount() const {
     std::lock_guard lock(mutex_);
     return static_cast<std::size_t>(
         std::count_if(tree_.begin(), tree_.end(), [](auto& e) { return !e.second.folder; }));
-}
-
-void FakeDropboxServer::failNext(const std::string& route, FakeReply reply, int times) {
-    std::lock_guard lock(mutex_);
-    for (int i = 0; i < times; ++i)
-        faults_[route].push_back(reply);
-}
-
-void FakeDropboxServer::clearFaults() {
-    std::lock_guard lock(mutex_);
-    faults_.clear();
-}
-
-void FakeDropboxServer::alterNext(const std::string& route, std::function<void(FakeReply&)> alter) {
-    std::lock_guard lock(mutex_);
-    alterations_[route] = std::move(alter);
-}
-
-int FakeDropboxServer::requestCount(const std::string& route) const {
-    std::lock_guard lock(mutex_);
-    auto it = counts_.find(route);
-    return it == counts_.end() ? 0 : it->second;
 }
 
 std::vector<std::string> FakeDropboxServer::apiArgHeaders(const std::string& route) const {
@@ -231,23 +201,12 @@ FakeReply FakeDropboxServer::handle(const Request& request) {
     std::string argText;
     {
         std::lock_guard lock(mutex_);
-        ++counts_[request.route];
-        if (auto auth = request.headers.find("authorization");
-            auth != request.headers.end() && auth->second.starts_with("Bearer ") &&
-            cutOffTokens_.count(auth->second.substr(7))) {
-            FakeReply lost;
-            lost.drop = true;
-            return lost;
-        }
-        auto faults = faults_.find(request.route);
-        if (faults != faults_.end() && !faults->second.empty()) {
-            FakeReply reply = faults->second.front();
-            faults->second.erase(faults->second.begin());
-            return reply;
-        }
+        auto auth = request.headers.find("authorization");
+        const std::string given = auth == request.headers.end() ? "" : auth->second;
+        if (auto fault =
+                injectedFault(request.route, given.starts_with("Bearer ") ? given.substr(7) : ""))
+            return *fault;
         if (request.route != "files/list_folder/longpoll") {
-            auto auth = request.headers.find("authorization");
-            std::string given = auth == request.headers.end() ? "" : auth->second;
             if (!expiredToken_.empty() && given == "Bearer " + expiredToken_)
                 return FakeReply::json(401, {{"error_summary", "expired_access_token/.."},
                                              {"error", {{".tag", "expired_access_token"}}}});
@@ -278,14 +237,7 @@ FakeReply FakeDropboxServer::handle(const Request& request) {
     auto arg = json::parse(argText, nullptr, false);
     if (arg.is_discarded())
         return FakeReply{400, {}, "Error in call: could not decode input as JSON"};
-    FakeReply reply = route(request.route, arg, request);
-    std::lock_guard lock(mutex_);
-    auto alter = alterations_.find(request.route);
-    if (alter != alterations_.end()) {
-        alter->second(reply);
-        alterations_.erase(alter);
-    }
-    return reply;
+    return altered(request.route, route(request.route, arg, request));
 }
 
 json FakeDropboxServer::metadata(const Node& node) const {

@@ -20,7 +20,7 @@ namespace ravelong::testing {
 // An in-process stand-in for the Dropbox HTTP API v2 on 127.0.0.1 (a free port): a file tree in
 // memory behind the routes the client uses, with their error unions, plus injected faults (any
 // status, delays, dropped connections, truncated bodies) and an added latency per request.
-class FakeDropboxServer {
+class FakeDropboxServer : public FakeServiceFaults {
 public:
     FakeDropboxServer();
     ~FakeDropboxServer();
@@ -36,9 +36,6 @@ public:
     void setExpiredToken(std::string token);  // answered 401 expired_access_token
     // Another token requests may carry (each computer of a test its own).
     void acceptAccessToken(std::string token);
-    // While a token is cut off, requests carrying it are dropped unanswered, as they would be
-    // on a computer that lost its network.
-    void setReachable(const std::string& token, bool reachable);
     std::string accountId = "dbid:AAH4f99T0taONIb-OurWxbNQ6ywGRopQngc";
 
     // The token endpoint (/oauth2/token): a code issued for a PKCE challenge is exchanged once,
@@ -54,11 +51,6 @@ public:
     bool folderExists(const std::string& path) const;
     std::size_t fileCount() const;
 
-    // The next `times` requests to a route ("files/upload") get this reply instead.
-    void failNext(const std::string& route, FakeReply reply, int times = 1);
-    void clearFaults();
-    // The next reply of a route is changed by `alter` after the route made it.
-    void alterNext(const std::string& route, std::function<void(FakeReply&)> alter);
     // Added before every reply.
     std::atomic<double> latencySeconds{0};
     // Entries per list_folder page.
@@ -68,8 +60,7 @@ public:
     // Sent with every long poll result when set.
     std::optional<double> longpollBackoff;
 
-    // How many requests reached a route, and the Dropbox-API-Arg headers it received.
-    int requestCount(const std::string& route) const;
+    // The Dropbox-API-Arg headers a route received.
     std::vector<std::string> apiArgHeaders(const std::string& route) const;
     // The most requests that were being served at one moment.
     int mostConcurrent() const { return server_.mostConcurrent(); }
@@ -96,16 +87,12 @@ private:
 
     std::atomic<bool> stop_{false};
 
-    mutable std::mutex mutex_;
     std::condition_variable changedSignal_;
     std::map<std::string, Node> tree_;  // by lower-case path
     std::uint64_t revision_ = 1;
     std::string token_ = "fake-token";
     std::string expiredToken_;
-    std::set<std::string> otherTokens_, cutOffTokens_;
-    std::map<std::string, std::vector<FakeReply>> faults_;
-    std::map<std::string, std::function<void(FakeReply&)>> alterations_;
-    std::map<std::string, int> counts_;
+    std::set<std::string> otherTokens_;
     std::map<std::string, std::vector<std::string>> argHeaders_;
     std::map<std::string, std::vector<nlohmann::json>> pendingPages_;
     std::map<std::string, std::pair<std::string, bool>> sessions_;  // bytes, closed
