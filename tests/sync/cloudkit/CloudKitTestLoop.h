@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,8 +13,39 @@
 #include "foundation/Clock.h"
 #include "sync/CloudTestLoop.h"
 #include "sync/cloudkit/InMemoryCloudKitDatabase.h"
+#include "sync/cloudkit/SECloudKitFileSystem.h"
 
 namespace ravelong::testing {
+
+// The user's cache folder, where the iCloud file system keeps its cache of a zone, pointed at
+// another folder while this lives.
+class ScopedCacheHome {
+public:
+    explicit ScopedCacheHome(const std::filesystem::path& path) {
+        if (const char* old = std::getenv("XDG_CACHE_HOME"))
+            previous_ = old;
+        setenv("XDG_CACHE_HOME", path.c_str(), 1);
+    }
+    ~ScopedCacheHome() {
+        if (previous_)
+            setenv("XDG_CACHE_HOME", previous_->c_str(), 1);
+        else
+            unsetenv("XDG_CACHE_HOME");
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+// One computer's iCloud file system (schema 2) on a private database, with its cache in a
+// folder of its own.
+inline std::unique_ptr<SECloudKitFileSystem> privateCloudKitFileSystem(
+    MainLoop& loop, std::shared_ptr<CloudKitDatabase> database,
+    const std::filesystem::path& cacheHome, const std::string& container) {
+    ScopedCacheHome scoped(cacheHome);
+    return SECloudKitFileSystem::withPrivateDatabase(
+        loop, [database](CloudKitDatabase::Scope) { return database; }, container, 2);
+}
 
 // An in-memory container on a virtual main loop (installed as the clock records are dated by),
 // with one private database signed in as "alice", and helpers that run a database call to its

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "support/TestSupport.h"
+#include "sync/cloudkit/CloudKitTestLoop.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
-#include "sync/cloudkit/SECloudKitFileSystem.h"
 
 namespace ravelong {
 namespace {
@@ -30,24 +28,18 @@ protected:
         auto c = std::make_unique<Computer>();
         c->database =
             std::make_shared<CloudKitWebServicesDatabase>(t.transport, t.tokens, t.server.config());
-        setenv("XDG_CACHE_HOME", c->cacheHome.path().c_str(), 1);
-        c->icloud = SECloudKitFileSystem::withPrivateDatabase(
-            t.loop, [db = c->database](CloudKitDatabase::Scope) { return db; },
-            t.server.containerIdentifier, 2);
-        unsetenv("XDG_CACHE_HOME");
+        c->icloud = testing::privateCloudKitFileSystem(t.loop, c->database, c->cacheHome.path(),
+                                                       t.server.containerIdentifier);
         return c;
-    }
-
-    Status run(const std::function<void(SECloudFileSystem::Completion)>& start) {
-        return t.status(start);
     }
 };
 
 TEST_F(CloudKitWebServicesBackEndTest, FilesUploadedOnOneComputerReachAnother) {
     auto alice = computer();
-    ASSERT_TRUE(run([&](auto done) { alice->icloud->connect(done); }).ok());
-    ASSERT_TRUE(
-        run([&](auto done) { alice->icloud->createDirectoryAtPath("events/data", done); }).ok());
+    ASSERT_TRUE(t.status([&](auto done) { alice->icloud->connect(done); }).ok());
+    ASSERT_TRUE(t.status([&](auto done) {
+                     alice->icloud->createDirectoryAtPath("events/data", done);
+                 }).ok());
     std::vector<fs::path> locals;
     std::vector<std::string> paths;
     for (const char* name : {"a.json", "b.json", "c.json"}) {
@@ -55,19 +47,20 @@ TEST_F(CloudKitWebServicesBackEndTest, FilesUploadedOnOneComputerReachAnother) {
         testing::writeFile(locals.back(), std::string("contents of ") + name);
         paths.push_back(std::string("events/data/") + name);
     }
-    Status uploaded = run([&](auto done) { alice->icloud->uploadLocalFiles(locals, paths, done); });
+    Status uploaded =
+        t.status([&](auto done) { alice->icloud->uploadLocalFiles(locals, paths, done); });
     ASSERT_TRUE(uploaded.ok()) << uploaded.error().description;
-    ASSERT_TRUE(run([&](auto done) {
-                    alice->icloud->removeItemsAtPaths({"events/data/b.json"}, done);
-                }).ok());
+    ASSERT_TRUE(t.status([&](auto done) {
+                     alice->icloud->removeItemsAtPaths({"events/data/b.json"}, done);
+                 }).ok());
 
     auto bob = computer();
-    ASSERT_TRUE(run([&](auto done) { bob->icloud->connect(done); }).ok());
+    ASSERT_TRUE(t.status([&](auto done) { bob->icloud->connect(done); }).ok());
     auto listed = t.list(*bob->icloud, "events/data").names();
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"a.json", "c.json"}));
     std::vector<fs::path> copies = {files.path() / "a-copy", files.path() / "c-copy"};
-    Status downloaded = run([&](auto done) {
+    Status downloaded = t.status([&](auto done) {
         bob->icloud->downloadFromPaths({"events/data/a.json", "events/data/c.json"}, copies, done);
     });
     ASSERT_TRUE(downloaded.ok()) << downloaded.error().description;
@@ -77,12 +70,12 @@ TEST_F(CloudKitWebServicesBackEndTest, FilesUploadedOnOneComputerReachAnother) {
 
 TEST_F(CloudKitWebServicesBackEndTest, ASignInThatLapsedFailsTheUploadAndKeepsTheFiles) {
     auto alice = computer();
-    ASSERT_TRUE(run([&](auto done) { alice->icloud->connect(done); }).ok());
+    ASSERT_TRUE(t.status([&](auto done) { alice->icloud->connect(done); }).ok());
     fs::path local = files.path() / "x.json";
     testing::writeFile(local, "x");
     t.server.revokeWebAuthTokens();
     Status uploaded =
-        run([&](auto done) { alice->icloud->uploadLocalFiles({local}, {"x.json"}, done); });
+        t.status([&](auto done) { alice->icloud->uploadLocalFiles({local}, {"x.json"}, done); });
     ASSERT_FALSE(uploaded.ok());
     EXPECT_EQ(uploaded.error().domain, kCKErrorDomain);
     EXPECT_EQ(uploaded.error().code, CKErrorCode::notAuthenticated);

@@ -341,7 +341,7 @@ TEST_F(CloudKitWebServicesDatabaseTest, RenewedWebAuthTokensAreKept) {
         t.await<std::optional<CKRecordID>, CKError>([&](auto done) { db.fetchUserRecordID(done); });
     ASSERT_TRUE(got && std::get<1>(*got).ok());
     EXPECT_FALSE(t.server.lastRenewedToken().empty());
-    EXPECT_EQ(t.tokens.token, t.server.lastRenewedToken());
+    EXPECT_EQ(t.tokens.secret, t.server.lastRenewedToken());
     // The next request carries the renewed token.
     std::string renewed = t.server.lastRenewedToken();
     t.await<std::optional<CKRecordID>, CKError>([&](auto done) { db.fetchUserRecordID(done); });

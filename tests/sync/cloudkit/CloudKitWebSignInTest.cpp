@@ -49,10 +49,10 @@ TEST(CloudKitWebSignIn, TheTokenArrivesFromTheBrowserOrIsPasted) {
         ASSERT_TRUE(t.pumpUntil([&] { return result.has_value(); })) << c.name;
         EXPECT_EQ(result->ok(), c.accepted) << c.name;
         if (c.accepted) {
-            EXPECT_EQ(t.tokens.token, c.token) << c.name;
+            EXPECT_EQ(t.tokens.secret, c.token) << c.name;
         } else {
             EXPECT_EQ(result->error().code, CKErrorCode::notAuthenticated) << c.name;
-            EXPECT_FALSE(t.tokens.token) << c.name << ": a refused token is not kept";
+            EXPECT_FALSE(t.tokens.secret) << c.name << ": a refused token is not kept";
         }
     }
 }
@@ -87,7 +87,7 @@ TEST(CloudKitWebSignIn, OtherFailuresEndTheSignInWithTheirError) {
     EXPECT_EQ(result->error().code, CKErrorCode::permissionFailure);
     // Garbage pasted when nothing waits changes nothing.
     signIn.paste("two words");
-    EXPECT_FALSE(t.tokens.token);
+    EXPECT_FALSE(t.tokens.secret);
 }
 
 }  // namespace

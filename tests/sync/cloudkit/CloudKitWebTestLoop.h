@@ -11,25 +11,9 @@
 #include "sync/CloudTestLoop.h"
 #include "sync/cloudkit/CloudKitWebServicesDatabase.h"
 #include "sync/cloudkit/FakeCloudKitServer.h"
+#include "sync/dropbox/MemorySecretStore.h"
 
 namespace ravelong::testing {
-
-// The web auth token kept in memory, as the desktop's secret store keeps it in the program.
-class MemoryWebTokenStore final : public DBSecretStore {
-public:
-    std::optional<std::string> token;
-    int saves = 0;
-    std::optional<std::string> load() const override { return token; }
-    Status save(const std::string& value) override {
-        ++saves;
-        token = value;
-        return Status();
-    }
-    Status erase() override {
-        token.reset();
-        return Status();
-    }
-};
 
 // One computer's signed-in database on a loop of its own (a computer of the synchronisation
 // simulation): a web auth token of its own, which the fake accepts, and the transport it talks
@@ -39,12 +23,12 @@ struct CloudKitWebComputerClient {
                               const std::string& webToken)
         : transport(loop, 16) {
         server.acceptWebAuthToken(webToken);
-        tokens.token = webToken;
+        tokens.secret = webToken;
         database =
             std::make_shared<CloudKitWebServicesDatabase>(transport, tokens, server.config());
     }
     HttpTransport transport;
-    MemoryWebTokenStore tokens;
+    MemorySecretStore tokens;  // the web auth token
     std::shared_ptr<CloudKitWebServicesDatabase> database;
 };
 
@@ -52,14 +36,14 @@ struct CloudKitWebComputerClient {
 // fake; replies arrive from the transport's thread in real time.
 struct CloudKitWebTestLoop : CloudTestLoop {
     FakeCloudKitServer server;
-    MemoryWebTokenStore tokens;
+    MemorySecretStore tokens;  // the web auth token
     HttpTransport transport{loop, 16};
     std::optional<CloudKitWebServicesDatabase> database;
 
     explicit CloudKitWebTestLoop(bool signedIn = true) {
         if (signedIn) {
             server.acceptWebAuthToken("web-token-1");
-            tokens.token = "web-token-1";
+            tokens.secret = "web-token-1";
         }
         database.emplace(transport, tokens, server.config());
     }

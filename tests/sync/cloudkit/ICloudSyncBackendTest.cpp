@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "support/TestSupport.h"
 #include "sync/BackendSetupFixture.h"
 #include "sync/SEZipCloudFileSystem.h"
 #include "sync/SyncTexts.h"
+#include "sync/cloudkit/CloudKitTestLoop.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
 #include "sync/cloudkit/ICloudSyncBackend.h"
 #include "sync/cloudkit/SECloudKitFileSystem.h"
@@ -28,12 +27,9 @@ protected:
     std::vector<std::string> opened;  // pages the browser was asked to show
     bool browserStarts = true;
 
-    void SetUp() override {
-        // The back-end keeps its cache of the zone under the user's cache folder.
-        setenv("XDG_CACHE_HOME", cacheHome.path().c_str(), 1);
-        t.server.acceptWebAuthToken("good-token");
-    }
-    void TearDown() override { unsetenv("XDG_CACHE_HOME"); }
+    testing::ScopedCacheHome scopedCacheHome{cacheHome.path()};
+
+    void SetUp() override { t.server.acceptWebAuthToken("good-token"); }
 
     std::unique_ptr<ICloudSyncBackend> make() {
         return std::make_unique<ICloudSyncBackend>(

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <regex>
 #include <stdexcept>
 
@@ -16,27 +15,9 @@ namespace sfs = std::filesystem;
 using Scope = CloudKitDatabase::Scope;
 using testing::CloudKitTestLoop;
 using testing::readFile;
+using testing::ScopedCacheHome;
 using testing::TemporaryDirectory;
 using testing::writeFile;
-
-// The user's cache folder, pointed at a temporary one for the test.
-class ScopedCacheHome {
-public:
-    explicit ScopedCacheHome(const sfs::path& path) {
-        if (const char* old = std::getenv("XDG_CACHE_HOME"))
-            previous_ = old;
-        setenv("XDG_CACHE_HOME", path.c_str(), 1);
-    }
-    ~ScopedCacheHome() {
-        if (previous_)
-            setenv("XDG_CACHE_HOME", previous_->c_str(), 1);
-        else
-            unsetenv("XDG_CACHE_HOME");
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
 
 class Delegate : public SECloudKitFileSystemDelegate {
 public:

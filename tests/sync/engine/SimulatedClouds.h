@@ -1,15 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "sync/SEZipCloudFileSystem.h"
+#include "sync/cloudkit/CloudKitTestLoop.h"
 #include "sync/cloudkit/CloudKitWebTestLoop.h"
-#include "sync/cloudkit/InMemoryCloudKitDatabase.h"
-#include "sync/cloudkit/SECloudKitFileSystem.h"
 #include "sync/dropbox/DropboxSyncBackend.h"
 #include "sync/dropbox/DropboxTestLoop.h"
 #include "sync/dropbox/SEDropboxV2CloudFileSystem.h"
@@ -135,12 +133,8 @@ private:
                                                                                  token(name));
                     database = c.web->database;
                 }
-                // Each computer keeps its cache of the zone in its own folder.
-                setenv("XDG_CACHE_HOME", c.cacheHome.path().c_str(), 1);
-                cloud = SECloudKitFileSystem::withPrivateDatabase(
-                    loop, [database](CloudKitDatabase::Scope) { return database; },
-                    "iCloud.org.ravelong.simulation", 2);
-                unsetenv("XDG_CACHE_HOME");
+                cloud = testing::privateCloudKitFileSystem(loop, database, c.cacheHome.path(),
+                                                           "iCloud.org.ravelong.simulation");
                 break;
             }
         }
