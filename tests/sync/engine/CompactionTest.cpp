@@ -1,28 +1,14 @@
 // Compaction of the shared history into baselines, with computers joining later and one away.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
+#include "support/TestSupport.h"
 #include "sync/SyncEventLog.h"
-#include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/SyncTestComputer.h"
 
 namespace ravelong::sync_testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr Instant kHour = 3600;
-
-std::vector<std::string> filesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (fs::exists(folder)) {
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class CompactionTest : public ::testing::Test {
 protected:
@@ -63,18 +49,6 @@ protected:
                 << "two baselines of " << key->deviceId;
         }
     }
-
-    void expectSame(std::vector<SyncTestComputer*> computers, std::size_t timings) {
-        StoreSnapshot first = StoreSnapshot::of(computers.front()->context());
-        EXPECT_EQ(first.timings.size(), timings);
-        for (SyncTestComputer* c : computers) {
-            StoreSnapshot s = StoreSnapshot::of(c->context());
-            EXPECT_EQ(s.tasks, first.tasks) << c->name();
-            EXPECT_EQ(s.timings, first.timings) << c->name();
-            EXPECT_EQ(s.chain, first.chain) << c->name();
-            EXPECT_EQ(s.aggregates, s.rebuiltAggregates) << c->name();
-        }
-    }
 };
 
 TEST_F(CompactionTest, FilesEveryComputerAppliedBecomeABaselineThatNewComputersStartFrom) {
@@ -90,7 +64,7 @@ TEST_F(CompactionTest, FilesEveryComputerAppliedBecomeABaselineThatNewComputersS
     // A computer joining now has the files' work only through the baseline.
     SyncTestComputer c(world, "c");
     mergeRounds({&c, &a, &b});
-    expectSame({&a, &b, &c}, 6);
+    EXPECT_EQ(expectSameStores({&a, &b, &c}).timings.size(), 6u);
 
     // A later compaction by the same computer replaces its older baseline.
     work(a, 4);
@@ -100,7 +74,7 @@ TEST_F(CompactionTest, FilesEveryComputerAppliedBecomeABaselineThatNewComputersS
     EXPECT_NE(baselines(), compacted);
     SyncTestComputer d(world, "d");
     mergeRounds({&d, &a, &b, &c});
-    expectSame({&a, &b, &c, &d}, 14);
+    EXPECT_EQ(expectSameStores({&a, &b, &c, &d}).timings.size(), 14u);
 }
 
 TEST_F(CompactionTest, AComputerAwayHoldsBackOnlyWhatItHasNotAppliedAndCatchesUpAfter) {
@@ -123,7 +97,7 @@ TEST_F(CompactionTest, AComputerAwayHoldsBackOnlyWhatItHasNotAppliedAndCatchesUp
     c.start();
     c.cloud().online = true;
     mergeRounds({&c, &a, &b, &d}, 4);
-    expectSame({&a, &b, &c, &d}, 12);
+    EXPECT_EQ(expectSameStores({&a, &b, &c, &d}).timings.size(), 12u);
     EXPECT_FALSE(baselines().empty());
     EXPECT_LT(events().size(), filesWhileAway) << "nothing was compacted once c was back";
 }
@@ -133,17 +107,10 @@ TEST_F(CompactionTest, ADamagedBaselineIsSkippedAndReportedNotTakenInHalf) {
     work(a, 4);
     ASSERT_EQ(baselines().size(), 1u);
     const fs::path baseline = world.cloudFolder / "baselines" / baselines().front();
-    std::string bytes;
-    {
-        std::ifstream in(baseline, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string bytes = testing::readFile(baseline);
     ASSERT_GT(bytes.size(), 40u);
     bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x10);
-    {
-        std::ofstream out(baseline, std::ios::binary | std::ios::trunc);
-        out << bytes;
-    }
+    testing::writeFile(baseline, bytes);
     SyncTestComputer c(world, "c");
     auto merged = c.merge();
     ASSERT_TRUE(merged.has_value() && merged->ok());

@@ -133,10 +133,13 @@ protected:
         return nullptr;
     }
 
-    void copyAToB() {
+    // a's store, as `fill` makes it and merged, copied to b.
+    void copyAToB(const std::function<void(SyncTestComputer&)>& fill = [](SyncTestComputer& c) {
+        c.addTask("Report");
+        c.addTask("Review");
+    }) {
         a.emplace(world, "a");
-        a->addTask("Report");
-        a->addTask("Review");
+        fill(*a);
         ASSERT_TRUE(a->merge()->ok());
         a->crash();
         b.emplace(world, "b");
@@ -248,18 +251,9 @@ TEST_F(EngineConflictTest, OnlyValuesThatDifferInAFirstMergeAreAsked) {
 }
 
 TEST_F(EngineConflictTest, ATimingChangedOnBothSidesIsAskedAboutOnceForItsDateAndDuration) {
-    a.emplace(world, "a");
-    ZRCDTask* task = a->addTask("Report");
     const Instant start = world.clock.now() - 3 * 3600;
-    a->addTiming(task, start, start + 3600);
-    ASSERT_TRUE(a->merge()->ok());
-    a->crash();
-    b.emplace(world, "b");
-    b->crash();
-    fs::copy_file(a->storePath(), b->storePath(), fs::copy_options::overwrite_existing);
-    fs::remove_all(b->stateFolder());
-    a->start();
-    b->start();
+    ASSERT_NO_FATAL_FAILURE(copyAToB(
+        [&](SyncTestComputer& c) { c.addTiming(c.addTask("Report"), start, start + 3600); }));
     for (auto [computer, shift] : {std::pair{&*a, 600.0}, std::pair{&*b, -600.0}}) {
         ZRCDTiming* timing = computer->context().fetchAll<ZRCDTiming>().front();
         computer->as([&, shift = shift] {

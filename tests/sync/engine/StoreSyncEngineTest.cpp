@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "core/chain/ChainTreeChanges.h"
@@ -9,8 +8,7 @@
 #include "store/StoreError.h"
 #include "support/TestSupport.h"
 #include "sync/SyncEventFile.h"
-#include "sync/cloudkit/InMemoryCloudKitDatabase.h"
-#include "sync/cloudkit/SECloudKitFileSystem.h"
+#include "sync/cloudkit/CloudKitTestLoop.h"
 #include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/SyncEngineState.h"
 #include "sync/engine/SyncTestComputer.h"
@@ -23,12 +21,7 @@ namespace fs = std::filesystem;
 constexpr Instant kHour = 3600;
 
 std::size_t eventFilesIn(const fs::path& cloud) {
-    std::size_t count = 0;
-    if (fs::exists(cloud / "events")) {
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(cloud / "events"))
-            ++count;
-    }
-    return count;
+    return filesIn(cloud / "events").size();
 }
 
 class StoreSyncEngineTest : public ::testing::Test {
@@ -61,13 +54,7 @@ TEST_F(StoreSyncEngineTest, ASecondComputerGetsTasksTimingsAndAggregatesOfTheFir
 
     settle({&a, &b});
 
-    StoreSnapshot sa = StoreSnapshot::of(a.context()), sb = StoreSnapshot::of(b.context());
-    EXPECT_EQ(sb.tasks, sa.tasks);
-    EXPECT_EQ(sb.timings, sa.timings);
-    EXPECT_EQ(sb.chain, sa.chain);
-    EXPECT_EQ(sb.timings.size(), 2u);
-    EXPECT_EQ(sb.aggregates, sb.rebuiltAggregates);
-    EXPECT_EQ(sb.aggregates, sa.aggregates);
+    EXPECT_EQ(expectSameStores({&a, &b}).timings.size(), 2u);
 
     // Nothing comes back: a further round sends and changes nothing.
     std::size_t files = eventFilesIn(world.cloudFolder);
@@ -88,12 +75,8 @@ TEST(StoreSyncEngineCloudKitTest, ComputersOnOneAccountTakeInEachOthersWork) {
     world.makeCloud = [&](MainLoop& loop, const std::string& name) {
         auto database = std::make_shared<InMemoryCloudKitDatabase>(
             loop, container, CloudKitDatabase::Scope::privateScope, "alice");
-        // Each computer keeps its cache in its own folder.
-        setenv("XDG_CACHE_HOME", caches[name].path().c_str(), 1);
-        std::unique_ptr<SECloudFileSystem> cloud = SECloudKitFileSystem::withPrivateDatabase(
-            loop, [database](CloudKitDatabase::Scope) { return database; }, "iCloud.test", 2);
-        unsetenv("XDG_CACHE_HOME");
-        return cloud;
+        return testing::privateCloudKitFileSystem(loop, database, caches[name].path(),
+                                                  "iCloud.test");
     };
     SyncTestComputer a(world, "a"), b(world, "b");
     const Instant start = world.clock.now() - 30 * kHour;
@@ -142,12 +125,7 @@ TEST_F(StoreSyncEngineTest, AStoreFilledBeforeSyncWasSetUpIsSentWholeOnce) {
     a.start();
     SyncTestComputer b(world, "b");
     settle({&a, &b});
-    StoreSnapshot sa = StoreSnapshot::of(a.context()), sb = StoreSnapshot::of(b.context());
-    EXPECT_EQ(sb.tasks.size(), 3u);
-    EXPECT_EQ(sb.tasks, sa.tasks);
-    EXPECT_EQ(sb.timings, sa.timings);
-    EXPECT_EQ(sb.chain, sa.chain);
-    EXPECT_EQ(sb.aggregates, sb.rebuiltAggregates);
+    EXPECT_EQ(expectSameStores({&a, &b}).tasks.size(), 3u);
 
     // Sent once: a restart of a sends nothing more.
     std::size_t files = eventFilesIn(world.cloudFolder);
@@ -166,11 +144,9 @@ TEST_F(StoreSyncEngineTest, TasksAddedAtOnePlaceOnTwoComputersEndInOneSoundChain
     b.addTask("From b");
     c.addTask("From c");
     settle({&a, &b, &c});
-    StoreSnapshot sa = StoreSnapshot::of(a.context());
+    const StoreSnapshot sa = expectSameStores({&a, &b, &c});
     EXPECT_EQ(sa.tasks.size(), 5u);
     EXPECT_EQ(sa.chain.size(), 5u) << "every task in one chain";
-    for (SyncTestComputer* other : {&b, &c})
-        EXPECT_EQ(StoreSnapshot::of(other->context()).chain, sa.chain) << other->name();
 }
 
 TEST_F(StoreSyncEngineTest, ConcurrentEditsOfOneTaskKeepBothPropertiesAndAgreeOnTheSameOne) {
@@ -346,12 +322,7 @@ TEST(StoreSyncEngineCrashTest, ACrashAtAnyStepOfAMergeIsFinishedByTheNextMerge) 
         ASSERT_TRUE(b.merge()->ok());
         ASSERT_TRUE(a.merge()->ok());
         ASSERT_TRUE(b.merge()->ok());
-        StoreSnapshot sa = StoreSnapshot::of(a.context()), sb = StoreSnapshot::of(b.context());
-        EXPECT_EQ(sb.tasks, sa.tasks);
-        EXPECT_EQ(sb.timings, sa.timings);
-        EXPECT_EQ(sb.timings.size(), 2u);
-        EXPECT_EQ(sb.chain, sa.chain);
-        EXPECT_EQ(sb.aggregates, sb.rebuiltAggregates);
+        EXPECT_EQ(expectSameStores({&a, &b}).timings.size(), 2u);
     }
     EXPECT_TRUE(struckLate) << "the merge has more steps than the test tries";
 }

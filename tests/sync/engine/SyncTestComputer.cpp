@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/model/RavelongModel.h"
 
 namespace ravelong::sync_testing {
@@ -102,6 +104,29 @@ ZRCDTiming* SyncTestComputer::addTiming(ZRCDTask* task, Instant start, std::opti
 
 Status SyncTestComputer::save() {
     return as([&] { return context_->save(); });
+}
+
+StoreSnapshot expectSameStores(const std::vector<SyncTestComputer*>& computers) {
+    const StoreSnapshot first = StoreSnapshot::of(computers.front()->context());
+    for (SyncTestComputer* c : computers) {
+        const StoreSnapshot s = StoreSnapshot::of(c->context());
+        EXPECT_EQ(s.tasks, first.tasks) << c->name();
+        EXPECT_EQ(s.timings, first.timings) << c->name();
+        EXPECT_EQ(s.chain, first.chain) << c->name();
+        EXPECT_EQ(s.aggregates, first.aggregates) << c->name();
+        EXPECT_EQ(s.aggregates, s.rebuiltAggregates) << c->name();
+    }
+    return first;
+}
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (fs::exists(folder)) {
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace ravelong::sync_testing

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/model/ZRCDTask.h"
 #include "core/model/ZRCDTiming.h"
@@ -13,6 +14,7 @@
 #include "support/FixedDeviceIdentity.h"
 #include "sync/engine/DelayedFolderCloud.h"
 #include "sync/engine/GatedMainLoop.h"
+#include "sync/engine/StoreSnapshot.h"
 #include "sync/engine/StoreSyncEngine.h"
 #include "sync/engine/SyncTestWorld.h"
 
@@ -77,5 +79,12 @@ private:
     std::unique_ptr<ManagedObjectContext> context_;
     std::unique_ptr<StoreSyncEngine> engine_;
 };
+
+// Expects every computer's store to hold what the first one's holds (tasks, timings, chain and
+// day aggregates), with day aggregates that equal a fresh rebuild; the first one's snapshot.
+StoreSnapshot expectSameStores(const std::vector<SyncTestComputer*>& computers);
+
+// The names of the files in a folder, sorted (none when it does not exist).
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
 
 }  // namespace ravelong::sync_testing
