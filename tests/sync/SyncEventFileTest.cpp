@@ -29,13 +29,6 @@ std::string withVersion(std::string bytes, std::uint32_t version) {
     return bytes;
 }
 
-TEST(SyncEventFile, RoundTripsEveryField) {
-    auto bytes = ef::encode(sampleEvent());
-    auto decoded = ef::decode(bytes);
-    ASSERT_TRUE(decoded.ok()) << decoded.error().description;
-    EXPECT_EQ(decoded.value(), sampleEvent());
-}
-
 TEST(SyncEventFile, EveryTruncationAndEveryFlippedByteIsRefused) {
     const auto bytes = ef::encode(sampleEvent());
     for (std::size_t length = 0; length < bytes.size(); ++length) {
@@ -116,8 +109,11 @@ std::string fileWithPayload(const nlohmann::json& payload) {
     return out + covered;
 }
 
-TEST(SyncEventFile, ThePublicationStampTravelsAndOnlyATimeIsTakenForOne) {
+TEST(SyncEventFile, EveryFieldAndThePublicationStampTravelAndOnlyATimeIsTakenForOne) {
     const SyncEvent e = sampleEvent();
+    auto plain = ef::decode(ef::encode(e));
+    ASSERT_TRUE(plain.ok()) << plain.error().description;
+    EXPECT_EQ(plain.value(), e);
     auto stamped = ef::decodeFile(ef::encode(e, 786'500'123.5));
     ASSERT_TRUE(stamped.ok()) << stamped.error().description;
     EXPECT_EQ(stamped->event, e);

@@ -5,13 +5,14 @@
 #include "sync/dropbox/DBOAuthFlow.h"
 #include "sync/dropbox/DBOAuthTokenSource.h"
 #include "sync/dropbox/DropboxTestLoop.h"
+#include "sync/dropbox/FakeBrowser.h"
 #include "sync/dropbox/MemorySecretStore.h"
 
 namespace ravelong {
 namespace {
 
 using testing::DropboxTestLoop;
-
+using testing::FakeBrowser;
 using testing::MemorySecretStore;
 
 class DBOAuthFlowTest : public ::testing::Test {
@@ -58,18 +59,8 @@ TEST_F(DBOAuthFlowTest, TheLoopbackRedirectCarriesTheCodeIntoALinkedAccount) {
     t.server.issueCode("the-code", parameter(url, "code_challenge"));
 
     // The browser arrives: first a request with a foreign state, which is turned away.
-    auto visit = [&](const std::string& query) {
-        HttpRequest r;
-        r.method = "GET";
-        r.url = real->redirectURI() + query;
-        return t.await<HttpResponse>([&](auto done) { transport.send(r, done); });
-    };
-    auto foreign = visit("?code=evil&state=not-ours");
-    ASSERT_TRUE(foreign);
-    EXPECT_EQ(foreign->status, 400);
-    auto page = visit("?code=the-code&state=" + flow.state());
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(FakeBrowser::get(real->redirectURI() + "?code=evil&state=not-ours"), 400);
+    EXPECT_EQ(FakeBrowser::get(real->redirectURI() + "?code=the-code&state=" + flow.state()), 200);
     ASSERT_TRUE(t.pumpUntil([&] { return code.has_value(); }));
     ASSERT_TRUE(code->ok());
     EXPECT_EQ(code->value(), "the-code");
@@ -109,12 +100,9 @@ TEST_F(DBOAuthFlowTest, ARefusedSignInEndsInAnAuthorisationError) {
     DBLoopbackRedirect redirect(t.loop, flow.state());
     std::optional<Result<std::string>> code;
     ASSERT_TRUE(redirect.open([&](auto r) { code.emplace(std::move(r)); }).ok());
-    HttpRequest r;
-    r.method = "GET";
-    r.url = redirect.redirectURI() + "?error=access_denied&state=" + flow.state();
-    auto page = t.await<HttpResponse>([&](auto done) { transport.send(r, done); });
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(
+        FakeBrowser::get(redirect.redirectURI() + "?error=access_denied&state=" + flow.state()),
+        200);
     ASSERT_TRUE(t.pumpUntil([&] { return code.has_value(); }));
     ASSERT_FALSE(code->ok());
     EXPECT_EQ(code->error().code, kSEErrorAuthorization);

@@ -26,10 +26,10 @@ protected:
     FakeBrowser browser{t.server};
     std::string base = "http://127.0.0.1:" + std::to_string(t.server.port());
 
-    std::unique_ptr<DropboxSyncBackend> make(bool loopback = true) {
+    std::unique_ptr<DropboxSyncBackend> make(bool loopback = true, int redirectPort = 0) {
         return std::make_unique<DropboxSyncBackend>(DropboxSyncBackend::Services{
             t.loop, standard, secrets, t.server.clientOptions(), base + "/oauth2/authorize",
-            base + "/oauth2/token", temporary.path(), loopback, 0});
+            base + "/oauth2/token", temporary.path(), loopback, redirectPort});
     }
 
     // Runs a whole sign-in; `user` plays the part of the user between the page and the end.
@@ -152,15 +152,13 @@ TEST_F(DropboxSyncBackendTest, TheRegisteredRedirectPortIsUsedOrTheCodeIsPasted)
         SCOPED_TRACE(taken ? "taken" : "free");
         if (!taken)
             holder.reset();
-        DropboxSyncBackend backend(DropboxSyncBackend::Services{
-            t.loop, standard, secrets, t.server.clientOptions(), base + "/oauth2/authorize",
-            base + "/oauth2/token", temporary.path(), true, port});
-        Result<std::string> url = backend.beginLink([](Status) {});
+        auto backend = make(true, port);
+        Result<std::string> url = backend->beginLink([](Status) {});
         ASSERT_TRUE(url.ok());
-        EXPECT_EQ(backend.waitsForRedirect(), !taken);
+        EXPECT_EQ(backend->waitsForRedirect(), !taken);
         EXPECT_EQ(LoopbackListener::queryValue(url.value(), "redirect_uri"),
                   taken ? std::nullopt : std::optional<std::string>(address));
-        backend.cancelLink();
+        backend->cancelLink();
     }
 }
 
