@@ -23,16 +23,6 @@ protected:
         fs::create_directories(folder);
         writeFileBytes(folder / name, bytes);
     }
-
-    static std::vector<std::string> namesIn(const fs::path& folder) {
-        std::vector<std::string> names;
-        if (fs::exists(folder)) {
-            for (const auto& entry : fs::directory_iterator(folder))
-                names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 };
 
 TEST_F(DataDirectoryMoveTest, TheStoreAndItsCompanionsMoveAndLeaveAMarker) {
@@ -42,12 +32,12 @@ TEST_F(DataDirectoryMoveTest, TheStoreAndItsCompanionsMoveAndLeaveAMarker) {
 
     const std::vector<std::string> moved = moveStoreToCurrentDirectory(locations);
     EXPECT_EQ(moved.size(), 3u);
-    EXPECT_EQ(namesIn(current),
+    EXPECT_EQ(testing::fileNamesIn(current),
               (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-shm",
                                         "RavelongDB.sqlite-wal"}));
     EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "store");
     EXPECT_EQ(readFile(current / "RavelongDB.sqlite-wal"), "wal");
-    EXPECT_EQ(namesIn(group), std::vector<std::string>{"5000.txt"});
+    EXPECT_EQ(testing::fileNamesIn(group), std::vector<std::string>{"5000.txt"});
     EXPECT_EQ(readFile(group / "5000.txt"), "");
 }
 
@@ -58,10 +48,10 @@ TEST_F(DataDirectoryMoveTest, TheHighestNumberedStoreIsTheOneThatMoves) {
     put(group, "Ravelong7.sqlite-wal", "wal");
 
     moveStoreToCurrentDirectory(locations);
-    EXPECT_EQ(namesIn(current),
+    EXPECT_EQ(testing::fileNamesIn(current),
               (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-wal"}));
     EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "newest");
-    EXPECT_EQ(namesIn(group),
+    EXPECT_EQ(testing::fileNamesIn(group),
               (std::vector<std::string>{"5000.txt", "Ravelong.sqlite", "Ravelong3.sqlite"}));
 }
 
@@ -74,7 +64,7 @@ TEST_F(DataDirectoryMoveTest, NothingMovesWithoutAnOldFolderOrOnceTheCurrentOneH
     put(group, "Ravelong.sqlite", "old");
     EXPECT_TRUE(moveStoreToCurrentDirectory(locations).empty());
     EXPECT_EQ(readFile(current / "RavelongDB.sqlite"), "live");
-    EXPECT_EQ(namesIn(group), std::vector<std::string>{"Ravelong.sqlite"});
+    EXPECT_EQ(testing::fileNamesIn(group), std::vector<std::string>{"Ravelong.sqlite"});
 }
 
 TEST_F(DataDirectoryMoveTest, ALaterLaunchMovesNothingEvenWithoutTheLiveStore) {
@@ -87,7 +77,7 @@ TEST_F(DataDirectoryMoveTest, ALaterLaunchMovesNothingEvenWithoutTheLiveStore) {
     fs::remove_all(current);
     put(group, "Ravelong.sqlite", "old copy");
     EXPECT_TRUE(moveStoreToCurrentDirectory(locations).empty());
-    EXPECT_EQ(namesIn(current), std::vector<std::string>{});
+    EXPECT_EQ(testing::fileNamesIn(current), std::vector<std::string>{});
     EXPECT_EQ(readFile(group / "Ravelong.sqlite"), "old copy");
 }
 
@@ -132,23 +122,23 @@ TEST_F(DataDirectoryMoveTest, AMoveStoppedHalfWayLeavesNoFileBehind) {
         };
         if (processEnds) {
             EXPECT_THROW(moveStoreToCurrentDirectory(locations, stopsAtTheSecond), ProcessEnded);
-            ASSERT_EQ(namesIn(group).size(), 2u);  // one entry moved before the end
+            ASSERT_EQ(testing::fileNamesIn(group).size(), 2u);  // one entry moved before the end
         } else {
             EXPECT_TRUE(moveStoreToCurrentDirectory(locations, stopsAtTheSecond).empty());
             EXPECT_TRUE(env.log().contains(LogLevel::error, "", "There was a problem updating: "));
-            EXPECT_EQ(namesIn(group),
+            EXPECT_EQ(testing::fileNamesIn(group),
                       (std::vector<std::string>{"Ravelong.sqlite", "Ravelong.sqlite-shm",
                                                 "Ravelong.sqlite-wal"}));
-            EXPECT_EQ(namesIn(current), std::vector<std::string>{});
+            EXPECT_EQ(testing::fileNamesIn(current), std::vector<std::string>{});
         }
 
         // The next launch moves the three (again, or the rest of them).
         EXPECT_EQ(moveStoreToCurrentDirectory(locations).size(), 3u);
-        EXPECT_EQ(namesIn(current),
+        EXPECT_EQ(testing::fileNamesIn(current),
                   (std::vector<std::string>{"RavelongDB.sqlite", "RavelongDB.sqlite-shm",
                                             "RavelongDB.sqlite-wal"}));
         EXPECT_EQ(readFile(current / "RavelongDB.sqlite-wal"), "wal");
-        EXPECT_EQ(namesIn(group), std::vector<std::string>{"5000.txt"});
+        EXPECT_EQ(testing::fileNamesIn(group), std::vector<std::string>{"5000.txt"});
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ravelong::testing {
 
@@ -28,5 +29,7 @@ private:
 // The whole content of a file as bytes ("" when it cannot be read), and writing bytes to one.
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
+// The names of the entries of a folder, sorted (none when it does not exist).
+std::vector<std::string> fileNamesIn(const std::filesystem::path& folder);
 
 }  // namespace ravelong::testing

@@ -13,8 +13,10 @@ namespace fs = std::filesystem;
 class CompactionTest : public ::testing::Test {
 protected:
     SyncTestWorld world;
-    std::vector<std::string> events() const { return filesIn(world.cloudFolder / "events"); }
-    std::vector<std::string> baselines() const { return filesIn(world.cloudFolder / "baselines"); }
+    std::vector<std::string> events() const { return fileNamesIn(world.cloudFolder / "events"); }
+    std::vector<std::string> baselines() const {
+        return fileNamesIn(world.cloudFolder / "baselines");
+    }
 
     CompactionTest() { world.compactionThreshold = 6; }
 

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 constexpr Instant kHour = 3600;
 
 std::size_t eventFilesIn(const fs::path& cloud) {
-    return filesIn(cloud / "events").size();
+    return fileNamesIn(cloud / "events").size();
 }
 
 class StoreSyncEngineTest : public ::testing::Test {

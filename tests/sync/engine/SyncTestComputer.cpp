@@ -119,14 +119,4 @@ StoreSnapshot expectSameStores(const std::vector<SyncTestComputer*>& computers) 
     return first;
 }
 
-std::vector<std::string> filesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (fs::exists(folder)) {
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace ravelong::sync_testing

@@ -12,6 +12,7 @@
 #include "store/ManagedObjectContext.h"
 #include "store/PersistentStore.h"
 #include "support/FixedDeviceIdentity.h"
+#include "support/TestSupport.h"
 #include "sync/engine/DelayedFolderCloud.h"
 #include "sync/engine/GatedMainLoop.h"
 #include "sync/engine/StoreSnapshot.h"
@@ -84,7 +85,6 @@ private:
 // day aggregates), with day aggregates that equal a fresh rebuild; the first one's snapshot.
 StoreSnapshot expectSameStores(const std::vector<SyncTestComputer*>& computers);
 
-// The names of the files in a folder, sorted (none when it does not exist).
-std::vector<std::string> filesIn(const std::filesystem::path& folder);
+using testing::fileNamesIn;
 
 }  // namespace ravelong::sync_testing
