@@ -206,40 +206,40 @@ Status StoreSaver::save(const ChangeSet& changes) {
     return status;
 }
 
-std::vector<const DerivedTable*> StoreSaver::tablesToRemake(const ChangeSet& changes) {
+StoreSaver::RowCounts StoreSaver::rowsPerEntity(const ChangeSet& changes) const {
+    RowCounts counts{std::vector<std::size_t>(model_->entities().size()),
+                     std::vector<std::size_t>(model_->entities().size())};
+    for (const ManagedObject* object : changes.inserted) {
+        ++counts.inserted[object->entity().index];
+        ++counts.written[object->entity().index];
+    }
+    for (const ChangedObject& changed : changes.updated)
+        ++counts.written[changed.object->entity().index];
+    for (const ManagedObject* object : changes.deleted)
+        ++counts.written[object->entity().index];
+    return counts;
+}
+
+std::vector<const DerivedTable*> StoreSaver::tablesToRemake(const RowCounts& rows) {
     std::vector<const DerivedTable*> tables;
-    if (changes.inserted.size() + changes.updated.size() + changes.deleted.size() <
-        kRowsForRemaking)
-        return tables;
     for (const DerivedTable& table : derivedTables_) {
-        std::size_t rows = 0;
-        const auto count = [&](const ManagedObject* object) {
-            rows += object->entity().name == table.source;
-        };
-        std::for_each(changes.inserted.begin(), changes.inserted.end(), count);
-        std::for_each(changes.deleted.begin(), changes.deleted.end(), count);
-        for (const ChangedObject& changed : changes.updated)
-            count(changed.object);
+        const EntityDescription* source = model_->entity(table.source);
         // A file without the table gets it at its next open, not from a save.
-        if (rows >= kRowsForRemaking && derived_tables::installed(*db_, table))
+        if (source && rows.written[source->index] >= kRowsForRemaking &&
+            derived_tables::installed(*db_, table))
             tables.push_back(&table);
     }
     return tables;
 }
 
-std::vector<TableIndex> StoreSaver::indexesToMakeAgain(const ChangeSet& changes) {
+std::vector<TableIndex> StoreSaver::indexesToMakeAgain(const RowCounts& rows) {
     std::vector<TableIndex> indexes;
-    if (changes.inserted.size() < kRowsForReindexing)
-        return indexes;
-    std::vector<std::size_t> inserted(model_->entities().size());
-    for (const ManagedObject* object : changes.inserted)
-        ++inserted[object->entity().index];
     for (const EntityDescription* entity : model_->entities()) {
-        const std::size_t added = inserted[entity->index];
+        const std::size_t added = rows.inserted[entity->index];
         if (added < kRowsForReindexing)
             continue;
-        auto rows = db_->queryInt("SELECT count(*) FROM " + sqlQuoted(entity->name));
-        if (!rows || static_cast<std::int64_t>(added) * 2 < rows.value())
+        auto held = db_->queryInt("SELECT count(*) FROM " + sqlQuoted(entity->name));
+        if (!held || static_cast<std::int64_t>(added) * 2 < held.value())
             continue;
         if (auto own = table_indexes::of(*db_, entity->name); own.ok())
             indexes.insert(indexes.end(), own->begin(), own->end());
@@ -251,13 +251,20 @@ Status StoreSaver::saveInTransaction(const ChangeSet& changes) {
     if (Status s = db_->execute("BEGIN IMMEDIATE"); !s)
         return failed(s.error());
     Status status = Status::success();
-    const std::vector<const DerivedTable*> remade = tablesToRemake(changes);
+    // Only a bulk save remakes tables or indexes; the rows are counted once for both.
+    std::vector<const DerivedTable*> remade;
+    std::vector<TableIndex> reindexed;
+    if (changes.inserted.size() + changes.updated.size() + changes.deleted.size() >=
+        std::min(kRowsForRemaking, kRowsForReindexing)) {
+        const RowCounts rows = rowsPerEntity(changes);
+        remade = tablesToRemake(rows);
+        reindexed = indexesToMakeAgain(rows);
+    }
     for (const DerivedTable* table : remade) {
         if (status)
             status = derived_tables::drop(*db_, *table);
     }
     // The indexes are back before the updates and deletes, which look rows up through them.
-    const std::vector<TableIndex> reindexed = indexesToMakeAgain(changes);
     if (status)
         status = table_indexes::drop(*db_, reindexed);
     for (ManagedObject* object : changes.inserted) {

@@ -63,8 +63,14 @@ private:
     static constexpr std::size_t kRowsForReindexing = kRowsForRemaking;
 
     Status saveInTransaction(const ChangeSet& changes);
-    std::vector<const DerivedTable*> tablesToRemake(const ChangeSet& changes);
-    std::vector<TableIndex> indexesToMakeAgain(const ChangeSet& changes);
+    // How many rows of each entity's table (by entity index) a save inserts, and writes in all.
+    struct RowCounts {
+        std::vector<std::size_t> inserted;
+        std::vector<std::size_t> written;
+    };
+    RowCounts rowsPerEntity(const ChangeSet& changes) const;
+    std::vector<const DerivedTable*> tablesToRemake(const RowCounts& rows);
+    std::vector<TableIndex> indexesToMakeAgain(const RowCounts& rows);
     Status writeRecord(ManagedObject* object, bool isNew);
     Status writeJoins(ManagedObject* object, bool isNew);
     Status deleteRecord(ManagedObject* object);
